@@ -1,0 +1,36 @@
+#pragma once
+#include <string>
+
+// Limits for one transfer. A server that connects and then stays silent must
+// not hold a worker forever, so every transfer ends when it moves fewer than
+// `lowSpeedBytes` bytes per second for `lowSpeedSeconds` seconds.
+struct TransferLimits {
+    long connectTimeoutMs = 10000;
+    long lowSpeedBytes = 1;
+    long lowSpeedSeconds = 30;
+};
+
+// POSTs `body` (the empty string for an empty body: still a POST, with
+// Content-Length 0) and collects the answer. Returns -1 when no transfer
+// handle could be made, else 0; the caller judges the answer, which stays
+// empty when nothing arrived.
+int PostForm(const std::string& url, const std::string& body, std::string& answer,
+             const TransferLimits& limits = {});
+// The same request with the connect time-out; every service request but the
+// forward uses it.
+int PostFormWithTimeout(const std::string& url, const std::string& body, std::string& answer,
+                        const TransferLimits& limits = {});
+
+// GETs `url` into `targetPath`. The file appears, complete, only after a
+// successful transfer with a success status; otherwise nothing is written.
+// Returns -1 when no transfer handle could be made, else 0.
+int DownloadToFile(const std::string& url, const std::string& targetPath, const TransferLimits& limits = {});
+
+// Whether a cached file is a usable download and not an error page saved in
+// its place. An empty or unreadable file is not usable. The thumbnail
+// re-check passes `checkBadRequest` = false to test for "html" and "HTML" only.
+bool IsValidCachedFile(const std::string& path, bool checkBadRequest = true);
+
+// Start a download on a worker of its own and return 0 at once.
+int FetchFileIfMissing(const std::string& url, const std::string& targetPath);
+int FetchFileAlways(const std::string& url, const std::string& targetPath);

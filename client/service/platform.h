@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// The few operating-system services the core needs. Paths and text are UTF-8;
+// the Windows implementation converts to UTF-16 at this boundary.
+namespace platform {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+std::FILE* OpenFile(const std::string& path, const char* mode);
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Size in bytes, or -1 when the file cannot be examined.
+std::int64_t FileSize(const std::string& path);
+bool RemoveFile(const std::string& path);
+// Moves `from` over `to` in one step, so a reader sees the old or the new file,
+// never a half-written one.
+bool ReplaceFile(const std::string& from, const std::string& to);
+// Creates the folder and every missing parent. New folders inherit the rights
+// of their parent (the user profile's); nothing is granted beyond that.
+bool CreateDirectoryTree(const std::string& path);
+// A name unique in this process and machine, for temporary files.
+std::string UniqueSuffix();
+
+// Configuration files hold text in the system ANSI code page.
+std::string AnsiFromUtf8(const std::string& utf8);
+std::string Utf8FromAnsi(const std::string& ansi);
+
+// The proxy the system is set to use for this URL ("host:port"), or empty for
+// a direct connection. `noProxy` receives the hosts to reach directly.
+std::string SystemProxyFor(const std::string& url, std::string& noProxy);
+
+} // namespace platform

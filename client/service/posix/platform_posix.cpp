@@ -1,0 +1,76 @@
+// The native (Linux) side of the platform seam, used by unit tests and tools.
+#include "../platform.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+std::FILE* OpenFile(const std::string& path, const char* mode)
+{
+    return std::fopen(path.c_str(), mode);
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+bool IsDirectory(const std::string& path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::int64_t FileSize(const std::string& path)
+{
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return info.st_size;
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool CreateDirectoryTree(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    if (IsDirectory(path))
+        return true;
+    std::string::size_type cut = path.find_last_of('/');
+    if (cut != std::string::npos && cut > 0)
+        CreateDirectoryTree(path.substr(0, cut));
+    return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && IsDirectory(path));
+}
+
+std::string UniqueSuffix()
+{
+    static std::atomic<unsigned> counter{0};
+    return std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+// On Linux the "ANSI code page" is UTF-8, so no conversion is needed.
+std::string AnsiFromUtf8(const std::string& utf8) { return utf8; }
+std::string Utf8FromAnsi(const std::string& ansi) { return ansi; }
+
+// libcurl reads the proxy environment variables itself.
+std::string SystemProxyFor(const std::string&, std::string& noProxy)
+{
+    noProxy.clear();
+    return {};
+}
+
+} // namespace platform

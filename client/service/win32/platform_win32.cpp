@@ -1,0 +1,134 @@
+// The Windows side of the platform seam.
+#include "../platform.h"
+#include "wide_text.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <atomic>
+
+namespace platform {
+
+std::FILE* OpenFile(const std::string& path, const char* mode)
+{
+    return _wfopen(Widen(path).c_str(), Widen(mode).c_str());
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::int64_t FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return -1;
+    return (std::int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return DeleteFileW(Widen(path).c_str()) != 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to)
+{
+    return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool CreateDirectoryTree(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    if (IsDirectory(path))
+        return true;
+    std::string::size_type cut = path.find_last_of("\\/");
+    if (cut != std::string::npos && cut > 0 && path[cut - 1] != ':')
+        CreateDirectoryTree(path.substr(0, cut));
+    // No security descriptor: the folder inherits its parent's rights.
+    if (CreateDirectoryW(Widen(path).c_str(), nullptr))
+        return true;
+    return IsDirectory(path);
+}
+
+std::string UniqueSuffix()
+{
+    static std::atomic<unsigned> counter{0};
+    return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetCurrentThreadId()) + "-" +
+           std::to_string(++counter);
+}
+
+std::string AnsiFromUtf8(const std::string& utf8) { return AnsiFromWide(Widen(utf8)); }
+std::string Utf8FromAnsi(const std::string& ansi) { return Narrow(WideFromAnsi(ansi)); }
+
+namespace {
+
+// "http=a:1;https=b:2" or "a:1": the entry for the URL's scheme.
+std::string ProxyForScheme(const std::string& list, const std::string& scheme)
+{
+    if (list.find('=') == std::string::npos)
+        return list;
+    std::string::size_type start = 0;
+    while (start < list.size()) {
+        std::string::size_type end = list.find_first_of("; ", start);
+        std::string entry = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (entry.compare(0, scheme.size() + 1, scheme + "=") == 0)
+            return entry.substr(scheme.size() + 1);
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return {};
+}
+
+std::string NoProxyFromBypass(std::string bypass)
+{
+    std::string hosts;
+    std::string::size_type start = 0;
+    while (start <= bypass.size()) {
+        std::string::size_type end = bypass.find(';', start);
+        std::string entry = bypass.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (entry == "<local>")
+            entry = "localhost,127.0.0.1,::1";
+        if (!entry.empty())
+            hosts += (hosts.empty() ? "" : ",") + entry;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return hosts;
+}
+
+} // namespace
+
+std::string SystemProxyFor(const std::string& url, std::string& noProxy)
+{
+    noProxy.clear();
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
+    if (!WinHttpGetIEProxyConfigForCurrentUser(&config))
+        return {};
+    std::string proxy;
+    if (config.lpszProxy)
+        proxy = ProxyForScheme(Narrow(config.lpszProxy), url.compare(0, 6, "https:") == 0 ? "https" : "http");
+    if (config.lpszProxyBypass)
+        noProxy = NoProxyFromBypass(Narrow(config.lpszProxyBypass));
+    if (config.lpszProxy)
+        GlobalFree(config.lpszProxy);
+    if (config.lpszProxyBypass)
+        GlobalFree(config.lpszProxyBypass);
+    if (config.lpszAutoConfigUrl)
+        GlobalFree(config.lpszAutoConfigUrl);
+    return proxy;
+}
+
+} // namespace platform

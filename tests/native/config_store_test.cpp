@@ -1,0 +1,189 @@
+#include "config_store.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "temp_folder.h"
+
+namespace {
+
+LoginResult SampleLogin()
+{
+    LoginResult result;
+    result.userName = "demo@quarn.test";
+    result.passwordDigest = "0cc175b9c0f1b6a831c399e269772661";
+    result.rememberPassword = false;
+    result.autoLogin = true;
+    result.uid = "1001";
+    result.token = "tok-1";
+    result.imageCount = "12";
+    result.likeCount = "3";
+    result.followCount = "4";
+    result.fansCount = "5";
+    result.avatarUrl = "http://127.0.0.1/a.jpg";
+    return result;
+}
+
+} // namespace
+
+TEST(ConfigStore, WorkerReadsTakeWhatIsThereAndLeaveTheRestEmpty)
+{
+    TempFolder folder;
+    std::string full = folder.Write("full.xml", "<cfg><login uid=\"7\" token=\"t\" username=\"me@x\"/></cfg>");
+    LoginCredentials credentials = ReadLoginCredentials(full);
+    EXPECT_EQ(credentials.uid, "7");
+    EXPECT_EQ(credentials.token, "t");
+    EXPECT_EQ(credentials.userName, "me@x");
+
+    std::string partial = folder.Write("partial.xml", "<cfg><other/><login token=\"t\"/></cfg>");
+    credentials = ReadLoginCredentials(partial);
+    EXPECT_EQ(credentials.uid, "");
+    EXPECT_EQ(credentials.token, "t");
+
+    EXPECT_EQ(ReadLoginCredentials(folder.Path("absent.xml")).token, "");
+    EXPECT_EQ(ReadLoginCredentials(folder.Write("broken.xml", "<cfg><login token=")).token, "");
+    EXPECT_EQ(ReadLoginCredentials(folder.Write("nologin.xml", "<cfg><Login token=\"t\"/></cfg>")).token, "");
+}
+
+TEST(ConfigStore, UserProfileCountsAndResult)
+{
+    TempFolder folder;
+    UserProfile profile;
+    std::string path = folder.Write("a.xml", "<r><login uid=\"7\" token=\"t\" image_count=\"12\" like_count=\"x\" "
+                                             "follow_count=\"3abc\"/></r>");
+    EXPECT_EQ(ReadUserProfile(path, profile), 0);
+    EXPECT_EQ(profile.uid, "7");
+    EXPECT_EQ(profile.imageCount, 12);
+    EXPECT_EQ(profile.likeCount, 0);
+    EXPECT_EQ(profile.followCount, 3);
+    EXPECT_EQ(profile.fansCount, 0);
+
+    UserProfile none;
+    EXPECT_EQ(ReadUserProfile(folder.Write("b.xml", "<r><notlogin/></r>"), none), -1);
+    EXPECT_EQ(ReadUserProfile(folder.Path("absent.xml"), none), 0);
+    EXPECT_EQ(none.uid, "");
+}
+
+TEST(ConfigStore, LoginFillNeedsExactTrueWhileAutoLoginAcceptsYes)
+{
+    TempFolder folder;
+    ConfigDocument exact;
+    ASSERT_TRUE(exact.Load(folder.Write("a.xml", "<r><login isRememberPwd=\"true\" isAutoLogin=\"true\" "
+                                                 "username=\"me\" password=\"abc\"/></r>")));
+    LoginFill fill = exact.ReadLoginFill();
+    EXPECT_TRUE(fill.rememberPassword);
+    EXPECT_TRUE(fill.autoLogin);
+    EXPECT_EQ(fill.userName, "me");
+    EXPECT_EQ(fill.passwordDigest, "abc");
+    EXPECT_TRUE(exact.ReadAutoLogin());
+
+    ConfigDocument yes;
+    ASSERT_TRUE(yes.Load(folder.Write("b.xml", "<r><login isRememberPwd=\"yes\" isAutoLogin=\"yes\" "
+                                               "username=\"me\" password=\"abc\"/></r>")));
+    fill = yes.ReadLoginFill();
+    EXPECT_FALSE(fill.rememberPassword);
+    EXPECT_FALSE(fill.autoLogin);
+    EXPECT_EQ(fill.userName, "");
+    EXPECT_TRUE(yes.ReadAutoLogin());
+
+    ConfigDocument other;
+    ASSERT_TRUE(other.Load(folder.Write("c.xml", "<r><login isAutoLogin=\"1\"/></r>")));
+    EXPECT_TRUE(other.ReadAutoLogin());
+    ASSERT_TRUE(other.Load(folder.Write("d.xml", "<r><login isAutoLogin=\"maybe\"/></r>")));
+    EXPECT_FALSE(other.ReadAutoLogin());
+    ASSERT_TRUE(other.Load(folder.Write("e.xml", "<r><login/></r>")));
+    EXPECT_FALSE(other.ReadAutoLogin());
+}
+
+TEST(ConfigStore, FirstManualLoginAppendsAllTwelveAttributesInOrder)
+{
+    TempFolder folder;
+    std::string path = folder.Write("vlconfig.xml", "<config><login /></config>");
+    ConfigDocument document;
+    ASSERT_TRUE(document.Load(path));
+    ASSERT_TRUE(document.SaveLoginResult(SampleLogin()));
+
+    std::string saved = folder.Read(path);
+    std::vector<std::string> order = {"username=", "password=", "bLogined=", "isRememberPwd=", "uid=", "token=",
+                                      "image_count=", "like_count=", "follow_count=", "fans_count=", "avatar=",
+                                      "isAutoLogin="};
+    std::string::size_type last = 0;
+    for (const std::string& name : order) {
+        std::string::size_type at = saved.find(" " + name);
+        ASSERT_NE(at, std::string::npos) << name;
+        EXPECT_GT(at, last) << name;
+        last = at;
+    }
+    // The digest is stored even with the save-password box off.
+    EXPECT_NE(saved.find("password=\"0cc175b9c0f1b6a831c399e269772661\""), std::string::npos);
+    EXPECT_NE(saved.find("isRememberPwd=\"false\""), std::string::npos);
+    EXPECT_NE(saved.find("bLogined=\"true\""), std::string::npos);
+    EXPECT_EQ(ReadLoginCredentials(path).token, "tok-1");
+}
+
+TEST(ConfigStore, ExistingAttributesAreReplacedWhereTheyStand)
+{
+    TempFolder folder;
+    std::string path = folder.Write("vlconfig.xml", "<config><login token=\"old\" keep=\"x\" uid=\"1\"/></config>");
+    ConfigDocument document;
+    ASSERT_TRUE(document.Load(path));
+    ASSERT_TRUE(document.SaveToken("new"));
+    std::string saved = folder.Read(path);
+    EXPECT_NE(saved.find("token=\"new\" keep=\"x\" uid=\"1\""), std::string::npos) << saved;
+
+    ASSERT_TRUE(document.WriteAutoLogin(false));
+    ConfigDocument reread;
+    ASSERT_TRUE(reread.Load(path));
+    EXPECT_FALSE(reread.ReadAutoLogin());
+    ASSERT_TRUE(document.WriteAutoLogin(true));
+    ASSERT_TRUE(reread.Load(path));
+    EXPECT_TRUE(reread.ReadAutoLogin());
+}
+
+TEST(ConfigStore, WritersSkipDocumentsWithoutLoginAndNeverCreateTheFile)
+{
+    TempFolder folder;
+    ConfigDocument missing;
+    EXPECT_FALSE(missing.Load(folder.Path("vlconfig.xml")));
+    EXPECT_FALSE(missing.SaveLoginResult(SampleLogin()));
+    EXPECT_FALSE(missing.SaveToken("t"));
+    EXPECT_FALSE(platform::FileExists(folder.Path("vlconfig.xml")));
+
+    std::string path = folder.Write("other.xml", "<config><user/></config>");
+    ConfigDocument noLogin;
+    ASSERT_TRUE(noLogin.Load(path));
+    EXPECT_FALSE(noLogin.WriteAutoLogin(true));
+    EXPECT_EQ(folder.Read(path), "<config><user/></config>");
+}
+
+TEST(ConfigStore, ReadersNeverSeeAHalfWrittenFile)
+{
+    TempFolder folder;
+    std::string path = folder.Write("vlconfig.xml", "<config><login/></config>");
+    ConfigDocument first;
+    ASSERT_TRUE(first.Load(path));
+    ASSERT_TRUE(first.SaveLoginResult(SampleLogin()));
+
+    std::atomic<bool> done{false};
+    std::atomic<int> emptyReads{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 3; ++i) {
+        readers.emplace_back([&] {
+            while (!done) {
+                if (ReadLoginCredentials(path).token.empty())
+                    ++emptyReads;
+            }
+        });
+    }
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(first.SaveToken("tok-" + std::to_string(i)));
+    done = true;
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_EQ(emptyReads, 0);
+    EXPECT_EQ(ReadLoginCredentials(path).token, "tok-199");
+}

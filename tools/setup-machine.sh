@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs everything Quarn needs on a fresh Debian 12 machine: native and
+# MinGW compilers, Wine (64-bit and 32-bit), QEMU user mode for the 32-bit
+# loader, Xvfb, fonts, and the libraries. Safe to run again.
+set -euo pipefail
+
+SOURCES=/etc/apt/sources.list.d/quarn.sources
+need_update=0
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    need_update=1
+fi
+
+if [ ! -f "$SOURCES" ]; then
+    cat > "$SOURCES" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    need_update=1
+fi
+
+stamp=/var/lib/apt/periodic/quarn-update-stamp
+if [ "$need_update" = 1 ] || [ ! -f "$stamp" ]; then
+    apt-get update -q
+    mkdir -p "$(dirname "$stamp")" && touch "$stamp"
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get install -y -q --no-install-recommends \
+    build-essential cmake ninja-build pkg-config dpkg-dev clang \
+    libcurl4-openssl-dev libjsoncpp-dev libtinyxml-dev libgtest-dev libgmock-dev libbenchmark-dev \
+    g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools \
+    wine wine64 wine32:i386 libwine:i386 \
+    xvfb xdotool x11-apps imagemagick librsvg2-bin \
+    fonts-wqy-zenhei fonts-liberation \
+    curl valgrind python3 file
+
+# The 32-bit Wine loader runs through QEMU user mode; bookworm's own QEMU
+# cannot run it, the backported one can.
+apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user qemu-user-binfmt || \
+    apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user-static
+
+# Register QEMU for 32-bit x86 ELF files: the host kernel cannot run them itself,
+# so Wine's 32-bit loader goes through qemu-i386.
+if [ ! -e /proc/sys/fs/binfmt_misc/register ]; then
+    mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc || true
+fi
+if [ -e /proc/sys/fs/binfmt_misc/register ] && [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
+        > /proc/sys/fs/binfmt_misc/register
+fi
