@@ -1,28 +1,65 @@
-# Imported targets for the three libraries, the same names natively (Debian's
-# -dev packages) and in the cross builds (the deps cache):
-# quarn::curl, quarn::jsoncpp, quarn::tinyxml.
+# Third-party libraries under one set of names for the native and the Windows
+# builds:
+#   quarn::curl     libcurl (easy interface)
+#   quarn::jsoncpp  jsoncpp
+#   quarn::tinyxml  TinyXML 2.6 with TIXML_USE_STL
+# Natively they are Debian's -dev packages. In the Windows builds they are the
+# static libraries tools/build-windows-deps.sh puts in QUARN_WINDOWS_DEPS.
+# The targets are defined only where a library is found, so a partial machine
+# still configures what it can; QUARN_REQUIRE_DEPS makes a missing one fatal.
 include_guard(GLOBAL)
 
-find_package(CURL REQUIRED)
-if(NOT TARGET quarn::curl)
-    add_library(quarn::curl INTERFACE IMPORTED)
-    target_link_libraries(quarn::curl INTERFACE CURL::libcurl)
+option(QUARN_REQUIRE_DEPS "Fail the configure when a library is missing" ON)
+if(QUARN_REQUIRE_DEPS)
+    set(_quarn_required REQUIRED)
+else()
+    set(_quarn_required)
 endif()
 
-find_path(QUARN_JSONCPP_INCLUDE json/json.h PATH_SUFFIXES jsoncpp REQUIRED)
-find_library(QUARN_JSONCPP_LIBRARY NAMES jsoncpp REQUIRED)
-if(NOT TARGET quarn::jsoncpp)
-    add_library(quarn::jsoncpp INTERFACE IMPORTED)
-    target_include_directories(quarn::jsoncpp INTERFACE ${QUARN_JSONCPP_INCLUDE})
-    target_link_libraries(quarn::jsoncpp INTERFACE ${QUARN_JSONCPP_LIBRARY})
+function(_quarn_alias name real)
+    if(TARGET ${real} AND NOT TARGET ${name})
+        add_library(${name} INTERFACE IMPORTED GLOBAL)
+        target_link_libraries(${name} INTERFACE ${real})
+    endif()
+endfunction()
+
+if(WIN32)
+    if(NOT QUARN_WINDOWS_DEPS OR NOT EXISTS "${QUARN_WINDOWS_DEPS}/.complete")
+        message(FATAL_ERROR
+            "QUARN_WINDOWS_DEPS ('${QUARN_WINDOWS_DEPS}') is not a finished library folder; "
+            "pass -DQUARN_WINDOWS_DEPS=$(tools/build-windows-deps.sh <arch> | tail -n 1)")
+    endif()
+    # Only the cache folder: the MinGW sysroot must not lend a stray copy.
+    set(_quarn_where PATHS "${QUARN_WINDOWS_DEPS}" NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    find_package(CURL CONFIG ${_quarn_required} ${_quarn_where})
+    find_package(jsoncpp CONFIG ${_quarn_required} ${_quarn_where})
+    find_package(tinyxml CONFIG ${_quarn_required} ${_quarn_where})
+
+    # CURL::libcurl carries CURL_STATICLIB and the system libraries of the
+    # static build (ws2_32, crypt32, bcrypt, advapi32, winmm).
+    _quarn_alias(quarn::curl CURL::libcurl)
+    _quarn_alias(quarn::jsoncpp jsoncpp_static)
+    _quarn_alias(quarn::tinyxml tinyxml::tinyxml)
+else()
+    find_package(CURL ${_quarn_required})
+    find_package(jsoncpp CONFIG ${_quarn_required})
+    _quarn_alias(quarn::curl CURL::libcurl)
+    _quarn_alias(quarn::jsoncpp jsoncpp_lib)
+
+    # Debian ships no CMake file for TinyXML. Its library is built with
+    # TIXML_USE_STL, which changes class layouts, so users must define it too.
+    find_path(QUARN_TINYXML_INCLUDE_DIR tinyxml.h)
+    find_library(QUARN_TINYXML_LIBRARY tinyxml)
+    if(QUARN_TINYXML_INCLUDE_DIR AND QUARN_TINYXML_LIBRARY)
+        add_library(quarn::tinyxml UNKNOWN IMPORTED GLOBAL)
+        set_target_properties(quarn::tinyxml PROPERTIES
+            IMPORTED_LOCATION "${QUARN_TINYXML_LIBRARY}"
+            INTERFACE_INCLUDE_DIRECTORIES "${QUARN_TINYXML_INCLUDE_DIR}"
+            INTERFACE_COMPILE_DEFINITIONS TIXML_USE_STL)
+    elseif(QUARN_REQUIRE_DEPS)
+        message(FATAL_ERROR "TinyXML not found (Debian: libtinyxml-dev)")
+    endif()
 endif()
 
-find_path(QUARN_TINYXML_INCLUDE tinyxml.h REQUIRED)
-find_library(QUARN_TINYXML_LIBRARY NAMES tinyxml REQUIRED)
-if(NOT TARGET quarn::tinyxml)
-    add_library(quarn::tinyxml INTERFACE IMPORTED)
-    target_include_directories(quarn::tinyxml INTERFACE ${QUARN_TINYXML_INCLUDE})
-    target_link_libraries(quarn::tinyxml INTERFACE ${QUARN_TINYXML_LIBRARY})
-    # Debian's build uses the STL interface; the header and library must agree.
-    target_compile_definitions(quarn::tinyxml INTERFACE TIXML_USE_STL)
-endif()
+unset(_quarn_required)
+unset(_quarn_where)

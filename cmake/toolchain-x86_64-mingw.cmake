@@ -16,3 +16,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# ctest runs the Windows test programs under Wine.
+get_filename_component(_quarn_tools "${CMAKE_CURRENT_LIST_DIR}/../tools" ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR /bin/bash "${_quarn_tools}/wine-run.sh")

@@ -122,7 +122,9 @@ int DownloadToFile(const std::string& url, const std::string& targetPath, const 
     curl_off_t received = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
     bool closed = std::fclose(file.release()) == 0;
-    if (!complete || !closed || received <= 0 || !platform::ReplaceFile(temporary, targetPath))
+    // An error page sent with a success status is no picture either.
+    bool usable = complete && closed && received > 0 && IsValidCachedFile(temporary);
+    if (!usable || !platform::ReplaceFile(temporary, targetPath))
         platform::RemoveFile(temporary);
     return 0;
 }

@@ -35,9 +35,14 @@ public:
     const std::string& Root() const { return path_; }
     std::string Path(const std::string& name) const { return path_ + platform::kPathSeparator + name; }
 
-    std::string Write(const std::string& name, const std::string& bytes) const
+    std::string Write(const std::string& name, const std::string& bytes) const { return WriteAt(Path(name), bytes); }
+
+    // Writes a file at a full path, making its folder first.
+    static std::string WriteAt(const std::string& path, const std::string& bytes)
     {
-        std::string path = Path(name);
+        std::string::size_type cut = path.find_last_of(platform::kPathSeparator);
+        if (cut != std::string::npos)
+            platform::CreateDirectoryTree(path.substr(0, cut));
         std::FILE* file = platform::OpenFile(path, "wb");
         if (file) {
             std::fwrite(bytes.data(), 1, bytes.size(), file);
@@ -46,7 +51,7 @@ public:
         return path;
     }
 
-    std::string Read(const std::string& path) const
+    static std::string Read(const std::string& path)
     {
         std::string bytes;
         std::FILE* file = platform::OpenFile(path, "rb");

@@ -1,0 +1,486 @@
+#include "answer_parser.h"
+
+#include "downloader.h"
+#include "feed_store.h"
+#include "json_read.h"
+#include "message_sink.h"
+#include "picture_cache.h"
+#include "platform.h"
+#include "window_messages.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+using json_read::FieldReader;
+
+namespace {
+
+std::uintptr_t TextParameter(const std::string& text) { return reinterpret_cast<std::uintptr_t>(&text); }
+
+// ---- category list (22) ---------------------------------------------------
+
+bool ParseCategoryList(const ParseContext& context, std::string_view text)
+{
+    Json::Value root;
+    std::vector<std::pair<std::string, std::string>> entries;
+    bool usable = json_read::Parse(text, root) && root.isArray();
+    for (Json::ArrayIndex i = 0; usable && i < root.size(); ++i) {
+        FieldReader entry(root[i]);
+        std::string id = entry.Text("cate_id");
+        std::string code = entry.Text("cate_code");
+        usable = entry.Ok();
+        entries.emplace_back(std::move(id), std::move(code));
+    }
+    if (!usable || entries.empty()) {
+        context.sink.Send(UM_FEED_ERROR, 0, 0);
+        return usable;
+    }
+    for (const auto& entry : entries)
+        context.store.StoreCategory(entry.first, entry.second);
+    context.starter.LoadCategoryFeeds();
+    return true;
+}
+
+// ---- picture pages (0-9, 16, 20, 26) ------------------------------------------
+
+// Which keys a picture item of a kind carries.
+struct PictureLayout {
+    const char* addressKey;
+    const char* authorKey;
+    bool hasCreateTime;
+    const char* fanKey;  // null: no follow and fan counts
+};
+
+PictureLayout LayoutFor(int kind)
+{
+    switch (kind) {
+    case feed_kind::kUserPictures:
+        return {"img", "user_name", false, nullptr};
+    case feed_kind::kTagFeed:
+        return {"url", "uname", true, nullptr};
+    case feed_kind::kMyPublished:
+        return {"url", "uname", true, "fans_count"};
+    default:
+        return {"url", "uname", true, "fans"};
+    }
+}
+
+PictureListId PictureListFor(const FeedRequest& request)
+{
+    switch (request.kind) {
+    case feed_kind::kUserPictures:
+        return {request.kind, request.userId};
+    case feed_kind::kTagFeed:
+        return {request.kind, request.text};
+    default:
+        return {request.kind, {}};
+    }
+}
+
+using PicturePtr = std::shared_ptr<PictureRecord>;
+
+// Reads one item. Null when it is skipped: its address lacks "http" or has
+// no file name with a dot. Only the address of a skipped item is examined.
+PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout, FieldReader& item)
+{
+    auto record = std::make_shared<PictureRecord>();
+    PictureRecord& r = *record;
+    item.Text(layout.addressKey, r.address);
+    if (r.address.find("http") == std::string::npos)
+        return nullptr;
+    PictureNames names;
+    if (!context.cache.Derive(r.address, names))
+        return nullptr;
+    r.largeUrl = std::move(names.largeUrl);
+    r.thumbnailUrl = std::move(names.thumbnailUrl);
+    r.largePath = std::move(names.largePath);
+    r.thumbnailPath = std::move(names.thumbnailPath);
+    item.Text(layout.authorKey, r.authorName);
+    item.Text("avatar", r.avatarUrl);
+    r.avatarPath = context.cache.AuthorAvatarPath(r.authorName);
+    item.Text("share_id", r.shareId);
+    item.Text("uid", r.ownerId);
+    item.Text("content", r.content);
+    item.Text("comment_count", r.commentCount);
+    item.Text("relay_count", r.forwardCount);
+    item.Text("like_count", r.likeCount);
+    item.Text("city_name", r.cityName);
+    if (layout.hasCreateTime)
+        item.Text("create_time", r.createTime);
+    if (layout.fanKey) {
+        item.Text("follow_count", r.authorFollowCount);
+        item.Text(layout.fanKey, r.authorFanCount);
+    }
+    return record;
+}
+
+// Kind 8 before the own-pictures row was ever paged: the first picture of
+// the other user's list opens in the viewer.
+void OpenFirstPicture(const ParseContext& context, const PictureListId& list, const PictureRecord& first)
+{
+    context.downloader.FetchLarge(first.largeUrl, first.largePath);
+    context.downloader.FetchAlways(first.avatarUrl, first.avatarPath);
+    context.starter.LoadComments(list, 0);
+    context.sink.Send(UM_SHOW_LARGE_PICTURE, 0, static_cast<std::intptr_t>(TextParameter(first.largePath)));
+    context.sink.Send(UM_SHOW_PICTURE_INFO, feed_kind::kUserPictures, 0);
+}
+
+bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, std::string_view text)
+{
+    Json::Value root;
+    if (!json_read::Parse(text, root))
+        return false;
+    FieldReader top(root);
+    const Json::Value& page = top.Object("page");
+    const Json::Value& items = top.Array("image_list");
+    FieldReader pageFields(page);
+    int total = pageFields.Integer("total");
+    int pageCount = pageFields.Integer("page_count");
+    pageFields.Integer("page");  // read for its type, not kept
+    if (!top.Ok() || !pageFields.Ok())
+        return false;
+
+    const PictureLayout layout = LayoutFor(request.kind);
+    std::vector<PicturePtr> records;
+    records.reserve(items.size());
+    for (const Json::Value& element : items) {
+        FieldReader item(element);
+        PicturePtr record = ReadPicture(context, layout, item);
+        if (!item.Ok())
+            return false;
+        if (record)
+            records.push_back(std::move(record));
+    }
+
+    if (page.isObject())
+        context.store.UpdatePager(request.kind, total, pageCount);
+    if (!records.empty()) {
+        platform::CreateDirectoryTree(context.cache.ThumbnailFolder());
+        platform::CreateDirectoryTree(context.cache.LargePictureFolder());
+    }
+    const PictureListId list = PictureListFor(request);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const PictureRecord& record = *records[i];
+        context.store.StorePicture(list, i, records[i]);
+        context.downloader.FetchIfMissing(record.thumbnailUrl, record.thumbnailPath);
+        context.sink.Invalidate();
+    }
+
+    if (request.kind == feed_kind::kMyPublished && !items.empty())
+        context.sink.Send(UM_PUBLISH_PAGE_READY, 0, static_cast<std::intptr_t>(items.size()));
+    if (request.kind == feed_kind::kUserPictures && !records.empty() &&
+        context.store.CurrentPage(feed_kind::kMyPublished) == 0)
+        OpenFirstPicture(context, list, *records.front());
+    return true;
+}
+
+// ---- another user's statistics (23) ---------------------------------------------
+
+bool ParseUserStats(const ParseContext& context, const FeedRequest& request, std::string_view text)
+{
+    Json::Value root;
+    if (!json_read::Parse(text, root))
+        return false;
+    FieldReader top(root);
+    FieldReader info(top.Object("info_num"));
+    UserStats stats;
+    info.Text("follows", stats.follows);
+    info.Text("fans", stats.fans);
+    info.Text("favs", stats.likes);
+    info.Text("photos", stats.pictures);
+    if (!top.Ok() || !info.Ok())
+        return false;
+    context.store.StoreUserStats(request.userId, std::move(stats));
+    context.sink.Send(UM_USER_STATS_READY, 0, 0);
+    return true;
+}
+
+// ---- user lists (10, 14, 15, 24, 27) ----------------------------------------------
+
+enum class UserLayout { Summary, Follows, Fans };
+
+struct UserListKind {
+    const char* arrayKey;
+    UserLayout layout;
+    const char* followKey;
+    AvatarFolder folder;
+    bool alwaysDownload;
+    bool paged;
+};
+
+UserListKind UserListFor(int kind)
+{
+    switch (kind) {
+    case feed_kind::kFeatured:
+        return {"daren_list", UserLayout::Summary, "is_foolow", AvatarFolder::Featured, true, false};
+    case feed_kind::kPeopleSearch:
+        return {"user_list", UserLayout::Summary, "is_follow", AvatarFolder::Comments, false, false};
+    case feed_kind::kMyFans:
+        return {"fnas_list", UserLayout::Fans, "is_follow", AvatarFolder::Fans, true, true};
+    default:  // 14, 24
+        return {"follows_list", UserLayout::Follows, "is_follow", AvatarFolder::Follows, true, true};
+    }
+}
+
+std::shared_ptr<UserRecord> ReadUser(const ParseContext& context, const UserListKind& kind, FieldReader& entry)
+{
+    auto record = std::make_shared<UserRecord>();
+    UserRecord& r = *record;
+    bool summary = kind.layout == UserLayout::Summary;
+    entry.Text("uid", r.uid);
+    entry.Text(summary ? "uname" : "user_name", r.name);
+    entry.Text("avatar", r.avatarUrl);
+    entry.Text("img", r.pictureUrl);
+    r.isFollowed = entry.Flag(kind.followKey);
+    if (summary) {
+        entry.Text("foolows_count", r.followCount);
+        entry.Text("fans_count", r.fanCount);
+        entry.Text("favs_count", r.likeCount);
+        entry.Text("photos_count", r.pictureCount);
+    } else if (kind.layout == UserLayout::Follows) {
+        // "share" is tested as a flag; when set it must hold the counts.
+        const Json::Value& share = entry.Value("share");
+        r.hasShare = json_read::ToFlag(share);
+        if (r.hasShare) {
+            FieldReader shareFields(share);
+            entry.Require(share.isObject());
+            FieldReader photos(shareFields.Object("photos"));
+            photos.Text("follows", r.followCount);
+            photos.Text("fans", r.fanCount);
+            photos.Text("favs", r.likeCount);
+            photos.Text("photos", r.pictureCount);
+            entry.Require(shareFields.Ok() && photos.Ok());
+        }
+    }
+    r.avatarPath = context.cache.ListAvatarPath(kind.folder, r.name);
+    return record;
+}
+
+bool ParseUserList(const ParseContext& context, const FeedRequest& request, std::string_view text)
+{
+    Json::Value root;
+    if (!json_read::Parse(text, root))
+        return false;
+    const UserListKind kind = UserListFor(request.kind);
+    FieldReader top(root);
+    const Json::Value& page = kind.paged ? top.Object("page") : Json::Value::nullSingleton();
+    const Json::Value& entries = top.Array(kind.arrayKey);
+    FieldReader pageFields(page);
+    int total = pageFields.Integer("total");
+    int pageCount = pageFields.Integer("page_count");
+    pageFields.Integer("page");
+    if (!top.Ok() || !pageFields.Ok())
+        return false;
+
+    std::vector<std::shared_ptr<UserRecord>> records;
+    records.reserve(entries.size());
+    for (const Json::Value& element : entries) {
+        FieldReader entry(element);
+        records.push_back(ReadUser(context, kind, entry));
+        if (!entry.Ok())
+            return false;
+    }
+
+    if (page.isObject())
+        context.store.UpdatePager(request.kind, total, pageCount);
+    if (!records.empty())
+        platform::CreateDirectoryTree(context.cache.AvatarFolderPath(kind.folder));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const UserRecord& record = *records[i];
+        if (kind.alwaysDownload)
+            context.downloader.FetchAlways(record.avatarUrl, record.avatarPath);
+        else
+            context.downloader.FetchIfMissing(record.avatarUrl, record.avatarPath);
+        context.store.StoreUser(request.kind, i, records[i]);
+        context.sink.Invalidate();
+    }
+    return true;
+}
+
+// ---- comment lists (11, 17, 25, 29) --------------------------------------------------
+
+void ReportComments(const ParseContext& context, const FeedRequest& request,
+                    std::shared_ptr<const PictureComments> comments)
+{
+    if (request.kind == feed_kind::kCurrentComments) {
+        context.store.StoreCurrentComments(std::move(comments));
+        context.sink.Post(UM_PICTURE_COMMENTS_READY, static_cast<std::uintptr_t>(request.list.kind), -2012);
+        return;
+    }
+    if (!context.store.StoreComments(request.list, request.index, std::move(comments)))
+        return;
+    const auto index = static_cast<std::intptr_t>(request.index);
+    switch (request.kind) {
+    case feed_kind::kListComments:
+        context.sink.Send(UM_COMMENT_LIST_READY, static_cast<std::uintptr_t>(request.list.kind), index);
+        break;
+    case feed_kind::kUserListComments:
+        context.sink.Send(UM_SHOW_LIST_PICTURE, TextParameter(request.list.key), index);
+        break;
+    default:
+        context.sink.Send(UM_SHOW_ROW_PICTURE, TextParameter(request.list.key), index);
+        break;
+    }
+}
+
+bool ParseComments(const ParseContext& context, const FeedRequest& request, std::string_view text)
+{
+    Json::Value root;
+    if (!json_read::Parse(text, root))
+        return false;
+    auto comments = std::make_shared<PictureComments>();
+    comments->shareId = request.shareId;
+    FieldReader top(root);
+    top.Text("is_follow", comments->isFollow);
+    const Json::Value& entries = top.Array("comment_list");
+    if (!top.Ok())
+        return false;
+    comments->comments.reserve(entries.size());
+    for (const Json::Value& element : entries) {
+        FieldReader entry(element);
+        comments->comments.emplace_back();
+        CommentRecord& c = comments->comments.back();
+        entry.Text("comment_id", c.commentId);
+        entry.Text("share_id", c.shareId);
+        entry.Text("uid", c.authorId);
+        entry.Text("uname", c.authorName);
+        entry.Text("avatar", c.avatarUrl);
+        entry.Text("content", c.content);
+        entry.Text("parent_id", c.parentId);
+        entry.Text("time", c.time);
+        if (!entry.Ok())
+            return false;
+        c.avatarPath = context.cache.ListAvatarPath(AvatarFolder::Comments, c.authorName);
+    }
+    platform::CreateDirectoryTree(context.cache.AvatarFolderPath(AvatarFolder::Comments));
+    for (const CommentRecord& c : comments->comments)
+        context.downloader.FetchIfMissing(c.avatarUrl, c.avatarPath);
+    ReportComments(context, request, std::move(comments));
+    return true;
+}
+
+// ---- picture details (28) -----------------------------------------------------------
+
+bool ParseDetails(const ParseContext& context, const FeedRequest& request, std::string_view text)
+{
+    Json::Value root;
+    if (!json_read::Parse(text, root))
+        return false;
+    auto details = std::make_shared<PictureDetails>();
+    details->shareId = request.shareId;
+    FieldReader top(root);
+    std::string seconds;
+    top.Text("user_name", details->authorName);
+    top.Text("content", details->content);
+    top.Text("create_time", seconds);
+    top.Text("uid", details->ownerId);
+    top.Text("collect_count", details->likeCount);
+    top.Text("comment_count", details->commentCount);
+    top.Text("relay_count", details->forwardCount);
+    if (!top.Ok())
+        return false;
+    details->createTime = DetailsTimeFrom(seconds);
+    context.store.StoreDetails(std::move(details));
+    return true;
+}
+
+// ---- hot tags (21) -------------------------------------------------------------------
+
+bool ParseHotTags(const ParseContext& context, std::string_view text)
+{
+    Json::Value root;
+    if (!json_read::Parse(text, root))
+        return false;
+    FieldReader top(root);
+    const Json::Value& entries = top.Array("tag_list");
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (const Json::Value& element : entries) {
+        FieldReader entry(element);
+        names.push_back(entry.Text("name"));
+        top.Require(entry.Ok());
+    }
+    if (!top.Ok())
+        return false;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        context.store.StoreHotTag(i, names[i]);
+        context.starter.LoadTagFeed(names[i]);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseAnswerText(const ParseContext& context, const FeedRequest& request, std::string_view text)
+{
+    switch (request.kind) {
+    case feed_kind::kCategoryList:
+        return ParseCategoryList(context, text);
+    case feed_kind::kUserStats:
+        return ParseUserStats(context, request, text);
+    case feed_kind::kFeatured:
+    case feed_kind::kPeopleSearch:
+    case feed_kind::kMyFollows:
+    case feed_kind::kFollowsOf:
+    case feed_kind::kMyFans:
+        return ParseUserList(context, request, text);
+    case feed_kind::kListComments:
+    case feed_kind::kUserListComments:
+    case feed_kind::kTagComments:
+    case feed_kind::kCurrentComments:
+        return ParseComments(context, request, text);
+    case feed_kind::kDetails:
+        return ParseDetails(context, request, text);
+    case feed_kind::kHotTags:
+        return ParseHotTags(context, text);
+    case feed_kind::kUserPictures:
+    case feed_kind::kMyLiked:
+    case feed_kind::kMyPublished:
+    case feed_kind::kTagFeed:
+    case feed_kind::kHome:
+        return ParsePicturePage(context, request, text);
+    default:
+        if (feed_kind::IsCategory(request.kind))
+            return ParsePicturePage(context, request, text);
+        return false;
+    }
+}
+
+bool ParseAnswer(const ParseContext& context, const FeedRequest& request)
+{
+    FeedStore::TextPtr text = context.store.Answer(request.kind, AnswerKey(request));
+    return text && ParseAnswerText(context, request, *text);
+}
+
+std::string FormatDetailsTime(const std::tm& time)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %d:%d:%d", time.tm_year + 1900, time.tm_mon + 1, time.tm_mday,
+                  time.tm_hour, time.tm_min, time.tm_sec);
+    return text;
+}
+
+std::string DetailsTimeFrom(const std::string& seconds)
+{
+    const char* start = seconds.c_str();
+    char* end = nullptr;
+    errno = 0;
+    long long value = std::strtoll(start, &end, 10);
+    if (end == start || errno == ERANGE)
+        return {};
+    std::time_t time = static_cast<std::time_t>(value);
+    if (static_cast<long long>(time) != value)
+        return {};
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &time) != 0)
+        return {};
+#else
+    if (!localtime_r(&time, &local))
+        return {};
+#endif
+    return FormatDetailsTime(local);
+}

@@ -1,0 +1,32 @@
+#pragma once
+#include "downloader.h"
+#include "http_transport.h"
+
+#include <chrono>
+#include <memory>
+
+class CacheLimiter;
+class WorkTracker;
+
+// Downloads into the picture cache on detached workers, at most
+// `maxParallel` at a time (the rest wait in line), and never two for the
+// same file at once. Each target is pinned while it is written and counted
+// against the cache bound when done.
+class CacheDownloader : public Downloader {
+public:
+    CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {}, int maxParallel = 16);
+    ~CacheDownloader() override;
+
+    void FetchIfMissing(const std::string& url, const std::string& targetPath) override;
+    void FetchAlways(const std::string& url, const std::string& targetPath) override;
+    // Natively the large picture is an ordinary download; the Windows client
+    // overrides this to report progress to its window.
+    void FetchLarge(const std::string& url, const std::string& targetPath) override;
+
+    // True when nothing is queued or running any more.
+    bool WaitIdle(std::chrono::milliseconds timeout);
+
+private:
+    struct Queue;
+    std::shared_ptr<Queue> queue_;
+};

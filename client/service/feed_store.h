@@ -1,0 +1,113 @@
+#pragma once
+#include "feed_records.h"
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A picture list: a feed kind's own list (empty key), another user's
+// pictures (kind 8, keyed by user id) or a tag feed (kind 20, keyed by tag).
+struct PictureListId {
+    int kind = 0;
+    std::string key;
+
+    bool operator<(const PictureListId& other) const
+    {
+        return kind != other.kind ? kind < other.kind : key < other.key;
+    }
+};
+
+// The in-memory model of every list. Workers write it while the window
+// paints from it, so every operation takes the one lock, and records go in
+// and out as shared pointers to records that never change: a record the
+// window holds stays valid and whole while it holds it, whatever a worker
+// stores meanwhile. A slot not yet filled reads as null.
+class FeedStore {
+public:
+    using PicturePtr = std::shared_ptr<const PictureRecord>;
+    using CommentsPtr = std::shared_ptr<const PictureComments>;
+    using UserPtr = std::shared_ptr<const UserRecord>;
+    using TextPtr = std::shared_ptr<const std::string>;
+
+    // Raw answers: the latest per kind; per user id for kinds 8 and 23, per
+    // tag for kind 20 (`key`); the category list in kind 22's slot.
+    void StoreAnswer(int kind, const std::string& key, std::string text);
+    TextPtr Answer(int kind, const std::string& key) const;
+
+    // Lists never shrink. In a feed kind's own list a later answer keeps the
+    // comments stored with the slot; in another user's list and in a tag
+    // list every stored item starts afresh.
+    void StorePicture(const PictureListId& list, std::size_t index, PicturePtr picture);
+    PicturePtr Picture(const PictureListId& list, std::size_t index) const;
+    std::size_t PictureCount(const PictureListId& list) const;
+    // False when the list has no slot at `index`.
+    bool StoreComments(const PictureListId& list, std::size_t index, CommentsPtr comments);
+    CommentsPtr Comments(const PictureListId& list, std::size_t index) const;
+    // The comments of the picture on show in the viewer.
+    void StoreCurrentComments(CommentsPtr comments);
+    CommentsPtr CurrentComments() const;
+
+    // Featured users, search results, follows and fans, by kind.
+    void StoreUser(int kind, std::size_t index, UserPtr user);
+    UserPtr User(int kind, std::size_t index) const;
+    std::size_t UserCount(int kind) const;
+
+    void StoreUserStats(const std::string& uid, UserStats stats);
+    bool FindUserStats(const std::string& uid, UserStats& stats) const;
+
+    // The first answer of a kind creates its pager on page 1; later ones
+    // update the total and the page count only.
+    void UpdatePager(int kind, int total, int pageCount);
+    // Current page; 0 while the kind has no pager.
+    int CurrentPage(int kind) const;
+    int PageCount(int kind) const;
+    int Total(int kind) const;
+    bool NextPage(int kind);      // +1 while below the page count
+    bool PreviousPage(int kind);  // -1 while above 1
+    void ResetPage(int kind);     // back to 1
+
+    void StoreCategory(const std::string& id, const std::string& code);
+    // Empty when the id has no entry.
+    std::string CategoryCode(const std::string& id) const;
+
+    void StoreHotTag(std::size_t index, std::string name);
+    std::string HotTag(std::size_t index) const;
+    std::size_t HotTagCount() const;
+
+    void StoreDetails(std::shared_ptr<const PictureDetails> details);
+    std::shared_ptr<const PictureDetails> Details() const;
+
+    void StoreOwnStats(OwnStats stats);
+    OwnStats OwnStatistics() const;
+    void ShowNotice(NoticeChoice choice);
+    void HideNotice();
+    // The shown choice, or None while the notice label is hidden.
+    NoticeChoice VisibleNotice() const;
+    // The choice of the latest poll that found news, shown or not.
+    NoticeChoice LastNotice() const;
+
+private:
+    struct PictureSlot {
+        PicturePtr picture;
+        CommentsPtr comments;
+    };
+    const Pager* FindPager(int kind) const;
+
+    mutable std::mutex lock_;
+    std::map<std::pair<int, std::string>, TextPtr> answers_;
+    std::map<PictureListId, std::vector<PictureSlot>> pictures_;
+    CommentsPtr currentComments_;
+    std::map<int, std::vector<UserPtr>> users_;
+    std::map<std::string, UserStats> userStats_;
+    std::map<int, Pager> pagers_;
+    std::map<std::string, std::string> categories_;
+    std::vector<std::string> hotTags_;
+    std::shared_ptr<const PictureDetails> details_;
+    OwnStats ownStats_;
+    NoticeChoice lastNotice_ = NoticeChoice::None;
+    bool noticeVisible_ = false;
+};

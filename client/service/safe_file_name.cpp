@@ -1,0 +1,186 @@
+#include "safe_file_name.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// Long enough for any real name, short enough that folder + name + a
+// download's temporary suffix stays within the Windows path limit.
+const std::size_t kLongestPlain = 120;
+const std::size_t kKeptPrefix = 80;
+const std::size_t kLongestExtension = 10;
+
+bool IsUnsafeByte(unsigned char c)
+{
+    if (c < 0x20 || c == 0x7f)
+        return true;
+    switch (c) {
+    case '"': case '*': case '/': case ':': case '<': case '>': case '?': case '\\': case '|': case '%':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at `at`, or 0 when it is broken.
+std::size_t Utf8Length(std::string_view text, std::size_t at)
+{
+    unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c < 0x80)
+        return 1;
+    std::size_t length;
+    std::uint32_t code;
+    std::uint32_t lowest;
+    if ((c & 0xe0) == 0xc0) {
+        length = 2, code = c & 0x1f, lowest = 0x80;
+    } else if ((c & 0xf0) == 0xe0) {
+        length = 3, code = c & 0x0f, lowest = 0x800;
+    } else if ((c & 0xf8) == 0xf0) {
+        length = 4, code = c & 0x07, lowest = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size())
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        unsigned char next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xc0) != 0x80)
+            return 0;
+        code = (code << 6) | (next & 0x3f);
+    }
+    bool surrogate = code >= 0xd800 && code <= 0xdfff;
+    return code < lowest || code > 0x10ffff || surrogate ? 0 : length;
+}
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+
+bool EqualsIgnoringCase(std::string_view text, std::string_view upper)
+{
+    if (text.size() != upper.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (UpperAscii(text[i]) != upper[i])
+            return false;
+    }
+    return true;
+}
+
+// Windows opens a device for these names, with any extension, and ignores
+// spaces before the extension.
+bool IsReservedDeviceName(std::string_view name)
+{
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.remove_suffix(1);
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices) {
+        if (EqualsIgnoringCase(stem, device))
+            return true;
+    }
+    if (stem.size() < 4)
+        return false;
+    std::string_view prefix = stem.substr(0, 3);
+    if (!EqualsIgnoringCase(prefix, "COM") && !EqualsIgnoringCase(prefix, "LPT"))
+        return false;
+    std::string_view number = stem.substr(3);
+    bool digit = number.size() == 1 && number[0] >= '0' && number[0] <= '9';
+    // Superscript one, two and three count as digits there too.
+    bool superscript = number == "\xc2\xb9" || number == "\xc2\xb2" || number == "\xc2\xb3";
+    return digit || superscript;
+}
+
+// Which bytes of `name` must be escaped; empty when none.
+std::vector<bool> BytesToEscape(std::string_view name)
+{
+    std::vector<bool> escape(name.size(), false);
+    bool any = false;
+    for (std::size_t at = 0; at < name.size();) {
+        std::size_t length = Utf8Length(name, at);
+        if (length == 0 || (length == 1 && IsUnsafeByte(static_cast<unsigned char>(name[at])))) {
+            escape[at] = any = true;
+            ++at;
+            continue;
+        }
+        at += length;
+    }
+    char last = name.back();
+    if (last == '.' || last == ' ')
+        escape[name.size() - 1] = any = true;
+    if (IsReservedDeviceName(name))
+        escape[0] = any = true;
+    return any ? escape : std::vector<bool>();
+}
+
+std::string Escape(std::string_view name, const std::vector<bool>& escape)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size() * 3);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (!escape[i]) {
+            out += char(c);
+            continue;
+        }
+        out += '%';
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    }
+    return out;
+}
+
+std::uint64_t Fnv1a(std::string_view text)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// Where to cut so neither an escape nor a UTF-8 sequence is split.
+std::size_t SafeCut(std::string_view text, std::size_t limit)
+{
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t step = text[at] == '%' ? 3 : Utf8Length(text, at);
+        if (step == 0)
+            step = 1;
+        if (at + step > limit)
+            break;
+        at += step;
+    }
+    return at;
+}
+
+std::string Shortened(std::string_view original, const std::string& escaped)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string_view extension;
+    std::size_t dot = escaped.rfind('.');
+    if (dot != std::string::npos && escaped.size() - dot <= kLongestExtension)
+        extension = std::string_view(escaped).substr(dot);
+    std::string out = escaped.substr(0, SafeCut(escaped, kKeptPrefix));
+    out += "%~";
+    std::uint64_t hash = Fnv1a(original);
+    for (int shift = 60; shift >= 0; shift -= 4)
+        out += kHex[(hash >> shift) & 15];
+    out.append(extension.data(), extension.size());
+    return out;
+}
+
+} // namespace
+
+std::string SafeFileName(std::string_view name)
+{
+    // A lone "%" is no escaped form of any name, so it cannot collide.
+    if (name.empty())
+        return "%";
+    std::vector<bool> escape = BytesToEscape(name);
+    std::string out = escape.empty() ? std::string(name) : Escape(name, escape);
+    if (out.size() > kLongestPlain)
+        return Shortened(name, out);
+    return out;
+}

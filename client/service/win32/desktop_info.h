@@ -1,0 +1,10 @@
+#pragma once
+#include <string>
+
+// The primary screen's width in pixels; the core picks the large-picture
+// size from it.
+int PrimaryScreenWidth();
+
+// The user's application-data folder (UTF-8, from APPDATA), without a
+// trailing separator; empty when unset.
+std::string AppDataFolder();

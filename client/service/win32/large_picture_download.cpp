@@ -1,0 +1,192 @@
+#include "large_picture_download.h"
+
+#include "../http_transport.h"
+#include "../platform.h"
+#include "../window_messages.h"
+#include "wide_text.h"
+
+#include <wininet.h>
+
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace {
+
+const wchar_t kRequestHeaders[] =
+    L"Accept: */*\r\nAccept-Language: zh-cn\r\nAccept-Encoding: gzip, deflate\r\n"
+    L"User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)";
+const DWORD kReadBlock = 16384;
+
+struct InternetCloser {
+    void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
+};
+using InternetHandle = std::unique_ptr<void, InternetCloser>;
+
+struct FileCloser {
+    void operator()(HANDLE file) const { CloseHandle(file); }
+};
+using FileHandle = std::unique_ptr<void, FileCloser>;
+
+// Targets being downloaded now. A temporary file whose target is not listed
+// here was left by a download that ended short, and is simply replaced.
+class DownloadsInProgress {
+public:
+    bool Claim(const std::wstring& target)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        return targets_.insert(target).second;
+    }
+    void Release(const std::wstring& target)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        targets_.erase(target);
+    }
+
+private:
+    std::mutex lock_;
+    std::set<std::wstring> targets_;
+};
+
+DownloadsInProgress& InProgress()
+{
+    static DownloadsInProgress downloads;
+    return downloads;
+}
+
+class ClaimGuard {
+public:
+    explicit ClaimGuard(const std::wstring& target) : target_(target), claimed_(InProgress().Claim(target)) {}
+    ~ClaimGuard()
+    {
+        if (claimed_)
+            InProgress().Release(target_);
+    }
+    bool Claimed() const { return claimed_; }
+
+private:
+    std::wstring target_;
+    bool claimed_;
+};
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+HINTERNET OpenSession()
+{
+    DWORD state = 0;
+    InternetGetConnectedState(&state, 0);
+    DWORD access = (state & INTERNET_CONNECTION_PROXY) ? INTERNET_OPEN_TYPE_PRECONFIG
+                                                       : INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
+    wchar_t agent[64];
+    wsprintfW(agent, L"Agent%ld", long(GetTickCount()));
+    HINTERNET session = InternetOpenW(agent, access, nullptr, nullptr, 0);
+    if (!session)
+        return nullptr;
+    // A server that connects and then stays silent must not hold the worker forever.
+    DWORD connectTimeout = 10000;
+    DWORD receiveTimeout = 30000;
+    InternetSetOptionW(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connectTimeout, sizeof connectTimeout);
+    InternetSetOptionW(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveTimeout, sizeof receiveTimeout);
+    return session;
+}
+
+bool IsSuccessStatus(HINTERNET request)
+{
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+        return true;  // not HTTP (a file: URL, say): nothing to judge
+    return status >= 200 && status < 300;
+}
+
+// 0 when the server does not say.
+DWORD ContentLength(HINTERNET request)
+{
+    DWORD length = 0;
+    DWORD size = sizeof length;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr))
+        return 0;
+    return length;
+}
+
+int Percent(unsigned long long received, DWORD announced)
+{
+    if (announced == 0)
+        return 0;
+    double percent = double(received) / double(announced) * 100.0;
+    return percent > 100.0 ? 100 : int(percent);
+}
+
+} // namespace
+
+int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath, HWND window)
+{
+    InternetHandle session(OpenSession());
+    if (!session)
+        return kLargeDownloadNoSession;
+    InternetHandle request(InternetOpenUrlW(static_cast<HINTERNET>(session.get()), url.c_str(), kRequestHeaders,
+                                            DWORD(-1),
+                                            INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                                INTERNET_FLAG_PRAGMA_NOCACHE,
+                                            0));
+    if (!request || !IsSuccessStatus(static_cast<HINTERNET>(request.get())))
+        return kLargeDownloadUrlNotOpened;
+
+    std::wstring::size_type cut = targetPath.find_last_of(L'\\');
+    if (cut == std::wstring::npos)
+        return kLargeDownloadNoFolder;
+    std::wstring cacheFolder = targetPath.substr(0, cut) + L"\\cache\\";
+    std::wstring temporary = cacheFolder + targetPath.substr(cut + 1);
+    platform::CreateDirectoryTree(Narrow(cacheFolder.substr(0, cacheFolder.size() - 1)));
+
+    ClaimGuard claim(targetPath);
+    if (!claim.Claimed() || Exists(targetPath))
+        return kLargeDownloadInProgress;
+
+    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
+        return kLargeDownloadDone;
+    }
+
+    DWORD announced = ContentLength(static_cast<HINTERNET>(request.get()));
+    unsigned long long received = 0;
+    char block[kReadBlock];
+    for (;;) {
+        DWORD got = 0;
+        if (!InternetReadFile(static_cast<HINTERNET>(request.get()), block, kReadBlock, &got)) {
+            file.reset();
+            DeleteFileW(temporary.c_str());
+            return kLargeDownloadReadError;
+        }
+        if (got == 0)
+            break;
+        received += got;
+        SendMessageW(window, UM_DOWNLOAD_PROGRESS, WPARAM(Percent(received, announced)),
+                     LPARAM(targetPath.c_str()));
+        DWORD written = 0;
+        WriteFile(file.get(), block, got, &written, nullptr);
+    }
+    file.reset();
+
+    // Without a Content-Length, a transfer the server ended normally counts.
+    bool complete = received > 0 && (announced == 0 || received == announced);
+    if (!complete) {
+        DeleteFileW(temporary.c_str());
+        return kLargeDownloadWrongLength;
+    }
+    CopyFileW(temporary.c_str(), targetPath.c_str(), FALSE);
+    SendMessageW(window, UM_DOWNLOAD_DONE, 0, 0);
+    DeleteFileW(temporary.c_str());
+    return kLargeDownloadDone;
+}
+
+int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window)
+{
+    if (platform::FileExists(targetPath) && IsValidCachedFile(targetPath))
+        return 0;
+    std::thread([url, targetPath, window] { DownloadWithProgress(Widen(url), Widen(targetPath), window); }).detach();
+    return 0;
+}

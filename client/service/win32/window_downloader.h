@@ -1,0 +1,18 @@
+#pragma once
+#include "../cache_downloader.h"
+
+#include <windows.h>
+
+// The cache downloads of the Windows client: the large picture goes through
+// the WinINet download, which reports its progress to `window`.
+class WindowDownloader : public CacheDownloader {
+public:
+    WindowDownloader(HWND window, std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {})
+        : CacheDownloader(std::move(limiter), limits), window_(window)
+    {
+    }
+    void FetchLarge(const std::string& url, const std::string& targetPath) override;
+
+private:
+    HWND window_;
+};

@@ -1,0 +1,117 @@
+// Crashes of a program that loaded the handler, started from another
+// working directory than the program's own folder.
+//
+// Most cases raise an exception of the probe's own code, which every loader
+// reports unchanged. The null write is the crash the client would really
+// have, but its code depends on the loader (an emulated 32-bit one reports
+// an illegal instruction), so that case compares against what was reported.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "crash_probe_modes.h"
+#include "crash_sandbox.h"
+#include "minidump_reader.h"
+#include "scoped_handle.h"
+
+namespace {
+
+class CrashHandlerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(sandbox_.IsReady()) << "cannot lay out the sandbox"; }
+
+    CrashSandbox::ProbeRun Crash(const char* mode) {
+        const CrashSandbox::ProbeRun run = sandbox_.RunProbe(mode);
+        EXPECT_TRUE(run.ended) << "probe did not end in time";
+        return run;
+    }
+
+    std::optional<DumpedException> DumpedExceptionOfLastCrash() {
+        const auto dump = ReadWholeFile(sandbox_.DumpPath());
+        if (!dump) {
+            ADD_FAILURE() << "no Crash.dmp in the program folder";
+            return std::nullopt;
+        }
+        EXPECT_TRUE(HasMinidumpSignature(*dump));
+        return FindDumpedException(*dump);
+    }
+
+    CrashSandbox sandbox_;
+};
+
+// The handler ends the process with the exception's own code: no error
+// dialog, no debugger.
+TEST_F(CrashHandlerTest, DumpLandsBesideProgramAndUploaderStartsInWorkingDirectory) {
+    ASSERT_TRUE(sandbox_.PlaceUploaderInWorkDir());
+    const auto run = Crash(kProbeModeRaise);
+    EXPECT_EQ(run.exitCode, kProbeExceptionCode);
+
+    const auto exception = DumpedExceptionOfLastCrash();
+    ASSERT_TRUE(exception) << "dump has no exception stream";
+    EXPECT_EQ(exception->code, kProbeExceptionCode);
+    EXPECT_EQ(exception->threadId, run.threadId);
+
+    EXPECT_FALSE(std::filesystem::exists(sandbox_.WorkDir() / L"Crash.dmp"));
+    EXPECT_TRUE(sandbox_.WaitForUploaderMarker()) << "Reportling.exe was not started";
+}
+
+// Asking for the handler to run is what spares the user the system's crash
+// dialog; an exit code cannot tell that apart under every loader, so the
+// probe calls the filter itself and reports its verdict.
+TEST_F(CrashHandlerTest, FilterAsksForHandlerToRun) {
+    ASSERT_TRUE(sandbox_.PlaceUploaderInWorkDir());
+    const auto run = Crash(kProbeModeCallFilter);
+    EXPECT_EQ(run.exitCode, static_cast<DWORD>(EXCEPTION_EXECUTE_HANDLER));
+
+    const auto exception = DumpedExceptionOfLastCrash();
+    ASSERT_TRUE(exception);
+    EXPECT_EQ(exception->code, kProbeExceptionCode);
+    EXPECT_TRUE(sandbox_.WaitForUploaderMarker()) << "Reportling.exe was not started";
+}
+
+TEST_F(CrashHandlerTest, NullWriteIsDumpedAndSecondCrashOverwritesTheDump) {
+    const auto first = Crash(kProbeModeAccess);
+    EXPECT_GE(first.exitCode, 0xC0000000u) << std::hex << "exit code 0x" << first.exitCode;
+    const auto firstException = DumpedExceptionOfLastCrash();
+    ASSERT_TRUE(firstException) << "first dump has no exception stream";
+    EXPECT_EQ(firstException->code, first.exitCode);
+    EXPECT_EQ(firstException->threadId, first.threadId);
+    ASSERT_NE(firstException->code, kProbeExceptionCode);
+
+    const auto second = Crash(kProbeModeRaise);
+    EXPECT_EQ(second.exitCode, kProbeExceptionCode);
+    const auto secondException = DumpedExceptionOfLastCrash();
+    ASSERT_TRUE(secondException) << "second dump has no exception stream";
+    EXPECT_EQ(secondException->code, kProbeExceptionCode);
+    EXPECT_EQ(secondException->threadId, second.threadId);
+}
+
+TEST_F(CrashHandlerTest, UploaderStillStartsWhenDumpFileIsInUse) {
+    ASSERT_TRUE(sandbox_.PlaceUploaderInWorkDir());
+    constexpr char kHeld[] = "held";
+    {
+        ScopedHandle held(CreateFileW(sandbox_.DumpPath().c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held.IsValid());
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(held.Get(), kHeld, sizeof(kHeld) - 1, &written, nullptr));
+
+        const auto run = Crash(kProbeModeRaise);
+        EXPECT_EQ(run.exitCode, kProbeExceptionCode);
+        EXPECT_TRUE(sandbox_.WaitForUploaderMarker()) << "Reportling.exe was not started";
+    }
+    const auto content = ReadWholeFile(sandbox_.DumpPath());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(*content, kHeld);
+}
+
+TEST_F(CrashHandlerTest, ProcessStillEndsWhenUploaderIsMissing) {
+    const auto run = Crash(kProbeModeRaise);
+    EXPECT_EQ(run.exitCode, kProbeExceptionCode);
+    const auto exception = DumpedExceptionOfLastCrash();
+    ASSERT_TRUE(exception);
+    EXPECT_EQ(exception->code, kProbeExceptionCode);
+    EXPECT_FALSE(std::filesystem::exists(sandbox_.MarkerPath()));
+}
+
+}  // namespace

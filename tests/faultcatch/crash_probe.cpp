@@ -1,0 +1,39 @@
+// Loads the crash handler the way the client does, then crashes (or, in one
+// mode, hands a made-up exception to the handler's filter).
+#include <cstring>
+
+#include "crash_probe_modes.h"
+
+namespace {
+
+void WriteThroughNull() {
+    // Read through a volatile so the compiler cannot turn the write into a trap.
+    int* volatile target = nullptr;
+    *target = 1;
+}
+
+int CallInstalledFilter() {
+    const LPTOP_LEVEL_EXCEPTION_FILTER installed = SetUnhandledExceptionFilter(nullptr);
+    SetUnhandledExceptionFilter(installed);
+    if (installed == nullptr) return kProbeNoFilter;
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = kProbeExceptionCode;
+    CONTEXT context{};
+    RtlCaptureContext(&context);
+    EXCEPTION_POINTERS pointers{&record, &context};
+    return static_cast<int>(installed(&pointers));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (LoadLibraryW(L"faultcatch.dll") == nullptr) return kProbeLoadFailed;
+    const char* mode = argc > 1 ? argv[1] : kProbeModeAccess;
+    if (std::strcmp(mode, kProbeModeCallFilter) == 0) return CallInstalledFilter();
+    if (std::strcmp(mode, kProbeModeRaise) == 0) {
+        RaiseException(kProbeExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    } else {
+        WriteThroughNull();
+    }
+    return kProbeSurvived;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <windows.h>
+
+// How the crash probe program faults; the first argument picks one.
+inline constexpr char kProbeModeAccess[] = "access";  // writes through a null pointer
+inline constexpr char kProbeModeRaise[] = "raise";    // raises kProbeExceptionCode
+// Does not fault: hands a made-up kProbeExceptionCode exception to the
+// installed filter and exits with the filter's verdict.
+inline constexpr char kProbeModeCallFilter[] = "call-filter";
+
+inline constexpr DWORD kProbeExceptionCode = 0xE0FC0001;
+
+// Exit codes of a probe that did not crash as asked.
+inline constexpr int kProbeLoadFailed = 2;
+inline constexpr int kProbeSurvived = 3;
+inline constexpr int kProbeNoFilter = 4;
+
+// File the stand-in uploader writes into its current directory.
+inline constexpr wchar_t kUploaderMarkerName[] = L"Reportling.ran";
+inline constexpr char kUploaderMarkerText[] = "ran";

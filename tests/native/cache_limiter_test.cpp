@@ -1,0 +1,159 @@
+#include "cache_downloader.h"
+#include "cache_limiter.h"
+#include "picture_cache.h"
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "local_service.h"
+#include "request_log.h"
+#include "temp_folder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kSep = platform::kPathSeparator;
+
+// Writes `bytes` bytes and dates the file `minutesAgo` back.
+std::string Put(const TempFolder& folder, const std::string& name, std::size_t bytes, int minutesAgo)
+{
+    std::string path = folder.Write(name, std::string(bytes, 'x'));
+    fs::last_write_time(fs::u8path(path), fs::file_time_type::clock::now() - std::chrono::minutes(minutesAgo));
+    return path;
+}
+
+} // namespace
+
+TEST(CacheLimiter, LeavesACacheUnderItsBoundAlone)
+{
+    TempFolder folder;
+    Put(folder, "a.jpg", 400, 10);
+    Put(folder, "b.jpg", 400, 5);
+    CacheLimiter limiter(folder.Root(), 1000);
+    CacheLimiter::TrimReport report = limiter.Trim();
+    EXPECT_TRUE(report.ran);
+    EXPECT_EQ(report.before, 800u);
+    EXPECT_EQ(report.removed, 0);
+    EXPECT_TRUE(platform::FileExists(folder.Path("a.jpg")));
+}
+
+TEST(CacheLimiter, RemovesTheLeastRecentlyUsedFilesFirst)
+{
+    TempFolder folder;
+    platform::CreateDirectoryTree(folder.Path("beauties"));
+    std::string oldest = Put(folder, std::string("beauties") + kSep + "1.jpg", 300, 50);
+    std::string older = Put(folder, std::string("beauties") + kSep + "2.jpg", 300, 40);
+    std::string old = Put(folder, "3.jpg", 300, 30);
+    std::string recent = Put(folder, "4.jpg", 300, 1);
+    CacheLimiter limiter(folder.Root(), 1000);  // keeps at most 900 after a trim
+
+    limiter.NoteUse(oldest);  // just used: now the most recent
+    CacheLimiter::TrimReport report = limiter.Trim();
+    EXPECT_EQ(report.before, 1200u);
+    EXPECT_EQ(report.after, 900u);
+    EXPECT_EQ(report.removed, 1);
+    EXPECT_TRUE(platform::FileExists(oldest));
+    EXPECT_FALSE(platform::FileExists(older));
+    EXPECT_TRUE(platform::FileExists(old));
+    EXPECT_TRUE(platform::FileExists(recent));
+}
+
+TEST(CacheLimiter, NeverRemovesPinnedFilesOrDownloadsInProgress)
+{
+    TempFolder folder;
+    platform::CreateDirectoryTree(folder.Path("beauties_l") + kSep + "cache");
+    std::string shown = Put(folder, "shown.jpg", 500, 60);
+    std::string writing = Put(folder, "t.jpg.part-1-1", 500, 50);
+    std::string large = Put(folder, std::string("beauties_l") + kSep + "cache" + kSep + "big.jpg", 500, 45);
+    std::string stale = Put(folder, "left.jpg.part-9-9", 500, 600);
+    std::string plain = Put(folder, "plain.jpg", 500, 40);
+    std::string fresh = Put(folder, "fresh.jpg", 500, 1);
+    CacheLimiter limiter(folder.Root(), 1000);
+    {
+        CacheLimiter::Pin pin = limiter.PinFile(shown);
+        CacheLimiter::TrimReport report = limiter.Trim();
+        EXPECT_EQ(report.before, 3000u);
+        EXPECT_TRUE(platform::FileExists(shown)) << "on show";
+        EXPECT_TRUE(platform::FileExists(writing)) << "being written";
+        EXPECT_TRUE(platform::FileExists(large)) << "large picture being written";
+        EXPECT_FALSE(platform::FileExists(stale)) << "a leftover is removed";
+        EXPECT_FALSE(platform::FileExists(plain));
+        EXPECT_FALSE(platform::FileExists(fresh)) << "still over the bound";
+    }
+    limiter.Trim();
+    EXPECT_FALSE(platform::FileExists(shown)) << "removable once unpinned";
+}
+
+TEST(CacheLimiter, WrittenBytesTriggerATrimOncePastTheBound)
+{
+    TempFolder folder;
+    std::string first = Put(folder, "1.jpg", 600, 30);
+    CacheLimiter limiter(folder.Root(), 1000);
+    limiter.NoteWritten(0);  // the first note scans
+    EXPECT_TRUE(platform::FileExists(first));
+    Put(folder, "2.jpg", 600, 1);
+    limiter.NoteWritten(600);
+    EXPECT_FALSE(platform::FileExists(first));
+    EXPECT_TRUE(platform::FileExists(folder.Path("2.jpg")));
+}
+
+class CacheDownloaderTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(LocalService::Reset()) << "local service not reachable"; }
+    void TearDown() override { LocalService::Reset(); }
+
+    static int RequestsFor(const std::string& pathPart) { return CountRequests(pathPart); }
+    static std::string Thumbnail(int shareId)
+    {
+        return LocalService::BaseUrl() + "pictures/gal/p" + std::to_string(shareId) + "_160x160.jpg";
+    }
+
+    TempFolder folder_;
+};
+
+TEST_F(CacheDownloaderTest, DownloadsOnceAndSkipsValidFiles)
+{
+    CacheDownloader downloader(nullptr, {2000, 1, 5});
+    std::string target = folder_.Path("p5001_160x160.jpg");
+    for (int i = 0; i < 5; ++i)
+        downloader.FetchIfMissing(Thumbnail(5001), target);  // at once: one download
+    ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20)));
+    EXPECT_GT(platform::FileSize(target), 0);
+    EXPECT_TRUE(IsValidCachedFile(target));
+    EXPECT_EQ(RequestsFor("p5001_160x160"), 1);
+
+    downloader.FetchIfMissing(Thumbnail(5001), target);
+    ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20)));
+    EXPECT_EQ(RequestsFor("p5001_160x160"), 1) << "a valid file is not fetched again";
+
+    downloader.FetchAlways(Thumbnail(5001), target);
+    ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20)));
+    EXPECT_EQ(RequestsFor("p5001_160x160"), 2);
+
+    downloader.FetchAlways("", folder_.Path("none.jpg"));
+    ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20)));
+    EXPECT_FALSE(platform::FileExists(folder_.Path("none.jpg")));
+}
+
+TEST_F(CacheDownloaderTest, QueuedDownloadsAllFinishAndKeepTheCacheBounded)
+{
+    std::string probe = LocalService::Fetch("pictures/gal/p5001_160x160.jpg");
+    ASSERT_FALSE(probe.empty());
+    const int before = RequestsFor("_160x160");
+    // Room for about three thumbnails.
+    auto limiter = std::make_shared<CacheLimiter>(folder_.Root(), probe.size() * 3 + probe.size() / 2);
+    CacheDownloader downloader(limiter, {2000, 1, 5}, 2);
+    for (int id = 5001; id <= 5010; ++id)
+        downloader.FetchIfMissing(Thumbnail(id), folder_.Path("t" + std::to_string(id) + ".jpg"));
+    ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(30)));
+    EXPECT_EQ(RequestsFor("_160x160") - before, 10);
+    CacheLimiter::TrimReport report = limiter->Trim();
+    EXPECT_LE(report.before, limiter->Bound());
+    EXPECT_GE(report.before, probe.size());
+}

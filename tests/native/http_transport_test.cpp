@@ -1,0 +1,216 @@
+#include "http_transport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "local_service.h"
+#include "platform.h"
+#include "temp_folder.h"
+
+namespace {
+
+// Short limits so a silent server costs seconds, not the default half minute.
+const TransferLimits kQuickLimits{2000, 1, 2};
+
+Json::Value ParseJson(const std::string& text)
+{
+    Json::Value value;
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errors;
+    reader->parse(text.data(), text.data() + text.size(), &value, &errors);
+    return value;
+}
+
+// A picture address of the sample content, found the way the client finds one.
+std::string SamplePictureUrl()
+{
+    std::string base = LocalService::BaseUrl();
+    std::string list;
+    PostFormWithTimeout(base + "book.php?action=c_all_list", "", list);
+    Json::Value categories = ParseJson(list);
+    if (!categories.isArray() || categories.empty())
+        return {};
+    std::string feed;
+    PostFormWithTimeout(base + "book.php?action=c_cate&cate=" + categories[0]["cate_code"].asString(), "", feed);
+    Json::Value page = ParseJson(feed);
+    if (!page.isObject() || !page["image_list"].isArray() || page["image_list"].empty())
+        return {};
+    return page["image_list"][0]["url"].asString();
+}
+
+std::string PathOf(const std::string& url)
+{
+    std::string::size_type scheme = url.find("://");
+    std::string::size_type slash = url.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    return slash == std::string::npos ? std::string() : url.substr(slash + 1);
+}
+
+bool WaitForValidFile(const std::string& path)
+{
+    for (int i = 0; i < 200; ++i) {
+        if (IsValidCachedFile(path))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
+}
+
+class TransportTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(LocalService::Reset()) << "local service not reachable"; }
+    void TearDown() override { LocalService::Reset(); }
+    TempFolder folder_;
+};
+
+} // namespace
+
+TEST_F(TransportTest, EmptyBodyIsStillAPostWithContentLengthZero)
+{
+    std::string answer;
+    EXPECT_EQ(PostFormWithTimeout(LocalService::BaseUrl() + "book.php?action=c_hot_tag", "", answer), 0);
+    EXPECT_TRUE(ParseJson(answer).isMember("tag_list")) << answer;
+
+    Json::Value log = LocalService::RequestLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0]["method"].asString(), "POST");
+    EXPECT_EQ(log[0]["query"].asString(), "action=c_hot_tag");
+    EXPECT_EQ(log[0]["body"].asString(), "");
+    const Json::Value& headers = log[0]["headers"];
+    std::string length = headers.isMember("Content-Length") ? headers["Content-Length"].asString()
+                                                            : headers["content-length"].asString();
+    EXPECT_EQ(length, "0");
+}
+
+TEST_F(TransportTest, FormBodyArrivesAsSent)
+{
+    std::string answer;
+    std::string body = "share_id=1&content=";
+    EXPECT_EQ(PostForm(LocalService::BaseUrl() + "u.php?action=c_reply&uid=&token=", body, answer), 0);
+    Json::Value log = LocalService::RequestLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0]["body"].asString(), body);
+}
+
+TEST_F(TransportTest, NoAnswerLeavesTheBufferEmpty)
+{
+    std::string answer;
+    EXPECT_EQ(PostFormWithTimeout("http://127.0.0.1:1/book.php?action=c_hot_tag", "", answer, kQuickLimits), 0);
+    EXPECT_TRUE(answer.empty());
+
+    ASSERT_TRUE(LocalService::SetFault("down"));
+    EXPECT_EQ(PostForm(LocalService::BaseUrl() + "book.php?action=c_hot_tag", "", answer, kQuickLimits), 0);
+    EXPECT_TRUE(answer.empty());
+}
+
+TEST_F(TransportTest, SilentServerReleasesTheWorker)
+{
+    ASSERT_TRUE(LocalService::SetFault("silent"));
+    std::string answer;
+    // Without a low-speed limit this call would never return.
+    EXPECT_EQ(PostForm(LocalService::BaseUrl() + "book.php?action=c_hot_tag", "", answer, kQuickLimits), 0);
+    EXPECT_TRUE(answer.empty());
+    EXPECT_EQ(DownloadToFile(LocalService::BaseUrl() + "book.php?action=c_hot_tag", folder_.Path("x.jpg"),
+                             kQuickLimits),
+              0);
+    EXPECT_FALSE(platform::FileExists(folder_.Path("x.jpg")));
+}
+
+TEST_F(TransportTest, DownloadWritesTheWholePictureAndNothingElse)
+{
+    std::string url = SamplePictureUrl();
+    ASSERT_NE(url.find("http"), std::string::npos);
+    std::string target = folder_.Path("picture.jpg");
+    EXPECT_EQ(DownloadToFile(url, target), 0);
+    std::string expected = LocalService::Fetch(PathOf(url));
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(folder_.Read(target), expected);
+    EXPECT_TRUE(IsValidCachedFile(target));
+
+    ASSERT_TRUE(LocalService::SetFault("nolength"));
+    std::string closeDelimited = folder_.Path("nolength.jpg");
+    DownloadToFile(url, closeDelimited);
+    EXPECT_EQ(folder_.Read(closeDelimited), expected);
+}
+
+TEST_F(TransportTest, FailedDownloadsWriteNothing)
+{
+    std::string url = SamplePictureUrl();
+    ASSERT_FALSE(url.empty());
+    struct Fault {
+        const char* mode;
+        const char* file;
+    };
+    for (Fault fault : {Fault{"html", "html.jpg"}, Fault{"short", "short.jpg"}, Fault{"down", "down.jpg"}}) {
+        ASSERT_TRUE(LocalService::SetFault(fault.mode));
+        DownloadToFile(url, folder_.Path(fault.file), kQuickLimits);
+        EXPECT_FALSE(platform::FileExists(folder_.Path(fault.file))) << fault.mode;
+    }
+    DownloadToFile(LocalService::BaseUrl() + "pictures/no-such-picture.jpg", folder_.Path("404.jpg"));
+    EXPECT_FALSE(platform::FileExists(folder_.Path("404.jpg")));
+
+    // A good copy already in the cache survives a failed attempt.
+    LocalService::SetFault("normal");
+    std::string good = folder_.Path("good.jpg");
+    DownloadToFile(url, good);
+    std::string before = folder_.Read(good);
+    ASSERT_FALSE(before.empty());
+    LocalService::SetFault("short");
+    DownloadToFile(url, good, kQuickLimits);
+    EXPECT_EQ(folder_.Read(good), before);
+}
+
+TEST_F(TransportTest, FetchFileIfMissingSkipsValidFilesAndRetriesInvalidOnes)
+{
+    std::string url = SamplePictureUrl();
+    ASSERT_FALSE(url.empty());
+    LocalService::Reset();
+
+    std::string cached = folder_.Write("cached.jpg", std::string("\xff\xd8\xff\xe0\0\x10JFIF", 10));
+    EXPECT_EQ(FetchFileIfMissing(url, cached), 0);
+    std::string errorPage = folder_.Write("error.jpg", "<html><body>Not Found</body></html>");
+    EXPECT_EQ(FetchFileIfMissing(url, errorPage), 0);
+    std::string empty = folder_.Write("empty.jpg", "");
+    EXPECT_EQ(FetchFileIfMissing(url, empty), 0);
+
+    EXPECT_TRUE(WaitForValidFile(errorPage));
+    EXPECT_TRUE(WaitForValidFile(empty));
+    EXPECT_EQ(folder_.Read(cached), std::string("\xff\xd8\xff\xe0\0\x10JFIF", 10));
+    // Only the error page and the empty file were fetched again.
+    for (int i = 0; i < 100 && LocalService::RequestLog().size() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(LocalService::RequestLog().size(), 2u);
+
+    EXPECT_EQ(FetchFileAlways("", folder_.Path("never.jpg")), 0);
+    std::string always = folder_.Path("always.jpg");
+    EXPECT_EQ(FetchFileAlways(url, always), 0);
+    EXPECT_TRUE(WaitForValidFile(always));
+    EXPECT_FALSE(platform::FileExists(folder_.Path("never.jpg")));
+}
+
+TEST(IsValidCachedFile, TellsPicturesFromSavedErrorPages)
+{
+    TempFolder folder;
+    std::string jpeg("\xff\xd8\xff\xe0\0\x10JFIF then html and HTML in the data", 44);
+    EXPECT_TRUE(IsValidCachedFile(folder.Write("a.jpg", jpeg)));
+    EXPECT_FALSE(IsValidCachedFile(folder.Write("b.jpg", "<HTML><BODY>error</BODY></HTML>")));
+    EXPECT_FALSE(IsValidCachedFile(folder.Write("c.jpg", "<!doctype html><p>oops</p>")));
+
+    std::string badRequest = folder.Write("d.jpg", "<h1>Bad Request (Invalid Hostname)</h1>");
+    EXPECT_FALSE(IsValidCachedFile(badRequest));
+    EXPECT_TRUE(IsValidCachedFile(badRequest, false));
+
+    // An empty file is a failed download, not a picture.
+    EXPECT_FALSE(IsValidCachedFile(folder.Write("e.jpg", "")));
+    EXPECT_FALSE(IsValidCachedFile(folder.Path("missing.jpg")));
+    EXPECT_FALSE(IsValidCachedFile(folder.Root()));
+
+    // The marker only counts before the first NUL byte.
+    std::string longPrefix(10000, 'x');
+    EXPECT_FALSE(IsValidCachedFile(folder.Write("f.jpg", longPrefix + "html")));
+    EXPECT_TRUE(IsValidCachedFile(folder.Write("g.jpg", longPrefix + std::string("\0html", 5))));
+}

@@ -1,0 +1,165 @@
+#include "picture_cache.h"
+#include "platform.h"
+#include "safe_file_name.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kSep = platform::kPathSeparator;
+
+std::string Folder() { return std::string("root") + kSep + "image" + kSep; }
+
+// The component after the last separator, and whether the path stays one
+// level below `folder` (no separator or parent step in the name).
+bool StaysIn(const std::string& path, const std::string& folder)
+{
+    if (path.compare(0, folder.size(), folder) != 0)
+        return false;
+    std::string name = path.substr(folder.size());
+    return !name.empty() && name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
+           name != "." && name != "..";
+}
+
+} // namespace
+
+TEST(PictureCache, ResolutionSuffixFollowsTheScreenWidth)
+{
+    EXPECT_STREQ(ResolutionSuffixFor(800), "_1024x768");
+    EXPECT_STREQ(ResolutionSuffixFor(1023), "_1024x768");
+    EXPECT_STREQ(ResolutionSuffixFor(1024), "_1400x1050");
+    EXPECT_STREQ(ResolutionSuffixFor(1499), "_1400x1050");
+    EXPECT_STREQ(ResolutionSuffixFor(1500), "_1920x1200");
+    EXPECT_STREQ(ResolutionSuffixFor(2560), "_1920x1200");
+    EXPECT_EQ(PictureCache(Folder(), 1280).ResolutionSuffix(), "_1400x1050");
+}
+
+TEST(PictureCache, DerivesUrlsAndPathsFromTheAddress)
+{
+    PictureCache cache(Folder(), 1280);
+    PictureNames names;
+    ASSERT_TRUE(cache.Derive("http://h.test/pic/p123.jpg", names));
+    EXPECT_EQ(names.largeUrl, "http://h.test/pic/p123_1400x1050.jpg");
+    EXPECT_EQ(names.thumbnailUrl, "http://h.test/pic/p123_160x160.jpg");
+    EXPECT_EQ(names.thumbnailPath, Folder() + "beauties" + kSep + "p123_160x160.jpg");
+    EXPECT_EQ(names.largePath, Folder() + "beauties_l" + kSep + "p123.jpg");
+    EXPECT_EQ(cache.ThumbnailUrl("http://h.test/pic/p123.jpg"), names.thumbnailUrl);
+    EXPECT_EQ(cache.LargePictureUrl("http://h.test/pic/p123.jpg"), names.largeUrl);
+    EXPECT_EQ(cache.ThumbnailPath("http://h.test/pic/p123.jpg"), names.thumbnailPath);
+    EXPECT_EQ(cache.LargePicturePath("http://h.test/pic/p123.jpg"), names.largePath);
+    EXPECT_EQ(cache.LargePicturePathFor("http://h.test/x/p9_1400x1050.jpg"),
+              Folder() + "beauties_l" + kSep + "p9_1400x1050.jpg");
+}
+
+TEST(PictureCache, OnlyTheDotOfTheFileNameCounts)
+{
+    PictureCache cache(Folder(), 1023);
+    PictureNames names;
+    ASSERT_TRUE(cache.Derive("http://img.h.test/v1.2/p.jpg", names));
+    EXPECT_EQ(names.thumbnailUrl, "http://img.h.test/v1.2/p_160x160.jpg");
+    EXPECT_EQ(names.largeUrl, "http://img.h.test/v1.2/p_1024x768.jpg");
+    EXPECT_EQ(names.thumbnailPath, Folder() + "beauties" + kSep + "p_160x160.jpg");
+
+    EXPECT_FALSE(cache.Derive("http://img.h.test/v1.2/picture", names)) << "no dot in the file name";
+    EXPECT_FALSE(cache.Derive("http://nodot/", names));
+    EXPECT_FALSE(cache.Derive("http", names));
+}
+
+TEST(PictureCache, FolderLayoutUsesTheFixedNames)
+{
+    PictureCache cache(Folder(), 1024);
+    EXPECT_EQ(PictureCache::ImageFolderUnder("A"), std::string("A") + kSep + "ostrel_quarn" + kSep + "image" + kSep);
+    EXPECT_EQ(cache.AuthorAvatarPath("lina"), Folder() + "lina_avartar.jpg");
+    EXPECT_EQ(cache.ListAvatarPath(AvatarFolder::Featured, "lina"), Folder() + "daren_avatar" + kSep + "lina.jpg");
+    EXPECT_EQ(cache.ListAvatarPath(AvatarFolder::Follows, "lina"), Folder() + "concern_avtar" + kSep + "lina.jpg");
+    EXPECT_EQ(cache.ListAvatarPath(AvatarFolder::Fans, "lina"), Folder() + "funs_avatar" + kSep + "lina.jpg");
+    EXPECT_EQ(cache.ListAvatarPath(AvatarFolder::Comments, "lina"), Folder() + "comment_list" + kSep + "lina.jpg");
+    EXPECT_EQ(cache.OwnAvatarPath(), Folder() + "user_avatar.jpg");
+    EXPECT_EQ(PictureCache("no-separator", 1024).OwnAvatarPath(), std::string("no-separator") + kSep + "user_avatar.jpg");
+}
+
+TEST(SafeFileName, PlainNamesStayAsTheyAre)
+{
+    for (const char* plain : {"p123_160x160.jpg", "lina.jpg", "\xE9\x98\xBF\xE6\x9C\xA8.jpg", "a b.jpg", "CONSOLE.jpg",
+                              "COM10.jpg", "LPT.jpg", ".hidden", "a..b", "nul_avartar.jpg"})
+        EXPECT_EQ(SafeFileName(plain), plain) << plain;
+}
+
+TEST(SafeFileName, UnsafeNamesCannotLeaveTheFolderOrNameADevice)
+{
+    const std::vector<std::string> unsafe = {
+        "..", ".", "../../evil.jpg", "..\\..\\evil.jpg", "a/b.jpg", "a\\b.jpg", "C:evil.jpg", "c:\\x.jpg",
+        "CON", "con.jpg", "Nul.txt", "AUX", "PRN.jpg", "COM1.jpg", "lpt9", "COM\xC2\xB9.jpg", "CON .jpg",
+        "name.", "name ", "a<b>.jpg", "q?.jpg", "star*.jpg", "pipe|.jpg", "quote\".jpg", "tab\t.jpg",
+        "bad\xFF.jpg", "cut\xE9\x98.jpg", "50%.jpg", ""};
+    std::set<std::string> seen;
+    for (const std::string& name : unsafe) {
+        std::string safe = SafeFileName(name);
+        EXPECT_NE(safe, name) << name;
+        EXPECT_EQ(safe.find_first_of("/\\:<>?*|\""), std::string::npos) << name << " -> " << safe;
+        EXPECT_NE(safe, ".");
+        EXPECT_NE(safe, "..");
+        EXPECT_TRUE(safe.back() != '.' && safe.back() != ' ') << safe;
+        for (unsigned char c : safe)
+            EXPECT_GE(c, 0x20) << name;
+        EXPECT_TRUE(seen.insert(safe).second) << "collision for " << name << " -> " << safe;
+    }
+    EXPECT_EQ(SafeFileName("con.jpg").substr(3), "on.jpg") << "only the first letter is escaped";
+}
+
+TEST(SafeFileName, DifferentNamesNeverShareAFile)
+{
+    // Pairs that a plain replacement of unsafe characters would merge.
+    const std::vector<std::pair<std::string, std::string>> pairs = {
+        {"a/b", "a\\b"}, {"a/b", "a_b"}, {"a/b", "a%2Fb"}, {"a:b", "a%3Ab"}, {"x.", "x%2E"},
+        {"..", ".%2E"}, {"CON", "%43ON"}, {"", "%"}, {"a%b", "a%25b"}};
+    for (const auto& pair : pairs)
+        EXPECT_NE(SafeFileName(pair.first), SafeFileName(pair.second)) << pair.first << " / " << pair.second;
+}
+
+TEST(SafeFileName, LongNamesAreCutWithAHashAndKeepTheirExtension)
+{
+    std::string a(300, 'a');
+    std::string b = a;
+    b[299] = 'b';
+    std::string safeA = SafeFileName(a + ".jpg");
+    std::string safeB = SafeFileName(b + ".jpg");
+    EXPECT_LE(safeA.size(), 120u);
+    EXPECT_NE(safeA, safeB);
+    EXPECT_EQ(safeA.substr(safeA.size() - 4), ".jpg");
+    EXPECT_NE(safeA.find("%~"), std::string::npos);
+
+    // A cut never splits a character.
+    std::string wide;
+    for (int i = 0; i < 60; ++i)
+        wide += "\xE5\x9B\xBE";
+    std::string safe = SafeFileName(wide);
+    std::string prefix = safe.substr(0, safe.find("%~"));
+    EXPECT_EQ(prefix.size() % 3, 0u);
+    EXPECT_EQ(SafeFileName(prefix), prefix) << "the kept prefix is whole UTF-8";
+}
+
+TEST(PictureCache, ServiceNamesStayInsideTheCache)
+{
+    PictureCache cache(Folder(), 1280);
+    for (const char* name : {"../../evil", "..\\..\\evil", "a/b", "C:\\Windows\\x", "CON", "NUL", "..", "x:y"}) {
+        std::string author = cache.AuthorAvatarPath(name);
+        EXPECT_TRUE(StaysIn(author, Folder())) << name << " -> " << author;
+        std::string listed = cache.ListAvatarPath(AvatarFolder::Fans, name);
+        EXPECT_TRUE(StaysIn(listed, Folder() + "funs_avatar" + kSep)) << name << " -> " << listed;
+    }
+    EXPECT_NE(cache.AuthorAvatarPath("a/b"), cache.AuthorAvatarPath("a\\b"));
+    EXPECT_NE(cache.ListAvatarPath(AvatarFolder::Comments, "CON"), cache.ListAvatarPath(AvatarFolder::Comments, "con"));
+
+    PictureNames names;
+    ASSERT_TRUE(cache.Derive("http://h.test/x/..\\..\\evil.jpg", names));
+    EXPECT_TRUE(StaysIn(names.largePath, Folder() + "beauties_l" + kSep)) << names.largePath;
+    EXPECT_TRUE(StaysIn(names.thumbnailPath, Folder() + "beauties" + kSep)) << names.thumbnailPath;
+    EXPECT_EQ(names.thumbnailUrl, "http://h.test/x/..\\..\\evil_160x160.jpg") << "the URL keeps what was sent";
+    ASSERT_TRUE(cache.Derive("http://h.test/p.jpg?x=C:\\y", names));
+    EXPECT_TRUE(StaysIn(names.largePath, Folder() + "beauties_l" + kSep)) << names.largePath;
+}

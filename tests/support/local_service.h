@@ -1,0 +1,28 @@
+#pragma once
+#include <string>
+
+#include <json/json.h>
+
+// The project's local picture service, as tests see it: its base URL, its
+// request log and its fault modes. Talks plain HTTP through libcurl directly,
+// so the code under test is not used to drive it.
+class LocalService {
+public:
+    // From QUARN_SERVICE_URL, else the test port on loopback.
+    static std::string BaseUrl();
+
+    // Clears the request log and the state, and returns to normal answers.
+    static bool Reset();
+    // "normal", "down", "silent", "slow", "html", "badjson", "wrongtypes",
+    // "short", "nolength".
+    static bool SetFault(const std::string& mode);
+    // The logged requests, oldest first: objects with method, path, query,
+    // body and headers.
+    static Json::Value RequestLog();
+    // The same bytes the service sends for `path`, fetched outside the code
+    // under test.
+    static std::string Fetch(const std::string& path);
+
+private:
+    static std::string Control(const std::string& method, const std::string& path);
+};
