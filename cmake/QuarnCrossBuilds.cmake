@@ -62,6 +62,13 @@ foreach(arch IN LISTS QUARN_WINDOWS_ARCHS)
         set(ctest_filter -L smoke)
     endif()
 
+    # A compiler launcher (ccache) of this tree serves the Windows trees too.
+    foreach(lang C CXX)
+        if(CMAKE_${lang}_COMPILER_LAUNCHER)
+            list(APPEND extra_args "-DCMAKE_${lang}_COMPILER_LAUNCHER=${CMAKE_${lang}_COMPILER_LAUNCHER}")
+        endif()
+    endforeach()
+
     set(build_command)
     if(NOT CMAKE_GENERATOR MATCHES "Makefiles")
         # Make shares its job server with the sub-build; others need a limit.

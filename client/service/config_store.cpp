@@ -170,7 +170,7 @@ bool ConfigDocument::Save()
         return false;
     bool written = document_->SaveFile(file.get());
     bool closed = std::fclose(file.release()) == 0;
-    if (written && closed && platform::ReplaceFile(temporary, path_))
+    if (written && closed && platform::MoveIntoPlace(temporary, path_))
         return true;
     platform::RemoveFile(temporary);
     return false;

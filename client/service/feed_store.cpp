@@ -21,11 +21,12 @@ void GrowTo(Slots& slots, std::size_t index)
 
 } // namespace
 
-void FeedStore::StoreAnswer(int kind, const std::string& key, std::string text)
+FeedStore::TextPtr FeedStore::StoreAnswer(int kind, const std::string& key, std::string text)
 {
     auto shared = std::make_shared<const std::string>(std::move(text));
     Guard guard(lock_);
-    answers_[{kind, key}] = std::move(shared);
+    answers_[{kind, key}] = shared;
+    return shared;
 }
 
 FeedStore::TextPtr FeedStore::Answer(int kind, const std::string& key) const

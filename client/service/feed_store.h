@@ -35,7 +35,8 @@ public:
 
     // Raw answers: the latest per kind; per user id for kinds 8 and 23, per
     // tag for kind 20 (`key`); the category list in kind 22's slot.
-    void StoreAnswer(int kind, const std::string& key, std::string text);
+    // Returns the stored text, for the worker that got it to parse.
+    TextPtr StoreAnswer(int kind, const std::string& key, std::string text);
     TextPtr Answer(int kind, const std::string& key) const;
 
     // Lists never shrink. In a feed kind's own list a later answer keeps the

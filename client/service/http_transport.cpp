@@ -124,7 +124,7 @@ int DownloadToFile(const std::string& url, const std::string& targetPath, const 
     bool closed = std::fclose(file.release()) == 0;
     // An error page sent with a success status is no picture either.
     bool usable = complete && closed && received > 0 && IsValidCachedFile(temporary);
-    if (!usable || !platform::ReplaceFile(temporary, targetPath))
+    if (!usable || !platform::MoveIntoPlace(temporary, targetPath))
         platform::RemoveFile(temporary);
     return 0;
 }

@@ -7,20 +7,22 @@ namespace json_read {
 
 namespace {
 
-std::unique_ptr<Json::CharReader> MakeReader()
+Json::CharReaderBuilder MakeBuilder()
 {
     Json::CharReaderBuilder builder;
     builder["allowComments"] = true;
     builder["collectComments"] = false;
-    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+    return builder;
 }
 
 } // namespace
 
 bool Parse(std::string_view text, Json::Value& root)
 {
-    // One reader per thread: building one costs more than parsing a short answer.
-    thread_local std::unique_ptr<Json::CharReader> reader = MakeReader();
+    // The settings are built once and only read afterwards, so threads share
+    // them; each parse makes its own small reader.
+    static const Json::CharReaderBuilder builder = MakeBuilder();
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     std::string errors;
     return reader->parse(text.data(), text.data() + text.size(), &root, &errors);
 }

@@ -21,7 +21,7 @@ std::int64_t FileSize(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Moves `from` over `to` in one step, so a reader sees the old or the new file,
 // never a half-written one.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool MoveIntoPlace(const std::string& from, const std::string& to);
 // Creates the folder and every missing parent. New folders inherit the rights
 // of their parent (the user profile's); nothing is granted beyond that.
 bool CreateDirectoryTree(const std::string& path);

@@ -41,3 +41,9 @@ void SetSignedIn(bool signedIn)
     std::lock_guard<std::mutex> guard(RecordLock());
     Record().signedIn = signedIn;
 }
+
+void StoreAvatarUrl(const std::string& avatarUrl)
+{
+    std::lock_guard<std::mutex> guard(RecordLock());
+    Record().avatarUrl = avatarUrl;
+}

@@ -22,3 +22,5 @@ void StoreSignedInUser(const SignedInUser& user);
 bool IsSignedIn();
 // Signing out clears only the flag; the rest stays until the next login.
 void SetSignedIn(bool signedIn);
+// A new avatar chosen on the settings page; the rest of the record stays.
+void StoreAvatarUrl(const std::string& avatarUrl);

@@ -5,13 +5,32 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <atomic>
 
 namespace platform {
 
 std::FILE* OpenFile(const std::string& path, const char* mode)
 {
-    return _wfopen(Widen(path).c_str(), Widen(mode).c_str());
+    if (mode[0] != 'r')
+        return _wfopen(Widen(path).c_str(), Widen(mode).c_str());
+    // Readers share delete access, so a writer can move a new copy over the
+    // file while it is being read.
+    HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    int descriptor = _open_osfhandle(intptr_t(handle), _O_RDONLY | _O_BINARY);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "rb");
+    if (!file)
+        _close(descriptor);
+    return file;
 }
 
 bool FileExists(const std::string& path)
@@ -40,10 +59,20 @@ bool RemoveFile(const std::string& path)
     return DeleteFileW(Widen(path).c_str()) != 0;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to)
+bool MoveIntoPlace(const std::string& from, const std::string& to)
 {
-    return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    std::wstring source = Widen(from);
+    std::wstring target = Widen(to);
+    // Another program (a virus scanner, an image viewer) may hold the target
+    // open for a moment without sharing delete access: try again briefly.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        if (GetLastError() != ERROR_ACCESS_DENIED && GetLastError() != ERROR_SHARING_VIOLATION)
+            return false;
+        Sleep(10);
+    }
+    return false;
 }
 
 bool CreateDirectoryTree(const std::string& path)
