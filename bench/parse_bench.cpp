@@ -70,6 +70,8 @@ public:
 };
 
 struct Bench {
+    Bench(std::string page, PictureCache pictureCache) : text(std::move(page)), cache(std::move(pictureCache)) {}
+
     std::string text;
     PictureCache cache;
     QuietSink sink;
@@ -119,7 +121,7 @@ int main(int argc, char** argv)
 {
     bool instructions = argc > 1 && std::strcmp(argv[1], "--instructions") == 0;
     const char* folder = std::getenv("TMPDIR");
-    Bench bench{PageText(1000), PictureCache(std::string(folder ? folder : "/tmp") + "/quarn-parse-bench/image/", 1280)};
+    Bench bench(PageText(1000), PictureCache(std::string(folder ? folder : "/tmp") + "/quarn-parse-bench/image/", 1280));
     std::printf("page: 1000 items, %zu bytes\n", bench.text.size());
 
     // Warm up: folders created, allocator and caches settled.

@@ -1,0 +1,185 @@
+// Start-up against the local service with added latency: from the first
+// request to all eight category feeds parsed and every thumbnail on disk,
+// as a ratio to the ideal of one latency-bound round (the longest chain of
+// dependent requests -- category list, category feed, thumbnail -- times
+// the latency, plus the bytes at loopback speed measured in the same run).
+//
+//   startup_bench [base-url] [--latency MS] [--rounds N] [--parallel N]
+#include "cache_downloader.h"
+#include "feed_fetcher.h"
+#include "feed_store.h"
+#include "http_transport.h"
+#include "message_sink.h"
+#include "picture_cache.h"
+#include "platform.h"
+#include "work_tracker.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class QuietSink : public MessageSink {
+public:
+    std::intptr_t Send(unsigned, std::uintptr_t, std::intptr_t) override { return 0; }
+    bool Post(unsigned, std::uintptr_t, std::intptr_t) override { return true; }
+    void Invalidate() override {}
+};
+
+struct Options {
+    std::string base = "http://127.0.0.1:8710/";
+    int latencyMs = 20;
+    int rounds = 7;
+    int parallel = 0;  // 0: the downloader's default
+};
+
+Options Read(int argc, char** argv)
+{
+    Options options;
+    if (const char* url = std::getenv("QUARN_SERVICE_URL"))
+        options.base = url;
+    for (int i = 1; i < argc; ++i) {
+        bool hasValue = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--latency") && hasValue)
+            options.latencyMs = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--rounds") && hasValue)
+            options.rounds = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--parallel") && hasValue)
+            options.parallel = std::atoi(argv[++i]);
+        else
+            options.base = argv[i];
+    }
+    return options;
+}
+
+bool SetLatency(const Options& options, int ms)
+{
+    std::string answer;
+    PostForm(options.base + "__control/fault?latency_ms=" + std::to_string(ms), "", answer);
+    return answer.find("\"ok\":true") != std::string::npos;
+}
+
+std::string ScratchFolder(int round)
+{
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp ? tmp : "/tmp") + "/quarn-startup-bench-" + platform::UniqueSuffix() + "-" +
+           std::to_string(round);
+}
+
+void RemoveTree(const std::string& folder)
+{
+    std::string command = "rm -rf '" + folder + "'";
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", folder.c_str());
+}
+
+// Loopback bytes per second, from the service's 20 MiB picture.
+double LoopbackSpeed(const Options& options)
+{
+    std::string target = ScratchFolder(0) + ".jpg";
+    auto start = Clock::now();
+    DownloadToFile(options.base + "pictures/big20mb.jpg", target);
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::int64_t bytes = platform::FileSize(target);
+    platform::RemoveFile(target);
+    return bytes > 0 ? bytes / seconds : 0;
+}
+
+struct Round {
+    double seconds = 0;
+    std::int64_t bytes = 0;
+    int thumbnails = 0;
+    int missing = 0;
+};
+
+Round RunStartUp(const Options& options, int number)
+{
+    std::string folder = ScratchFolder(number);
+    auto services = std::make_shared<FeedServices>();
+    services->baseUrl = options.base;
+    services->configPath = folder + "/vlconfig.xml";
+    services->store = std::make_shared<FeedStore>();
+    services->sink = std::make_shared<QuietSink>();
+    services->cache = std::make_shared<PictureCache>(folder + "/image/", 1280);
+    auto downloads = options.parallel > 0 ? std::make_shared<CacheDownloader>(nullptr, TransferLimits{}, options.parallel)
+                                          : std::make_shared<CacheDownloader>(nullptr);
+    services->downloader = downloads;
+    services->tracker = std::make_shared<WorkTracker>();
+
+    Round round;
+    const FeedFetcher fetcher(services);
+    auto start = Clock::now();
+    fetcher.LoadCategoryList();
+    fetcher.LoadHomeFeed();
+    // Feed workers queue every thumbnail before they end.
+    fetcher.WaitIdle(std::chrono::minutes(2));
+    downloads->WaitIdle(std::chrono::minutes(2));
+    round.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+    const FeedStore& store = *services->store;
+    for (int kind : {22, 0, 1, 2, 3, 4, 5, 6, 7, 26}) {
+        if (auto answer = store.Answer(kind, ""))
+            round.bytes += static_cast<std::int64_t>(answer->size());
+        if (kind == 22)
+            continue;
+        if (kind != 26 && store.PictureCount({kind, ""}) == 0)
+            ++round.missing;  // a category feed not parsed
+        for (std::size_t i = 0; i < store.PictureCount({kind, ""}); ++i) {
+            auto picture = store.Picture({kind, ""}, i);
+            std::int64_t size = picture ? platform::FileSize(picture->thumbnailPath) : -1;
+            ++round.thumbnails;
+            if (size <= 0)
+                ++round.missing;
+            else
+                round.bytes += size;
+        }
+    }
+    RemoveTree(folder);
+    return round;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = Read(argc, argv);
+    if (!SetLatency(options, 0)) {
+        std::fprintf(stderr, "no local service at %s\n", options.base.c_str());
+        return 1;
+    }
+    const double speed = LoopbackSpeed(options);
+    std::printf("loopback: %.0f MB/s\n", speed / 1e6);
+    RunStartUp(options, 0);  // warm: server caches, connections, allocator
+    if (!SetLatency(options, options.latencyMs))
+        return 1;
+
+    std::vector<double> times;
+    Round last;
+    for (int i = 1; i <= options.rounds; ++i) {
+        last = RunStartUp(options, i);
+        times.push_back(last.seconds);
+        if (last.missing)
+            std::fprintf(stderr, "round %d: %d feeds or thumbnails missing\n", i, last.missing);
+    }
+    SetLatency(options, 0);
+
+    std::sort(times.begin(), times.end());
+    const double median = times[times.size() / 2];
+    const double chain = 3 * options.latencyMs / 1000.0;
+    const double transfer = speed > 0 ? last.bytes / speed : 0;
+    const double ideal = chain + transfer;
+    std::printf("requests: 10 answers + %d thumbnails, %lld bytes\n", last.thumbnails, (long long)last.bytes);
+    std::printf("start-up: %.1f ms median of %d (best %.1f, worst %.1f)\n", median * 1e3, options.rounds,
+                times.front() * 1e3, times.back() * 1e3);
+    std::printf("ideal:    %.1f ms = 3 x %d ms latency + %.2f ms transfer\n", ideal * 1e3, options.latencyMs,
+                transfer * 1e3);
+    std::printf("ratio:    %.2f (goal <= 1.5)\n", median / ideal);
+    return last.missing ? 2 : 0;
+}

@@ -1,0 +1,70 @@
+// skinkit_gallery: opens the control gallery (or, with --login, the login
+// window's skin) and runs until it is closed.
+#include <windows.h>
+#include <objbase.h>
+#include <gdiplus.h>
+
+#include <cwchar>
+
+#include "gallery_window.h"
+#include "login_preview.h"
+
+namespace {
+
+class GdiplusSession {
+public:
+    GdiplusSession() {
+        Gdiplus::GdiplusStartupInput input;
+        m_ok = Gdiplus::GdiplusStartup(&m_token, &input, nullptr) == Gdiplus::Ok;
+    }
+    ~GdiplusSession() {
+        if (m_ok) Gdiplus::GdiplusShutdown(m_token);
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    ULONG_PTR m_token = 0;
+    bool m_ok = false;
+};
+
+int RunLoop() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    OleInitialize(nullptr);
+    int code = 1;
+    {
+        GdiplusSession gdiplus;
+        if (!gdiplus.Ok()) return 1;
+        if (commandLine && wcsstr(commandLine, L"--login")) {
+            CLoginPreview login;
+            if (login.Create(ProgramFolder() + L"Qnv_resource\\")) {
+                login.ShowWindow(SW_SHOW);
+                code = RunLoop();
+            }
+        } else {
+            CGalleryWindow gallery;
+            if (gallery.Create(L"", true)) {
+                gallery.ShowWindow(SW_SHOW);
+                code = RunLoop();
+            }
+        }
+    }
+    OleUninitialize();
+    return code;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <windows.h>
+
+#include "skinkit/skinkit_api.h"
+
+// An off-screen 32-bit drawing surface (bottom-up DIB section in a memory DC).
+// Copies share the handles without owning them: only one copy may release.
+class SKINKIT_API __ostrel_memory_dc {
+public:
+    __ostrel_memory_dc() = default;
+    __ostrel_memory_dc(const __ostrel_memory_dc& other) = default;
+    __ostrel_memory_dc& operator=(const __ostrel_memory_dc& other) = default;
+    ~__ostrel_memory_dc();
+
+    int Create_compatible_dc(HDC hdc, int width, int height, int deleteOld);
+    HBITMAP GetBitmap() const { return m_bitmap; }
+    HDC& get_ghost() { return m_dc; }
+    int DeleteDC();
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    // Pixel rows of the DIB, bottom-up, 0xAARRGGBB premultiplied.
+    void* Bits() const { return m_bits; }
+
+private:
+    HDC m_dc = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+    HBITMAP m_bitmap = nullptr;
+    void* m_bits = nullptr;
+};
+
+// Hands a 32-bit surface to the system as the per-pixel-alpha image of a
+// layered window at the window's current screen position.
+SKINKIT_API BOOL PresentLayeredWindow(HWND hwnd, HDC target, HDC source, int width, int height);

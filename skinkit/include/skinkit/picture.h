@@ -1,0 +1,46 @@
+#pragma once
+
+#include <deque>
+#include <string>
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include "skinkit/skinkit_api.h"
+
+// A picture drawn into its parent. Drawing styles: 0 natural size at the
+// top-left, 1 stretched, 2 tiled, 3 centred, 4 nothing, 5 three-part
+// horizontal stretch around the picture's middle column.
+class SKINKIT_API CPictureUI {
+public:
+    CPictureUI() = default;
+
+    bool Create(HWND parent, bool visible);
+    void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
+                      const std::deque<Gdiplus::Bitmap*>& images);
+
+    void set_window_rect(UINT left, UINT top, UINT right, UINT bottom);
+    void SetWindowRect(int left, int top, int right, int bottom);
+    void set_picture_ptr(Gdiplus::Bitmap* picture) { m_picture = picture; }
+    Gdiplus::Bitmap* GetPicture() const { return m_picture; }
+    // Only for pictures the caller handed over, never for image-list entries.
+    void DestroyPicture();
+    void SetStyle(int style) { m_style = style; }
+    int GetStyle() const { return m_style; }
+
+    void DrawPicture(HDC hdc);
+    void OnPaint(HDC hdc);
+    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    bool IsWindowVisible() const { return m_visible; }
+    void ShowWindow(bool visible);
+    RECT GetWindowRect() const { return m_rect; }
+
+private:
+    HWND m_parent = nullptr;
+    RECT m_rect{};
+    Gdiplus::Bitmap* m_picture = nullptr;
+    int m_style = 0;
+    RECT m_rawRect{};
+    bool m_visible = true;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <windows.h>
+
+#include "skinkit/skinkit_api.h"
+
+// Owns nothing but the binding between one top-level window and this object:
+// messages are forwarded to the virtual handlers below. Destroying the object
+// does not destroy the window, so the object must outlive its window.
+class SKINKIT_API CWindowBase {
+public:
+    CWindowBase();
+    CWindowBase(const CWindowBase& other);
+    CWindowBase& operator=(const CWindowBase& other);
+    virtual ~CWindowBase();
+
+    // Leaving result nonzero suppresses DefWindowProcW; the BOOL is only
+    // informative for callers that dispatch by hand.
+    virtual BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+    virtual LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    virtual const wchar_t* GetWindowClassName() const = 0;
+    virtual UINT GetClassStyle() const;
+    virtual HBRUSH GethBrushBackground();
+
+    bool RegisterWindowClass();
+    HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int width,
+                int height, HMENU menu);
+    HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, RECT rect, HMENU menu);
+
+    void CenterWindow();
+    void CenterWindow2();
+
+    BOOL MoveWindow(const RECT* rect, BOOL repaint);
+    BOOL SetWindowPos(HWND insertAfter, const RECT* rect, UINT flags);
+    BOOL GetWindowRect(RECT* rect) const;
+    BOOL ClientToScreen(POINT* point) const;
+    BOOL ClientToScreen(RECT* rect) const;
+    BOOL ShowWindow(int cmdShow);
+
+    void SetRoundSize(int width, int height);
+    void ReSetWindowRgn();
+
+    // A hook for subclasses; the base draws nothing.
+    void OnPaint(HDC hdc);
+
+    HWND GetHWND() const { return m_hWnd; }
+    HWND GetParentHWND() const { return m_hParent; }
+
+    static LRESULT CALLBACK __WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+protected:
+    int m_roundWidth = 0;
+    int m_roundHeight = 0;
+    HWND m_hWnd = nullptr;
+    HWND m_hParent = nullptr;
+    int m_reserved = 0;
+
+private:
+    void CenterInside(const RECT& reference, const RECT& work);
+};

@@ -1,0 +1,231 @@
+#include "control_util.h"
+
+#include <cwchar>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace skinkit {
+
+RECT ResolveRect(HWND parent, const RECT& raw) {
+    RECT client{};
+    if (parent && IsWindow(parent)) GetClientRect(parent, &client);
+    const int w = client.right - client.left;
+    const int h = client.bottom - client.top;
+    RECT r = raw;
+    if (r.left < 0) r.left += w;
+    if (r.right < 0) r.right += w;
+    if (r.top < 0) r.top += h;
+    if (r.bottom < 0) r.bottom += h;
+    return r;
+}
+
+POINT CursorInClient(HWND hwnd) {
+    POINT p{};
+    GetCursorPos(&p);
+    if (hwnd) ScreenToClient(hwnd, &p);
+    return p;
+}
+
+bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
+
+BOOL InvalidateIfWindow(HWND hwnd, const RECT* rect) {
+    if (!hwnd || !IsWindow(hwnd)) return FALSE;
+    return InvalidateRect(hwnd, rect, FALSE);
+}
+
+bool IsUsableParent(HWND hwnd) { return hwnd && IsWindow(hwnd); }
+
+std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section, const wchar_t* key) {
+    wchar_t buffer[260] = {};
+    GetPrivateProfileStringW(section.c_str(), key, L"", buffer, 260, file.c_str());
+    return buffer;
+}
+
+int ReadProfileInt(const std::wstring& file, const std::wstring& section, const wchar_t* key, int fallback) {
+    return static_cast<int>(GetPrivateProfileIntW(section.c_str(), key, fallback, file.c_str()));
+}
+
+// Splits at commas; each part is a decimal number (leading blanks allowed,
+// stops at the first non-digit).
+static std::vector<long> ListParts(const std::wstring& value) {
+    std::vector<long> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = value.find(L',', start);
+        const std::wstring part = value.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
+        parts.push_back(wcstol(part.c_str(), nullptr, 10));
+        if (comma == std::wstring::npos) break;
+        start = comma + 1;
+    }
+    return parts;
+}
+
+RECT ParseListRect(const std::wstring& value) {
+    RECT r{};
+    if (value.find(L',') == std::wstring::npos) return r;
+    const std::vector<long> p = ListParts(value);
+    LONG* fields[] = {&r.left, &r.top, &r.right, &r.bottom};
+    for (size_t i = 0; i < 4 && i < p.size(); ++i) *fields[i] = p[i];
+    return r;
+}
+
+COLORREF ParseListColor(const std::wstring& value) {
+    if (value.find(L',') == std::wstring::npos) return kDefaultTextColor;
+    const std::vector<long> p = ListParts(value);
+    const long red = p.size() > 0 ? p[0] : 58;
+    const long green = p.size() > 1 ? p[1] : 67;
+    const long blue = p.size() > 2 ? p[2] : 74;
+    return RGB(red, green, blue);
+}
+
+RECT ReadListRect(const wchar_t* file, const wchar_t* section, const wchar_t* key) {
+    return ParseListRect(ReadProfileString(file, section, key));
+}
+
+COLORREF ReadListColor(const wchar_t* file, const wchar_t* section, const wchar_t* key) {
+    return ParseListColor(ReadProfileString(file, section, key));
+}
+
+ScopedFont::ScopedFont(const wchar_t* face, int size, bool underline, int weight, DWORD quality)
+    : m_font(CreateFontW(size, 0, 0, 0, weight, FALSE, underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH, face)) {}
+
+ScopedFont::~ScopedFont() {
+    if (m_font) DeleteObject(m_font);
+}
+
+SIZE MeasureText(HWND hwnd, const std::wstring& text, const wchar_t* face, int size, bool underline) {
+    SIZE result{};
+    HDC dc = GetDC(hwnd);
+    if (!dc) return result;
+    ScopedFont font(face, size, underline);
+    HGDIOBJ old = SelectObject(dc, font.Get());
+    RECT r{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    result.cx = r.right - r.left;
+    result.cy = r.bottom - r.top;
+    return result;
+}
+
+// The face GDI+ should use for a requested face; GDI+ looks families up by
+// name only, without the system's font replacements, so an unknown face falls
+// back to the one GDI realises for it. Looking a family up enumerates the
+// installed fonts, which do not change while the program runs, so each
+// answer is remembered (behind a lock: any thread may paint).
+static std::wstring ResolveFace(HDC hdc, HFONT font, const wchar_t* face) {
+    static std::mutex lock;
+    static std::map<std::wstring, std::wstring> resolved;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto found = resolved.find(face);
+        if (found != resolved.end()) return found->second;
+    }
+    std::wstring answer = face;
+    Gdiplus::FontFamily family(face);
+    if (family.GetLastStatus() != Gdiplus::Ok || !family.IsAvailable()) {
+        HGDIOBJ old = SelectObject(hdc, font);
+        const UINT size = GetOutlineTextMetricsW(hdc, 0, nullptr);
+        if (size > 0) {
+            std::vector<char> buffer(size);
+            auto* metrics = reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data());
+            if (GetOutlineTextMetricsW(hdc, size, metrics)) {
+                answer = reinterpret_cast<const wchar_t*>(buffer.data() + reinterpret_cast<size_t>(metrics->otmpFaceName));
+            }
+        }
+        SelectObject(hdc, old);
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    resolved[face] = answer;
+    return answer;
+}
+
+LOGFONTW GdiplusLogFont(HDC hdc, HFONT font) {
+    LOGFONTW logFont{};
+    GetObjectW(font, sizeof(logFont), &logFont);
+    const std::wstring face = ResolveFace(hdc, font, logFont.lfFaceName);
+    wcsncpy(logFont.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    logFont.lfFaceName[LF_FACESIZE - 1] = L'\0';
+    return logFont;
+}
+
+SIZE MeasureTextGdiplus(const std::wstring& text, const wchar_t* face, int size) {
+    SIZE result{};
+    HDC dc = GetDC(nullptr);
+    if (!dc) return result;
+    {
+        ScopedFont gdiFont(face, size);
+        const LOGFONTW logFont = GdiplusLogFont(dc, gdiFont.Get());
+        Gdiplus::Font font(dc, &logFont);
+        Gdiplus::Graphics g(dc);
+        Gdiplus::RectF box;
+        g.MeasureString(text.c_str(), static_cast<int>(text.size()), &font, Gdiplus::PointF(0, 0), &box);
+        result.cx = static_cast<LONG>(box.Width + 0.99f);
+        result.cy = static_cast<LONG>(box.Height + 0.99f);
+    }
+    ReleaseDC(nullptr, dc);
+    return result;
+}
+
+void DrawTextGdiplus(HDC hdc, const std::wstring& text, const wchar_t* face, int size, COLORREF color,
+                     const Gdiplus::RectF& layout, const Gdiplus::StringFormat* format, bool underline, int weight) {
+    if (text.empty()) return;
+    ScopedFont gdiFont(face, size, underline, weight);
+    const LOGFONTW logFont = GdiplusLogFont(hdc, gdiFont.Get());
+    Gdiplus::Font font(hdc, &logFont);
+    Gdiplus::Graphics g(hdc);
+    g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+    Gdiplus::SolidBrush brush(TextArgb(color));
+    const int length = static_cast<int>(text.size());
+    if (format) {
+        g.DrawString(text.c_str(), length, &font, layout, format, &brush);
+        return;
+    }
+    g.DrawString(text.c_str(), length, &font, Gdiplus::PointF(layout.X, layout.Y), &brush);
+}
+
+void DrawImagePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, int x, int y, int srcX, int srcY, int w, int h) {
+    if (!image || w <= 0 || h <= 0) return;
+    // 1:1 copies: no filtering, so slice edges do not bleed into neighbours.
+    const Gdiplus::InterpolationMode oldMode = g.GetInterpolationMode();
+    const Gdiplus::PixelOffsetMode oldOffset = g.GetPixelOffsetMode();
+    g.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    g.DrawImage(image, Gdiplus::Rect(x, y, w, h), srcX, srcY, w, h, Gdiplus::UnitPixel);
+    g.SetInterpolationMode(oldMode);
+    g.SetPixelOffsetMode(oldOffset);
+}
+
+void DrawImageStretched(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const Gdiplus::Rect& dest, int srcX, int srcY,
+                        int srcW, int srcH, const Gdiplus::ImageAttributes* extra) {
+    if (!image || dest.Width <= 0 || dest.Height <= 0 || srcW <= 0 || srcH <= 0) return;
+    Gdiplus::ImageAttributes local;
+    Gdiplus::ImageAttributes* attributes = extra ? const_cast<Gdiplus::ImageAttributes*>(extra) : &local;
+    attributes->SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+    // A one-pixel column stretched sideways must stay one colour per row.
+    const Gdiplus::InterpolationMode oldMode = g.GetInterpolationMode();
+    const Gdiplus::PixelOffsetMode oldOffset = g.GetPixelOffsetMode();
+    if (srcW == 1) {
+        g.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    }
+    // A hair outside the pixel grid: Wine's GDI+ otherwise drops the first
+    // destination column of some scaled draws through float rounding.
+    const Gdiplus::RectF target(dest.X - 0.01f, dest.Y - 0.01f, dest.Width + 0.01f, dest.Height + 0.01f);
+    g.DrawImage(image, target, static_cast<float>(srcX), static_cast<float>(srcY), static_cast<float>(srcW),
+                static_cast<float>(srcH), Gdiplus::UnitPixel, attributes);
+    g.SetInterpolationMode(oldMode);
+    g.SetPixelOffsetMode(oldOffset);
+}
+
+void PostCommand(HWND parent, WORD id, WORD code) {
+    PostMessageW(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(parent));
+}
+
+LRESULT SendCommand(HWND parent, WORD id, WORD code) {
+    return SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(parent));
+}
+
+}  // namespace skinkit

@@ -1,0 +1,81 @@
+#pragma once
+
+// Small helpers shared by the controls: rectangle anchoring, cursor position,
+// profile reading and GDI+ text drawing from a GDI font.
+
+#include <string>
+
+#include <windows.h>
+#include <gdiplus.h>
+
+namespace skinkit {
+
+constexpr COLORREF kDefaultTextColor = RGB(58, 67, 74);
+constexpr const wchar_t* kDefaultFace = L"宋体";
+
+// Negative raw coordinates are measured from the parent's right or bottom
+// client edge.
+RECT ResolveRect(HWND parent, const RECT& raw);
+
+// Cursor position in the client coordinates of hwnd.
+POINT CursorInClient(HWND hwnd);
+bool Contains(const RECT& rect, POINT point);
+inline int Width(const RECT& r) { return r.right - r.left; }
+inline int Height(const RECT& r) { return r.bottom - r.top; }
+
+// Invalidates rect (null: the whole client area) when hwnd is a window.
+BOOL InvalidateIfWindow(HWND hwnd, const RECT* rect);
+bool IsUsableParent(HWND hwnd);
+
+std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section, const wchar_t* key);
+int ReadProfileInt(const std::wstring& file, const std::wstring& section, const wchar_t* key, int fallback);
+RECT ReadListRect(const wchar_t* file, const wchar_t* section, const wchar_t* key);
+COLORREF ReadListColor(const wchar_t* file, const wchar_t* section, const wchar_t* key);
+RECT ParseListRect(const std::wstring& value);
+COLORREF ParseListColor(const std::wstring& value);
+
+// A GDI font owned for the scope.
+class ScopedFont {
+public:
+    ScopedFont(const wchar_t* face, int size, bool underline = false, int weight = FW_NORMAL,
+               DWORD quality = DEFAULT_QUALITY);
+    ~ScopedFont();
+    ScopedFont(const ScopedFont&) = delete;
+    ScopedFont& operator=(const ScopedFont&) = delete;
+    HFONT Get() const { return m_font; }
+
+private:
+    HFONT m_font;
+};
+
+// Text extent from DrawTextW(DT_CALCRECT) on hwnd's DC (the screen when hwnd
+// is null).
+SIZE MeasureText(HWND hwnd, const std::wstring& text, const wchar_t* face, int size, bool underline = false);
+
+// The extent GDI+ draws text in (its layout adds a little padding to GDI's).
+SIZE MeasureTextGdiplus(const std::wstring& text, const wchar_t* face, int size);
+
+inline Gdiplus::Color TextArgb(COLORREF color, BYTE alpha = 254) {
+    return Gdiplus::Color(alpha, GetRValue(color), GetGValue(color), GetBValue(color));
+}
+
+// The LOGFONT of font with a face GDI+ can find.
+LOGFONTW GdiplusLogFont(HDC hdc, HFONT font);
+
+// Draws text with GDI+ from a GDI font of the given face and size; a null
+// format means a point layout at the rectangle's top-left.
+void DrawTextGdiplus(HDC hdc, const std::wstring& text, const wchar_t* face, int size, COLORREF color,
+                     const Gdiplus::RectF& layout, const Gdiplus::StringFormat* format, bool underline = false,
+                     int weight = FW_NORMAL);
+
+// Draws a w x h block of image taken at (srcX, srcY) 1:1 at (x, y).
+void DrawImagePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, int x, int y, int srcX, int srcY, int w, int h);
+// Draws a block of image stretched into dest, edges repeated instead of faded.
+void DrawImageStretched(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const Gdiplus::Rect& dest, int srcX,
+                        int srcY, int srcW, int srcH, const Gdiplus::ImageAttributes* extra = nullptr);
+
+// Posts or sends WM_COMMAND(id, code) to parent with the parent as lParam.
+void PostCommand(HWND parent, WORD id, WORD code);
+LRESULT SendCommand(HWND parent, WORD id, WORD code);
+
+}  // namespace skinkit

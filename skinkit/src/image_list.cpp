@@ -1,0 +1,44 @@
+#include "skinkit/image_list.h"
+
+#include <cwchar>
+
+CImageList::~CImageList() { Clear(); }
+
+void CImageList::Clear() {
+    for (Gdiplus::Bitmap* image : m_images) delete image;
+    m_images.clear();
+}
+
+static bool FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void CImageList::Load(const std::wstring& folder) {
+    Clear();
+    const std::wstring ini = folder + L"image_resource.ini";
+    const int count = static_cast<int>(GetPrivateProfileIntW(L"ImageRes", L"ImageNumber", 0, ini.c_str()));
+    for (int i = 1; i <= count; ++i) {
+        wchar_t key[32];
+        swprintf(key, 32, L"ImageID_%d", i);
+        wchar_t name[260] = {};
+        GetPrivateProfileStringW(L"ImageRes", key, L"", name, 260, ini.c_str());
+        const std::wstring path = folder + name;
+        if (name[0] == L'\0' || !FileExists(path)) {
+            m_images.push_back(nullptr);
+            continue;
+        }
+        auto* image = new Gdiplus::Bitmap(path.c_str());
+        // A file GDI+ cannot decode counts as missing: controls only test for null.
+        if (image && image->GetLastStatus() != Gdiplus::Ok) {
+            delete image;
+            image = nullptr;
+        }
+        m_images.push_back(image);
+    }
+}
+
+Gdiplus::Bitmap* ImageByNumber(const std::deque<Gdiplus::Bitmap*>& images, int number) {
+    if (number < 1 || static_cast<size_t>(number) > images.size()) return nullptr;
+    return images[static_cast<size_t>(number) - 1];
+}

@@ -1,0 +1,106 @@
+#include "skinkit/picture.h"
+
+#include "control_util.h"
+#include "skinkit/image_list.h"
+#include "skinkit/ini_file.h"
+
+using namespace skinkit;
+
+bool CPictureUI::Create(HWND parent, bool visible) {
+    if (!IsUsableParent(parent)) return false;
+    m_parent = parent;
+    m_visible = visible;
+    return true;
+}
+
+void CPictureUI::SetAttribute(const std::wstring& section, const std::wstring& iniFile,
+                              const std::deque<Gdiplus::Bitmap*>& images) {
+    int number = 0;
+    CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"Image"), number);
+    m_picture = ImageByNumber(images, number);
+    CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"Style"), m_style);
+    CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect);
+    m_rect = ResolveRect(m_parent, m_rawRect);
+}
+
+void CPictureUI::set_window_rect(UINT left, UINT top, UINT right, UINT bottom) {
+    m_rect = RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+                  static_cast<LONG>(bottom)};
+    InvalidateIfWindow(m_parent, nullptr);
+}
+
+void CPictureUI::SetWindowRect(int left, int top, int right, int bottom) {
+    m_rawRect = RECT{left, top, right, bottom};
+    m_rect = ResolveRect(m_parent, m_rawRect);
+    InvalidateIfWindow(m_parent, nullptr);
+}
+
+void CPictureUI::DestroyPicture() {
+    delete m_picture;
+    m_picture = nullptr;
+}
+
+void CPictureUI::ShowWindow(bool visible) {
+    m_visible = visible;
+    InvalidateIfWindow(m_parent, &m_rect);
+}
+
+void CPictureUI::OnPaint(HDC hdc) {
+    if (m_visible) DrawPicture(hdc);
+}
+
+namespace {
+
+void DrawTiled(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const RECT& r) {
+    // One textured fill instead of a draw per tile: the tiles start at the
+    // rectangle's top-left and the clip ends them at its edges.
+    Gdiplus::TextureBrush brush(image, Gdiplus::WrapModeTile);
+    brush.TranslateTransform(static_cast<float>(r.left), static_cast<float>(r.top));
+    g.FillRectangle(&brush, r.left, r.top, Width(r), Height(r));
+}
+
+// Caps of (width - 1) / 2 columns at natural size, the middle column
+// stretched between them.
+void DrawThreePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const RECT& r) {
+    const int iw = static_cast<int>(image->GetWidth());
+    const int ih = static_cast<int>(image->GetHeight());
+    const int cap = (iw - 1) / 2;
+    DrawImagePart(g, image, r.left, r.top, 0, 0, cap, ih);
+    DrawImageStretched(g, image, Gdiplus::Rect(r.left + cap, r.top, Width(r) - 2 * cap, Height(r)), cap, 0, 1, ih);
+    DrawImagePart(g, image, r.right - cap, r.top, cap + 1, 0, cap, ih);
+}
+
+}  // namespace
+
+void CPictureUI::DrawPicture(HDC hdc) {
+    if (!m_picture) return;
+    Gdiplus::Graphics g(hdc);
+    g.SetClip(Gdiplus::Rect(m_rect.left, m_rect.top, Width(m_rect), Height(m_rect)));
+    const int iw = static_cast<int>(m_picture->GetWidth());
+    const int ih = static_cast<int>(m_picture->GetHeight());
+    switch (m_style) {
+    case 0:
+        g.DrawImage(m_picture, m_rect.left, m_rect.top, iw, ih);
+        break;
+    case 1:
+        DrawImageStretched(g, m_picture, Gdiplus::Rect(m_rect.left, m_rect.top, Width(m_rect), Height(m_rect)), 0, 0,
+                           iw, ih);
+        break;
+    case 2:
+        DrawTiled(g, m_picture, m_rect);
+        break;
+    case 3:
+        g.DrawImage(m_picture, m_rect.left + (Width(m_rect) - iw) / 2, m_rect.top + (Height(m_rect) - ih) / 2, iw, ih);
+        break;
+    case 5:
+        DrawThreePart(g, m_picture, m_rect);
+        break;
+    default:
+        break;
+    }
+}
+
+LRESULT CPictureUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
+    if (msg == WM_SIZE && wParam != SIZE_MINIMIZED) m_rect = ResolveRect(m_parent, m_rawRect);
+    return 0;
+}

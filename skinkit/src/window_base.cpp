@@ -1,0 +1,144 @@
+#include "skinkit/window_base.h"
+
+namespace {
+constexpr const wchar_t* kObjectProperty = L"VorlaneWnd";
+}
+
+CWindowBase::CWindowBase() = default;
+CWindowBase::CWindowBase(const CWindowBase& other) = default;
+CWindowBase& CWindowBase::operator=(const CWindowBase& other) = default;
+CWindowBase::~CWindowBase() = default;
+
+LRESULT CWindowBase::WindowProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
+UINT CWindowBase::GetClassStyle() const { return CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS; }
+
+HBRUSH CWindowBase::GethBrushBackground() { return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)); }
+
+bool CWindowBase::RegisterWindowClass() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = GetClassStyle();
+    wc.lpfnWndProc = &CWindowBase::__WndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = GethBrushBackground();
+    wc.lpszClassName = GetWindowClassName();
+    if (RegisterClassExW(&wc)) return true;
+    return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int width,
+                         int height, HMENU menu) {
+    if (!RegisterWindowClass()) return nullptr;
+    m_hParent = parent;
+    m_hWnd = CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, width, height, parent, menu,
+                             GetModuleHandleW(nullptr), this);
+    return m_hWnd;
+}
+
+HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, RECT rect, HMENU menu) {
+    return Create(parent, title, style, exStyle, rect.left, rect.top, rect.right - rect.left,
+                  rect.bottom - rect.top, menu);
+}
+
+void CWindowBase::CenterInside(const RECT& reference, const RECT& work) {
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    const int w = window.right - window.left;
+    const int h = window.bottom - window.top;
+    int x = (reference.left + reference.right) / 2 - w / 2;
+    int y = (reference.top + reference.bottom) / 2 - h / 2;
+    if (x < work.left) {
+        x = work.left;
+    } else if (x + w > work.right) {
+        x = work.right - w;
+    }
+    if (y < work.top) {
+        y = work.top;
+    } else if (y + h > work.bottom) {
+        y = work.bottom - h;
+    }
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CWindowBase::CenterWindow() {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT reference = work;
+    if (HWND owner = GetWindow(m_hWnd, GW_OWNER)) ::GetWindowRect(owner, &reference);
+    CenterInside(reference, work);
+}
+
+void CWindowBase::CenterWindow2() {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    CenterInside(work, work);
+}
+
+BOOL CWindowBase::MoveWindow(const RECT* rect, BOOL repaint) {
+    return ::MoveWindow(m_hWnd, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, repaint);
+}
+
+BOOL CWindowBase::SetWindowPos(HWND insertAfter, const RECT* rect, UINT flags) {
+    return ::SetWindowPos(m_hWnd, insertAfter, rect->left, rect->top, rect->right - rect->left,
+                          rect->bottom - rect->top, flags);
+}
+
+BOOL CWindowBase::GetWindowRect(RECT* rect) const { return ::GetWindowRect(m_hWnd, rect); }
+
+BOOL CWindowBase::ClientToScreen(POINT* point) const { return ::ClientToScreen(m_hWnd, point); }
+
+BOOL CWindowBase::ClientToScreen(RECT* rect) const {
+    POINT topLeft{rect->left, rect->top};
+    if (!::ClientToScreen(m_hWnd, &topLeft)) return FALSE;
+    POINT bottomRight{rect->right, rect->bottom};
+    const BOOL ok = ::ClientToScreen(m_hWnd, &bottomRight);
+    rect->left = topLeft.x;
+    rect->top = topLeft.y;
+    if (ok) {
+        rect->right = bottomRight.x;
+        rect->bottom = bottomRight.y;
+    }
+    return ok;
+}
+
+BOOL CWindowBase::ShowWindow(int cmdShow) { return ::ShowWindow(m_hWnd, cmdShow); }
+
+void CWindowBase::SetRoundSize(int width, int height) {
+    m_roundWidth = width;
+    m_roundHeight = height;
+}
+
+void CWindowBase::ReSetWindowRgn() {
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    HRGN region =
+        CreateRoundRectRgn(0, 0, window.right - window.left, window.bottom - window.top, 5, 5);
+    // The system owns the region once SetWindowRgn succeeds.
+    if (region && !SetWindowRgn(m_hWnd, region, TRUE)) DeleteObject(region);
+}
+
+void CWindowBase::OnPaint(HDC) {}
+
+LRESULT CALLBACK CWindowBase::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<CWindowBase*>(create->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetPropW(hwnd, kObjectProperty, self);
+        if (self) self->m_hWnd = hwnd;
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    if (msg == WM_NCDESTROY) {
+        RemovePropW(hwnd, kObjectProperty);
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    auto* self = static_cast<CWindowBase*>(GetPropW(hwnd, kObjectProperty));
+    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    self->WindowProc(hwnd, msg, wParam, lParam);
+    LRESULT result = 0;
+    self->HandleMessage(hwnd, msg, wParam, lParam, result);
+    if (result != 0) return result;
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}

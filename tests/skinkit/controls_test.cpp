@@ -1,0 +1,390 @@
+// Basic controls driven by synthesised mouse input.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "skinkit/button.h"
+#include "skinkit/check_box.h"
+#include "skinkit/hyperlink.h"
+#include "skinkit/picture.h"
+#include "skinkit/tab.h"
+#include "skinkit/tooltip.h"
+#include "test_window.h"
+
+namespace {
+
+// A strip of solid blocks, one colour per state.
+std::unique_ptr<Gdiplus::Bitmap> Strip(int cellWidth, int height, std::initializer_list<COLORREF> colors) {
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(cellWidth * static_cast<int>(colors.size()), height,
+                                                    PixelFormat32bppARGB);
+    int cell = 0;
+    for (COLORREF c : colors) {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < cellWidth; ++x) {
+                bitmap->SetPixel(cell * cellWidth + x, y, Gdiplus::Color(255, GetRValue(c), GetGValue(c), GetBValue(c)));
+            }
+        }
+        ++cell;
+    }
+    return bitmap;
+}
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kGrey = RGB(128, 128, 128);
+
+class ButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(parent.Open(300, 200));
+        ASSERT_TRUE(button.Create(parent.GetHWND(), 42));
+        button.SetWindowRect(20, 20, 120, 50);
+        parent.router = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
+            button.WindowProc(parent.GetHWND(), msg, wParam, lParam);
+        };
+        parent.TakeCommands();
+    }
+    int Clicks(const std::vector<RecordedCommand>& commands) {
+        int clicks = 0;
+        for (const RecordedCommand& c : commands) {
+            if (c.id == 42 && c.code == 0) {
+                EXPECT_EQ(reinterpret_cast<LPARAM>(parent.GetHWND()), c.lParam);
+                ++clicks;
+            }
+        }
+        return clicks;
+    }
+    TestParent parent;
+    CButtonUI button;
+};
+
+TEST_F(ButtonTest, ClickPostsEnterThenCommandWithTheParentAsLParam) {
+    EXPECT_FALSE(CButtonUI().Create(nullptr, 1));
+    parent.Click(60, 30);
+    const auto commands = parent.TakeCommands();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(kButtonMouseEnter, commands[0].code);
+    EXPECT_EQ(1, Clicks(commands));
+    EXPECT_EQ(kButtonHover, button.GetState());
+    // Leaving posts the leave code and returns to normal.
+    parent.MouseAt(250, 150);
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(250, 150));
+    const auto leave = parent.TakeCommands();
+    ASSERT_EQ(1u, leave.size());
+    EXPECT_EQ(kButtonMouseLeave, leave[0].code);
+    EXPECT_EQ(kButtonNormal, button.GetState());
+}
+
+TEST_F(ButtonTest, ClicksWithin300MsPostOnce) {
+    parent.Click(60, 30);
+    parent.Click(60, 30);
+    EXPECT_EQ(1, Clicks(parent.TakeCommands()));
+    Sleep(350);
+    parent.Click(60, 30);
+    EXPECT_EQ(1, Clicks(parent.TakeCommands()));
+}
+
+TEST_F(ButtonTest, ReleasingOutsidePostsNoClick) {
+    parent.MouseAt(60, 30);
+    parent.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 30));
+    EXPECT_EQ(kButtonPressed, button.GetState());
+    parent.MouseAt(200, 150);
+    parent.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200, 150));
+    parent.Send(WM_LBUTTONUP, 0, MAKELPARAM(200, 150));
+    EXPECT_EQ(0, Clicks(parent.TakeCommands()));
+    EXPECT_EQ(kButtonNormal, button.GetState());
+}
+
+TEST_F(ButtonTest, DisabledOrHiddenButtonIgnoresTheMouse) {
+    button.EnableWindow(false);
+    EXPECT_FALSE(button.IsWindowEnabled());
+    parent.Click(60, 30);
+    EXPECT_TRUE(parent.TakeCommands().empty());
+    button.EnableWindow(true);
+    button.ShowWindow(false);
+    parent.Click(60, 30);
+    EXPECT_TRUE(parent.TakeCommands().empty());
+}
+
+TEST_F(ButtonTest, PaintsTheSliceOfItsState) {
+    auto strip = Strip(100, 30, {kRed, kGreen, kBlue, kGrey});
+    button.SetAttribute(strip.get());
+    Surface surface(300, 200);
+    button.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(70, 35), kRed));
+    parent.MouseAt(60, 30);
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(60, 30));
+    button.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(70, 35), kGreen));
+    parent.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 30));
+    button.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(70, 35), kBlue));
+    parent.Send(WM_LBUTTONUP, 0, MAKELPARAM(60, 30));
+    button.EnableWindow(false);
+    button.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(70, 35), kGrey));
+    EXPECT_EQ(0, Alpha(surface.Pixel(10, 10)));
+
+    // An image exactly as wide as the button has one state only.
+    auto single = Strip(100, 30, {kRed});
+    button.EnableWindow(true);
+    button.SetAttribute(single.get());
+    parent.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 30));
+    EXPECT_EQ(kButtonPressed, button.GetState());
+    surface.Clear(0);
+    button.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(70, 35), kRed));
+    parent.Send(WM_LBUTTONUP, 0, MAKELPARAM(60, 30));
+}
+
+TEST(GosickButtonTest, AlphaZeroIsInvisibleAndOneStepMakesItOpaque) {
+    TestParent parent;
+    ASSERT_TRUE(parent.Open(200, 100));
+    Gosick_button button;
+    ASSERT_TRUE(button.Create(parent.GetHWND(), 5));
+    button.SetWindowRect(10, 10, 40, 40);
+    auto strip = Strip(30, 30, {kRed, kGreen, kBlue});
+    button.set_picture_ptr(strip.get());
+    Surface surface(200, 100);
+    surface.Clear(0);
+    button.OnPaint(surface.Dc());
+    EXPECT_EQ(0, Alpha(surface.Pixel(25, 25)));
+    EXPECT_FALSE(button.Holy_judgment());
+    button.InCreaseAlpha();
+    EXPECT_TRUE(button.Holy_judgment());
+    button.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(25, 25), kRed));
+    EXPECT_EQ(255, Alpha(surface.Pixel(25, 25)));
+    // Enlarging stretches the picture about its top-left corner.
+    button.Enlarge_window();
+    EXPECT_EQ(60, button.GetWindowRect().right);
+    button.adjust_horizon(5);
+    EXPECT_EQ(15, button.get_left_vertical_val());
+    button.Let_me_zoom_in();
+    EXPECT_EQ(64, button.GetWindowRect().right);
+    EXPECT_EQ(59, button.GetWindowRect().bottom);
+}
+
+TEST(CheckBoxTest, ClickTogglesAndPostsSetCheckDoesNot) {
+    TestParent parent;
+    ASSERT_TRUE(parent.Open(200, 100));
+    CCheckBoxUI box;
+    ASSERT_TRUE(box.Create(parent.GetHWND(), RECT{10, 10, 100, 26}, L"记住密码", 2016, 0));
+    parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) {
+        box.WindowProc(parent.GetHWND(), msg, wParam, lParam);
+    };
+    parent.Click(20, 18);
+    auto commands = parent.TakeCommands();
+    ASSERT_EQ(1u, commands.size());
+    EXPECT_EQ(2016, commands[0].id);
+    EXPECT_TRUE(box.GetCheck());
+    EXPECT_EQ(CCheckBoxUI::kHover, box.GetState());
+    parent.Click(20, 18);
+    EXPECT_FALSE(box.GetCheck());
+    parent.TakeCommands();
+    box.SetCheck(true);
+    EXPECT_TRUE(parent.TakeCommands().empty());
+    // A release without a press on the box changes nothing.
+    parent.MouseAt(20, 18);
+    parent.Send(WM_LBUTTONUP, 0, MAKELPARAM(20, 18));
+    EXPECT_TRUE(box.GetCheck());
+    EXPECT_TRUE(parent.TakeCommands().empty());
+    box.EnableWindow(false);
+    EXPECT_EQ(RGB(194, 194, 194), box.GetTextColor());
+    parent.Click(20, 18);
+    EXPECT_TRUE(box.GetCheck());
+    EXPECT_TRUE(parent.TakeCommands().empty());
+}
+
+TEST(CheckBoxTest, DrawsTheCheckedSliceAndAutoSizes) {
+    TestParent parent;
+    ASSERT_TRUE(parent.Open(200, 100));
+    CCheckBoxUI box;
+    ASSERT_TRUE(box.Create(parent.GetHWND(), RECT{10, 10, 20, 20}, L"", 1, 0));
+    auto strip = Strip(16, 16, {kRed, kGreen, kGrey, kBlue, RGB(0, 255, 255), RGB(255, 0, 255)});
+    box.SetBitmap(strip.get());
+    box.SetAutoSize();
+    EXPECT_EQ(16 + 6, box.GetWindowRect().right - box.GetWindowRect().left);
+    EXPECT_EQ(16, box.GetWindowRect().bottom - box.GetWindowRect().top);
+    Surface surface(200, 100);
+    box.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(18, 18), kRed));
+    box.SetCheck(true);
+    box.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(18, 18), kBlue));
+    box.EnableWindow(false);
+    box.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(18, 18), RGB(255, 0, 255)));
+}
+
+class TabTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(parent.Open(400, 100));
+        ASSERT_TRUE(tab.Create(parent.GetHWND(), 10, 10, 300, 30, 77, 0));
+        tab.SetItemSize(SIZE{80, 30});
+        tab.SetItemDistance(20);
+        for (int i = 0; i < 3; ++i) tab.AddItem(strip.get());
+        parent.router = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
+            tab.WindowProc(parent.GetHWND(), msg, wParam, lParam);
+        };
+    }
+    void MoveTo(int x, int y) {
+        parent.MouseAt(x, y);
+        parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    }
+    std::unique_ptr<Gdiplus::Bitmap> strip = Strip(80, 30, {kRed, kGreen, kBlue});
+    TestParent parent;
+    CTabUI tab;
+};
+
+TEST_F(TabTest, HotAndSelectedItemsNotifyWithTheRecord) {
+    MoveTo(20, 20);
+    auto notices = parent.TakeTabNotices();
+    ASSERT_EQ(1u, notices.size());
+    EXPECT_EQ(kTabHotChanged, notices[0].kind);
+    EXPECT_EQ(77, notices[0].id);
+    EXPECT_EQ(0, notices[0].item);
+    EXPECT_EQ(-1, notices[0].minusOne);
+    EXPECT_EQ(0, notices[0].zero);
+    MoveTo(130, 20);  // second item starts at 110
+    notices = parent.TakeTabNotices();
+    ASSERT_EQ(1u, notices.size());
+    EXPECT_EQ(1, notices[0].item);
+    EXPECT_EQ(1, tab.GetHotItem());
+
+    parent.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(130, 20));
+    notices = parent.TakeTabNotices();
+    ASSERT_EQ(1u, notices.size());
+    EXPECT_EQ(kTabSelectionChanged, notices[0].kind);
+    EXPECT_EQ(1, notices[0].item);
+    EXPECT_EQ(1, tab.GetCurSel());
+
+    Surface surface(400, 100);
+    tab.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(15, 20), kRed));    // item 0 normal
+    EXPECT_TRUE(Near(surface.Pixel(125, 20), kBlue));  // item 1 selected
+    MoveTo(230, 20);
+    tab.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(235, 20), kGreen));  // item 2 hot
+}
+
+TEST_F(TabTest, GapBetweenItemsSelectsNothingAndReportsNoHotItem) {
+    MoveTo(20, 20);
+    parent.TakeTabNotices();
+    MoveTo(100, 20);  // gap between item 0 (10..90) and item 1 (110..190)
+    auto notices = parent.TakeTabNotices();
+    ASSERT_EQ(1u, notices.size());
+    EXPECT_EQ(kTabHotChanged, notices[0].kind);
+    EXPECT_EQ(-1, notices[0].item);
+    parent.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 20));
+    EXPECT_TRUE(parent.TakeTabNotices().empty());
+    EXPECT_EQ(-1, tab.GetCurSel());
+    EXPECT_EQ(-1, tab.SetCurSel(5));
+    EXPECT_EQ(-1, tab.InsertItem(9, strip.get()));
+    tab.DeleteItem(7);
+    EXPECT_EQ(3, tab.GetItemCount());
+}
+
+TEST(HyperLinkTest, HoverColourUnderlineStyleAndClick) {
+    TestParent parent;
+    ASSERT_TRUE(parent.Open(300, 100));
+    CHyperLinkUI link;
+    ASSERT_TRUE(link.Create(parent.GetHWND(), 2012));
+    link.MoveWindow(10, 10, false);
+    link.SetURL(L"http://127.0.0.1:8710/", L"");
+    const RECT r = link.GetWindowRect();
+    ASSERT_GT(r.right, r.left + 50);  // sized to the URL it shows
+    parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) {
+        link.WindowProc(parent.GetHWND(), msg, wParam, lParam);
+    };
+    EXPECT_EQ(RGB(132, 132, 132), link.GetCurrentColor());
+    parent.Click(r.left + 5, r.top + 5);
+    EXPECT_TRUE(link.IsHover());
+    EXPECT_EQ(RGB(14, 194, 210), link.GetCurrentColor());
+    const auto commands = parent.TakeCommands();
+    ASSERT_EQ(1u, commands.size());
+    EXPECT_EQ(2012, commands[0].id);
+    link.ModifyStyle(0, CHyperLinkUI::kStyleNoHoverColor, false);
+    EXPECT_EQ(RGB(132, 132, 132), link.GetCurrentColor());
+    parent.Send(WM_MOUSELEAVE);
+    EXPECT_FALSE(link.IsHover());
+
+    Surface surface(300, 100);
+    surface.Clear(0);
+    link.OnPaint(surface.Dc());
+    int inked = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) inked += Alpha(surface.Pixel(x, y)) > 0 ? 1 : 0;
+    }
+    EXPECT_GT(inked, 20);
+}
+
+TEST(ToolTipTest, NearTheBottomRightCornerTheTipGoesLeftAndAbove) {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    CToolTipUI tip;
+    ASSERT_TRUE(tip.Create(nullptr));
+    const POINT cursor{work.right - 5, work.bottom - 5};
+    SetCursorPos(cursor.x, cursor.y);
+    tip.ShowToolTip(L"提示文字");
+    EXPECT_TRUE(tip.IsVisible());
+    const RECT r = tip.GetTipRect();
+    EXPECT_EQ(work.right, r.right);
+    EXPECT_LT(r.left, cursor.x);
+    EXPECT_EQ(cursor.y - 10, r.bottom);
+    EXPECT_LT(r.top, r.bottom);
+    tip.HideToolTip();
+    EXPECT_FALSE(tip.IsVisible());
+    tip.ShowToolTip(L"");
+    EXPECT_FALSE(tip.IsVisible());
+    DestroyWindow(tip.GetHWND());
+}
+
+TEST(PictureTest, DrawingModesPlaceThePicture) {
+    TestParent parent;
+    ASSERT_TRUE(parent.Open(200, 100));
+    auto square = Strip(10, 10, {kRed});
+    CPictureUI picture;
+    ASSERT_TRUE(picture.Create(parent.GetHWND(), true));
+    picture.set_picture_ptr(square.get());
+    Surface surface(200, 100);
+    const struct {
+        int style;
+        POINT inked;
+        POINT empty;
+    } cases[] = {
+        {0, {12, 12}, {25, 25}},  // natural size at the top-left
+        {1, {45, 45}, {55, 55}},  // stretched to the rectangle
+        {2, {45, 45}, {55, 55}},  // tiled over the rectangle
+        {3, {30, 30}, {12, 12}},  // centred
+        {4, {-1, -1}, {30, 30}},  // draws nothing
+    };
+    for (const auto& c : cases) {
+        surface.Clear(0);
+        picture.SetStyle(c.style);
+        picture.set_window_rect(10, 10, 50, 50);
+        picture.OnPaint(surface.Dc());
+        if (c.inked.x >= 0) {
+            EXPECT_TRUE(Near(surface.Pixel(c.inked.x, c.inked.y), kRed)) << "style " << c.style;
+        }
+        EXPECT_EQ(0, Alpha(surface.Pixel(c.empty.x, c.empty.y))) << "style " << c.style;
+    }
+    // Three-part stretch: the caps stay, the middle column fills the gap.
+    auto pill = Strip(1, 10, {kRed, kRed, kGreen, kBlue, kBlue});
+    picture.set_picture_ptr(pill.get());
+    picture.SetStyle(5);
+    picture.set_window_rect(10, 10, 110, 20);
+    surface.Clear(0);
+    picture.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(11, 15), kRed));
+    for (int x = 12; x < 108; x += 7) EXPECT_TRUE(Near(surface.Pixel(x, 15), kGreen)) << "x " << x;
+    EXPECT_TRUE(Near(surface.Pixel(108, 15), kBlue));
+    picture.ShowWindow(false);
+    surface.Clear(0);
+    picture.OnPaint(surface.Dc());
+    EXPECT_EQ(0, Alpha(surface.Pixel(50, 15)));
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+// The rich edit field over riched20's windowless text services.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "skinkit/rich_edit.h"
+#include "test_window.h"
+
+namespace {
+
+constexpr WORD kId = 2017;
+
+std::unique_ptr<Gdiplus::Bitmap> Slices(int cellWidth, std::initializer_list<COLORREF> colors) {
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(cellWidth * static_cast<int>(colors.size()), 10,
+                                                    PixelFormat32bppARGB);
+    int cell = 0;
+    for (COLORREF c : colors) {
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < cellWidth; ++x) {
+                bitmap->SetPixel(cell * cellWidth + x, y, Gdiplus::Color(255, GetRValue(c), GetGValue(c), GetBValue(c)));
+            }
+        }
+        ++cell;
+    }
+    return bitmap;
+}
+
+class RichEditTest : public ::testing::Test {
+protected:
+    // One visible, active parent for the suite: focus moves as it would in a
+    // real window, and Wine is spared re-mapping a window per test.
+    static void SetUpTestSuite() {
+        shared = new TestParent;
+        shared->Open(300, 120);
+        ShowWindow(shared->GetHWND(), SW_SHOW);
+        SetForegroundWindow(shared->GetHWND());
+        SetFocus(shared->GetHWND());
+    }
+    static void TearDownTestSuite() {
+        delete shared;
+        shared = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(nullptr, shared->GetHWND());
+        ASSERT_TRUE(edit.Create(parent.GetHWND(), kId, ES_AUTOHSCROLL));
+        ASSERT_TRUE(edit.HasTextHost());
+        edit.SetBkRect(10, 10, 210, 46);
+        edit.SetEidtRect(20, 20, 200, 36);
+        parent.router = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
+            edit.WindowProc(parent.GetHWND(), msg, wParam, lParam);
+        };
+        parent.MouseAt(280, 110);
+        parent.TakeCommands();
+    }
+    void TearDown() override {
+        SetKeyboardCtrl(false);
+        parent.router = nullptr;
+        KillTimer(parent.GetHWND(), kEditCaretTimer);
+        parent.TakeCommands();
+    }
+
+    std::vector<WORD> Codes() {
+        std::vector<WORD> codes;
+        for (const RecordedCommand& c : parent.TakeCommands()) {
+            if (c.id == kId) codes.push_back(c.code);
+        }
+        return codes;
+    }
+    static int Count(const std::vector<WORD>& codes, WORD code) {
+        return static_cast<int>(std::count(codes.begin(), codes.end(), code));
+    }
+    void Type(const wchar_t* text) {
+        for (const wchar_t* p = text; *p; ++p) parent.Send(WM_CHAR, *p, 1);
+    }
+    static void SetKeyboardCtrl(bool down) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    }
+    void Focus() {
+        edit.SetFocus();
+        parent.TakeCommands();
+    }
+
+    static TestParent* shared;
+    TestParent& parent = *shared;
+    CRichEditUI edit;
+};
+
+TestParent* RichEditTest::shared = nullptr;
+
+TEST_F(RichEditTest, SetAndGetTextWithTheChangeNotificationOnce) {
+    edit.SetWindowTextW(L"你好 Quarn");
+    EXPECT_EQ(L"你好 Quarn", edit.GetWindowTextW());
+    EXPECT_EQ(8, edit.GetTextLength());
+    edit.SetWindowTextW(L"你好 Quarn");
+    auto codes = Codes();
+    EXPECT_EQ(1, Count(codes, kEditTextChanged));
+    edit.SetWindowTextW(nullptr);
+    EXPECT_EQ(L"你好 Quarn", edit.GetWindowTextW());
+    edit.SetSel(0, 2);
+    EXPECT_EQ(L"你好", edit.GetSelText());
+    edit.AppendText(L"!", false);
+    EXPECT_EQ(L"你好 Quarn!", edit.GetWindowTextW());
+    EXPECT_EQ(L"Quarn", edit.GetTextRange(3, 8));
+}
+
+TEST_F(RichEditTest, TypingReachesTheEngineOnlyWhileFocused) {
+    Type(L"ab");
+    EXPECT_EQ(L"", edit.GetWindowTextW());
+    EXPECT_TRUE(Codes().empty());
+    edit.SetFocus();
+    EXPECT_EQ(1, Count(Codes(), kEditFocusGained));
+    EXPECT_TRUE(edit.IsFocus());
+    Type(L"abc");
+    EXPECT_EQ(L"abc", edit.GetWindowTextW());
+    EXPECT_EQ(3, Count(Codes(), kEditCharTyped));
+    parent.Send(WM_KEYDOWN, VK_BACK, 1);
+    EXPECT_EQ(L"ab", edit.GetWindowTextW());
+    edit.KillFocus();
+    EXPECT_EQ(1, Count(Codes(), kEditFocusLost));
+    EXPECT_FALSE(edit.IsFocus());
+}
+
+TEST_F(RichEditTest, TabIsNeverInsertedAndEnterLeavesASingleLine) {
+    Focus();
+    Type(L"ab");
+    Codes();
+    parent.Send(WM_KEYDOWN, VK_TAB, 1);
+    parent.Send(WM_CHAR, L'\t', 1);
+    EXPECT_EQ(L"ab", edit.GetWindowTextW());
+    EXPECT_EQ(0, Count(Codes(), kEditCharTyped));
+    parent.Send(WM_KEYDOWN, VK_RETURN, 1);
+    parent.Send(WM_CHAR, L'\r', 1);
+    EXPECT_EQ(L"ab", edit.GetWindowTextW());
+    EXPECT_EQ(1, edit.GetLineCount());
+}
+
+TEST_F(RichEditTest, CtrlChordsNotifyOnlyForPasteAndCut) {
+    Focus();
+    SetKeyboardCtrl(true);
+    parent.Send(WM_CHAR, 3, 1);  // Ctrl+C
+    EXPECT_EQ(0, Count(Codes(), kEditCharTyped));
+    parent.Send(WM_CHAR, 22, 1);  // Ctrl+V
+    EXPECT_EQ(1, Count(Codes(), kEditCharTyped));
+    parent.Send(WM_CHAR, 24, 1);  // Ctrl+X
+    EXPECT_EQ(1, Count(Codes(), kEditCharTyped));
+    SetKeyboardCtrl(false);
+    EXPECT_EQ(L"", edit.GetWindowTextW());
+}
+
+TEST_F(RichEditTest, PasswordFieldKeepsTheTextAndShowsAsterisks) {
+    EXPECT_EQ(0, edit.SetPasswordChar(L'*'));
+    EXPECT_TRUE(edit.IsPassword());
+    Focus();
+    Type(L"abc");
+    EXPECT_EQ(L"abc", edit.GetWindowTextW());
+    wchar_t buffer[16] = {};
+    LRESULT copied = 0;
+    edit.TxSendMessage(WM_GETTEXT, 16, reinterpret_cast<LPARAM>(buffer), &copied);
+    EXPECT_STREQ(L"abc", buffer);
+
+    // Caret after the third asterisk at left + 2 + 6 x 3, in the blink phase.
+    edit.SetSel(3, 3);
+    if (!edit.IsCaretPhaseVisible()) edit.OnTimer(kEditCaretTimer);
+    ASSERT_TRUE(edit.IsCaretPhaseVisible());
+    Surface surface(300, 120);
+    surface.Clear(0);
+    edit.OnPaint2(surface.Dc(), nullptr);
+    EXPECT_TRUE(Near(surface.Pixel(40, 28), RGB(58, 67, 74), 12));
+    EXPECT_GT(Alpha(surface.Pixel(40, 28)), 200);
+    EXPECT_EQ(0, Alpha(surface.Pixel(52, 28)));
+    int inked = 0;
+    for (int y = 20; y < 36; ++y) {
+        for (int x = 22; x < 40; ++x) inked += Alpha(surface.Pixel(x, y)) > 0 ? 1 : 0;
+    }
+    EXPECT_GT(inked, 6);
+    // Blink phase off: no caret.
+    edit.OnTimer(kEditCaretTimer);
+    surface.Clear(0);
+    edit.OnPaint2(surface.Dc(), nullptr);
+    EXPECT_EQ(0, Alpha(surface.Pixel(40, 34)));
+}
+
+TEST_F(RichEditTest, ClicksTakeAndDropFocusByRectangle) {
+    parent.Click(50, 28);  // inside the edit rectangle
+    auto codes = Codes();
+    EXPECT_EQ(1, Count(codes, kEditFocusGained));
+    EXPECT_EQ(1, Count(codes, kEditClicked));
+    EXPECT_TRUE(edit.IsFocus());
+    parent.Click(12, 12);  // background only
+    EXPECT_TRUE(Codes().empty());
+    EXPECT_TRUE(edit.IsFocus());
+    parent.Click(250, 100);  // outside the background
+    EXPECT_EQ(1, Count(Codes(), kEditFocusLost));
+    EXPECT_FALSE(edit.IsFocus());
+    parent.Click(12, 12);
+    EXPECT_FALSE(edit.IsFocus());
+
+    parent.MouseAt(50, 28);
+    parent.Send(WM_RBUTTONUP, 0, MAKELPARAM(50, 28));
+    EXPECT_EQ(1, Count(Codes(), kEditContextMenu));
+    parent.MouseAt(250, 100);
+    parent.Send(WM_RBUTTONUP, 0, MAKELPARAM(250, 100));
+    EXPECT_TRUE(Codes().empty());
+}
+
+TEST_F(RichEditTest, LimitAndReadOnly) {
+    edit.SetLimitText(5);
+    EXPECT_EQ(5, edit.GetLimitText());
+    Focus();
+    Type(L"1234567");
+    EXPECT_EQ(L"12345", edit.GetWindowTextW());
+    edit.SetLimitText(0);
+    EXPECT_EQ(0x7FFF, edit.GetLimitText());
+    edit.KillFocus();
+    edit.SetReadOnly(true);
+    parent.Click(50, 28);
+    EXPECT_FALSE(edit.IsFocus());
+}
+
+TEST_F(RichEditTest, BackgroundShowsTheFocusedSliceUnlessSingleState) {
+    auto left = Slices(10, {RGB(255, 0, 0), RGB(0, 255, 0)});
+    auto middle = Slices(1, {RGB(9, 9, 9), RGB(9, 9, 9)});
+    auto single = Slices(1, {RGB(9, 9, 9)});
+    std::deque<Gdiplus::Bitmap*> images{left.get(), middle.get(), single.get()};
+    ScratchFolder folder;
+    const std::wstring ini = folder.Write(L"e.ini", L"[two]\r\nImageBkLeft=1\r\nImageBkMiddle=2\r\nImageBkRight=1\r\n"
+                                                    L"rectbk=10,10,210,46\r\nrect=20,20,200,36\r\n"
+                                                    L"[one]\r\nImageBkLeft=1\r\nImageBkMiddle=3\r\nImageBkRight=1\r\n"
+                                                    L"rectbk=10,10,210,46\r\nrect=20,20,200,36\r\n");
+    edit.SetAttribute(L"two", ini, images);
+    EXPECT_EQ(RGB(58, 67, 74), edit.GetTextColor());
+    Surface surface(300, 120);
+    edit.OnPaint2(surface.Dc(), nullptr);
+    EXPECT_TRUE(Near(surface.Pixel(100, 40), RGB(255, 0, 0)));
+    Focus();
+    edit.OnPaint2(surface.Dc(), nullptr);
+    EXPECT_TRUE(Near(surface.Pixel(100, 40), RGB(0, 255, 0)));
+    EXPECT_EQ(1, edit.GetBkState());
+
+    edit.SetAttribute(L"one", ini, images);
+    edit.OnPaint2(surface.Dc(), nullptr);
+    EXPECT_EQ(0, edit.GetBkState());
+    EXPECT_TRUE(Near(surface.Pixel(30, 40), RGB(255, 0, 0)));
+    KillTimer(parent.GetHWND(), kEditCaretTimer);
+}
+
+}  // namespace
