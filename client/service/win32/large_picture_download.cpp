@@ -17,7 +17,9 @@ namespace {
 const wchar_t kRequestHeaders[] =
     L"Accept: */*\r\nAccept-Language: zh-cn\r\nAccept-Encoding: gzip, deflate\r\n"
     L"User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)";
-const DWORD kReadBlock = 16384;
+// Large reads: under Wine every read is a round trip to the server process,
+// and a 16 KiB block made the download four times slower.
+const DWORD kReadBlock = 256 * 1024;
 
 struct InternetCloser {
     void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
@@ -153,10 +155,10 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
 
     DWORD announced = ContentLength(static_cast<HINTERNET>(request.get()));
     unsigned long long received = 0;
-    char block[kReadBlock];
+    std::unique_ptr<char[]> block(new char[kReadBlock]);
     for (;;) {
         DWORD got = 0;
-        if (!InternetReadFile(static_cast<HINTERNET>(request.get()), block, kReadBlock, &got)) {
+        if (!InternetReadFile(static_cast<HINTERNET>(request.get()), block.get(), kReadBlock, &got)) {
             file.reset();
             DeleteFileW(temporary.c_str());
             return kLargeDownloadReadError;
@@ -167,7 +169,12 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
         SendMessageW(window, UM_DOWNLOAD_PROGRESS, WPARAM(Percent(received, announced)),
                      LPARAM(targetPath.c_str()));
         DWORD written = 0;
-        WriteFile(file.get(), block, got, &written, nullptr);
+        if (!WriteFile(file.get(), block.get(), got, &written, nullptr) || written != got) {
+            // A full disk must not leave a cut picture that counts as whole.
+            file.reset();
+            DeleteFileW(temporary.c_str());
+            return kLargeDownloadReadError;
+        }
     }
     file.reset();
 
