@@ -46,25 +46,30 @@ bool ParseCategoryList(const ParseContext& context, std::string_view text)
 
 // ---- picture pages (0-9, 16, 20, 26) ------------------------------------------
 
-// Which keys a picture item of a kind carries.
+// The keys of a picture item, in the order they are read; an empty key is
+// not part of the kind's layout.
+enum PictureKey { kAddress, kAuthor, kAvatar, kShareId, kOwner, kContent, kComments, kForwards, kLikes, kCity,
+                  kCreateTime, kFollows, kFans, kPictureKeys };
+
 struct PictureLayout {
-    const char* addressKey;
-    const char* authorKey;
-    bool hasCreateTime;
-    const char* fanKey;  // null: no follow and fan counts
+    std::string_view keys[kPictureKeys];
 };
 
 PictureLayout LayoutFor(int kind)
 {
     switch (kind) {
     case feed_kind::kUserPictures:
-        return {"img", "user_name", false, nullptr};
+        return {{"img", "user_name", "avatar", "share_id", "uid", "content", "comment_count", "relay_count",
+                 "like_count", "city_name", "", "", ""}};
     case feed_kind::kTagFeed:
-        return {"url", "uname", true, nullptr};
+        return {{"url", "uname", "avatar", "share_id", "uid", "content", "comment_count", "relay_count",
+                 "like_count", "city_name", "create_time", "", ""}};
     case feed_kind::kMyPublished:
-        return {"url", "uname", true, "fans_count"};
+        return {{"url", "uname", "avatar", "share_id", "uid", "content", "comment_count", "relay_count",
+                 "like_count", "city_name", "create_time", "follow_count", "fans_count"}};
     default:
-        return {"url", "uname", true, "fans"};
+        return {{"url", "uname", "avatar", "share_id", "uid", "content", "comment_count", "relay_count",
+                 "like_count", "city_name", "create_time", "follow_count", "fans"}};
     }
 }
 
@@ -84,36 +89,40 @@ using PicturePtr = std::shared_ptr<PictureRecord>;
 
 // Reads one item. Null when it is skipped: its address lacks "http" or has
 // no file name with a dot. Only the address of a skipped item is examined.
-PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout, FieldReader& item)
+// `usable` turns false when a value has a refused type.
+PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout,
+                       const json_read::MemberFinder& finder, const Json::Value& item, bool& usable)
 {
+    if (!item.isObject() && !item.isNull()) {
+        usable = false;
+        return nullptr;
+    }
+    const Json::Value* values[kPictureKeys];
+    finder.Find(item, values);
+
+    std::string_view address;
+    if (!json_read::ToTextView(*values[kAddress], address)) {
+        usable = false;
+        return nullptr;
+    }
+    PictureNames names;
+    if (address.find("http") == std::string_view::npos || !context.cache.Derive(address, names))
+        return nullptr;
     auto record = std::make_shared<PictureRecord>();
     PictureRecord& r = *record;
-    item.Text(layout.addressKey, r.address);
-    if (r.address.find("http") == std::string::npos)
-        return nullptr;
-    PictureNames names;
-    if (!context.cache.Derive(r.address, names))
-        return nullptr;
     r.largeUrl = std::move(names.largeUrl);
     r.thumbnailUrl = std::move(names.thumbnailUrl);
     r.largePath = std::move(names.largePath);
     r.thumbnailPath = std::move(names.thumbnailPath);
-    item.Text(layout.authorKey, r.authorName);
-    item.Text("avatar", r.avatarUrl);
-    r.avatarPath = context.cache.AuthorAvatarPath(r.authorName);
-    item.Text("share_id", r.shareId);
-    item.Text("uid", r.ownerId);
-    item.Text("content", r.content);
-    item.Text("comment_count", r.commentCount);
-    item.Text("relay_count", r.forwardCount);
-    item.Text("like_count", r.likeCount);
-    item.Text("city_name", r.cityName);
-    if (layout.hasCreateTime)
-        item.Text("create_time", r.createTime);
-    if (layout.fanKey) {
-        item.Text("follow_count", r.authorFollowCount);
-        item.Text(layout.fanKey, r.authorFanCount);
+
+    std::string* const fields[kPictureKeys] = {nullptr, &r.authorName, &r.avatarUrl, &r.shareId, &r.ownerId,
+                                               &r.content, &r.commentCount, &r.forwardCount, &r.likeCount,
+                                               &r.cityName, &r.createTime, &r.authorFollowCount, &r.authorFanCount};
+    for (int key = kAuthor; key < kPictureKeys; ++key) {
+        if (!layout.keys[key].empty() && !json_read::ToText(*values[key], *fields[key]))
+            usable = false;
     }
+    r.avatarPath = context.cache.AuthorAvatarPath(r.authorName);
     return record;
 }
 
@@ -128,52 +137,77 @@ void OpenFirstPicture(const ParseContext& context, const PictureListId& list, co
     context.sink.Send(UM_SHOW_PICTURE_INFO, feed_kind::kUserPictures, 0);
 }
 
-bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, std::string_view text)
+// What a usable picture page holds, read out of its JSON.
+struct PicturePage {
+    bool hasPager = false;
+    int total = 0;
+    int pageCount = 0;
+    std::size_t elements = 0;  // items sent, skipped ones included
+    std::vector<PicturePtr> records;
+};
+
+// Reads the whole page before anything is stored: one refused value leaves
+// the lists as they were. The JSON tree is gone when this returns, so it is
+// never held while the window handles a message.
+bool ReadPicturePage(const ParseContext& context, const FeedRequest& request, std::string_view text,
+                     PicturePage& page)
 {
     Json::Value root;
     if (!json_read::Parse(text, root))
         return false;
     FieldReader top(root);
-    const Json::Value& page = top.Object("page");
+    const Json::Value& pager = top.Object("page");
     const Json::Value& items = top.Array("image_list");
-    FieldReader pageFields(page);
-    int total = pageFields.Integer("total");
-    int pageCount = pageFields.Integer("page_count");
-    pageFields.Integer("page");  // read for its type, not kept
-    if (!top.Ok() || !pageFields.Ok())
+    FieldReader pagerFields(pager);
+    page.hasPager = pager.isObject();
+    page.total = pagerFields.Integer("total");
+    page.pageCount = pagerFields.Integer("page_count");
+    pagerFields.Integer("page");  // read for its type, not kept
+    if (!top.Ok() || !pagerFields.Ok())
         return false;
 
     const PictureLayout layout = LayoutFor(request.kind);
-    std::vector<PicturePtr> records;
-    records.reserve(items.size());
+    const json_read::MemberFinder finder(layout.keys, kPictureKeys);
+    page.elements = items.size();
+    page.records.reserve(items.size());
     for (const Json::Value& element : items) {
-        FieldReader item(element);
-        PicturePtr record = ReadPicture(context, layout, item);
-        if (!item.Ok())
+        bool usable = true;
+        PicturePtr record = ReadPicture(context, layout, finder, element, usable);
+        if (!usable)
             return false;
         if (record)
-            records.push_back(std::move(record));
+            page.records.push_back(std::move(record));
     }
+    // Room for the page now, while the tree still holds its memory, rather
+    // than list growth among its freed pieces.
+    context.store.ReservePictures(PictureListFor(request), page.records.size());
+    return true;
+}
 
-    if (page.isObject())
-        context.store.UpdatePager(request.kind, total, pageCount);
-    if (!records.empty()) {
+bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, std::string_view text)
+{
+    PicturePage page;
+    if (!ReadPicturePage(context, request, text, page))
+        return false;
+    if (page.hasPager)
+        context.store.UpdatePager(request.kind, page.total, page.pageCount);
+    if (!page.records.empty()) {
         platform::CreateDirectoryTree(context.cache.ThumbnailFolder());
         platform::CreateDirectoryTree(context.cache.LargePictureFolder());
     }
     const PictureListId list = PictureListFor(request);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const PictureRecord& record = *records[i];
-        context.store.StorePicture(list, i, records[i]);
+    for (std::size_t i = 0; i < page.records.size(); ++i) {
+        const PictureRecord& record = *page.records[i];
+        context.store.StorePicture(list, i, page.records[i]);
         context.downloader.FetchIfMissing(record.thumbnailUrl, record.thumbnailPath);
         context.sink.Invalidate();
     }
 
-    if (request.kind == feed_kind::kMyPublished && !items.empty())
-        context.sink.Send(UM_PUBLISH_PAGE_READY, 0, static_cast<std::intptr_t>(items.size()));
-    if (request.kind == feed_kind::kUserPictures && !records.empty() &&
+    if (request.kind == feed_kind::kMyPublished && page.elements > 0)
+        context.sink.Send(UM_PUBLISH_PAGE_READY, 0, static_cast<std::intptr_t>(page.elements));
+    if (request.kind == feed_kind::kUserPictures && !page.records.empty() &&
         context.store.CurrentPage(feed_kind::kMyPublished) == 0)
-        OpenFirstPicture(context, list, *records.front());
+        OpenFirstPicture(context, list, *page.records.front());
     return true;
 }
 

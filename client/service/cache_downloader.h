@@ -10,11 +10,13 @@ class WorkTracker;
 
 // Downloads into the picture cache on detached workers, at most
 // `maxParallel` at a time (the rest wait in line), and never two for the
-// same file at once. Each target is pinned while it is written and counted
+// same file at once. A start-up lists a few hundred thumbnails: enough
+// workers hide the latency of each, few enough to keep a 32-bit process's
+// thread stacks small. Each target is pinned while it is written and counted
 // against the cache bound when done.
 class CacheDownloader : public Downloader {
 public:
-    CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {}, int maxParallel = 16);
+    CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {}, int maxParallel = 64);
     ~CacheDownloader() override;
 
     void FetchIfMissing(const std::string& url, const std::string& targetPath) override;

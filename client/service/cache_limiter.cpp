@@ -92,6 +92,7 @@ void CacheLimiter::NoteWritten(std::uint64_t bytes)
     {
         std::lock_guard<std::mutex> guard(lock_);
         estimate_ += bytes;
+        writtenSinceScan_ += bytes;
         due = !scanned_ || estimate_ > bound_;
     }
     if (due)
@@ -110,10 +111,39 @@ bool CacheLimiter::RemoveUnlessPinned(const std::string& path)
 
 CacheLimiter::TrimReport CacheLimiter::Trim()
 {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (trimming_) {
+            again_ = true;
+            return {};
+        }
+        trimming_ = true;
+    }
+    for (;;) {
+        TrimReport report = ScanAndTrim();
+        std::lock_guard<std::mutex> guard(lock_);
+        // Files written during the scan may not have been seen: count them on.
+        estimate_ = report.after + writtenSinceScan_;
+        scanned_ = true;
+        // Again only for what arrived meanwhile: pinned files alone can keep
+        // the cache over its bound, and scanning would not change that.
+        bool grewMeanwhile = writtenSinceScan_ > 0 && estimate_ > bound_;
+        if (!again_ && !grewMeanwhile) {
+            trimming_ = false;
+            return report;
+        }
+        again_ = false;
+    }
+}
+
+CacheLimiter::TrimReport CacheLimiter::ScanAndTrim()
+{
     TrimReport report;
-    if (trimming_.exchange(true))
-        return report;
     report.ran = true;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        writtenSinceScan_ = 0;
+    }
 
     std::vector<Entry> entries;
     std::error_code error;
@@ -134,24 +164,17 @@ CacheLimiter::TrimReport CacheLimiter::Trim()
     }
 
     report.after = report.before;
-    if (report.before > bound_) {
-        std::sort(entries.begin(), entries.end(),
-                  [](const Entry& a, const Entry& b) { return a.used < b.used; });
-        const std::uint64_t target = bound_ / 10 * 9;
-        for (const Entry& entry : entries) {
-            if (report.after <= target)
-                break;
-            if (!RemoveUnlessPinned(entry.path))
-                continue;
-            report.after -= entry.size;
-            ++report.removed;
-        }
+    if (report.before <= bound_)
+        return report;
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    const std::uint64_t target = bound_ / 10 * 9;
+    for (const Entry& entry : entries) {
+        if (report.after <= target)
+            break;
+        if (!RemoveUnlessPinned(entry.path))
+            continue;
+        report.after -= entry.size;
+        ++report.removed;
     }
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        estimate_ = report.after;
-        scanned_ = true;
-    }
-    trimming_ = false;
     return report;
 }

@@ -1,5 +1,4 @@
 #pragma once
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -42,7 +41,7 @@ public:
         std::uint64_t before = 0;
         std::uint64_t after = 0;
         int removed = 0;
-        bool ran = false;  // false when another trim was already running
+        bool ran = false;  // false when another trim was running (it runs once more)
     };
     // Scans the cache; when it holds more than the bound, removes the oldest
     // files until it holds at most nine tenths of it.
@@ -56,12 +55,15 @@ private:
     void AddPin(const std::string& path);
     void RemovePin(const std::string& path);
     bool RemoveUnlessPinned(const std::string& path);
+    TrimReport ScanAndTrim();
 
     std::string root_;
     std::uint64_t bound_;
     std::mutex lock_;
     std::map<std::string, int> pinned_;  // normalised path -> count
     std::uint64_t estimate_ = 0;         // bytes at the last scan plus those written since
+    std::uint64_t writtenSinceScan_ = 0;  // noted while a scan ran, added to its result
     bool scanned_ = false;
-    std::atomic<bool> trimming_{false};
+    bool trimming_ = false;
+    bool again_ = false;  // a trim was asked for while one ran
 };

@@ -6,7 +6,6 @@
 // and never changed afterwards; a later answer publishes a new one.
 
 struct PictureRecord {
-    std::string address;  // as the service sent it
     std::string largeUrl;
     std::string thumbnailUrl;
     std::string largePath;

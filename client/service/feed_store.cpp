@@ -47,6 +47,12 @@ void FeedStore::StorePicture(const PictureListId& list, std::size_t index, Pictu
         slot.comments.reset();
 }
 
+void FeedStore::ReservePictures(const PictureListId& list, std::size_t count)
+{
+    Guard guard(lock_);
+    pictures_[list].reserve(count);
+}
+
 FeedStore::PicturePtr FeedStore::Picture(const PictureListId& list, std::size_t index) const
 {
     Guard guard(lock_);

@@ -1,5 +1,6 @@
 #include "json_read.h"
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 
@@ -40,6 +41,27 @@ bool ToText(const Json::Value& value, std::string& out)
             out.assign(begin, end);
         else
             out.clear();
+        return true;
+    }
+    case Json::booleanValue:
+        out = value.asBool() ? "true" : "false";
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ToTextView(const Json::Value& value, std::string_view& out)
+{
+    switch (value.type()) {
+    case Json::nullValue:
+        out = {};
+        return true;
+    case Json::stringValue: {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+        out = value.getString(&begin, &end) ? std::string_view(begin, static_cast<std::size_t>(end - begin))
+                                            : std::string_view();
         return true;
     }
     case Json::booleanValue:
@@ -103,6 +125,63 @@ const Json::Value& Member(const Json::Value& object, std::string_view key)
         return kNull;
     const Json::Value* found = object.find(key.data(), key.data() + key.size());
     return found ? *found : kNull;
+}
+
+namespace {
+
+// Byte order with the shorter name first on a common prefix, the order
+// jsoncpp keeps members in; most names already differ in their first byte.
+int Compare(std::string_view a, std::string_view b)
+{
+    if (!a.empty() && !b.empty() && a[0] != b[0])
+        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]) ? -1 : 1;
+    return a.compare(b);
+}
+
+} // namespace
+
+MemberFinder::MemberFinder(const std::string_view* keys, std::size_t count) : count_(count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!keys[i].empty())
+            sorted_.emplace_back(keys[i], i);
+    }
+    std::sort(sorted_.begin(), sorted_.end());
+}
+
+void MemberFinder::Find(const Json::Value& object, const Json::Value** found) const
+{
+    static const Json::Value kNull;
+    for (std::size_t i = 0; i < count_; ++i)
+        found[i] = &kNull;
+    if (!object.isObject())
+        return;
+    // jsoncpp keeps members in byte order, so the sorted keys and the members
+    // are walked side by side. Should that order ever not hold, each key is
+    // looked up on its own.
+    auto key = sorted_.begin();
+    std::string_view previous;
+    for (auto member = object.begin(); member != object.end() && key != sorted_.end(); ++member) {
+        const char* end = nullptr;
+        const char* begin = member.memberName(&end);
+        const std::string_view name(begin, static_cast<std::size_t>(end - begin));
+        if (Compare(name, previous) < 0) {
+            FindEach(object, found);
+            return;
+        }
+        previous = name;
+        int order = -1;
+        while (key != sorted_.end() && (order = Compare(key->first, name)) < 0)
+            ++key;
+        if (key != sorted_.end() && order == 0)
+            found[(key++)->second] = &*member;
+    }
+}
+
+void MemberFinder::FindEach(const Json::Value& object, const Json::Value** found) const
+{
+    for (const auto& key : sorted_)
+        found[key.second] = &Member(object, key.first);
 }
 
 const Json::Value& FieldReader::Container(std::string_view key, Json::ValueType type)

@@ -3,6 +3,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Reading service answers without ever letting jsoncpp throw: every value is
 // type-checked before it is converted, and a value of a type the answer
@@ -15,6 +17,9 @@ bool Parse(std::string_view text, Json::Value& root);
 // Text: a string gives its text, null the empty text, true and false give
 // "true" and "false"; a number or a container is refused.
 bool ToText(const Json::Value& value, std::string& out);
+// The same without a copy: `out` views the value's text (or a constant) and
+// lives as long as the value.
+bool ToTextView(const Json::Value& value, std::string_view& out);
 // Integer: numbers are truncated, true is 1, false and null are 0; strings,
 // containers and numbers outside the int range are refused.
 bool ToInteger(const Json::Value& value, int& out);
@@ -24,6 +29,23 @@ bool ToFlag(const Json::Value& value);
 // The value under `key`, or null when the key is missing or `object` is not
 // an object. Never allocates a key.
 const Json::Value& Member(const Json::Value& object, std::string_view key);
+
+// Finds several members of one object in a single pass over it, for the
+// wide items of a picture page where a lookup per key costs more than the
+// rest of reading them.
+class MemberFinder {
+public:
+    // An empty key is not wanted. The keys must outlive the finder.
+    MemberFinder(const std::string_view* keys, std::size_t count);
+    // found[i] becomes the value named keys[i], or null.
+    void Find(const Json::Value& object, const Json::Value** found) const;
+
+private:
+    void FindEach(const Json::Value& object, const Json::Value** found) const;
+
+    std::vector<std::pair<std::string_view, std::size_t>> sorted_;  // key, index into found
+    std::size_t count_;
+};
 
 // Reads the fields of one object and remembers whether any had a refused
 // type. An object that is null reads as all keys missing; any other

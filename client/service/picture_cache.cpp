@@ -44,6 +44,8 @@ PictureCache::PictureCache(std::string imageFolder, int screenWidth)
 {
     if (!imageFolder_.empty() && imageFolder_.back() != platform::kPathSeparator)
         imageFolder_ += platform::kPathSeparator;
+    thumbnailPrefix_ = ThumbnailFolder() + platform::kPathSeparator;
+    largePrefix_ = LargePictureFolder() + platform::kPathSeparator;
 }
 
 std::string PictureCache::ImageFolderUnder(const std::string& appDataFolder)
@@ -52,36 +54,36 @@ std::string PictureCache::ImageFolderUnder(const std::string& appDataFolder)
     return appDataFolder + sep + "ostrel_quarn" + sep + "image" + sep;
 }
 
-bool PictureCache::Derive(const std::string& address, PictureNames& names) const
+bool PictureCache::Derive(std::string_view address, PictureNames& names) const
 {
-    std::string::size_type dot = address.rfind('.');
-    if (dot == std::string::npos)
+    std::size_t dot = address.rfind('.');
+    if (dot == std::string_view::npos)
         return false;
-    std::string::size_type slash = address.rfind('/');
-    std::string::size_type nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t slash = address.rfind('/');
+    std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
     // The dot of the file part; one in a folder name does not count.
     if (dot < nameStart)
         return false;
-    std::string::size_type nameDot = dot - nameStart;
 
+    const std::string_view whole = address;
     names.largeUrl.reserve(address.size() + suffix_.size());
-    names.largeUrl.assign(address, 0, dot);
+    names.largeUrl.assign(whole.substr(0, dot));
     names.largeUrl += suffix_;
-    names.largeUrl.append(address, dot, std::string::npos);
+    names.largeUrl.append(whole.substr(dot));
 
-    std::string thumbnailName;
-    thumbnailName.reserve(address.size() - nameStart + sizeof kThumbnailSuffix);
-    thumbnailName.assign(address, nameStart, nameDot);
-    thumbnailName += kThumbnailSuffix;
-    thumbnailName.append(address, dot, std::string::npos);
+    // Folder part, then the file name with the thumbnail suffix before its dot.
+    names.thumbnailUrl.reserve(address.size() + sizeof kThumbnailSuffix);
+    names.thumbnailUrl.assign(whole.substr(0, dot));
+    names.thumbnailUrl += kThumbnailSuffix;
+    names.thumbnailUrl.append(whole.substr(dot));
+    const std::string_view thumbnailName = std::string_view(names.thumbnailUrl).substr(nameStart);
 
-    names.thumbnailUrl.reserve(nameStart + thumbnailName.size());
-    names.thumbnailUrl.assign(address, 0, nameStart);
-    names.thumbnailUrl += thumbnailName;
-
-    names.thumbnailPath = ThumbnailFolder() + platform::kPathSeparator + SafeFileName(thumbnailName);
-    names.largePath = LargePictureFolder() + platform::kPathSeparator +
-                      SafeFileName(std::string_view(address).substr(nameStart));
+    names.thumbnailPath.reserve(thumbnailPrefix_.size() + thumbnailName.size());
+    names.thumbnailPath.assign(thumbnailPrefix_);
+    AppendSafeFileName(names.thumbnailPath, thumbnailName);
+    names.largePath.reserve(largePrefix_.size() + address.size() - nameStart);
+    names.largePath.assign(largePrefix_);
+    AppendSafeFileName(names.largePath, whole.substr(nameStart));
     return true;
 }
 
@@ -111,17 +113,25 @@ std::string PictureCache::LargePicturePath(const std::string& address) const
 
 std::string PictureCache::LargePicturePathFor(const std::string& url) const
 {
-    return LargePictureFolder() + platform::kPathSeparator + SafeFileName(AfterLastSlash(url));
+    std::string path = largePrefix_;
+    AppendSafeFileName(path, AfterLastSlash(url));
+    return path;
 }
 
 std::string PictureCache::AuthorAvatarPath(const std::string& authorName) const
 {
-    return imageFolder_ + SafeFileName(authorName + "_avartar.jpg");
+    std::string path;
+    path.reserve(imageFolder_.size() + authorName.size() + 16);
+    path.assign(imageFolder_);
+    AppendSafeFileName(path, authorName, "_avartar.jpg");
+    return path;
 }
 
 std::string PictureCache::ListAvatarPath(AvatarFolder folder, const std::string& userName) const
 {
-    return AvatarFolderPath(folder) + platform::kPathSeparator + SafeFileName(userName + ".jpg");
+    std::string path = AvatarFolderPath(folder) + platform::kPathSeparator;
+    AppendSafeFileName(path, userName, ".jpg");
+    return path;
 }
 
 std::string PictureCache::OwnAvatarPath() const { return imageFolder_ + "user_avatar.jpg"; }

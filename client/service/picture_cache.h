@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 // The resolution suffix of every large-picture URL, by primary screen width.
 const char* ResolutionSuffixFor(int screenWidth);
@@ -30,7 +31,7 @@ public:
     const std::string& ResolutionSuffix() const { return suffix_; }
 
     // False when the address has no dot in its file part: the item is skipped.
-    bool Derive(const std::string& address, PictureNames& names) const;
+    bool Derive(std::string_view address, PictureNames& names) const;
     std::string ThumbnailUrl(const std::string& address) const;
     std::string LargePictureUrl(const std::string& address) const;
     std::string ThumbnailPath(const std::string& address) const;
@@ -50,4 +51,7 @@ public:
 private:
     std::string imageFolder_;
     std::string suffix_;
+    // "<image folder>beauties/" and "<image folder>beauties_l/".
+    std::string thumbnailPrefix_;
+    std::string largePrefix_;
 };

@@ -1,5 +1,6 @@
 #include "safe_file_name.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -11,17 +12,24 @@ const std::size_t kLongestPlain = 120;
 const std::size_t kKeptPrefix = 80;
 const std::size_t kLongestExtension = 10;
 
-bool IsUnsafeByte(unsigned char c)
+struct ByteTable {
+    bool unsafe[256];
+};
+
+constexpr ByteTable MakeUnsafeTable()
 {
-    if (c < 0x20 || c == 0x7f)
-        return true;
-    switch (c) {
-    case '"': case '*': case '/': case ':': case '<': case '>': case '?': case '\\': case '|': case '%':
-        return true;
-    default:
-        return false;
-    }
+    ByteTable table{};
+    for (int c = 0; c < 0x20; ++c)
+        table.unsafe[c] = true;
+    table.unsafe[0x7f] = true;
+    for (unsigned char c : {'"', '*', '/', ':', '<', '>', '?', '\\', '|', '%'})
+        table.unsafe[c] = true;
+    return table;
 }
+
+constexpr ByteTable kBytes = MakeUnsafeTable();
+
+bool IsUnsafeByte(unsigned char c) { return kBytes.unsafe[c]; }
 
 // Length of the well-formed UTF-8 sequence at `at`, or 0 when it is broken.
 std::size_t Utf8Length(std::string_view text, std::size_t at)
@@ -171,13 +179,73 @@ std::string Shortened(std::string_view original, const std::string& escaped)
     return out;
 }
 
+// The device test on name + suffix, judged as one name. Every device name
+// is at most seven bytes before its dot (trailing spaces aside), so a
+// longer stem is settled without copying it.
+bool StemIsDevice(std::string_view name, std::string_view suffix)
+{
+    std::size_t dot = name.find('.');
+    std::string_view first = dot == std::string_view::npos ? name : name.substr(0, dot);
+    std::string_view second;
+    if (dot == std::string_view::npos)
+        second = suffix.substr(0, std::min(suffix.find('.'), suffix.size()));
+    char last = !second.empty() ? second.back() : !first.empty() ? first.back() : '\0';
+    if (first.size() + second.size() > 7 && last != ' ')
+        return false;
+    std::string stem(first);
+    stem.append(second.data(), second.size());
+    return IsReservedDeviceName(stem);
+}
+
+// The common case, checked without allocating: every byte safe, the UTF-8
+// whole, no trailing dot or space, no device name, not too long.
+bool IsPlain(std::string_view name, std::string_view suffix)
+{
+    const std::size_t total = name.size() + suffix.size();
+    if (total == 0 || total > kLongestPlain)
+        return false;
+    for (std::string_view part : {name, suffix}) {
+        for (std::size_t at = 0; at < part.size();) {
+            unsigned char c = static_cast<unsigned char>(part[at]);
+            if (c < 0x80) {
+                if (kBytes.unsafe[c])
+                    return false;
+                ++at;
+                continue;
+            }
+            std::size_t length = Utf8Length(part, at);
+            if (length == 0)
+                return false;
+            at += length;
+        }
+    }
+    char last = suffix.empty() ? name.back() : suffix.back();
+    if (last == '.' || last == ' ')
+        return false;
+    return !StemIsDevice(name, suffix);
+}
+
 } // namespace
+
+void AppendSafeFileName(std::string& out, std::string_view name, std::string_view suffix)
+{
+    if (IsPlain(name, suffix)) {
+        out.append(name.data(), name.size());
+        out.append(suffix.data(), suffix.size());
+        return;
+    }
+    std::string joined(name);
+    joined.append(suffix.data(), suffix.size());
+    out += SafeFileName(joined);
+}
 
 std::string SafeFileName(std::string_view name)
 {
     // A lone "%" is no escaped form of any name, so it cannot collide.
     if (name.empty())
         return "%";
+    if (IsPlain(name, {}))
+        return std::string(name);
     std::vector<bool> escape = BytesToEscape(name);
     std::string out = escape.empty() ? std::string(name) : Escape(name, escape);
     if (out.size() > kLongestPlain)

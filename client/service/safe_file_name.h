@@ -14,3 +14,7 @@
 // give the same file. Names too long for a path are cut and given a hash
 // ("%~" and 16 hex digits), keeping a short extension.
 std::string SafeFileName(std::string_view name);
+
+// Appends the safe form of `name` + `suffix` (judged as one name) to `out`;
+// builds paths without temporaries.
+void AppendSafeFileName(std::string& out, std::string_view name, std::string_view suffix = {});

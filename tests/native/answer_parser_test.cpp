@@ -164,7 +164,6 @@ TEST_F(LocalAnswers, CategoryPageFillsRecordsStartsThumbnailsAndRepaintsPerItem)
         auto record = store_.Picture(list, i);
         ASSERT_TRUE(record);
         const Json::Value& item = items[i];
-        EXPECT_EQ(record->address, item["url"].asString());
         EXPECT_EQ(record->authorName, item["uname"].asString());
         EXPECT_EQ(record->avatarUrl, item["avatar"].asString());
         EXPECT_EQ(record->avatarPath, cache_.AuthorAvatarPath(item["uname"].asString()));
@@ -178,9 +177,13 @@ TEST_F(LocalAnswers, CategoryPageFillsRecordsStartsThumbnailsAndRepaintsPerItem)
         EXPECT_EQ(record->createTime, item["create_time"].asString());
         EXPECT_EQ(record->authorFollowCount, item["follow_count"].asString());
         EXPECT_EQ(record->authorFanCount, item["fans"].asString());
-        EXPECT_EQ(record->largeUrl, cache_.LargePictureUrl(record->address));
-        EXPECT_EQ(thumbnails[i].url, cache_.ThumbnailUrl(record->address));
-        EXPECT_EQ(thumbnails[i].path, cache_.ThumbnailPath(record->address));
+        const std::string address = item["url"].asString();
+        EXPECT_EQ(record->largeUrl, cache_.LargePictureUrl(address));
+        EXPECT_EQ(record->thumbnailUrl, cache_.ThumbnailUrl(address));
+        EXPECT_EQ(record->largePath, cache_.LargePicturePath(address));
+        EXPECT_EQ(record->thumbnailPath, cache_.ThumbnailPath(address));
+        EXPECT_EQ(thumbnails[i].url, record->thumbnailUrl);
+        EXPECT_EQ(thumbnails[i].path, record->thumbnailPath);
     }
     EXPECT_TRUE(platform::IsDirectory(cache_.ThumbnailFolder()));
     EXPECT_TRUE(platform::IsDirectory(cache_.LargePictureFolder()));
@@ -343,7 +346,7 @@ TEST_F(ParserTest, AnotherUsersPicturesOpenTheFirstOneWhileOwnPicturesWereNeverP
     const PictureListId list{8, "1002"};
     auto record = store_.Picture(list, 0);
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->address, "http://pics.test/p/p1.jpg") << "kind 8 reads \"img\"";
+    EXPECT_EQ(record->thumbnailUrl, "http://pics.test/p/p1_160x160.jpg") << "kind 8 reads \"img\"";
     EXPECT_EQ(record->authorName, "author1") << "and \"user_name\"";
     EXPECT_EQ(record->createTime, "");
     EXPECT_EQ(record->authorFanCount, "");

@@ -38,7 +38,7 @@ bool Whole(const PictureRecord& record)
     const std::string& g = record.shareId;
     const std::string folder = "http://p.test/" + g + "/";
     return record.content == g && record.commentCount == g && record.authorName == "u" + g &&
-           record.address.compare(0, folder.size(), folder) == 0;
+           record.thumbnailUrl.compare(0, folder.size(), folder) == 0;
 }
 
 } // namespace
