@@ -69,7 +69,7 @@ TEST_F(CrashHandlerTest, FilterAsksForHandlerToRun) {
     EXPECT_TRUE(sandbox_.WaitForUploaderMarker()) << "Reportling.exe was not started";
 }
 
-TEST_F(CrashHandlerTest, NullWriteIsDumpedAndSecondCrashOverwritesTheDump) {
+TEST_F(CrashHandlerTest, AccessViolationIsDumpedAndSecondCrashOverwritesTheDump) {
     const auto first = Crash(kProbeModeAccess);
     EXPECT_GE(first.exitCode, 0xC0000000u) << std::hex << "exit code 0x" << first.exitCode;
     const auto firstException = DumpedExceptionOfLastCrash();

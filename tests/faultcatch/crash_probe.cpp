@@ -6,9 +6,11 @@
 
 namespace {
 
-void WriteThroughNull() {
-    // Read through a volatile so the compiler cannot turn the write into a trap.
-    int* volatile target = nullptr;
+void WriteToForbiddenPage() {
+    // Not address 0: Wine running as root may have the first page mapped.
+    // A reserved, never committed page faults everywhere.
+    void* page = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
+    int* volatile target = static_cast<int*>(page);
     *target = 1;
 }
 
@@ -33,7 +35,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(mode, kProbeModeRaise) == 0) {
         RaiseException(kProbeExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     } else {
-        WriteThroughNull();
+        WriteToForbiddenPage();
     }
     return kProbeSurvived;
 }

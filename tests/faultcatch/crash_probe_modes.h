@@ -3,7 +3,7 @@
 #include <windows.h>
 
 // How the crash probe program faults; the first argument picks one.
-inline constexpr char kProbeModeAccess[] = "access";  // writes through a null pointer
+inline constexpr char kProbeModeAccess[] = "access";  // writes to a page it may not touch
 inline constexpr char kProbeModeRaise[] = "raise";    // raises kProbeExceptionCode
 // Does not fault: hands a made-up kProbeExceptionCode exception to the
 // installed filter and exits with the filter's verdict.

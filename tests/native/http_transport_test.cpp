@@ -195,7 +195,8 @@ TEST_F(TransportTest, FetchFileIfMissingSkipsValidFilesAndRetriesInvalidOnes)
 TEST(IsValidCachedFile, TellsPicturesFromSavedErrorPages)
 {
     TempFolder folder;
-    std::string jpeg("\xff\xd8\xff\xe0\0\x10JFIF then html and HTML in the data", 44);
+    const char jpegBytes[] = "\xff\xd8\xff\xe0\0\x10JFIF then html and HTML in the data";
+    std::string jpeg(jpegBytes, sizeof jpegBytes - 1);
     EXPECT_TRUE(IsValidCachedFile(folder.Write("a.jpg", jpeg)));
     EXPECT_FALSE(IsValidCachedFile(folder.Write("b.jpg", "<HTML><BODY>error</BODY></HTML>")));
     EXPECT_FALSE(IsValidCachedFile(folder.Write("c.jpg", "<!doctype html><p>oops</p>")));
