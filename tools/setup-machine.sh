@@ -44,12 +44,17 @@ apt-get install -y -q --no-install-recommends \
     wine wine64 wine32:i386 libwine:i386 \
     xvfb xdotool x11-apps imagemagick librsvg2-bin \
     fonts-wqy-zenhei fonts-liberation \
-    curl valgrind python3 file
+    curl valgrind python3 file ccache locales xcompmgr
+
+# Wine runs in a Chinese locale, so the ANSI code page is 936 as on the
+# systems the program is made for.
+if ! locale -a 2>/dev/null | grep -qx zh_CN.utf8; then
+    localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+fi
 
 # The 32-bit Wine loader runs through QEMU user mode; bookworm's own QEMU
 # cannot run it, the backported one can.
-apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user qemu-user-binfmt || \
-    apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user-static
+apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user qemu-user-binfmt
 
 # Register QEMU for 32-bit x86 ELF files: the host kernel cannot run them itself,
 # so Wine's 32-bit loader goes through qemu-i386.

@@ -9,14 +9,19 @@
 # 3. the Wine prefix (cached), an X display (Xvfb unless DISPLAY answers),
 #    the local picture service
 # 4. build/native with the Windows builds: configure, build, ctest once
-# 5. build/asan (address and undefined-behaviour sanitizers): configure,
-#    build, ctest
+# 5. build/asan (address and undefined-behaviour sanitizers) and build/tsan
+#    (thread sanitizer): configure, build, ctest; then a minute of fuzzing
 # Exits non-zero if any step or test failed.
 #
 # Environment: QUARN_BUILD_DIR (default build/), QUARN_JOBS (2),
 # QUARN_CTEST_JOBS (1), QUARN_XVFB_SCREEN (1280x800x24),
-# QUARN_SERVICE_PORTS (8710), QUARN_SKIP_ASAN=1 to leave step 5 out.
+# QUARN_SERVICE_PORTS (8710), QUARN_SKIP_ASAN=1 / QUARN_SKIP_TSAN=1 /
+# QUARN_SKIP_FUZZ=1 to leave those steps out, QUARN_FUZZ_SECONDS (60).
 set -uo pipefail
+
+# One block, read whole before it runs, so editing this file during a run
+# cannot change the run.
+{
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -223,6 +228,34 @@ if [ "${QUARN_SKIP_ASAN:-0}" != 1 ]; then
         -DQUARN_SANITIZE=address,undefined
 fi
 
+# Workers write the feed store and the signed-in record while the window
+# reads them: the core's tests run again under ThreadSanitizer.
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+if [ "${QUARN_SKIP_TSAN:-0}" != 1 ]; then
+    test_tree tsan "$build/tsan" \
+        -DCMAKE_BUILD_TYPE=Debug \
+        -DQUARN_WINDOWS_BUILDS=OFF \
+        -DQUARN_SANITIZE=thread
+fi
+
+# A minute of coverage-guided fuzzing of the answer parser from the kept
+# corpus; any crash, leak or sanitizer report fails the run.
+fuzz_answers() {
+    local dir=$build/fuzz
+    cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DQUARN_FUZZ=ON -DQUARN_START_LOCAL_SERVICE=OFF > /dev/null || return 1
+    cmake --build "$dir" --target parse_answer_fuzz -j "$jobs" || return 1
+    rm -rf "$dir/work" && mkdir -p "$dir/work"
+    "$dir/tests/fuzz/parse_answer_fuzz" -max_total_time="${QUARN_FUZZ_SECONDS:-60}" -timeout=10 \
+        -rss_limit_mb=2048 -print_final_stats=1 "$dir/work" "$root/tests/fuzz/corpus" 2>&1 | tail -n 25
+    return "${PIPESTATUS[0]}"
+}
+if [ "${QUARN_SKIP_FUZZ:-0}" != 1 ]; then
+    say "fuzz: answer parser"
+    timed "fuzz" fuzz_answers || failures+=("fuzz")
+fi
+
 # --- summary ------------------------------------------------------------------
 say "summary"
 printf '%s\n' "${timings[@]}"
@@ -232,3 +265,5 @@ if [ ${#failures[@]} -gt 0 ]; then
 fi
 echo "test-all: $tests_passed passed, $tests_failed failed"
 [ ${#failures[@]} = 0 ]
+exit $?
+}

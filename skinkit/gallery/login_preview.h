@@ -22,9 +22,12 @@ public:
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     const wchar_t* GetWindowClassName() const override { return L"SkinkitLoginPreview"; }
 
+    // Renders the whole window into a 32-bit surface of the window's size.
+    void Render(HDC hdc);
+    SIZE GetSize() const { return m_size; }
+
 private:
     void Layout();
-    void Render(HDC hdc);
     void Present(HDC target);
     void Route(UINT msg, WPARAM wParam, LPARAM lParam);
 

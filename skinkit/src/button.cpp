@@ -184,6 +184,7 @@ void CButtonUI::SetBkBitmap(Gdiplus::Bitmap* image) {
     if (m_ownedImage != image) delete m_ownedImage;
     m_ownedImage = image;
     m_image = image;
+    m_cache.Invalidate();
 }
 
 void CButtonUI::SetWindowTextW(const std::wstring& text) {
@@ -240,22 +241,28 @@ void CButtonUI::OnPaint(HDC hdc) {
     if (!m_visible) return;
     const int w = Width(m_rect);
     const int h = Height(m_rect);
-    if (m_image) {
-        // An image exactly as wide as the button has one state only.
-        const int srcX = static_cast<int>(m_image->GetWidth()) == w ? 0 : m_state * w;
-        Gdiplus::Graphics g(hdc);
-        DrawImagePart(g, m_image, m_rect.left, m_rect.top, srcX, 0, w, h);
-    }
-    if (m_text.empty()) return;
-    RECT text = m_rect;
-    if (m_state == kButtonPressed) OffsetRect(&text, 1, 1);
-    Gdiplus::StringFormat format;
-    format.SetAlignment(m_alignment == 0 ? Gdiplus::StringAlignmentCenter : Gdiplus::StringAlignmentNear);
-    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-    format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
-    const Gdiplus::RectF layout(static_cast<float>(text.left), static_cast<float>(text.top + 1),
-                                static_cast<float>(Width(text)), static_cast<float>(Height(text) - 1));
-    DrawTextGdiplus(hdc, m_text, m_fontFace.c_str(), m_fontSize, m_textColor, layout, &format);
+    // An image exactly as wide as the button has one state only.
+    const int srcX = m_image && static_cast<int>(m_image->GetWidth()) == w ? 0 : m_state * w;
+    const int shift = m_state == kButtonPressed ? 1 : 0;
+    CPaintKey key;
+    key << m_image << srcX << w << h << shift << m_text << m_fontFace << m_fontSize << m_textColor << m_alignment;
+    const bool blank = !m_image && m_text.empty();
+    PaintCached(m_cache, hdc, m_rect.left, m_rect.top, key, [&] { return blank ? RECT{} : BoxArea(w, h); },
+                [&](HDC dc, int x, int y) {
+                    if (m_image) {
+                        Gdiplus::Graphics g(dc);
+                        DrawImagePart(g, m_image, x, y, srcX, 0, w, h);
+                    }
+                    if (m_text.empty()) return;
+                    Gdiplus::StringFormat format;
+                    format.SetAlignment(m_alignment == 0 ? Gdiplus::StringAlignmentCenter
+                                                         : Gdiplus::StringAlignmentNear);
+                    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+                    format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
+                    const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
+                                                static_cast<float>(w), static_cast<float>(h - 1));
+                    DrawTextGdiplus(dc, m_text, m_fontFace.c_str(), m_fontSize, m_textColor, layout, &format);
+                });
 }
 
 // ------------------------------------------------------------ Gosick_button
@@ -300,6 +307,7 @@ void Gosick_button::SetBkBitmap(Gdiplus::Bitmap* image) {
     if (m_ownedImage != image) delete m_ownedImage;
     m_ownedImage = image;
     m_image = image;
+    m_cache.Invalidate();
 }
 
 void Gosick_button::SetWindowTextW(const std::wstring& text) {
@@ -391,26 +399,31 @@ void Gosick_button::OnPaint(HDC hdc) {
     const int w = Width(r);
     const int h = Height(r);
     const int imageWidth = static_cast<int>(m_image->GetWidth());
+    const int imageHeight = static_cast<int>(m_image->GetHeight());
     const int slice = imageWidth / 3;
     // The strip has no disabled slice; a disabled button shows its normal one.
     const int state = m_state == kButtonDisabled ? kButtonNormal : m_state;
     const int srcX = w == imageWidth ? 0 : slice * state;
-    Gdiplus::ColorMatrix matrix = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, m_alpha.load(), 0},
-                                    {0, 0, 0, 0, 1}}};
-    Gdiplus::ImageAttributes attributes;
-    attributes.SetColorMatrix(&matrix);
-    {
-        Gdiplus::Graphics g(hdc);
-        DrawImageStretched(g, m_image, Gdiplus::Rect(r.left, r.top, w, h), srcX, 0, slice,
-                           static_cast<int>(m_image->GetHeight()), &attributes);
-    }
-    if (m_text.empty()) return;
-    RECT text = r;
-    if (m_state == kButtonPressed) OffsetRect(&text, 1, 1);
-    Gdiplus::StringFormat format;
-    format.SetAlignment(Gdiplus::StringAlignmentCenter);
-    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-    const Gdiplus::RectF layout(static_cast<float>(text.left), static_cast<float>(text.top + 1),
-                                static_cast<float>(Width(text)), static_cast<float>(Height(text) - 1));
-    DrawTextGdiplus(hdc, m_text, m_fontFace.c_str(), m_fontSize, m_textColor, layout, &format);
+    const int shift = m_state == kButtonPressed ? 1 : 0;
+    const float alpha = m_alpha.load();
+    CPaintKey key;
+    key << m_image << srcX << slice << imageHeight << w << h << alpha << shift << m_text << m_fontFace << m_fontSize
+        << m_textColor;
+    PaintCached(m_cache, hdc, r.left, r.top, key, [&] { return BoxArea(w, h); }, [&](HDC dc, int x, int y) {
+        Gdiplus::ColorMatrix matrix = {
+            {{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, alpha, 0}, {0, 0, 0, 0, 1}}};
+        Gdiplus::ImageAttributes attributes;
+        attributes.SetColorMatrix(&matrix);
+        {
+            Gdiplus::Graphics g(dc);
+            DrawImageStretched(g, m_image, Gdiplus::Rect(x, y, w, h), srcX, 0, slice, imageHeight, &attributes);
+        }
+        if (m_text.empty()) return;
+        Gdiplus::StringFormat format;
+        format.SetAlignment(Gdiplus::StringAlignmentCenter);
+        format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+        const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
+                                    static_cast<float>(w), static_cast<float>(h - 1));
+        DrawTextGdiplus(dc, m_text, m_fontFace.c_str(), m_fontSize, m_textColor, layout, &format);
+    });
 }

@@ -172,19 +172,30 @@ LRESULT CCheckBoxUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
 void CCheckBoxUI::OnPaint(HDC hdc) {
     if (!m_visible || !m_image) return;
     const int slice = static_cast<int>(m_image->GetWidth()) / kSlices;
+    const int imageHeight = static_cast<int>(m_image->GetHeight());
     const int index = m_state + (m_checked ? 3 : 0);
-    {
-        Gdiplus::Graphics g(hdc);
-        DrawImagePart(g, m_image, m_rect.left + 1, m_rect.top, index * slice, 0, slice,
-                      static_cast<int>(m_image->GetHeight()));
-    }
-    float x = static_cast<float>(m_rect.left + slice + 4);
-    float y = static_cast<float>(m_rect.top + 1);
-    if ((m_style & kStyleHoverShift) && m_state == kHover && !m_checked) {
-        x += 1;
-        y += 1;
-    }
-    DrawTextGdiplus(hdc, m_text, kDefaultFace, 12, GetTextColor(), Gdiplus::RectF(x, y, 0, 0), nullptr);
+    const int shift = (m_style & kStyleHoverShift) && m_state == kHover && !m_checked ? 1 : 0;
+    const COLORREF color = GetTextColor();
+    CPaintKey key;
+    key << m_image << slice << imageHeight << index << shift << m_text << color;
+    const auto area = [&] {
+        RECT extent{1, 0, 1 + slice, imageHeight};
+        if (!m_text.empty()) {
+            const SIZE label = MeasureTextGdiplus(m_text, kDefaultFace, 12);
+            const RECT box{slice + 4, 1, slice + 5 + label.cx, 2 + label.cy};
+            UnionRect(&extent, &extent, &box);
+        }
+        InflateRect(&extent, 2, 2);
+        return extent;
+    };
+    PaintCached(m_cache, hdc, m_rect.left, m_rect.top, key, area, [&](HDC dc, int x, int y) {
+        {
+            Gdiplus::Graphics g(dc);
+            DrawImagePart(g, m_image, x + 1, y, index * slice, 0, slice, imageHeight);
+        }
+        const Gdiplus::RectF at(static_cast<float>(x + slice + 4 + shift), static_cast<float>(y + 1 + shift), 0, 0);
+        DrawTextGdiplus(dc, m_text, kDefaultFace, 12, color, at, nullptr);
+    });
     if (!m_focus) return;
     RECT focus = m_rect;
     InflateRect(&focus, 1, 2);

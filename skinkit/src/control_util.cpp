@@ -169,6 +169,13 @@ SIZE MeasureTextGdiplus(const std::wstring& text, const wchar_t* face, int size)
     return result;
 }
 
+RECT TextArea(const std::wstring& text, const wchar_t* face, int size) {
+    if (text.empty()) return RECT{};
+    const SIZE extent = MeasureTextGdiplus(text, face, size);
+    // Room for anti-aliasing and for the underline below the measured box.
+    return RECT{-2, -2, extent.cx + 3, extent.cy + 3};
+}
+
 void DrawTextGdiplus(HDC hdc, const std::wstring& text, const wchar_t* face, int size, COLORREF color,
                      const Gdiplus::RectF& layout, const Gdiplus::StringFormat* format, bool underline, int weight) {
     if (text.empty()) return;

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "skinkit/paint_cache.h"
+
 namespace skinkit {
 
 constexpr COLORREF kDefaultTextColor = RGB(58, 67, 74);
@@ -73,6 +75,33 @@ void DrawImagePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, int x, int y, i
 // Draws a block of image stretched into dest, edges repeated instead of faded.
 void DrawImageStretched(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const Gdiplus::Rect& dest, int srcX,
                         int srcY, int srcW, int srcH, const Gdiplus::ImageAttributes* extra = nullptr);
+
+// Paints through cache. When key differs from the cached picture's, the
+// picture is redrawn: area() gives its extent relative to the anchor and
+// paint(dc, x, y) draws with the anchor at (x, y) of dc. Then the picture is
+// blended onto hdc with the anchor at (anchorX, anchorY). Without a surface,
+// paint draws straight onto hdc.
+template <class Area, class Paint>
+void PaintCached(CPaintCache& cache, HDC hdc, int anchorX, int anchorY, const CPaintKey& key, Area area,
+                 Paint paint) {
+    if (!cache.IsCurrent(key.Bytes())) {
+        const RECT extent = area();
+        HDC dc = cache.Begin(extent, key.Bytes());
+        if (!dc) {
+            if (!IsRectEmpty(&extent)) paint(hdc, anchorX, anchorY);
+            return;
+        }
+        paint(dc, -extent.left, -extent.top);
+    }
+    cache.Draw(hdc, anchorX, anchorY);
+}
+
+// Extent of a caption laid out in a w x h box at the anchor, with room for
+// glyph overhang and the pressed shift.
+inline RECT BoxArea(int w, int h) { return RECT{-2, -2, w + 3, h + 3}; }
+
+// Extent of text drawn as a point layout at the anchor (empty for no text).
+RECT TextArea(const std::wstring& text, const wchar_t* face, int size);
 
 // Posts or sends WM_COMMAND(id, code) to parent with the parent as lParam.
 void PostCommand(HWND parent, WORD id, WORD code);

@@ -142,11 +142,15 @@ LRESULT CHyperLinkUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
 void CHyperLinkUI::OnPaint(HDC hdc) {
     if (!m_visible) return;
     const std::wstring shown = GetShownText();
-    if (shown.empty()) return;
     const bool underline = m_hover || (m_style & kStyleUnderline);
-    DrawTextGdiplus(hdc, shown, kDefaultFace, m_fontSize, GetCurrentColor(),
-                    Gdiplus::RectF(static_cast<float>(m_rect.left), static_cast<float>(m_rect.top), 0, 0), nullptr,
-                    underline);
+    const COLORREF color = GetCurrentColor();
+    CPaintKey key;
+    key << shown << m_fontSize << underline << color;
+    const auto area = [&] { return TextArea(shown, kDefaultFace, m_fontSize); };
+    PaintCached(m_cache, hdc, m_rect.left, m_rect.top, key, area, [&](HDC dc, int x, int y) {
+        DrawTextGdiplus(dc, shown, kDefaultFace, m_fontSize, color,
+                        Gdiplus::RectF(static_cast<float>(x), static_cast<float>(y), 0, 0), nullptr, underline);
+    });
 }
 
 RECT CHyperLinkUI::GetPrivateProfileRect(const wchar_t* section, const wchar_t* key, const wchar_t* file) {

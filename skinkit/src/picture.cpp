@@ -18,6 +18,7 @@ void CPictureUI::SetAttribute(const std::wstring& section, const std::wstring& i
     int number = 0;
     CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"Image"), number);
     m_picture = ImageByNumber(images, number);
+    m_cache.Invalidate();
     CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"Style"), m_style);
     CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect);
     m_rect = ResolveRect(m_parent, m_rawRect);
@@ -35,9 +36,15 @@ void CPictureUI::SetWindowRect(int left, int top, int right, int bottom) {
     InvalidateIfWindow(m_parent, nullptr);
 }
 
+void CPictureUI::set_picture_ptr(Gdiplus::Bitmap* picture) {
+    m_picture = picture;
+    m_cache.Invalidate();
+}
+
 void CPictureUI::DestroyPicture() {
     delete m_picture;
     m_picture = nullptr;
+    m_cache.Invalidate();
 }
 
 void CPictureUI::ShowWindow(bool visible) {
@@ -72,32 +79,65 @@ void DrawThreePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const RECT& r) 
 
 }  // namespace
 
-void CPictureUI::DrawPicture(HDC hdc) {
-    if (!m_picture) return;
-    Gdiplus::Graphics g(hdc);
-    g.SetClip(Gdiplus::Rect(m_rect.left, m_rect.top, Width(m_rect), Height(m_rect)));
+// The part of the picture's rectangle that a style paints, relative to its
+// top-left corner.
+RECT CPictureUI::PaintedArea() const {
+    const int w = Width(m_rect);
+    const int h = Height(m_rect);
     const int iw = static_cast<int>(m_picture->GetWidth());
     const int ih = static_cast<int>(m_picture->GetHeight());
+    RECT area{0, 0, w, h};
+    RECT image{};
     switch (m_style) {
     case 0:
-        g.DrawImage(m_picture, m_rect.left, m_rect.top, iw, ih);
-        break;
-    case 1:
-        DrawImageStretched(g, m_picture, Gdiplus::Rect(m_rect.left, m_rect.top, Width(m_rect), Height(m_rect)), 0, 0,
-                           iw, ih);
-        break;
-    case 2:
-        DrawTiled(g, m_picture, m_rect);
+        image = RECT{0, 0, iw, ih};
         break;
     case 3:
-        g.DrawImage(m_picture, m_rect.left + (Width(m_rect) - iw) / 2, m_rect.top + (Height(m_rect) - ih) / 2, iw, ih);
+        image = RECT{(w - iw) / 2, (h - ih) / 2, (w - iw) / 2 + iw, (h - ih) / 2 + ih};
         break;
+    case 1:
+    case 2:
     case 5:
-        DrawThreePart(g, m_picture, m_rect);
-        break;
+        return area;
     default:
-        break;
+        return RECT{};
     }
+    IntersectRect(&area, &area, &image);
+    return area;
+}
+
+void CPictureUI::DrawPicture(HDC hdc) {
+    if (!m_picture) return;
+    const int w = Width(m_rect);
+    const int h = Height(m_rect);
+    CPaintKey key;
+    key << m_picture << m_style << w << h;
+    PaintCached(m_cache, hdc, m_rect.left, m_rect.top, key, [&] { return PaintedArea(); }, [&](HDC dc, int x, int y) {
+        const RECT r{x, y, x + w, y + h};
+        const int iw = static_cast<int>(m_picture->GetWidth());
+        const int ih = static_cast<int>(m_picture->GetHeight());
+        Gdiplus::Graphics g(dc);
+        g.SetClip(Gdiplus::Rect(r.left, r.top, w, h));
+        switch (m_style) {
+        case 0:
+            g.DrawImage(m_picture, r.left, r.top, iw, ih);
+            break;
+        case 1:
+            DrawImageStretched(g, m_picture, Gdiplus::Rect(r.left, r.top, w, h), 0, 0, iw, ih);
+            break;
+        case 2:
+            DrawTiled(g, m_picture, r);
+            break;
+        case 3:
+            g.DrawImage(m_picture, r.left + (w - iw) / 2, r.top + (h - ih) / 2, iw, ih);
+            break;
+        case 5:
+            DrawThreePart(g, m_picture, r);
+            break;
+        default:
+            break;
+        }
+    });
 }
 
 LRESULT CPictureUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {

@@ -92,6 +92,7 @@ void CRichEditUI::SetAttribute(const std::wstring& section, const std::wstring& 
     m_bkLeft = ImageByNumber(images, ReadProfileInt(iniFile, section, L"ImageBkLeft", 0));
     m_bkMiddle = ImageByNumber(images, ReadProfileInt(iniFile, section, L"ImageBkMiddle", 0));
     m_bkRight = ImageByNumber(images, ReadProfileInt(iniFile, section, L"ImageBkRight", 0));
+    m_bkCache.Invalidate();
     COLORREF color = kDefaultTextColor;
     CIniFile::GetColorValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"TextColor"), color);
     SetTextColor(color);
@@ -581,7 +582,7 @@ void CRichEditUI::SetTextColor(COLORREF color) {
     m_engineTextColor = color;
     if (!m_host) return;
     m_host->SetTextColor(color);
-    m_host->PropertyChanged(TXTBIT_CHARFORMATCHANGE, true);
+    m_host->CharFormatChanged(!m_rich);
 }
 
 void CRichEditUI::SetFont(int height) {
@@ -593,7 +594,7 @@ void CRichEditUI::SetFont(int height) {
     m_fontSize = height;
     if (!m_host) return;
     m_host->SetCharFormat(font, m_engineTextColor);
-    m_host->PropertyChanged(TXTBIT_CHARFORMATCHANGE, true);
+    m_host->CharFormatChanged(!m_rich);
 }
 
 void CRichEditUI::SetFont(const wchar_t* face, int size, bool bold, bool underline, bool italic) {
@@ -608,7 +609,7 @@ void CRichEditUI::SetFont(const wchar_t* face, int size, bool bold, bool underli
     m_fontSize = size;
     if (!m_host) return;
     m_host->SetCharFormat(font, m_engineTextColor);
-    m_host->PropertyChanged(TXTBIT_CHARFORMATCHANGE, true);
+    m_host->CharFormatChanged(!m_rich);
 }
 
 bool CRichEditUI::ModifyStyle(DWORD remove, DWORD add, bool redraw) {
@@ -630,25 +631,31 @@ void CRichEditUI::DrawBackground(HDC hdc, bool stretchLeftOnly) {
     const bool single = m_bkMiddle->GetWidth() == 1;
     m_bkState = (!single && (m_focus || CursorInside(m_bkRect))) ? 1 : 0;
     const int slices = single ? 1 : 2;
-    Gdiplus::Graphics g(hdc);
+    const int width = Width(m_bkRect);
     const int height = Height(m_bkRect);
-    const int leftW = static_cast<int>(m_bkLeft->GetWidth()) / slices;
-    const int leftH = static_cast<int>(m_bkLeft->GetHeight());
-    if (stretchLeftOnly) {
-        DrawImageStretched(g, m_bkLeft, Gdiplus::Rect(m_bkRect.left, m_bkRect.top, Width(m_bkRect), height),
-                           m_bkState * leftW, 0, leftW, leftH);
-        return;
-    }
-    const int rightW = static_cast<int>(m_bkRight->GetWidth()) / slices;
-    const int rightH = static_cast<int>(m_bkRight->GetHeight());
-    DrawImageStretched(g, m_bkLeft, Gdiplus::Rect(m_bkRect.left, m_bkRect.top, leftW, height), m_bkState * leftW, 0,
-                       leftW, leftH);
-    const int middleLeft = m_bkRect.left + leftW;
-    const int middleRight = m_bkRect.right - rightW;
-    DrawImageStretched(g, m_bkRight, Gdiplus::Rect(middleLeft, m_bkRect.top, middleRight - middleLeft, height),
-                       m_bkState * rightW, 0, 1, rightH);
-    DrawImageStretched(g, m_bkRight, Gdiplus::Rect(middleRight, m_bkRect.top, rightW, height), m_bkState * rightW, 0,
-                       rightW, rightH);
+    CPaintKey key;
+    key << m_bkLeft << m_bkMiddle << m_bkRight << stretchLeftOnly << slices << m_bkState << width << height;
+    PaintCached(m_bkCache, hdc, m_bkRect.left, m_bkRect.top, key, [&] { return RECT{-1, -1, width + 1, height + 1}; },
+                [&](HDC dc, int x, int y) {
+                    Gdiplus::Graphics g(dc);
+                    const int leftW = static_cast<int>(m_bkLeft->GetWidth()) / slices;
+                    const int leftH = static_cast<int>(m_bkLeft->GetHeight());
+                    if (stretchLeftOnly) {
+                        DrawImageStretched(g, m_bkLeft, Gdiplus::Rect(x, y, width, height), m_bkState * leftW, 0,
+                                           leftW, leftH);
+                        return;
+                    }
+                    const int rightW = static_cast<int>(m_bkRight->GetWidth()) / slices;
+                    const int rightH = static_cast<int>(m_bkRight->GetHeight());
+                    DrawImageStretched(g, m_bkLeft, Gdiplus::Rect(x, y, leftW, height), m_bkState * leftW, 0, leftW,
+                                       leftH);
+                    const int middleLeft = x + leftW;
+                    const int middleRight = x + width - rightW;
+                    DrawImageStretched(g, m_bkRight, Gdiplus::Rect(middleLeft, y, middleRight - middleLeft, height),
+                                       m_bkState * rightW, 0, 1, rightH);
+                    DrawImageStretched(g, m_bkRight, Gdiplus::Rect(middleRight, y, rightW, height),
+                                       m_bkState * rightW, 0, rightW, rightH);
+                });
 }
 
 void CRichEditUI::DrawScrollBar(HDC hdc) {
@@ -701,36 +708,50 @@ void CRichEditUI::DrawOwnText(HDC hdc) {
     if (start > length) start = length;
     if (end < 0 || end > length) end = length;
 
+    // Run starts relative to the edit rectangle's left edge.
     std::vector<int> x(shown.size() + 1);
-    x[0] = m_editRect.left + 2;
+    x[0] = 2;
     for (size_t i = 0; i < shown.size(); ++i) x[i + 1] = x[i] + Advance(shown[i]);
-
-    ScopedFont gdiFont(m_drawFace.c_str(), m_drawFontSize);
-    const LOGFONTW logFont = GdiplusLogFont(hdc, gdiFont.Get());
-    Gdiplus::Font font(hdc, &logFont);
-    Gdiplus::Graphics g(hdc);
-    g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-    const float top = static_cast<float>(m_editRect.top + 1);
     const int height = Height(m_editRect);
 
-    if (start != end) {
-        Gdiplus::SolidBrush selection(TextArgb(kSelectionColor));
-        g.FillRectangle(&selection, x[start], m_editRect.top, x[end] - x[start], height);
-    }
-    Gdiplus::SolidBrush ink(TextArgb(m_drawTextColor));
-    Gdiplus::SolidBrush white(TextArgb(kWhite));
-    const Gdiplus::StringFormat* format = Gdiplus::StringFormat::GenericTypographic();
-    // Three runs: before, inside and after the selection.
-    const long bounds[] = {0, start, end, length};
-    for (int run = 0; run < 3; ++run) {
-        const long from = bounds[run];
-        const long to = bounds[run + 1];
-        if (to <= from) continue;
-        g.DrawString(shown.c_str() + from, static_cast<int>(to - from), &font,
-                     Gdiplus::PointF(static_cast<float>(x[from]), top), format, run == 1 ? &white : &ink);
-    }
+    CPaintKey key;
+    key << shown << start << end << height << m_drawFace << m_drawFontSize << m_drawTextColor;
+    const auto area = [&] {
+        if (shown.empty()) return RECT{};
+        // The runs start at the assumed advances but run on at the face's
+        // own, so the whole text's width past the last start bounds them.
+        const SIZE extent = MeasureTextGdiplus(shown, m_drawFace.c_str(), m_drawFontSize);
+        return RECT{-2, -2, x[length] + extent.cx + 3, (height > extent.cy + 1 ? height : extent.cy + 1) + 3};
+    };
+    PaintCached(m_textCache, hdc, m_editRect.left, m_editRect.top, key, area, [&](HDC dc, int left, int top) {
+        ScopedFont gdiFont(m_drawFace.c_str(), m_drawFontSize);
+        const LOGFONTW logFont = GdiplusLogFont(dc, gdiFont.Get());
+        Gdiplus::Font font(dc, &logFont);
+        Gdiplus::Graphics g(dc);
+        g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+        if (start != end) {
+            Gdiplus::SolidBrush selection(TextArgb(kSelectionColor));
+            g.FillRectangle(&selection, left + x[start], top, x[end] - x[start], height);
+        }
+        Gdiplus::SolidBrush ink(TextArgb(m_drawTextColor));
+        Gdiplus::SolidBrush white(TextArgb(kWhite));
+        const Gdiplus::StringFormat* format = Gdiplus::StringFormat::GenericTypographic();
+        // Three runs: before, inside and after the selection.
+        const long bounds[] = {0, start, end, length};
+        for (int run = 0; run < 3; ++run) {
+            const long from = bounds[run];
+            const long to = bounds[run + 1];
+            if (to <= from) continue;
+            g.DrawString(shown.c_str() + from, static_cast<int>(to - from), &font,
+                         Gdiplus::PointF(static_cast<float>(left + x[from]), static_cast<float>(top + 1)), format,
+                         run == 1 ? &white : &ink);
+        }
+    });
+    // The blinking caret stays out of the picture, so blinking redraws no text.
     if (start == end && m_caretVisible && IsFocus()) {
+        Gdiplus::Graphics g(hdc);
         Gdiplus::Pen caret(TextArgb(kDefaultTextColor), 1.0f);
-        g.DrawLine(&caret, x[start], m_editRect.top, x[start], m_editRect.bottom - 1);
+        const int caretX = m_editRect.left + x[start];
+        g.DrawLine(&caret, caretX, m_editRect.top, caretX, m_editRect.bottom - 1);
     }
 }

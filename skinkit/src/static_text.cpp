@@ -62,8 +62,13 @@ void CStaticUI::ShowWindow(bool visible) {
 
 void CStaticUI::OnPaint(HDC hdc) {
     if (!m_visible) return;
-    DrawTextGdiplus(hdc, m_text, m_fontFace.c_str(), m_fontSize, m_textColor,
-                    Gdiplus::RectF(static_cast<float>(m_rect.left), static_cast<float>(m_rect.top), 0, 0), nullptr);
+    CPaintKey key;
+    key << m_text << m_fontFace << m_fontSize << m_textColor;
+    const auto area = [&] { return TextArea(m_text, m_fontFace.c_str(), m_fontSize); };
+    PaintCached(m_cache, hdc, m_rect.left, m_rect.top, key, area, [&](HDC dc, int x, int y) {
+        DrawTextGdiplus(dc, m_text, m_fontFace.c_str(), m_fontSize, m_textColor,
+                        Gdiplus::RectF(static_cast<float>(x), static_cast<float>(y), 0, 0), nullptr);
+    });
 }
 
 LRESULT CStaticUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {

@@ -31,6 +31,7 @@ bool CTabUI::Create(HWND parent, RECT* rect, WORD id, DWORD style) {
 void CTabUI::SetAttribute(const std::wstring& section, const std::wstring& iniFile,
                           const std::deque<Gdiplus::Bitmap*>& images) {
     m_items.clear();
+    m_cache.Invalidate();
     const int count = ReadProfileInt(iniFile, section, L"ItemCount", 0);
     m_highlight = ImageByNumber(images, ReadProfileInt(iniFile, section, L"Image_Sel", 0));
     Gdiplus::Bitmap* last = nullptr;
@@ -68,6 +69,7 @@ int CTabUI::AddItem(const std::wstring& imagePath) { return AddItem(LoadOwned(im
 
 int CTabUI::AddItem(Gdiplus::Bitmap* image) {
     m_items.push_back(image);
+    m_cache.Invalidate();
     return static_cast<int>(m_items.size()) - 1;
 }
 
@@ -79,12 +81,14 @@ int CTabUI::InsertItem(int index, const std::wstring& imagePath) {
 int CTabUI::InsertItem(int index, Gdiplus::Bitmap* image) {
     if (index < 0 || index > GetItemCount()) return -1;
     m_items.insert(m_items.begin() + index, image);
+    m_cache.Invalidate();
     return index;
 }
 
 void CTabUI::DeleteItem(int index) {
     if (index < 0 || index >= GetItemCount()) return;
     m_items.erase(m_items.begin() + index);
+    m_cache.Invalidate();
 }
 
 int CTabUI::SetCurSel(int index) {
@@ -165,17 +169,31 @@ LRESULT CTabUI::WindowProc(HWND, UINT msg, WPARAM, LPARAM) {
 
 void CTabUI::OnPaint(HDC hdc) {
     if (!m_visible) return;
-    Gdiplus::Graphics g(hdc);
-    g.SetClip(Gdiplus::Rect(m_rect.left, m_rect.top, Width(m_rect), Height(m_rect)));
-    for (int i = 0; i < GetItemCount(); ++i) {
-        RECT r{};
-        GetItemRect(i, &r);
-        if (m_highlight) {
-            if (i == m_hot || i == m_selected) DrawImagePart(g, m_highlight, r.left, r.top, 0, 0, m_itemWidth, m_itemHeight);
-            DrawImagePart(g, m_items[i], r.left, r.top, 0, 0, m_itemWidth, m_itemHeight);
-            continue;
-        }
-        const int srcX = i == m_selected ? 2 * m_itemWidth : (i == m_hot ? m_itemWidth : 0);
-        DrawImagePart(g, m_items[i], r.left, r.top, srcX, 0, m_itemWidth, m_itemHeight);
-    }
+    const int w = Width(m_rect);
+    const int h = Height(m_rect);
+    CPaintKey key;
+    key << w << h << m_style << m_itemDistance << m_itemWidth << m_itemHeight << m_highlight << m_hot << m_selected
+        << m_items.size();
+    for (Gdiplus::Bitmap* item : m_items) key << item;
+    PaintCached(m_cache, hdc, m_rect.left, m_rect.top, key, [&] { return RECT{0, 0, w, h}; },
+                [&](HDC dc, int x, int y) {
+                    Gdiplus::Graphics g(dc);
+                    g.SetClip(Gdiplus::Rect(x, y, w, h));
+                    const int dx = x - m_rect.left;
+                    const int dy = y - m_rect.top;
+                    for (int i = 0; i < GetItemCount(); ++i) {
+                        RECT r{};
+                        GetItemRect(i, &r);
+                        OffsetRect(&r, dx, dy);
+                        if (m_highlight) {
+                            if (i == m_hot || i == m_selected) {
+                                DrawImagePart(g, m_highlight, r.left, r.top, 0, 0, m_itemWidth, m_itemHeight);
+                            }
+                            DrawImagePart(g, m_items[i], r.left, r.top, 0, 0, m_itemWidth, m_itemHeight);
+                            continue;
+                        }
+                        const int srcX = i == m_selected ? 2 * m_itemWidth : (i == m_hot ? m_itemWidth : 0);
+                        DrawImagePart(g, m_items[i], r.left, r.top, srcX, 0, m_itemWidth, m_itemHeight);
+                    }
+                });
 }

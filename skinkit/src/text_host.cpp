@@ -27,7 +27,6 @@ CTxtWinHost::~CTxtWinHost() {
         m_services->OnTxInPlaceDeactivate();
         m_services->Release();
     }
-    if (m_richEdit) FreeLibrary(m_richEdit);
 }
 
 CTxtWinHost* CTxtWinHost::Create(CRichEditUI* owner, DWORD style, const LOGFONTW& font, COLORREF color) {
@@ -50,8 +49,13 @@ CTxtWinHost* CTxtWinHost::Create(CRichEditUI* owner, DWORD style, const LOGFONTW
 }
 
 bool CTxtWinHost::StartEngine() {
+    // The engine stays loaded until the process ends: objects it hands out
+    // outlive any one field (after a copy the clipboard holds its data
+    // object, which COM still calls when it shuts down).
     m_richEdit = LoadLibraryW(L"riched20.dll");
     if (!m_richEdit) return false;
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"riched20.dll", &pinned);
     auto create = reinterpret_cast<PCreateTextServices>(
         reinterpret_cast<void*>(GetProcAddress(m_richEdit, "CreateTextServices")));
     if (!create) return false;
@@ -94,6 +98,18 @@ void CTxtWinHost::SetCharFormat(const LOGFONTW& font, COLORREF color) {
 void CTxtWinHost::SetTextColor(COLORREF color) {
     m_charFormat.crTextColor = color;
     m_charFormat.dwEffects &= ~CFE_AUTOCOLOR;
+}
+
+// Wine's text services ignore TXTBIT_CHARFORMATCHANGE and keep the format
+// they were created with, so the format also goes in by message: as the
+// default, and on all text of a plain-text field (which has one format).
+void CTxtWinHost::CharFormatChanged(bool wholeText) {
+    PropertyChanged(TXTBIT_CHARFORMATCHANGE, true);
+    if (!m_services) return;
+    LRESULT result = 0;
+    const LPARAM format = reinterpret_cast<LPARAM>(&m_charFormat);
+    m_services->TxSendMessage(EM_SETCHARFORMAT, SCF_DEFAULT, format, &result);
+    if (wholeText) m_services->TxSendMessage(EM_SETCHARFORMAT, SCF_ALL, format, &result);
 }
 
 void CTxtWinHost::SetPasswordChar(wchar_t ch) {

@@ -20,6 +20,9 @@ public:
 
     void SetClientRect(const RECT& rect);
     void SetCharFormat(const LOGFONTW& font, COLORREF color);
+    // Hands the default character format to the engine; wholeText also
+    // re-formats the text already there.
+    void CharFormatChanged(bool wholeText);
     void SetTextColor(COLORREF color);
     void SetPasswordChar(wchar_t ch);
     void SetMaxLength(DWORD length);

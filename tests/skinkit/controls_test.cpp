@@ -342,6 +342,60 @@ TEST(ToolTipTest, NearTheBottomRightCornerTheTipGoesLeftAndAbove) {
     DestroyWindow(tip.GetHWND());
 }
 
+TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
+    CButtonUI second;
+    ASSERT_TRUE(second.Create(parent.GetHWND(), 43));
+    second.SetWindowRect(150, 20, 250, 50);
+    button.SetTipText(L"第一个提示");
+    second.SetTipText(L"第二个提示");
+    int tipTimerRuns = 0;
+    parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == WM_TIMER && wParam == kButtonTipTimer) ++tipTimerRuns;
+        button.WindowProc(parent.GetHWND(), msg, wParam, lParam);
+        second.WindowProc(parent.GetHWND(), msg, wParam, lParam);
+    };
+    const auto tipShown = [] { return CButtonUI::m_pToolTip && CButtonUI::m_pToolTip->IsVisible(); };
+    ASSERT_FALSE(tipShown());
+
+    parent.MouseAt(60, 30);
+    const DWORD hovered = GetTickCount();
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(60, 30));
+    EXPECT_FALSE(tipShown());  // the timer has not run yet
+    ASSERT_TRUE(PumpUntil(tipShown, 5000));
+    EXPECT_GE(GetTickCount() - hovered, 580u);
+    EXPECT_EQ(L"第一个提示", CButtonUI::m_pToolTip->GetText());
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    EXPECT_EQ(cursor.x, CButtonUI::m_pToolTip->GetTipRect().left);
+    EXPECT_EQ(cursor.y + 20, CButtonUI::m_pToolTip->GetTipRect().top);
+    EXPECT_FALSE(KillTimer(parent.GetHWND(), kButtonTipTimer));  // killed once it ran
+
+    // Leaving hides the tip; the next button shows its own text in the same tip.
+    parent.MouseAt(120, 150);
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(120, 150));
+    EXPECT_FALSE(tipShown());
+    CToolTipUI* shared = CButtonUI::m_pToolTip;
+    parent.MouseAt(200, 30);
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(200, 30));
+    ASSERT_TRUE(PumpUntil(tipShown, 5000));
+    EXPECT_EQ(shared, CButtonUI::m_pToolTip);
+    EXPECT_EQ(L"第二个提示", CButtonUI::m_pToolTip->GetText());
+    // The tip goes away by itself after two seconds.
+    EXPECT_TRUE(PumpUntil([&] { return !tipShown(); }, 5000));
+
+    // Without tip text the timer runs and shows nothing.
+    parent.MouseAt(120, 150);
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(120, 150));
+    second.SetTipText(L"");
+    tipTimerRuns = 0;
+    parent.MouseAt(200, 30);
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(200, 30));
+    ASSERT_TRUE(PumpUntil([&] { return tipTimerRuns > 0; }, 5000));
+    EXPECT_FALSE(tipShown());
+    EXPECT_FALSE(KillTimer(parent.GetHWND(), kButtonTipTimer));
+    parent.router = nullptr;
+}
+
 TEST(PictureTest, DrawingModesPlaceThePicture) {
     TestParent parent;
     ASSERT_TRUE(parent.Open(200, 100));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "gallery_window.h"
+#include "login_preview.h"
 #include "test_window.h"
 
 namespace {
@@ -19,6 +20,20 @@ int CountNear(const Surface& s, RECT r, COLORREF color, int tolerance) {
     int count = 0;
     for (int y = r.top; y < r.bottom; ++y) {
         for (int x = r.left; x < r.right; ++x) count += Near(s.Pixel(x, y), color, tolerance) ? 1 : 0;
+    }
+    return count;
+}
+
+// Pixels whose colour exceeds their alpha: not premultiplied, which
+// UpdateLayeredWindow needs.
+int CountNotPremultiplied(const Surface& s) {
+    int count = 0;
+    for (int y = 0; y < s.Height(); ++y) {
+        for (int x = 0; x < s.Width(); ++x) {
+            const UINT32 p = s.Pixel(x, y);
+            const int a = Alpha(p);
+            count += Red(p) > a || Green(p) > a || Blue(p) > a ? 1 : 0;
+        }
     }
     return count;
 }
@@ -45,7 +60,7 @@ protected:
         surface = std::make_unique<Surface>(size.cx, size.cy);
         surface->Clear(0);
         gallery.Render(surface->Dc());
-        surface->SavePng(L"gallery-render.png");
+        surface->SavePng(ProgramFolder() + L"gallery-render.png");
     }
     UINT32 At(int x, int y) const { return surface->Pixel(x, y); }
 
@@ -60,6 +75,33 @@ TEST_F(GalleryTest, CardAndShadowFormTheWindowShape) {
     const UINT32 shadow = At(300, 434);
     EXPECT_GT(Alpha(shadow), 0);
     EXPECT_LT(Alpha(shadow), 128);
+    EXPECT_EQ(0, CountNotPremultiplied(*surface));
+}
+
+// What the login window hands to UpdateLayeredWindow: premultiplied, with a
+// shadow of dark pixels at low alpha around an opaque card (a screen without
+// a compositor shows such pixels black, not as a shadow).
+TEST(LoginPreviewTest, CardCastsADarkTranslucentShadow) {
+    CLoginPreview login;
+    ASSERT_TRUE(login.Create(ProgramFolder() + L"Qnv_resource\\"));
+    const SIZE size = login.GetSize();
+    ASSERT_EQ(425, size.cx);
+    ASSERT_EQ(290, size.cy);
+    SetCursorPos(5, 5);
+    Surface surface(size.cx, size.cy);
+    surface.Clear(0);
+    login.Render(surface.Dc());
+    surface.SavePng(ProgramFolder() + L"login-render.png");
+    EXPECT_EQ(0, CountNotPremultiplied(surface));
+    EXPECT_EQ(0, Alpha(surface.Pixel(1, 1)));  // outside the rounded corner
+    EXPECT_TRUE(Near(surface.Pixel(60, 220), kPaper, 2));  // below the brand
+    EXPECT_EQ(255, Alpha(surface.Pixel(60, 220)));
+    for (const POINT p : {POINT{212, 286}, POINT{3, 145}, POINT{421, 145}}) {
+        const UINT32 shadow = surface.Pixel(p.x, p.y);
+        EXPECT_GT(Alpha(shadow), 0) << p.x << "," << p.y;
+        EXPECT_LT(Alpha(shadow), 64) << p.x << "," << p.y;
+        EXPECT_LE(Red(shadow), 8) << p.x << "," << p.y;
+    }
 }
 
 TEST_F(GalleryTest, ButtonsShowTheirNormalSlicesAndCaptions) {

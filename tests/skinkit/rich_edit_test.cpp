@@ -248,4 +248,161 @@ TEST_F(RichEditTest, BackgroundShowsTheFocusedSliceUnlessSingleState) {
     KillTimer(parent.GetHWND(), kEditCaretTimer);
 }
 
+// The parent's edit menu as a window shows it: on notification 4 it tracks a
+// pop-up menu and routes the chosen command back with lParam 0. The keys a
+// user would press are queued before the menu's loop starts reading.
+class EditMenu {
+public:
+    EditMenu(TestParent& parent, CRichEditUI& edit) : m_parent(parent), m_edit(edit) {}
+    void Choose(int position) { m_position = position; }
+    UINT LastCommand() const { return m_command; }
+
+    void Route(UINT msg, WPARAM wParam, LPARAM lParam) {
+        m_edit.WindowProc(m_parent.GetHWND(), msg, wParam, lParam);
+        if (msg == WM_COMMAND && LOWORD(wParam) == kId && HIWORD(wParam) == kEditContextMenu) Show();
+    }
+
+private:
+    void Show() {
+        HWND hwnd = m_parent.GetHWND();
+        HMENU menu = CreatePopupMenu();
+        AppendMenuW(menu, MF_STRING, kEditMenuCopy, L"复制");
+        AppendMenuW(menu, MF_STRING, kEditMenuPaste, L"粘贴");
+        AppendMenuW(menu, MF_STRING, kEditMenuCut, L"剪切");
+        for (int i = 0; i <= m_position; ++i) PostMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0);
+        POINT at{};
+        GetCursorPos(&at);
+        m_command = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, hwnd, nullptr));
+        DestroyMenu(menu);
+        if (m_command) SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(m_command, 0), 0);
+    }
+
+    TestParent& m_parent;
+    CRichEditUI& m_edit;
+    int m_position = 0;
+    UINT m_command = 0;
+};
+
+std::wstring ClipboardText(HWND owner) {
+    std::wstring text;
+    if (!OpenClipboard(owner)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+// A multi-line field: Wine's engine pastes over the whole text of a
+// single-line plain-text field instead of at the selection.
+TEST_F(RichEditTest, RightButtonMenuCopiesCutsAndPastesThroughTheClipboard) {
+    CRichEditUI field;
+    ASSERT_TRUE(field.Create(parent.GetHWND(), kId, ES_MULTILINE));
+    field.SetBkRect(10, 10, 210, 46);
+    field.SetEidtRect(20, 20, 200, 36);
+    EditMenu menu(parent, field);
+    parent.router = [&menu](UINT msg, WPARAM wParam, LPARAM lParam) { menu.Route(msg, wParam, lParam); };
+    const auto rightClick = [&](int position) {
+        menu.Choose(position);
+        parent.MouseAt(60, 28);
+        parent.Send(WM_RBUTTONUP, 0, MAKELPARAM(60, 28));
+    };
+    field.SetWindowTextW(L"复制粘贴 test");
+    field.SetFocus();
+    Codes();
+
+    field.SetSel(0, 2);
+    rightClick(0);
+    ASSERT_EQ(kEditMenuCopy, menu.LastCommand());
+    EXPECT_EQ(L"复制", ClipboardText(parent.GetHWND()));
+    EXPECT_EQ(L"复制粘贴 test", field.GetWindowTextW());
+    auto codes = Codes();
+    EXPECT_EQ(1, Count(codes, kEditContextMenu));
+    EXPECT_EQ(0, Count(codes, kEditTextChanged));
+
+    field.SetSel(5, 9);
+    rightClick(2);
+    ASSERT_EQ(kEditMenuCut, menu.LastCommand());
+    EXPECT_EQ(L"test", ClipboardText(parent.GetHWND()));
+    EXPECT_EQ(L"复制粘贴 ", field.GetWindowTextW());
+    EXPECT_EQ(1, Count(Codes(), kEditTextChanged));
+
+    field.SetSel(2, 2);
+    rightClick(1);
+    ASSERT_EQ(kEditMenuPaste, menu.LastCommand());
+    EXPECT_EQ(L"复制test粘贴 ", field.GetWindowTextW());
+    EXPECT_EQ(1, Count(Codes(), kEditTextChanged));
+
+    // Commands reach the engine only while the field has focus.
+    field.KillFocus();
+    parent.Send(WM_COMMAND, MAKEWPARAM(kEditMenuPaste, 0), 0);
+    EXPECT_EQ(L"复制test粘贴 ", field.GetWindowTextW());
+    EXPECT_EQ(0, Count(Codes(), kEditTextChanged));
+    parent.router = nullptr;
+}
+
+// The variant for ordinary windows: the three-part background and the text
+// the engine draws itself, inside the edit rectangle.
+TEST_F(RichEditTest, EngineDrawnVariantPaintsThreePartsAndTheEngineText) {
+    constexpr COLORREF kLeft = RGB(230, 230, 230);
+    constexpr COLORREF kLeftFocused = RGB(220, 240, 220);
+    constexpr COLORREF kFill = RGB(250, 250, 250);
+    constexpr COLORREF kFillFocused = RGB(240, 250, 240);
+    constexpr COLORREF kRight = RGB(200, 220, 240);
+    constexpr COLORREF kRightFocused = RGB(200, 240, 200);
+    auto left = Slices(8, {kLeft, kLeftFocused});
+    auto middle = Slices(3, {kFill, kFill});
+    // The middle part repeats the right image's first column.
+    auto right = Slices(8, {kRight, kRightFocused});
+    for (int y = 0; y < 10; ++y) {
+        right->SetPixel(0, y, Gdiplus::Color(255, GetRValue(kFill), GetGValue(kFill), GetBValue(kFill)));
+        right->SetPixel(8, y, Gdiplus::Color(255, GetRValue(kFillFocused), GetGValue(kFillFocused),
+                                             GetBValue(kFillFocused)));
+    }
+    std::deque<Gdiplus::Bitmap*> images{left.get(), middle.get(), right.get()};
+    ScratchFolder folder;
+    const std::wstring ini = folder.Write(L"e.ini", L"[field]\r\nImageBkLeft=1\r\nImageBkMiddle=2\r\n"
+                                                    L"ImageBkRight=3\r\nTextColor=0,0,0\r\n"
+                                                    L"rectbk=10,10,210,46\r\nrect=20,20,200,36\r\n");
+    edit.SetAttribute(L"field", ini, images);
+    edit.SetWindowTextW(L"Quarn 图片");
+    // The engine takes the colour and the face as its default format.
+    CHARFORMAT2W format{};
+    edit.GetDefaultCharFormat(format);
+    EXPECT_EQ(RGB(0, 0, 0), format.crTextColor);
+    EXPECT_STREQ(L"宋体", format.szFaceName);
+
+    Surface surface(300, 120);
+    surface.Clear(0xFFFFFFFF);
+    edit.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(13, 40), kLeft, 2));
+    EXPECT_TRUE(Near(surface.Pixel(205, 40), kRight, 2));
+    EXPECT_TRUE(Near(surface.Pixel(100, 42), kFill, 2));  // below the text
+    EXPECT_TRUE(Near(surface.Pixel(5, 40), RGB(255, 255, 255), 0));  // outside the background
+    // Dark text only inside the edit rectangle.
+    int inside = 0;
+    int outside = 0;
+    for (int y = 10; y < 46; ++y) {
+        for (int x = 10; x < 210; ++x) {
+            const bool dark = Red(surface.Pixel(x, y)) < 128;
+            const bool inEdit = x >= 20 && x < 200 && y >= 20 && y < 36;
+            (inEdit ? inside : outside) += dark ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inside, 20);
+    EXPECT_EQ(0, outside);
+
+    Focus();
+    surface.Clear(0xFFFFFFFF);
+    edit.OnPaint(surface.Dc());
+    EXPECT_TRUE(Near(surface.Pixel(13, 40), kLeftFocused, 2));
+    EXPECT_TRUE(Near(surface.Pixel(205, 40), kRightFocused, 2));
+    EXPECT_TRUE(Near(surface.Pixel(100, 42), kFillFocused, 2));
+    KillTimer(parent.GetHWND(), kEditCaretTimer);
+}
+
 }  // namespace

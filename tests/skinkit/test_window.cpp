@@ -65,6 +65,27 @@ void TestParent::Click(int x, int y) {
     Send(WM_LBUTTONUP, 0, at);
 }
 
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
 ScratchFolder::ScratchFolder() {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -143,6 +164,14 @@ bool Surface::SavePng(const std::wstring& path) const {
                            reinterpret_cast<BYTE*>(m_bits + (m_height - 1) * m_width));
     const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
     return bitmap.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+}
+
+int CountDifferences(const Surface& a, const Surface& b) {
+    int count = 0;
+    for (int y = 0; y < a.Height() && y < b.Height(); ++y) {
+        for (int x = 0; x < a.Width() && x < b.Width(); ++x) count += a.Pixel(x, y) != b.Pixel(x, y) ? 1 : 0;
+    }
+    return count;
 }
 
 ::testing::AssertionResult Near(UINT32 pixel, COLORREF rgb, int tolerance) {

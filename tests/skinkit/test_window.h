@@ -60,6 +60,14 @@ public:
     LRESULT resultToLeave = 0;
 };
 
+// Runs a message loop until done() holds or timeoutMs pass; returns done().
+// Timers fire only through such a loop, so tests of timer-driven behaviour
+// pump instead of sleeping.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// The folder of the running program, ending in a separator.
+std::wstring ProgramFolder();
+
 // A scratch folder under the temp folder, removed with its files.
 class ScratchFolder {
 public:
@@ -82,6 +90,8 @@ public:
     ~Surface();
     HDC Dc() const { return m_dc; }
     UINT32 Pixel(int x, int y) const;
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
     void Clear(UINT32 argb);
     bool SavePng(const std::wstring& path) const;
 
@@ -100,3 +110,5 @@ inline int Green(UINT32 p) { return (p >> 8) & 0xFF; }
 inline int Blue(UINT32 p) { return p & 0xFF; }
 inline int Alpha(UINT32 p) { return (p >> 24) & 0xFF; }
 ::testing::AssertionResult Near(UINT32 pixel, COLORREF rgb, int tolerance = 8);
+// Pixels that differ between two surfaces of the same size.
+int CountDifferences(const Surface& a, const Surface& b);

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
 
 class CToolTipUI;
@@ -33,7 +34,10 @@ public:
     bool Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring& text);
     void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
                       const std::deque<Gdiplus::Bitmap*>& images);
-    void SetAttribute(Gdiplus::Bitmap* image) { m_image = image; }
+    void SetAttribute(Gdiplus::Bitmap* image) {
+        m_image = image;
+        m_cache.Invalidate();
+    }
     // Takes ownership: for pictures the caller handed over, never list entries.
     void SetBkBitmap(Gdiplus::Bitmap* image);
 
@@ -88,6 +92,7 @@ private:
     DWORD m_lastClickTick = 0;
     int m_alignment = 0;
     Gdiplus::Bitmap* m_ownedImage = nullptr;
+    CPaintCache m_cache;
 };
 
 // A button drawn from a three-state strip stretched into its rectangle, with
@@ -105,8 +110,11 @@ public:
     bool Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring& text);
     void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
                       const std::deque<Gdiplus::Bitmap*>& images);
-    void SetAttribute(Gdiplus::Bitmap* image) { m_image = image; }
-    void set_picture_ptr(Gdiplus::Bitmap* image) { m_image = image; }
+    void SetAttribute(Gdiplus::Bitmap* image) {
+        m_image = image;
+        m_cache.Invalidate();
+    }
+    void set_picture_ptr(Gdiplus::Bitmap* image) { SetAttribute(image); }
     void SetBkBitmap(Gdiplus::Bitmap* image);
 
     void SetWindowTextW(const std::wstring& text);
@@ -177,4 +185,5 @@ private:
     std::atomic<float> m_alpha{0.0f};
     DWORD m_lastClickTick = 0;
     Gdiplus::Bitmap* m_ownedImage = nullptr;
+    CPaintCache m_cache;
 };

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
 
 // Check box drawn from a six-slice strip: normal, hover, disabled, then the
@@ -25,7 +26,10 @@ public:
 
     bool GetCheck() const { return m_checked; }
     void SetCheck(bool checked);
-    void SetBitmap(Gdiplus::Bitmap* image) { m_image = image; }
+    void SetBitmap(Gdiplus::Bitmap* image) {
+        m_image = image;
+        m_cache.Invalidate();
+    }
     void SetWindowTextW(const std::wstring& text);
     bool GetWindowTextW(std::wstring& text) const;
     void SetTextColor(COLORREF color) { m_textColor = color; }
@@ -69,4 +73,5 @@ private:
     DWORD m_style = 0;
     WORD m_id = 0xFFFF;
     bool m_focus = false;
+    CPaintCache m_cache;
 };

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
 
 // A text link. It reports clicks to its parent; the parent decides whether
@@ -66,4 +67,5 @@ private:
     bool m_center = false;
     bool m_pressed = false;
     int m_fontSize = 12;
+    CPaintCache m_cache;
 };

@@ -6,11 +6,14 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
 
 // A picture drawn into its parent. Drawing styles: 0 natural size at the
 // top-left, 1 stretched, 2 tiled, 3 centred, 4 nothing, 5 three-part
 // horizontal stretch around the picture's middle column.
+// Drawing keeps a ready copy: a caller that changes a picture's pixels in
+// place hands it over again with set_picture_ptr.
 class SKINKIT_API CPictureUI {
 public:
     CPictureUI() = default;
@@ -21,7 +24,7 @@ public:
 
     void set_window_rect(UINT left, UINT top, UINT right, UINT bottom);
     void SetWindowRect(int left, int top, int right, int bottom);
-    void set_picture_ptr(Gdiplus::Bitmap* picture) { m_picture = picture; }
+    void set_picture_ptr(Gdiplus::Bitmap* picture);
     Gdiplus::Bitmap* GetPicture() const { return m_picture; }
     // Only for pictures the caller handed over, never for image-list entries.
     void DestroyPicture();
@@ -37,10 +40,13 @@ public:
     RECT GetWindowRect() const { return m_rect; }
 
 private:
+    RECT PaintedArea() const;
+
     HWND m_parent = nullptr;
     RECT m_rect{};
     Gdiplus::Bitmap* m_picture = nullptr;
     int m_style = 0;
     RECT m_rawRect{};
     bool m_visible = true;
+    CPaintCache m_cache;
 };

@@ -7,6 +7,7 @@
 #include <richedit.h>
 #include <gdiplus.h>
 
+#include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
 
 class CTxtWinHost;
@@ -219,4 +220,6 @@ private:
     WORD m_id = 0xFFFF;
     bool m_visible = true;
     int m_bkState = 0;
+    CPaintCache m_bkCache;
+    CPaintCache m_textCache;
 };

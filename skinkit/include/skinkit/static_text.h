@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
 
 // A one-line text label that sizes itself to its text.
@@ -44,4 +45,5 @@ private:
     std::wstring m_fontFace;
     COLORREF m_textColor;
     WORD m_id = 0xFFFF;
+    CPaintCache m_cache;
 };

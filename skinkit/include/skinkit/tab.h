@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
 
 // Message the tab strip sends to its parent; wParam is one of the kinds
@@ -82,4 +83,5 @@ private:
     int m_selected = -1;
     Gdiplus::Bitmap* m_highlight = nullptr;
     std::deque<Gdiplus::Bitmap*> m_owned;
+    CPaintCache m_cache;
 };

@@ -1,0 +1,135 @@
+#include "skinkit/paint_cache.h"
+
+#include <cstring>
+
+CPaintCache::~CPaintCache() { Release(); }
+
+CPaintCache& CPaintCache::operator=(const CPaintCache& other) {
+    if (this != &other) Invalidate();
+    return *this;
+}
+
+void CPaintCache::Release() {
+    m_valid = false;
+    if (m_dc) {
+        SelectObject(m_dc, m_oldBitmap);
+        DeleteDC(m_dc);
+    }
+    if (m_bitmap) DeleteObject(m_bitmap);
+    m_dc = nullptr;
+    m_bitmap = nullptr;
+    m_oldBitmap = nullptr;
+    m_bits = nullptr;
+}
+
+bool CPaintCache::Allocate(int width, int height) {
+    Release();
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    m_bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &m_bits, nullptr, 0);
+    m_dc = CreateCompatibleDC(nullptr);
+    if (!m_bitmap || !m_dc) {
+        Release();
+        return false;
+    }
+    m_oldBitmap = SelectObject(m_dc, m_bitmap);
+    return true;
+}
+
+HDC CPaintCache::Begin(const RECT& area, const std::string& key) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    m_valid = false;
+    if (width <= 0 || height <= 0) {
+        // Nothing to draw: remember that, so an empty control stays cheap.
+        Release();
+        m_area = area;
+        m_key = key;
+        m_valid = true;
+        return nullptr;
+    }
+    const bool sameSize = m_dc && width == m_area.right - m_area.left && height == m_area.bottom - m_area.top;
+    if (sameSize) {
+        GdiFlush();  // earlier drawing may still be queued for these bits
+        std::memset(m_bits, 0, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    } else if (!Allocate(width, height)) {
+        return nullptr;
+    }
+    m_area = area;
+    m_key = key;
+    m_valid = true;
+    m_coreKnown = false;
+    return m_dc;
+}
+
+namespace {
+// Pictures with a smaller opaque core are blended whole: splitting them costs
+// more calls than it saves pixels.
+constexpr long kMinCorePixels = 128 * 128;
+}  // namespace
+
+// Grows a rectangle from the centre: the opaque run of the middle row, then
+// every row above and below that is opaque across the whole run.
+void CPaintCache::FindOpaqueCore() {
+    m_coreKnown = true;
+    m_opaqueCore = RECT{};
+    const int width = m_area.right - m_area.left;
+    const int height = m_area.bottom - m_area.top;
+    if (!m_bits || static_cast<long>(width) * height < kMinCorePixels) return;
+    GdiFlush();
+    const auto* pixels = static_cast<const UINT32*>(m_bits);
+    const auto opaque = [&](int x, int y) { return (pixels[static_cast<size_t>(y) * width + x] >> 24) == 0xFF; };
+    const int middle = height / 2;
+    int left = width / 2;
+    int right = left;
+    while (left > 0 && opaque(left - 1, middle)) --left;
+    while (right < width && opaque(right, middle)) ++right;
+    if (right - left <= 0) return;
+    const auto rowOpaque = [&](int y) {
+        for (int x = left; x < right; ++x) {
+            if (!opaque(x, y)) return false;
+        }
+        return true;
+    };
+    if (!rowOpaque(middle)) return;
+    int top = middle;
+    int bottom = middle + 1;
+    while (top > 0 && rowOpaque(top - 1)) --top;
+    while (bottom < height && rowOpaque(bottom)) ++bottom;
+    if (static_cast<long>(right - left) * (bottom - top) < kMinCorePixels) return;
+    m_opaqueCore = RECT{left, top, right, bottom};
+}
+
+void CPaintCache::Blend(HDC target, int x, int y, const RECT& part) const {
+    const int width = part.right - part.left;
+    const int height = part.bottom - part.top;
+    if (width <= 0 || height <= 0) return;
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiAlphaBlend(target, x + part.left, y + part.top, width, height, m_dc, part.left, part.top, width, height, blend);
+}
+
+void CPaintCache::Draw(HDC target, int anchorX, int anchorY) {
+    if (!m_valid || !m_dc) return;
+    if (!m_coreKnown) FindOpaqueCore();
+    const int width = m_area.right - m_area.left;
+    const int height = m_area.bottom - m_area.top;
+    const int x = anchorX + m_area.left;
+    const int y = anchorY + m_area.top;
+    const RECT& core = m_opaqueCore;
+    if (IsRectEmpty(&core)) {
+        Blend(target, x, y, RECT{0, 0, width, height});
+        return;
+    }
+    // Opaque pixels cover whatever is below them: a copy is exact there.
+    BitBlt(target, x + core.left, y + core.top, core.right - core.left, core.bottom - core.top, m_dc, core.left,
+           core.top, SRCCOPY);
+    Blend(target, x, y, RECT{0, 0, width, core.top});
+    Blend(target, x, y, RECT{0, core.bottom, width, height});
+    Blend(target, x, y, RECT{0, core.top, core.left, core.bottom});
+    Blend(target, x, y, RECT{core.right, core.top, width, core.bottom});
+}

@@ -1,0 +1,273 @@
+// Controls draw through a cached picture: it must blend like direct drawing
+// and never show a stale look after a setter or a state change.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "skinkit/button.h"
+#include "skinkit/check_box.h"
+#include "skinkit/hyperlink.h"
+#include "skinkit/paint_cache.h"
+#include "skinkit/picture.h"
+#include "skinkit/rich_edit.h"
+#include "skinkit/static_text.h"
+#include "skinkit/tab.h"
+#include "test_window.h"
+
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kHalfGrey = RGB(127, 127, 127);
+
+std::unique_ptr<Gdiplus::Bitmap> Solid(int width, int height, Gdiplus::Color color) {
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) bitmap->SetPixel(x, y, color);
+    }
+    return bitmap;
+}
+
+// Draws into a new surface cleared to transparent.
+std::unique_ptr<Surface> Painted(const std::function<void(HDC)>& paint) {
+    auto surface = std::make_unique<Surface>(300, 200);
+    surface->Clear(0);
+    paint(surface->Dc());
+    return surface;
+}
+
+TEST(PaintCacheTest, KeysDecideWhatIsCurrentAndCopiesStartEmpty) {
+    CPaintCache cache;
+    CPaintKey key;
+    key << 7 << std::wstring(L"按钮");
+    CPaintKey other;
+    other << 7 << std::wstring(L"按扭");
+    EXPECT_FALSE(cache.IsCurrent(key.Bytes()));
+    ASSERT_NE(nullptr, cache.Begin(RECT{0, 0, 10, 10}, key.Bytes()));
+    EXPECT_TRUE(cache.IsCurrent(key.Bytes()));
+    EXPECT_FALSE(cache.IsCurrent(other.Bytes()));
+
+    CPaintCache copy(cache);
+    EXPECT_FALSE(copy.IsCurrent(key.Bytes()));
+    EXPECT_TRUE(cache.IsCurrent(key.Bytes()));
+    cache.Invalidate();
+    EXPECT_FALSE(cache.IsCurrent(key.Bytes()));
+
+    // An empty area is remembered as drawing nothing.
+    EXPECT_EQ(nullptr, cache.Begin(RECT{}, other.Bytes()));
+    EXPECT_TRUE(cache.IsCurrent(other.Bytes()));
+    Surface target(20, 20);
+    target.Clear(0xFF00FF00);
+    cache.Draw(target.Dc(), 5, 5);
+    EXPECT_EQ(0xFF00FF00u, target.Pixel(5, 5));
+}
+
+TEST(PaintCacheTest, BlendsTranslucentPixelsAndCopiesOnlyTheOpaqueCore) {
+    // 200 x 200 around the anchor from (-10, -10): a half-transparent black
+    // frame, an opaque red square inside, and a half-transparent hole in the
+    // square on its middle row.
+    CPaintCache cache;
+    CPaintKey key;
+    key << 1;
+    HDC dc = cache.Begin(RECT{-10, -10, 190, 190}, key.Bytes());
+    ASSERT_NE(nullptr, dc);
+    {
+        Gdiplus::Graphics g(dc);
+        Gdiplus::SolidBrush shade(Gdiplus::Color(128, 0, 0, 0));
+        Gdiplus::SolidBrush red(Gdiplus::Color(255, 255, 0, 0));
+        g.FillRectangle(&shade, 0, 0, 200, 200);
+        g.FillRectangle(&red, 10, 10, 140, 180);
+        g.FillRectangle(&red, 160, 10, 30, 180);
+        g.FillRectangle(&red, 150, 10, 10, 85);
+        g.FillRectangle(&red, 150, 105, 10, 85);
+    }
+    Surface target(300, 300);
+    target.Clear(0xFFFFFFFF);
+    cache.Draw(target.Dc(), 50, 50);  // the picture covers 40..240
+
+    EXPECT_TRUE(Near(target.Pixel(30, 30), kWhite, 0));    // outside
+    EXPECT_TRUE(Near(target.Pixel(245, 100), kWhite, 0));  // outside
+    for (const POINT p : {POINT{42, 42}, POINT{45, 140}, POINT{140, 235}, POINT{236, 60}}) {
+        EXPECT_TRUE(Near(target.Pixel(p.x, p.y), kHalfGrey, 3)) << "frame " << p.x << "," << p.y;
+        EXPECT_EQ(255, Alpha(target.Pixel(p.x, p.y)));
+    }
+    EXPECT_TRUE(Near(target.Pixel(140, 140), kRed, 0));  // core
+    EXPECT_TRUE(Near(target.Pixel(195, 90), kRed, 0));   // opaque, above the hole: outside the core
+    EXPECT_TRUE(Near(target.Pixel(225, 140), kRed, 0));  // opaque, right of the hole
+    EXPECT_TRUE(Near(target.Pixel(195, 140), kHalfGrey, 3));  // the hole blends too
+}
+
+class CachedControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(parent.Open(300, 200));
+        SetCursorPos(1, 1);  // nothing hovered
+    }
+    HWND Parent() const { return parent.GetHWND(); }
+
+    // The changed control must paint exactly what a fresh one with the final
+    // settings paints, and differently from before the change.
+    void ExpectRedrawn(const Surface& before, const Surface& after, const Surface& fresh, const char* what) {
+        EXPECT_GT(CountDifferences(before, after), 0) << what << ": the change does not show";
+        EXPECT_EQ(0, CountDifferences(after, fresh)) << what << ": stale picture";
+    }
+
+    TestParent parent;
+};
+
+TEST_F(CachedControlTest, ButtonFollowsCaptionColourStateImageAndPosition) {
+    auto blue = Solid(80, 30, Gdiplus::Color(255, 0, 0, 255));
+    CButtonUI button;
+    ASSERT_TRUE(button.Create(Parent(), 1));
+    button.SetWindowRect(20, 20, 100, 50);
+    button.SetAttribute(blue.get());
+    button.SetWindowTextW(L"确定");
+    auto before = Painted([&](HDC dc) { button.OnPaint(dc); });
+
+    button.SetWindowTextW(L"取消");
+    button.SetTextColor(RGB(255, 255, 0));
+    auto after = Painted([&](HDC dc) { button.OnPaint(dc); });
+    CButtonUI fresh;
+    ASSERT_TRUE(fresh.Create(Parent(), 2));
+    fresh.SetWindowRect(20, 20, 100, 50);
+    fresh.SetAttribute(blue.get());
+    fresh.SetWindowTextW(L"取消");
+    fresh.SetTextColor(RGB(255, 255, 0));
+    ExpectRedrawn(*before, *after, *Painted([&](HDC dc) { fresh.OnPaint(dc); }), "caption and colour");
+
+    // The same bitmap with new pixels, handed over again.
+    before = Painted([&](HDC dc) { button.OnPaint(dc); });
+    for (int x = 0; x < 80; ++x) blue->SetPixel(x, 2, Gdiplus::Color(255, 0, 255, 0));
+    button.SetAttribute(blue.get());
+    after = Painted([&](HDC dc) { button.OnPaint(dc); });
+    fresh.SetAttribute(blue.get());
+    ExpectRedrawn(*before, *after, *Painted([&](HDC dc) { fresh.OnPaint(dc); }), "image");
+
+    // Pressed: the caption moves one pixel.
+    before = std::move(after);
+    parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) { button.WindowProc(Parent(), msg, wParam, lParam); };
+    parent.MouseAt(60, 35);
+    parent.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 35));
+    ASSERT_EQ(kButtonPressed, button.GetState());
+    after = Painted([&](HDC dc) { button.OnPaint(dc); });
+    EXPECT_GT(CountDifferences(*before, *after), 0);
+    parent.Send(WM_LBUTTONUP, 0, MAKELPARAM(60, 35));
+    SetCursorPos(1, 1);
+    parent.Send(WM_MOUSELEAVE);
+    parent.router = nullptr;
+    ASSERT_EQ(kButtonNormal, button.GetState());
+
+    // Moving needs no redraw: the same picture at the new place.
+    button.MoveWindow(120, 100, false);
+    fresh.MoveWindow(120, 100, false);
+    EXPECT_EQ(0, CountDifferences(*Painted([&](HDC dc) { button.OnPaint(dc); }),
+                                  *Painted([&](HDC dc) { fresh.OnPaint(dc); })));
+    auto moved = Painted([&](HDC dc) { button.OnPaint(dc); });
+    EXPECT_EQ(0, Alpha(moved->Pixel(30, 30)));
+    EXPECT_GT(Alpha(moved->Pixel(130, 110)), 200);
+}
+
+TEST_F(CachedControlTest, CheckBoxStaticAndLinkFollowTheirSetters) {
+    auto boxes = Solid(84, 14, Gdiplus::Color(255, 200, 200, 200));
+    for (int y = 0; y < 14; ++y) {
+        for (int x = 42; x < 84; ++x) boxes->SetPixel(x, y, Gdiplus::Color(255, 0, 163, 223));
+    }
+    CCheckBoxUI box;
+    CCheckBoxUI freshBox;
+    for (CCheckBoxUI* b : {&box, &freshBox}) {
+        ASSERT_TRUE(b->Create(Parent(), RECT{10, 10, 120, 26}, L"记住密码", 3, 0));
+        b->SetBitmap(boxes.get());
+    }
+    auto before = Painted([&](HDC dc) { box.OnPaint(dc); });
+    box.SetCheck(true);
+    box.SetWindowTextW(L"自动登录");
+    freshBox.SetCheck(true);
+    freshBox.SetWindowTextW(L"自动登录");
+    ExpectRedrawn(*before, *Painted([&](HDC dc) { box.OnPaint(dc); }),
+                  *Painted([&](HDC dc) { freshBox.OnPaint(dc); }), "check box");
+
+    CStaticUI label;
+    CStaticUI freshLabel;
+    for (CStaticUI* l : {&label, &freshLabel}) {
+        ASSERT_TRUE(l->Create(Parent(), 4, true));
+        l->SetWindowRect(10, 60, 0, 0);
+    }
+    label.SetWindowTextW(L"静态文本");
+    before = Painted([&](HDC dc) { label.OnPaint(dc); });
+    label.SetWindowTextW(L"另一段文字");
+    label.SetTextColor(RGB(200, 0, 0));
+    freshLabel.SetWindowTextW(L"另一段文字");
+    freshLabel.SetTextColor(RGB(200, 0, 0));
+    ExpectRedrawn(*before, *Painted([&](HDC dc) { label.OnPaint(dc); }),
+                  *Painted([&](HDC dc) { freshLabel.OnPaint(dc); }), "static text");
+    label.SetWindowTextW(L"");
+    label.SetWindowRect(10, 60, 100, 80);
+    EXPECT_EQ(0, CountDifferences(*Painted([&](HDC dc) { label.OnPaint(dc); }), *Painted([](HDC) {})));
+
+    CHyperLinkUI link;
+    CHyperLinkUI freshLink;
+    for (CHyperLinkUI* l : {&link, &freshLink}) ASSERT_TRUE(l->Create(Parent(), 5));
+    link.SetURL(L"http://127.0.0.1/", L"访问主页");
+    before = Painted([&](HDC dc) { link.OnPaint(dc); });
+    link.SetURL(L"http://127.0.0.1/help", L"帮助");
+    link.ModifyStyle(0, CHyperLinkUI::kStyleUnderline, false);
+    freshLink.SetURL(L"http://127.0.0.1/help", L"帮助");
+    freshLink.ModifyStyle(0, CHyperLinkUI::kStyleUnderline, false);
+    ExpectRedrawn(*before, *Painted([&](HDC dc) { link.OnPaint(dc); }),
+                  *Painted([&](HDC dc) { freshLink.OnPaint(dc); }), "link");
+}
+
+TEST_F(CachedControlTest, TabPictureAndFieldFollowTheirState) {
+    auto items = Solid(90, 20, Gdiplus::Color(255, 220, 220, 220));
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 60; x < 90; ++x) items->SetPixel(x, y, Gdiplus::Color(255, 0, 163, 223));
+    }
+    CTabUI tab;
+    ASSERT_TRUE(tab.Create(Parent(), 10, 10, 200, 20, 6, 0));
+    tab.SetItemSize(SIZE{30, 20});
+    tab.SetItemDistance(4);
+    tab.AddItem(items.get());
+    tab.AddItem(items.get());
+    auto before = Painted([&](HDC dc) { tab.OnPaint(dc); });
+    tab.SetCurSel(1);
+    auto after = Painted([&](HDC dc) { tab.OnPaint(dc); });
+    EXPECT_TRUE(Near(before->Pixel(50, 20), RGB(220, 220, 220), 0));
+    EXPECT_TRUE(Near(after->Pixel(50, 20), RGB(0, 163, 223), 0));
+    tab.DeleteItem(1);
+    EXPECT_EQ(0, Alpha(Painted([&](HDC dc) { tab.OnPaint(dc); })->Pixel(50, 20)));
+
+    auto photo = Solid(20, 20, Gdiplus::Color(255, 255, 0, 0));
+    CPictureUI picture;
+    ASSERT_TRUE(picture.Create(Parent(), true));
+    picture.set_picture_ptr(photo.get());
+    picture.set_window_rect(10, 60, 50, 100);
+    before = Painted([&](HDC dc) { picture.OnPaint(dc); });
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 20; ++x) photo->SetPixel(x, y, Gdiplus::Color(255, 0, 0, 255));
+    }
+    picture.set_picture_ptr(photo.get());
+    after = Painted([&](HDC dc) { picture.OnPaint(dc); });
+    EXPECT_TRUE(Near(before->Pixel(15, 65), kRed, 0));
+    EXPECT_TRUE(Near(after->Pixel(15, 65), RGB(0, 0, 255), 0));
+    picture.SetStyle(1);
+    EXPECT_TRUE(Near(Painted([&](HDC dc) { picture.OnPaint(dc); })->Pixel(45, 95), RGB(0, 0, 255), 0));
+    picture.set_window_rect(10, 60, 80, 100);
+    EXPECT_TRUE(Near(Painted([&](HDC dc) { picture.OnPaint(dc); })->Pixel(75, 95), RGB(0, 0, 255), 0));
+
+    CRichEditUI field;
+    ASSERT_TRUE(field.Create(Parent(), 7, ES_AUTOHSCROLL));
+    field.SetBkRect(10, 120, 210, 150);
+    field.SetEidtRect(20, 126, 200, 144);
+    field.SetWindowTextW(L"quarn");
+    before = Painted([&](HDC dc) { field.OnPaint2(dc, nullptr); });
+    field.SetSel(0, 3);
+    after = Painted([&](HDC dc) { field.OnPaint2(dc, nullptr); });
+    EXPECT_EQ(0, Alpha(before->Pixel(23, 127)));
+    EXPECT_TRUE(Near(after->Pixel(23, 127), RGB(0, 163, 223), 2));  // selection fill
+    field.SetWindowTextW(L"");
+    EXPECT_EQ(0, CountDifferences(*Painted([&](HDC dc) { field.OnPaint2(dc, nullptr); }), *Painted([](HDC) {})));
+    KillTimer(Parent(), kEditCaretTimer);
+}
+
+}  // namespace
