@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "json_text.h"
+
 #include <regex>
 #include <string>
 
@@ -23,16 +25,6 @@ std::string Text(const Json::Value& value)
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "";
     return Json::writeString(builder, value);
-}
-
-Json::Value JsonOf(const std::string& text)
-{
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    reader->parse(text.data(), text.data() + text.size(), &value, &errors);
-    return value;
 }
 
 Json::Value Item(int n, const char* addressKey = "url", const char* authorKey = "uname")

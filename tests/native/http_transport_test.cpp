@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "json_text.h"
 #include "local_service.h"
 #include "platform.h"
 #include "temp_folder.h"
@@ -16,28 +17,18 @@ namespace {
 // Short limits so a silent server costs seconds, not the default half minute.
 const TransferLimits kQuickLimits{2000, 1, 2};
 
-Json::Value ParseJson(const std::string& text)
-{
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    reader->parse(text.data(), text.data() + text.size(), &value, &errors);
-    return value;
-}
-
 // A picture address of the sample content, found the way the client finds one.
 std::string SamplePictureUrl()
 {
     std::string base = LocalService::BaseUrl();
     std::string list;
     PostFormWithTimeout(base + "book.php?action=c_all_list", "", list);
-    Json::Value categories = ParseJson(list);
+    Json::Value categories = JsonOf(list);
     if (!categories.isArray() || categories.empty())
         return {};
     std::string feed;
     PostFormWithTimeout(base + "book.php?action=c_cate&cate=" + categories[0]["cate_code"].asString(), "", feed);
-    Json::Value page = ParseJson(feed);
+    Json::Value page = JsonOf(feed);
     if (!page.isObject() || !page["image_list"].isArray() || page["image_list"].empty())
         return {};
     return page["image_list"][0]["url"].asString();
@@ -73,7 +64,7 @@ TEST_F(TransportTest, EmptyBodyIsStillAPostWithContentLengthZero)
 {
     std::string answer;
     EXPECT_EQ(PostFormWithTimeout(LocalService::BaseUrl() + "book.php?action=c_hot_tag", "", answer), 0);
-    EXPECT_TRUE(ParseJson(answer).isMember("tag_list")) << answer;
+    EXPECT_TRUE(JsonOf(answer).isMember("tag_list")) << answer;
 
     Json::Value log = LocalService::RequestLog();
     ASSERT_EQ(log.size(), 1u);

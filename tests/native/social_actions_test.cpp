@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "json_text.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
@@ -15,16 +17,6 @@
 namespace {
 
 using std::chrono::seconds;
-
-Json::Value JsonOf(const std::string& text)
-{
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    reader->parse(text.data(), text.data() + text.size(), &value, &errors);
-    return value;
-}
 
 // Requests to the service scripts (not pictures), as "path?query".
 std::vector<std::string> Requests()
