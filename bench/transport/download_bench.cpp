@@ -2,14 +2,15 @@
 // time of an empty POST, against a running service. Prints one line per
 // measurement: "<name> <best seconds> <bytes>". bench/transport/run.sh compares
 // them with the curl command-line tool in the same run.
+// curl first: on Windows it brings winsock2.h, which must precede windows.h.
+#include <curl/curl.h>
+
 #include "http_transport.h"
 #include "platform.h"
 #ifdef _WIN32
 #include "win32/large_picture_download.h"
 #include "win32/wide_text.h"
 #endif
-
-#include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
