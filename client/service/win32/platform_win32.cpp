@@ -1,6 +1,7 @@
 // The Windows side of the platform seam.
 #include "../platform.h"
 #include "wide_text.h"
+#include "../proxy_list.h"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -99,46 +100,6 @@ std::string UniqueSuffix()
 
 std::string AnsiFromUtf8(const std::string& utf8) { return AnsiFromWide(Widen(utf8)); }
 std::string Utf8FromAnsi(const std::string& ansi) { return Narrow(WideFromAnsi(ansi)); }
-
-namespace {
-
-// "http=a:1;https=b:2" or "a:1": the entry for the URL's scheme.
-std::string ProxyForScheme(const std::string& list, const std::string& scheme)
-{
-    if (list.find('=') == std::string::npos)
-        return list;
-    std::string::size_type start = 0;
-    while (start < list.size()) {
-        std::string::size_type end = list.find_first_of("; ", start);
-        std::string entry = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (entry.compare(0, scheme.size() + 1, scheme + "=") == 0)
-            return entry.substr(scheme.size() + 1);
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return {};
-}
-
-std::string NoProxyFromBypass(std::string bypass)
-{
-    std::string hosts;
-    std::string::size_type start = 0;
-    while (start <= bypass.size()) {
-        std::string::size_type end = bypass.find(';', start);
-        std::string entry = bypass.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (entry == "<local>")
-            entry = "localhost,127.0.0.1,::1";
-        if (!entry.empty())
-            hosts += (hosts.empty() ? "" : ",") + entry;
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return hosts;
-}
-
-} // namespace
 
 std::string SystemProxyFor(const std::string& url, std::string& noProxy)
 {
