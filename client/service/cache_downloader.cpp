@@ -67,7 +67,7 @@ void CacheDownloader::Queue::Run(const Job& job)
     CacheLimiter::Pin pin;
     if (limiter)
         pin = limiter->PinFile(job.target);
-    if (job.onlyIfMissing && platform::FileExists(job.target) && IsValidCachedFile(job.target)) {
+    if (job.onlyIfMissing && IsValidCachedFile(job.target)) {
         if (limiter)
             limiter->NoteUse(job.target);
         return;

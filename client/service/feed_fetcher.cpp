@@ -12,7 +12,7 @@
 
 namespace {
 
-void RunFeed(std::shared_ptr<const FeedServices> services, FeedRequest request, WorkTracker::Token)
+void RunFeed(const std::shared_ptr<const FeedServices>& services, const FeedRequest& request)
 {
     const std::string url = FeedUrl(*services, request);
     if (url.empty())
@@ -109,7 +109,7 @@ void FeedFetcher::FetchFeed(const FeedRequest& request) const
 {
     if (request.kind < 0 || request.kind > feed_kind::kLast)
         return;
-    std::thread(RunFeed, services_, request, WorkTracker::Token(services_->tracker)).detach();
+    StartTrackedWorker(services_->tracker, [services = services_, request] { RunFeed(services, request); });
 }
 
 namespace {

@@ -29,14 +29,12 @@ std::size_t AppendToAnswer(char* data, std::size_t size, std::size_t count, void
     return bytes;
 }
 
-void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimits& limits, std::string& answer)
+void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimits& limits)
 {
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytes);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, AppendToAnswer);
 
     // Follow the system's proxy settings, as the large-picture download does.
     std::string noProxy;
@@ -53,7 +51,9 @@ int Post(const std::string& url, const std::string& body, std::string& answer, c
     CurlHandle handle(curl_easy_init());
     if (!handle)
         return -1;
-    ApplyCommonOptions(handle.get(), url, limits, answer);
+    ApplyCommonOptions(handle.get(), url, limits);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &answer);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, AppendToAnswer);
     if (withConnectTimeout)
         curl_easy_setopt(handle.get(), CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
     // Always set, so the request is a POST even with an empty body.
@@ -107,8 +107,7 @@ int DownloadToFile(const std::string& url, const std::string& targetPath, const 
     CurlHandle handle(curl_easy_init());
     if (!handle)
         return -1;
-    std::string unused;
-    ApplyCommonOptions(handle.get(), url, limits, unused);
+    ApplyCommonOptions(handle.get(), url, limits);
     curl_easy_setopt(handle.get(), CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
     curl_easy_setopt(handle.get(), CURLOPT_FAILONERROR, 1L);
     // Fewer, larger reads: each one costs a system call, and far more than
@@ -148,7 +147,7 @@ bool IsValidCachedFile(const std::string& path, bool checkBadRequest)
 
 int FetchFileIfMissing(const std::string& url, const std::string& targetPath)
 {
-    if (platform::FileExists(targetPath) && IsValidCachedFile(targetPath))
+    if (IsValidCachedFile(targetPath))
         return 0;
     std::thread([url, targetPath] { DownloadToFile(url, targetPath); }).detach();
     return 0;

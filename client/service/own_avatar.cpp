@@ -12,8 +12,7 @@
 
 namespace {
 
-void Refresh(std::shared_ptr<const FeedServices> services, std::string avatarUrl, AvatarTiming timing,
-             WorkTracker::Token)
+void Refresh(const std::shared_ptr<const FeedServices>& services, const std::string& avatarUrl, AvatarTiming timing)
 {
     StoreAvatarUrl(avatarUrl);
     const std::string path = services->cache->OwnAvatarPath();
@@ -34,6 +33,5 @@ void Refresh(std::shared_ptr<const FeedServices> services, std::string avatarUrl
 void RefreshOwnAvatar(std::shared_ptr<const FeedServices> services, const std::string& avatarUrl,
                       AvatarTiming timing)
 {
-    WorkTracker::Token token(services->tracker);
-    std::thread(Refresh, std::move(services), avatarUrl, timing, std::move(token)).detach();
+    StartTrackedWorker(services->tracker, [services, avatarUrl, timing] { Refresh(services, avatarUrl, timing); });
 }

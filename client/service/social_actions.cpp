@@ -20,8 +20,7 @@ using Services = std::shared_ptr<const FeedServices>;
 template <typename Work>
 void Start(const Services& services, Work work)
 {
-    WorkTracker::Token token(services->tracker);
-    std::thread([services, work = std::move(work), token = std::move(token)]() mutable { work(*services); }).detach();
+    StartTrackedWorker(services->tracker, [services, work = std::move(work)]() mutable { work(*services); });
 }
 
 void PostResult(const FeedServices& services, int kind, int outcome)
@@ -64,12 +63,10 @@ void PollOnce(const FeedServices& services)
     if (answer.empty() || !json_read::Parse(answer, root))
         return;
     json_read::FieldReader counts(root);
-    int comments = counts.Integer("comm");
-    int replies = counts.Integer("reply");
-    int follows = counts.Integer("atten");
-    if (!counts.Ok() || (comments == 0 && replies == 0 && follows == 0))
+    const NoticeChoice choice = ChooseNotice(counts.Integer("comm"), counts.Integer("reply"), counts.Integer("atten"));
+    if (!counts.Ok() || choice == NoticeChoice::None)
         return;
-    services.store->ShowNotice(ChooseNotice(comments, replies, follows));
+    services.store->ShowNotice(choice);
     services.sink->Invalidate();
 }
 

@@ -3,6 +3,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 // Counts the detached workers of one owner, so a caller can wait, with a
 // bound, until they have all finished (tests, orderly shutdown).
@@ -36,3 +38,10 @@ private:
     std::condition_variable idle_;
     int running_ = 0;
 };
+
+// Runs `work` on a detached worker that `tracker` counts until it ends.
+template <typename Work>
+void StartTrackedWorker(const std::shared_ptr<WorkTracker>& tracker, Work work)
+{
+    std::thread([work = std::move(work), token = WorkTracker::Token(tracker)]() mutable { work(); }).detach();
+}

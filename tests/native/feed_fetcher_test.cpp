@@ -34,7 +34,7 @@ struct Logged {
 std::vector<Logged> ServiceRequests()
 {
     std::vector<Logged> found;
-    for (const Json::Value& entry : LoggedRequests()) {
+    for (const Json::Value& entry : LocalService::RequestLog()) {
         std::string path = entry["path"].asString();
         if (path.rfind("/pictures/", 0) == 0 || path.rfind("/avatars/", 0) == 0)
             continue;

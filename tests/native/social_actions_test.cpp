@@ -22,7 +22,7 @@ using std::chrono::seconds;
 std::vector<std::string> Requests()
 {
     std::vector<std::string> found;
-    for (const Json::Value& entry : LoggedRequests()) {
+    for (const Json::Value& entry : LocalService::RequestLog()) {
         std::string path = entry["path"].asString();
         if (path.rfind("/pictures/", 0) != 0 && path.rfind("/avatars/", 0) != 0)
             found.push_back(path + "?" + entry["query"].asString());
@@ -32,7 +32,7 @@ std::vector<std::string> Requests()
 
 Json::Value LastRequest()
 {
-    Json::Value log = LoggedRequests();
+    Json::Value log = LocalService::RequestLog();
     return log.empty() ? Json::Value() : log[log.size() - 1];
 }
 

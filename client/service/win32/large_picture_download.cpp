@@ -192,7 +192,7 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
 
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window)
 {
-    if (platform::FileExists(targetPath) && IsValidCachedFile(targetPath))
+    if (IsValidCachedFile(targetPath))
         return 0;
     std::thread([url, targetPath, window] { DownloadWithProgress(Widen(url), Widen(targetPath), window); }).detach();
     return 0;
