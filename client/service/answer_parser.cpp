@@ -137,11 +137,27 @@ void OpenFirstPicture(const ParseContext& context, const PictureListId& list, co
     context.sink.Send(UM_SHOW_PICTURE_INFO, feed_kind::kUserPictures, 0);
 }
 
-// What a usable picture page holds, read out of its JSON.
-struct PicturePage {
-    bool hasPager = false;
+// A list's "page" object: total and page count are kept, "page" is read for
+// its type only.
+struct PageInfo {
+    bool present = false;
     int total = 0;
     int pageCount = 0;
+};
+
+bool ReadPageInfo(const Json::Value& pager, PageInfo& info)
+{
+    FieldReader fields(pager);
+    info.present = pager.isObject();
+    info.total = fields.Integer("total");
+    info.pageCount = fields.Integer("page_count");
+    fields.Integer("page");
+    return fields.Ok();
+}
+
+// What a usable picture page holds, read out of its JSON.
+struct PicturePage {
+    PageInfo pager;
     std::size_t elements = 0;  // items sent, skipped ones included
     std::vector<PicturePtr> records;
 };
@@ -158,12 +174,7 @@ bool ReadPicturePage(const ParseContext& context, const FeedRequest& request, st
     FieldReader top(root);
     const Json::Value& pager = top.Object("page");
     const Json::Value& items = top.Array("image_list");
-    FieldReader pagerFields(pager);
-    page.hasPager = pager.isObject();
-    page.total = pagerFields.Integer("total");
-    page.pageCount = pagerFields.Integer("page_count");
-    pagerFields.Integer("page");  // read for its type, not kept
-    if (!top.Ok() || !pagerFields.Ok())
+    if (!ReadPageInfo(pager, page.pager) || !top.Ok())
         return false;
 
     const PictureLayout layout = LayoutFor(request.kind);
@@ -189,8 +200,8 @@ bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, s
     PicturePage page;
     if (!ReadPicturePage(context, request, text, page))
         return false;
-    if (page.hasPager)
-        context.store.UpdatePager(request.kind, page.total, page.pageCount);
+    if (page.pager.present)
+        context.store.UpdatePager(request.kind, page.pager.total, page.pager.pageCount);
     if (!page.records.empty()) {
         platform::CreateDirectoryTree(context.cache.ThumbnailFolder());
         platform::CreateDirectoryTree(context.cache.LargePictureFolder());
@@ -302,11 +313,8 @@ bool ParseUserList(const ParseContext& context, const FeedRequest& request, std:
     FieldReader top(root);
     const Json::Value& page = kind.paged ? top.Object("page") : Json::Value::nullSingleton();
     const Json::Value& entries = top.Array(kind.arrayKey);
-    FieldReader pageFields(page);
-    int total = pageFields.Integer("total");
-    int pageCount = pageFields.Integer("page_count");
-    pageFields.Integer("page");
-    if (!top.Ok() || !pageFields.Ok())
+    PageInfo pager;
+    if (!ReadPageInfo(page, pager) || !top.Ok())
         return false;
 
     std::vector<std::shared_ptr<UserRecord>> records;
@@ -318,8 +326,8 @@ bool ParseUserList(const ParseContext& context, const FeedRequest& request, std:
             return false;
     }
 
-    if (page.isObject())
-        context.store.UpdatePager(request.kind, total, pageCount);
+    if (pager.present)
+        context.store.UpdatePager(request.kind, pager.total, pager.pageCount);
     if (!records.empty())
         platform::CreateDirectoryTree(context.cache.AvatarFolderPath(kind.folder));
     for (std::size_t i = 0; i < records.size(); ++i) {

@@ -1,7 +1,5 @@
 #include "gallery_window.h"
 
-#include "skinkit/memory_dc.h"
-
 namespace {
 
 constexpr const wchar_t* kPictureSections[] = {L"picture_natural", L"picture_stretch", L"picture_tile",
@@ -28,22 +26,11 @@ bool CGalleryWindow::Create(const std::wstring& folder, bool quitOnDestroy) {
     m_quitOnDestroy = quitOnDestroy;
     m_images.Load(m_folder);
     // The background picture sets the window's size.
-    int number = 0;
-    wchar_t buffer[32] = {};
-    GetPrivateProfileStringW(L"window_background", L"Image", L"0", buffer, 32, m_ini.c_str());
-    number = _wtoi(buffer);
+    const int number = static_cast<int>(GetPrivateProfileIntW(L"window_background", L"Image", 0, m_ini.c_str()));
     if (Gdiplus::Bitmap* background = ImageByNumber(m_images.Images(), number)) {
         m_size = SIZE{static_cast<LONG>(background->GetWidth()), static_cast<LONG>(background->GetHeight())};
     }
-    HWND hwnd = CWindowBase::Create(nullptr, L"skinkit 控件一览", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
-                                    WS_EX_LAYERED | WS_EX_TOOLWINDOW, 40, 40, m_size.cx, m_size.cy, nullptr);
-    if (!hwnd) return false;
-    CenterWindow();
-    // A layered window has no picture until the first update.
-    HDC dc = GetDC(hwnd);
-    Present(dc);
-    ReleaseDC(hwnd, dc);
-    return true;
+    return CreateLayered(L"skinkit 控件一览", 40, 40);
 }
 
 void CGalleryWindow::CreateControls() {
@@ -142,20 +129,6 @@ void CGalleryWindow::Render(HDC hdc) {
     m_name.OnPaint2(hdc, nullptr);
     m_password.OnPaint2(hdc, nullptr);
     for (auto& filler : m_fillers) filler->OnPaint(hdc);
-}
-
-void CGalleryWindow::Present(HDC target) {
-    __ostrel_memory_dc surface;
-    if (!surface.Create_compatible_dc(target, m_size.cx, m_size.cy, 1)) return;
-    Render(surface.get_ghost());
-    PresentLayeredWindow(m_hWnd, target, surface.get_ghost(), m_size.cx, m_size.cy);
-}
-
-void CGalleryWindow::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(m_hWnd, &ps);
-    Present(dc);
-    EndPaint(m_hWnd, &ps);
 }
 
 void CGalleryWindow::Route(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -15,7 +15,7 @@
 #include "skinkit/rich_edit.h"
 #include "skinkit/static_text.h"
 #include "skinkit/tab.h"
-#include "skinkit/window_base.h"
+#include "layered_preview.h"
 
 // Command ids of the gallery's controls.
 enum GalleryId : WORD {
@@ -39,9 +39,9 @@ enum GalleryId : WORD {
 // A layered window with one of every skinkit control, laid out from
 // "Qnv_resource\gallery\gallery.ini". Used for screenshots, pixel tests and
 // the paint benchmark.
-class CGalleryWindow : public CWindowBase {
+class CGalleryWindow : public CLayeredPreview {
 public:
-    CGalleryWindow() = default;
+    CGalleryWindow() : CLayeredPreview(SIZE{600, 440}) {}
     ~CGalleryWindow() override;
 
     // folder: the gallery's resource folder, ending in a separator.
@@ -49,9 +49,7 @@ public:
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     const wchar_t* GetWindowClassName() const override { return L"SkinkitGallery"; }
 
-    // Renders the whole window into a 32-bit surface of the window's size.
-    void Render(HDC hdc);
-    SIZE GetSize() const { return m_size; }
+    void Render(HDC hdc) override;
     // Adds plain buttons in a grid until the window holds count controls.
     void AddFillerControls(int count);
     int ControlCount() const;
@@ -68,8 +66,6 @@ public:
 private:
     void CreateControls();
     void ApplyAttributes();
-    void Paint();
-    void Present(HDC target);
     void Route(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCommand(WORD id, WORD code);
     void SetStatus(const std::wstring& text);
@@ -81,7 +77,6 @@ private:
     bool m_quitOnDestroy = false;
     bool m_tracking = false;
     bool m_ready = false;
-    SIZE m_size{600, 440};
     std::wstring m_statusText;
 
     // Declared first, so destroyed last: the controls point into it.

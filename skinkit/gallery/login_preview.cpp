@@ -1,7 +1,5 @@
 #include "login_preview.h"
 
-#include "skinkit/memory_dc.h"
-
 namespace {
 constexpr DWORD kFieldStyle = ES_AUTOHSCROLL;
 }
@@ -13,14 +11,7 @@ CLoginPreview::~CLoginPreview() {
 bool CLoginPreview::Create(const std::wstring& folder) {
     m_ini = folder + L"login_window.ini";
     m_images.Load(folder);
-    HWND hwnd = CWindowBase::Create(nullptr, L"登录Quarn", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
-                                    WS_EX_LAYERED | WS_EX_TOOLWINDOW, 0, 0, m_size.cx, m_size.cy, nullptr);
-    if (!hwnd) return false;
-    CenterWindow();
-    HDC dc = GetDC(hwnd);
-    Present(dc);
-    ReleaseDC(hwnd, dc);
-    return true;
+    return CreateLayered(L"登录Quarn", 0, 0);
 }
 
 void CLoginPreview::Layout() {
@@ -74,13 +65,6 @@ void CLoginPreview::Render(HDC hdc) {
     g.DrawString(L"请输入注册邮箱", -1, &font, Gdiplus::RectF(135, 85, 140, 36), nullptr, &brush);
 }
 
-void CLoginPreview::Present(HDC target) {
-    __ostrel_memory_dc surface;
-    if (!surface.Create_compatible_dc(target, m_size.cx, m_size.cy, 1)) return;
-    Render(surface.get_ghost());
-    PresentLayeredWindow(m_hWnd, target, surface.get_ghost(), m_size.cx, m_size.cy);
-}
-
 void CLoginPreview::Route(UINT msg, WPARAM wParam, LPARAM lParam) {
     m_login.WindowProc(m_hWnd, msg, wParam, lParam);
     m_register.WindowProc(m_hWnd, msg, wParam, lParam);
@@ -97,14 +81,10 @@ BOOL CLoginPreview::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, 
     case WM_CREATE:
         Layout();
         return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(m_hWnd, &ps);
-        Present(dc);
-        EndPaint(m_hWnd, &ps);
+    case WM_PAINT:
+        Paint();
         result = 1;
         return TRUE;
-    }
     case WM_DESTROY:
         PostQuitMessage(0);
         return TRUE;

@@ -9,12 +9,13 @@
 #include "skinkit/image_list.h"
 #include "skinkit/picture.h"
 #include "skinkit/rich_edit.h"
-#include "skinkit/window_base.h"
+#include "layered_preview.h"
 
 // The login window's skin laid out by skinkit controls, without the login
 // logic: a way to look at "login_window.ini" and its pictures.
-class CLoginPreview : public CWindowBase {
+class CLoginPreview : public CLayeredPreview {
 public:
+    CLoginPreview() : CLayeredPreview(SIZE{425, 290}) {}
     ~CLoginPreview() override;
     // folder: the resource folder holding image_resource.ini and
     // login_window.ini, ending in a separator.
@@ -22,17 +23,13 @@ public:
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     const wchar_t* GetWindowClassName() const override { return L"SkinkitLoginPreview"; }
 
-    // Renders the whole window into a 32-bit surface of the window's size.
-    void Render(HDC hdc);
-    SIZE GetSize() const { return m_size; }
+    void Render(HDC hdc) override;
 
 private:
     void Layout();
-    void Present(HDC target);
     void Route(UINT msg, WPARAM wParam, LPARAM lParam);
 
     std::wstring m_ini;
-    SIZE m_size{425, 290};
     bool m_showTip = true;
     // Declared first, so destroyed last: the controls point into it.
     CImageList m_images;

@@ -17,14 +17,21 @@ constexpr UINT kTipDelayMs = 600;
 bool HasRaw(const RECT& raw) { return raw.left || raw.top || raw.right || raw.bottom; }
 }  // namespace
 
-// The mouse state machine both buttons share; they differ only in how they
-// store their rectangle and how they draw.
+// The mouse state machine and bookkeeping both buttons share; they differ
+// only in how they store their rectangle and how they draw.
 struct ButtonLogic {
-    static void Reresolve(CButtonUI& b) {
-        if (HasRaw(b.m_rawRect)) b.m_rect = ResolveRect(b.m_parent, b.m_rawRect);
+    static void Store(CButtonUI& b, const RECT& rect) { b.m_rect = rect; }
+    static void Store(Gosick_button& b, const RECT& rect) { b.StoreRect(rect); }
+
+    template <class B>
+    static void Reresolve(B& b) {
+        if (HasRaw(b.m_rawRect)) Store(b, ResolveRect(b.m_parent, b.m_rawRect));
     }
-    static void Reresolve(Gosick_button& b) {
-        if (HasRaw(b.m_rawRect)) b.StoreRect(ResolveRect(b.m_parent, b.m_rawRect));
+
+    template <class B>
+    static BOOL Invalidate(const B& b) {
+        const RECT r = b.GetWindowRect();
+        return InvalidateIfWindow(b.m_parent, &r);
     }
 
     template <class B>
@@ -135,21 +142,50 @@ struct ButtonLogic {
     }
 
     template <class B>
-    static bool Create(B& b, HWND parent, WORD id) {
+    static bool Create(B& b, HWND parent, WORD id, const RECT& rect) {
         if (!IsUsableParent(parent)) return false;
         b.m_parent = parent;
         b.m_id = id;
+        b.m_rawRect = RECT{};
+        Store(b, rect);
         return true;
     }
 
     template <class B>
-    static void ReadAttributes(B& b, const std::wstring& section, const std::wstring& iniFile,
-                               const std::deque<Gdiplus::Bitmap*>& images, RECT& rawOut) {
+    static void SetAttribute(B& b, const std::wstring& section, const std::wstring& iniFile,
+                             const std::deque<Gdiplus::Bitmap*>& images) {
         b.m_text = ReadProfileString(iniFile, section, L"Text");
         b.m_tipText = ReadProfileString(iniFile, section, L"TipText");
         CIniFile::GetColorValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"TextColor"), b.m_textColor);
         b.m_image = ImageByNumber(images, ReadProfileInt(iniFile, section, L"Image", 0));
-        CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), rawOut);
+        CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), b.m_rawRect);
+        Store(b, ResolveRect(b.m_parent, b.m_rawRect));
+    }
+
+    template <class B>
+    static void SetBkBitmap(B& b, Gdiplus::Bitmap* image) {
+        if (b.m_ownedImage != image) delete b.m_ownedImage;
+        b.m_ownedImage = image;
+        b.m_image = image;
+        b.m_cache.Invalidate();
+    }
+
+    template <class B>
+    static void SetWindowRect(B& b, const RECT& raw) {
+        b.m_rawRect = raw;
+        Store(b, ResolveRect(b.m_parent, raw));
+    }
+
+    template <class B>
+    static bool MoveWindow(B& b, int x, int y, int w, int h, bool repaint) {
+        const RECT old = b.GetWindowRect();
+        const RECT now{x, y, x + w, y + h};
+        Store(b, now);
+        if (repaint) {
+            InvalidateIfWindow(b.m_parent, &old);
+            InvalidateIfWindow(b.m_parent, &now);
+        }
+        return true;
     }
 };
 
@@ -160,32 +196,21 @@ CButtonUI::CButtonUI() : m_fontFace(kDefaultFace), m_textColor(kDefaultTextColor
 CButtonUI::~CButtonUI() { delete m_ownedImage; }
 
 bool CButtonUI::Create(HWND parent, WORD id) {
-    if (!ButtonLogic::Create(*this, parent, id)) return false;
-    m_rawRect = RECT{};
-    m_rect = RECT{};
+    if (!ButtonLogic::Create(*this, parent, id, RECT{})) return false;
     m_cursor = LoadCursorW(nullptr, IDC_ARROW);
     return true;
 }
 
 bool CButtonUI::Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring&) {
-    if (!ButtonLogic::Create(*this, parent, id)) return false;
-    m_rawRect = RECT{};
-    m_rect = RECT{x, y, x + w, y + h};
-    return true;
+    return ButtonLogic::Create(*this, parent, id, RECT{x, y, x + w, y + h});
 }
 
 void CButtonUI::SetAttribute(const std::wstring& section, const std::wstring& iniFile,
                              const std::deque<Gdiplus::Bitmap*>& images) {
-    ButtonLogic::ReadAttributes(*this, section, iniFile, images, m_rawRect);
-    m_rect = ResolveRect(m_parent, m_rawRect);
+    ButtonLogic::SetAttribute(*this, section, iniFile, images);
 }
 
-void CButtonUI::SetBkBitmap(Gdiplus::Bitmap* image) {
-    if (m_ownedImage != image) delete m_ownedImage;
-    m_ownedImage = image;
-    m_image = image;
-    m_cache.Invalidate();
-}
+void CButtonUI::SetBkBitmap(Gdiplus::Bitmap* image) { ButtonLogic::SetBkBitmap(*this, image); }
 
 void CButtonUI::SetWindowTextW(const std::wstring& text) {
     m_text = text;
@@ -198,8 +223,7 @@ bool CButtonUI::GetWindowTextW(std::wstring& text) const {
 }
 
 void CButtonUI::SetWindowRect(int left, int top, int right, int bottom) {
-    m_rawRect = RECT{left, top, right, bottom};
-    m_rect = ResolveRect(m_parent, m_rawRect);
+    ButtonLogic::SetWindowRect(*this, RECT{left, top, right, bottom});
 }
 
 bool CButtonUI::MoveWindow(int x, int y, bool repaint) {
@@ -207,13 +231,7 @@ bool CButtonUI::MoveWindow(int x, int y, bool repaint) {
 }
 
 bool CButtonUI::MoveWindow(int x, int y, int w, int h, bool repaint) {
-    const RECT old = m_rect;
-    m_rect = RECT{x, y, x + w, y + h};
-    if (repaint) {
-        InvalidateIfWindow(m_parent, &old);
-        InvalidateIfWindow(m_parent, &m_rect);
-    }
-    return true;
+    return ButtonLogic::MoveWindow(*this, x, y, w, h, repaint);
 }
 
 bool CButtonUI::MoveWindow(RECT* rect, bool repaint) {
@@ -223,7 +241,7 @@ bool CButtonUI::MoveWindow(RECT* rect, bool repaint) {
 
 BOOL CButtonUI::EnableWindow(bool enable) {
     m_state = enable ? kButtonNormal : kButtonDisabled;
-    return InvalidateIfWindow(m_parent, &m_rect);
+    return ButtonLogic::Invalidate(*this);
 }
 
 void CButtonUI::ShowWindow(bool visible) {
@@ -231,7 +249,7 @@ void CButtonUI::ShowWindow(bool visible) {
     Invalidate();
 }
 
-void CButtonUI::Invalidate() const { InvalidateIfWindow(m_parent, &m_rect); }
+void CButtonUI::Invalidate() const { ButtonLogic::Invalidate(*this); }
 
 LRESULT CButtonUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
     return ButtonLogic::WindowProc(*this, msg, wParam);
@@ -283,32 +301,21 @@ void Gosick_button::StoreRect(const RECT& rect) {
 }
 
 bool Gosick_button::Create(HWND parent, WORD id) {
-    if (!ButtonLogic::Create(*this, parent, id)) return false;
-    m_rawRect = RECT{};
-    StoreRect(RECT{});
+    if (!ButtonLogic::Create(*this, parent, id, RECT{})) return false;
     m_cursor = LoadCursorW(nullptr, IDC_ARROW);
     return true;
 }
 
 bool Gosick_button::Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring&) {
-    if (!ButtonLogic::Create(*this, parent, id)) return false;
-    m_rawRect = RECT{};
-    StoreRect(RECT{x, y, x + w, y + h});
-    return true;
+    return ButtonLogic::Create(*this, parent, id, RECT{x, y, x + w, y + h});
 }
 
 void Gosick_button::SetAttribute(const std::wstring& section, const std::wstring& iniFile,
                                  const std::deque<Gdiplus::Bitmap*>& images) {
-    ButtonLogic::ReadAttributes(*this, section, iniFile, images, m_rawRect);
-    StoreRect(ResolveRect(m_parent, m_rawRect));
+    ButtonLogic::SetAttribute(*this, section, iniFile, images);
 }
 
-void Gosick_button::SetBkBitmap(Gdiplus::Bitmap* image) {
-    if (m_ownedImage != image) delete m_ownedImage;
-    m_ownedImage = image;
-    m_image = image;
-    m_cache.Invalidate();
-}
+void Gosick_button::SetBkBitmap(Gdiplus::Bitmap* image) { ButtonLogic::SetBkBitmap(*this, image); }
 
 void Gosick_button::SetWindowTextW(const std::wstring& text) {
     m_text = text;
@@ -321,8 +328,7 @@ bool Gosick_button::GetWindowTextW(std::wstring& text) const {
 }
 
 void Gosick_button::SetWindowRect(int left, int top, int right, int bottom) {
-    m_rawRect = RECT{left, top, right, bottom};
-    StoreRect(ResolveRect(m_parent, m_rawRect));
+    ButtonLogic::SetWindowRect(*this, RECT{left, top, right, bottom});
 }
 
 bool Gosick_button::MoveWindow(int x, int y, bool repaint) {
@@ -331,14 +337,7 @@ bool Gosick_button::MoveWindow(int x, int y, bool repaint) {
 }
 
 bool Gosick_button::MoveWindow(int x, int y, int w, int h, bool repaint) {
-    const RECT old = GetWindowRect();
-    const RECT now{x, y, x + w, y + h};
-    StoreRect(now);
-    if (repaint) {
-        InvalidateIfWindow(m_parent, &old);
-        InvalidateIfWindow(m_parent, &now);
-    }
-    return true;
+    return ButtonLogic::MoveWindow(*this, x, y, w, h, repaint);
 }
 
 bool Gosick_button::MoveWindow(RECT* rect, bool repaint) {
@@ -348,8 +347,7 @@ bool Gosick_button::MoveWindow(RECT* rect, bool repaint) {
 
 BOOL Gosick_button::EnableWindow(bool enable) {
     m_state = enable ? kButtonNormal : kButtonDisabled;
-    const RECT r = GetWindowRect();
-    return InvalidateIfWindow(m_parent, &r);
+    return ButtonLogic::Invalidate(*this);
 }
 
 void Gosick_button::ShowWindow(bool visible) {
@@ -357,10 +355,7 @@ void Gosick_button::ShowWindow(bool visible) {
     Invalidate();
 }
 
-void Gosick_button::Invalidate() const {
-    const RECT r = GetWindowRect();
-    InvalidateIfWindow(m_parent, &r);
-}
+void Gosick_button::Invalidate() const { ButtonLogic::Invalidate(*this); }
 
 void Gosick_button::InvalidateParent() const { InvalidateIfWindow(m_parent, nullptr); }
 

@@ -20,6 +20,14 @@ RECT ResolveRect(HWND parent, const RECT& raw) {
     return r;
 }
 
+void CenterHorizontally(HWND parent, RECT& rect) {
+    RECT client{};
+    GetClientRect(parent, &client);
+    const int width = Width(rect);
+    rect.left = client.left + (client.right - client.left - width) / 2;
+    rect.right = rect.left + width;
+}
+
 POINT CursorInClient(HWND hwnd) {
     POINT p{};
     GetCursorPos(&p);

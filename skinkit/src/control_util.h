@@ -19,6 +19,9 @@ constexpr const wchar_t* kDefaultFace = L"宋体";
 // client edge.
 RECT ResolveRect(HWND parent, const RECT& raw);
 
+// Moves rect sideways to the middle of parent's client area.
+void CenterHorizontally(HWND parent, RECT& rect);
+
 // Cursor position in the client coordinates of hwnd.
 POINT CursorInClient(HWND hwnd);
 bool Contains(const RECT& rect, POINT point);

@@ -54,13 +54,7 @@ void CHyperLinkUI::SetAutoSize() {
     m_rect.bottom = m_rect.top + extent.cy;
 }
 
-void CHyperLinkUI::CenterInParent() {
-    RECT client{};
-    GetClientRect(m_parent, &client);
-    const int width = Width(m_rect);
-    m_rect.left = client.left + (client.right - width - client.left) / 2;
-    m_rect.right = m_rect.left + width;
-}
+void CHyperLinkUI::CenterInParent() { CenterHorizontally(m_parent, m_rect); }
 
 void CHyperLinkUI::MoveWindow(int x, int y, bool repaint) {
     m_rect.left = x;

@@ -46,13 +46,7 @@ void CStaticUI::SetWindowRect(int left, int top, int right, int bottom) {
     if (!m_text.empty()) SetAutoSize();
 }
 
-void CStaticUI::CenterWindow() {
-    RECT client{};
-    GetClientRect(m_parent, &client);
-    const int width = Width(m_rect);
-    m_rect.left = client.left + (client.right + client.left - width) / 2;
-    m_rect.right = m_rect.left + width;
-}
+void CStaticUI::CenterWindow() { CenterHorizontally(m_parent, m_rect); }
 
 void CStaticUI::ShowWindow(bool visible) {
     if (m_visible == visible) return;

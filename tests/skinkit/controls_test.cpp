@@ -13,22 +13,6 @@
 
 namespace {
 
-// A strip of solid blocks, one colour per state.
-std::unique_ptr<Gdiplus::Bitmap> Strip(int cellWidth, int height, std::initializer_list<COLORREF> colors) {
-    auto bitmap = std::make_unique<Gdiplus::Bitmap>(cellWidth * static_cast<int>(colors.size()), height,
-                                                    PixelFormat32bppARGB);
-    int cell = 0;
-    for (COLORREF c : colors) {
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < cellWidth; ++x) {
-                bitmap->SetPixel(cell * cellWidth + x, y, Gdiplus::Color(255, GetRValue(c), GetGValue(c), GetBValue(c)));
-            }
-        }
-        ++cell;
-    }
-    return bitmap;
-}
-
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
@@ -314,11 +298,7 @@ TEST(HyperLinkTest, HoverColourUnderlineStyleAndClick) {
     Surface surface(300, 100);
     surface.Clear(0);
     link.OnPaint(surface.Dc());
-    int inked = 0;
-    for (int y = r.top; y < r.bottom; ++y) {
-        for (int x = r.left; x < r.right; ++x) inked += Alpha(surface.Pixel(x, y)) > 0 ? 1 : 0;
-    }
-    EXPECT_GT(inked, 20);
+    EXPECT_GT(CountIf(surface, r, [](UINT32 p) { return Alpha(p) > 0; }), 20);
 }
 
 TEST(ToolTipTest, NearTheBottomRightCornerTheTipGoesLeftAndAbove) {

@@ -17,11 +17,7 @@ constexpr COLORREF kInk = RGB(58, 67, 74);
 constexpr COLORREF kSlate = RGB(132, 132, 132);
 
 int CountNear(const Surface& s, RECT r, COLORREF color, int tolerance) {
-    int count = 0;
-    for (int y = r.top; y < r.bottom; ++y) {
-        for (int x = r.left; x < r.right; ++x) count += Near(s.Pixel(x, y), color, tolerance) ? 1 : 0;
-    }
-    return count;
+    return CountIf(s, r, [&](UINT32 p) { return static_cast<bool>(Near(p, color, tolerance)); });
 }
 
 // Pixels whose colour exceeds their alpha: not premultiplied, which
@@ -41,11 +37,7 @@ int CountNotPremultiplied(const Surface& s) {
 // Pixels clearly unlike color (some channel off by more than distance): ink
 // of anti-aliased text on a known fill.
 int CountAway(const Surface& s, RECT r, COLORREF color, int distance) {
-    int count = 0;
-    for (int y = r.top; y < r.bottom; ++y) {
-        for (int x = r.left; x < r.right; ++x) count += Near(s.Pixel(x, y), color, distance) ? 0 : 1;
-    }
-    return count;
+    return CountIf(s, r, [&](UINT32 p) { return !Near(p, color, distance); });
 }
 
 class GalleryTest : public ::testing::Test {

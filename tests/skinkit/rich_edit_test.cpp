@@ -11,19 +11,9 @@ namespace {
 
 constexpr WORD kId = 2017;
 
+// Background parts are 10 pixels high.
 std::unique_ptr<Gdiplus::Bitmap> Slices(int cellWidth, std::initializer_list<COLORREF> colors) {
-    auto bitmap = std::make_unique<Gdiplus::Bitmap>(cellWidth * static_cast<int>(colors.size()), 10,
-                                                    PixelFormat32bppARGB);
-    int cell = 0;
-    for (COLORREF c : colors) {
-        for (int y = 0; y < 10; ++y) {
-            for (int x = 0; x < cellWidth; ++x) {
-                bitmap->SetPixel(cell * cellWidth + x, y, Gdiplus::Color(255, GetRValue(c), GetGValue(c), GetBValue(c)));
-            }
-        }
-        ++cell;
-    }
-    return bitmap;
+    return Strip(cellWidth, 10, colors);
 }
 
 class RichEditTest : public ::testing::Test {
@@ -172,11 +162,7 @@ TEST_F(RichEditTest, PasswordFieldKeepsTheTextAndShowsAsterisks) {
     EXPECT_TRUE(Near(surface.Pixel(40, 28), RGB(58, 67, 74), 12));
     EXPECT_GT(Alpha(surface.Pixel(40, 28)), 200);
     EXPECT_EQ(0, Alpha(surface.Pixel(52, 28)));
-    int inked = 0;
-    for (int y = 20; y < 36; ++y) {
-        for (int x = 22; x < 40; ++x) inked += Alpha(surface.Pixel(x, y)) > 0 ? 1 : 0;
-    }
-    EXPECT_GT(inked, 6);
+    EXPECT_GT(CountIf(surface, RECT{22, 20, 40, 36}, [](UINT32 p) { return Alpha(p) > 0; }), 6);
     // Blink phase off: no caret.
     edit.OnTimer(kEditCaretTimer);
     surface.Clear(0);

@@ -174,6 +174,28 @@ int CountDifferences(const Surface& a, const Surface& b) {
     return count;
 }
 
+int CountIf(const Surface& s, const RECT& r, const std::function<bool(UINT32)>& test) {
+    int count = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) count += test(s.Pixel(x, y)) ? 1 : 0;
+    }
+    return count;
+}
+
+std::unique_ptr<Gdiplus::Bitmap> Strip(int cellWidth, int height, std::initializer_list<COLORREF> colors) {
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(cellWidth * static_cast<int>(colors.size()), height,
+                                                    PixelFormat32bppARGB);
+    int cell = 0;
+    for (COLORREF c : colors) {
+        const Gdiplus::Color solid(255, GetRValue(c), GetGValue(c), GetBValue(c));
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < cellWidth; ++x) bitmap->SetPixel(cell * cellWidth + x, y, solid);
+        }
+        ++cell;
+    }
+    return bitmap;
+}
+
 ::testing::AssertionResult Near(UINT32 pixel, COLORREF rgb, int tolerance) {
     if (std::abs(Red(pixel) - GetRValue(rgb)) <= tolerance && std::abs(Green(pixel) - GetGValue(rgb)) <= tolerance &&
         std::abs(Blue(pixel) - GetBValue(rgb)) <= tolerance) {

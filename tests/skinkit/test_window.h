@@ -4,6 +4,8 @@
 // notifications its controls send, and hands every message to a router.
 
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -112,3 +114,9 @@ inline int Alpha(UINT32 p) { return (p >> 24) & 0xFF; }
 ::testing::AssertionResult Near(UINT32 pixel, COLORREF rgb, int tolerance = 8);
 // Pixels that differ between two surfaces of the same size.
 int CountDifferences(const Surface& a, const Surface& b);
+// Pixels inside r for which test holds.
+int CountIf(const Surface& s, const RECT& r, const std::function<bool(UINT32)>& test);
+
+// A strip of opaque solid blocks, cellWidth x height each, one colour per
+// state.
+std::unique_ptr<Gdiplus::Bitmap> Strip(int cellWidth, int height, std::initializer_list<COLORREF> colors);
