@@ -6,8 +6,7 @@
 # 1. machine setup (tools/setup-machine.sh; skipped when it already ran in
 #    this version and the key tools are present)
 # 2. the Windows libraries for both arches (cached outside the clone)
-# 3. the Wine prefix (cached), an X display (Xvfb unless DISPLAY answers),
-#    the local picture service
+# 3. the Wine prefix (cached) and an X display (Xvfb unless DISPLAY answers)
 # 4. build/native with the Windows builds: configure, build, ctest once
 # 5. build/asan (address and undefined-behaviour sanitizers) and build/tsan
 #    (thread sanitizer): configure, build, ctest; then a minute of fuzzing
@@ -15,7 +14,7 @@
 #
 # Environment: QUARN_BUILD_DIR (default build/), QUARN_JOBS (2),
 # QUARN_CTEST_JOBS (1), QUARN_XVFB_SCREEN (1280x800x24),
-# QUARN_SERVICE_PORTS (8710), QUARN_SKIP_ASAN=1 / QUARN_SKIP_TSAN=1 /
+# QUARN_SKIP_ASAN=1 / QUARN_SKIP_TSAN=1 /
 # QUARN_SKIP_FUZZ=1 to leave those steps out, QUARN_FUZZ_SECONDS (60).
 set -uo pipefail
 
@@ -50,12 +49,7 @@ timed() {
 
 # --- cleanup of what this run started --------------------------------------
 xvfb_pid=""
-started_ports=()
 cleanup() {
-    local port
-    for port in "${started_ports[@]}"; do
-        bash tools/localservice/run.sh stop --port "$port" > /dev/null 2>&1 || true
-    done
     # Wine's own processes end by themselves after the last program; on CI,
     # where the machine is this run's alone, leftovers of a hung test go too.
     if [ "${CI:-}" = true ] && [ -n "${WINEPREFIX:-}" ]; then
@@ -106,7 +100,7 @@ build_deps() {
 }
 timed "windows libraries" build_deps || die "building the Windows libraries failed"
 
-# --- 3. Wine, display, local service -----------------------------------------
+# --- 3. Wine and display -----------------------------------------
 say "Wine prefix"
 make_prefix() {
     WINEPREFIX=$(bash tools/wine-prefix.sh | tail -n 1) || return 1
@@ -142,26 +136,8 @@ start_xvfb() {
 }
 timed "display" start_xvfb || die "no X display"
 
-say "local service"
-# The one the program's built-in base URL points at (8710). The unit tests'
-# own instance (8711), whose fault modes they switch, is a ctest fixture.
-service_ports=${QUARN_SERVICE_PORTS:-8710}
-start_service() {
-    if [ ! -f tools/localservice/run.sh ]; then
-        echo "no tools/localservice/run.sh; skipped"
-        return 0
-    fi
-    local port
-    for port in $service_ports; do
-        if bash tools/localservice/run.sh status --port "$port" > /dev/null 2>&1; then
-            echo "port $port: already running; left as it is"
-            continue
-        fi
-        bash tools/localservice/run.sh start --port "$port" || return 1
-        started_ports+=("$port")
-    done
-}
-timed "local service" start_service || die "the local service did not start"
+# The tests start and stop their own local service (a ctest fixture on its
+# own port), so nothing is started here.
 
 # --- 4 and 5. builds and tests -----------------------------------------------
 # Adds the counts of one ctest summary to the totals.
