@@ -1,4 +1,5 @@
 #include "crash_dump_filter.h"
+#include "scoped_handle.h"
 
 #include <dbghelp.h>
 
@@ -10,22 +11,6 @@ namespace {
 constexpr wchar_t kDumpName[] = L"\\Crash.dmp";
 // A bare name: the system completes it from the current directory.
 constexpr wchar_t kUploaderName[] = L"Reportling.exe";
-
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-    ~ScopedHandle() {
-        if (IsValid()) CloseHandle(handle_);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-    bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // Everything stays on the stack: the heap of a crashed process may be broken.
 // A path that does not fit is refused rather than cut, which would write
