@@ -2,7 +2,14 @@
 # Installs everything Quarn needs on a fresh Debian 12 machine: native and
 # MinGW compilers, Wine (64-bit and 32-bit), QEMU user mode for the 32-bit
 # loader, Xvfb, fonts, and the libraries. Safe to run again.
+#
+# Needs root for apt-get and QEMU's registration: a user with sudo is asked
+# once here; root runs it as it is (a minimal Debian has no sudo).
 set -euo pipefail
+
+if [ "$(id -u)" != 0 ]; then
+    exec sudo QUARN_CACHE_OWNER="$(id -un)" bash "$0" "$@"
+fi
 
 SOURCES=/etc/apt/sources.list.d/quarn.sources
 need_update=0
@@ -65,3 +72,15 @@ if [ -e /proc/sys/fs/binfmt_misc/register ] && [ ! -e /proc/sys/fs/binfmt_misc/q
     printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
         > /proc/sys/fs/binfmt_misc/register
 fi
+
+# The caches the other scripts fill without root: owned by whoever asked for
+# the setup, so builds and the Wine prefix (Wine refuses a prefix that is not
+# the user's own) need no sudo afterwards.
+owner=${QUARN_CACHE_OWNER:-root}
+for dir in /var/cache/quarn-deps /var/cache/quarn-wine /var/cache/quarn-ccache \
+           /var/cache/quarn-service-data /var/lib/quarn; do
+    mkdir -p "$dir"
+    if [ "$(stat -c %U "$dir")" != "$owner" ]; then
+        chown -R "$owner:" "$dir"
+    fi
+done
