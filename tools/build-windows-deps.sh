@@ -44,7 +44,7 @@ for pkg in "${packages[@]}"; do
     version[$pkg]=$(source_version "$pkg")
     if [ -z "${version[$pkg]}" ] && [ "$lists_updated" = 0 ]; then
         log "no source package $pkg in the apt lists; running apt-get update"
-        apt-get update -q >&2
+        if [ "$(id -u)" = 0 ]; then apt-get update -q >&2; else sudo apt-get update -q >&2; fi
         lists_updated=1
         version[$pkg]=$(source_version "$pkg")
     fi
