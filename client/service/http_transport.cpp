@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <thread>
 
 namespace {
@@ -22,10 +23,35 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-std::size_t AppendToAnswer(char* data, std::size_t size, std::size_t count, void* answer)
+// What one transfer did, as curl and the server reported it.
+struct TransferResult {
+    CURLcode code = CURLE_FAILED_INIT;
+    long httpStatus = 0;
+    bool complete = false;  // ended without error, so nothing was cut off
+};
+
+TransferResult Perform(CURL* handle)
 {
+    TransferResult result;
+    result.code = curl_easy_perform(handle);
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    result.complete = result.code == CURLE_OK;
+    return result;
+}
+
+// Called from inside curl, so nothing may be thrown through it. Consuming
+// fewer bytes than offered ends the transfer with a write error.
+std::size_t AppendToAnswer(char* data, std::size_t size, std::size_t count, void* target)
+{
+    auto& answer = *static_cast<std::string*>(target);
     std::size_t bytes = size * count;
-    static_cast<std::string*>(answer)->append(data, bytes);
+    if (bytes > kMaxAnswerBytes - answer.size())
+        return 0;
+    try {
+        answer.append(data, bytes);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
     return bytes;
 }
 
@@ -45,22 +71,30 @@ void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimi
     }
 }
 
-int Post(const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits,
-         bool withConnectTimeout)
+// Only a whole answer reaches `answer`: a cut or over-size one would be
+// judged as if it were what the service meant.
+TransferResult Post(const std::string& url, const std::string& body, std::string& answer,
+                    const TransferLimits& limits, bool withConnectTimeout)
 {
+    answer.clear();
     CurlHandle handle(curl_easy_init());
     if (!handle)
-        return -1;
+        return {};
+    std::string received;
     ApplyCommonOptions(handle.get(), url, limits);
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &answer);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &received);
     curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, AppendToAnswer);
+    // Refuses an announced over-size answer before its first byte.
+    curl_easy_setopt(handle.get(), CURLOPT_MAXFILESIZE_LARGE, curl_off_t(kMaxAnswerBytes));
     if (withConnectTimeout)
         curl_easy_setopt(handle.get(), CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
     // Always set, so the request is a POST even with an empty body.
     curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDSIZE, long(body.size()));
     curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_perform(handle.get());
-    return 0;
+    TransferResult result = Perform(handle.get());
+    if (result.complete)
+        answer.swap(received);
+    return result;
 }
 
 // A short write returns a count curl treats as an error, ending the transfer.
@@ -89,24 +123,16 @@ bool ReadTextPrefix(const std::string& path, std::string& text)
     return !std::ferror(file.get());
 }
 
-} // namespace
-
-int PostForm(const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits)
-{
-    return Post(url, body, answer, limits, false);
-}
-
-int PostFormWithTimeout(const std::string& url, const std::string& body, std::string& answer,
-                        const TransferLimits& limits)
-{
-    return Post(url, body, answer, limits, true);
-}
-
-int DownloadToFile(const std::string& url, const std::string& targetPath, const TransferLimits& limits)
+// False when nothing could be attempted: no transfer handle, or no
+// temporary file to write to.
+bool Download(const std::string& url, const std::string& targetPath, const TransferLimits& limits,
+              DownloadResult& result)
 {
     CurlHandle handle(curl_easy_init());
-    if (!handle)
-        return -1;
+    if (!handle) {
+        result.curlCode = CURLE_FAILED_INIT;
+        return false;
+    }
     ApplyCommonOptions(handle.get(), url, limits);
     curl_easy_setopt(handle.get(), CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
     curl_easy_setopt(handle.get(), CURLOPT_FAILONERROR, 1L);
@@ -118,19 +144,50 @@ int DownloadToFile(const std::string& url, const std::string& targetPath, const 
     // transfer leaves nothing and a reader never sees half a file.
     std::string temporary = targetPath + ".part-" + platform::UniqueSuffix();
     FileHandle file(platform::OpenFile(temporary, "wb"));
-    if (!file)
-        return 0;
+    if (!file) {
+        result.curlCode = CURLE_WRITE_ERROR;
+        return false;
+    }
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, file.get());
     curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, WriteToFile);
-    bool complete = curl_easy_perform(handle.get()) == CURLE_OK;
+    const TransferResult transfer = Perform(handle.get());
+    result.curlCode = transfer.code;
+    result.httpStatus = transfer.httpStatus;
     curl_off_t received = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
     bool closed = std::fclose(file.release()) == 0;
     // An error page sent with a success status is no picture either.
-    bool usable = complete && closed && received > 0 && IsValidCachedFile(temporary);
-    if (!usable || !platform::MoveIntoPlace(temporary, targetPath))
+    bool usable = transfer.complete && closed && received > 0 && IsValidCachedFile(temporary);
+    result.written = usable && platform::MoveIntoPlace(temporary, targetPath);
+    if (!result.written)
         platform::RemoveFile(temporary);
-    return 0;
+    return true;
+}
+
+} // namespace
+
+int PostForm(const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits)
+{
+    return Post(url, body, answer, limits, false).code == CURLE_FAILED_INIT ? -1 : 0;
+}
+
+int PostFormWithTimeout(const std::string& url, const std::string& body, std::string& answer,
+                        const TransferLimits& limits)
+{
+    return Post(url, body, answer, limits, true).code == CURLE_FAILED_INIT ? -1 : 0;
+}
+
+DownloadResult DownloadFile(const std::string& url, const std::string& targetPath, const TransferLimits& limits)
+{
+    DownloadResult result;
+    Download(url, targetPath, limits, result);
+    return result;
+}
+
+int DownloadToFile(const std::string& url, const std::string& targetPath, const TransferLimits& limits)
+{
+    DownloadResult result;
+    return Download(url, targetPath, limits, result) ? 0 : -1;
 }
 
 bool IsValidCachedFile(const std::string& path, bool checkBadRequest)

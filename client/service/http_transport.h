@@ -1,5 +1,10 @@
 #pragma once
+#include <cstddef>
 #include <string>
+
+// An answer larger than this is refused: the largest real page is far below,
+// and a sender that never stops must not exhaust the 32-bit process.
+inline constexpr std::size_t kMaxAnswerBytes = 16 * 1024 * 1024;
 
 // Limits for one transfer. A server that connects and then stays silent must
 // not hold a worker forever, so every transfer ends when it moves fewer than
@@ -12,8 +17,8 @@ struct TransferLimits {
 
 // POSTs `body` (the empty string for an empty body: still a POST, with
 // Content-Length 0) and collects the answer. Returns -1 when no transfer
-// handle could be made, else 0; the caller judges the answer, which stays
-// empty when nothing arrived.
+// handle could be made, else 0; the caller judges the answer, which is empty
+// unless it arrived whole and within kMaxAnswerBytes.
 int PostForm(const std::string& url, const std::string& body, std::string& answer,
              const TransferLimits& limits = {});
 // The same request with the connect time-out; every service request but the
@@ -21,9 +26,21 @@ int PostForm(const std::string& url, const std::string& body, std::string& answe
 int PostFormWithTimeout(const std::string& url, const std::string& body, std::string& answer,
                         const TransferLimits& limits = {});
 
+// What one download did: libcurl's result code (0 when the transfer
+// completed), the HTTP status (0 when none arrived), and whether the target
+// now holds the new copy.
+struct DownloadResult {
+    int curlCode = 0;
+    long httpStatus = 0;
+    bool written = false;
+};
+
 // GETs `url` into `targetPath`. The file appears, complete, only after a
-// successful transfer with a success status; otherwise nothing is written.
-// Returns -1 when no transfer handle could be made, else 0.
+// successful transfer with a success status whose content passes
+// IsValidCachedFile; otherwise the target is left as it was.
+DownloadResult DownloadFile(const std::string& url, const std::string& targetPath, const TransferLimits& limits = {});
+// The same with the old result: -1 when nothing could be attempted (no
+// transfer handle, or no temporary file to write to), else 0.
 int DownloadToFile(const std::string& url, const std::string& targetPath, const TransferLimits& limits = {});
 
 // Whether a cached file is a usable download and not an error page saved in
