@@ -1,5 +1,6 @@
 #include "http_transport.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -96,6 +97,62 @@ TEST_F(TransportTest, NoAnswerLeavesTheBufferEmpty)
     ASSERT_TRUE(LocalService::SetFault("down"));
     EXPECT_EQ(PostForm(LocalService::BaseUrl() + "book.php?action=c_hot_tag", "", answer, kQuickLimits), 0);
     EXPECT_TRUE(answer.empty());
+}
+
+// Only a whole answer within the size cap reaches the caller, who then
+// judges its content.
+TEST_F(TransportTest, AnswerArrivesOnlyWholeAndWithinTheCap)
+{
+    struct Case {
+        const char* mode;
+        bool kept;
+    };
+    const Case kCases[] = {
+        {"huge", false},   // valid JSON, far past the cap, length not announced
+        {"short", false},  // cut off before its announced length
+        {"badjson", true},
+        {"nolength", true},
+    };
+    for (const Case& c : kCases) {
+        ASSERT_TRUE(LocalService::SetFault(c.mode));
+        std::string answer;
+        EXPECT_EQ(PostFormWithTimeout(LocalService::BaseUrl() + "book.php?action=c_hot_tag", "", answer, kQuickLimits),
+                  0);
+        EXPECT_EQ(!answer.empty(), c.kept) << c.mode << ": " << answer.size() << " bytes";
+        EXPECT_LE(answer.size(), kMaxAnswerBytes) << c.mode;
+    }
+}
+
+TEST_F(TransportTest, DownloadResultsSayWhatHappened)
+{
+    const std::string picture = SamplePictureUrl();
+    ASSERT_FALSE(picture.empty());
+    struct Case {
+        const char* mode;
+        std::string url;
+        std::string target;
+        int curlCode;
+        long httpStatus;
+        bool written;
+        int oldResult;
+    };
+    const Case kCases[] = {
+        {"normal", picture, folder_.Path("no-folder/a.jpg"), CURLE_WRITE_ERROR, 0, false, -1},  // no temporary file
+        {"normal", LocalService::BaseUrl() + "pictures/none.jpg", folder_.Path("b.jpg"), CURLE_HTTP_RETURNED_ERROR,
+         404, false, 0},
+        {"short", picture, folder_.Path("c.jpg"), CURLE_PARTIAL_FILE, 200, false, 0},
+        {"html", picture, folder_.Path("d.jpg"), CURLE_OK, 200, false, 0},  // an error page sent as success
+        {"normal", picture, folder_.Path("e.jpg"), CURLE_OK, 200, true, 0},
+    };
+    for (const Case& c : kCases) {
+        ASSERT_TRUE(LocalService::SetFault(c.mode));
+        DownloadResult result = DownloadFile(c.url, c.target, kQuickLimits);
+        EXPECT_EQ(result.curlCode, c.curlCode) << c.target;
+        EXPECT_EQ(result.httpStatus, c.httpStatus) << c.target;
+        EXPECT_EQ(result.written, c.written) << c.target;
+        EXPECT_EQ(platform::FileExists(c.target), c.written) << c.target;
+        EXPECT_EQ(DownloadToFile(c.url, c.target, kQuickLimits), c.oldResult) << c.target;
+    }
 }
 
 TEST_F(TransportTest, SilentServerReleasesTheWorker)

@@ -14,7 +14,7 @@ public:
     // Clears the request log and the state, and returns to normal answers.
     static bool Reset();
     // "normal", "down", "silent", "slow", "html", "badjson", "wrongtypes",
-    // "short", "nolength".
+    // "short", "nolength", "huge".
     static bool SetFault(const std::string& mode);
     // The logged requests, oldest first: objects with method, path, query,
     // body and headers.

@@ -7,7 +7,7 @@ import threading
 LOG_CAPACITY = 10000
 BODY_LOG_LIMIT = 8 * 1024  # keeps the full log below about 100 MB
 
-MODES = ("normal", "down", "silent", "slow", "html", "badjson", "wrongtypes", "short", "nolength")
+MODES = ("normal", "down", "silent", "slow", "html", "badjson", "wrongtypes", "short", "nolength", "huge")
 SCOPES = ("all", "json", "pictures", "pages")
 
 

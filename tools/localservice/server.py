@@ -37,6 +37,7 @@ from state import ServiceState  # noqa: E402
 DEFAULT_PORT = 8710
 MAX_BODY = 16 * 1024 * 1024
 SEND_BLOCK = 64 * 1024
+HUGE_ANSWER_BYTES = 17 * 1024 * 1024  # above the client's answer cap
 CONTROL_PREFIX = "/__control/"
 STATIC_ROOTS = ("/pictures/", "/avatars/")
 UNSAFE_TARGET_BYTES = re.compile(rb"[\x00-\x20\x7f-\xff]")
@@ -330,6 +331,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                           text[:cut] + b"\n<br />\n<b>Warning</b>: unexpected end", kind=answer.kind)
         if mode == "wrongtypes":
             return Answer.json(mistype(answer.value), answer.status)
+        if mode == "huge":
+            # Still valid JSON, only far too long for a client to hold.
+            padding = b" " * max(0, HUGE_ANSWER_BYTES - len(answer.body))
+            return Answer(answer.status, answer.content_type, answer.body + padding, kind=answer.kind)
         return answer
 
     # ---- sending ----------------------------------------------------------------
@@ -342,7 +347,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         size = answer.size()
         self.send_response(answer.status)
         self.send_header("Content-Type", answer.content_type)
-        if mode != "nolength":
+        if mode not in ("nolength", "huge"):
             self.send_header("Content-Length", str(size))
         self.send_header("Cache-Control", "no-cache")
         self.send_header("Connection", "close")

@@ -493,7 +493,7 @@ class FaultTests(ServiceTestCase):
         like = self.server.request("/services/service.php?m=share&a=fav" + DEMO_SESSION + "&id=5072")
         self.assertIn(b'"status":"4"', like.body)
 
-    def test_short_and_nolength_downloads(self):
+    def test_short_nolength_and_huge_answers(self):
         self.fault("mode=short")
         reply = self.server.request(self.PICTURE)
         announced = int(reply.headers["content-length"])
@@ -504,6 +504,11 @@ class FaultTests(ServiceTestCase):
         self.assertTrue(reply.json()["image_list"])
         picture = self.server.request(self.PICTURE)
         self.assertEqual(jpeg_size(picture.body), (160, 160))
+        self.fault("mode=huge")
+        reply = self.server.request(self.FEED)
+        self.assertNotIn("content-length", reply.headers)
+        self.assertEqual(len(reply.body), 17 * 1024 * 1024)
+        self.assertTrue(reply.json()["image_list"])
 
     def test_match_and_count_limit_the_fault(self):
         self.fault("mode=down&match=c_cate&count=1")
