@@ -196,6 +196,7 @@ void FeedFetcher::LoadCurrentComments(const std::string& shareId, int listKind) 
     FeedRequest request = Request(feed_kind::kCurrentComments);
     request.shareId = shareId;
     request.list = {listKind, {}};
+    services_->store->AwaitCurrentComments(shareId);
     FetchFeed(request);
 }
 

@@ -75,8 +75,19 @@ bool FeedStore::StoreComments(const PictureListId& list, std::size_t index, Comm
     auto found = pictures_.find(list);
     if (found == pictures_.end() || index >= found->second.size())
         return false;
-    found->second[index].comments = std::move(comments);
+    PictureSlot& slot = found->second[index];
+    bool holdsCurrent = slot.picture && slot.comments && slot.comments->shareId == slot.picture->shareId;
+    if (holdsCurrent && (!comments || comments->shareId != slot.picture->shareId))
+        return false;
+    slot.comments = std::move(comments);
     return true;
+}
+
+FeedStore::CommentsPtr FeedStore::Comments(const PictureListId& list, std::size_t index,
+                                           const std::string& shareId) const
+{
+    CommentsPtr comments = Comments(list, index);
+    return comments && comments->shareId == shareId ? comments : nullptr;
 }
 
 FeedStore::CommentsPtr FeedStore::Comments(const PictureListId& list, std::size_t index) const
@@ -88,10 +99,26 @@ FeedStore::CommentsPtr FeedStore::Comments(const PictureListId& list, std::size_
     return found->second[index].comments;
 }
 
-void FeedStore::StoreCurrentComments(CommentsPtr comments)
+void FeedStore::AwaitCurrentComments(const std::string& shareId)
 {
     Guard guard(lock_);
+    awaitedShareId_ = shareId;
+    awaiting_ = true;
+}
+
+bool FeedStore::StoreCurrentComments(CommentsPtr comments)
+{
+    Guard guard(lock_);
+    if (awaiting_ && (!comments || comments->shareId != awaitedShareId_))
+        return false;
     currentComments_ = std::move(comments);
+    return true;
+}
+
+FeedStore::CommentsPtr FeedStore::CurrentComments(const std::string& shareId) const
+{
+    CommentsPtr comments = CurrentComments();
+    return comments && comments->shareId == shareId ? comments : nullptr;
 }
 
 FeedStore::CommentsPtr FeedStore::CurrentComments() const

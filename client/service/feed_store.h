@@ -48,11 +48,22 @@ public:
     void ReservePictures(const PictureListId& list, std::size_t count);
     PicturePtr Picture(const PictureListId& list, std::size_t index) const;
     std::size_t PictureCount(const PictureListId& list) const;
-    // False when the list has no slot at `index`.
+    // Comments are stored by position, but a reload may put another picture
+    // in that slot while they are on their way: each comment list carries the
+    // share id it was asked for. False when the list has no slot at `index`,
+    // or when the slot already holds the comments of its present picture and
+    // these belong to another (a late answer is not let over a current one).
     bool StoreComments(const PictureListId& list, std::size_t index, CommentsPtr comments);
+    // The comments of picture `shareId`; null when the slot holds another's.
+    CommentsPtr Comments(const PictureListId& list, std::size_t index, const std::string& shareId) const;
+    // Whatever the slot holds, for whichever picture.
     CommentsPtr Comments(const PictureListId& list, std::size_t index) const;
-    // The comments of the picture on show in the viewer.
-    void StoreCurrentComments(CommentsPtr comments);
+    // The comments of the picture on show in the viewer. The fetcher notes
+    // which picture it asks for, so a late answer for the one shown before
+    // is refused (false).
+    void AwaitCurrentComments(const std::string& shareId);
+    bool StoreCurrentComments(CommentsPtr comments);
+    CommentsPtr CurrentComments(const std::string& shareId) const;
     CommentsPtr CurrentComments() const;
 
     // Featured users, search results, follows and fans, by kind.
@@ -105,6 +116,8 @@ private:
     std::map<std::pair<int, std::string>, TextPtr> answers_;
     std::map<PictureListId, std::vector<PictureSlot>> pictures_;
     CommentsPtr currentComments_;
+    std::string awaitedShareId_;
+    bool awaiting_ = false;
     std::map<int, std::vector<UserPtr>> users_;
     std::map<std::string, UserStats> userStats_;
     std::map<int, Pager> pagers_;

@@ -264,6 +264,32 @@ TEST_F(FetcherTest, EachWorkerServesItsOwnRequestWhileTheLaterAnswerIsKept)
     EXPECT_NE(stored->find("\"share_id\":\"5005\""), std::string::npos) << "the later answer replaced the earlier";
 }
 
+TEST_F(FetcherTest, ALateCommentAnswerNeverLandsOnThePictureThatReplacedItsOwn)
+{
+    // Comments of 5005 are asked for, a reload puts 5010 in the slot and its
+    // comments are asked for too; 5005's answer comes last.
+    const PictureListId kLists[] = {{4, ""}, {8, "1002"}, {20, "sky"}, {26, ""}};
+    for (const PictureListId& list : kLists) {
+        const bool viewer = list.kind == 26;
+        ServiceHarness harness;
+        ASSERT_TRUE(LocalService::SetFault("slow&match=id%3D5005&count=1&delay_ms=500"));
+        for (const char* shareId : {"5005", "5010"}) {
+            auto record = std::make_shared<PictureRecord>();
+            record->shareId = shareId;
+            harness.store->StorePicture(list, 0, record);
+            if (viewer)
+                harness.Fetcher().LoadCurrentComments(shareId, list.kind);
+            else
+                harness.Fetcher().LoadComments(list, 0);
+        }
+        ASSERT_TRUE(harness.WaitIdle(seconds(30)));
+        auto held = viewer ? harness.store->CurrentComments() : harness.store->Comments(list, 0);
+        ASSERT_TRUE(held) << list.kind;
+        EXPECT_EQ(held->shareId, "5010") << list.kind;
+        EXPECT_FALSE(viewer ? harness.store->CurrentComments("5005") : harness.store->Comments(list, 0, "5005"));
+    }
+}
+
 TEST_F(FetcherTest, CommentsTakeTheLiveSessionOnlyWhenSignedIn)
 {
     ServiceHarness harness;

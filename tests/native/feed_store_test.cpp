@@ -75,6 +75,32 @@ TEST(FeedStore, FeedListsNeverShrinkAndKeepTheirComments)
     EXPECT_FALSE(store.Picture({4, ""}, 0));
 }
 
+TEST(FeedStore, CommentsReachOnlyThePictureTheyWereAskedFor)
+{
+    // Picture "x" had its comments asked for; a reload put "y" in its slot.
+    for (const PictureListId& list :
+         {PictureListId{3, ""}, PictureListId{feed_kind::kUserPictures, "1001"}, PictureListId{feed_kind::kTagFeed, "sky"}}) {
+        FeedStore store;
+        store.StorePicture(list, 0, Picture("x"));
+        ASSERT_TRUE(store.StoreComments(list, 0, CommentsFor("x")));
+        store.StorePicture(list, 0, Picture("y"));
+        EXPECT_FALSE(store.Comments(list, 0, "y")) << list.kind << ": x's comments are not y's";
+        ASSERT_TRUE(store.StoreComments(list, 0, CommentsFor("y")));
+        EXPECT_FALSE(store.StoreComments(list, 0, CommentsFor("x"))) << list.kind << ": a late answer for x";
+        ASSERT_TRUE(store.Comments(list, 0, "y"));
+        EXPECT_EQ(store.Comments(list, 0, "y")->shareId, "y");
+        EXPECT_FALSE(store.Comments(list, 0, "x"));
+    }
+
+    FeedStore store;
+    store.AwaitCurrentComments("x");
+    store.AwaitCurrentComments("y");  // the viewer moved on before x's came
+    ASSERT_TRUE(store.StoreCurrentComments(CommentsFor("y")));
+    EXPECT_FALSE(store.StoreCurrentComments(CommentsFor("x")));
+    ASSERT_TRUE(store.CurrentComments("y"));
+    EXPECT_FALSE(store.CurrentComments("x"));
+}
+
 TEST(FeedStore, UserAndTagListsStartEachItemAfresh)
 {
     FeedStore store;
