@@ -5,8 +5,9 @@
 #include "work_tracker.h"
 
 #include <deque>
+#include <map>
 #include <mutex>
-#include <set>
+#include <optional>
 #include <thread>
 
 struct CacheDownloader::Queue {
@@ -15,10 +16,19 @@ struct CacheDownloader::Queue {
         std::string target;
         bool onlyIfMissing;
     };
+    // A target queued or running. A fresh download asked for while it runs
+    // follows it once, however often it was asked for meanwhile.
+    struct Entry {
+        bool running = false;
+        std::optional<Job> again;
+    };
 
     static void Enqueue(const std::shared_ptr<Queue>& queue, Job job);
     // One worker: runs its job, then whatever is waiting, then ends.
     static void Work(std::shared_ptr<Queue> queue, Job job, WorkTracker::Token token);
+    void Coalesce(Entry& entry, Job job);
+    // The job to run next, or false when there is none (called locked).
+    bool TakeNext(Job& job);
     void Run(const Job& job);
 
     std::shared_ptr<CacheLimiter> limiter;
@@ -28,7 +38,7 @@ struct CacheDownloader::Queue {
 
     std::mutex lock;
     std::deque<Job> waiting;
-    std::set<std::string> targets;  // queued or running
+    std::map<std::string, Entry> targets;
     int running = 0;
 };
 
@@ -36,15 +46,53 @@ void CacheDownloader::Queue::Enqueue(const std::shared_ptr<Queue>& queue, Job jo
 {
     {
         std::lock_guard<std::mutex> guard(queue->lock);
-        if (!queue->targets.insert(job.target).second)
-            return;  // that file is already on its way
+        auto [entry, fresh] = queue->targets.try_emplace(job.target);
+        if (!fresh) {
+            queue->Coalesce(entry->second, std::move(job));
+            return;
+        }
         if (queue->running >= queue->maxParallel) {
             queue->waiting.push_back(std::move(job));
             return;
         }
+        entry->second.running = true;
         ++queue->running;
     }
     std::thread(Work, queue, std::move(job), WorkTracker::Token(queue->tracker)).detach();
+}
+
+void CacheDownloader::Queue::Coalesce(Entry& entry, Job job)
+{
+    if (job.onlyIfMissing)
+        return;  // the download on its way brings the file
+    if (entry.running) {
+        entry.again = std::move(job);
+        return;
+    }
+    // Still waiting: it simply becomes a fresh download.
+    for (Job& queued : waiting) {
+        if (queued.target == job.target) {
+            queued = std::move(job);
+            return;
+        }
+    }
+}
+
+bool CacheDownloader::Queue::TakeNext(Job& job)
+{
+    Entry& entry = targets[job.target];
+    if (entry.again) {
+        job = std::move(*entry.again);
+        entry.again.reset();
+        return true;
+    }
+    targets.erase(job.target);
+    if (waiting.empty())
+        return false;
+    job = std::move(waiting.front());
+    waiting.pop_front();
+    targets[job.target].running = true;
+    return true;
 }
 
 void CacheDownloader::Queue::Work(std::shared_ptr<Queue> queue, Job job, WorkTracker::Token)
@@ -52,13 +100,10 @@ void CacheDownloader::Queue::Work(std::shared_ptr<Queue> queue, Job job, WorkTra
     for (;;) {
         queue->Run(job);
         std::lock_guard<std::mutex> guard(queue->lock);
-        queue->targets.erase(job.target);
-        if (queue->waiting.empty()) {
+        if (!queue->TakeNext(job)) {
             --queue->running;
             return;
         }
-        job = std::move(queue->waiting.front());
-        queue->waiting.pop_front();
     }
 }
 

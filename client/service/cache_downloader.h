@@ -10,7 +10,9 @@ class WorkTracker;
 
 // Downloads into the picture cache on detached workers, at most
 // `maxParallel` at a time (the rest wait in line), and never two for the
-// same file at once. A start-up lists a few hundred thumbnails: enough
+// same file at once: a fresh download asked for while that file is on its
+// way runs once more after it (a refreshed avatar must not be lost), however
+// often it was asked for meanwhile. A start-up lists a few hundred thumbnails: enough
 // workers hide the latency of each, few enough to keep a 32-bit process's
 // thread stacks small. Each target is pinned while it is written and counted
 // against the cache bound when done.

@@ -141,6 +141,45 @@ TEST_F(CacheDownloaderTest, DownloadsOnceAndSkipsValidFiles)
     EXPECT_FALSE(platform::FileExists(folder_.Path("none.jpg")));
 }
 
+TEST_F(CacheDownloaderTest, AFreshDownloadAskedForMeanwhileRunsOnceAfterTheCurrentOne)
+{
+    // One download at a time. p5001 is slow and runs; the rows' pictures are
+    // asked for while it, or their own first download, is on its way.
+    struct Case {
+        const char* name;
+        int picture;
+        bool validCopyThere;
+        const char* calls;  // M: if missing, A: always; the first one starts at once
+        int requests;
+    };
+    const Case kCases[] = {
+        {"fresh while running", 5001, false, "AAAA", 2},
+        {"if missing while running", 5001, false, "AMM", 1},
+        {"fresh while waiting", 5002, true, "MAA", 1},
+        {"if missing while waiting", 5003, true, "MM", 0},
+    };
+    for (const Case& c : kCases) {
+        ASSERT_TRUE(LocalService::Reset());
+        ASSERT_TRUE(LocalService::SetFault("slow&match=p5001_&count=1&delay_ms=500"));
+        CacheDownloader downloader(nullptr, {2000, 1, 5}, 1);
+        std::string target = folder_.Path(std::string("t") + std::to_string(c.picture) + ".jpg");
+        platform::RemoveFile(target);
+        if (c.validCopyThere)
+            folder_.Write("t" + std::to_string(c.picture) + ".jpg", LocalService::Fetch("pictures/gal/p5009_160x160.jpg"));
+        if (c.picture != 5001)
+            downloader.FetchAlways(Thumbnail(5001), folder_.Path("slow.jpg"));
+        for (const char* call = c.calls; *call; ++call) {
+            if (*call == 'A')
+                downloader.FetchAlways(Thumbnail(c.picture), target);
+            else
+                downloader.FetchIfMissing(Thumbnail(c.picture), target);
+        }
+        ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20))) << c.name;
+        EXPECT_EQ(RequestsFor("p" + std::to_string(c.picture) + "_160x160"), c.requests) << c.name;
+        EXPECT_TRUE(IsValidCachedFile(target)) << c.name;
+    }
+}
+
 TEST_F(CacheDownloaderTest, QueuedDownloadsAllFinishAndKeepTheCacheBounded)
 {
     std::string probe = LocalService::Fetch("pictures/gal/p5001_160x160.jpg");
