@@ -24,6 +24,9 @@ constexpr ByteTable MakeUnsafeTable()
     table.unsafe[0x7f] = true;
     for (unsigned char c : {'"', '*', '/', ':', '<', '>', '?', '\\', '|', '%'})
         table.unsafe[c] = true;
+    // Windows ignores case in file names: "P.jpg" would be "p.jpg".
+    for (int c = 'A'; c <= 'Z'; ++c)
+        table.unsafe[c] = true;
     return table;
 }
 
@@ -31,14 +34,49 @@ constexpr ByteTable kBytes = MakeUnsafeTable();
 
 bool IsUnsafeByte(unsigned char c) { return kBytes.unsafe[c]; }
 
-// Length of the well-formed UTF-8 sequence at `at`, or 0 when it is broken.
-std::size_t Utf8Length(std::string_view text, std::size_t at)
+// Letters beyond ASCII that a file system ignoring case may take for
+// another letter: every upper-case one, and the few lower-case ones that
+// share an upper case with a second. Exact for Latin-1 and Latin
+// Extended-A and the pinyin vowels (so lower-case names such as pinyin ones
+// stay as they are); elsewhere whole blocks with letters of both cases,
+// both cases escaped.
+struct CasedRange {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::uint32_t step;
+};
+
+constexpr CasedRange kCasedRanges[] = {
+    {0x00B5, 0x00B5, 1}, {0x00C0, 0x00D6, 1}, {0x00D8, 0x00DE, 1}, {0x0100, 0x012E, 2},
+    {0x0130, 0x0132, 1}, {0x0134, 0x0136, 2}, {0x0139, 0x0147, 2}, {0x014A, 0x0178, 2},
+    {0x0179, 0x017F, 2}, {0x0180, 0x01CC, 1}, {0x01CD, 0x01DB, 2}, {0x01DD, 0x02AF, 1},
+    {0x0345, 0x0587, 1}, {0x10A0, 0x10FF, 1},
+    {0x13A0, 0x13FD, 1}, {0x1C80, 0x1CBF, 1}, {0x1D79, 0x1FFC, 1}, {0x2126, 0x2184, 1},
+    {0x24B6, 0x24E9, 1}, {0x2C00, 0x2D2D, 1}, {0xA640, 0xA69B, 1}, {0xA722, 0xA7F6, 1},
+    {0xAB53, 0xABBF, 1}, {0xFB00, 0xFB17, 1}, {0xFF21, 0xFF5A, 1}, {0x10400, 0x105BC, 1},
+    {0x10C80, 0x10CF2, 1}, {0x118A0, 0x118DF, 1}, {0x16E40, 0x16E7F, 1}, {0x1E900, 0x1E943, 1},
+};
+
+bool FoldsWithAnother(std::uint32_t code)
+{
+    for (const CasedRange& range : kCasedRanges) {
+        if (code < range.first)
+            return false;  // ranges are in order
+        if (code <= range.last)
+            return (code - range.first) % range.step == 0;
+    }
+    return false;
+}
+
+// Length of the well-formed UTF-8 sequence at `at`, or 0 when it is broken;
+// `code` receives its code point.
+std::size_t Utf8Length(std::string_view text, std::size_t at, std::uint32_t& code)
 {
     unsigned char c = static_cast<unsigned char>(text[at]);
+    code = c;
     if (c < 0x80)
         return 1;
     std::size_t length;
-    std::uint32_t code;
     std::uint32_t lowest;
     if ((c & 0xe0) == 0xc0) {
         length = 2, code = c & 0x1f, lowest = 0x80;
@@ -59,6 +97,12 @@ std::size_t Utf8Length(std::string_view text, std::size_t at)
     }
     bool surrogate = code >= 0xd800 && code <= 0xdfff;
     return code < lowest || code > 0x10ffff || surrogate ? 0 : length;
+}
+
+std::size_t Utf8Length(std::string_view text, std::size_t at)
+{
+    std::uint32_t code;
+    return Utf8Length(text, at, code);
 }
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
@@ -104,11 +148,16 @@ std::vector<bool> BytesToEscape(std::string_view name)
     std::vector<bool> escape(name.size(), false);
     bool any = false;
     for (std::size_t at = 0; at < name.size();) {
-        std::size_t length = Utf8Length(name, at);
+        std::uint32_t code;
+        std::size_t length = Utf8Length(name, at, code);
         if (length == 0 || (length == 1 && IsUnsafeByte(static_cast<unsigned char>(name[at])))) {
             escape[at] = any = true;
             ++at;
             continue;
+        }
+        if (length > 1 && FoldsWithAnother(code)) {
+            std::fill_n(escape.begin() + at, length, true);
+            any = true;
         }
         at += length;
     }
@@ -213,8 +262,9 @@ bool IsPlain(std::string_view name, std::string_view suffix)
                 ++at;
                 continue;
             }
-            std::size_t length = Utf8Length(part, at);
-            if (length == 0)
+            std::uint32_t code;
+            std::size_t length = Utf8Length(part, at, code);
+            if (length == 0 || FoldsWithAnother(code))
                 return false;
             at += length;
         }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -84,8 +86,9 @@ TEST(PictureCache, FolderLayoutUsesTheFixedNames)
 
 TEST(SafeFileName, PlainNamesStayAsTheyAre)
 {
-    for (const char* plain : {"p123_160x160.jpg", "lina.jpg", "\xE9\x98\xBF\xE6\x9C\xA8.jpg", "a b.jpg", "CONSOLE.jpg",
-                              "COM10.jpg", "LPT.jpg", ".hidden", "a..b", "nul_avartar.jpg"})
+    for (const char* plain : {"p123_160x160.jpg", "lina.jpg", "\xE9\x98\xBF\xE6\x9C\xA8.jpg", "a b.jpg", "console.jpg",
+                              "com10.jpg", "lpt.jpg", ".hidden", "a..b", "nul_avartar.jpg", "jos\xC3\xA9",
+                              "l\xC7\x9A\xC4\x81"})
         EXPECT_EQ(SafeFileName(plain), plain) << plain;
 }
 
@@ -119,6 +122,42 @@ TEST(SafeFileName, DifferentNamesNeverShareAFile)
         {"..", ".%2E"}, {"CON", "%43ON"}, {"", "%"}, {"a%b", "a%25b"}};
     for (const auto& pair : pairs)
         EXPECT_NE(SafeFileName(pair.first), SafeFileName(pair.second)) << pair.first << " / " << pair.second;
+}
+
+TEST(SafeFileName, NamesThatDifferOnlyInCaseNeverShareAFile)
+{
+    // Windows takes `lower` for `upper` in a name; so may a file system
+    // that ignores case for `second` and `first`.
+    struct Case {
+        std::string first;
+        std::string second;
+        const char* lower;
+        const char* upper;
+    };
+    const Case kCases[] = {
+        {std::string(300, 'A') + ".jpg", std::string(300, 'a') + ".jpg", "", ""},
+        {"\xC5\xBF.jpg", "s.jpg", "\xC5\xBF", "S"},                     // long s
+        {"\xC4\xB1", "i", "\xC4\xB1", "I"},                             // dotless i
+        {"\xE2\x84\xAA", "k", "\xE2\x84\xAA", "K"},                   // Kelvin sign
+        {"\xEF\xBC\xA1", "\xEF\xBD\x81", "\xEF\xBD\x81", "\xEF\xBC\xA1"},  // full-width A
+        {"\xD0\x9B\xD0\xB8", "\xD0\xBB\xD0\xB8", "\xD0\xBB", "\xD0\x9B"},  // Cyrillic
+        {"\xC3\x89.jpg", "\xC3\xA9.jpg", "\xC3\xA9", "\xC3\x89"},
+        {"P.jpg", "p.jpg", "", ""},
+        {"Lina", "lina", "", ""},
+        {"a%2Fb", "a%2fb", "", ""},
+    };
+    auto fold = [](std::string name, const Case& c) {
+        for (std::size_t at; *c.lower && (at = name.find(c.lower)) != std::string::npos;)
+            name.replace(at, std::strlen(c.lower), c.upper);
+        for (char& ch : name)
+            ch = char(std::toupper(static_cast<unsigned char>(ch)));
+        return name;
+    };
+    for (const Case& c : kCases) {
+        std::string first = SafeFileName(c.first);
+        std::string second = SafeFileName(c.second);
+        EXPECT_NE(fold(first, c), fold(second, c)) << c.first << " / " << c.second << ": " << first;
+    }
 }
 
 TEST(SafeFileName, LongNamesAreCutWithAHashAndKeepTheirExtension)
