@@ -117,10 +117,10 @@ void CacheDownloader::Queue::Run(const Job& job)
             limiter->NoteUse(job.target);
         return;
     }
-    DownloadToFile(job.url, job.target, limits);
-    std::int64_t size = platform::FileSize(job.target);
-    if (limiter && size > 0)
-        limiter->NoteWritten(static_cast<std::uint64_t>(size));
+    const std::int64_t before = platform::FileSize(job.target);
+    // A failed download leaves the old file; it was counted when it came.
+    if (DownloadFile(job.url, job.target, limits).written && limiter)
+        limiter->NoteReplaced(job.target, before);
 }
 
 CacheDownloader::CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits, int maxParallel)
@@ -151,5 +151,25 @@ void CacheDownloader::FetchLarge(const std::string& url, const std::string& targ
 {
     FetchIfMissing(url, targetPath);
 }
+
+PictureHold CacheDownloader::HoldPicture(const std::string& path)
+{
+    struct Hold {
+        std::shared_ptr<CacheLimiter> limiter;  // outlives the pin
+        CacheLimiter::Pin pin;
+    };
+    const std::shared_ptr<CacheLimiter>& limiter = queue_->limiter;
+    if (!limiter)
+        return nullptr;
+    limiter->NoteUse(path);
+    auto hold = std::make_shared<Hold>();
+    hold->limiter = limiter;
+    hold->pin = limiter->PinFile(path);
+    return hold;
+}
+
+const std::shared_ptr<CacheLimiter>& CacheDownloader::Limiter() const { return queue_->limiter; }
+
+const std::shared_ptr<WorkTracker>& CacheDownloader::Tracker() const { return queue_->tracker; }
 
 bool CacheDownloader::WaitIdle(std::chrono::milliseconds timeout) { return queue_->tracker->WaitIdle(timeout); }

@@ -26,9 +26,15 @@ public:
     // Natively the large picture is an ordinary download; the Windows client
     // overrides this to report progress to its window.
     void FetchLarge(const std::string& url, const std::string& targetPath) override;
+    PictureHold HoldPicture(const std::string& path) override;
 
     // True when nothing is queued or running any more.
     bool WaitIdle(std::chrono::milliseconds timeout);
+
+protected:
+    // For downloads of a subclass that run outside the queue.
+    const std::shared_ptr<CacheLimiter>& Limiter() const;
+    const std::shared_ptr<WorkTracker>& Tracker() const;
 
 private:
     struct Queue;

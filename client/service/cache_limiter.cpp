@@ -99,6 +99,22 @@ void CacheLimiter::NoteWritten(std::uint64_t bytes)
         Trim();
 }
 
+void CacheLimiter::NoteReplaced(const std::string& path, std::int64_t bytesBefore)
+{
+    std::error_code error;
+    std::uintmax_t size = fs::file_size(fs::u8path(path), error);
+    if (error)
+        return;
+    std::uint64_t before = bytesBefore > 0 ? static_cast<std::uint64_t>(bytesBefore) : 0;
+    NoteWritten(size > before ? size - before : 0);
+}
+
+std::uint64_t CacheLimiter::Estimate() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return estimate_;
+}
+
 bool CacheLimiter::RemoveUnlessPinned(const std::string& path)
 {
     // Checked and removed under the lock, so a pin taken now waits for us.

@@ -36,6 +36,12 @@ public:
     void NoteUse(const std::string& path);
     // Counts bytes added since the last scan and trims once the bound may be passed.
     void NoteWritten(std::uint64_t bytes);
+    // Counts a file a download has just put in place. `bytesBefore` is what
+    // the file held before (-1 when it was not there): a replaced file counts
+    // only what it grew by.
+    void NoteReplaced(const std::string& path, std::int64_t bytesBefore);
+    // What the cache is counted at: the last scan plus what was noted since.
+    std::uint64_t Estimate() const;
 
     struct TrimReport {
         std::uint64_t before = 0;
@@ -59,7 +65,7 @@ private:
 
     std::string root_;
     std::uint64_t bound_;
-    std::mutex lock_;
+    mutable std::mutex lock_;
     std::map<std::string, int> pinned_;  // normalised path -> count
     std::uint64_t estimate_ = 0;         // bytes at the last scan plus those written since
     std::uint64_t writtenSinceScan_ = 0;  // noted while a scan ran, added to its result

@@ -1,5 +1,10 @@
 #pragma once
+#include <memory>
 #include <string>
+
+// Held by whoever shows a cached picture (the viewer its large picture):
+// while a hold lives, the cache bound leaves that file alone.
+using PictureHold = std::shared_ptr<const void>;
 
 // Starts picture and avatar downloads into the cache; every call returns at
 // once and the file appears, whole, when its download is done.
@@ -12,4 +17,6 @@ public:
     virtual void FetchAlways(const std::string& url, const std::string& targetPath) = 0;
     // The large picture of the viewer; on Windows it reports progress to the window.
     virtual void FetchLarge(const std::string& url, const std::string& targetPath) = 0;
+    // Empty when these downloads keep no bound.
+    virtual PictureHold HoldPicture(const std::string& /*path*/) { return nullptr; }
 };

@@ -180,6 +180,64 @@ TEST_F(CacheDownloaderTest, AFreshDownloadAskedForMeanwhileRunsOnceAfterTheCurre
     }
 }
 
+TEST_F(CacheDownloaderTest, TheBoundCountsOnlyWhatADownloadReallyWrote)
+{
+    const std::string picture = LocalService::Fetch("pictures/gal/p5004_160x160.jpg");
+    ASSERT_FALSE(picture.empty());
+    struct Case {
+        const char* name;
+        const char* fault;
+        const char* file;  // below pictures/gal/
+        bool fresh;        // FetchAlways, else FetchIfMissing
+        bool copyThere;
+        std::uint64_t counted;
+    };
+    const Case kCases[] = {
+        {"error page instead of the picture", "html&scope=pictures", "p5004_160x160.jpg", true, true, 0},
+        {"picture gone", "normal", "p9999_160x160.jpg", true, true, 0},
+        {"cut transfer", "short&scope=pictures", "p5004_160x160.jpg", true, true, 0},
+        {"the same picture again", "normal", "p5004_160x160.jpg", true, true, 0},
+        {"a new picture", "normal", "p5004_160x160.jpg", false, false, picture.size()},
+    };
+    for (const Case& c : kCases) {
+        TempFolder folder;
+        std::string target = folder.Path("t.jpg");
+        if (c.copyThere)
+            folder.Write("t.jpg", picture);
+        ASSERT_TRUE(LocalService::SetFault(std::string(c.fault)));
+        auto limiter = std::make_shared<CacheLimiter>(folder.Root());
+        limiter->Trim();
+        const std::uint64_t before = limiter->Estimate();
+        CacheDownloader downloader(limiter, {2000, 1, 5});
+        const std::string url = LocalService::BaseUrl() + "pictures/gal/" + c.file;
+        if (c.fresh)
+            downloader.FetchAlways(url, target);
+        else
+            downloader.FetchIfMissing(url, target);
+        ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20))) << c.name;
+        EXPECT_EQ(limiter->Estimate() - before, c.counted) << c.name;
+        EXPECT_EQ(TempFolder::Read(target), picture) << c.name;
+    }
+}
+
+TEST_F(CacheDownloaderTest, APictureOnShowStaysWhileItsHoldLives)
+{
+    auto limiter = std::make_shared<CacheLimiter>(folder_.Root(), 500);
+    auto downloader = std::make_shared<CacheDownloader>(limiter);
+    std::string shown = Put(folder_, "shown.jpg", 600, 60);
+    std::string other = Put(folder_, "other.jpg", 300, 1);
+    PictureHold hold = downloader->HoldPicture(shown);
+    ASSERT_TRUE(hold);
+    limiter->Trim();
+    EXPECT_TRUE(platform::FileExists(shown)) << "on show, though the bound is passed";
+    EXPECT_FALSE(platform::FileExists(other));
+
+    downloader.reset();
+    limiter.reset();
+    hold.reset();  // the hold kept the limiter alive
+    EXPECT_FALSE(CacheDownloader(nullptr).HoldPicture(shown)) << "no bound, nothing to hold";
+}
+
 TEST_F(CacheDownloaderTest, QueuedDownloadsAllFinishAndKeepTheCacheBounded)
 {
     std::string probe = LocalService::Fetch("pictures/gal/p5001_160x160.jpg");
