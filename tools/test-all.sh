@@ -224,7 +224,7 @@ fuzz_answers() {
     cmake --build "$dir" --target parse_answer_fuzz -j "$jobs" || return 1
     rm -rf "$dir/work" && mkdir -p "$dir/work"
     "$dir/tests/fuzz/parse_answer_fuzz" -max_total_time="${QUARN_FUZZ_SECONDS:-60}" -timeout=10 \
-        -rss_limit_mb=2048 -print_final_stats=1 "$dir/work" "$root/tests/fuzz/corpus" 2>&1 | tail -n 25
+        -rss_limit_mb=2048 -print_final_stats=1 -dict="$root/tests/fuzz/answers.dict" "$dir/work" "$root/tests/fuzz/corpus" 2>&1 | tail -n 25
     return "${PIPESTATUS[0]}"
 }
 if [ "${QUARN_SKIP_FUZZ:-0}" != 1 ]; then

@@ -517,12 +517,7 @@ std::string DetailsTimeFrom(const std::string& seconds)
     if (static_cast<long long>(time) != value)
         return {};
     std::tm local{};
-#ifdef _WIN32
-    if (localtime_s(&local, &time) != 0)
+    if (!platform::LocalTime(time, local))
         return {};
-#else
-    if (!localtime_r(&time, &local))
-        return {};
-#endif
     return FormatDetailsTime(local);
 }

@@ -2,17 +2,23 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <memory>
 
 namespace json_read {
 
 namespace {
 
+// Answers nest a few levels; deeper input is refused long before it could
+// use up a worker thread's stack.
+const int kMaxNesting = 256;
+
 Json::CharReaderBuilder MakeBuilder()
 {
     Json::CharReaderBuilder builder;
     builder["allowComments"] = true;
     builder["collectComments"] = false;
+    builder["stackLimit"] = kMaxNesting;
     return builder;
 }
 
@@ -23,9 +29,17 @@ bool Parse(std::string_view text, Json::Value& root)
     // The settings are built once and only read afterwards, so threads share
     // them; each parse makes its own small reader.
     static const Json::CharReaderBuilder builder = MakeBuilder();
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    return reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+    // jsoncpp throws past the nesting limit, and memory can run out on a
+    // large answer; either way the answer is unusable, and nothing thrown may
+    // leave the core.
+    try {
+        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+        std::string errors;
+        return reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+    } catch (const std::exception&) {
+        root = Json::Value();
+        return false;
+    }
 }
 
 bool ToText(const Json::Value& value, std::string& out)

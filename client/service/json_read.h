@@ -11,7 +11,8 @@
 // layout does not allow makes the whole answer unusable.
 namespace json_read {
 
-// Parses an answer (comments allowed). False when the text is not JSON.
+// Parses an answer (comments allowed). False when the text is not JSON or
+// nests too deeply; never throws.
 bool Parse(std::string_view text, Json::Value& root);
 
 // Text: a string gives its text, null the empty text, true and false give

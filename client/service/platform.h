@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 // The few operating-system services the core needs. Paths and text are UTF-8;
@@ -27,6 +28,9 @@ bool MoveIntoPlace(const std::string& from, const std::string& to);
 bool CreateDirectoryTree(const std::string& path);
 // A name unique in this process and machine, for temporary files.
 std::string UniqueSuffix();
+
+// Seconds since 1970 as local time; false when the system cannot convert them.
+bool LocalTime(std::time_t time, std::tm& out);
 
 // Configuration files hold text in the system ANSI code page.
 std::string AnsiFromUtf8(const std::string& utf8);

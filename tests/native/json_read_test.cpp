@@ -13,6 +13,36 @@ Json::Value Doc(const std::string& text)
 
 } // namespace
 
+TEST(JsonRead, HostileDocumentsAreUnusableNeverThrown)
+{
+    auto nested = [](const std::string& open, const std::string& close, int depth) {
+        std::string text;
+        for (int i = 0; i < depth; ++i)
+            text += open;
+        text += "1";
+        for (int i = 0; i < depth; ++i)
+            text += close;
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        bool usable;
+    };
+    const Case kCases[] = {
+        {"deep arrays", nested("[", "]", 5000), false},
+        {"deep objects", nested("{\"a\":", "}", 5000), false},
+        {"deep mixed", nested("{\"a\":[", "]}", 3000), false},
+        {"deep unclosed", std::string(100000, '['), false},
+        {"shallow", nested("{\"a\":[", "]}", 8), true},
+    };
+    for (const Case& c : kCases) {
+        Json::Value root;
+        EXPECT_EQ(json_read::Parse(c.text, root), c.usable) << c.name;
+        EXPECT_EQ(root.isNull(), !c.usable) << c.name;
+    }
+}
+
 TEST(JsonRead, TextTakesStringsNullAndBooleansOnly)
 {
     Json::Value v = Doc(R"({"s":"abc","n":null,"t":true,"f":false,"i":3,"d":1.5,"a":[],"o":{}})");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 TEST(LoginAnswer, ReadsTheSignedInRecord)
 {
     LoginAnswer answer;
@@ -22,9 +24,12 @@ TEST(LoginAnswer, RefusalAndUnusableAnswers)
     EXPECT_EQ(answer.status, 1);
 
     // None of these may count as a sign-in.
-    for (const char* text : {"", "<html>error</html>", "[]", R"({"data":{"uid":"1"}})", R"({"status":"0"})",
-                             R"({"status":0,"data":{"uid":1001}})", R"({"status":0,"data":[]})",
-                             R"({"status":1e300})", R"({"status":0,"data":{"uid":"1")"}) {
+    using namespace std::string_literals;
+    const std::string deep = R"({"status":0,"data":)" + std::string(5000, '[') + std::string(5000, ']') + "}";
+    for (const std::string& text : {deep, ""s, "<html>error</html>"s, "[]"s, R"({"data":{"uid":"1"}})"s,
+                                    R"({"status":"0"})"s, R"({"status":0,"data":{"uid":1001}})"s,
+                                    R"({"status":0,"data":[]})"s, R"({"status":1e300})"s,
+                                    R"({"status":0,"data":{"uid":"1")"s}) {
         LoginAnswer unusable;
         EXPECT_FALSE(ParseLoginAnswer(text, unusable)) << text;
     }

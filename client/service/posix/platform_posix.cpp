@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +61,11 @@ std::string UniqueSuffix()
 {
     static std::atomic<unsigned> counter{0};
     return std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+bool LocalTime(std::time_t time, std::tm& out)
+{
+    return ::localtime_r(&time, &out) != nullptr;
 }
 
 // On Linux the "ANSI code page" is UTF-8, so no conversion is needed.

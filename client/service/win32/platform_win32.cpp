@@ -98,6 +98,11 @@ std::string UniqueSuffix()
            std::to_string(++counter);
 }
 
+bool LocalTime(std::time_t time, std::tm& out)
+{
+    return localtime_s(&out, &time) == 0;
+}
+
 std::string AnsiFromUtf8(const std::string& utf8) { return AnsiFromWide(Widen(utf8)); }
 std::string Utf8FromAnsi(const std::string& ansi) { return Narrow(WideFromAnsi(ansi)); }
 
