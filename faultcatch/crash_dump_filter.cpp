@@ -1,5 +1,5 @@
 #include "crash_dump_filter.h"
-#include "scoped_handle.h"
+#include "win32kit/scoped_win.h"
 
 #include <dbghelp.h>
 
@@ -7,6 +7,8 @@
 #include <iterator>
 
 namespace {
+
+using win32kit::ScopedHandle;
 
 constexpr wchar_t kDumpName[] = L"\\Crash.dmp";
 // A bare name: the system completes it from the current directory.

@@ -1,6 +1,7 @@
 #include "layered_preview.h"
 
 #include "skinkit/memory_dc.h"
+#include "win32kit/scoped_win.h"
 
 bool CLayeredPreview::CreateLayered(const wchar_t* title, int x, int y) {
     HWND hwnd = CWindowBase::Create(nullptr, title, WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
@@ -8,9 +9,7 @@ bool CLayeredPreview::CreateLayered(const wchar_t* title, int x, int y) {
     if (!hwnd) return false;
     CenterWindow();
     // A layered window has no picture until the first update.
-    HDC dc = GetDC(hwnd);
-    Present(dc);
-    ReleaseDC(hwnd, dc);
+    Present(win32kit::ScopedGetDC(hwnd));
     return true;
 }
 

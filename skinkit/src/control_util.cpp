@@ -54,6 +54,16 @@ int ReadProfileInt(const std::wstring& file, const std::wstring& section, const 
     return static_cast<int>(GetPrivateProfileIntW(section.c_str(), key, fallback, file.c_str()));
 }
 
+int ReadProfileCount(const std::wstring& file, const std::wstring& section, const wchar_t* key) {
+    const int count = ReadProfileInt(file, section, key, 0);
+    if (count >= 0 && count <= kMaxSkinCount) return count;
+    const std::wstring note = L"skin: " + std::wstring(key) + L"=" + std::to_wstring(count) + L" in [" + section +
+                              L"] of " + file + L" is out of range 0.." + std::to_wstring(kMaxSkinCount) +
+                              L"; ignored\n";
+    OutputDebugStringW(note.c_str());
+    return 0;
+}
+
 // Splits at commas; each part is a decimal number (leading blanks allowed,
 // stops at the first non-digit).
 static std::vector<long> ListParts(const std::wstring& value) {
@@ -96,26 +106,18 @@ COLORREF ReadListColor(const wchar_t* file, const wchar_t* section, const wchar_
 }
 
 ScopedFont::ScopedFont(const wchar_t* face, int size, bool underline, int weight, DWORD quality)
-    : m_font(CreateFontW(size, 0, 0, 0, weight, FALSE, underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH, face)) {}
-
-ScopedFont::~ScopedFont() {
-    if (m_font) DeleteObject(m_font);
-}
+    : win32kit::ScopedGdiObject<HFONT>(CreateFontW(size, 0, 0, 0, weight, FALSE, underline, FALSE, DEFAULT_CHARSET,
+                                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH,
+                                                   face)) {}
 
 SIZE MeasureText(HWND hwnd, const std::wstring& text, const wchar_t* face, int size, bool underline) {
-    SIZE result{};
-    HDC dc = GetDC(hwnd);
-    if (!dc) return result;
+    const win32kit::ScopedGetDC dc(hwnd);
+    if (!dc) return SIZE{};
     ScopedFont font(face, size, underline);
-    HGDIOBJ old = SelectObject(dc, font.Get());
+    const win32kit::ScopedSelectObject selected(dc, font.Get());
     RECT r{0, 0, 0, 0};
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd, dc);
-    result.cx = r.right - r.left;
-    result.cy = r.bottom - r.top;
-    return result;
+    return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
 // The face GDI+ should use for a requested face; GDI+ looks families up by
@@ -134,7 +136,7 @@ static std::wstring ResolveFace(HDC hdc, HFONT font, const wchar_t* face) {
     std::wstring answer = face;
     Gdiplus::FontFamily family(face);
     if (family.GetLastStatus() != Gdiplus::Ok || !family.IsAvailable()) {
-        HGDIOBJ old = SelectObject(hdc, font);
+        const win32kit::ScopedSelectObject selected(hdc, font);
         const UINT size = GetOutlineTextMetricsW(hdc, 0, nullptr);
         if (size > 0) {
             std::vector<char> buffer(size);
@@ -143,7 +145,6 @@ static std::wstring ResolveFace(HDC hdc, HFONT font, const wchar_t* face) {
                 answer = reinterpret_cast<const wchar_t*>(buffer.data() + reinterpret_cast<size_t>(metrics->otmpFaceName));
             }
         }
-        SelectObject(hdc, old);
     }
     std::lock_guard<std::mutex> guard(lock);
     resolved[face] = answer;
@@ -160,21 +161,15 @@ LOGFONTW GdiplusLogFont(HDC hdc, HFONT font) {
 }
 
 SIZE MeasureTextGdiplus(const std::wstring& text, const wchar_t* face, int size) {
-    SIZE result{};
-    HDC dc = GetDC(nullptr);
-    if (!dc) return result;
-    {
-        ScopedFont gdiFont(face, size);
-        const LOGFONTW logFont = GdiplusLogFont(dc, gdiFont.Get());
-        Gdiplus::Font font(dc, &logFont);
-        Gdiplus::Graphics g(dc);
-        Gdiplus::RectF box;
-        g.MeasureString(text.c_str(), static_cast<int>(text.size()), &font, Gdiplus::PointF(0, 0), &box);
-        result.cx = static_cast<LONG>(box.Width + 0.99f);
-        result.cy = static_cast<LONG>(box.Height + 0.99f);
-    }
-    ReleaseDC(nullptr, dc);
-    return result;
+    const win32kit::ScopedGetDC dc(nullptr);
+    if (!dc) return SIZE{};
+    ScopedFont gdiFont(face, size);
+    const LOGFONTW logFont = GdiplusLogFont(dc, gdiFont.Get());
+    Gdiplus::Font font(dc, &logFont);
+    Gdiplus::Graphics g(dc);
+    Gdiplus::RectF box;
+    g.MeasureString(text.c_str(), static_cast<int>(text.size()), &font, Gdiplus::PointF(0, 0), &box);
+    return SIZE{static_cast<LONG>(box.Width + 0.99f), static_cast<LONG>(box.Height + 0.99f)};
 }
 
 RECT TextArea(const std::wstring& text, const wchar_t* face, int size) {

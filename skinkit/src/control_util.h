@@ -9,6 +9,7 @@
 #include <gdiplus.h>
 
 #include "skinkit/paint_cache.h"
+#include "win32kit/scoped_win.h"
 
 namespace skinkit {
 
@@ -34,23 +35,23 @@ bool IsUsableParent(HWND hwnd);
 
 std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section, const wchar_t* key);
 int ReadProfileInt(const std::wstring& file, const std::wstring& section, const wchar_t* key, int fallback);
+
+// The most pictures or items one skin list may have; a malformed file must
+// not mean billions of reads or entries.
+constexpr int kMaxSkinCount = 4096;
+// A count read from a skin file (absent: 0). One out of 0..kMaxSkinCount,
+// negative too, counts as 0 and is reported to the debugger output.
+int ReadProfileCount(const std::wstring& file, const std::wstring& section, const wchar_t* key);
 RECT ReadListRect(const wchar_t* file, const wchar_t* section, const wchar_t* key);
 COLORREF ReadListColor(const wchar_t* file, const wchar_t* section, const wchar_t* key);
 RECT ParseListRect(const std::wstring& value);
 COLORREF ParseListColor(const std::wstring& value);
 
-// A GDI font owned for the scope.
-class ScopedFont {
+// The library's GDI font of a face and size, owned for the scope.
+class ScopedFont : public win32kit::ScopedGdiObject<HFONT> {
 public:
     ScopedFont(const wchar_t* face, int size, bool underline = false, int weight = FW_NORMAL,
                DWORD quality = DEFAULT_QUALITY);
-    ~ScopedFont();
-    ScopedFont(const ScopedFont&) = delete;
-    ScopedFont& operator=(const ScopedFont&) = delete;
-    HFONT Get() const { return m_font; }
-
-private:
-    HFONT m_font;
 };
 
 // Text extent from DrawTextW(DT_CALCRECT) on hwnd's DC (the screen when hwnd

@@ -2,7 +2,11 @@
 
 #include <cwchar>
 
+#include "control_util.h"
+
 CImageList::~CImageList() { Clear(); }
+
+void CImageList::Swap(CImageList& other) { m_images.swap(other.m_images); }
 
 void CImageList::Clear() {
     for (Gdiplus::Bitmap* image : m_images) delete image;
@@ -17,7 +21,7 @@ static bool FileExists(const std::wstring& path) {
 void CImageList::Load(const std::wstring& folder) {
     Clear();
     const std::wstring ini = folder + L"image_resource.ini";
-    const int count = static_cast<int>(GetPrivateProfileIntW(L"ImageRes", L"ImageNumber", 0, ini.c_str()));
+    const int count = skinkit::ReadProfileCount(ini, L"ImageRes", L"ImageNumber");
     for (int i = 1; i <= count; ++i) {
         wchar_t key[32];
         swprintf(key, 32, L"ImageID_%d", i);

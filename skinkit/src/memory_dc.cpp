@@ -1,26 +1,30 @@
 #include "skinkit/memory_dc.h"
 
+#include "win32kit/scoped_win.h"
+
 __ostrel_memory_dc::~__ostrel_memory_dc() { DeleteDC(); }
 
-int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int deleteOld) {
-    HDC display = nullptr;
-    HDC reference = hdc;
-    if (!reference) {
-        display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-        reference = display;
-    }
-    if (m_dc) {
-        ::DeleteDC(m_dc);
-        m_dc = nullptr;
-    }
-    m_dc = CreateCompatibleDC(reference);
-    if (!m_dc) {
-        if (display) ::DeleteDC(display);
-        return 0;
-    }
-    if (m_bitmap && deleteOld) DeleteObject(m_bitmap);
+// The DC goes with the DIB's selection undone; the DIB itself only when
+// deleteBitmap says so (a caller may have taken it with GetBitmap).
+int __ostrel_memory_dc::Release(bool deleteBitmap) {
+    const BOOL result = win32kit::DeleteBitmapDC(m_dc, m_original, deleteBitmap ? m_bitmap : nullptr);
+    m_dc = nullptr;
+    m_original = nullptr;
     m_bitmap = nullptr;
     m_bits = nullptr;
+    return result;
+}
+
+int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int deleteOld) {
+    win32kit::ScopedDC display;
+    HDC reference = hdc;
+    if (!reference) {
+        display.Reset(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+        reference = display.Get();
+    }
+    Release(deleteOld != 0);
+    m_dc = CreateCompatibleDC(reference);
+    if (!m_dc) return 0;
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -30,25 +34,14 @@ int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     m_bitmap = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &m_bits, nullptr, 0);
-    if (display) ::DeleteDC(display);
     if (!m_bitmap) return 0;
-    SelectObject(m_dc, m_bitmap);
+    m_original = SelectObject(m_dc, m_bitmap);
     m_width = width;
     m_height = height;
     return 1;
 }
 
-int __ostrel_memory_dc::DeleteDC() {
-    if (m_bitmap) {
-        DeleteObject(m_bitmap);
-        m_bitmap = nullptr;
-        m_bits = nullptr;
-    }
-    if (!m_dc) return 1;
-    const int result = ::DeleteDC(m_dc);
-    m_dc = nullptr;
-    return result;
-}
+int __ostrel_memory_dc::DeleteDC() { return Release(true); }
 
 BOOL PresentLayeredWindow(HWND hwnd, HDC target, HDC source, int width, int height) {
     RECT window{};

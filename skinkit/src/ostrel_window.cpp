@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "skinkit/memory_dc.h"
+#include "win32kit/scoped_win.h"
 
 namespace {
 constexpr const wchar_t* kResourceFolder = L"\\Ziv_resource\\";
@@ -59,9 +60,7 @@ LRESULT __ostrel_window::OnCreate(UINT, WPARAM, LPARAM, int&) {
     Init_common_controls();
     LoadImageRes();
     SetControlAttribute();
-    HDC dc = GetDC(m_hWnd);
-    Draw_window(dc);
-    ReleaseDC(m_hWnd, dc);
+    Draw_window(win32kit::ScopedGetDC(m_hWnd));
     return 0;
 }
 
@@ -112,7 +111,14 @@ void __ostrel_window::DrawControl(HDC hdc) {
     if (m_background.IsWindowVisible() && m_background.GetPicture()) m_background.DrawPicture(hdc);
 }
 
-void __ostrel_window::LoadImageRes() { m_images.Load(ResourceFolder()); }
+// The background points into the list: a reload points it at the new
+// pictures before the old ones are freed.
+void __ostrel_window::LoadImageRes() {
+    CImageList previous;
+    previous.Swap(m_images);
+    m_images.Load(ResourceFolder());
+    if (previous.Size() != 0) SetControlAttribute();
+}
 
 void __ostrel_window::SetControlAttribute() {
     m_background.SetAttribute(L"window_background", ResourceFolder() + kWindowIni, m_images.Images());

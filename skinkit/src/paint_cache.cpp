@@ -11,14 +11,7 @@ CPaintCache& CPaintCache::operator=(const CPaintCache& other) {
 
 void CPaintCache::Release() {
     m_valid = false;
-    if (m_dc) {
-        SelectObject(m_dc, m_oldBitmap);
-        DeleteDC(m_dc);
-    }
-    if (m_bitmap) DeleteObject(m_bitmap);
-    m_dc = nullptr;
-    m_bitmap = nullptr;
-    m_oldBitmap = nullptr;
+    m_surface.Reset();
     m_bits = nullptr;
 }
 
@@ -31,13 +24,12 @@ bool CPaintCache::Allocate(int width, int height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    m_bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &m_bits, nullptr, 0);
-    m_dc = CreateCompatibleDC(nullptr);
-    if (!m_bitmap || !m_dc) {
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &m_bits, nullptr, 0);
+    m_surface.Reset(CreateCompatibleDC(nullptr), bitmap);
+    if (!m_surface.IsValid()) {
         Release();
         return false;
     }
-    m_oldBitmap = SelectObject(m_dc, m_bitmap);
     return true;
 }
 
@@ -53,7 +45,7 @@ HDC CPaintCache::Begin(const RECT& area, const std::string& key) {
         m_valid = true;
         return nullptr;
     }
-    const bool sameSize = m_dc && width == m_area.right - m_area.left && height == m_area.bottom - m_area.top;
+    const bool sameSize = m_surface.Dc() && width == m_area.right - m_area.left && height == m_area.bottom - m_area.top;
     if (sameSize) {
         GdiFlush();  // earlier drawing may still be queued for these bits
         std::memset(m_bits, 0, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
@@ -64,7 +56,7 @@ HDC CPaintCache::Begin(const RECT& area, const std::string& key) {
     m_key = key;
     m_valid = true;
     m_coreKnown = false;
-    return m_dc;
+    return m_surface.Dc();
 }
 
 namespace {
@@ -110,11 +102,12 @@ void CPaintCache::Blend(HDC target, int x, int y, const RECT& part) const {
     const int height = part.bottom - part.top;
     if (width <= 0 || height <= 0) return;
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    GdiAlphaBlend(target, x + part.left, y + part.top, width, height, m_dc, part.left, part.top, width, height, blend);
+    GdiAlphaBlend(target, x + part.left, y + part.top, width, height, m_surface.Dc(), part.left, part.top, width,
+                  height, blend);
 }
 
 void CPaintCache::Draw(HDC target, int anchorX, int anchorY) {
-    if (!m_valid || !m_dc) return;
+    if (!m_valid || !m_surface.Dc()) return;
     if (!m_coreKnown) FindOpaqueCore();
     const int width = m_area.right - m_area.left;
     const int height = m_area.bottom - m_area.top;
@@ -126,8 +119,8 @@ void CPaintCache::Draw(HDC target, int anchorX, int anchorY) {
         return;
     }
     // Opaque pixels cover whatever is below them: a copy is exact there.
-    BitBlt(target, x + core.left, y + core.top, core.right - core.left, core.bottom - core.top, m_dc, core.left,
-           core.top, SRCCOPY);
+    BitBlt(target, x + core.left, y + core.top, core.right - core.left, core.bottom - core.top, m_surface.Dc(),
+           core.left, core.top, SRCCOPY);
     Blend(target, x, y, RECT{0, 0, width, core.top});
     Blend(target, x, y, RECT{0, core.bottom, width, height});
     Blend(target, x, y, RECT{0, core.top, core.left, core.bottom});

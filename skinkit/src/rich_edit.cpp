@@ -41,14 +41,14 @@ CRichEditUI::CRichEditUI(HWND parent, int x, int y, int w, int h, DWORD style, b
     Create(parent, x, y, w, h, style);
 }
 
-CRichEditUI::~CRichEditUI() {
-    if (m_host) m_host->Release();
-}
+// The host goes while every field it may call back into is still alive.
+CRichEditUI::~CRichEditUI() { m_host.Reset(); }
 
 bool CRichEditUI::CreateHost(DWORD style) {
     GdiSetBatchLimit(1);
     m_style = style;
     m_wordWrap = !(style & (ES_AUTOHSCROLL | WS_HSCROLL));
+    // A second Create replaces the host: the first one and its engine go here.
     m_host = CTxtWinHost::Create(this, style, StockFont(SYSTEM_FONT), m_engineTextColor);
     if (!m_host) return false;
     m_host->SetClientRect(m_editRect);

@@ -32,7 +32,7 @@ void CTabUI::SetAttribute(const std::wstring& section, const std::wstring& iniFi
                           const std::deque<Gdiplus::Bitmap*>& images) {
     m_items.clear();
     m_cache.Invalidate();
-    const int count = ReadProfileInt(iniFile, section, L"ItemCount", 0);
+    const int count = ReadProfileCount(iniFile, section, L"ItemCount");
     m_highlight = ImageByNumber(images, ReadProfileInt(iniFile, section, L"Image_Sel", 0));
     Gdiplus::Bitmap* last = nullptr;
     for (int i = 1; i <= count; ++i) {

@@ -12,9 +12,7 @@ const IID kIidTextServices = {0x8d33f740, 0xcf58, 0x11ce, {0xa8, 0x9d, 0x00, 0xa
 const IID kIidTextHost = {0xc5bdd8d0, 0xd26e, 0x11ce, {0xa8, 0x9e, 0x00, 0xaa, 0x00, 0x6c, 0xad, 0xc5}};
 
 int ScreenDpiY() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const int dpi = GetDeviceCaps(win32kit::ScopedGetDC(nullptr), LOGPIXELSY);
     return dpi > 0 ? dpi : 96;
 }
 
@@ -23,14 +21,12 @@ int ScreenDpiY() {
 CTxtWinHost::CTxtWinHost(CRichEditUI* owner, DWORD style) : m_owner(owner), m_style(style) {}
 
 CTxtWinHost::~CTxtWinHost() {
-    if (m_services) {
-        m_services->OnTxInPlaceDeactivate();
-        m_services->Release();
-    }
+    if (m_services) m_services->OnTxInPlaceDeactivate();
 }
 
-CTxtWinHost* CTxtWinHost::Create(CRichEditUI* owner, DWORD style, const LOGFONTW& font, COLORREF color) {
-    auto* host = new CTxtWinHost(owner, style);
+win32kit::ComPtr<CTxtWinHost> CTxtWinHost::Create(CRichEditUI* owner, DWORD style, const LOGFONTW& font,
+                                                  COLORREF color) {
+    auto host = win32kit::ComPtr<CTxtWinHost>::Adopt(new CTxtWinHost(owner, style));
     host->SetCharFormat(font, color);
     PARAFORMAT2& pf = host->m_paraFormat;
     pf.cbSize = sizeof(pf);
@@ -41,10 +37,7 @@ CTxtWinHost* CTxtWinHost::Create(CRichEditUI* owner, DWORD style, const LOGFONTW
     host->m_wordWrap = !(style & (ES_AUTOHSCROLL | WS_HSCROLL));
     host->m_richText = owner->IsRich();
     host->m_inPlaceActive = true;
-    if (!host->StartEngine()) {
-        host->Release();
-        return nullptr;
-    }
+    if (!host->StartEngine()) return {};
     return host;
 }
 
@@ -59,10 +52,9 @@ bool CTxtWinHost::StartEngine() {
     auto create = reinterpret_cast<PCreateTextServices>(
         reinterpret_cast<void*>(GetProcAddress(m_richEdit, "CreateTextServices")));
     if (!create) return false;
-    IUnknown* unknown = nullptr;
-    if (FAILED(create(nullptr, this, &unknown)) || !unknown) return false;
-    const HRESULT hr = unknown->QueryInterface(kIidTextServices, reinterpret_cast<void**>(&m_services));
-    unknown->Release();
+    win32kit::ComPtr<IUnknown> unknown;
+    if (FAILED(create(nullptr, this, unknown.Out())) || !unknown) return false;
+    const HRESULT hr = unknown->QueryInterface(kIidTextServices, reinterpret_cast<void**>(m_services.Out()));
     return SUCCEEDED(hr) && m_services;
 }
 
@@ -70,10 +62,9 @@ HWND CTxtWinHost::Parent() const { return m_owner->GetParentHWND(); }
 
 void CTxtWinHost::SetClientRect(const RECT& rect) {
     m_clientRect = rect;
-    HDC dc = GetDC(Parent());
+    const win32kit::ScopedGetDC dc(Parent());
     const int dpiX = GetDeviceCaps(dc, LOGPIXELSX);
     const int dpiY = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(Parent(), dc);
     m_extent.cx = dpiX > 0 ? (rect.right - rect.left - 2) * 2540 / dpiX : 0;
     m_extent.cy = dpiY > 0 ? (rect.bottom - rect.top - 2) * 2540 / dpiY : 0;
 }

@@ -5,6 +5,8 @@
 #include <richedit.h>
 #include <textserv.h>
 
+#include "win32kit/scoped_win.h"
+
 class CRichEditUI;
 
 // The host side of riched20's windowless text services: answers the engine
@@ -13,10 +15,11 @@ class CRichEditUI;
 class CTxtWinHost : public ITextHost {
 public:
     // Creates the host and its engine; null when riched20 is unavailable or
-    // refuses. The returned host holds one reference.
-    static CTxtWinHost* Create(CRichEditUI* owner, DWORD style, const LOGFONTW& font, COLORREF color);
+    // refuses.
+    static win32kit::ComPtr<CTxtWinHost> Create(CRichEditUI* owner, DWORD style, const LOGFONTW& font,
+                                                COLORREF color);
 
-    ITextServices* Services() const { return m_services; }
+    ITextServices* Services() const { return m_services.Get(); }
 
     void SetClientRect(const RECT& rect);
     void SetCharFormat(const LOGFONTW& font, COLORREF color);
@@ -96,7 +99,7 @@ private:
     LONG m_refs = 1;
     CRichEditUI* m_owner;
     HMODULE m_richEdit = nullptr;
-    ITextServices* m_services = nullptr;
+    win32kit::ComPtr<ITextServices> m_services;
     CHARFORMAT2W m_charFormat{};
     PARAFORMAT2 m_paraFormat{};
     DWORD m_maxLength = 0x7FFF;

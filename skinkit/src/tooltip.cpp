@@ -13,9 +13,13 @@ constexpr UINT kShowMs = 2000;
 }  // namespace
 
 CToolTipUI::~CToolTipUI() {
-    if (!m_hWnd) return;
-    KillTimer(m_hWnd, kHideTimer);
-    KillTimer(m_hWnd, kKeepInsideTimer);
+    const HWND hwnd = m_window.Get();
+    if (!hwnd) return;
+    KillTimer(hwnd, kHideTimer);
+    KillTimer(hwnd, kKeepInsideTimer);
+    // Unbound first, so nothing the window receives while it goes reaches
+    // this object; m_window then destroys it.
+    RemovePropW(hwnd, kObjectProperty);
 }
 
 bool CToolTipUI::RegisterWindowClass() {
@@ -32,9 +36,11 @@ bool CToolTipUI::RegisterWindowClass() {
 
 bool CToolTipUI::Create(HWND parent) {
     if (!RegisterWindowClass()) return false;
+    m_parent = parent;
+    // One window per tip: a second window would outlive the object.
+    if (m_window) return true;
     CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 600, 400, 100, 100, nullptr, nullptr,
                     GetModuleHandleW(nullptr), this);
-    m_parent = parent;
     return true;
 }
 
@@ -45,12 +51,12 @@ int CToolTipUI::SetParent(HWND parent) {
 
 void CToolTipUI::SetBkColor(COLORREF color) {
     m_bkColor = color;
-    InvalidateIfWindow(m_hWnd, nullptr);
+    InvalidateIfWindow(GetHWND(), nullptr);
 }
 
 void CToolTipUI::SetBorderColor(COLORREF color) {
     m_borderColor = color;
-    InvalidateIfWindow(m_hWnd, nullptr);
+    InvalidateIfWindow(GetHWND(), nullptr);
 }
 
 void CToolTipUI::Place(const std::wstring& text) {
@@ -73,23 +79,23 @@ void CToolTipUI::Place(const std::wstring& text) {
 }
 
 void CToolTipUI::ShowToolTip(std::wstring text) {
-    if (text.empty() || !m_hWnd || IsVisible()) return;
+    if (text.empty() || !GetHWND() || IsVisible()) return;
     Place(text);
-    ::SetWindowPos(m_hWnd, HWND_TOPMOST, m_tipRect.left, m_tipRect.top, Width(m_tipRect), Height(m_tipRect),
+    ::SetWindowPos(GetHWND(), HWND_TOPMOST, m_tipRect.left, m_tipRect.top, Width(m_tipRect), Height(m_tipRect),
                    SWP_SHOWWINDOW | SWP_NOACTIVATE);
-    InvalidateRect(m_hWnd, nullptr, FALSE);
-    SetTimer(m_hWnd, kHideTimer, kShowMs, nullptr);
+    InvalidateRect(GetHWND(), nullptr, FALSE);
+    SetTimer(GetHWND(), kHideTimer, kShowMs, nullptr);
 }
 
 void CToolTipUI::ShowToolTip(const std::wstring& text, const RECT& keepInside) {
-    if (text.empty() || !m_hWnd || IsVisible()) return;
+    if (text.empty() || !GetHWND() || IsVisible()) return;
     m_keepInside = keepInside;
     ShowToolTip(text);
-    SetTimer(m_hWnd, kKeepInsideTimer, 1, nullptr);
+    SetTimer(GetHWND(), kKeepInsideTimer, 1, nullptr);
 }
 
 void CToolTipUI::HideToolTip() {
-    if (IsVisible()) ::ShowWindow(m_hWnd, SW_HIDE);
+    if (IsVisible()) ::ShowWindow(GetHWND(), SW_HIDE);
 }
 
 void CToolTipUI::OnTimer(UINT_PTR id) {
@@ -100,23 +106,21 @@ void CToolTipUI::OnTimer(UINT_PTR id) {
     } else if (id != kHideTimer) {
         return;
     }
-    KillTimer(m_hWnd, kHideTimer);
-    KillTimer(m_hWnd, kKeepInsideTimer);
+    KillTimer(GetHWND(), kHideTimer);
+    KillTimer(GetHWND(), kKeepInsideTimer);
     HideToolTip();
 }
 
 void CToolTipUI::OnPaint() {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(m_hWnd, &ps);
+    HDC dc = BeginPaint(GetHWND(), &ps);
     RECT client{};
-    GetClientRect(m_hWnd, &client);
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, Width(client), Height(client));
-    HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
+    GetClientRect(GetHWND(), &client);
+    const win32kit::ScopedBitmapDC buffer(CreateCompatibleDC(dc),
+                                          CreateCompatibleBitmap(dc, Width(client), Height(client)));
+    HDC mem = buffer.Dc();
 
-    HBRUSH background = CreateSolidBrush(m_bkColor);
-    FillRect(mem, &client, background);
-    DeleteObject(background);
+    FillRect(mem, &client, win32kit::ScopedGdiObject<HBRUSH>(CreateSolidBrush(m_bkColor)).Get());
 
     RECT text = client;
     InflateRect(&text, -2, -2);
@@ -130,15 +134,10 @@ void CToolTipUI::OnPaint() {
                                    static_cast<float>(Width(text)), static_cast<float>(Height(text))),
                     &format);
 
-    HBRUSH border = CreateSolidBrush(m_borderColor);
-    FrameRect(mem, &client, border);
-    DeleteObject(border);
+    FrameRect(mem, &client, win32kit::ScopedGdiObject<HBRUSH>(CreateSolidBrush(m_borderColor)).Get());
 
     BitBlt(dc, 0, 0, Width(client), Height(client), mem, 0, 0, SRCCOPY);
-    SelectObject(mem, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-    EndPaint(m_hWnd, &ps);
+    EndPaint(GetHWND(), &ps);
 }
 
 LRESULT CALLBACK CToolTipUI::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -146,8 +145,10 @@ LRESULT CALLBACK CToolTipUI::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
         auto* self = static_cast<CToolTipUI*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         SetPropW(hwnd, kObjectProperty, self);
-        if (self) self->m_hWnd = hwnd;
+        if (self) self->m_window.Reset(hwnd);
     } else if (msg == WM_NCDESTROY || msg == WM_DESTROY) {
+        // Destroyed from outside: the object lets go of the handle.
+        if (auto* self = static_cast<CToolTipUI*>(GetPropW(hwnd, kObjectProperty))) self->m_window.Release();
         RemovePropW(hwnd, kObjectProperty);
     } else if (auto* self = static_cast<CToolTipUI*>(GetPropW(hwnd, kObjectProperty))) {
         if (msg == WM_PAINT) {

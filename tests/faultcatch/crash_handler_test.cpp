@@ -12,9 +12,11 @@
 #include "crash_probe_modes.h"
 #include "crash_sandbox.h"
 #include "minidump_reader.h"
-#include "scoped_handle.h"
+#include "win32kit/scoped_win.h"
 
 namespace {
+
+using win32kit::ScopedHandle;
 
 class CrashHandlerTest : public ::testing::Test {
 protected:

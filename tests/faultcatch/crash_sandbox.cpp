@@ -5,9 +5,10 @@
 
 #include "crash_probe_modes.h"
 #include "minidump_reader.h"
-#include "scoped_handle.h"
+#include "win32kit/scoped_win.h"
 
 namespace fs = std::filesystem;
+using win32kit::ScopedHandle;
 
 namespace {
 

@@ -1,7 +1,9 @@
 // Stand-in for the dump uploader: leaves a marker in its current directory
 // so a test can see that, and where, it was started.
 #include "crash_probe_modes.h"
-#include "scoped_handle.h"
+#include "win32kit/scoped_win.h"
+
+using win32kit::ScopedHandle;
 
 int main() {
     ScopedHandle file(CreateFileW(kUploaderMarkerName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

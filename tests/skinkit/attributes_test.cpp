@@ -7,6 +7,7 @@
 #include "skinkit/ini_file.h"
 #include "skinkit/picture.h"
 #include "skinkit/static_text.h"
+#include "skinkit/tab.h"
 #include "test_window.h"
 
 namespace {
@@ -131,6 +132,43 @@ TEST(ImageListTest, MissingFileKeepsNumberingAndAbsentCountGivesEmptyList) {
     list.Load(folder.Path());
     EXPECT_EQ(0u, list.Size());
     EXPECT_EQ(nullptr, ImageByNumber(list.Images(), 1));
+}
+
+TEST(SkinCountTest, CountsOutOfRangeAreIgnored) {
+    struct Case {
+        const wchar_t* count;
+        size_t images;
+        int tabItems;
+    };
+    const Case kCases[] = {
+        {L"2000000000", 0, 0},  // would mean two billion profile reads
+        {L"4294967295", 0, 0},
+        {L"-1", 0, 0},
+        {L"4097", 0, 0},
+        {L"4096", 4096, 2},
+        {L"1", 1, 1},
+    };
+    ScratchFolder folder;
+    folder.WritePng(L"one.png", 4, 2, Gdiplus::Color(255, 255, 0, 0));
+    const std::unique_ptr<Gdiplus::Bitmap> item = Strip(4, 2, {RGB(255, 0, 0)});
+    const std::deque<Gdiplus::Bitmap*> tabImages{item.get()};
+    TestParent parent;
+    ASSERT_TRUE(parent.Open(200, 100));
+    for (const Case& c : kCases) {
+        const std::wstring count = c.count;
+        folder.Write(L"image_resource.ini",
+                     L"[ImageRes]\r\nImageNumber=" + count + L"\r\nImageID_1=one.png\r\n");
+        const std::wstring tabIni = folder.Write(
+            L"tab.ini", L"[tab]\r\nItemCount=" + count +
+                            L"\r\nImage_Item1=1\r\nImage_Item4096=1\r\nImage_Item4097=1\r\n");
+        CImageList list;
+        list.Load(folder.Path());
+        EXPECT_EQ(c.images, list.Size()) << "ImageNumber=" << count;
+        CTabUI tab;
+        ASSERT_TRUE(tab.Create(parent.GetHWND(), 1));
+        tab.SetAttribute(L"tab", tabIni, tabImages);
+        EXPECT_EQ(c.tabItems, tab.GetItemCount()) << "ItemCount=" << count;
+    }
 }
 
 TEST(AnchoringTest, NegativeRectFollowsTheParentWidth) {

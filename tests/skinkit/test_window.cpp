@@ -102,13 +102,14 @@ ScratchFolder::~ScratchFolder() {
 
 std::wstring ScratchFolder::Write(const std::wstring& name, const std::wstring& utf16Text) const {
     const std::wstring path = m_path + name;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return path;
+    const win32kit::ScopedHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return path;
     const wchar_t bom = 0xFEFF;
     DWORD written = 0;
-    WriteFile(file, &bom, sizeof(bom), &written, nullptr);
-    WriteFile(file, utf16Text.data(), static_cast<DWORD>(utf16Text.size() * sizeof(wchar_t)), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.Get(), &bom, sizeof(bom), &written, nullptr);
+    WriteFile(file.Get(), utf16Text.data(), static_cast<DWORD>(utf16Text.size() * sizeof(wchar_t)), &written,
+              nullptr);
     m_files.push_back(path);
     return path;
 }
@@ -126,8 +127,7 @@ std::wstring ScratchFolder::WritePng(const std::wstring& name, int width, int he
 }
 
 Surface::Surface(int width, int height) : m_width(width), m_height(height) {
-    HDC screen = GetDC(nullptr);
-    m_dc = CreateCompatibleDC(screen);
+    const win32kit::ScopedGetDC screen(nullptr);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -135,16 +135,9 @@ Surface::Surface(int width, int height) : m_width(width), m_height(height) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    m_bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     m_bits = static_cast<UINT32*>(bits);
-    m_old = SelectObject(m_dc, m_bitmap);
-    ReleaseDC(nullptr, screen);
-}
-
-Surface::~Surface() {
-    SelectObject(m_dc, m_old);
-    DeleteObject(m_bitmap);
-    DeleteDC(m_dc);
+    m_surface.Reset(CreateCompatibleDC(screen), bitmap);
 }
 
 UINT32 Surface::Pixel(int x, int y) const {

@@ -15,6 +15,7 @@
 #include <gdiplus.h>
 
 #include "skinkit/window_base.h"
+#include "win32kit/scoped_win.h"
 
 struct RecordedCommand {
     WORD id;
@@ -89,8 +90,7 @@ private:
 class Surface {
 public:
     Surface(int width, int height);
-    ~Surface();
-    HDC Dc() const { return m_dc; }
+    HDC Dc() const { return m_surface.Dc(); }
     UINT32 Pixel(int x, int y) const;
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -100,9 +100,7 @@ public:
 private:
     int m_width;
     int m_height;
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
-    HGDIOBJ m_old = nullptr;
+    win32kit::ScopedBitmapDC m_surface;
     UINT32* m_bits = nullptr;
 };
 

@@ -2,29 +2,12 @@
 
 #include "wide_text.h"
 
+#include "win32kit/scoped_win.h"
+
 namespace {
 
 const CLSID kActiveDesktopClass = {0x75048700, 0xef1f, 0x11d0, {0x98, 0x88, 0x00, 0x60, 0x97, 0xde, 0xac, 0xf9}};
 const IID kActiveDesktopInterface = {0xf490eb00, 0x1240, 0x11d1, {0x98, 0x88, 0x00, 0x60, 0x97, 0xde, 0xac, 0xf9}};
-
-template <typename T>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef()
-    {
-        if (object_)
-            object_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T** Out() { return &object_; }
-    T* operator->() const { return object_; }
-    explicit operator bool() const { return object_ != nullptr; }
-
-private:
-    T* object_ = nullptr;
-};
 
 enum class DesktopOutcome { Done, Failed, NotImplemented };
 
@@ -37,7 +20,7 @@ DesktopOutcome Judge(HRESULT result)
 
 DesktopOutcome ThroughActiveDesktop(const std::wstring& target, const WallpaperSystem& system)
 {
-    ComRef<IActiveDesktop> desktop;
+    win32kit::ComPtr<IActiveDesktop> desktop;
     if (!system.createDesktop || FAILED(system.createDesktop(desktop.Out())) || !desktop)
         return DesktopOutcome::NotImplemented;
 
@@ -65,11 +48,12 @@ DesktopOutcome ThroughActiveDesktop(const std::wstring& target, const WallpaperS
 bool SetStretchedByParameters(const std::wstring& path)
 {
     // Stretched, not tiled, as the Active Desktop path asks.
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        RegSetValueExW(key, L"WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"2"), 2 * sizeof(wchar_t));
-        RegSetValueExW(key, L"TileWallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 2 * sizeof(wchar_t));
-        RegCloseKey(key);
+    win32kit::ScopedRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, key.Out()) == ERROR_SUCCESS) {
+        RegSetValueExW(key.Get(), L"WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"2"),
+                       2 * sizeof(wchar_t));
+        RegSetValueExW(key.Get(), L"TileWallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"),
+                       2 * sizeof(wchar_t));
     }
     return SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(path.c_str()),
                                  SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE) != FALSE;

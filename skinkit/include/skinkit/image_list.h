@@ -22,6 +22,7 @@ public:
     // folder ends with a path separator.
     void Load(const std::wstring& folder);
     void Clear();
+    void Swap(CImageList& other);
 
     const std::deque<Gdiplus::Bitmap*>& Images() const { return m_images; }
     size_t Size() const { return m_images.size(); }

@@ -23,11 +23,16 @@ public:
     void* Bits() const { return m_bits; }
 
 private:
+    int Release(bool deleteBitmap);
+
     HDC m_dc = nullptr;
     int m_width = 0;
     int m_height = 0;
     HBITMAP m_bitmap = nullptr;
     void* m_bits = nullptr;
+    // What the DC held before the DIB: it goes back in before the DC is
+    // deleted, or the DIB could not be.
+    HGDIOBJ m_original = nullptr;
 };
 
 // Hands a 32-bit surface to the system as the per-pixel-alpha image of a

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "skinkit/skinkit_api.h"
+#include "win32kit/scoped_win.h"
 
 // A control's last drawing kept as a ready premultiplied 32-bit picture,
 // together with a key of every value that drawing depended on. While the key
@@ -40,9 +41,7 @@ private:
     void FindOpaqueCore();
     void Blend(HDC target, int x, int y, const RECT& part) const;
 
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
-    HGDIOBJ m_oldBitmap = nullptr;
+    win32kit::ScopedBitmapDC m_surface;
     void* m_bits = nullptr;
     RECT m_area{};
     // A fully opaque rectangle of a large picture (picture coordinates):

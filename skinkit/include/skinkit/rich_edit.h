@@ -9,6 +9,7 @@
 
 #include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
+#include "win32kit/scoped_win.h"
 
 class CTxtWinHost;
 struct IDropTarget;
@@ -163,7 +164,7 @@ public:
     void SetBkTransParent(bool transparent) { m_transparent = transparent; }
     bool IsCaretPhaseVisible() const { return m_caretVisible; }
     int GetBkState() const { return m_bkState; }
-    bool HasTextHost() const { return m_host != nullptr; }
+    bool HasTextHost() const { return m_host.Get() != nullptr; }
 
     void OnPaint(HDC hdc);
     void OnPaint2(HDC hdc, HBITMAP unused);
@@ -205,7 +206,8 @@ private:
     int m_vbarPos = 0;
     int m_barWidth = 17;
     bool m_thumbDrag = false;
-    CTxtWinHost* m_host = nullptr;
+    // Owns one reference; the host's last release frees the engine.
+    win32kit::ComPtr<CTxtWinHost> m_host;
     bool m_rich = true;
     bool m_readOnly = false;
     bool m_wordWrap = false;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "skinkit/skinkit_api.h"
+#include "win32kit/scoped_win.h"
 
 // A small pop-up that shows one line of text near the cursor for two seconds.
 class SKINKIT_API CToolTipUI {
@@ -25,8 +26,8 @@ public:
     void ShowToolTip(const std::wstring& text, const RECT& keepInside);
     void HideToolTip();
 
-    HWND GetHWND() const { return m_hWnd; }
-    bool IsVisible() const { return m_hWnd && ::IsWindowVisible(m_hWnd); }
+    HWND GetHWND() const { return m_window.Get(); }
+    bool IsVisible() const { return m_window && ::IsWindowVisible(m_window.Get()); }
     RECT GetTipRect() const { return m_tipRect; }
     const std::wstring& GetText() const { return m_text; }
 
@@ -37,7 +38,8 @@ private:
     void OnTimer(UINT_PTR id);
     void Place(const std::wstring& text);
 
-    HWND m_hWnd = nullptr;
+    // Destroyed with the object: the window's property points at it.
+    win32kit::ScopedWindow m_window;
     HWND m_parent = nullptr;
     RECT m_tipRect{};
     std::wstring m_text;
