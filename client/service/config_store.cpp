@@ -13,10 +13,21 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-bool LoadDocument(TiXmlDocument& document, const std::string& path, TiXmlEncoding encoding)
+// The installed file is in the ANSI code page and is parsed byte by byte: read
+// as UTF-8, a GBK lead byte such as 0xE6 takes the closing quote after it as
+// part of its character, and the file no longer loads. A copy that an editor
+// saved as UTF-8 starts with a byte-order mark, and stays UTF-8.
+bool LoadDocument(TiXmlDocument& document, const std::string& path, bool& utf8)
 {
     FileHandle file(platform::OpenFile(path, "rb"));
-    return file && document.LoadFile(file.get(), encoding);
+    if (!file)
+        return false;
+    unsigned char head[3] = {};
+    utf8 = std::fread(head, 1, sizeof head, file.get()) == sizeof head && head[0] == 0xEF && head[1] == 0xBB &&
+           head[2] == 0xBF;
+    std::rewind(file.get());
+    // Detection sees the mark, so a save writes it back.
+    return document.LoadFile(file.get(), utf8 ? TIXML_DEFAULT_ENCODING : TIXML_ENCODING_LEGACY);
 }
 
 TiXmlElement* FindLogin(const TiXmlDocument& document)
@@ -27,10 +38,12 @@ TiXmlElement* FindLogin(const TiXmlDocument& document)
     return const_cast<TiXmlElement*>(root->FirstChildElement("login"));
 }
 
-std::string TextOf(const TiXmlElement& login, const char* name)
+std::string TextOf(const TiXmlElement& login, const char* name, bool utf8)
 {
     const char* value = login.Attribute(name);
-    return value ? platform::Utf8FromAnsi(value) : std::string();
+    if (!value)
+        return {};
+    return utf8 ? value : platform::Utf8FromAnsi(value);
 }
 
 int NumberOf(const TiXmlElement& login, const char* name)
@@ -39,9 +52,9 @@ int NumberOf(const TiXmlElement& login, const char* name)
     return value ? int(std::strtol(value, nullptr, 10)) : 0;
 }
 
-void SetText(TiXmlElement& login, const char* name, const std::string& utf8)
+void SetText(TiXmlElement& login, const char* name, const std::string& text, bool utf8)
 {
-    login.SetAttribute(name, platform::AnsiFromUtf8(utf8));
+    login.SetAttribute(name, utf8 ? text : platform::AnsiFromUtf8(text));
 }
 
 const char* YesNo(bool value) { return value ? "true" : "false"; }
@@ -52,28 +65,30 @@ LoginCredentials ReadLoginCredentials(const std::string& configPath)
 {
     LoginCredentials credentials;
     TiXmlDocument document;
-    if (!LoadDocument(document, configPath, TIXML_ENCODING_UTF8))
+    bool utf8 = false;
+    if (!LoadDocument(document, configPath, utf8))
         return credentials;
     const TiXmlElement* login = FindLogin(document);
     if (!login)
         return credentials;
-    credentials.uid = TextOf(*login, "uid");
-    credentials.token = TextOf(*login, "token");
-    credentials.userName = TextOf(*login, "username");
+    credentials.uid = TextOf(*login, "uid", utf8);
+    credentials.token = TextOf(*login, "token", utf8);
+    credentials.userName = TextOf(*login, "username", utf8);
     return credentials;
 }
 
 int ReadUserProfile(const std::string& configPath, UserProfile& profile)
 {
     TiXmlDocument document;
-    if (!LoadDocument(document, configPath, TIXML_ENCODING_UTF8))
+    bool utf8 = false;
+    if (!LoadDocument(document, configPath, utf8))
         return 0;
     const TiXmlElement* login = FindLogin(document);
     if (!login)
         return -1;
-    profile.uid = TextOf(*login, "uid");
-    profile.token = TextOf(*login, "token");
-    profile.userName = TextOf(*login, "username");
+    profile.uid = TextOf(*login, "uid", utf8);
+    profile.token = TextOf(*login, "token", utf8);
+    profile.userName = TextOf(*login, "username", utf8);
     profile.imageCount = NumberOf(*login, "image_count");
     profile.likeCount = NumberOf(*login, "like_count");
     profile.followCount = NumberOf(*login, "follow_count");
@@ -88,7 +103,7 @@ bool ConfigDocument::Load(const std::string& path)
 {
     path_ = path;
     document_->Clear();
-    loaded_ = LoadDocument(*document_, path, TIXML_DEFAULT_ENCODING);
+    loaded_ = LoadDocument(*document_, path, utf8_);
     return loaded_;
 }
 
@@ -106,8 +121,8 @@ LoginFill ConfigDocument::ReadLoginFill() const
     const char* remember = login->Attribute("isRememberPwd");
     fill.rememberPassword = remember && std::string(remember) == "true";
     if (fill.rememberPassword) {
-        fill.userName = TextOf(*login, "username");
-        fill.passwordDigest = TextOf(*login, "password");
+        fill.userName = TextOf(*login, "username", utf8_);
+        fill.passwordDigest = TextOf(*login, "password", utf8_);
     }
     const char* autoLogin = login->Attribute("isAutoLogin");
     fill.autoLogin = autoLogin && std::string(autoLogin) == "true";
@@ -129,17 +144,17 @@ bool ConfigDocument::SaveLoginResult(const LoginResult& result)
     if (!login)
         return false;
     // This order decides where new attributes land in the file.
-    SetText(*login, "username", result.userName);
-    SetText(*login, "password", result.passwordDigest);
+    SetText(*login, "username", result.userName, utf8_);
+    SetText(*login, "password", result.passwordDigest, utf8_);
     login->SetAttribute("bLogined", "true");
     login->SetAttribute("isRememberPwd", YesNo(result.rememberPassword));
-    SetText(*login, "uid", result.uid);
-    SetText(*login, "token", result.token);
-    SetText(*login, "image_count", result.imageCount);
-    SetText(*login, "like_count", result.likeCount);
-    SetText(*login, "follow_count", result.followCount);
-    SetText(*login, "fans_count", result.fansCount);
-    SetText(*login, "avatar", result.avatarUrl);
+    SetText(*login, "uid", result.uid, utf8_);
+    SetText(*login, "token", result.token, utf8_);
+    SetText(*login, "image_count", result.imageCount, utf8_);
+    SetText(*login, "like_count", result.likeCount, utf8_);
+    SetText(*login, "follow_count", result.followCount, utf8_);
+    SetText(*login, "fans_count", result.fansCount, utf8_);
+    SetText(*login, "avatar", result.avatarUrl, utf8_);
     login->SetAttribute("isAutoLogin", YesNo(result.autoLogin));
     return Save();
 }
@@ -149,7 +164,7 @@ bool ConfigDocument::SaveToken(const std::string& token)
     TiXmlElement* login = LoginElement();
     if (!login)
         return false;
-    SetText(*login, "token", token);
+    SetText(*login, "token", token, utf8_);
     return Save();
 }
 

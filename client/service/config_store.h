@@ -81,4 +81,6 @@ private:
     std::unique_ptr<TiXmlDocument> document_;
     std::string path_;
     bool loaded_ = false;
+    // A copy saved as UTF-8 (with a byte-order mark) keeps its text as it is.
+    bool utf8_ = false;
 };

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform.h"
 #include "temp_folder.h"
 
 namespace {
@@ -190,4 +191,52 @@ TEST(ConfigStore, ReadersNeverSeeAHalfWrittenFile)
     EXPECT_EQ(failedSaves, 0);
     EXPECT_EQ(emptyReads, 0);
     EXPECT_EQ(ReadLoginCredentials(path).token, "tok-99");
+}
+
+// The file holds the ANSI code page (GBK on Chinese Windows). Read as UTF-8, a
+// byte such as 0xE6 or 0xC2 claims the quote after it; every row below then
+// failed to load or lost the attributes after the name.
+TEST(ConfigStore, AnsiNamesSurviveLoadAndSave)
+{
+    struct Case {
+        const char* name;
+        std::string file;
+        std::string userName; // as the file holds it
+        bool utf8;
+    };
+    const std::string bom = "\xEF\xBB\xBF";
+    const Case kCases[] = {
+        {"lead byte before the closing quote", "<c><login token=\"t\" username=\"\xCD\xF5\xE6\xC3\"/></c>",
+         "\xCD\xF5\xE6\xC3", false},
+        {"trail byte that is a lead byte", "<c><login username=\"\xC0\xEE\" token=\"t\"/></c>", "\xC0\xEE", false},
+        {"declaration without an encoding",
+         "<?xml version=\"1.0\" ?><c><login username=\"\xCD\xF5\xE6\xC3\" token=\"t\"/></c>",
+         "\xCD\xF5\xE6\xC3", false},
+        {"single quotes", "<c><login username='\xB3\xC2' token='t'/></c>", "\xB3\xC2", false},
+        {"four-byte lead", "<c><login username=\"\xF0\xAE\" token=\"t\"/></c>", "\xF0\xAE", false},
+        {"backslash trail byte", "<c><login username=\"\x81\x5C\" token=\"t\"/></c>", "\x81\x5C", false},
+        {"UTF-8 with a byte-order mark", bom + "<c><login username=\"\xE7\x8E\x8B\" token=\"t\"/></c>",
+         "\xE7\x8E\x8B", true},
+    };
+    for (const Case& c : kCases) {
+        TempFolder folder;
+        std::string path = folder.Write("vlconfig.xml", c.file);
+        std::string expected = c.utf8 ? c.userName : platform::Utf8FromAnsi(c.userName);
+        LoginCredentials credentials = ReadLoginCredentials(path);
+        EXPECT_EQ(credentials.userName, expected) << c.name;
+        EXPECT_EQ(credentials.token, "t") << c.name;
+
+        ConfigDocument document;
+        ASSERT_TRUE(document.Load(path)) << c.name;
+        LoginResult login = SampleLogin();
+        login.userName = expected;
+        login.rememberPassword = true;
+        ASSERT_TRUE(document.SaveLoginResult(login)) << c.name;
+        std::string saved = folder.Read(path);
+        EXPECT_EQ(saved.compare(0, bom.size(), bom) == 0, c.utf8) << c.name;
+        EXPECT_NE(saved.find("username=\"" + c.userName + "\""), std::string::npos) << c.name;
+        ConfigDocument reread;
+        ASSERT_TRUE(reread.Load(path)) << c.name;
+        EXPECT_EQ(reread.ReadLoginFill().userName, expected) << c.name;
+    }
 }

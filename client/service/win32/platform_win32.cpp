@@ -1,10 +1,8 @@
 // The Windows side of the platform seam.
 #include "../platform.h"
 #include "wide_text.h"
-#include "../proxy_list.h"
 
 #include <windows.h>
-#include <winhttp.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -105,25 +103,5 @@ bool LocalTime(std::time_t time, std::tm& out)
 
 std::string AnsiFromUtf8(const std::string& utf8) { return AnsiFromWide(Widen(utf8)); }
 std::string Utf8FromAnsi(const std::string& ansi) { return Narrow(WideFromAnsi(ansi)); }
-
-std::string SystemProxyFor(const std::string& url, std::string& noProxy)
-{
-    noProxy.clear();
-    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
-    if (!WinHttpGetIEProxyConfigForCurrentUser(&config))
-        return {};
-    std::string proxy;
-    if (config.lpszProxy)
-        proxy = ProxyForScheme(Narrow(config.lpszProxy), url.compare(0, 6, "https:") == 0 ? "https" : "http");
-    if (config.lpszProxyBypass)
-        noProxy = NoProxyFromBypass(Narrow(config.lpszProxyBypass));
-    if (config.lpszProxy)
-        GlobalFree(config.lpszProxy);
-    if (config.lpszProxyBypass)
-        GlobalFree(config.lpszProxyBypass);
-    if (config.lpszAutoConfigUrl)
-        GlobalFree(config.lpszAutoConfigUrl);
-    return proxy;
-}
 
 } // namespace platform
