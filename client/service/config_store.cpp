@@ -138,6 +138,16 @@ bool ConfigDocument::ReadAutoLogin() const
     return value;
 }
 
+bool ConfigDocument::ReadStoredLogin(std::string& userName, std::string& passwordDigest) const
+{
+    const TiXmlElement* login = LoginElement();
+    if (!login)
+        return false;
+    userName = TextOf(*login, "username", utf8_);
+    passwordDigest = TextOf(*login, "password", utf8_);
+    return true;
+}
+
 bool ConfigDocument::SaveLoginResult(const LoginResult& result)
 {
     TiXmlElement* login = LoginElement();

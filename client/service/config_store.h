@@ -65,6 +65,9 @@ public:
     LoginFill ReadLoginFill() const;
     // Boolean reading: "true", "yes" and "1" are yes.
     bool ReadAutoLogin() const;
+    // The name and digest as stored, whatever "isRememberPwd" says (the
+    // automatic login sends them); false without a "login" element.
+    bool ReadStoredLogin(std::string& userName, std::string& passwordDigest) const;
 
     // Each returns false and writes nothing when the document did not load or
     // lacks the root or the "login" element.
