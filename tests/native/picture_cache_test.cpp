@@ -1,4 +1,5 @@
 #include "picture_cache.h"
+#include "picture_format.h"
 #include "platform.h"
 #include "safe_file_name.h"
 
@@ -9,6 +10,9 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "local_service.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -201,4 +205,45 @@ TEST(PictureCache, ServiceNamesStayInsideTheCache)
     EXPECT_EQ(names.thumbnailUrl, "http://h.test/x/..\\..\\evil_160x160.jpg") << "the URL keeps what was sent";
     ASSERT_TRUE(cache.Derive("http://h.test/p.jpg?x=C:\\y", names));
     EXPECT_TRUE(StaysIn(names.largePath, Folder() + "beauties_l" + kSep)) << names.largePath;
+}
+
+TEST(PictureFormat, OnlyAPictureRunningToItsEndMarkerIsWhole)
+{
+    using namespace std::string_literals;
+    const std::string jpegHead = "\xFF\xD8\xFF\xE0\x00\x06JFIF\xFF\xDB\x00\x03\x01"s;
+    const std::string scan = "\xFF\xDA\x00\x04\x01\x02\x12\xFF\x00\x34\xFF\xD0\x56\xFF\xFF\xD1\x78"s;
+    const std::string jpeg = jpegHead + scan + "\xFF\xD9"s;
+    const std::string png = "\x89PNG\r\n\x1A\n"s + "\x00\x00\x00\x02IHDRab...."s + "\x00\x00\x00\x00IEND...."s;
+    const std::string gif = "GIF89a\x01\x00\x01\x00\x80\x00\x00" "abcdef"s + "\x21\xF9\x02" "ab\x00"s +
+                            "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02xy\x00"s + "\x3B"s;
+    const std::string real = LocalService::Fetch("pictures/gal/p5001.jpg");
+    ASSERT_GT(real.size(), 1000u);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool whole;
+    };
+    const Case kCases[] = {
+        {"empty", "", false},
+        {"error page", "<html><h1>Bad Request (Invalid Hostname)</h1></html>", false},
+        {"jpeg cut in its scan", jpeg.substr(0, jpeg.size() - 2), false},
+        {"jpeg cut in a segment", jpegHead.substr(0, 9), false},
+        {"jpeg segment longer than the file", "\xFF\xD8\xFF\xE1\x7F\xFF\xFF\xD9"s, false},
+        {"jpeg with a stray byte between segments", jpegHead + "x"s + scan + "\xFF\xD9"s, false},
+        {"png without its end chunk", png.substr(0, png.size() - 12), false},
+        {"png chunk longer than the file", "\x89PNG\r\n\x1A\n\x00\x01\x00\x00IDAT"s + "\x00\x00\x00\x00IEND...."s, false},
+        {"gif without its trailer", gif.substr(0, gif.size() - 1), false},
+        {"gif with an unknown block", gif.substr(0, gif.size() - 1) + "\x99\x3B"s, false},
+        {"bitmap", "BM\x06\x00\x00\x00", false},
+        {"half a real picture", real.substr(0, real.size() / 2), false},
+        {"real picture", real, true},
+        {"jpeg with stuffed bytes, restarts and fill bytes", jpeg, true},
+        {"jpeg with bytes after its end", jpeg + std::string(5000, '\xFF'), true},
+        {"png", png, true},
+        {"gif", gif, true},
+    };
+    TempFolder folder;
+    for (const Case& c : kCases)
+        EXPECT_EQ(IsWholePicture(folder.Write("p", c.bytes)), c.whole) << c.name;
+    EXPECT_FALSE(IsWholePicture(folder.Path("missing"))) << "missing file";
 }

@@ -64,11 +64,13 @@ class FaultSettings:
     count     only this many more matching requests, then back to normal
     hold_s    how long mode "silent" holds a connection at most
     fraction  share of the body sent in mode "short"
+    length    0: no Content-Length in any mode (the body ends when the
+              connection closes), so "short" cuts a transfer unnoticed
     """
 
     DEFAULTS = {"mode": "normal", "delay_ms": 2000, "latency_ms": 0, "rate_kbps": 0,
                 "status": 200, "scope": "all", "match": "", "count": -1, "hold_s": 300,
-                "fraction": 0.5}
+                "fraction": 0.5, "length": 1}
 
     def __init__(self, **start):
         self.lock = threading.Lock()

@@ -347,7 +347,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         size = answer.size()
         self.send_response(answer.status)
         self.send_header("Content-Type", answer.content_type)
-        if mode not in ("nolength", "huge"):
+        if mode not in ("nolength", "huge") and settings["length"]:
             self.send_header("Content-Length", str(size))
         self.send_header("Cache-Control", "no-cache")
         self.send_header("Connection", "close")

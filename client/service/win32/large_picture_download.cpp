@@ -1,8 +1,11 @@
 #include "large_picture_download.h"
 
+#include "../cache_limiter.h"
 #include "../http_transport.h"
+#include "../picture_format.h"
 #include "../platform.h"
 #include "../window_messages.h"
+#include "../work_tracker.h"
 #include "wide_text.h"
 
 #include <wininet.h>
@@ -10,7 +13,6 @@
 #include <memory>
 #include <mutex>
 #include <set>
-#include <thread>
 
 namespace {
 
@@ -71,8 +73,6 @@ private:
     std::wstring target_;
     bool claimed_;
 };
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 HINTERNET OpenSession()
 {
@@ -142,15 +142,16 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
     std::wstring temporary = cacheFolder + targetPath.substr(cut + 1);
     platform::CreateDirectoryTree(Narrow(cacheFolder.substr(0, cacheFolder.size() - 1)));
 
+    // Only a valid picture counts as there: an error page saved earlier is replaced.
     ClaimGuard claim(targetPath);
-    if (!claim.Claimed() || Exists(targetPath))
+    if (!claim.Claimed() || IsValidCachedFile(Narrow(targetPath)))
         return kLargeDownloadInProgress;
 
     FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         file.release();
-        return kLargeDownloadDone;
+        return kLargeDownloadNotPlaced;
     }
 
     DWORD announced = ContentLength(static_cast<HINTERNET>(request.get()));
@@ -178,22 +179,42 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
     }
     file.reset();
 
-    // Without a Content-Length, a transfer the server ended normally counts.
     bool complete = received > 0 && (announced == 0 || received == announced);
     if (!complete) {
         DeleteFileW(temporary.c_str());
         return kLargeDownloadWrongLength;
     }
-    CopyFileW(temporary.c_str(), targetPath.c_str(), FALSE);
+    // Without a Content-Length a cut transfer ends like a whole one: then
+    // only a picture that runs to its end marker counts.
+    const std::string written = Narrow(temporary);
+    if (!IsValidCachedFile(written) || (announced == 0 && !IsWholePicture(written))) {
+        DeleteFileW(temporary.c_str());
+        return kLargeDownloadNotPicture;
+    }
+    // Moved, not copied: the target is the old file or the new one, never half.
+    if (!platform::MoveIntoPlace(written, Narrow(targetPath))) {
+        DeleteFileW(temporary.c_str());
+        return kLargeDownloadNotPlaced;
+    }
     SendMessageW(window, UM_DOWNLOAD_DONE, 0, 0);
-    DeleteFileW(temporary.c_str());
     return kLargeDownloadDone;
 }
 
-int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window)
+int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
+                      std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker)
 {
-    if (IsValidCachedFile(targetPath))
+    if (IsValidCachedFile(targetPath)) {
+        if (limiter)
+            limiter->NoteUse(targetPath);
         return 0;
-    std::thread([url, targetPath, window] { DownloadWithProgress(Widen(url), Widen(targetPath), window); }).detach();
+    }
+    StartTrackedWorker(tracker, [url, targetPath, window, limiter] {
+        CacheLimiter::Pin pin;
+        if (limiter)
+            pin = limiter->PinFile(targetPath);
+        const std::int64_t before = platform::FileSize(targetPath);
+        if (DownloadWithProgress(Widen(url), Widen(targetPath), window) == kLargeDownloadDone && limiter)
+            limiter->NoteReplaced(targetPath, before);
+    });
     return 0;
 }

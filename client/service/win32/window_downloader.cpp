@@ -4,5 +4,5 @@
 
 void WindowDownloader::FetchLarge(const std::string& url, const std::string& targetPath)
 {
-    FetchLargePicture(url, targetPath, window_);
+    FetchLargePicture(url, targetPath, window_, Limiter(), Tracker());
 }

@@ -4,7 +4,8 @@
 #include <windows.h>
 
 // The cache downloads of the Windows client: the large picture goes through
-// the WinINet download, which reports its progress to `window`.
+// the WinINet download, which reports its progress to `window`; it is pinned
+// while it downloads, counted against the bound, and waited for by WaitIdle.
 class WindowDownloader : public CacheDownloader {
 public:
     WindowDownloader(HWND window, std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {})

@@ -1,11 +1,15 @@
 #include "win32/large_picture_download.h"
 
+#include "cache_limiter.h"
 #include "platform.h"
 #include "win32/wide_text.h"
+#include "win32/window_downloader.h"
 #include "window_messages.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,16 +55,20 @@ public:
 
     static void Pump(HANDLE until)
     {
-        while (MsgWaitForMultipleObjects(1, &until, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&message);
-        }
+        while (MsgWaitForMultipleObjects(1, &until, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+            PumpPending();
+    }
+    static void PumpPending()
+    {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
     }
 
     std::vector<int> percents;
     std::vector<std::wstring> paths;
     int doneCount = 0;
+    std::function<void()> onProgress;  // runs while the download waits for the window
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -69,6 +77,8 @@ private:
         if (self && message == UM_DOWNLOAD_PROGRESS) {
             self->percents.push_back(int(wParam));
             self->paths.push_back(reinterpret_cast<const wchar_t*>(lParam));
+            if (self->onProgress)
+                self->onProgress();
             return 0;
         }
         if (self && message == UM_DOWNLOAD_DONE) {
@@ -177,4 +187,69 @@ TEST_F(LargePictureDownloadTest, SecondRequestForTheSamePictureWaitsForTheFirst)
     worker.join();
     CloseHandle(finished);
     EXPECT_EQ(first, kLargeDownloadDone);
+}
+
+TEST_F(LargePictureDownloadTest, OnlyAPictureThatArrivedWholeIsPutInPlace)
+{
+    const char kPicture[] = "pictures/gal/p5001.jpg";
+    const std::string picture = LocalService::Fetch(kPicture);
+    ASSERT_GT(picture.size(), 1000u);
+    const std::string errorPage = "<html><body><h1>Bad Request (Invalid Hostname)</h1></body></html>";
+    struct Case {
+        const char* name;
+        const char* fault;
+        const char* there;  // the target before, or null
+        int result;
+    };
+    const Case kCases[] = {
+        {"error page with status 200", "html&scope=pictures", nullptr, kLargeDownloadNotPicture},
+        {"error page without a length", "html&scope=pictures&length=0", nullptr, kLargeDownloadNotPicture},
+        {"cut transfer without a length", "short&scope=pictures&length=0", nullptr, kLargeDownloadNotPicture},
+        {"error page saved earlier", "normal", errorPage.c_str(), kLargeDownloadDone},
+        {"empty file saved earlier", "normal", "", kLargeDownloadDone},
+        {"whole picture without a length", "nolength", nullptr, kLargeDownloadDone},
+    };
+    for (const Case& c : kCases) {
+        MessageRecorder recorder;
+        const std::string target = Target("p.jpg");
+        platform::RemoveFile(target);
+        if (c.there)
+            TempFolder::WriteAt(target, c.there);
+        ASSERT_TRUE(LocalService::SetFault(c.fault)) << c.name;
+        EXPECT_EQ(recorder.Download(LocalService::BaseUrl() + kPicture, target), c.result) << c.name;
+        const bool placed = c.result == kLargeDownloadDone;
+        EXPECT_EQ(TempFolder::Read(target), placed ? picture : std::string(c.there ? c.there : "")) << c.name;
+        EXPECT_EQ(recorder.doneCount, placed ? 1 : 0) << c.name;
+        EXPECT_FALSE(platform::FileExists(Temporary("p.jpg"))) << c.name;
+    }
+}
+
+TEST_F(LargePictureDownloadTest, APictureThatCannotBeMovedIntoPlaceIsAFailure)
+{
+    // Something takes the target's name while the picture downloads.
+    const std::string target = Target("taken.jpg");
+    recorder_.onProgress = [&] { CreateDirectoryW(Widen(target).c_str(), nullptr); };
+    EXPECT_EQ(recorder_.Download(LocalService::BaseUrl() + "pictures/gal/p5002.jpg", target), kLargeDownloadNotPlaced);
+    EXPECT_EQ(recorder_.doneCount, 0) << "the window is not told it is there";
+    EXPECT_TRUE(platform::IsDirectory(target));
+    EXPECT_FALSE(platform::FileExists(Temporary("taken.jpg")));
+}
+
+TEST_F(LargePictureDownloadTest, TheWindowsLargeDownloadCountsAgainstTheCacheBound)
+{
+    const char kPicture[] = "pictures/gal/p5003.jpg";
+    const std::string target = Target("p5003.jpg");
+    platform::CreateDirectoryTree(folder_.Path("beauties_l"));
+    auto limiter = std::make_shared<CacheLimiter>(folder_.Root());
+    limiter->Trim();
+    const std::uint64_t before = limiter->Estimate();
+    WindowDownloader downloader(recorder_.Window(), limiter);
+    downloader.FetchLarge(LocalService::BaseUrl() + kPicture, target);
+    // The download waits for the window on every block: pump until it ends.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!downloader.WaitIdle(std::chrono::milliseconds(20)) && std::chrono::steady_clock::now() < deadline)
+        MessageRecorder::PumpPending();
+    ASSERT_TRUE(downloader.WaitIdle(std::chrono::milliseconds(0)));
+    EXPECT_EQ(recorder_.doneCount, 1);
+    EXPECT_EQ(limiter->Estimate() - before, LocalService::Fetch(kPicture).size());
 }

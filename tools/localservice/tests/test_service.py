@@ -504,6 +504,12 @@ class FaultTests(ServiceTestCase):
         self.assertTrue(reply.json()["image_list"])
         picture = self.server.request(self.PICTURE)
         self.assertEqual(jpeg_size(picture.body), (160, 160))
+        for mode in ("short", "html"):
+            self.fault("mode=%s&length=0&scope=pictures" % mode)
+            reply = self.server.request(self.PICTURE)
+            self.assertNotIn("content-length", reply.headers)
+            self.assertNotEqual(reply.body, picture.body)
+            self.assertEqual(reply.status, 200)
         self.fault("mode=huge")
         reply = self.server.request(self.FEED)
         self.assertNotIn("content-length", reply.headers)
