@@ -19,7 +19,9 @@ public:
     CImageList& operator=(const CImageList&) = delete;
     ~CImageList();
 
-    // folder ends with a path separator.
+    // folder ends with a path separator. Frees the pictures loaded before:
+    // controls still pointing at them must be given the new ones first
+    // (Swap the old list out, load, rebind, then let the old list go).
     void Load(const std::wstring& folder);
     void Clear();
     void Swap(CImageList& other);
