@@ -2,9 +2,13 @@
 # Renders the skin from its sources: every skin/src/<path>.svg becomes
 # skin/<path>.png, every skin/src/<path>.ini (UTF-8) becomes skin/<path>.ini in
 # UTF-16LE with a byte-order mark and CRLF line ends, the form the system
-# profile reader takes Chinese text from. The output is committed, so the
-# build never needs rsvg. Needs rsvg-convert (librsvg2-bin), iconv and the
-# WenQuanYi Zen Hei and Liberation fonts.
+# profile reader takes Chinese text from. A source named <name>.jpg.svg
+# becomes <name>.jpg, one named <name>.ico.svg becomes <name>.ico holding the
+# sizes Windows asks icons for. Sources below skin/src/client/ are the client
+# program's built-in pictures and land below client/ instead of skin/. The
+# output is committed, so the build never needs rsvg. Needs rsvg-convert
+# (librsvg2-bin), ImageMagick's convert, iconv and the WenQuanYi Zen Hei and
+# Liberation fonts.
 #   tools/render-skin.sh          render everything
 #   tools/render-skin.sh --check  fail when the committed output is stale
 set -euo pipefail
@@ -14,7 +18,7 @@ src=$root/skin/src
 check=0
 [ "${1:-}" = "--check" ] && check=1
 
-for tool in rsvg-convert iconv fc-list; do
+for tool in rsvg-convert convert iconv fc-list; do
     command -v "$tool" >/dev/null || { echo "render-skin: $tool is missing" >&2; exit 1; }
 done
 fonts=$(fc-list : family)
@@ -22,16 +26,34 @@ for font in "WenQuanYi Zen Hei" "Liberation Sans"; do
     grep -q "$font" <<<"$fonts" || { echo "render-skin: font '$font' is missing" >&2; exit 1; }
 done
 
-out_dir=$root/skin
-if [ "$check" = 1 ]; then
-    out_dir=$(mktemp -d)
-    trap 'rm -rf "$out_dir"' EXIT
-fi
+# Output paths are relative to out_root: skin/... and client/...
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+out_root=$root
+[ "$check" = 1 ] && out_root=$scratch/out
 
 render_svg() {
     local svg=$1 out=$2
     mkdir -p "$(dirname "$out")"
     rsvg-convert --format png --output "$out" "$svg"
+}
+
+# JPEG has no transparency: the source must paint every pixel.
+render_jpg() {
+    local svg=$1 out=$2
+    mkdir -p "$(dirname "$out")"
+    rsvg-convert --format png --output "$scratch/jpg.png" "$svg"
+    convert "$scratch/jpg.png" -strip -quality 92 "$out"
+}
+
+render_ico() {
+    local svg=$1 out=$2 size pngs=()
+    mkdir -p "$(dirname "$out")"
+    for size in 16 24 32 48 256; do
+        rsvg-convert --format png --width "$size" --height "$size" --output "$scratch/ico-$size.png" "$svg"
+        pngs+=("$scratch/ico-$size.png")
+    done
+    convert "${pngs[@]}" "$out"
 }
 
 render_ini() {
@@ -43,9 +65,15 @@ render_ini() {
 count=0
 while IFS= read -r -d '' file; do
     rel=${file#"$src"/}
+    case $rel in
+        client/*) dest=$out_root/$rel ;;
+        *) dest=$out_root/skin/$rel ;;
+    esac
     case $file in
-        *.svg) render_svg "$file" "$out_dir/${rel%.svg}.png" ;;
-        *.ini) render_ini "$file" "$out_dir/$rel" ;;
+        *.jpg.svg) render_jpg "$file" "${dest%.svg}" ;;
+        *.ico.svg) render_ico "$file" "${dest%.svg}" ;;
+        *.svg) render_svg "$file" "${dest%.svg}.png" ;;
+        *.ini) render_ini "$file" "$dest" ;;
         *) continue ;;
     esac
     count=$((count + 1))
@@ -54,12 +82,12 @@ done < <(find "$src" -type f \( -name '*.svg' -o -name '*.ini' \) -print0 | sort
 if [ "$check" = 1 ]; then
     stale=0
     while IFS= read -r -d '' file; do
-        rel=${file#"$out_dir"/}
-        if ! cmp -s "$file" "$root/skin/$rel"; then
-            echo "render-skin: skin/$rel is stale; run tools/render-skin.sh" >&2
+        rel=${file#"$out_root"/}
+        if ! cmp -s "$file" "$root/$rel"; then
+            echo "render-skin: $rel is stale; run tools/render-skin.sh" >&2
             stale=1
         fi
-    done < <(find "$out_dir" -type f -print0)
+    done < <(find "$out_root" -type f -print0)
     exit "$stale"
 fi
-echo "render-skin: $count files written below skin/"
+echo "render-skin: $count files written below skin/ and client/"

@@ -1,5 +1,6 @@
 // skinkit_gallery: opens the control gallery (or, with --login, the login
-// window's skin) and runs until it is closed.
+// window's skin; with --viewer=default|large|fit|small|loading, the picture
+// viewer in that scene) and runs until it is closed.
 #include <windows.h>
 #include <objbase.h>
 #include <gdiplus.h>
@@ -8,6 +9,7 @@
 
 #include "gallery_window.h"
 #include "login_preview.h"
+#include "viewer_preview.h"
 
 namespace {
 
@@ -43,6 +45,26 @@ std::wstring ProgramFolder() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
+// The scene named by --viewer=NAME; false without the option.
+bool ViewerSceneFrom(const wchar_t* commandLine, ViewerScene& scene)
+{
+    const wchar_t* option = commandLine ? wcsstr(commandLine, L"--viewer") : nullptr;
+    if (!option)
+        return false;
+    struct Named {
+        const wchar_t* name;
+        ViewerScene scene;
+    };
+    const Named kScenes[] = {{L"=large", ViewerScene::kLarge}, {L"=fit", ViewerScene::kFit},
+        {L"=small", ViewerScene::kSmall}, {L"=loading", ViewerScene::kLoading}};
+    scene = ViewerScene::kDefault;
+    for (const Named& n : kScenes) {
+        if (wcsncmp(option + 8, n.name, wcslen(n.name)) == 0)
+            scene = n.scene;
+    }
+    return true;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
@@ -51,7 +73,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     {
         GdiplusSession gdiplus;
         if (!gdiplus.Ok()) return 1;
-        if (commandLine && wcsstr(commandLine, L"--login")) {
+        ViewerScene scene = ViewerScene::kDefault;
+        if (ViewerSceneFrom(commandLine, scene)) {
+            CViewerPreview viewer;
+            if (viewer.Create(scene)) {
+                viewer.ShowWindow(SW_SHOW);
+                code = RunLoop();
+            }
+        } else if (commandLine && wcsstr(commandLine, L"--login")) {
             CLoginPreview login;
             if (login.Create(ProgramFolder() + L"Qnv_resource\\")) {
                 login.ShowWindow(SW_SHOW);

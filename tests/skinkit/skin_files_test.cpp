@@ -60,6 +60,7 @@ TEST(SkinFilesTest, EveryImageNumberNamesAPictureOfItsList) {
     const Case kCases[] = {
         {"missing file and number past the list", broken.Path(), L"window.ini", 2},
         {"login window", skin + L"Qnv_resource\\", L"login_window.ini", 0},
+        {"picture viewer", skin + L"Qnv_resource\\", L"picture_viewer.ini", 0},
         {"gallery", skin + L"Qnv_resource\\gallery\\", L"gallery.ini", 0},
         {"library window", skin + L"Ziv_resource\\", L"__ostrel_window.ini", 0},
     };

@@ -1,0 +1,139 @@
+#include "picture_file_cache.h"
+
+#include <cstring>
+#include <utility>
+
+#include <objbase.h>
+
+#include "win32kit/scoped_win.h"
+
+namespace skinkit {
+
+namespace {
+
+// Larger pictures are refused rather than allocated: no screen shows them and
+// a 32-bit process cannot spare the memory.
+constexpr UINT kMaxSide = 16384;
+constexpr ULONGLONG kMaxPixels = 24ull * 1024 * 1024;
+
+std::unique_ptr<Gdiplus::Bitmap> CopyPremultiplied(Gdiplus::Bitmap& source)
+{
+    if (source.GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    const UINT width = source.GetWidth();
+    const UINT height = source.GetHeight();
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
+        return nullptr;
+    if (static_cast<ULONGLONG>(width) * height > kMaxPixels)
+        return nullptr;
+    auto copy
+        = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppPARGB);
+    if (copy->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    Gdiplus::Graphics g(copy.get());
+    g.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+    g.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    const Gdiplus::Rect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    if (g.DrawImage(&source, all, 0, 0, all.Width, all.Height, Gdiplus::UnitPixel) != Gdiplus::Ok)
+        return nullptr;
+    return copy;
+}
+
+bool SameTime(const FILETIME& a, const FILETIME& b)
+{
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+}  // namespace
+
+std::unique_ptr<Gdiplus::Bitmap> DecodePictureFile(const std::wstring& path)
+{
+    if (path.empty())
+        return nullptr;
+    Gdiplus::Bitmap source(path.c_str());
+    return CopyPremultiplied(source);
+}
+
+std::unique_ptr<Gdiplus::Bitmap> DecodePictureBytes(const void* bytes, size_t size)
+{
+    if (!bytes || size == 0)
+        return nullptr;
+    HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!global)
+        return nullptr;
+    void* target = GlobalLock(global);
+    if (!target) {
+        GlobalFree(global);
+        return nullptr;
+    }
+    std::memcpy(target, bytes, size);
+    GlobalUnlock(global);
+    // The stream frees the memory when it is released.
+    win32kit::ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(global, TRUE, stream.Out()))) {
+        GlobalFree(global);
+        return nullptr;
+    }
+    Gdiplus::Bitmap source(stream.Get());
+    return CopyPremultiplied(source);
+}
+
+CPictureFileCache::Entry* CPictureFileCache::Lookup(const std::wstring& path)
+{
+    for (Entry& entry : m_entries) {
+        if (entry.serial && entry.path == path)
+            return &entry;
+    }
+    return nullptr;
+}
+
+Gdiplus::Bitmap* CPictureFileCache::Find(const std::wstring& path)
+{
+    if (path.empty())
+        return nullptr;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return nullptr;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return nullptr;
+    const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+
+    Entry* entry = Lookup(path);
+    if (entry && entry->size == size && SameTime(entry->written, data.ftLastWriteTime)) {
+        // Most recent first, so the older picture is the one replaced.
+        if (entry != &m_entries[0])
+            std::swap(m_entries[0], m_entries[1]);
+        return m_entries[0].picture.get();
+    }
+    if (!entry)
+        entry = &m_entries[1];
+    entry->path = path;
+    entry->size = size;
+    entry->written = data.ftLastWriteTime;
+    entry->serial = m_nextSerial++;
+    // An unreadable file is remembered as such too: it is decoded again only
+    // once it changes.
+    entry->picture = DecodePictureFile(path);
+    ++m_decodes;
+    if (entry != &m_entries[0])
+        std::swap(m_entries[0], m_entries[1]);
+    return m_entries[0].picture.get();
+}
+
+unsigned CPictureFileCache::Serial(const std::wstring& path) const
+{
+    for (const Entry& entry : m_entries) {
+        if (entry.serial && entry.path == path)
+            return entry.serial;
+    }
+    return 0;
+}
+
+void CPictureFileCache::Clear()
+{
+    for (Entry& entry : m_entries)
+        entry = Entry{};
+}
+
+}  // namespace skinkit

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <windows.h>
+
+#include <gdiplus.h>
+
+namespace skinkit {
+
+// Decoded picture files by path, so a paint or a mouse move costs one
+// file-attribute read instead of a decode. An entry remembers the file's size
+// and write time as well: a file that appears, grows or is replaced later is
+// decoded again on the next look. Holds the two most recent pictures (the
+// viewer's current and previous one). UI thread only.
+class CPictureFileCache {
+public:
+    // The decoded picture at path, or null while no readable picture is there.
+    // The pointer stays valid while path is one of the two most recently found
+    // and its file is unchanged.
+    Gdiplus::Bitmap* Find(const std::wstring& path);
+    // A number that changes whenever Find would return a different picture
+    // for the same path (for paint-cache keys).
+    unsigned Serial(const std::wstring& path) const;
+    unsigned DecodeCount() const { return m_decodes; }
+    void Clear();
+
+private:
+    struct Entry {
+        std::wstring path;
+        ULONGLONG size = 0;
+        FILETIME written{};
+        unsigned serial = 0;
+        std::unique_ptr<Gdiplus::Bitmap> picture;
+    };
+    Entry* Lookup(const std::wstring& path);
+
+    Entry m_entries[2];
+    unsigned m_nextSerial = 1;
+    unsigned m_decodes = 0;
+};
+
+// Decodes a picture file into a premultiplied 32-bit bitmap of its own, so
+// the file is not held open afterwards. Null for a file that is missing, not
+// a picture, or larger than any screen needs.
+std::unique_ptr<Gdiplus::Bitmap> DecodePictureFile(const std::wstring& path);
+
+// A picture held in memory (a PNG resource, say) decoded the same way.
+std::unique_ptr<Gdiplus::Bitmap> DecodePictureBytes(const void* bytes, size_t size);
+
+}  // namespace skinkit

@@ -1,0 +1,628 @@
+#include "skinkit/picture_viewer.h"
+
+#include <algorithm>
+
+#include <windowsx.h>
+
+#include "control_util.h"
+#include "picture_file_cache.h"
+#include "skinkit/image_list.h"
+#include "skinkit/ini_file.h"
+#include "viewer_motion.h"
+#include "win32kit/scoped_win.h"
+
+using namespace skinkit;
+
+namespace {
+
+constexpr int kBarStartBottom = 30;
+constexpr BYTE kShadeAlpha = 240;
+constexpr int kPictureAreaTop = 129;  // below the slid-down bar
+constexpr int kHandBelowY = 130;
+constexpr int kBarRevealAboveY = 50;
+constexpr int kOpeningTicks = 31;
+constexpr UINT kSpinnerMs = 50;
+constexpr int kSpinnerFrame = 20;
+// A thread steps at most every 40 ms and checks the stop event while it
+// waits, so it ends well within this once told.
+constexpr DWORD kThreadStopWaitMs = 2000;
+// The title piece: a left cap, one column stretched, a right part.
+constexpr int kTitleCap = 50;
+constexpr int kTitleStretch = 125;
+constexpr int kTitleTail = 180;
+
+std::wstring ResourceFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"Qnv_resource\\";
+}
+
+std::unique_ptr<Gdiplus::Bitmap> LoadPngResource(int id)
+{
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
+    if (!found)
+        return nullptr;
+    HGLOBAL loaded = LoadResource(module, found);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    return DecodePictureBytes(bytes, SizeofResource(module, found));
+}
+
+// The picture scaled once to the screen width, so painting it is a copy.
+std::unique_ptr<Gdiplus::Bitmap> ScaledToWidth(Gdiplus::Bitmap& picture, int width)
+{
+    const int w = static_cast<int>(picture.GetWidth());
+    const int h = static_cast<int>(picture.GetHeight());
+    const int height = static_cast<int>(static_cast<double>(h) / w * width);
+    if (width <= 0 || height <= 0)
+        return nullptr;
+    auto scaled = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
+    if (scaled->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    Gdiplus::Graphics g(scaled.get());
+    g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    DrawImageStretched(g, &picture, Gdiplus::Rect(0, 0, width, height), 0, 0, w, h);
+    return scaled;
+}
+
+// The top row of the 32-bit bitmap selected into hdc, when drawing on hdc
+// lands 1:1 on its pixels (no origin shift, a rectangular clip); area is cut
+// to the clip and the bitmap. Null when drawing must go through GDI.
+UINT32* DirectPixels(HDC hdc, RECT& area, int& stride)
+{
+    DIBSECTION dib{};
+    HGDIOBJ bitmap = GetCurrentObject(hdc, OBJ_BITMAP);
+    if (!bitmap || GetObjectW(bitmap, sizeof(dib), &dib) != sizeof(dib))
+        return nullptr;
+    if (dib.dsBm.bmBitsPixel != 32 || !dib.dsBm.bmBits || dib.dsBmih.biHeight <= 0)
+        return nullptr;
+    POINT viewport{};
+    POINT window{};
+    GetViewportOrgEx(hdc, &viewport);
+    GetWindowOrgEx(hdc, &window);
+    if (viewport.x || viewport.y || window.x || window.y || GetMapMode(hdc) != MM_TEXT)
+        return nullptr;
+    RECT clip{};
+    const int kind = GetClipBox(hdc, &clip);
+    if (kind != SIMPLEREGION && kind != NULLREGION)
+        return nullptr;
+    const RECT surface{0, 0, dib.dsBm.bmWidth, dib.dsBm.bmHeight};
+    IntersectRect(&area, &area, &surface);
+    if (kind == SIMPLEREGION)
+        IntersectRect(&area, &area, &clip);
+    if (kind == NULLREGION)
+        SetRectEmpty(&area);
+    stride = dib.dsBm.bmWidthBytes / 4;
+    GdiFlush();
+    // Bottom-up rows: row y of the picture is row height - 1 - y in memory.
+    return static_cast<UINT32*>(dib.dsBm.bmBits) + static_cast<size_t>(dib.dsBm.bmHeight - 1) * stride;
+}
+
+// Black at constant alpha over area. Writes the pixels itself when the DC
+// is a plain 32-bit DIB: GDI's blend takes ten times as long for a screen
+// under Wine (a dozen milliseconds, with the spinner repainting 20 times a
+// second).
+void ShadeRect(HDC hdc, RECT area, BYTE alpha)
+{
+    int stride = 0;
+    if (UINT32* top = DirectPixels(hdc, area, stride)) {
+        // Premultiplied: black adds no colour, so every channel keeps
+        // (255 - alpha) / 255 of itself and alpha is added to the alpha.
+        UINT32 scaled[256];
+        for (UINT32 c = 0; c < 256; ++c)
+            scaled[c] = (c * (255u - alpha) + 127) / 255;
+        for (int y = area.top; y < area.bottom; ++y) {
+            UINT32* row = top - static_cast<ptrdiff_t>(y) * stride;
+            for (int x = area.left; x < area.right; ++x) {
+                const UINT32 p = row[x];
+                row[x] = ((alpha + scaled[p >> 24]) << 24) | (scaled[(p >> 16) & 0xFF] << 16)
+                    | (scaled[(p >> 8) & 0xFF] << 8) | scaled[p & 0xFF];
+            }
+        }
+        return;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = 1;
+    info.bmiHeader.biHeight = 1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP pixel = CreateDIBSection(hdc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    win32kit::ScopedBitmapDC black(CreateCompatibleDC(hdc), pixel);
+    if (!black.IsValid())
+        return;
+    *static_cast<UINT32*>(bits) = 0xFF000000;
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, 0};
+    GdiAlphaBlend(hdc, area.left, area.top, Width(area), Height(area), black.Dc(), 0, 0, 1, 1, blend);
+}
+
+int ImageWidth(Gdiplus::Bitmap* image) { return image ? static_cast<int>(image->GetWidth()) : 0; }
+int ImageHeight(Gdiplus::Bitmap* image) { return image ? static_cast<int>(image->GetHeight()) : 0; }
+
+// Takes back the motion handed to a thread and runs body on it.
+template <void (*Body)(ViewerMotion&)> unsigned RunTask(void* task)
+{
+    std::unique_ptr<std::shared_ptr<ViewerMotion>> motion(static_cast<std::shared_ptr<ViewerMotion>*>(task));
+    Body(**motion);
+    return 0;
+}
+
+}  // namespace
+
+Rir_picture_ui::Rir_picture_ui()
+    : m_motion(std::make_shared<ViewerMotion>())
+    , m_threads(std::make_unique<CAnimationThreads>())
+    , m_pictures(std::make_unique<CPictureFileCache>())
+{
+}
+
+Rir_picture_ui::~Rir_picture_ui()
+{
+    if (m_motion->stop)
+        SetEvent(m_motion->stop.Get());
+    m_threads->WaitAll(kThreadStopWaitMs);
+    if (m_parent && IsWindow(m_parent))
+        KillTimer(m_parent, kViewerSpinnerTimer);
+}
+
+bool Rir_picture_ui::Create(HWND parent, bool visible)
+{
+    if (!IsUsableParent(parent))
+        return false;
+    m_parent = parent;
+    m_motion->parent.store(parent);
+    m_visible = visible;
+    m_motion->barBottom.store(kBarStartBottom);
+    m_screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    LoadOwnImages();
+    SetTimer(m_parent, kViewerSpinnerTimer, kSpinnerMs, nullptr);
+    return true;
+}
+
+void Rir_picture_ui::LoadButton(CButtonUI& button, const std::wstring& file, int x, const wchar_t* tip)
+{
+    button.SetTipText(tip);
+    std::unique_ptr<Gdiplus::Bitmap> image = DecodePictureFile(ResourceFolder() + file);
+    if (!image)
+        return;  // no picture: the button keeps its empty rectangle
+    const int w = ImageWidth(image.get()) / 3;
+    const int h = ImageHeight(image.get());
+    button.SetWindowRect(x, 3, x + w, 3 + h);
+    button.SetBkBitmap(image.release());
+}
+
+void Rir_picture_ui::LoadOwnImages()
+{
+    m_minimize.Create(m_parent, kViewerMinimizeButton);
+    m_close.Create(m_parent, kViewerCloseButton);
+    LoadButton(m_minimize, L"close_window.png", 303, L"最小化");
+    LoadButton(m_close, L"exit_process.png", 325, L"关闭");
+    std::unique_ptr<Gdiplus::Bitmap> picture = DecodePictureFile(ResourceFolder() + L"default_picture.jpg");
+    if (picture)
+        m_defaultImage = ScaledToWidth(*picture, m_screenWidth);
+    m_spinner = LoadPngResource(kViewerSpinnerResource);
+}
+
+void Rir_picture_ui::SetAttribute(
+    const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images)
+{
+    struct ImageKey {
+        const wchar_t* key;
+        Gdiplus::Bitmap** image;
+    };
+    const ImageKey keys[] = {{L"Image_l", &m_imageL}, {L"Image_m", &m_imageM}, {L"Image_r", &m_imageR},
+        {L"Image_show_l", &m_imageShowL}, {L"Image_show_m", &m_imageShowM}, {L"Image_show_r", &m_imageShowR}};
+    for (const ImageKey& k : keys) {
+        int number = 0;
+        if (CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(k.key), number)) {
+            *k.image = ImageByNumber(images, number);
+        }
+    }
+    CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"Style"), m_style);
+    CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect);
+    m_rect = ResolveRect(m_parent, m_rawRect);
+    m_motion->viewerRight.store(m_rect.right);
+}
+
+void Rir_picture_ui::ResetOpeningBand()
+{
+    const int middle = Width(m_rect) / 2;
+    const int top = 2 * ImageHeight(m_imageL);
+    m_openingBand = RECT{middle, top, middle, top};
+}
+
+void Rir_picture_ui::set_window_rect(UINT left, UINT top, UINT right, UINT bottom)
+{
+    m_rawRect
+        = RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(bottom)};
+    m_rect = m_rawRect;
+    m_motion->viewerRight.store(m_rect.right);
+    ResetOpeningBand();
+    InvalidateIfWindow(m_parent, nullptr);
+}
+
+void Rir_picture_ui::set_window_rc_type3()
+{
+    ResetOpeningBand();
+    m_openingAlpha = 0.0f;
+    m_openingDone = false;
+}
+
+void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
+{
+    if (m_messenger)
+        m_messenger->set_download_percent(L"0");
+    m_previousPath.swap(m_currentPath);
+    m_currentPath = std::move(path);
+    const int right = m_rect.right;
+    const int previousWidth = ImageWidth(m_pictures->Find(m_previousPath));
+    const int currentWidth = ImageWidth(m_pictures->Find(m_currentPath));
+    ViewerMotion& m = *m_motion;
+    m.previousWidth.store(previousWidth);
+    m.previousX.store((right - previousWidth) / 2);
+    m.currentWidth.store(currentWidth);
+    m.currentX.store((right - currentWidth) / 2);
+    m.currentOffset.store(0);
+    m_hasPicture = true;
+}
+
+bool Rir_picture_ui::StartTask(unsigned(__stdcall* entry)(void*))
+{
+    auto* task = new std::shared_ptr<ViewerMotion>(m_motion);
+    if (m_threads->Start(entry, task))
+        return true;
+    delete task;
+    return false;
+}
+
+void Rir_picture_ui::Summon_exchange_next_image()
+{
+    // One swap at a time: two would step the same positions.
+    if (m_motion->swapRunning.exchange(true))
+        return;
+    m_motion->viewerRight.store(m_rect.right);
+    if (!StartTask(&Invoke_exchange_next_proc))
+        m_motion->swapRunning.store(false);
+}
+
+void Rir_picture_ui::Summon_exchange_previous_image()
+{
+    if (m_motion->swapRunning.exchange(true))
+        return;
+    ViewerMotion& m = *m_motion;
+    m.viewerRight.store(m_rect.right);
+    m.currentOffset.store(m_rect.right + m.currentWidth.load());
+    if (!StartTask(&Invoke_exchange_previous_proc))
+        m.swapRunning.store(false);
+}
+
+void Rir_picture_ui::show_slid_down() { StartTask(&Invoke_slid_down_proc); }
+void Rir_picture_ui::show_slid_up() { StartTask(&Invoke_slid_up_proc); }
+void Rir_picture_ui::show_slid_down_3() { StartTask(&Invoke_slid_down_proc_3); }
+
+bool Rir_picture_ui::show_slid_down_2()
+{
+    if (m_motion->slideRunning.exchange(true))
+        return false;
+    if (StartTask(&Invoke_slid_down_proc_2))
+        return true;
+    m_motion->slideRunning.store(false);
+    return false;
+}
+
+bool Rir_picture_ui::show_slid_up_2()
+{
+    if (m_motion->slideRunning.exchange(true))
+        return false;
+    if (StartTask(&Invoke_slid_up_proc_2))
+        return true;
+    m_motion->slideRunning.store(false);
+    return false;
+}
+
+void Rir_picture_ui::slid_up_proc() { SlideUp(*m_motion); }
+void Rir_picture_ui::slid_down_proc() { SlideDown(*m_motion); }
+void Rir_picture_ui::slid_up_proc_2() { SlideUp2(*m_motion); }
+void Rir_picture_ui::slid_down_proc_2() { SlideDown2(*m_motion); }
+void Rir_picture_ui::slid_down_proc_3() { SlideDown3(*m_motion); }
+
+unsigned __stdcall Rir_picture_ui::Invoke_slid_up_proc(void* task) { return RunTask<SlideUp>(task); }
+unsigned __stdcall Rir_picture_ui::Invoke_slid_down_proc(void* task) { return RunTask<SlideDown>(task); }
+unsigned __stdcall Rir_picture_ui::Invoke_slid_up_proc_2(void* task) { return RunTask<SlideUp2>(task); }
+unsigned __stdcall Rir_picture_ui::Invoke_slid_down_proc_2(void* task) { return RunTask<SlideDown2>(task); }
+unsigned __stdcall Rir_picture_ui::Invoke_slid_down_proc_3(void* task) { return RunTask<SlideDown3>(task); }
+unsigned __stdcall Rir_picture_ui::Invoke_exchange_next_proc(void* task) { return RunTask<SwapToNext>(task); }
+unsigned __stdcall Rir_picture_ui::Invoke_exchange_previous_proc(void* task) { return RunTask<SwapToPrevious>(task); }
+unsigned __stdcall Rir_picture_ui::Invoke_show_loading_proc(void* task) { return RunTask<SpinForever>(task); }
+
+void Rir_picture_ui::always_show_loading()
+{
+    if (m_motion->loadingRunning.exchange(true))
+        return;
+    if (!StartTask(&Invoke_show_loading_proc))
+        m_motion->loadingRunning.store(false);
+}
+
+LRESULT Rir_picture_ui::OnTimer(UINT, WPARAM id, LPARAM)
+{
+    if (id == kViewerSpinnerTimer) {
+        m_motion->AdvanceSpinner();
+        InvalidateIfWindow(m_parent, nullptr);
+        return 0;
+    }
+    if (id != kViewerOpeningTimer)
+        return 0;
+    if (++m_openingTicks < kOpeningTicks)
+        return 0;
+    KillTimer(m_parent, kViewerOpeningTimer);
+    m_openingTicks = 0;
+    m_openingAlpha = 1.0f;
+    m_openingDone = true;
+    return kViewerOpeningDone;
+}
+
+LRESULT Rir_picture_ui::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (m_visible) {
+        switch (msg) {
+        case WM_SIZE:
+            if (wParam != SIZE_MINIMIZED) {
+                m_rect = ResolveRect(m_parent, m_rawRect);
+                m_motion->viewerRight.store(m_rect.right);
+            }
+            break;
+        case WM_TIMER:
+            OnTimer(msg, wParam, lParam);
+            break;
+        case WM_MOUSEMOVE:
+            OnMouseMove(wParam, lParam);
+            break;
+        case WM_LBUTTONUP:
+            OnLButtonUp(wParam, lParam);
+            break;
+        default:
+            break;
+        }
+    }
+    m_minimize.WindowProc(hwnd, msg, wParam, lParam);
+    m_close.WindowProc(hwnd, msg, wParam, lParam);
+    return 0;
+}
+
+void Rir_picture_ui::OnMouseMove(WPARAM, LPARAM lParam)
+{
+    if (!m_hasPicture)
+        return;
+    const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (p.y > kHandBelowY && Contains(GetPictureRect(), p))
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    if (p.y < kBarRevealAboveY && m_motion->barHidden.exchange(false)) {
+        SendMessageW(m_parent, kViewerLeaveFullView, 0, 0);
+    }
+}
+
+void Rir_picture_ui::OnLButtonUp(WPARAM, LPARAM lParam)
+{
+    m_defaultPicture = false;
+    if (!m_hasPicture)
+        return;
+    const int middle = m_rect.left + Width(m_rect) / 2;
+    const WORD id = GET_X_LPARAM(lParam) < middle ? kViewerPrevious : kViewerNext;
+    SendMessageW(m_parent, WM_COMMAND, id, 0);
+    SendMessageW(m_parent, kViewerUpdateCommentView, 0, 0);
+}
+
+void Rir_picture_ui::ShowWindow(bool visible)
+{
+    m_visible = visible;
+    InvalidateIfWindow(m_parent, nullptr);
+}
+
+int Rir_picture_ui::GetSpinnerPhase() const { return m_motion->spinnerPhase.load(); }
+int Rir_picture_ui::GetBarBottom() const { return m_motion->barBottom.load(); }
+bool Rir_picture_ui::IsBarHidden() const { return m_motion->barHidden.load(); }
+bool Rir_picture_ui::IsSlideRunning() const { return m_motion->slideRunning.load(); }
+bool Rir_picture_ui::IsSwapRunning() const { return m_motion->swapRunning.load(); }
+unsigned Rir_picture_ui::GetDecodeCount() const { return m_pictures->DecodeCount(); }
+
+int Rir_picture_ui::PictureTop(int height) const
+{
+    return height < m_rect.bottom ? (m_rect.bottom - height) / 2 : m_motion->barBottom.load();
+}
+
+// Where a picture of width x height is drawn: with the messenger and the bar
+// shown, a picture that would reach below the messenger's point is scaled to
+// fit between the bar and that point; otherwise pictures smaller than the
+// viewer in either direction keep their size and larger ones are scaled to
+// the viewer's height. Always centred horizontally.
+RECT Rir_picture_ui::LayoutPicture(int width, int height) const
+{
+    const int right = m_rect.right;
+    const int bottom = m_rect.bottom;
+    const double aspect = static_cast<double>(width) / height;
+    int w = width;
+    int h = height;
+    int top = PictureTop(height);
+    if (m_messenger && !m_motion->barHidden.load() && height < bottom) {
+        const int available = m_messenger->get_point_y() - kPictureAreaTop;
+        // A point above the bar leaves no room to scale into.
+        if (available > 0 && height >= available) {
+            h = available;
+            w = static_cast<int>(aspect * available);
+            top = kPictureAreaTop;
+        }
+    } else if (height >= bottom && width >= right) {
+        h = bottom;
+        w = static_cast<int>(bottom * aspect);
+    }
+    const int left = (right - w) / 2;
+    return RECT{left, top, left + w, top + h};
+}
+
+RECT Rir_picture_ui::GetPictureRect()
+{
+    Gdiplus::Bitmap* picture = m_pictures->Find(m_currentPath);
+    if (!picture)
+        return RECT{};
+    return LayoutPicture(ImageWidth(picture), ImageHeight(picture));
+}
+
+void Rir_picture_ui::OnPaint(HDC hdc)
+{
+    if (m_visible)
+        DrawPicture(hdc);
+}
+
+void Rir_picture_ui::DrawPicture(HDC hdc)
+{
+    if (!m_imageL)
+        return;
+    const int saved = SaveDC(hdc);
+    IntersectClipRect(hdc, m_rect.left, m_rect.top, m_rect.right, m_rect.bottom);
+    Darken(hdc);
+    if (m_defaultPicture)
+        DrawDefaultPicture(hdc);
+    if (m_hasPicture && !m_defaultPicture) {
+        if (m_motion->swapRunning.load()) {
+            DrawSwap(hdc);
+        } else {
+            DrawCurrent(hdc);
+        }
+    }
+    DrawBar(hdc);
+    if (!m_motion->barHidden.load()) {
+        DrawTitle(hdc);
+        m_minimize.OnPaint(hdc);
+        m_close.OnPaint(hdc);
+    }
+    RestoreDC(hdc, saved);
+}
+
+void Rir_picture_ui::Darken(HDC hdc) const { ShadeRect(hdc, RECT{0, 0, m_rect.right, m_rect.bottom}, kShadeAlpha); }
+
+void Rir_picture_ui::DrawDefaultPicture(HDC hdc) const
+{
+    if (!m_defaultImage)
+        return;
+    const int h = ImageHeight(m_defaultImage.get());
+    Gdiplus::Graphics g(hdc);
+    DrawImagePart(g, m_defaultImage.get(), 0, static_cast<int>((m_rect.bottom - h) * 0.5), 0, 0,
+        ImageWidth(m_defaultImage.get()), h);
+}
+
+void Rir_picture_ui::DrawCurrent(HDC hdc)
+{
+    Gdiplus::Bitmap* picture = m_pictures->Find(m_currentPath);
+    if (!picture) {
+        DrawSpinner(hdc);
+        return;
+    }
+    const RECT r = LayoutPicture(ImageWidth(picture), ImageHeight(picture));
+    const int w = Width(r);
+    const int h = Height(r);
+    CPaintKey key;
+    key << m_pictures->Serial(m_currentPath) << w << h;
+    PaintCached(
+        m_pictureCache, hdc, r.left, r.top, key,
+        [&] {
+            return RECT{0, 0, w, h};
+        },
+        [&](HDC dc, int x, int y) {
+            Gdiplus::Graphics g(dc);
+            g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
+            g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+            DrawImageStretched(g, picture, Gdiplus::Rect(x, y, w, h), 0, 0, ImageWidth(picture), ImageHeight(picture));
+        });
+}
+
+void Rir_picture_ui::DrawSpinner(HDC hdc) const
+{
+    const int x = m_rect.right / 2;
+    const int y = m_rect.bottom / 2;
+    if (m_spinner) {
+        Gdiplus::Graphics g(hdc);
+        DrawImagePart(g, m_spinner.get(), x, y, m_motion->spinnerPhase.load(), 0, kSpinnerFrame, kSpinnerFrame);
+    }
+    if (!m_messenger)
+        return;
+    const std::wstring percent = m_messenger->get_download_percent();
+    if (percent.empty())
+        return;
+    Gdiplus::StringFormat format;
+    format.SetAlignment(Gdiplus::StringAlignmentNear);
+    // Arial 12 pt: 16 pixels at the screen's 96 dots per inch.
+    DrawTextGdiplus(hdc, percent + L"%", L"Arial", -16, RGB(255, 255, 255),
+        Gdiplus::RectF(static_cast<float>(x - 5), static_cast<float>(y + 30), 100, 20), &format, false, FW_BOLD);
+}
+
+void Rir_picture_ui::DrawSwap(HDC hdc)
+{
+    // Both stay in the cache: it holds the two most recent pictures.
+    Gdiplus::Bitmap* previous = m_pictures->Find(m_previousPath);
+    Gdiplus::Bitmap* current = m_pictures->Find(m_currentPath);
+    const ViewerMotion& m = *m_motion;
+    Gdiplus::Graphics g(hdc);
+    if (previous) {
+        const int h = ImageHeight(previous);
+        DrawImagePart(g, previous, m.previousX.load(), PictureTop(h), 0, 0, ImageWidth(previous), h);
+    }
+    if (current) {
+        const int h = ImageHeight(current);
+        DrawImagePart(g, current, m_rect.right - m.currentOffset.load(), PictureTop(h), 0, 0, ImageWidth(current), h);
+    }
+}
+
+void Rir_picture_ui::DrawBar(HDC hdc)
+{
+    const int bar = m_motion->barBottom.load();
+    if (bar <= 0)
+        return;
+    const int leftWidth = ImageWidth(m_imageShowL);
+    const int rightWidth = ImageWidth(m_imageShowR);
+    const int rightX = m_screenWidth - rightWidth;
+    CPaintKey key;
+    key << bar << m_screenWidth << m_imageShowL << m_imageShowM << m_imageShowR;
+    PaintCached(
+        m_barCache, hdc, 0, 0, key,
+        [&] {
+            return RECT{0, 0, m_screenWidth, bar};
+        },
+        [&](HDC dc, int x, int y) {
+            Gdiplus::Graphics g(dc);
+            const auto stretch = [&](Gdiplus::Bitmap* image, int left, int width) {
+                if (!image)
+                    return;
+                DrawImageStretched(
+                    g, image, Gdiplus::Rect(x + left, y, width, bar), 0, 0, ImageWidth(image), ImageHeight(image));
+            };
+            stretch(m_imageShowL, 0, leftWidth);
+            stretch(m_imageShowM, leftWidth, rightX - leftWidth);
+            stretch(m_imageShowR, rightX, rightWidth);
+        });
+}
+
+void Rir_picture_ui::DrawTitle(HDC hdc)
+{
+    const int w = ImageWidth(m_imageL);
+    const int h = ImageHeight(m_imageL);
+    const int tail = std::min(kTitleTail, w);
+    CPaintKey key;
+    key << m_imageL;
+    PaintCached(
+        m_titleCache, hdc, m_rect.left, m_rect.top, key,
+        [&] {
+            return RECT{0, 0, kTitleCap + kTitleStretch + tail, h};
+        },
+        [&](HDC dc, int x, int y) {
+            Gdiplus::Graphics g(dc);
+            DrawImagePart(g, m_imageL, x, y, 0, 0, std::min(kTitleCap, w), h);
+            if (w > kTitleCap) {
+                DrawImageStretched(g, m_imageL, Gdiplus::Rect(x + kTitleCap, y, kTitleStretch, h), kTitleCap, 0, 1, h);
+            }
+            DrawImagePart(g, m_imageL, x + kTitleCap + kTitleStretch, y, w - tail, 0, tail, h);
+        });
+}

@@ -1,0 +1,184 @@
+#include "viewer_motion.h"
+
+#include <process.h>
+
+#include <utility>
+
+namespace skinkit {
+
+namespace {
+constexpr DWORD kStepMs = 10;
+constexpr DWORD kLoadingStepMs = 40;
+constexpr int kSpinnerStep = 20;
+constexpr int kSpinnerEnd = 500;
+constexpr int kSwapSteps = 10;
+constexpr int kBarShownBottom = 129;
+constexpr int kBarRestBottom = 30;
+}  // namespace
+
+ViewerMotion::ViewerMotion()
+    : stop(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+}
+
+bool ViewerMotion::Pause(DWORD ms) const
+{
+    // Without the event nothing could stop a thread: end every animation.
+    if (!stop)
+        return false;
+    return WaitForSingleObject(stop.Get(), ms) == WAIT_TIMEOUT;
+}
+
+void ViewerMotion::Repaint(bool erase) const
+{
+    HWND hwnd = parent.load();
+    if (hwnd && IsWindow(hwnd))
+        InvalidateRect(hwnd, nullptr, erase ? TRUE : FALSE);
+}
+
+void ViewerMotion::AdvanceSpinner()
+{
+    int phase = spinnerPhase.load();
+    int next = 0;
+    do {
+        next = phase + kSpinnerStep >= kSpinnerEnd ? 0 : phase + kSpinnerStep;
+    } while (!spinnerPhase.compare_exchange_weak(phase, next));
+}
+
+// Steps the bar bottom by delta while keepGoing(value) holds, repainting
+// after each step; false when the viewer went away meanwhile.
+template <class KeepGoing> static bool StepBar(ViewerMotion& m, int delta, KeepGoing keepGoing)
+{
+    for (int value = m.barBottom.load(); keepGoing(value); value = m.barBottom.load()) {
+        m.barBottom.store(value + delta);
+        m.Repaint(false);
+        if (!m.Pause(kStepMs))
+            return false;
+    }
+    return true;
+}
+
+void SlideUp(ViewerMotion& m)
+{
+    m.barBottom.store(119);
+    StepBar(m, -10, [](int value) { return value - 10 > 0; });
+    m.barBottom.store(0);
+    m.barHidden.store(true);
+    m.Repaint(false);
+}
+
+void SlideDown(ViewerMotion& m)
+{
+    StepBar(m, 10, [](int value) { return value + 10 <= kBarShownBottom - 1; });
+    m.barBottom.store(kBarShownBottom);
+    m.barHidden.store(false);
+    m.Repaint(false);
+}
+
+void SlideUp2(ViewerMotion& m)
+{
+    StepBar(m, -10, [](int value) { return value > 10; });
+    m.barBottom.store(kBarRestBottom);
+    m.slideRunning.store(false);
+    m.Repaint(false);
+}
+
+void SlideDown2(ViewerMotion& m)
+{
+    StepBar(m, 10, [](int value) { return value + 10 <= kBarShownBottom - 1; });
+    m.barBottom.store(kBarShownBottom);
+    m.barHidden.store(false);
+    m.slideRunning.store(false);
+    m.Repaint(false);
+}
+
+void SlideDown3(ViewerMotion& m)
+{
+    m.barBottom.store(5);
+    StepBar(m, 5, [](int value) { return value + 5 < kBarRestBottom; });
+    m.barBottom.store(kBarRestBottom);
+    m.Repaint(false);
+}
+
+// The previous picture leaves to the left while the current one enters from
+// the right edge (it is drawn at viewer right - offset).
+void SwapToNext(ViewerMotion& m)
+{
+    const int right = m.viewerRight.load();
+    const int previousStep = (m.previousWidth.load() + m.previousX.load()) / kSwapSteps;
+    const int currentStep = (right - m.currentX.load()) / kSwapSteps;
+    for (int i = 0; i < kSwapSteps; ++i) {
+        m.previousX.fetch_sub(previousStep);
+        m.currentOffset.fetch_add(currentStep);
+        m.Repaint(true);
+        if (!m.Pause(kStepMs))
+            break;
+    }
+    m.swapRunning.store(false);
+    m.Repaint(true);
+}
+
+// The mirror image: the previous picture leaves to the right, the current one
+// enters from the left.
+void SwapToPrevious(ViewerMotion& m)
+{
+    const int right = m.viewerRight.load();
+    const int previousStep = (right - m.previousX.load()) / kSwapSteps;
+    const int currentStep = (m.currentWidth.load() + m.currentX.load()) / kSwapSteps;
+    for (int i = 0; i < kSwapSteps; ++i) {
+        m.previousX.fetch_add(previousStep);
+        m.currentOffset.fetch_sub(currentStep);
+        m.Repaint(true);
+        if (!m.Pause(kStepMs))
+            break;
+    }
+    m.swapRunning.store(false);
+    m.Repaint(true);
+}
+
+void SpinForever(ViewerMotion& m)
+{
+    while (m.Pause(kLoadingStepMs)) {
+        m.AdvanceSpinner();
+        m.Repaint(false);
+    }
+    m.loadingRunning.store(false);
+}
+
+void CAnimationThreads::CloseFinished()
+{
+    for (size_t i = 0; i < m_handles.size();) {
+        if (WaitForSingleObject(m_handles[i].Get(), 0) == WAIT_OBJECT_0) {
+            m_handles[i] = std::move(m_handles.back());
+            m_handles.pop_back();
+        } else {
+            ++i;
+        }
+    }
+}
+
+bool CAnimationThreads::Start(unsigned(__stdcall* entry)(void*), void* argument)
+{
+    CloseFinished();
+    const uintptr_t handle = _beginthreadex(nullptr, 0, entry, argument, 0, nullptr);
+    if (!handle)
+        return false;
+    m_handles.emplace_back(reinterpret_cast<HANDLE>(handle));
+    return true;
+}
+
+bool CAnimationThreads::WaitAll(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    bool allEnded = true;
+    for (const win32kit::ScopedHandle& handle : m_handles) {
+        const DWORD spent = GetTickCount() - start;
+        const DWORD left = spent < timeoutMs ? timeoutMs - spent : 0;
+        if (WaitForSingleObject(handle.Get(), left) != WAIT_OBJECT_0)
+            allEnded = false;
+    }
+    m_handles.clear();
+    return allEnded;
+}
+
+}  // namespace skinkit

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <atomic>
+#include <vector>
+
+#include <windows.h>
+
+#include "win32kit/scoped_win.h"
+
+namespace skinkit {
+
+// The values the picture viewer's animation threads step while the UI thread
+// paints them. They live apart from the viewer, shared with every thread, so
+// a thread that outlasts the viewer's bounded wait still writes to live
+// memory and only to this.
+struct ViewerMotion {
+    ViewerMotion();
+    ViewerMotion(const ViewerMotion&) = delete;
+    ViewerMotion& operator=(const ViewerMotion&) = delete;
+
+    // Waits ms unless the viewer is going away; false when it is.
+    bool Pause(DWORD ms) const;
+    void Repaint(bool erase) const;
+    // One spinner step: += 20, wrapping to 0 at 500.
+    void AdvanceSpinner();
+
+    win32kit::ScopedHandle stop;  // manual-reset event, set when the viewer is destroyed
+    std::atomic<HWND> parent{nullptr};
+    std::atomic<int> barBottom{0};
+    std::atomic<bool> barHidden{false};
+    std::atomic<bool> slideRunning{false};  // a _2 slide is under way
+    std::atomic<int> spinnerPhase{0};
+    std::atomic<bool> loadingRunning{false};
+    std::atomic<bool> swapRunning{false};
+    std::atomic<int> viewerRight{0};
+    std::atomic<int> previousWidth{0};
+    std::atomic<int> previousX{0};
+    std::atomic<int> currentWidth{0};
+    std::atomic<int> currentX{0};
+    std::atomic<int> currentOffset{0};
+};
+
+// Bar slides and swaps; each is one animation from start to end.
+void SlideUp(ViewerMotion& m);
+void SlideDown(ViewerMotion& m);
+void SlideUp2(ViewerMotion& m);
+void SlideDown2(ViewerMotion& m);
+void SlideDown3(ViewerMotion& m);
+void SwapToNext(ViewerMotion& m);
+void SwapToPrevious(ViewerMotion& m);
+// Steps the spinner every 40 ms until the viewer goes.
+void SpinForever(ViewerMotion& m);
+
+// The threads one viewer started, so its destructor can wait for them.
+class CAnimationThreads {
+public:
+    CAnimationThreads() = default;
+    CAnimationThreads(const CAnimationThreads&) = delete;
+    CAnimationThreads& operator=(const CAnimationThreads&) = delete;
+    ~CAnimationThreads() { WaitAll(0); }
+
+    bool Start(unsigned(__stdcall* entry)(void*), void* argument);
+    // Waits up to timeoutMs in all for every thread to end; true when all did.
+    // Handles are closed either way.
+    bool WaitAll(DWORD timeoutMs);
+
+private:
+    void CloseFinished();
+    std::vector<win32kit::ScopedHandle> m_handles;
+};
+
+}  // namespace skinkit

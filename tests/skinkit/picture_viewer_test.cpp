@@ -1,0 +1,409 @@
+// The picture viewer and its messenger, driven by synthesised messages.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include "skinkit/messenger.h"
+#include "skinkit/picture_viewer.h"
+#include "test_window.h"
+
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+constexpr COLORREF kCoral = RGB(229, 72, 77);
+constexpr COLORREF kTeal = RGB(14, 194, 210);
+
+struct Sent {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool operator==(const Sent& o) const { return msg == o.msg && wParam == o.wParam && lParam == o.lParam; }
+};
+
+::testing::AssertionResult SameRect(const RECT& expected, const RECT& actual)
+{
+    if (EqualRect(&expected, &actual))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "expected {" << expected.left << "," << expected.top << ","
+                                         << expected.right << "," << expected.bottom << "} got {" << actual.left << ","
+                                         << actual.top << "," << actual.right << "," << actual.bottom << "}";
+}
+
+bool IsShade(UINT32 p) { return Red(p) < 20 && Green(p) < 20 && Blue(p) < 20; }
+
+int ThreadCount()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+class ViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(parent.Open(kWidth, kHeight));
+        // The title piece is the one image drawing needs.
+        title = Strip(355, 30, {RGB(0, 163, 223)});
+        ini = folder.Write(L"viewer.ini", L"[viewer]\r\nImage_l=1\r\nrect=0,0,800,600\r\n");
+        parent.router = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
+            if (msg == WM_COMMAND || msg == kViewerUpdateCommentView || msg == kViewerLeaveFullView) {
+                sent.push_back({msg, wParam, lParam});
+            }
+            if (viewer)
+                viewer->WindowProc(parent.GetHWND(), msg, wParam, lParam);
+        };
+        NewViewer();
+    }
+    void TearDown() override { parent.router = nullptr; }
+
+    void NewViewer()
+    {
+        viewer.reset();
+        viewer = std::make_unique<Rir_picture_ui>();
+        ASSERT_TRUE(viewer->Create(parent.GetHWND(), true));
+        viewer->SetAttribute(L"viewer", ini, {title.get()});
+        viewer->set_window_rect(0, 0, kWidth, kHeight);
+        sent.clear();
+    }
+
+    // A solid picture file; the viewer keeps no file open, so it can be
+    // replaced while shown.
+    std::wstring WritePicture(const std::wstring& name, int width, int height, COLORREF color)
+    {
+        const std::wstring path = folder.Path() + name;
+        Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
+        {
+            Gdiplus::Graphics g(&bitmap);
+            g.Clear(Gdiplus::Color(255, GetRValue(color), GetGValue(color), GetBValue(color)));
+        }
+        const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        EXPECT_EQ(Gdiplus::Ok, bitmap.Save(path.c_str(), &png, nullptr));
+        written.push_back(path);
+        return path;
+    }
+
+    // Shows path as after the first click (the default picture gone).
+    void Show(const std::wstring& path)
+    {
+        viewer->OnLButtonUp(0, 0);
+        viewer->set_bk_image_local_path(path);
+        sent.clear();
+    }
+
+    void Paint(Surface& surface)
+    {
+        surface.Clear(0);
+        viewer->OnPaint(surface.Dc());
+    }
+
+    ScratchFolder folder;
+    std::wstring ini;
+    std::unique_ptr<Gdiplus::Bitmap> title;
+    std::vector<Sent> sent;
+    TestParent parent;
+    std::unique_ptr<Rir_picture_ui> viewer;
+    __ostrel_messenger messenger;
+
+    struct Cleanup {
+        std::vector<std::wstring>& files;
+        ~Cleanup()
+        {
+            for (const std::wstring& f : files)
+                DeleteFileW(f.c_str());
+        }
+    };
+    std::vector<std::wstring> written;
+    Cleanup cleanup{written};
+};
+
+TEST_F(ViewerTest, PictureLayoutFollowsTheBarAndTheMessengerPoint)
+{
+    struct Case {
+        const char* name;
+        int width;
+        int height;
+        int point;  // messenger point, -1 for no messenger
+        bool hideBar;
+        RECT expected;
+    };
+    const Case kCases[] = {
+        {"point above the bar leaves no room: natural size", 300, 500, 100, false, {250, 50, 550, 550}},
+        {"not a picture at all", 0, 0, 529, false, {}},
+        {"shorter than the viewer, taller than the room: fits from 129 to the point", 300, 500, 529, false,
+            {280, 129, 520, 529}},
+        {"the same without a messenger: natural size", 300, 500, -1, false, {250, 50, 550, 550}},
+        {"wider and taller than the viewer: its height, centred", 1800, 1200, -1, false, {-50, 30, 850, 630}},
+        {"wider and taller, messenger set: its height, centred", 1800, 1200, 529, false, {-50, 30, 850, 630}},
+        {"smaller: natural size, centred", 200, 100, 529, false, {300, 250, 500, 350}},
+        {"only wider: natural size in the middle", 1000, 300, -1, false, {-100, 150, 900, 450}},
+        {"only taller: natural size below the bar", 300, 800, -1, false, {250, 30, 550, 830}},
+        {"bar hidden: the point does not apply", 300, 500, 529, true, {250, 50, 550, 550}},
+    };
+    Surface surface(kWidth, kHeight);
+    int row = 0;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        NewViewer();
+        messenger.set_ponit_val(c.point);
+        viewer->set_messenger(c.point < 0 ? nullptr : &messenger);
+        if (c.hideBar)
+            viewer->slid_up_proc();
+        const std::wstring name = L"layout" + std::to_wstring(row++) + L".png";
+        std::wstring path = folder.Path() + name;
+        if (c.width) {
+            path = WritePicture(name, c.width, c.height, kCoral);
+        } else {
+            folder.Write(name, L"not a picture");
+        }
+        Show(path);
+        EXPECT_TRUE(SameRect(c.expected, viewer->GetPictureRect()));
+        Paint(surface);
+        if (IsRectEmpty(&c.expected))
+            continue;
+        RECT visible{};
+        const RECT below{0, 31, kWidth, kHeight};
+        IntersectRect(&visible, &c.expected, &below);
+        const int midX = (visible.left + visible.right) / 2;
+        const int midY = (visible.top + visible.bottom) / 2;
+        EXPECT_TRUE(Near(surface.Pixel(midX, midY), kCoral));
+        if (c.expected.left >= 3) {
+            EXPECT_TRUE(IsShade(surface.Pixel(c.expected.left - 3, midY)));
+        }
+        if (c.expected.top >= 34) {
+            EXPECT_TRUE(IsShade(surface.Pixel(midX, c.expected.top - 3)));
+        }
+    }
+}
+
+TEST_F(ViewerTest, ClickHalvesSendPreviousOrNextThenTheCommentUpdate)
+{
+    struct Case {
+        const char* name;
+        bool picture;
+        int x;
+        WORD command;  // 0: nothing sent
+    };
+    const Case kCases[] = {
+        {"no picture yet: only the default picture goes", false, 100, 0},
+        {"left edge", true, 0, kViewerPrevious},
+        {"just left of the middle", true, 399, kViewerPrevious},
+        {"exactly the middle", true, 400, kViewerNext},
+        {"right edge", true, 799, kViewerNext},
+    };
+    const std::wstring path = WritePicture(L"click.png", 200, 100, kCoral);
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        NewViewer();
+        if (c.picture)
+            viewer->set_bk_image_local_path(path);
+        EXPECT_TRUE(viewer->IsShowingDefaultPicture());
+        parent.Send(WM_LBUTTONUP, 0, MAKELPARAM(c.x, 300));
+        EXPECT_FALSE(viewer->IsShowingDefaultPicture());
+        std::vector<Sent> expected;
+        if (c.command)
+            expected = {{WM_COMMAND, c.command, 0}, {kViewerUpdateCommentView, 0, 0}};
+        EXPECT_EQ(expected, sent);
+    }
+}
+
+TEST_F(ViewerTest, PointerNearTheTopBringsTheHiddenBarBackOnce)
+{
+    Show(WritePicture(L"move.png", 200, 300, kCoral));
+    const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(400, 120));  // over the picture but above 130
+    EXPECT_NE(hand, GetCursor());
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(400, 300));
+    EXPECT_EQ(hand, GetCursor());
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(400, 40));
+    EXPECT_TRUE(sent.empty()) << "the bar was not hidden";
+
+    viewer->slid_up_proc();
+    ASSERT_TRUE(viewer->IsBarHidden());
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(400, 60));
+    EXPECT_TRUE(sent.empty());
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(400, 40));
+    parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(400, 30));
+    EXPECT_EQ((std::vector<Sent>{{kViewerLeaveFullView, 0, 0}}), sent);
+    EXPECT_FALSE(viewer->IsBarHidden());
+}
+
+TEST_F(ViewerTest, SpinnerRunsThroughItsFramesAndTheOpeningEndsOnTick31)
+{
+    std::vector<int> phases;
+    std::vector<int> expected;
+    for (int i = 1; i <= 26; ++i) {
+        parent.Send(WM_TIMER, kViewerSpinnerTimer);
+        phases.push_back(viewer->GetSpinnerPhase());
+        expected.push_back(i * 20 % 500);
+    }
+    EXPECT_EQ(expected, phases);  // ... 460, 480, 0, 20
+
+    viewer->set_window_rc_type3();
+    for (int round = 0; round < 2; ++round) {
+        for (int tick = 1; tick < 31; ++tick)
+            EXPECT_EQ(0, viewer->OnTimer(WM_TIMER, kViewerOpeningTimer, 0));
+        EXPECT_FALSE(viewer->IsOpeningDone());
+        EXPECT_EQ(kViewerOpeningDone, viewer->OnTimer(WM_TIMER, kViewerOpeningTimer, 0));
+        EXPECT_TRUE(viewer->IsOpeningDone());
+        viewer->set_window_rc_type3();
+    }
+}
+
+TEST_F(ViewerTest, MissingFileShowsTheSpinnerAndThePercentage)
+{
+    struct Case {
+        const char* name;
+        bool withMessenger;
+        const wchar_t* percent;
+        bool text;
+    };
+    const Case kCases[] = {
+        {"no messenger", false, L"", false},
+        {"empty percentage", true, L"", false},
+        {"a percentage", true, L"42", true},
+    };
+    Surface surface(kWidth, kHeight);
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        NewViewer();
+        viewer->set_messenger(c.withMessenger ? &messenger : nullptr);
+        Show(folder.Path() + L"not-there-yet.jpg");
+        messenger.set_download_percent(c.percent);
+        Paint(surface);
+        const RECT picture = viewer->GetPictureRect();
+        EXPECT_TRUE(IsRectEmpty(&picture));
+        // The spinner frame from the program's resource, at the middle.
+        EXPECT_GT(CountIf(surface, {400, 300, 420, 320}, [](UINT32 p) { return !IsShade(p); }), 10);
+        const int white = CountIf(
+            surface, {395, 330, 495, 350}, [](UINT32 p) { return Red(p) > 200 && Green(p) > 200 && Blue(p) > 200; });
+        EXPECT_EQ(c.text, white > 10) << white;
+    }
+}
+
+TEST_F(ViewerTest, OnlyOneOfTheSecondSlidesRunsAtATime)
+{
+    EXPECT_TRUE(viewer->show_slid_down_2());
+    EXPECT_FALSE(viewer->show_slid_up_2());
+    EXPECT_FALSE(viewer->show_slid_down_2());
+    ASSERT_TRUE(PumpUntil([&] { return !viewer->IsSlideRunning(); }, 5000));
+    EXPECT_EQ(129, viewer->GetBarBottom());
+    EXPECT_TRUE(viewer->show_slid_up_2());
+    ASSERT_TRUE(PumpUntil([&] { return !viewer->IsSlideRunning(); }, 5000));
+    EXPECT_EQ(30, viewer->GetBarBottom());
+
+    struct Case {
+        const char* name;
+        void (Rir_picture_ui::*slide)();
+        int bottom;
+        bool hidden;
+    };
+    const Case kCases[] = {
+        {"up: hidden at 0", &Rir_picture_ui::slid_up_proc, 0, true},
+        {"down: shown at 129", &Rir_picture_ui::slid_down_proc, 129, false},
+        {"up 2: back to 30", &Rir_picture_ui::slid_up_proc_2, 30, false},
+        {"down 3: from 5 to 30", &Rir_picture_ui::slid_down_proc_3, 30, false},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        (viewer.get()->*c.slide)();
+        EXPECT_EQ(c.bottom, viewer->GetBarBottom());
+        EXPECT_EQ(c.hidden, viewer->IsBarHidden());
+    }
+}
+
+TEST_F(ViewerTest, PictureIsDecodedOnceAndAFileThatAppearsLaterIsPickedUp)
+{
+    const std::wstring path = folder.Path() + L"later.png";
+    Show(path);
+    Surface surface(kWidth, kHeight);
+    Paint(surface);
+    EXPECT_FALSE(Near(surface.Pixel(400, 300), kCoral));
+    EXPECT_EQ(0u, viewer->GetDecodeCount());
+
+    WritePicture(L"later.png", 200, 100, kCoral);
+    Paint(surface);
+    EXPECT_TRUE(Near(surface.Pixel(400, 300), kCoral));
+    for (int i = 0; i < 3; ++i) {
+        Paint(surface);
+        parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(400, 300));
+    }
+    EXPECT_EQ(1u, viewer->GetDecodeCount());
+
+    // Replaced by a larger picture: shown at its new size.
+    WritePicture(L"later.png", 400, 200, kTeal);
+    Paint(surface);
+    EXPECT_TRUE(Near(surface.Pixel(210, 300), kTeal));
+    EXPECT_EQ(2u, viewer->GetDecodeCount());
+}
+
+TEST_F(ViewerTest, DestroyingTheViewerEndsItsAnimationThreads)
+{
+    const std::wstring path = WritePicture(L"threads.png", 200, 100, kCoral);
+    NewViewer();  // the first viewer's lazily started system threads stay
+    viewer.reset();
+    const int before = ThreadCount();
+    NewViewer();
+    viewer->set_bk_image_local_path(path);
+    viewer->always_show_loading();
+    viewer->show_slid_down();
+    viewer->show_slid_up_2();
+    viewer->Summon_exchange_next_image();
+    EXPECT_GT(ThreadCount(), before);
+    viewer.reset();
+    EXPECT_TRUE(PumpUntil([&] { return ThreadCount() <= before; }, 3000)) << ThreadCount() << " > " << before;
+}
+
+TEST(MessengerTest, PercentageSurvivesAWriterThreadWhileBeingRead)
+{
+    __ostrel_messenger messenger;
+    // Longer than any short-string buffer, so the text lives on the heap.
+    const std::wstring shortText(40, L'7');
+    const std::wstring longText(300, L'9');
+    std::atomic<bool> stop{false};
+    std::atomic<int> writes{0};
+    std::thread writer([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            messenger.set_download_percent(i % 2 ? shortText : longText);
+            writes.fetch_add(1);
+        }
+    });
+    // Reads without pause for as long as the writer takes to write a million
+    // times (bounded by a deadline).
+    int torn = 0;
+    int reads = 0;
+    const DWORD start = GetTickCount();
+    while (writes.load() < 1000000 && GetTickCount() - start < 20000) {
+        const std::wstring seen = messenger.get_download_percent();
+        torn += seen.empty() || seen == shortText || seen == longText ? 0 : 1;
+        ++reads;
+    }
+    stop.store(true);
+    writer.join();
+    EXPECT_GE(writes.load(), 1000000);
+    EXPECT_EQ(0, torn) << "of " << reads << " reads";
+
+    messenger.set_ponit_val(529);
+    const __ostrel_messenger copy(messenger);
+    EXPECT_EQ(529, copy.get_point_y());
+    EXPECT_EQ(messenger.get_download_percent(), copy.get_download_percent());
+}
+
+}  // namespace
