@@ -20,6 +20,10 @@ namespace {
 
 const char kSep = platform::kPathSeparator;
 
+// Where a test counts requests, a connect timed out on a busy machine would
+// drop one: a long connect time-out keeps it out.
+const TransferLimits kPatientLimits = {20000, 1, 20};
+
 // Writes `bytes` bytes and dates the file `minutesAgo` back.
 std::string Put(const TempFolder& folder, const std::string& name, std::size_t bytes, int minutesAgo)
 {
@@ -161,7 +165,7 @@ TEST_F(CacheDownloaderTest, AFreshDownloadAskedForMeanwhileRunsOnceAfterTheCurre
     for (const Case& c : kCases) {
         ASSERT_TRUE(LocalService::Reset());
         ASSERT_TRUE(LocalService::SetFault("slow&match=p5001_&count=1&delay_ms=500"));
-        CacheDownloader downloader(nullptr, {2000, 1, 5}, 1);
+        CacheDownloader downloader(nullptr, kPatientLimits, 1);
         std::string target = folder_.Path(std::string("t") + std::to_string(c.picture) + ".jpg");
         platform::RemoveFile(target);
         if (c.validCopyThere)
@@ -208,7 +212,7 @@ TEST_F(CacheDownloaderTest, TheBoundCountsOnlyWhatADownloadReallyWrote)
         auto limiter = std::make_shared<CacheLimiter>(folder.Root());
         limiter->Trim();
         const std::uint64_t before = limiter->Estimate();
-        CacheDownloader downloader(limiter, {2000, 1, 5});
+        CacheDownloader downloader(limiter, kPatientLimits);
         const std::string url = LocalService::BaseUrl() + "pictures/gal/" + c.file;
         if (c.fresh)
             downloader.FetchAlways(url, target);
