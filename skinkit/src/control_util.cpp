@@ -54,12 +54,13 @@ int ReadProfileInt(const std::wstring& file, const std::wstring& section, const 
     return static_cast<int>(GetPrivateProfileIntW(section.c_str(), key, fallback, file.c_str()));
 }
 
-int ReadProfileCount(const std::wstring& file, const std::wstring& section, const wchar_t* key) {
+int ReadProfileCount(const std::wstring& file, const std::wstring& section, const wchar_t* key)
+{
     const int count = ReadProfileInt(file, section, key, 0);
-    if (count >= 0 && count <= kMaxSkinCount) return count;
-    const std::wstring note = L"skin: " + std::wstring(key) + L"=" + std::to_wstring(count) + L" in [" + section +
-                              L"] of " + file + L" is out of range 0.." + std::to_wstring(kMaxSkinCount) +
-                              L"; ignored\n";
+    if (count >= 0 && count <= kMaxSkinCount)
+        return count;
+    const std::wstring note = L"skin: " + std::wstring(key) + L"=" + std::to_wstring(count) + L" in [" + section
+        + L"] of " + file + L" is out of range 0.." + std::to_wstring(kMaxSkinCount) + L"; ignored\n";
     OutputDebugStringW(note.c_str());
     return 0;
 }
@@ -107,12 +108,14 @@ COLORREF ReadListColor(const wchar_t* file, const wchar_t* section, const wchar_
 
 ScopedFont::ScopedFont(const wchar_t* face, int size, bool underline, int weight, DWORD quality)
     : win32kit::ScopedGdiObject<HFONT>(CreateFontW(size, 0, 0, 0, weight, FALSE, underline, FALSE, DEFAULT_CHARSET,
-                                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH,
-                                                   face)) {}
+        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH, face))
+{
+}
 
 SIZE MeasureText(HWND hwnd, const std::wstring& text, const wchar_t* face, int size, bool underline) {
     const win32kit::ScopedGetDC dc(hwnd);
-    if (!dc) return SIZE{};
+    if (!dc)
+        return SIZE{};
     ScopedFont font(face, size, underline);
     const win32kit::ScopedSelectObject selected(dc, font.Get());
     RECT r{0, 0, 0, 0};
@@ -162,7 +165,8 @@ LOGFONTW GdiplusLogFont(HDC hdc, HFONT font) {
 
 SIZE MeasureTextGdiplus(const std::wstring& text, const wchar_t* face, int size) {
     const win32kit::ScopedGetDC dc(nullptr);
-    if (!dc) return SIZE{};
+    if (!dc)
+        return SIZE{};
     ScopedFont gdiFont(face, size);
     const LOGFONTW logFont = GdiplusLogFont(dc, gdiFont.Get());
     Gdiplus::Font font(dc, &logFont);

@@ -50,8 +50,8 @@ COLORREF ParseListColor(const std::wstring& value);
 // The library's GDI font of a face and size, owned for the scope.
 class ScopedFont : public win32kit::ScopedGdiObject<HFONT> {
 public:
-    ScopedFont(const wchar_t* face, int size, bool underline = false, int weight = FW_NORMAL,
-               DWORD quality = DEFAULT_QUALITY);
+    ScopedFont(
+        const wchar_t* face, int size, bool underline = false, int weight = FW_NORMAL, DWORD quality = DEFAULT_QUALITY);
 };
 
 // Text extent from DrawTextW(DT_CALCRECT) on hwnd's DC (the screen when hwnd

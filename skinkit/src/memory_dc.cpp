@@ -6,7 +6,8 @@ __ostrel_memory_dc::~__ostrel_memory_dc() { DeleteDC(); }
 
 // The DC goes with the DIB's selection undone; the DIB itself only when
 // deleteBitmap says so (a caller may have taken it with GetBitmap).
-int __ostrel_memory_dc::Release(bool deleteBitmap) {
+int __ostrel_memory_dc::Release(bool deleteBitmap)
+{
     const BOOL result = win32kit::DeleteBitmapDC(m_dc, m_original, deleteBitmap ? m_bitmap : nullptr);
     m_dc = nullptr;
     m_original = nullptr;
@@ -24,7 +25,8 @@ int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int
     }
     Release(deleteOld != 0);
     m_dc = CreateCompatibleDC(reference);
-    if (!m_dc) return 0;
+    if (!m_dc)
+        return 0;
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);

@@ -113,11 +113,13 @@ void __ostrel_window::DrawControl(HDC hdc) {
 
 // The background points into the list: a reload points it at the new
 // pictures before the old ones are freed.
-void __ostrel_window::LoadImageRes() {
+void __ostrel_window::LoadImageRes()
+{
     CImageList previous;
     previous.Swap(m_images);
     m_images.Load(ResourceFolder());
-    if (previous.Size() != 0) SetControlAttribute();
+    if (previous.Size() != 0)
+        SetControlAttribute();
 }
 
 void __ostrel_window::SetControlAttribute() {

@@ -102,12 +102,13 @@ void CPaintCache::Blend(HDC target, int x, int y, const RECT& part) const {
     const int height = part.bottom - part.top;
     if (width <= 0 || height <= 0) return;
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    GdiAlphaBlend(target, x + part.left, y + part.top, width, height, m_surface.Dc(), part.left, part.top, width,
-                  height, blend);
+    GdiAlphaBlend(
+        target, x + part.left, y + part.top, width, height, m_surface.Dc(), part.left, part.top, width, height, blend);
 }
 
 void CPaintCache::Draw(HDC target, int anchorX, int anchorY) {
-    if (!m_valid || !m_surface.Dc()) return;
+    if (!m_valid || !m_surface.Dc())
+        return;
     if (!m_coreKnown) FindOpaqueCore();
     const int width = m_area.right - m_area.left;
     const int height = m_area.bottom - m_area.top;
@@ -120,7 +121,7 @@ void CPaintCache::Draw(HDC target, int anchorX, int anchorY) {
     }
     // Opaque pixels cover whatever is below them: a copy is exact there.
     BitBlt(target, x + core.left, y + core.top, core.right - core.left, core.bottom - core.top, m_surface.Dc(),
-           core.left, core.top, SRCCOPY);
+        core.left, core.top, SRCCOPY);
     Blend(target, x, y, RECT{0, 0, width, core.top});
     Blend(target, x, y, RECT{0, core.bottom, width, height});
     Blend(target, x, y, RECT{0, core.top, core.left, core.bottom});

@@ -21,11 +21,12 @@ int ScreenDpiY() {
 CTxtWinHost::CTxtWinHost(CRichEditUI* owner, DWORD style) : m_owner(owner), m_style(style) {}
 
 CTxtWinHost::~CTxtWinHost() {
-    if (m_services) m_services->OnTxInPlaceDeactivate();
+    if (m_services)
+        m_services->OnTxInPlaceDeactivate();
 }
 
-win32kit::ComPtr<CTxtWinHost> CTxtWinHost::Create(CRichEditUI* owner, DWORD style, const LOGFONTW& font,
-                                                  COLORREF color) {
+win32kit::ComPtr<CTxtWinHost> CTxtWinHost::Create(CRichEditUI* owner, DWORD style, const LOGFONTW& font, COLORREF color)
+{
     auto host = win32kit::ComPtr<CTxtWinHost>::Adopt(new CTxtWinHost(owner, style));
     host->SetCharFormat(font, color);
     PARAFORMAT2& pf = host->m_paraFormat;
@@ -37,7 +38,8 @@ win32kit::ComPtr<CTxtWinHost> CTxtWinHost::Create(CRichEditUI* owner, DWORD styl
     host->m_wordWrap = !(style & (ES_AUTOHSCROLL | WS_HSCROLL));
     host->m_richText = owner->IsRich();
     host->m_inPlaceActive = true;
-    if (!host->StartEngine()) return {};
+    if (!host->StartEngine())
+        return {};
     return host;
 }
 
@@ -53,7 +55,8 @@ bool CTxtWinHost::StartEngine() {
         reinterpret_cast<void*>(GetProcAddress(m_richEdit, "CreateTextServices")));
     if (!create) return false;
     win32kit::ComPtr<IUnknown> unknown;
-    if (FAILED(create(nullptr, this, unknown.Out())) || !unknown) return false;
+    if (FAILED(create(nullptr, this, unknown.Out())) || !unknown)
+        return false;
     const HRESULT hr = unknown->QueryInterface(kIidTextServices, reinterpret_cast<void**>(m_services.Out()));
     return SUCCEEDED(hr) && m_services;
 }

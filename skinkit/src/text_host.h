@@ -16,8 +16,7 @@ class CTxtWinHost : public ITextHost {
 public:
     // Creates the host and its engine; null when riched20 is unavailable or
     // refuses.
-    static win32kit::ComPtr<CTxtWinHost> Create(CRichEditUI* owner, DWORD style, const LOGFONTW& font,
-                                                COLORREF color);
+    static win32kit::ComPtr<CTxtWinHost> Create(CRichEditUI* owner, DWORD style, const LOGFONTW& font, COLORREF color);
 
     ITextServices* Services() const { return m_services.Get(); }
 

@@ -14,7 +14,8 @@ constexpr UINT kShowMs = 2000;
 
 CToolTipUI::~CToolTipUI() {
     const HWND hwnd = m_window.Get();
-    if (!hwnd) return;
+    if (!hwnd)
+        return;
     KillTimer(hwnd, kHideTimer);
     KillTimer(hwnd, kKeepInsideTimer);
     // Unbound first, so nothing the window receives while it goes reaches
@@ -38,9 +39,10 @@ bool CToolTipUI::Create(HWND parent) {
     if (!RegisterWindowClass()) return false;
     m_parent = parent;
     // One window per tip: a second window would outlive the object.
-    if (m_window) return true;
+    if (m_window)
+        return true;
     CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 600, 400, 100, 100, nullptr, nullptr,
-                    GetModuleHandleW(nullptr), this);
+        GetModuleHandleW(nullptr), this);
     return true;
 }
 
@@ -79,23 +81,26 @@ void CToolTipUI::Place(const std::wstring& text) {
 }
 
 void CToolTipUI::ShowToolTip(std::wstring text) {
-    if (text.empty() || !GetHWND() || IsVisible()) return;
+    if (text.empty() || !GetHWND() || IsVisible())
+        return;
     Place(text);
     ::SetWindowPos(GetHWND(), HWND_TOPMOST, m_tipRect.left, m_tipRect.top, Width(m_tipRect), Height(m_tipRect),
-                   SWP_SHOWWINDOW | SWP_NOACTIVATE);
+        SWP_SHOWWINDOW | SWP_NOACTIVATE);
     InvalidateRect(GetHWND(), nullptr, FALSE);
     SetTimer(GetHWND(), kHideTimer, kShowMs, nullptr);
 }
 
 void CToolTipUI::ShowToolTip(const std::wstring& text, const RECT& keepInside) {
-    if (text.empty() || !GetHWND() || IsVisible()) return;
+    if (text.empty() || !GetHWND() || IsVisible())
+        return;
     m_keepInside = keepInside;
     ShowToolTip(text);
     SetTimer(GetHWND(), kKeepInsideTimer, 1, nullptr);
 }
 
 void CToolTipUI::HideToolTip() {
-    if (IsVisible()) ::ShowWindow(GetHWND(), SW_HIDE);
+    if (IsVisible())
+        ::ShowWindow(GetHWND(), SW_HIDE);
 }
 
 void CToolTipUI::OnTimer(UINT_PTR id) {
@@ -116,8 +121,8 @@ void CToolTipUI::OnPaint() {
     HDC dc = BeginPaint(GetHWND(), &ps);
     RECT client{};
     GetClientRect(GetHWND(), &client);
-    const win32kit::ScopedBitmapDC buffer(CreateCompatibleDC(dc),
-                                          CreateCompatibleBitmap(dc, Width(client), Height(client)));
+    const win32kit::ScopedBitmapDC buffer(
+        CreateCompatibleDC(dc), CreateCompatibleBitmap(dc, Width(client), Height(client)));
     HDC mem = buffer.Dc();
 
     FillRect(mem, &client, win32kit::ScopedGdiObject<HBRUSH>(CreateSolidBrush(m_bkColor)).Get());
@@ -145,10 +150,12 @@ LRESULT CALLBACK CToolTipUI::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
         auto* self = static_cast<CToolTipUI*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         SetPropW(hwnd, kObjectProperty, self);
-        if (self) self->m_window.Reset(hwnd);
+        if (self)
+            self->m_window.Reset(hwnd);
     } else if (msg == WM_NCDESTROY || msg == WM_DESTROY) {
         // Destroyed from outside: the object lets go of the handle.
-        if (auto* self = static_cast<CToolTipUI*>(GetPropW(hwnd, kObjectProperty))) self->m_window.Release();
+        if (auto* self = static_cast<CToolTipUI*>(GetPropW(hwnd, kObjectProperty)))
+            self->m_window.Release();
         RemovePropW(hwnd, kObjectProperty);
     } else if (auto* self = static_cast<CToolTipUI*>(GetPropW(hwnd, kObjectProperty))) {
         if (msg == WM_PAINT) {

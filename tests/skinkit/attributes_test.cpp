@@ -134,7 +134,8 @@ TEST(ImageListTest, MissingFileKeepsNumberingAndAbsentCountGivesEmptyList) {
     EXPECT_EQ(nullptr, ImageByNumber(list.Images(), 1));
 }
 
-TEST(SkinCountTest, CountsOutOfRangeAreIgnored) {
+TEST(SkinCountTest, CountsOutOfRangeAreIgnored)
+{
     struct Case {
         const wchar_t* count;
         size_t images;
@@ -156,11 +157,9 @@ TEST(SkinCountTest, CountsOutOfRangeAreIgnored) {
     ASSERT_TRUE(parent.Open(200, 100));
     for (const Case& c : kCases) {
         const std::wstring count = c.count;
-        folder.Write(L"image_resource.ini",
-                     L"[ImageRes]\r\nImageNumber=" + count + L"\r\nImageID_1=one.png\r\n");
-        const std::wstring tabIni = folder.Write(
-            L"tab.ini", L"[tab]\r\nItemCount=" + count +
-                            L"\r\nImage_Item1=1\r\nImage_Item4096=1\r\nImage_Item4097=1\r\n");
+        folder.Write(L"image_resource.ini", L"[ImageRes]\r\nImageNumber=" + count + L"\r\nImageID_1=one.png\r\n");
+        const std::wstring tabIni = folder.Write(L"tab.ini",
+            L"[tab]\r\nItemCount=" + count + L"\r\nImage_Item1=1\r\nImage_Item4096=1\r\nImage_Item4097=1\r\n");
         CImageList list;
         list.Load(folder.Path());
         EXPECT_EQ(c.images, list.Size()) << "ImageNumber=" << count;

@@ -12,9 +12,11 @@
 namespace {
 
 // Each NUL-separated string of a profile buffer.
-std::vector<std::wstring> Split(const std::vector<wchar_t>& buffer) {
+std::vector<std::wstring> Split(const std::vector<wchar_t>& buffer)
+{
     std::vector<std::wstring> parts;
-    for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1) parts.emplace_back(p);
+    for (const wchar_t* p = buffer.data(); *p; p += wcslen(p) + 1)
+        parts.emplace_back(p);
     return parts;
 }
 
@@ -25,7 +27,8 @@ struct ImageNumbers {
 
 // Checks every key whose name starts with "Image" against the list that the
 // window loads from folder.
-ImageNumbers CheckImageNumbers(const std::wstring& folder, const std::wstring& iniName) {
+ImageNumbers CheckImageNumbers(const std::wstring& folder, const std::wstring& iniName)
+{
     CImageList list;
     list.Load(folder);
     const std::wstring ini = folder + iniName;
@@ -36,16 +39,19 @@ ImageNumbers CheckImageNumbers(const std::wstring& folder, const std::wstring& i
         std::vector<wchar_t> pairs(16384);
         GetPrivateProfileSectionW(section.c_str(), pairs.data(), static_cast<DWORD>(pairs.size()), ini.c_str());
         for (const std::wstring& pair : Split(pairs)) {
-            if (pair.compare(0, 5, L"Image") != 0) continue;
+            if (pair.compare(0, 5, L"Image") != 0)
+                continue;
             ++result.seen;
             const int number = _wtoi(pair.c_str() + pair.find(L'=') + 1);
-            if (!ImageByNumber(list.Images(), number)) result.unresolved.push_back(L"[" + section + L"] " + pair);
+            if (!ImageByNumber(list.Images(), number))
+                result.unresolved.push_back(L"[" + section + L"] " + pair);
         }
     }
     return result;
 }
 
-TEST(SkinFilesTest, EveryImageNumberNamesAPictureOfItsList) {
+TEST(SkinFilesTest, EveryImageNumberNamesAPictureOfItsList)
+{
     ScratchFolder broken;
     broken.WritePng(L"one.png", 2, 2, Gdiplus::Color(255, 0, 0, 0));
     broken.Write(L"image_resource.ini", L"[ImageRes]\r\nImageNumber=2\r\nImageID_1=one.png\r\nImageID_2=gone.png\r\n");
@@ -68,7 +74,8 @@ TEST(SkinFilesTest, EveryImageNumberNamesAPictureOfItsList) {
         const ImageNumbers numbers = CheckImageNumbers(c.folder, c.ini);
         EXPECT_GT(numbers.seen, 0) << c.name << ": no picture numbers read";
         std::wstring listed;
-        for (const std::wstring& entry : numbers.unresolved) listed += L"\n  " + entry;
+        for (const std::wstring& entry : numbers.unresolved)
+            listed += L"\n  " + entry;
         EXPECT_EQ(c.unresolved, numbers.unresolved.size()) << c.name << listed;
     }
 }

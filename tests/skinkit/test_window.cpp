@@ -104,12 +104,12 @@ std::wstring ScratchFolder::Write(const std::wstring& name, const std::wstring& 
     const std::wstring path = m_path + name;
     const win32kit::ScopedHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return path;
+    if (!file)
+        return path;
     const wchar_t bom = 0xFEFF;
     DWORD written = 0;
     WriteFile(file.Get(), &bom, sizeof(bom), &written, nullptr);
-    WriteFile(file.Get(), utf16Text.data(), static_cast<DWORD>(utf16Text.size() * sizeof(wchar_t)), &written,
-              nullptr);
+    WriteFile(file.Get(), utf16Text.data(), static_cast<DWORD>(utf16Text.size() * sizeof(wchar_t)), &written, nullptr);
     m_files.push_back(path);
     return path;
 }

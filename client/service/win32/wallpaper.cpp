@@ -50,10 +50,10 @@ bool SetStretchedByParameters(const std::wstring& path)
     // Stretched, not tiled, as the Active Desktop path asks.
     win32kit::ScopedRegKey key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, key.Out()) == ERROR_SUCCESS) {
-        RegSetValueExW(key.Get(), L"WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"2"),
-                       2 * sizeof(wchar_t));
-        RegSetValueExW(key.Get(), L"TileWallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"),
-                       2 * sizeof(wchar_t));
+        RegSetValueExW(
+            key.Get(), L"WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"2"), 2 * sizeof(wchar_t));
+        RegSetValueExW(
+            key.Get(), L"TileWallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 2 * sizeof(wchar_t));
     }
     return SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(path.c_str()),
                                  SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE) != FALSE;

@@ -11,17 +11,24 @@
 namespace win32kit {
 
 // A handle released by Traits::Close; Traits::IsValid tells "none" apart.
-template <class Traits>
-class UniqueHandle {
+template <class Traits> class UniqueHandle {
 public:
     using Type = typename Traits::Type;
 
     UniqueHandle() = default;
-    explicit UniqueHandle(Type handle) : m_handle(handle) {}
+    explicit UniqueHandle(Type handle)
+        : m_handle(handle)
+    {
+    }
     ~UniqueHandle() { Reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(other.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) Reset(other.Release());
+    UniqueHandle(UniqueHandle&& other) noexcept
+        : m_handle(other.Release())
+    {
+    }
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
+        if (this != &other)
+            Reset(other.Release());
         return *this;
     }
     UniqueHandle(const UniqueHandle&) = delete;
@@ -31,17 +38,21 @@ public:
     bool IsValid() const { return Traits::IsValid(m_handle); }
     explicit operator bool() const { return IsValid(); }
     // Gives the handle up without releasing it.
-    Type Release() {
+    Type Release()
+    {
         const Type handle = m_handle;
         m_handle = Type{};
         return handle;
     }
-    void Reset(Type handle = Type{}) {
-        if (IsValid()) Traits::Close(m_handle);
+    void Reset(Type handle = Type{})
+    {
+        if (IsValid())
+            Traits::Close(m_handle);
         m_handle = handle;
     }
     // For functions that return a handle through a pointer.
-    Type* Out() {
+    Type* Out()
+    {
         Reset();
         return &m_handle;
     }
@@ -56,8 +67,7 @@ struct KernelHandleTraits {
     static void Close(HANDLE h) { CloseHandle(h); }
 };
 
-template <class T>
-struct GdiObjectTraits {
+template <class T> struct GdiObjectTraits {
     using Type = T;
     static bool IsValid(T h) { return h != nullptr; }
     static void Close(T h) { DeleteObject(h); }
@@ -79,15 +89,16 @@ struct RegKeyTraits {
 struct WindowTraits {
     using Type = HWND;
     static bool IsValid(HWND h) { return h != nullptr; }
-    static void Close(HWND h) {
-        if (IsWindow(h)) DestroyWindow(h);
+    static void Close(HWND h)
+    {
+        if (IsWindow(h))
+            DestroyWindow(h);
     }
 };
 
 // Null and INVALID_HANDLE_VALUE both mean "none".
 using ScopedHandle = UniqueHandle<KernelHandleTraits>;
-template <class T>
-using ScopedGdiObject = UniqueHandle<GdiObjectTraits<T>>;
+template <class T> using ScopedGdiObject = UniqueHandle<GdiObjectTraits<T>>;
 using ScopedDC = UniqueHandle<CreatedDcTraits>;
 using ScopedRegKey = UniqueHandle<RegKeyTraits>;
 using ScopedWindow = UniqueHandle<WindowTraits>;
@@ -95,9 +106,15 @@ using ScopedWindow = UniqueHandle<WindowTraits>;
 // A window's DC from GetDC, given back with ReleaseDC.
 class ScopedGetDC {
 public:
-    explicit ScopedGetDC(HWND hwnd) : m_hwnd(hwnd), m_dc(::GetDC(hwnd)) {}
-    ~ScopedGetDC() {
-        if (m_dc) ReleaseDC(m_hwnd, m_dc);
+    explicit ScopedGetDC(HWND hwnd)
+        : m_hwnd(hwnd)
+        , m_dc(::GetDC(hwnd))
+    {
+    }
+    ~ScopedGetDC()
+    {
+        if (m_dc)
+            ReleaseDC(m_hwnd, m_dc);
     }
     ScopedGetDC(const ScopedGetDC&) = delete;
     ScopedGetDC& operator=(const ScopedGetDC&) = delete;
@@ -113,9 +130,14 @@ private:
 class ScopedSelectObject {
 public:
     ScopedSelectObject(HDC dc, HGDIOBJ object)
-        : m_dc(dc), m_previous(dc && object ? SelectObject(dc, object) : nullptr) {}
-    ~ScopedSelectObject() {
-        if (m_previous) SelectObject(m_dc, m_previous);
+        : m_dc(dc)
+        , m_previous(dc && object ? SelectObject(dc, object) : nullptr)
+    {
+    }
+    ~ScopedSelectObject()
+    {
+        if (m_previous)
+            SelectObject(m_dc, m_previous);
     }
     ScopedSelectObject(const ScopedSelectObject&) = delete;
     ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
@@ -130,13 +152,16 @@ private:
 // A bitmap still selected into a DC cannot be deleted: Windows refuses and it
 // leaks, while Wine defers the delete until the DC goes, which hides the leak
 // there. Returns DeleteDC's result, TRUE without a DC.
-inline BOOL DeleteBitmapDC(HDC dc, HGDIOBJ original, HBITMAP bitmap) {
+inline BOOL DeleteBitmapDC(HDC dc, HGDIOBJ original, HBITMAP bitmap)
+{
     BOOL result = TRUE;
     if (dc) {
-        if (original) SelectObject(dc, original);
+        if (original)
+            SelectObject(dc, original);
         result = DeleteDC(dc);
     }
-    if (bitmap) DeleteObject(bitmap);
+    if (bitmap)
+        DeleteObject(bitmap);
     return result;
 }
 
@@ -150,7 +175,8 @@ public:
     ScopedBitmapDC(const ScopedBitmapDC&) = delete;
     ScopedBitmapDC& operator=(const ScopedBitmapDC&) = delete;
 
-    void Reset(HDC memoryDc = nullptr, HBITMAP bitmap = nullptr) {
+    void Reset(HDC memoryDc = nullptr, HBITMAP bitmap = nullptr)
+    {
         DeleteBitmapDC(m_dc, m_original, m_bitmap);
         m_dc = memoryDc;
         m_bitmap = bitmap;
@@ -167,21 +193,30 @@ private:
 };
 
 // One reference to a COM object, released in one place.
-template <class T>
-class ComPtr {
+template <class T> class ComPtr {
 public:
     ComPtr() = default;
     ~ComPtr() { Reset(); }
-    ComPtr(const ComPtr& other) : m_object(other.m_object) {
-        if (m_object) m_object->AddRef();
+    ComPtr(const ComPtr& other)
+        : m_object(other.m_object)
+    {
+        if (m_object)
+            m_object->AddRef();
     }
-    ComPtr& operator=(const ComPtr& other) {
-        if (other.m_object) other.m_object->AddRef();
+    ComPtr& operator=(const ComPtr& other)
+    {
+        if (other.m_object)
+            other.m_object->AddRef();
         Reset(other.m_object);
         return *this;
     }
-    ComPtr(ComPtr&& other) noexcept : m_object(other.m_object) { other.m_object = nullptr; }
-    ComPtr& operator=(ComPtr&& other) noexcept {
+    ComPtr(ComPtr&& other) noexcept
+        : m_object(other.m_object)
+    {
+        other.m_object = nullptr;
+    }
+    ComPtr& operator=(ComPtr&& other) noexcept
+    {
         if (this != &other) {
             Reset(other.m_object);
             other.m_object = nullptr;
@@ -190,7 +225,8 @@ public:
     }
 
     // Takes over a reference the caller already holds (no AddRef).
-    static ComPtr Adopt(T* object) {
+    static ComPtr Adopt(T* object)
+    {
         ComPtr result;
         result.m_object = object;
         return result;
@@ -199,13 +235,16 @@ public:
     T* operator->() const { return m_object; }
     explicit operator bool() const { return m_object != nullptr; }
     // Releases the held reference; takes over object's without an AddRef.
-    void Reset(T* object = nullptr) {
+    void Reset(T* object = nullptr)
+    {
         T* old = m_object;
         m_object = object;
-        if (old) old->Release();
+        if (old)
+            old->Release();
     }
     // For functions that hand out a reference through a pointer.
-    T** Out() {
+    T** Out()
+    {
         Reset();
         return &m_object;
     }
