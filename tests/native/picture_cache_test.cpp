@@ -157,10 +157,15 @@ TEST(SafeFileName, NamesThatDifferOnlyInCaseNeverShareAFile)
             ch = char(std::toupper(static_cast<unsigned char>(ch)));
         return name;
     };
+    TempFolder folder;
     for (const Case& c : kCases) {
         std::string first = SafeFileName(c.first);
         std::string second = SafeFileName(c.second);
         EXPECT_NE(fold(first, c), fold(second, c)) << c.first << " / " << c.second << ": " << first;
+        // And on this file system, which ignores case on Windows.
+        folder.Write(first, "1");
+        folder.Write(second, "2");
+        EXPECT_EQ(TempFolder::Read(folder.Path(first)), "1") << c.first << " / " << c.second;
     }
 }
 
