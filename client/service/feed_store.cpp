@@ -83,8 +83,8 @@ bool FeedStore::StoreComments(const PictureListId& list, std::size_t index, Comm
     return true;
 }
 
-FeedStore::CommentsPtr FeedStore::Comments(const PictureListId& list, std::size_t index,
-                                           const std::string& shareId) const
+FeedStore::CommentsPtr FeedStore::Comments(
+    const PictureListId& list, std::size_t index, const std::string& shareId) const
 {
     CommentsPtr comments = Comments(list, index);
     return comments && comments->shareId == shareId ? comments : nullptr;

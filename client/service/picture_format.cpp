@@ -13,7 +13,11 @@ namespace {
 // Reads a file forward through one buffer.
 class Reader {
 public:
-    explicit Reader(std::FILE* file) : file_(file), buffer_(64 * 1024) {}
+    explicit Reader(std::FILE* file)
+        : file_(file)
+        , buffer_(64 * 1024)
+    {
+    }
 
     bool Byte(unsigned char& c)
     {
@@ -199,7 +203,7 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-} // namespace
+}  // namespace
 
 bool IsWholePicture(const std::string& path)
 {

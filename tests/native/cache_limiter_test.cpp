@@ -169,7 +169,8 @@ TEST_F(CacheDownloaderTest, AFreshDownloadAskedForMeanwhileRunsOnceAfterTheCurre
         std::string target = folder_.Path(std::string("t") + std::to_string(c.picture) + ".jpg");
         platform::RemoveFile(target);
         if (c.validCopyThere)
-            folder_.Write("t" + std::to_string(c.picture) + ".jpg", LocalService::Fetch("pictures/gal/p5009_160x160.jpg"));
+            folder_.Write(
+                "t" + std::to_string(c.picture) + ".jpg", LocalService::Fetch("pictures/gal/p5009_160x160.jpg"));
         if (c.picture != 5001)
             downloader.FetchAlways(Thumbnail(5001), folder_.Path("slow.jpg"));
         for (const char* call = c.calls; *call; ++call) {
@@ -192,7 +193,7 @@ TEST_F(CacheDownloaderTest, TheBoundCountsOnlyWhatADownloadReallyWrote)
         const char* name;
         const char* fault;
         const char* file;  // below pictures/gal/
-        bool fresh;        // FetchAlways, else FetchIfMissing
+        bool fresh;  // FetchAlways, else FetchIfMissing
         bool copyThere;
         std::uint64_t counted;
     };

@@ -78,8 +78,8 @@ TEST(FeedStore, FeedListsNeverShrinkAndKeepTheirComments)
 TEST(FeedStore, CommentsReachOnlyThePictureTheyWereAskedFor)
 {
     // Picture "x" had its comments asked for; a reload put "y" in its slot.
-    for (const PictureListId& list :
-         {PictureListId{3, ""}, PictureListId{feed_kind::kUserPictures, "1001"}, PictureListId{feed_kind::kTagFeed, "sky"}}) {
+    for (const PictureListId& list : {PictureListId{3, ""}, PictureListId{feed_kind::kUserPictures, "1001"},
+             PictureListId{feed_kind::kTagFeed, "sky"}}) {
         FeedStore store;
         store.StorePicture(list, 0, Picture("x"));
         ASSERT_TRUE(store.StoreComments(list, 0, CommentsFor("x")));

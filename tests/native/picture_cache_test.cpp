@@ -91,8 +91,7 @@ TEST(PictureCache, FolderLayoutUsesTheFixedNames)
 TEST(SafeFileName, PlainNamesStayAsTheyAre)
 {
     for (const char* plain : {"p123_160x160.jpg", "lina.jpg", "\xE9\x98\xBF\xE6\x9C\xA8.jpg", "a b.jpg", "console.jpg",
-                              "com10.jpg", "lpt.jpg", ".hidden", "a..b", "nul_avartar.jpg", "jos\xC3\xA9",
-                              "l\xC7\x9A\xC4\x81"})
+             "com10.jpg", "lpt.jpg", ".hidden", "a..b", "nul_avartar.jpg", "jos\xC3\xA9", "l\xC7\x9A\xC4\x81"})
         EXPECT_EQ(SafeFileName(plain), plain) << plain;
 }
 
@@ -140,9 +139,9 @@ TEST(SafeFileName, NamesThatDifferOnlyInCaseNeverShareAFile)
     };
     const Case kCases[] = {
         {std::string(300, 'A') + ".jpg", std::string(300, 'a') + ".jpg", "", ""},
-        {"\xC5\xBF.jpg", "s.jpg", "\xC5\xBF", "S"},                     // long s
-        {"\xC4\xB1", "i", "\xC4\xB1", "I"},                             // dotless i
-        {"\xE2\x84\xAA", "k", "\xE2\x84\xAA", "K"},                   // Kelvin sign
+        {"\xC5\xBF.jpg", "s.jpg", "\xC5\xBF", "S"},  // long s
+        {"\xC4\xB1", "i", "\xC4\xB1", "I"},  // dotless i
+        {"\xE2\x84\xAA", "k", "\xE2\x84\xAA", "K"},  // Kelvin sign
         {"\xEF\xBC\xA1", "\xEF\xBD\x81", "\xEF\xBD\x81", "\xEF\xBC\xA1"},  // full-width A
         {"\xD0\x9B\xD0\xB8", "\xD0\xBB\xD0\xB8", "\xD0\xBB", "\xD0\x9B"},  // Cyrillic
         {"\xC3\x89.jpg", "\xC3\xA9.jpg", "\xC3\xA9", "\xC3\x89"},
@@ -219,8 +218,10 @@ TEST(PictureFormat, OnlyAPictureRunningToItsEndMarkerIsWhole)
     const std::string scan = "\xFF\xDA\x00\x04\x01\x02\x12\xFF\x00\x34\xFF\xD0\x56\xFF\xFF\xD1\x78"s;
     const std::string jpeg = jpegHead + scan + "\xFF\xD9"s;
     const std::string png = "\x89PNG\r\n\x1A\n"s + "\x00\x00\x00\x02IHDRab...."s + "\x00\x00\x00\x00IEND...."s;
-    const std::string gif = "GIF89a\x01\x00\x01\x00\x80\x00\x00" "abcdef"s + "\x21\xF9\x02" "ab\x00"s +
-                            "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02xy\x00"s + "\x3B"s;
+    // Screen with a two-colour table, a control extension, one image, the trailer.
+    std::string gif = "GIF89a\x01\x00\x01\x00\x80\x00\x00"s + "abcdef";
+    gif += "\x21\xF9\x02"s + "ab\x00"s;
+    gif += "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02xy\x00\x3B"s;
     const std::string real = LocalService::Fetch("pictures/gal/p5001.jpg");
     ASSERT_GT(real.size(), 1000u);
     struct Case {
@@ -236,7 +237,8 @@ TEST(PictureFormat, OnlyAPictureRunningToItsEndMarkerIsWhole)
         {"jpeg segment longer than the file", "\xFF\xD8\xFF\xE1\x7F\xFF\xFF\xD9"s, false},
         {"jpeg with a stray byte between segments", jpegHead + "x"s + scan + "\xFF\xD9"s, false},
         {"png without its end chunk", png.substr(0, png.size() - 12), false},
-        {"png chunk longer than the file", "\x89PNG\r\n\x1A\n\x00\x01\x00\x00IDAT"s + "\x00\x00\x00\x00IEND...."s, false},
+        {"png chunk longer than the file", "\x89PNG\r\n\x1A\n\x00\x01\x00\x00IDAT"s + "\x00\x00\x00\x00IEND...."s,
+            false},
         {"gif without its trailer", gif.substr(0, gif.size() - 1), false},
         {"gif with an unknown block", gif.substr(0, gif.size() - 1) + "\x99\x3B"s, false},
         {"bitmap", "BM\x06\x00\x00\x00", false},

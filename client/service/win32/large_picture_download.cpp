@@ -201,7 +201,7 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
 }
 
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
-                      std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker)
+    std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker)
 {
     if (IsValidCachedFile(targetPath)) {
         if (limiter)

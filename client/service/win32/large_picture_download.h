@@ -16,7 +16,7 @@ enum LargeDownloadResult : int {
     kLargeDownloadNoFolder = 4,
     kLargeDownloadWrongLength = 5,
     kLargeDownloadNotPicture = 6,  // an error page, or without a length a picture cut short
-    kLargeDownloadNotPlaced = 7,   // no temporary file, or it could not replace the target
+    kLargeDownloadNotPlaced = 7,  // no temporary file, or it could not replace the target
     kLargeDownloadReadError = -1,
 };
 
@@ -33,4 +33,4 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
 // pinned while it downloads and counted against the cache bound when in
 // place; the tracker, when given, counts the worker.
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
-                      std::shared_ptr<CacheLimiter> limiter = nullptr, std::shared_ptr<WorkTracker> tracker = nullptr);
+    std::shared_ptr<CacheLimiter> limiter = nullptr, std::shared_ptr<WorkTracker> tracker = nullptr);
