@@ -62,7 +62,7 @@ std::unique_ptr<Gdiplus::Bitmap> ScaledToWidth(Gdiplus::Bitmap& picture, int wid
     if (scaled->GetLastStatus() != Gdiplus::Ok)
         return nullptr;
     Gdiplus::Graphics g(scaled.get());
-    g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+    g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
     g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     DrawImageStretched(g, &picture, Gdiplus::Rect(0, 0, width, height), 0, 0, w, h);
     return scaled;

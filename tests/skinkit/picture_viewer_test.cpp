@@ -149,18 +149,17 @@ TEST_F(ViewerTest, PictureLayoutFollowsTheBarAndTheMessengerPoint)
         {"shorter than the viewer, taller than the room: fits from 129 to the point", 300, 500, 529, false,
             {280, 129, 520, 529}},
         {"the same without a messenger: natural size", 300, 500, -1, false, {250, 50, 550, 550}},
-        {"wider and taller than the viewer: its height, centred", 1800, 1200, -1, false, {-50, 30, 850, 630}},
-        {"wider and taller, messenger set: its height, centred", 1800, 1200, 529, false, {-50, 30, 850, 630}},
+        {"wider and taller than the viewer: its height, centred", 1000, 625, -1, false, {-80, 30, 880, 630}},
+        {"wider and taller, messenger set: its height, centred", 1000, 625, 529, false, {-80, 30, 880, 630}},
         {"smaller: natural size, centred", 200, 100, 529, false, {300, 250, 500, 350}},
         {"only wider: natural size in the middle", 1000, 300, -1, false, {-100, 150, 900, 450}},
         {"only taller: natural size below the bar", 300, 800, -1, false, {250, 30, 550, 830}},
-        {"bar hidden: the point does not apply", 300, 500, 529, true, {250, 50, 550, 550}},
+        {"bar hidden (last: it stays hidden): the point does not apply", 300, 500, 529, true, {250, 50, 550, 550}},
     };
     Surface surface(kWidth, kHeight);
     int row = 0;
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
-        NewViewer();
         messenger.set_ponit_val(c.point);
         viewer->set_messenger(c.point < 0 ? nullptr : &messenger);
         if (c.hideBar)
@@ -201,19 +200,19 @@ TEST_F(ViewerTest, ClickHalvesSendPreviousOrNextThenTheCommentUpdate)
         WORD command;  // 0: nothing sent
     };
     const Case kCases[] = {
-        {"no picture yet: only the default picture goes", false, 100, 0},
+        {"no picture yet (first): only the default picture goes", false, 100, 0},
         {"left edge", true, 0, kViewerPrevious},
         {"just left of the middle", true, 399, kViewerPrevious},
         {"exactly the middle", true, 400, kViewerNext},
         {"right edge", true, 799, kViewerNext},
     };
     const std::wstring path = WritePicture(L"click.png", 200, 100, kCoral);
+    EXPECT_TRUE(viewer->IsShowingDefaultPicture());
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
-        NewViewer();
         if (c.picture)
             viewer->set_bk_image_local_path(path);
-        EXPECT_TRUE(viewer->IsShowingDefaultPicture());
+        sent.clear();
         parent.Send(WM_LBUTTONUP, 0, MAKELPARAM(c.x, 300));
         EXPECT_FALSE(viewer->IsShowingDefaultPicture());
         std::vector<Sent> expected;
@@ -283,7 +282,6 @@ TEST_F(ViewerTest, MissingFileShowsTheSpinnerAndThePercentage)
     Surface surface(kWidth, kHeight);
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
-        NewViewer();
         viewer->set_messenger(c.withMessenger ? &messenger : nullptr);
         Show(folder.Path() + L"not-there-yet.jpg");
         messenger.set_download_percent(c.percent);
