@@ -26,6 +26,7 @@ set(QUARN_WINDOWS_BUILD_JOBS 2 CACHE STRING "Parallel jobs of each Windows build
 set(QUARN_WINDOWS_BUILD_TYPE RelWithDebInfo CACHE STRING "CMAKE_BUILD_TYPE of the Windows builds")
 
 include(ExternalProject)
+include(QuarnLocalService)
 get_filename_component(_quarn_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 
 # Library folder of one arch: QUARN_WINDOWS_DEPS_<arch> when given, else asked
@@ -88,7 +89,9 @@ foreach(arch IN LISTS QUARN_WINDOWS_ARCHS)
             -DCMAKE_TOOLCHAIN_FILE=${_quarn_root}/cmake/toolchain-${arch}-mingw.cmake
             -DCMAKE_BUILD_TYPE=${QUARN_WINDOWS_BUILD_TYPE}
             -DQUARN_WINDOWS_DEPS=${deps}
-            -DQUARN_SERVICE_BASE_URL=${QUARN_SERVICE_BASE_URL}
+            # The programs of these trees are tested against the tests' service.
+            -DQUARN_SERVICE_BASE_URL=${QUARN_TEST_SERVICE_URL}
+            -DQUARN_TEST_SERVICE_PORT=${QUARN_TEST_SERVICE_PORT}
             -DQUARN_START_LOCAL_SERVICE=OFF
             ${extra_args}
         ${build_command}

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Sets this machine up, builds the shipped 32-bit program and runs it against
-# the local picture service (started here on the client's built-in address).
+# Sets this machine up, builds the shipped 32-bit Quarn.exe and runs it
+# against the local picture service (started here on the client's built-in
+# address, http://127.0.0.1:8710/).
 #
-#   tools/run-quarn.sh [--user NAME --password TEXT]
+#   tools/run-quarn.sh
 #
-# Until the windows exist, "running Quarn" is the console check: it signs in
-# through the service core and prints the home feed.
+# With a display (DISPLAY answers), Quarn opens on it; sign in with a sample
+# user of the service (demo@quarn.test / quarn123), and end it with "关闭".
+# Without one, Quarn runs on an X server of its own: the login window opens,
+# the demo user signs in by typing, and the screenshots of both are kept in
+# build/shipped-i686/screenshots/.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -15,8 +19,17 @@ deps=$(bash tools/build-windows-deps.sh i686 | tail -n 1)
 tree=build/shipped-i686
 cmake -S . -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
     -DCMAKE_BUILD_TYPE=Release -DQUARN_WINDOWS_DEPS="$deps" -DQUARN_WINDOWS_TEST_LABELS=smoke > /dev/null
-cmake --build "$tree" --target quarn_check -j 2
+cmake --build "$tree" --target Quarn -j 2
 
 bash tools/localservice/run.sh start --port 8710
 echo "The local service keeps running on http://127.0.0.1:8710/ (stop: tools/localservice/run.sh stop)."
-bash tools/wine-run.sh "$tree/tools/check/quarn_check.exe" "$@"
+
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry > /dev/null 2>&1; then
+    cd "$tree/bin"
+    exec bash "$root/tools/wine-run.sh" ./Quarn.exe
+fi
+
+echo "No display: Quarn runs on Xvfb, signs in as demo@quarn.test and keeps screenshots."
+QUARN_SERVICE_URL=http://127.0.0.1:8710/ python3 tests/e2e/login_journeys.py \
+    --bin "$tree/bin" --artifacts "$tree/screenshots" --slow smoke
+ls "$root/$tree/screenshots/smoke/"*.png

@@ -56,10 +56,13 @@ private:
 
 enum class LoginKind { Manual, Automatic };
 
-} // namespace
+}  // namespace
 
 struct LoginFlowState {
-    explicit LoginFlowState(LoginServices s) : services(std::move(s)) {}
+    explicit LoginFlowState(LoginServices s)
+        : services(std::move(s))
+    {
+    }
 
     const LoginServices services;
     // The window reads the configuration while a worker may save it.
@@ -123,15 +126,15 @@ void StoreResult(LoginFlowState& shared, LoginKind kind, const ManualLogin& logi
     shared.config.SaveLoginResult(result);
 }
 
-void RunLogin(const SharedState& shared, const std::shared_ptr<LoginAttempt>& attempt, LoginKind kind,
-              const ManualLogin& login)
+void RunLogin(
+    const SharedState& shared, const std::shared_ptr<LoginAttempt>& attempt, LoginKind kind, const ManualLogin& login)
 {
     const LoginServices& services = shared->services;
     services.sink->Post(UM_LOGIN_STATE, 0, kLoginStarted);
 
     std::string body;
-    PostFormWithTimeout(endpoints::Login(services.baseUrl),
-                        endpoints::LoginBody(login.userName, login.passwordDigest), body, services.timing.limits);
+    PostFormWithTimeout(endpoints::Login(services.baseUrl), endpoints::LoginBody(login.userName, login.passwordDigest),
+        body, services.timing.limits);
     LoginAnswer answer;
     const LoginOutcome outcome = JudgeLoginAnswer(body, answer);
 
@@ -154,11 +157,10 @@ void RunLogin(const SharedState& shared, const std::shared_ptr<LoginAttempt>& at
         StoreResult(*shared, kind, login, answer);
     }
     shared->busy = false;
-    services.sink->Post(UM_LOGIN_STATE, 0,
-                        outcome == LoginOutcome::NoAnswer ? kLoginNetworkError : kLoginEnded);
+    services.sink->Post(UM_LOGIN_STATE, 0, outcome == LoginOutcome::NoAnswer ? kLoginNetworkError : kLoginEnded);
 }
 
-} // namespace
+}  // namespace
 
 LoginError LoginErrorFor(int loginState, bool signedIn)
 {
@@ -199,8 +201,8 @@ SignedInUser UserFromAnswer(const LoginAnswer& answer, const std::string& userNa
 
 std::string PasswordDigest(const std::string& utf8Password) { return Md5Hex(platform::AnsiFromUtf8(utf8Password)); }
 
-ManualLogin ChooseCredentials(bool edited, const std::string& typedName, const std::string& typedPassword,
-                              const LoginFill& remembered)
+ManualLogin ChooseCredentials(
+    bool edited, const std::string& typedName, const std::string& typedPassword, const LoginFill& remembered)
 {
     ManualLogin login;
     if (edited) {
@@ -213,7 +215,8 @@ ManualLogin ChooseCredentials(bool edited, const std::string& typedName, const s
     return login;
 }
 
-LoginFlow::LoginFlow(LoginServices services) : shared_(std::make_shared<LoginFlowState>(std::move(services)))
+LoginFlow::LoginFlow(LoginServices services)
+    : shared_(std::make_shared<LoginFlowState>(std::move(services)))
 {
     shared_->config.Load(shared_->services.configPath);
 }
@@ -251,9 +254,8 @@ bool LoginFlow::StartManual(const ManualLogin& login)
         std::lock_guard<std::mutex> guard(shared_->attemptLock);
         shared_->manualAttempt = attempt;
     }
-    StartTrackedWorker(shared_->services.tracker, [shared = shared_, attempt, login] {
-        RunLogin(shared, attempt, LoginKind::Manual, login);
-    });
+    StartTrackedWorker(shared_->services.tracker,
+        [shared = shared_, attempt, login] { RunLogin(shared, attempt, LoginKind::Manual, login); });
     return true;
 }
 

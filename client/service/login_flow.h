@@ -17,7 +17,7 @@ struct LoginFlowState;
 enum : unsigned { UM_LOGIN_STATE = 19033 };
 enum LoginState : int {
     kLoginStarted = 1,
-    kLoginEnded = 2,         // the signed-in record tells whether it worked
+    kLoginEnded = 2,  // the signed-in record tells whether it worked
     kLoginNetworkError = 4,  // no answer from the service, or the watchdog gave up
 };
 
@@ -31,8 +31,7 @@ enum class LoginOutcome { NoAnswer, Refused, SignedIn, Unchanged };
 LoginOutcome JudgeLoginAnswer(const std::string& body, LoginAnswer& answer);
 
 // The record a successful login stores; name and digest are as sent.
-SignedInUser UserFromAnswer(const LoginAnswer& answer, const std::string& userName,
-                            const std::string& passwordDigest);
+SignedInUser UserFromAnswer(const LoginAnswer& answer, const std::string& userName, const std::string& passwordDigest);
 
 // The digest is taken over the password's bytes in the ANSI code page, the
 // form the service has always received.
@@ -46,7 +45,7 @@ struct LoginTiming {
 };
 
 struct LoginServices {
-    std::string baseUrl;     // ends with "/"
+    std::string baseUrl;  // ends with "/"
     std::string configPath;  // vlconfig.xml
     std::string avatarPath;  // the signed-in user's avatar file
     std::shared_ptr<MessageSink> sink;  // the main window
@@ -65,8 +64,8 @@ struct ManualLogin {
 
 // The name and digest to send. While neither field was edited since the
 // window was filled, the remembered ones; after an edit, what is typed.
-ManualLogin ChooseCredentials(bool edited, const std::string& typedName, const std::string& typedPassword,
-                              const LoginFill& remembered);
+ManualLogin ChooseCredentials(
+    bool edited, const std::string& typedName, const std::string& typedPassword, const LoginFill& remembered);
 
 // The logins of one login window: its copy of the configuration and at most
 // one login worker at a time. Workers hold what they use, so the object may

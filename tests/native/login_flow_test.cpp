@@ -65,7 +65,7 @@ ManualLogin Typed(const std::string& name, const std::string& password)
     return ChooseCredentials(true, name, password, {});
 }
 
-} // namespace
+}  // namespace
 
 TEST(LoginFlow, AnswersDecideTheOutcome)
 {
@@ -168,8 +168,8 @@ TEST(LoginFlow, ManualLoginStoresTheUserAndTheConfiguration)
 TEST(LoginFlow, AutomaticLoginSendsTheStoredLoginAndSavesOnlyTheToken)
 {
     LoginBench bench;
-    bench.WriteConfig("<login username=\"demo@quarn.test\" password=\"" + kDemoDigest +
-                      "\" isAutoLogin=\"yes\" token=\"old\" like_count=\"7\"/>");
+    bench.WriteConfig("<login username=\"demo@quarn.test\" password=\"" + kDemoDigest
+        + "\" isAutoLogin=\"yes\" token=\"old\" like_count=\"7\"/>");
     LoginFlow flow(bench.services);
     EXPECT_TRUE(flow.AutoLoginWanted());
     ASSERT_TRUE(flow.StartAutomatic());

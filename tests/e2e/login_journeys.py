@@ -1,0 +1,257 @@
+#!/usr/bin/env python3
+"""The login journeys: Quarn.exe under Wine against the local service, driven
+by pointer and keyboard.
+
+    login_journeys.py --bin BIN_DIR --artifacts DIR SESSION [--slow]
+
+SESSION is one program start with the journeys that can share it:
+  typed       an empty name shows the hint; the two check boxes follow
+              each other; Tab between the fields; a wrong name or password shows the
+              error for about two seconds and the window comes back; with
+              the service down the error says "网络错误！"; signing in by
+              typing and Enter; signing out leaves vlconfig.xml as it was;
+              closing the main window ends the program
+  remembered  automatic login at start; signing out; the remembered login
+              shows ten asterisks and Enter sends the stored digest
+  smoke       starts and signs in by typing (the 32-bit build)
+"""
+
+import argparse
+import hashlib
+import sys
+import time
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+from quarn_e2e import Journey, JourneyError, check, columns_where, is_red, poll, SCREEN
+
+LOGIN = "登录Quarn"
+MAIN = "Vorlane"
+DEMO = "demo@quarn.test"
+DEMO_DIGEST = hashlib.md5(b"quarn123").hexdigest()
+
+# Client coordinates in the login window.
+NAME_FIELD = (200, 89)
+PASSWORD_FIELD = (200, 129)
+PASSWORD_TEXT = (140, 121, 144, 17)  # x, y, width, height
+ERROR_BAND = (40, 18, 240, 26)       # the error text is centred on (160, 30)
+NAME_TIP = (130, 71, 164, 36)
+SAVE_BOX = (130, 162, 16, 16)
+AUTO_BOX = (222, 162, 16, 16)
+WINDOW = (0, 0, 425, 290)
+
+# Client coordinates in the full-screen main window, from its right edge.
+WIDTH = SCREEN[0]
+LOGIN_LINK = (WIDTH - 240, 20)
+SIGN_OUT_LINK = (WIDTH - 52, 20)
+CLOSE_LINK = (WIDTH - 22, 20)
+USER_NAME = (WIDTH - 145, 10, 77, 15)
+BACKGROUND = (34, 38, 46)
+
+
+def digest(text):
+    return hashlib.md5(text.encode()).hexdigest()
+
+
+def login_body(name, password_digest):
+    quoted = "".join(c if c.isascii() and (c.isalnum() or c in "-._~") else
+                     "".join("%%%02X" % b for b in c.encode()) for c in name)
+    return "username=%s&password=%s" % (quoted, password_digest)
+
+
+def await_login(j, body, since):
+    """The login request with exactly this body."""
+    return poll(lambda: [e for e in j.service.requests("c_login", since) if e["body"] == body],
+                j.seconds(30), "a login with body %r" % body)[0]
+
+
+def user_name_shown(j, main):
+    rows = j.pixels(main, *USER_NAME)
+    return any(pixel != BACKGROUND for row in rows for pixel in row)
+
+
+def await_signed_in(j, main):
+    poll(lambda: user_name_shown(j, main), j.seconds(30), "the signed-in user's name")
+    check(not j.is_shown(LOGIN), "the login window stayed open after signing in")
+
+
+def open_login_window(j, main):
+    j.click(main, *LOGIN_LINK)
+    login = j.find_window(LOGIN)
+    j.settled(login, *WINDOW)
+    return login
+
+
+def error_columns(j, login):
+    return columns_where(j.pixels(login, *ERROR_BAND), is_red)
+
+
+def await_error(j, login, what):
+    columns = poll(lambda: error_columns(j, login), j.seconds(15), "the error text " + what)
+    # Band-relative columns back to window coordinates.
+    return [ERROR_BAND[0] + x for x in columns]
+
+
+def type_demo_login(j, login, main):
+    """Types the demo login into the open login window, presses Enter and
+    waits until the main window shows the user."""
+    since = j.service.mark()
+    j.click(login, *NAME_FIELD)
+    j.key(login, "ctrl+a")
+    j.type(login, DEMO)
+    j.click(login, *PASSWORD_FIELD)  # selects what is there
+    j.type(login, "quarn123")
+    j.key(login, "Return")
+    await_login(j, login_body(DEMO, DEMO_DIGEST), since)
+    await_signed_in(j, main)
+    j.screenshot("signed-in")
+
+
+def sign_out(j, main):
+    before = j.program.config()
+    since = j.service.mark()
+    j.click(main, *SIGN_OUT_LINK)
+    j.service.wait_request("c_logout&&uid=1001&token=", since)
+    poll(lambda: not user_name_shown(j, main), j.seconds(10), "the user's name to go")
+    j.screenshot("signed-out")
+    check(j.program.config() == before, "signing out changed vlconfig.xml")
+
+
+def tab_and_refusal(j, main, login):
+    j.say("Tab between the fields; a refused login shows its error for two seconds")
+    since = j.service.mark()
+    j.click(login, *NAME_FIELD)
+    j.type(login, "张三")
+    j.key(login, "Tab")
+    j.type(login, "wrong1")
+    j.key(login, "Tab")
+    j.type(login, "@quarn.test")
+    j.key(login, "Return")
+    # Tab went to the password field and back: the name is whole.
+    await_login(j, login_body("张三@quarn.test", digest("wrong1")), since)
+    login = j.find_window(LOGIN)
+    columns = await_error(j, login, "for a refused login")
+    shown = time.monotonic()
+    j.screenshot("refused")
+    # "用户名或密码错误！" is wider than "网络错误！".
+    check(columns[0] < 90 and columns[-1] > 230, "refusal text spans %d..%d" % (columns[0], columns[-1]))
+    poll(lambda: not error_columns(j, login), j.seconds(8), "the error to clear")
+    lasted = time.monotonic() - shown
+    check(lasted >= 1.0, "the error went after %.1f s" % lasted)
+    check(j.is_shown(LOGIN), "the login window hid when its error cleared")
+    return login
+
+
+def hint_and_boxes(j, login):
+    j.say("an empty name shows the hint; the two check boxes follow each other")
+    field, save, auto = (j.pixels(login, *area) for area in (NAME_TIP, SAVE_BOX, AUTO_BOX))
+    j.key(login, "Return")
+    poll(lambda: j.pixels(login, *NAME_TIP) != field, j.seconds(10), "the hint for a missing name")
+    j.screenshot("hint")
+    j.click(login, AUTO_BOX[0] + 8, AUTO_BOX[1] + 8)
+    poll(lambda: j.pixels(login, *SAVE_BOX) != save, j.seconds(10), "the automatic login to tick the save box")
+    j.click(login, SAVE_BOX[0] + 8, SAVE_BOX[1] + 8)
+    poll(lambda: j.pixels(login, *AUTO_BOX) == auto, j.seconds(10), "the save box to clear the automatic login")
+    j.click(login, AUTO_BOX[0] + 8, AUTO_BOX[1] + 8)
+
+
+def network_error(j, login):
+    j.say("the service does not answer: 网络错误！")
+    j.service.fault("mode=down&match=c_login&count=1")
+    since = j.service.mark()
+    j.key(login, "Return")
+    j.service.wait_request("c_login", since)
+    login = j.find_window(LOGIN)
+    columns = await_error(j, login, "for a network error")
+    j.screenshot("network-error")
+    check(100 <= columns[0] and columns[-1] <= 220, "network error text spans %d..%d" % (columns[0], columns[-1]))
+    return login
+
+
+def typed_session(j):
+    j.program.write_config("<login />")
+    j.start(will_type="张三")
+    main = j.find_window(MAIN)
+    j.settled(main, WIDTH - 300, 0, 300, 40)
+    j.screenshot("main-window")
+    login = open_login_window(j, main)
+    hint_and_boxes(j, login)
+    login = tab_and_refusal(j, main, login)
+    login = network_error(j, login)
+
+    j.say("sign in by typing and Enter")
+    type_demo_login(j, login, main)
+    config = j.program.config().decode("latin-1")
+    check('uid="1001"' in config and 'isRememberPwd="true"' in config and 'isAutoLogin="true"' in config,
+          "vlconfig.xml after login: " + config)
+
+    j.say("sign out leaves vlconfig.xml unchanged")
+    sign_out(j, main)
+
+    j.say("closing the main window ends the program")
+    j.click(main, *CLOSE_LINK)
+    poll(lambda: not j.program.running(), j.seconds(20), "Quarn.exe to end")
+    check(j.program.process.returncode == 0, "Quarn.exe ended with %s" % j.program.process.returncode)
+
+
+def remembered_session(j):
+    j.program.write_config('<login username="%s" password="%s" isRememberPwd="true" isAutoLogin="true" '
+                           'uid="1001" token="stale" />' % (DEMO, DEMO_DIGEST))
+    since = j.service.mark()
+    j.start()
+    main = j.find_window(MAIN)
+
+    j.say("automatic login at start")
+    await_login(j, login_body(DEMO, DEMO_DIGEST), since)
+    await_signed_in(j, main)
+    j.screenshot("signed-in-at-start")
+    poll(lambda: b'token="stale"' not in j.program.config(), j.seconds(10), "the new token in vlconfig.xml")
+
+    j.say("sign out leaves vlconfig.xml unchanged")
+    sign_out(j, main)
+
+    j.say("the remembered login shows ten asterisks and sends the stored digest")
+    login = open_login_window(j, main)
+    j.screenshot("remembered")
+    dark = columns_where(j.pixels(login, *PASSWORD_TEXT), lambda p: sum(p) < 500)
+    check(dark, "no asterisks in the password field")
+    # Ten asterisks of six pixels from x = 142; eight would end near 190.
+    right = PASSWORD_TEXT[0] + dark[-1]
+    check(196 <= right <= 210, "the password mask ends at x = %d" % right)
+    since = j.service.mark()
+    j.key(login, "Return")
+    await_login(j, login_body(DEMO, DEMO_DIGEST), since)
+    await_signed_in(j, main)
+
+
+def smoke_session(j):
+    j.program.write_config("<login />")
+    j.start()
+    main = j.find_window(MAIN)
+    login = open_login_window(j, main)
+    j.screenshot("login-window")
+    type_demo_login(j, login, main)
+
+
+SESSIONS = {"typed": typed_session, "remembered": remembered_session, "smoke": smoke_session}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
+    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
+    parser.add_argument("--slow", action="store_true", help="longer deadlines (32-bit build through QEMU)")
+    parser.add_argument("session", choices=sorted(SESSIONS))
+    args = parser.parse_args()
+    with Journey(args.session, args.bin, args.artifacts, slow=args.slow) as j:
+        j.service.reset()
+        SESSIONS[args.session](j)
+        j.say("passed; screenshots in " + j.artifacts)
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except JourneyError as error:
+        print("FAILED: %s" % error, file=sys.stderr)
+        sys.exit(1)
