@@ -58,6 +58,7 @@ class CountingDownloader : public Downloader {
 public:
     void FetchIfMissing(const std::string&, const std::string&) override { ++count; }
     void FetchAlways(const std::string&, const std::string&) override { ++count; }
+    void FetchAlwaysThen(const std::string&, const std::string&, DownloadDone) override { ++count; }
     void FetchLarge(const std::string&, const std::string&) override { ++count; }
     int count = 0;
 };

@@ -9,12 +9,14 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 struct CacheDownloader::Queue {
     struct Job {
         std::string url;
         std::string target;
         bool onlyIfMissing;
+        std::vector<DownloadDone> done;
     };
     // A target queued or running. A fresh download asked for while it runs
     // follows it once, however often it was asked for meanwhile.
@@ -27,9 +29,13 @@ struct CacheDownloader::Queue {
     // One worker: runs its job, then whatever is waiting, then ends.
     static void Work(std::shared_ptr<Queue> queue, Job job, WorkTracker::Token token);
     void Coalesce(Entry& entry, Job job);
+    // A fresh request joins one queued or waiting: the later address wins,
+    // and everyone who asked is told when it ran.
+    static void Merge(Job& into, Job job);
     // The job to run next, or false when there is none (called locked).
     bool TakeNext(Job& job);
-    void Run(const Job& job);
+    // True when the download replaced the target.
+    bool Run(const Job& job);
 
     std::shared_ptr<CacheLimiter> limiter;
     TransferLimits limits;
@@ -66,16 +72,27 @@ void CacheDownloader::Queue::Coalesce(Entry& entry, Job job)
     if (job.onlyIfMissing)
         return;  // the download on its way brings the file
     if (entry.running) {
-        entry.again = std::move(job);
+        if (!entry.again)
+            entry.again.emplace();
+        Merge(*entry.again, std::move(job));
         return;
     }
     // Still waiting: it simply becomes a fresh download.
     for (Job& queued : waiting) {
         if (queued.target == job.target) {
-            queued = std::move(job);
+            Merge(queued, std::move(job));
             return;
         }
     }
+}
+
+void CacheDownloader::Queue::Merge(Job& into, Job job)
+{
+    into.url = std::move(job.url);
+    into.target = std::move(job.target);
+    into.onlyIfMissing = false;
+    for (DownloadDone& done : job.done)
+        into.done.push_back(std::move(done));
 }
 
 bool CacheDownloader::Queue::TakeNext(Job& job)
@@ -98,7 +115,10 @@ bool CacheDownloader::Queue::TakeNext(Job& job)
 void CacheDownloader::Queue::Work(std::shared_ptr<Queue> queue, Job job, WorkTracker::Token)
 {
     for (;;) {
-        queue->Run(job);
+        const bool replaced = queue->Run(job);
+        for (DownloadDone& done : job.done)
+            done(replaced);
+        job.done.clear();
         std::lock_guard<std::mutex> guard(queue->lock);
         if (!queue->TakeNext(job)) {
             --queue->running;
@@ -107,7 +127,7 @@ void CacheDownloader::Queue::Work(std::shared_ptr<Queue> queue, Job job, WorkTra
     }
 }
 
-void CacheDownloader::Queue::Run(const Job& job)
+bool CacheDownloader::Queue::Run(const Job& job)
 {
     CacheLimiter::Pin pin;
     if (limiter)
@@ -115,12 +135,15 @@ void CacheDownloader::Queue::Run(const Job& job)
     if (job.onlyIfMissing && IsValidCachedFile(job.target)) {
         if (limiter)
             limiter->NoteUse(job.target);
-        return;
+        return false;
     }
     const std::int64_t before = platform::FileSize(job.target);
     // A failed download leaves the old file; it was counted when it came.
-    if (DownloadFile(job.url, job.target, limits).written && limiter)
+    if (!DownloadFile(job.url, job.target, limits).written)
+        return false;
+    if (limiter)
         limiter->NoteReplaced(job.target, before);
+    return true;
 }
 
 CacheDownloader::CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits, int maxParallel)
@@ -137,14 +160,27 @@ void CacheDownloader::FetchIfMissing(const std::string& url, const std::string& 
 {
     if (url.empty())
         return;
-    Queue::Enqueue(queue_, {url, targetPath, true});
+    Queue::Enqueue(queue_, {url, targetPath, true, {}});
 }
 
 void CacheDownloader::FetchAlways(const std::string& url, const std::string& targetPath)
 {
     if (url.empty())
         return;
-    Queue::Enqueue(queue_, {url, targetPath, false});
+    Queue::Enqueue(queue_, {url, targetPath, false, {}});
+}
+
+void CacheDownloader::FetchAlwaysThen(const std::string& url, const std::string& targetPath, DownloadDone done)
+{
+    if (url.empty()) {
+        if (done)
+            done(false);
+        return;
+    }
+    Queue::Job job{url, targetPath, false, {}};
+    if (done)
+        job.done.push_back(std::move(done));
+    Queue::Enqueue(queue_, std::move(job));
 }
 
 void CacheDownloader::FetchLarge(const std::string& url, const std::string& targetPath)

@@ -23,6 +23,7 @@ public:
 
     void FetchIfMissing(const std::string& url, const std::string& targetPath) override;
     void FetchAlways(const std::string& url, const std::string& targetPath) override;
+    void FetchAlwaysThen(const std::string& url, const std::string& targetPath, DownloadDone done) override;
     // Natively the large picture is an ordinary download; the Windows client
     // overrides this to report progress to its window.
     void FetchLarge(const std::string& url, const std::string& targetPath) override;

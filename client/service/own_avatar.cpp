@@ -8,7 +8,7 @@
 #include "window_messages.h"
 #include "work_tracker.h"
 
-#include <thread>
+#include <future>
 
 namespace {
 
@@ -17,14 +17,13 @@ void Refresh(const std::shared_ptr<const FeedServices>& services, const std::str
     StoreAvatarUrl(avatarUrl);
     const std::string path = services->cache->OwnAvatarPath();
     platform::RemoveFile(path);
-    services->downloader->FetchAlways(avatarUrl, path);
-    // The download puts the file in place whole, only once it has all of it.
-    const auto deadline = std::chrono::steady_clock::now() + timing.limit;
-    while (!platform::FileExists(path)) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return;
-        std::this_thread::sleep_for(timing.step);
-    }
+    // Waits for this download, not for the file: an earlier transfer of the
+    // same file still on its way would put the old picture there first.
+    auto replaced = std::make_shared<std::promise<bool>>();
+    std::future<bool> outcome = replaced->get_future();
+    services->downloader->FetchAlwaysThen(avatarUrl, path, [replaced](bool ok) { replaced->set_value(ok); });
+    if (outcome.wait_for(timing.limit) != std::future_status::ready || !outcome.get())
+        return;
     services->sink->Post(UM_AVATAR_CHANGED, 0, 1);
 }
 

@@ -40,6 +40,12 @@ class NoDownloads : public Downloader {
 public:
     void FetchIfMissing(const std::string& url, const std::string& path) override { seen_ += url.size() + path.size(); }
     void FetchAlways(const std::string& url, const std::string& path) override { seen_ += url.size() + path.size(); }
+    void FetchAlwaysThen(const std::string& url, const std::string& path, DownloadDone done) override
+    {
+        FetchAlways(url, path);
+        if (done)
+            done(false);
+    }
     void FetchLarge(const std::string& url, const std::string& path) override { seen_ += url.size() + path.size(); }
 
 private:

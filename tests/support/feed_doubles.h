@@ -44,7 +44,15 @@ public:
     }
     bool Post(unsigned message, std::uintptr_t a, std::intptr_t b) override
     {
-        Record({true, message, a, b, {}});
+        SinkEvent event{true, message, a, b, {}};
+        std::function<void(const SinkEvent&)> hook;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            hook = onPost_;
+        }
+        if (hook)
+            hook(event);
+        Record(std::move(event));
         return true;
     }
     void Invalidate() override
@@ -58,6 +66,12 @@ public:
     {
         std::lock_guard<std::mutex> guard(lock_);
         onSend_ = std::move(hook);
+    }
+    // Runs during every Post: what was true when the message left.
+    void OnPost(std::function<void(const SinkEvent&)> hook)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        onPost_ = std::move(hook);
     }
     std::vector<SinkEvent> Events() const
     {
@@ -109,6 +123,7 @@ private:
     std::vector<SinkEvent> events_;
     int invalidations_ = 0;
     std::function<void(const SinkEvent&)> onSend_;
+    std::function<void(const SinkEvent&)> onPost_;
 };
 
 struct DownloadCall {
@@ -121,6 +136,12 @@ class RecordingDownloader : public Downloader {
 public:
     void FetchIfMissing(const std::string& url, const std::string& path) override { Add({DownloadCall::IfMissing, url, path}); }
     void FetchAlways(const std::string& url, const std::string& path) override { Add({DownloadCall::Always, url, path}); }
+    void FetchAlwaysThen(const std::string& url, const std::string& path, DownloadDone done) override
+    {
+        FetchAlways(url, path);
+        if (done)
+            done(false);  // nothing is downloaded here
+    }
     void FetchLarge(const std::string& url, const std::string& path) override { Add({DownloadCall::Large, url, path}); }
 
     std::vector<DownloadCall> Calls() const
