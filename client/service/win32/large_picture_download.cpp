@@ -74,15 +74,19 @@ private:
     bool claimed_;
 };
 
-HINTERNET OpenSession()
+// The proxy is the one service requests take for this URL, so both kinds of
+// transfer go the same way whatever the settings (WinINet's own reading
+// ignores discovery and scripts in this mode, and Wine's ignores the proxy).
+HINTERNET OpenSession(const std::wstring& url)
 {
-    DWORD state = 0;
-    InternetGetConnectedState(&state, 0);
-    DWORD access = (state & INTERNET_CONNECTION_PROXY) ? INTERNET_OPEN_TYPE_PRECONFIG
-                                                       : INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
+    std::string noProxy;
+    const std::wstring proxy = Widen(platform::SystemProxyFor(Narrow(url), noProxy));
+    const DWORD access = proxy.empty() ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PROXY;
+    // "<-loopback>": the decision above is final, loopback included.
+    const wchar_t* bypass = proxy.empty() ? nullptr : L"<-loopback>";
     wchar_t agent[64];
     wsprintfW(agent, L"Agent%ld", long(GetTickCount()));
-    HINTERNET session = InternetOpenW(agent, access, nullptr, nullptr, 0);
+    HINTERNET session = InternetOpenW(agent, access, proxy.empty() ? nullptr : proxy.c_str(), bypass, 0);
     if (!session)
         return nullptr;
     // A server that connects and then stays silent must not hold the worker forever.
@@ -124,7 +128,7 @@ int Percent(unsigned long long received, DWORD announced)
 
 int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath, HWND window)
 {
-    InternetHandle session(OpenSession());
+    InternetHandle session(OpenSession(url));
     if (!session)
         return kLargeDownloadNoSession;
     InternetHandle request(InternetOpenUrlW(static_cast<HINTERNET>(session.get()), url.c_str(), kRequestHeaders,

@@ -2,6 +2,8 @@
 // settings are changed in this Wine prefix's registry for the test and put
 // back afterwards.
 #include "http_transport.h"
+#include "temp_folder.h"
+#include "win32/large_picture_download.h"
 #include "win32/wide_text.h"
 
 #include <winsock2.h>
@@ -246,6 +248,30 @@ TEST_F(SystemProxyTest, RequestsTakeTheRouteTheSettingsGive)
         std::string answer;
         PostFormWithTimeout(url, "", answer);
         EXPECT_EQ(answer, "{}") << url;
+        std::vector<std::string> targets = server_.Targets();
+        ASSERT_FALSE(targets.empty()) << url;
+        EXPECT_EQ(targets.back(), c.proxied ? url : c.path) << url;
+    }
+}
+
+TEST_F(SystemProxyTest, LargePicturesTakeTheSameRouteAsRequests)
+{
+    struct Case {
+        Settings settings;
+        const char* host;
+        const char* path;
+        bool proxied;
+    };
+    const Case kCases[] = {
+        {Settings::Manual, "large.localhost", "/l.jpg", true},
+        {Settings::Manual, "localhost", "/m.jpg", false},
+        {Settings::Script, "pac.localhost", "/n.jpg", true},
+    };
+    TempFolder folder;
+    for (const Case& c : kCases) {
+        Apply(c.settings);
+        std::string url = server_.Url(c.host, c.path);
+        EXPECT_EQ(DownloadWithProgress(Widen(url), Widen(folder.Path(c.path + 1)), nullptr), kLargeDownloadDone) << url;
         std::vector<std::string> targets = server_.Targets();
         ASSERT_FALSE(targets.empty()) << url;
         EXPECT_EQ(targets.back(), c.proxied ? url : c.path) << url;
