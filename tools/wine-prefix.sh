@@ -82,6 +82,12 @@ trap 'rm -f "$regfile"' EXIT
         printf '"%s"=hex(7):%s,00,00,00,00\r\n' "$face" "$hex"
     done
     printf '\r\n'
+    # Direct connections, no proxy discovery: without this value WinHTTP
+    # assumes discovery and would look up "wpad" on the network.
+    printf '[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections]\r\n'
+    printf '"DefaultConnectionSettings"=hex:46,00,00,00,01,00,00,00,01,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00'
+    printf ',00%.0s' $(seq 32)
+    printf '\r\n\r\n'
 } > "$regfile.utf8"
 # Windows reads version-5 registry files as UTF-16LE.
 iconv -f UTF-8 -t UTF-16LE < "$regfile.utf8" > "$regfile"

@@ -2,7 +2,33 @@
 
 #include "win32kit/scoped_win.h"
 
-__ostrel_memory_dc::~__ostrel_memory_dc() { DeleteDC(); }
+__ostrel_memory_dc::__ostrel_memory_dc(const __ostrel_memory_dc& other)
+    : m_dc(other.m_dc), m_width(other.m_width), m_height(other.m_height), m_bitmap(other.m_bitmap),
+      m_bits(other.m_bits), m_original(other.m_original), m_owner(false)
+{
+}
+
+__ostrel_memory_dc& __ostrel_memory_dc::operator=(const __ostrel_memory_dc& other)
+{
+    if (this == &other)
+        return *this;
+    if (m_owner)
+        DeleteDC();
+    m_dc = other.m_dc;
+    m_width = other.m_width;
+    m_height = other.m_height;
+    m_bitmap = other.m_bitmap;
+    m_bits = other.m_bits;
+    m_original = other.m_original;
+    m_owner = false;
+    return *this;
+}
+
+__ostrel_memory_dc::~__ostrel_memory_dc()
+{
+    if (m_owner)
+        DeleteDC();
+}
 
 // The DC goes with the DIB's selection undone; the DIB itself only when
 // deleteBitmap says so (a caller may have taken it with GetBitmap).
@@ -23,7 +49,9 @@ int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int
         display.Reset(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
         reference = display.Get();
     }
-    Release(deleteOld != 0);
+    if (m_owner)
+        Release(deleteOld != 0);
+    m_owner = true;  // what it makes now is its own
     m_dc = CreateCompatibleDC(reference);
     if (!m_dc)
         return 0;

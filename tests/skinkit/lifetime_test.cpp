@@ -131,6 +131,14 @@ TEST(GdiOwnershipTest, BitmapsLeaveTheirDcBeforeTheyAreDeleted)
                 surface.DeleteDC();
                 EXPECT_EQ(0u, GetObjectType(dib)) << "the DIB outlived its surface";
             }},
+        {"a copy goes first: the original still draws",
+            [] {
+                __ostrel_memory_dc surface;
+                ASSERT_EQ(1, surface.Create_compatible_dc(nullptr, 40, 30, 1));
+                { __ostrel_memory_dc copy(surface); }
+                EXPECT_EQ(DWORD(OBJ_BITMAP), GetObjectType(surface.GetBitmap())) << "the copy released the DIB";
+                EXPECT_EQ(DWORD(OBJ_MEMDC), GetObjectType(surface.get_ghost()));
+            }},
         {"surface replaced, then destroyed",
             [] {
                 __ostrel_memory_dc surface;

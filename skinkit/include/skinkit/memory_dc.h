@@ -5,12 +5,13 @@
 #include "skinkit/skinkit_api.h"
 
 // An off-screen 32-bit drawing surface (bottom-up DIB section in a memory DC).
-// Copies share the handles without owning them: only one copy may release.
+// Copies share the handles without owning them: only the original releases
+// them when it goes, so a copy outliving it must not be drawn on.
 class SKINKIT_API __ostrel_memory_dc {
 public:
     __ostrel_memory_dc() = default;
-    __ostrel_memory_dc(const __ostrel_memory_dc& other) = default;
-    __ostrel_memory_dc& operator=(const __ostrel_memory_dc& other) = default;
+    __ostrel_memory_dc(const __ostrel_memory_dc& other);
+    __ostrel_memory_dc& operator=(const __ostrel_memory_dc& other);
     ~__ostrel_memory_dc();
 
     int Create_compatible_dc(HDC hdc, int width, int height, int deleteOld);
@@ -33,6 +34,7 @@ private:
     // What the DC held before the DIB: it goes back in before the DC is
     // deleted, or the DIB could not be.
     HGDIOBJ m_original = nullptr;
+    bool m_owner = true;
 };
 
 // Hands a 32-bit surface to the system as the per-pixel-alpha image of a
