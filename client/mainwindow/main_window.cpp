@@ -70,16 +70,16 @@ bool Qaurn_Navigate_window::CreateFullScreen()
         != nullptr;
 }
 
+void Qaurn_Navigate_window::QueueStartUpFetches()
+{
+    if (m_services)
+        m_services->QueueStartUpFetches();
+}
+
 void Qaurn_Navigate_window::OnCreate()
 {
-    const std::string imageFolder = PictureCache::ImageFolderUnder(AppDataFolder());
-    platform::CreateDirectoryTree(imageFolder);
-    m_services.baseUrl = QUARN_SERVICE_BASE_URL;
-    m_services.configPath = Narrow(ProgramFolder()) + "vlconfig.xml";
-    m_services.avatarPath = imageFolder + "user_avatar.jpg";
-    m_services.sink = std::make_shared<WindowMessageSink>(m_hWnd);
-    m_services.downloader = std::make_shared<CacheDownloader>(nullptr, m_services.timing.limits);
-    m_services.tracker = std::make_shared<WorkTracker>();
+    m_services
+        = std::make_unique<ClientServices>(m_hWnd, QUARN_SERVICE_BASE_URL, Narrow(ProgramFolder()) + "vlconfig.xml");
 
     m_loginLink.Create(m_hWnd, kLoginLink);
     m_loginLink.SetURL(L"", L"登录");
@@ -125,7 +125,7 @@ void Qaurn_Navigate_window::Layout()
 CLoginDlg& Qaurn_Navigate_window::LoginWindow()
 {
     if (!m_login) {
-        m_login = std::make_unique<CLoginDlg>(m_hWnd, ResourceFolder(), m_services);
+        m_login = std::make_unique<CLoginDlg>(m_hWnd, ResourceFolder(), m_services->Login());
         m_login->CreateHidden();
     }
     return *m_login;
@@ -211,7 +211,7 @@ void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
         return;
     }
     case kRegisterLink:
-        OpenInBrowser(Widen(endpoints::RegisterPage(m_services.baseUrl)).c_str());
+        OpenInBrowser(Widen(endpoints::RegisterPage(m_services->Login().baseUrl)).c_str());
         return;
     case kSignOut:
         OnSignOut();
@@ -253,7 +253,7 @@ void Qaurn_Navigate_window::ShowSignedIn()
     m_userName.SetTipText(name);
     m_userName.ShowWindow(true);
     m_avatarPicture.set_picture_ptr(nullptr);
-    m_avatar = LoadPicture(m_services.avatarPath);
+    m_avatar = LoadPicture(m_services->Login().avatarPath);
     m_avatarPicture.set_picture_ptr(m_avatar.get());
     m_avatarPicture.ShowWindow(m_avatar != nullptr);
     m_loginLink.ShowWindow(false);
@@ -278,7 +278,7 @@ void Qaurn_Navigate_window::OnSignOut()
 {
     if (!IsSignedIn() || !m_login)
         return;
-    SignOut(m_services);
+    SignOut(m_services->Login());
     ShowSignedOut();
 }
 

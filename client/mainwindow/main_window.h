@@ -6,6 +6,7 @@
 // GDI+ needs the Windows types first.
 #include <gdiplus.h>
 
+#include "client_services.h"
 #include "login_dlg.h"
 #include "login_flow.h"
 #include "skinkit/button.h"
@@ -39,6 +40,8 @@ public:
 
     // Hidden, covering the primary screen.
     bool CreateFullScreen();
+    // The home feed, then the category list; once, after creation.
+    void QueueStartUpFetches();
 
 private:
     void OnCreate();
@@ -52,7 +55,7 @@ private:
     bool OnSetCursor();
     void Paint();
 
-    LoginServices m_services;
+    std::unique_ptr<ClientServices> m_services;
     // What to resume after a login; no action needs one yet.
     int m_pendingAction = 0;
     std::unique_ptr<Gdiplus::Bitmap> m_avatar;

@@ -1,0 +1,52 @@
+#include "client_services.h"
+
+#include "cache_limiter.h"
+#include "feed_store.h"
+#include "picture_cache.h"
+#include "platform.h"
+#include "win32/desktop_info.h"
+#include "win32/window_downloader.h"
+#include "win32/window_message_sink.h"
+#include "work_tracker.h"
+
+namespace {
+
+std::shared_ptr<FeedServices> MakeFeedServices(HWND mainWindow, std::string baseUrl, std::string configPath)
+{
+    const std::string imageFolder = PictureCache::ImageFolderUnder(AppDataFolder());
+    platform::CreateDirectoryTree(imageFolder);
+    auto services = std::make_shared<FeedServices>();
+    services->baseUrl = std::move(baseUrl);
+    services->configPath = std::move(configPath);
+    services->store = std::make_shared<FeedStore>();
+    services->sink = std::make_shared<WindowMessageSink>(mainWindow);
+    services->cache = std::make_shared<const PictureCache>(imageFolder, PrimaryScreenWidth());
+    services->tracker = std::make_shared<WorkTracker>();
+    return services;
+}
+
+}  // namespace
+
+ClientServices::ClientServices(HWND mainWindow, std::string baseUrl, std::string configPath)
+    : feeds_(MakeFeedServices(mainWindow, std::move(baseUrl), std::move(configPath)))
+    , fetcher_(feeds_)
+{
+    cache_ = feeds_->cache;
+    limiter_ = std::make_shared<CacheLimiter>(cache_->ImageFolder(), CacheLimiter::kDefaultBound);
+    downloader_ = std::make_shared<WindowDownloader>(mainWindow, limiter_, feeds_->limits);
+    // The fetcher's workers read the services when they start; none has yet.
+    feeds_->downloader = downloader_;
+
+    login_.baseUrl = feeds_->baseUrl;
+    login_.configPath = feeds_->configPath;
+    login_.avatarPath = cache_->OwnAvatarPath();
+    login_.sink = feeds_->sink;
+    login_.downloader = downloader_;
+    login_.tracker = feeds_->tracker;
+}
+
+void ClientServices::QueueStartUpFetches()
+{
+    fetcher_.LoadHomeFeed();
+    fetcher_.LoadCategoryList();
+}
