@@ -220,13 +220,16 @@ protected:
 
 } // namespace
 
-TEST_F(SystemProxyTest, RequestsTakeTheRouteTheSettingsGive)
+// Service requests and large-picture downloads take the same route.
+TEST_F(SystemProxyTest, RequestsAndDownloadsTakeTheRouteTheSettingsGive)
 {
+    enum class Transfer { Request, LargePicture };
     struct Case {
         Settings settings;
         const char* host;
         const char* path;
         bool proxied;
+        Transfer transfer = Transfer::Request;
     };
     const Case kCases[] = {
         {Settings::Manual, "pictures.localhost", "/a", true},
@@ -241,37 +244,22 @@ TEST_F(SystemProxyTest, RequestsTakeTheRouteTheSettingsGive)
         {Settings::Stored, "www.direct.localhost", "/k", false},
         {Settings::Script, "pac.localhost", "/h", true},
         {Settings::Script, "other.localhost", "/i", false},
-    };
-    for (const Case& c : kCases) {
-        Apply(c.settings);
-        std::string url = server_.Url(c.host, c.path);
-        std::string answer;
-        PostFormWithTimeout(url, "", answer);
-        EXPECT_EQ(answer, "{}") << url;
-        std::vector<std::string> targets = server_.Targets();
-        ASSERT_FALSE(targets.empty()) << url;
-        EXPECT_EQ(targets.back(), c.proxied ? url : c.path) << url;
-    }
-}
-
-TEST_F(SystemProxyTest, LargePicturesTakeTheSameRouteAsRequests)
-{
-    struct Case {
-        Settings settings;
-        const char* host;
-        const char* path;
-        bool proxied;
-    };
-    const Case kCases[] = {
-        {Settings::Manual, "large.localhost", "/l.jpg", true},
-        {Settings::Manual, "localhost", "/m.jpg", false},
-        {Settings::Script, "pac.localhost", "/n.jpg", true},
+        {Settings::Manual, "large.localhost", "/l.jpg", true, Transfer::LargePicture},
+        {Settings::Manual, "localhost", "/m.jpg", false, Transfer::LargePicture},
+        {Settings::Script, "pac.localhost", "/n.jpg", true, Transfer::LargePicture},
     };
     TempFolder folder;
     for (const Case& c : kCases) {
         Apply(c.settings);
         std::string url = server_.Url(c.host, c.path);
-        EXPECT_EQ(DownloadWithProgress(Widen(url), Widen(folder.Path(c.path + 1)), nullptr), kLargeDownloadDone) << url;
+        if (c.transfer == Transfer::LargePicture) {
+            const std::wstring target = Widen(folder.Path(c.path + 1));
+            EXPECT_EQ(DownloadWithProgress(Widen(url), target, nullptr), kLargeDownloadDone) << url;
+        } else {
+            std::string answer;
+            PostFormWithTimeout(url, "", answer);
+            EXPECT_EQ(answer, "{}") << url;
+        }
         std::vector<std::string> targets = server_.Targets();
         ASSERT_FALSE(targets.empty()) << url;
         EXPECT_EQ(targets.back(), c.proxied ? url : c.path) << url;
