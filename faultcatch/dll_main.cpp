@@ -15,14 +15,18 @@ struct SavedFilter {
 
 SavedFilter g_saved;
 
-void InstallFilter() {
-    if (g_saved.installed) return;
+void InstallFilter()
+{
+    if (g_saved.installed)
+        return;
     g_saved.previous = SetUnhandledExceptionFilter(CrashDumpFilter);
     g_saved.installed = true;
 }
 
-void RestoreFilter() {
-    if (!g_saved.installed) return;
+void RestoreFilter()
+{
+    if (!g_saved.installed)
+        return;
     SetUnhandledExceptionFilter(g_saved.previous);
     g_saved = SavedFilter{};
 }
@@ -30,14 +34,23 @@ void RestoreFilter() {
 }  // namespace
 
 // extern "C": otherwise the C runtime's empty default entry point is linked.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+// Thread notifications stay on: every thread needs stack kept for the filter.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
     switch (reason) {
     case DLL_PROCESS_ATTACH:
-        DisableThreadLibraryCalls(instance);
+        ReserveFilterStack();
+        PrepareCrashWriter();
         InstallFilter();
+        break;
+    case DLL_THREAD_ATTACH:
+        ReserveFilterStack();
         break;
     case DLL_PROCESS_DETACH:
         RestoreFilter();
+        // At process exit the writer is already gone with every other thread.
+        if (reserved == nullptr)
+            DiscardCrashWriter();
         break;
     default:
         break;

@@ -22,13 +22,15 @@ class CrashHandlerTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(sandbox_.IsReady()) << "cannot lay out the sandbox"; }
 
-    CrashSandbox::ProbeRun Crash(const char* mode) {
+    CrashSandbox::ProbeRun Crash(const char* mode)
+    {
         const CrashSandbox::ProbeRun run = sandbox_.RunProbe(mode);
         EXPECT_TRUE(run.ended) << "probe did not end in time";
         return run;
     }
 
-    std::optional<DumpedException> DumpedExceptionOfLastCrash() {
+    std::optional<DumpedException> DumpedExceptionOfLastCrash()
+    {
         const auto dump = ReadWholeFile(sandbox_.DumpPath());
         if (!dump) {
             ADD_FAILURE() << "no Crash.dmp in the program folder";
@@ -43,8 +45,9 @@ protected:
 
 // The handler ends the process with the exception's own code: no error
 // dialog, no debugger.
-TEST_F(CrashHandlerTest, DumpLandsBesideProgramAndUploaderStartsInWorkingDirectory) {
-    ASSERT_TRUE(sandbox_.PlaceUploaderInWorkDir());
+TEST_F(CrashHandlerTest, DumpLandsBesideProgramAndUploaderStartsFromProgramFolder)
+{
+    ASSERT_TRUE(sandbox_.PlaceUploaderAndDecoy());
     const auto run = Crash(kProbeModeRaise);
     EXPECT_EQ(run.exitCode, kProbeExceptionCode);
 
@@ -55,13 +58,16 @@ TEST_F(CrashHandlerTest, DumpLandsBesideProgramAndUploaderStartsInWorkingDirecto
 
     EXPECT_FALSE(std::filesystem::exists(sandbox_.WorkDir() / L"Crash.dmp"));
     EXPECT_TRUE(sandbox_.WaitForUploaderMarker()) << "Reportling.exe was not started";
+    // Whatever lies in the working directory under that name must not run.
+    EXPECT_FALSE(std::filesystem::exists(sandbox_.DecoyMarkerPath())) << "the decoy ran";
 }
 
 // Asking for the handler to run is what spares the user the system's crash
 // dialog; an exit code cannot tell that apart under every loader, so the
 // probe calls the filter itself and reports its verdict.
-TEST_F(CrashHandlerTest, FilterAsksForHandlerToRun) {
-    ASSERT_TRUE(sandbox_.PlaceUploaderInWorkDir());
+TEST_F(CrashHandlerTest, FilterAsksForHandlerToRun)
+{
+    ASSERT_TRUE(sandbox_.PlaceUploaderAndDecoy());
     const auto run = Crash(kProbeModeCallFilter);
     EXPECT_EQ(run.exitCode, static_cast<DWORD>(EXCEPTION_EXECUTE_HANDLER));
 
@@ -71,7 +77,8 @@ TEST_F(CrashHandlerTest, FilterAsksForHandlerToRun) {
     EXPECT_TRUE(sandbox_.WaitForUploaderMarker()) << "Reportling.exe was not started";
 }
 
-TEST_F(CrashHandlerTest, AccessViolationIsDumpedAndSecondCrashOverwritesTheDump) {
+TEST_F(CrashHandlerTest, AccessViolationIsDumpedAndSecondCrashOverwritesTheDump)
+{
     const auto first = Crash(kProbeModeAccess);
     EXPECT_GE(first.exitCode, 0xC0000000u) << std::hex << "exit code 0x" << first.exitCode;
     const auto firstException = DumpedExceptionOfLastCrash();
@@ -88,12 +95,26 @@ TEST_F(CrashHandlerTest, AccessViolationIsDumpedAndSecondCrashOverwritesTheDump)
     EXPECT_EQ(secondException->threadId, second.threadId);
 }
 
-TEST_F(CrashHandlerTest, UploaderStillStartsWhenDumpFileIsInUse) {
-    ASSERT_TRUE(sandbox_.PlaceUploaderInWorkDir());
+// The crashing thread has no stack left to write a dump with.
+TEST_F(CrashHandlerTest, StackOverflowIsDumpedAndStartsUploader)
+{
+    ASSERT_TRUE(sandbox_.PlaceUploaderAndDecoy());
+    const auto run = Crash(kProbeModeStackOverflow);
+    EXPECT_GE(run.exitCode, 0xC0000000u) << std::hex << "exit code 0x" << run.exitCode;
+    const auto exception = DumpedExceptionOfLastCrash();
+    ASSERT_TRUE(exception) << "dump has no exception stream";
+    EXPECT_EQ(exception->code, run.exitCode);
+    EXPECT_EQ(exception->threadId, run.threadId);
+    EXPECT_TRUE(sandbox_.WaitForUploaderMarker()) << "Reportling.exe was not started";
+}
+
+TEST_F(CrashHandlerTest, UploaderStillStartsWhenDumpFileIsInUse)
+{
+    ASSERT_TRUE(sandbox_.PlaceUploaderAndDecoy());
     constexpr char kHeld[] = "held";
     {
-        ScopedHandle held(CreateFileW(sandbox_.DumpPath().c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ScopedHandle held(CreateFileW(
+            sandbox_.DumpPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(held.IsValid());
         DWORD written = 0;
         ASSERT_TRUE(WriteFile(held.Get(), kHeld, sizeof(kHeld) - 1, &written, nullptr));
@@ -107,7 +128,8 @@ TEST_F(CrashHandlerTest, UploaderStillStartsWhenDumpFileIsInUse) {
     EXPECT_EQ(*content, kHeld);
 }
 
-TEST_F(CrashHandlerTest, ProcessStillEndsWhenUploaderIsMissing) {
+TEST_F(CrashHandlerTest, ProcessStillEndsWhenUploaderIsMissing)
+{
     const auto run = Crash(kProbeModeRaise);
     EXPECT_EQ(run.exitCode, kProbeExceptionCode);
     const auto exception = DumpedExceptionOfLastCrash();

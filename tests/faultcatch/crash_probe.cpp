@@ -6,7 +6,8 @@
 
 namespace {
 
-void WriteToForbiddenPage() {
+void WriteToForbiddenPage()
+{
     // Not address 0: Wine running as root may have the first page mapped.
     // A reserved, never committed page faults everywhere.
     void* page = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
@@ -14,10 +15,23 @@ void WriteToForbiddenPage() {
     *target = 1;
 }
 
-int CallInstalledFilter() {
+// The buffer and the addition after the call keep every frame alive: no
+// tail call, no loop.
+int Recurse(int depth)
+{
+    volatile char frame[1024];
+    frame[0] = static_cast<char>(depth);
+    if (depth < 0)
+        return 0;
+    return Recurse(depth + 1) + frame[0];
+}
+
+int CallInstalledFilter()
+{
     const LPTOP_LEVEL_EXCEPTION_FILTER installed = SetUnhandledExceptionFilter(nullptr);
     SetUnhandledExceptionFilter(installed);
-    if (installed == nullptr) return kProbeNoFilter;
+    if (installed == nullptr)
+        return kProbeNoFilter;
     EXCEPTION_RECORD record{};
     record.ExceptionCode = kProbeExceptionCode;
     CONTEXT context{};
@@ -28,12 +42,17 @@ int CallInstalledFilter() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (LoadLibraryW(L"faultcatch.dll") == nullptr) return kProbeLoadFailed;
+int main(int argc, char** argv)
+{
+    if (LoadLibraryW(L"faultcatch.dll") == nullptr)
+        return kProbeLoadFailed;
     const char* mode = argc > 1 ? argv[1] : kProbeModeAccess;
-    if (std::strcmp(mode, kProbeModeCallFilter) == 0) return CallInstalledFilter();
+    if (std::strcmp(mode, kProbeModeCallFilter) == 0)
+        return CallInstalledFilter();
     if (std::strcmp(mode, kProbeModeRaise) == 0) {
         RaiseException(kProbeExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    } else if (std::strcmp(mode, kProbeModeStackOverflow) == 0) {
+        Recurse(0);
     } else {
         WriteToForbiddenPage();
     }

@@ -4,7 +4,8 @@
 
 // How the crash probe program faults; the first argument picks one.
 inline constexpr char kProbeModeAccess[] = "access";  // writes to a page it may not touch
-inline constexpr char kProbeModeRaise[] = "raise";    // raises kProbeExceptionCode
+inline constexpr char kProbeModeRaise[] = "raise";  // raises kProbeExceptionCode
+inline constexpr char kProbeModeStackOverflow[] = "overflow";  // recurses until the stack runs out
 // Does not fault: hands a made-up kProbeExceptionCode exception to the
 // installed filter and exits with the filter's verdict.
 inline constexpr char kProbeModeCallFilter[] = "call-filter";
@@ -16,6 +17,7 @@ inline constexpr int kProbeLoadFailed = 2;
 inline constexpr int kProbeSurvived = 3;
 inline constexpr int kProbeNoFilter = 4;
 
-// File the stand-in uploader writes into its current directory.
+// File the stand-in uploader writes beside its own program file, so a test
+// can tell which copy ran.
 inline constexpr wchar_t kUploaderMarkerName[] = L"Reportling.ran";
 inline constexpr char kUploaderMarkerText[] = "ran";

@@ -24,9 +24,12 @@ public:
     const std::filesystem::path& ProgramDir() const { return programDir_; }
     const std::filesystem::path& WorkDir() const { return workDir_; }
     std::filesystem::path DumpPath() const;
+    // Where the uploader in the program folder, and the decoy of the same
+    // name in the working directory, leave their markers.
     std::filesystem::path MarkerPath() const;
+    std::filesystem::path DecoyMarkerPath() const;
 
-    bool PlaceUploaderInWorkDir() const;
+    bool PlaceUploaderAndDecoy() const;
     ProbeRun RunProbe(const char* mode) const;
     // Bounded, so an uploader that never starts fails the test instead of hanging it.
     bool WaitForUploaderMarker() const;
