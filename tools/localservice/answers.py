@@ -349,6 +349,11 @@ def forward(st, params, form, base):
     return {"status": 0, "relay_count": s(st.relay_count(share))}
 
 
+def crash_upload(st, params, base):
+    # The dump uploader's post; the request log keeps its size, nothing else is kept.
+    return {"status": 0}
+
+
 # (script path, action) -> builder. Builders of the second table also get the form body.
 FEEDS = {
     ("/book.php", "c_all_list"): category_list,
@@ -367,6 +372,7 @@ FEEDS = {
     ("/u.php", "c_notice"): notice_counts,
     ("/daren.php", "c_daren"): featured_users,
     ("/daren.php", "c_search"): search_people,
+    ("/crash.php", "upload"): crash_upload,
 }
 ACTIONS = {
     ("/user.php", "c_login"): login,

@@ -323,6 +323,16 @@ class SessionTests(ServiceTestCase):
                          counts["reply"] + 4)
         self.assertEqual(self.server.json("/u.php?action=c_notice&uid=1001&token=bad")["status"], 1)
 
+    def test_crash_upload_is_answered_and_logged(self):
+        dump = b"MDMP" + bytes(range(256)) * 8
+        reply = self.server.request("/crash.php?action=upload", body=dump,
+                                    headers={"Content-Type": "application/octet-stream"})
+        self.assertEqual(reply.status, 200)
+        self.assertEqual(reply.json()["status"], 0)
+        entry = self.server.control("log", "limit=1")["entries"][0]
+        self.assertEqual(entry["path"], "/crash.php")
+        self.assertEqual(entry["body_size"], len(dump))
+
     def test_logout_path_with_two_ampersands(self):
         reply = self.server.request("/user.php?action=c_logout&&uid=1001&token=" + DEMO_TOKEN)
         self.assertEqual(reply.status, 200)
