@@ -1,4 +1,5 @@
-// The program's entry: libraries up, the main window, the one message loop.
+// The program's entry: replace mode, the updater, libraries up, one running
+// copy, the main window and the one message loop, then everything down again.
 // curl brings winsock2.h, which must come before windows.h.
 #include <curl/curl.h>
 
@@ -8,8 +9,13 @@
 #include <gdiplus.h>
 #include <objbase.h>
 
+#include "command_line.h"
+#include "first_run.h"
 #include "main_window.h"
 #include "message_loop.h"
+#include "program_folder.h"
+#include "running_instances.h"
+#include "updater_start.h"
 
 #include <memory>
 
@@ -18,23 +24,53 @@ namespace {
 // Bar, extended combo box and rebar controls.
 constexpr DWORD kCommonControlClasses = ICC_BAR_CLASSES | ICC_USEREX_CLASSES | ICC_COOL_CLASSES;
 
+// Whether the main window shows at start; a start with Windows stays in the
+// tray. The first run is asked for its marker, and should leave the window to
+// the wizard; until there is one, it shows the window like any other start.
+bool ShowsAtStart()
+{
+    IsFirstRun();
+    return !IsAutoRunStart(GetCommandLineW());
+}
+
 int RunClient()
 {
+    // Per logon session: no "Global\" prefix.
+    win32kit::ScopedHandle mutex(CreateMutexW(nullptr, FALSE, L"Vorlane"));
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        mutex.Reset();
+        ActivateRunningInstance();
+        return 0;
+    }
+    // From the program's own folder: a bare name would try the current
+    // directory first. Missing, the program runs without crash dumps.
+    LoadLibraryW((ProgramFolder() + L"faultcatch.dll").c_str());
+
     MessageLoop loop;
     auto window = std::make_unique<Qaurn_Navigate_window>();
     if (!window->CreateFullScreen())
         return 0;
-    // How a second start will find this one.
-    SetPropW(window->GetHWND(), L"Vorlane", reinterpret_cast<HANDLE>(1));
-    window->ShowWindow(SW_SHOWNORMAL);
-    UpdateWindow(window->GetHWND());
-    return loop.Run();
+    SetPropW(window->GetHWND(), kInstanceProperty, reinterpret_cast<HANDLE>(1));
+    window->QueueStartUpFetches();
+    if (ShowsAtStart()) {
+        window->ShowWindow(SW_SHOWNORMAL);
+        UpdateWindow(window->GetHWND());
+    }
+    const int result = loop.Run();
+    // The window goes before the mutex, so a new start cannot find it half gone.
+    window.reset();
+    return result;
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int)
 {
+    if (IsReplaceMode(arguments)) {
+        TerminateOtherInstances(L"Quarn.exe");
+        return 1;
+    }
+    StartUpdater(false);
     curl_global_init(CURL_GLOBAL_ALL);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX controls{sizeof(controls), kCommonControlClasses};

@@ -212,6 +212,9 @@ class Program:
     """Quarn.exe in a program folder of its own (it keeps vlconfig.xml there)."""
 
     FILES = ("Quarn.exe", "skinkit.dll")
+    # Installed beside the program when the build made them; without the
+    # updater every start shows the updater's error box.
+    OPTIONAL_FILES = ("Patchling.exe", "Reportling.exe", "faultcatch.dll")
     FOLDERS = ("Qnv_resource",)
 
     def __init__(self, bin_dir, work_dir, output):
@@ -219,6 +222,9 @@ class Program:
         os.makedirs(self.folder, exist_ok=True)
         for name in self.FILES:
             shutil.copy2(os.path.join(bin_dir, name), self.folder)
+        for name in self.OPTIONAL_FILES:
+            if os.path.exists(os.path.join(bin_dir, name)):
+                shutil.copy2(os.path.join(bin_dir, name), self.folder)
         for name in self.FOLDERS:
             shutil.copytree(os.path.join(bin_dir, name), os.path.join(self.folder, name), dirs_exist_ok=True)
         self.process = None

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""The start-up journeys: how Quarn.exe starts, under Wine against the local
+service.
+
+    startup_journeys.py --bin BIN_DIR --artifacts DIR
+
+Two program starts:
+  1. The first start for the user writes the first-run marker; a second copy
+     started with "update_vor_lane" ends the running one and returns 1.
+  2. Started with Windows ("-autorun") the main window stays hidden and the
+     remembered login still signs in; a second start brings the hidden
+     window forward and exits 0.
+"""
+
+import argparse
+import glob
+import os
+import subprocess
+import sys
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+from quarn_e2e import WINE_RUN, Journey, JourneyError, check, poll
+from login_journeys import DEMO, DEMO_DIGEST, MAIN, await_login, await_signed_in, login_body
+
+
+def marker_path(j):
+    users = [u for u in glob.glob(os.path.join(j.prefix, "drive_c", "users", "*")) if not u.endswith("Public")]
+    check(len(users) == 1, "user folders in the prefix: %r" % users)
+    return os.path.join(users[0], "AppData", "Roaming", "ostrel_quarn", "vorlane.db")
+
+
+def marker_text(path):
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as marker:
+        raw = marker.read()
+    return raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("latin-1")
+
+
+def marker_set(path):
+    lines = [line.strip() for line in marker_text(path).splitlines()]
+    return "[vorlane]" in lines and "runonce=1" in lines[lines.index("[vorlane]"):]
+
+
+def start_main(j, *args):
+    """The running copy, with these arguments; it stays j.program.process."""
+    env = dict(os.environ, DISPLAY=j.display.name, WINEPREFIX=j.prefix)
+    with open(j.program.output, "ab") as log:
+        j.program.process = subprocess.Popen(["bash", WINE_RUN, os.path.join(j.program.folder, "Quarn.exe")] + list(args),
+                                             cwd=j.program.folder, env=env, stdout=log, stderr=log)
+
+
+def run_another(j, *args):
+    """One more copy, to its end; its exit code."""
+    env = dict(os.environ, DISPLAY=j.display.name, WINEPREFIX=j.prefix)
+    with open(j.program.output, "ab") as log:
+        return subprocess.run(["bash", WINE_RUN, os.path.join(j.program.folder, "Quarn.exe")] + list(args),
+                              cwd=j.program.folder, env=env, stdout=log, stderr=log,
+                              timeout=j.seconds(60)).returncode
+
+
+def first_start_and_replace_mode(j):
+    j.say("the first start writes the marker")
+    marker = marker_path(j)
+    if os.path.exists(marker):
+        os.remove(marker)
+    j.program.write_config("<login />")
+    start_main(j)
+    j.find_window(MAIN)
+    poll(lambda: marker_set(marker), j.seconds(10), "runonce=1 in vorlane.db")
+
+    j.say("update_vor_lane ends the running copy and returns 1")
+    code = run_another(j, "update_vor_lane")
+    check(code == 1, "replace mode returned %s" % code)
+    poll(lambda: not j.program.running(), j.seconds(10), "the running copy to end")
+
+
+def autorun_and_second_start(j):
+    j.say("started with Windows: hidden, and the remembered login signs in")
+    j.program.write_config('<login username="%s" password="%s" isRememberPwd="true" isAutoLogin="true" '
+                           'uid="1001" token="stale" />' % (DEMO, DEMO_DIGEST))
+    since = j.service.mark()
+    start_main(j, "-autorun")
+    await_login(j, login_body(DEMO, DEMO_DIGEST), since)
+    poll(lambda: b'token="stale"' not in j.program.config(), j.seconds(10), "the new token in vlconfig.xml")
+    check(j.program.running(), "Quarn.exe ended after the automatic login")
+    check(not j.is_shown(MAIN), "the main window showed on a start with Windows")
+    j.screenshot("autorun-hidden")
+
+    j.say("a second start brings the hidden window forward and exits 0")
+    code = run_another(j)
+    check(code == 0, "the second start returned %s" % code)
+    main = j.find_window(MAIN, timeout=10)
+    await_signed_in(j, main)
+    j.screenshot("brought-forward")
+    check(j.program.running(), "the first copy ended on the second start")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
+    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
+    args = parser.parse_args()
+    with Journey("startup", args.bin, args.artifacts) as j:
+        j.service.reset()
+        # The feeds fail: the starts are the subject here, and without feeds
+        # no picture downloads start beside them.
+        j.service.fault("mode=down&match=book.php")
+        first_start_and_replace_mode(j)
+        autorun_and_second_start(j)
+        j.say("passed; screenshots in " + j.artifacts)
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except (JourneyError, subprocess.TimeoutExpired) as error:
+        print("FAILED: %s" % error, file=sys.stderr)
+        sys.exit(1)
