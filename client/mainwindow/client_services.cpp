@@ -11,6 +11,10 @@
 
 namespace {
 
+// Thumbnails come by the dozen at start; a few transfers at a time keep the
+// first ones arriving early.
+constexpr int kParallelDownloads = 4;
+
 std::shared_ptr<FeedServices> MakeFeedServices(HWND mainWindow, std::string baseUrl, std::string configPath)
 {
     const std::string imageFolder = PictureCache::ImageFolderUnder(AppDataFolder());
@@ -30,10 +34,11 @@ std::shared_ptr<FeedServices> MakeFeedServices(HWND mainWindow, std::string base
 ClientServices::ClientServices(HWND mainWindow, std::string baseUrl, std::string configPath)
     : feeds_(MakeFeedServices(mainWindow, std::move(baseUrl), std::move(configPath)))
     , fetcher_(feeds_)
+    , actions_(feeds_)
 {
     cache_ = feeds_->cache;
     limiter_ = std::make_shared<CacheLimiter>(cache_->ImageFolder(), CacheLimiter::kDefaultBound);
-    downloader_ = std::make_shared<WindowDownloader>(mainWindow, limiter_, feeds_->limits);
+    downloader_ = std::make_shared<WindowDownloader>(mainWindow, limiter_, feeds_->limits, kParallelDownloads);
     // The fetcher's workers read the services when they start; none has yet.
     feeds_->downloader = downloader_;
 

@@ -2,6 +2,7 @@
 #include "feed_fetcher.h"
 #include "feed_services.h"
 #include "login_flow.h"
+#include "social_actions.h"
 
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@ public:
     const std::shared_ptr<Downloader>& Downloads() const { return downloader_; }
     const std::shared_ptr<FeedStore>& Store() const { return feeds_->store; }
     FeedFetcher& Fetcher() { return fetcher_; }
+    const SocialActions& Actions() const { return actions_; }
+    const std::string& BaseUrl() const { return feeds_->baseUrl; }
     LoginServices& Login() { return login_; }
 
     // The category list and the home feed, in the order the window wants them.
@@ -37,5 +40,6 @@ private:
     std::shared_ptr<Downloader> downloader_;
     std::shared_ptr<FeedServices> feeds_;
     FeedFetcher fetcher_;
+    SocialActions actions_;
     LoginServices login_;
 };

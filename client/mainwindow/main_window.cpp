@@ -1,20 +1,13 @@
 #include "main_window.h"
 
-#include "cache_downloader.h"
-#include "endpoints.h"
-#include "picture_cache.h"
 #include "platform.h"
 #include "program_folder.h"
 #include "resource_ids.h"
 #include "signed_in_user.h"
 #include "skinkit/memory_dc.h"
-#include "win32/desktop_info.h"
 #include "win32/wide_text.h"
-#include "win32/window_message_sink.h"
 #include "win32kit/scoped_win.h"
-#include "work_tracker.h"
 
-#include <shellapi.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -50,7 +43,12 @@ std::unique_ptr<Gdiplus::Bitmap> LoadPicture(const std::string& path)
     return picture;
 }
 
-void OpenInBrowser(const wchar_t* url) { ShellExecuteW(nullptr, L"open", url, nullptr, nullptr, SW_SHOWNORMAL); }
+HICON ProgramIcon(int size)
+{
+    // Shared icons of the program's module: the system keeps them.
+    return HICON(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(QUARN_ICON), IMAGE_ICON, size, size, LR_SHARED));
+}
 
 }  // namespace
 
@@ -58,9 +56,11 @@ Qaurn_Navigate_window::Qaurn_Navigate_window() = default;
 
 Qaurn_Navigate_window::~Qaurn_Navigate_window()
 {
+    m_tray.Remove();
     m_login.reset();
     if (m_hWnd && IsWindow(m_hWnd))
         DestroyWindow(m_hWnd);
+    m_viewer.set_messenger(nullptr);
 }
 
 bool Qaurn_Navigate_window::CreateFullScreen()
@@ -76,50 +76,70 @@ void Qaurn_Navigate_window::QueueStartUpFetches()
         m_services->QueueStartUpFetches();
 }
 
+std::wstring Qaurn_Navigate_window::ProgressText() const
+{
+    return m_progress ? m_progress->get_download_percent() : std::wstring();
+}
+
 void Qaurn_Navigate_window::OnCreate()
 {
     m_services
         = std::make_unique<ClientServices>(m_hWnd, QUARN_SERVICE_BASE_URL, Narrow(ProgramFolder()) + "vlconfig.xml");
 
-    m_loginLink.Create(m_hWnd, kLoginLink);
-    m_loginLink.SetURL(L"", L"登录");
-    m_registerLink.Create(m_hWnd, kRegisterLink);
-    m_registerLink.SetURL(L"", L"注册");
-    m_signOutLink.Create(m_hWnd, kSignOut);
-    m_signOutLink.SetURL(L"", L"退出");
-    m_closeLink.Create(m_hWnd, kClose);
-    m_closeLink.SetURL(L"", L"关闭");
-    m_userName.Create(m_hWnd, kUserNameButton);
-    m_userName.SetTextColor(kUserNameColor);
+    m_viewer.Create(m_hWnd, true);
+    m_tab.Create(m_hWnd, 0);
+    m_loginLink.Create(m_hWnd, CMD_LOGIN);
+    m_registerLink.Create(m_hWnd, CMD_REGISTER);
+    m_avatarButton.Create(m_hWnd, CMD_AVATAR);
     m_avatarPicture.Create(m_hWnd, false);
-    m_avatarPicture.SetStyle(1);
-    Layout();
-    ShowSignedOut();
+    m_uploadButton.Create(m_hWnd, CMD_UPLOAD);
+    m_searchButton.Create(m_hWnd, CMD_SEARCH);
+    m_userName.Create(m_hWnd, CMD_USER_NAME);
+    m_userName.SetTextColor(kUserNameColor);
+    m_inviteLink.Create(m_hWnd, CMD_INVITE);
+    m_inviteLink.ShowWindow(false);
+    m_noticeButton.Create(m_hWnd, CMD_NOTICE);
+    m_noticeButton.ShowWindow(false);
+    m_signOutLink.Create(m_hWnd, CMD_SIGN_OUT);
+    m_signOutLink.SetURL(L"", L"退出");
 
-    // Shared icons of the program's module: the system keeps them, nothing to free.
-    HINSTANCE module = GetModuleHandleW(nullptr);
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL,
-        LPARAM(LoadImageW(module, MAKEINTRESOURCEW(QUARN_ICON), IMAGE_ICON, 16, 16, LR_SHARED)));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG,
-        LPARAM(LoadImageW(module, MAKEINTRESOURCEW(QUARN_ICON), IMAGE_ICON, 32, 32, LR_SHARED)));
+    LoadSkin();
+    m_tab.SetCurSel(-1);
+
+    m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(16));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(16)));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(ProgramIcon(32)));
+    ShowSignedOut();
 
     // The login starts once the message loop runs.
     PostMessageW(m_hWnd, UM_START_LOGIN, 0, 0);
 }
 
-// Until the window's skin file exists, the places are set here, measured
-// from the right edge; links have no raw position of their own, so a
-// routed WM_SIZE would put them back at the origin.
-void Qaurn_Navigate_window::Layout()
+void Qaurn_Navigate_window::LoadSkin()
 {
-    RECT client{};
-    GetClientRect(m_hWnd, &client);
-    m_loginLink.MoveWindow(client.right - 250, 14, false);
-    m_registerLink.MoveWindow(client.right - 205, 14, false);
-    m_signOutLink.MoveWindow(client.right - 62, 14, false);
-    m_closeLink.MoveWindow(client.right - 32, 14, false);
+    m_images.Load(ResourceFolder());
+    const auto& images = m_images.Images();
+    const std::wstring ini = ResourceFolder() + L"Qaurn_Navigate_window.ini";
+    m_viewer.SetAttribute(L"window_background", ini, images);
+    m_viewer.set_window_rect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    m_tab.SetAttribute(L"Navigate_table", ini, images);
+    m_loginLink.SetAttribute(L"link_login_qn", ini);
+    m_registerLink.SetAttribute(L"link_register_qn", ini);
+    m_inviteLink.SetAttribute(L"InvitefriendsLink", ini);
+    m_avatarButton.SetAttribute(L"user_avatar_btn", ini, images);
+    m_avatarPicture.SetAttribute(L"quarn_user_avatar", ini, images);
+    m_noticeButton.SetAttribute(L"newMsgBtn", ini, images);
+    m_uploadButton.SetAttribute(L"upload_picture_button", ini, images);
+    m_searchButton.SetAttribute(L"search_picture_button", ini, images);
+    m_signOutLink.SetAttribute(L"sign_out_link", ini);
     m_userName.SetWindowRect(-145, 10, -68, 25);
-    m_avatarPicture.SetWindowRect(-185, 3, -155, 33);
+    m_avatarPicture.SetStyle(1);
+}
+
+void Qaurn_Navigate_window::OnDestroy()
+{
+    m_tray.Remove();
+    PostQuitMessage(0);
 }
 
 CLoginDlg& Qaurn_Navigate_window::LoginWindow()
@@ -131,17 +151,24 @@ CLoginDlg& Qaurn_Navigate_window::LoginWindow()
     return *m_login;
 }
 
+// Every message reaches the controls first, in the order their areas stack.
 LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    m_uploadButton.WindowProc(hwnd, msg, wParam, lParam);
+    m_viewer.WindowProc(hwnd, msg, wParam, lParam);
+    m_tab.WindowProc(hwnd, msg, wParam, lParam);
+    m_searchButton.WindowProc(hwnd, msg, wParam, lParam);
     if (IsSignedIn()) {
+        m_avatarButton.WindowProc(hwnd, msg, wParam, lParam);
         m_userName.WindowProc(hwnd, msg, wParam, lParam);
         m_signOutLink.WindowProc(hwnd, msg, wParam, lParam);
+        m_inviteLink.WindowProc(hwnd, msg, wParam, lParam);
     } else {
         m_loginLink.WindowProc(hwnd, msg, wParam, lParam);
         m_registerLink.WindowProc(hwnd, msg, wParam, lParam);
     }
     m_avatarPicture.WindowProc(hwnd, msg, wParam, lParam);
-    m_closeLink.WindowProc(hwnd, msg, wParam, lParam);
+    m_noticeButton.WindowProc(hwnd, msg, wParam, lParam);
     return 0;
 }
 
@@ -152,12 +179,8 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
         OnCreate();
         return TRUE;
     case WM_DESTROY:
-        PostQuitMessage(0);
+        OnDestroy();
         return TRUE;
-    case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED)
-            Layout();
-        return FALSE;
     case WM_ERASEBKGND:
         result = 1;
         return TRUE;
@@ -166,83 +189,33 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
         result = 1;
         return TRUE;
     case WM_SETCURSOR:
-        if (OnSetCursor()) {
-            result = TRUE;
-            return TRUE;
-        }
-        return FALSE;
+        if (!OnSetCursor())
+            return FALSE;
+        result = TRUE;
+        return TRUE;
     case WM_KEYDOWN:
-        if (wParam == VK_ESCAPE)
-            PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        OnKeyDown(wParam);
+        return TRUE;
+    case WM_TIMER:
+        m_viewer.OnTimer(msg, wParam, lParam);
         return TRUE;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam), lParam);
-        return TRUE;
-    case UM_START_LOGIN:
-        PostMessageW(LoginWindow().GetHWND(), UM_START_LOGIN, 0, 0);
-        return TRUE;
-    case UM_OPEN_WEB_PAGE:
-        // Until the embedded web window exists, the default browser shows it.
-        if (wParam)
-            OpenInBrowser(reinterpret_cast<const wchar_t*>(wParam));
         return TRUE;
     case UM_LOGIN_STATE:
         if (wParam == 0)
             OnLoginState(lParam);
         return TRUE;
     default:
-        return FALSE;
+        return OnPrivateMessage(msg, wParam, lParam) ? TRUE : FALSE;
     }
 }
 
-void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
+void Qaurn_Navigate_window::OnKeyDown(WPARAM key)
 {
-    if (code != 0)
-        return;
-    switch (id) {
-    case kLoginLink: {
-        if (reinterpret_cast<HWND>(lParam) == m_hWnd)
-            m_pendingAction = 0;
-        if (IsSignedIn())
-            return;
-        CLoginDlg& login = LoginWindow();
-        if (!login.IsVisible() && !login.IsBusy())
-            login.ShowLogin();
-        return;
-    }
-    case kRegisterLink:
-        OpenInBrowser(Widen(endpoints::RegisterPage(m_services->Login().baseUrl)).c_str());
-        return;
-    case kSignOut:
-        OnSignOut();
-        return;
-    case kClose:
-        PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return;
-    default:
-        return;
-    }
-}
-
-void Qaurn_Navigate_window::OnLoginState(LPARAM state)
-{
-    if (state == kLoginStarted) {
-        m_loginLink.ShowWindow(false);
-        m_registerLink.ShowWindow(false);
-        InvalidateRect(m_hWnd, nullptr, FALSE);
-        return;
-    }
-    if (state == kLoginEnded && IsSignedIn()) {
-        ShowSignedIn();
-        m_pendingAction = 0;
-        return;
-    }
-    const LoginError error = LoginErrorFor(int(state), IsSignedIn());
-    if (error == kLoginErrorNone || !m_login)
-        return;
-    ShowSignedOut();
-    m_login->SetErrorState(error);
-    m_login->ShowLogin();
+    if (key == VK_ESCAPE)
+        PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    // Enter in the search field runs the search once the search exists.
 }
 
 void Qaurn_Navigate_window::ShowSignedIn()
@@ -256,9 +229,11 @@ void Qaurn_Navigate_window::ShowSignedIn()
     m_avatar = LoadPicture(m_services->Login().avatarPath);
     m_avatarPicture.set_picture_ptr(m_avatar.get());
     m_avatarPicture.ShowWindow(m_avatar != nullptr);
+    m_avatarButton.ShowWindow(true);
     m_loginLink.ShowWindow(false);
     m_registerLink.ShowWindow(false);
     m_signOutLink.ShowWindow(true);
+    m_inviteLink.ShowWindow(!m_fullView);
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
@@ -267,19 +242,13 @@ void Qaurn_Navigate_window::ShowSignedOut()
     m_avatarPicture.ShowWindow(false);
     m_avatarPicture.set_picture_ptr(nullptr);
     m_avatar.reset();
+    m_avatarButton.ShowWindow(false);
     m_userName.ShowWindow(false);
     m_signOutLink.ShowWindow(false);
+    m_inviteLink.ShowWindow(false);
     m_loginLink.ShowWindow(true);
     m_registerLink.ShowWindow(true);
     InvalidateRect(m_hWnd, nullptr, FALSE);
-}
-
-void Qaurn_Navigate_window::OnSignOut()
-{
-    if (!IsSignedIn() || !m_login)
-        return;
-    SignOut(m_services->Login());
-    ShowSignedOut();
 }
 
 bool Qaurn_Navigate_window::OnSetCursor()
@@ -287,7 +256,7 @@ bool Qaurn_Navigate_window::OnSetCursor()
     POINT point{};
     GetCursorPos(&point);
     ScreenToClient(m_hWnd, &point);
-    for (const CHyperLinkUI* link : {&m_loginLink, &m_registerLink, &m_signOutLink, &m_closeLink}) {
+    for (const CHyperLinkUI* link : {&m_inviteLink, &m_loginLink, &m_registerLink, &m_signOutLink}) {
         const RECT rect = link->GetWindowRect();
         if (link->IsWindowVisible() && PtInRect(&rect, point)) {
             link->OnSetCursor();
@@ -299,6 +268,12 @@ bool Qaurn_Navigate_window::OnSetCursor()
 
 void Qaurn_Navigate_window::Paint()
 {
+    // The home feed's first item is stored by a worker, which then repaints
+    // the window: the viewer opens it the first time it is there.
+    if (!m_homeShown && !m_tabUsed && m_services
+        && m_services->Store()->PictureCount(PictureListId{feed_kind::kHome, {}}) > 0)
+        PostMessageW(m_hWnd, UM_SHOW_HOME_PICTURE, 0, 0);
+
     PAINTSTRUCT ps;
     HDC target = BeginPaint(m_hWnd, &ps);
     RECT client{};
@@ -308,12 +283,18 @@ void Qaurn_Navigate_window::Paint()
         HDC dc = surface.get_ghost();
         win32kit::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(kBackground));
         FillRect(dc, &client, brush.Get());
+        m_viewer.OnPaint(dc);
+        m_tab.OnPaint(dc);
         m_loginLink.OnPaint(dc);
         m_registerLink.OnPaint(dc);
-        m_signOutLink.OnPaint(dc);
-        m_closeLink.OnPaint(dc);
-        m_userName.OnPaint(dc);
+        m_uploadButton.OnPaint(dc);
+        m_searchButton.OnPaint(dc);
+        m_avatarButton.OnPaint(dc);
         m_avatarPicture.OnPaint(dc);
+        m_userName.OnPaint(dc);
+        m_inviteLink.OnPaint(dc);
+        m_noticeButton.OnPaint(dc);
+        m_signOutLink.OnPaint(dc);
         BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
     }
     EndPaint(m_hWnd, &ps);

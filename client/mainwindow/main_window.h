@@ -7,28 +7,37 @@
 #include <gdiplus.h>
 
 #include "client_services.h"
+#include "downloader.h"
+#include "feed_store.h"
 #include "login_dlg.h"
 #include "login_flow.h"
 #include "skinkit/button.h"
 #include "skinkit/hyperlink.h"
+#include "skinkit/image_list.h"
+#include "skinkit/messenger.h"
 #include "skinkit/picture.h"
+#include "skinkit/picture_viewer.h"
+#include "skinkit/tab.h"
 #include "skinkit/window_base.h"
+#include "tray_icon.h"
+#include "window_messages.h"
 
-// The full-screen main window, for now only its signed-in part: the login
-// and register links, the signed-in user's name and avatar, a sign-out link
-// standing in for the user menu's entry and a close link for the viewer's
-// close button. It starts the login at
-// creation and turns the login workers' reports into what the user sees.
+// What a command that needs a signed-in user leaves to be done after a login.
+enum PendingAction : int {
+    kPendingNone = 0,
+    kPendingUpload = 1,
+    kPendingComment = 2,
+    kPendingFollow = 3,
+    kPendingForward = 4,
+    kPendingLike = 5,
+};
+
+// The full-screen main window: the picture viewer under the top controls,
+// the tray icon, and the hub every worker, control and secondary window
+// reports to. Panels that are not built yet get their messages routed to
+// nothing.
 class Qaurn_Navigate_window : public CWindowBase {
 public:
-    enum CommandId : WORD {
-        kUserNameButton = 41,
-        kLoginLink = 2012,
-        kRegisterLink = 2013,
-        kSignOut = 2044,
-        kClose = 2039,
-    };
-
     Qaurn_Navigate_window();
     ~Qaurn_Navigate_window() override;
     Qaurn_Navigate_window(const Qaurn_Navigate_window&) = delete;
@@ -43,11 +52,31 @@ public:
     // The home feed, then the category list; once, after creation.
     void QueueStartUpFetches();
 
+    // What the viewer shows and the progress it was told, for the tests.
+    const std::wstring& CurrentPicturePath() const { return m_currentPath; }
+    std::wstring ProgressText() const;
+    PendingAction Pending() const { return m_pending; }
+
 private:
     void OnCreate();
-    void Layout();
+    void LoadSkin();
+    void OnDestroy();
     void OnCommand(WORD id, WORD code, LPARAM lParam);
+    bool OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnTrayNotify(LPARAM mouse);
     void OnLoginState(LPARAM state);
+    void OnKeyDown(WPARAM key);
+    bool NeedsSignedIn(PendingAction action, LPARAM argument);
+    void RunPending();
+    void LikeCurrent();
+    void FollowCurrent();
+    void ConfirmInput();
+    void OpenUploadPage();
+    void OpenLogin(bool fromSelf);
+    void ShowLargePicture(std::wstring path);
+    void ShowHomePicture();
+    bool ShowListPicture(const PictureListId& list, std::size_t index);
+    void StepPicture(int step);
     void ShowSignedIn();
     void ShowSignedOut();
     void OnSignOut();
@@ -55,15 +84,37 @@ private:
     bool OnSetCursor();
     void Paint();
 
-    std::unique_ptr<ClientServices> m_services;
-    // What to resume after a login; no action needs one yet.
-    int m_pendingAction = 0;
-    std::unique_ptr<Gdiplus::Bitmap> m_avatar;
+    CImageList m_images;
+    CTabUI m_tab;
     CHyperLinkUI m_loginLink;
     CHyperLinkUI m_registerLink;
-    CHyperLinkUI m_signOutLink;
-    CHyperLinkUI m_closeLink;
+    CButtonUI m_uploadButton;
+    CButtonUI m_searchButton;
+    CButtonUI m_avatarButton;
     CButtonUI m_userName;
     CPictureUI m_avatarPicture;
+    CHyperLinkUI m_inviteLink;
+    Rir_picture_ui m_viewer;
+    CButtonUI m_noticeButton;
+    // Stands in for the user menu's sign-out entry until the menu exists.
+    CHyperLinkUI m_signOutLink;
+    TrayIcon m_tray;
     std::unique_ptr<CLoginDlg> m_login;
+    std::unique_ptr<ClientServices> m_services;
+
+    PendingAction m_pending = kPendingNone;
+    LPARAM m_pendingArgument = 0;
+    int m_inputMode = 1;  // 1 comment, 3 forward
+    int m_currentKind = 0;
+    std::size_t m_currentIndex = 0;
+    std::string m_currentKey;
+    bool m_fullView = false;
+    bool m_tabUsed = false;
+    bool m_viewerUp = true;
+    bool m_homeShown = false;
+    std::wstring m_currentPath;
+    // Keeps the shown picture out of the cache bound's reach.
+    PictureHold m_hold;
+    std::unique_ptr<__ostrel_messenger> m_progress;
+    std::unique_ptr<Gdiplus::Bitmap> m_avatar;
 };

@@ -11,12 +11,8 @@
 #include "skinkit/picture.h"
 #include "skinkit/rich_edit.h"
 #include "skinkit/window_base.h"
+#include "window_messages.h"
 
-// Asks the login window to start the automatic login when the
-// configuration wants one; the main window passes it on at start-up.
-constexpr UINT UM_START_LOGIN = 3047;
-// Sent to the main window with a wide URL to open in the web window.
-constexpr UINT UM_OPEN_WEB_PAGE = 3048;
 
 // The skinned login pop-up. The flow behind it (requests, answers, the
 // configuration, the signed-in record) is the core's LoginFlow; this window

@@ -43,9 +43,11 @@ WINDOW = (0, 0, 425, 290)
 WIDTH = SCREEN[0]
 LOGIN_LINK = (WIDTH - 240, 20)
 SIGN_OUT_LINK = (WIDTH - 52, 20)
-CLOSE_LINK = (WIDTH - 22, 20)
+# The viewer's close button, in its bar at the top left.
+CLOSE_LINK = (335, 13)
 USER_NAME = (WIDTH - 145, 10, 77, 15)
-BACKGROUND = (34, 38, 46)
+# The viewer's bar behind the user's name.
+BACKGROUND = (255, 255, 255)
 
 
 def digest(text):

@@ -1,0 +1,342 @@
+// The main window's private messages and commands.
+#include "main_window.h"
+
+#include "endpoints.h"
+#include "feed_kinds.h"
+#include "feed_store.h"
+#include "program_folder.h"
+#include "signed_in_user.h"
+#include "text_encoding.h"
+#include "win32/wide_text.h"
+
+#include <shellapi.h>
+
+namespace {
+
+void OpenInBrowser(const std::wstring& url)
+{
+    ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// Workers hand text by pointers that live only while they wait in
+// SendMessage. Posted, or sent by nobody, such a pointer may already be
+// gone, so it is read only inside another thread's send.
+const std::string* WorkerText(LPARAM value)
+{
+    return InSendMessage() ? reinterpret_cast<const std::string*>(value) : nullptr;
+}
+
+const wchar_t* WorkerWideText(LPARAM value)
+{
+    return InSendMessage() ? reinterpret_cast<const wchar_t*>(value) : nullptr;
+}
+
+}  // namespace
+
+bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case UM_TRAY_NOTIFY:
+        OnTrayNotify(lParam);
+        return true;
+    case UM_TAB_NOTIFY:
+        if (wParam == kTabSelectionChanged && lParam) {
+            const int item = reinterpret_cast<const CTabNotify*>(lParam)->item;
+            m_tabUsed = true;
+            m_viewerUp = false;
+            m_viewer.show_slid_down();
+            if (item == 1)
+                m_services->Fetcher().LoadHotTags();
+            else if (item == 2)
+                m_services->Fetcher().LoadFeed(feed_kind::kFeatured);
+        }
+        return true;
+    case UM_SHOW_LARGE_PICTURE:
+        if (const std::string* path = WorkerText(lParam))
+            ShowLargePicture(Widen(*path));
+        return true;
+    case UM_SHOW_PICTURE_INFO:
+        m_currentKind = int(wParam);
+        m_currentIndex = std::size_t(lParam);
+        m_currentKey.clear();
+        return true;
+    case UM_LEAVE_FULL_VIEW:
+        m_fullView = false;
+        return true;
+    case UM_START_LOGIN:
+        PostMessageW(LoginWindow().GetHWND(), UM_START_LOGIN, 0, 0);
+        return true;
+    case UM_OPEN_WEB_PAGE:
+        // Only the login window sends it, from this thread. Until the
+        // embedded web window exists, the default browser shows the page.
+        if (wParam)
+            OpenInBrowser(reinterpret_cast<const wchar_t*>(wParam));
+        return true;
+    case UM_SHOW_HOME_PICTURE:
+        PostMessageW(m_hWnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
+        ShowHomePicture();
+        return true;
+    case UM_FEED_ERROR:
+        m_currentPath = ResourceFolder() + L"net_work_error.png";
+        m_hold.reset();
+        m_viewer.set_bk_image_local_path(m_currentPath);
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+        return true;
+    case UM_DOWNLOAD_PROGRESS: {
+        const wchar_t* path = WorkerWideText(lParam);
+        if (!path || !m_progress || m_currentPath != path)
+            return true;
+        m_progress->set_download_percent(std::to_wstring(wParam));
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+        return true;
+    }
+    case UM_AVATAR_CHANGED:
+        if (lParam != 0 && IsSignedIn())
+            ShowSignedIn();
+        return true;
+    case UM_TRAY_COMMAND:
+        if (wParam == 0 && lParam == 3)
+            PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else if (wParam == 0 && lParam == 1)
+            OpenInBrowser(Widen(endpoints::FeedbackPage(
+                m_services->BaseUrl(), LiveSession::From(CopySignedInUser()), CopySignedInUser().displayName)));
+        return true;
+    // Their panels are not built yet: routed here so that nothing else takes them.
+    case UM_COMMENT_LIST_READY:
+    case UM_COMMENT_POSTED:
+    case UM_PICTURE_COMMENTS_READY:
+    case UM_UPDATE_COMMENT_VIEW:
+    case UM_SHOW_LIST_PICTURE:
+    case UM_ACTION_RESULT:
+    case UM_USER_STATS_READY:
+    case UM_SHOW_OWN_PICTURE:
+    case UM_PUBLISH_PAGE_READY:
+    case UM_SHOW_ROW_PICTURE:
+    case UM_SHOW_FIRST_CATEGORY:
+    case UM_SHOW_AUTHOR_PICTURES:
+    case UM_OPEN_PICTURE_COMMENTS:
+    case UM_OPEN_NOTICE_REPLY:
+    case UM_DOWNLOAD_DONE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Qaurn_Navigate_window::OnTrayNotify(LPARAM mouse)
+{
+    if (mouse != WM_LBUTTONDBLCLK)
+        return;  // the tray menu on WM_RBUTTONUP comes with the menu itself
+    if (!IsWindowVisible(m_hWnd))
+        ::ShowWindow(m_hWnd, SW_SHOW);
+    if (IsIconic(m_hWnd))
+        ::ShowWindow(m_hWnd, SW_RESTORE);
+    SetForegroundWindow(m_hWnd);
+    BringWindowToTop(m_hWnd);
+}
+
+void Qaurn_Navigate_window::ShowLargePicture(std::wstring path)
+{
+    m_hold = m_services->Downloads()->HoldPicture(Narrow(path));
+    m_viewer.set_bk_image_local_path(path);
+    m_currentPath = std::move(path);
+    if (!m_progress) {
+        m_progress = std::make_unique<__ostrel_messenger>();
+        m_viewer.set_messenger(m_progress.get());
+    }
+    m_progress->set_download_percent(L"");
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+    if (m_viewerUp || m_fullView)
+        return;
+    m_viewerUp = true;
+    m_viewer.show_slid_up();
+    m_tab.SetCurSel(-1);
+}
+
+void Qaurn_Navigate_window::ShowHomePicture()
+{
+    if (ShowListPicture(PictureListId{feed_kind::kHome, {}}, 0))
+        m_homeShown = true;
+}
+
+bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size_t index)
+{
+    const FeedStore::PicturePtr picture = m_services->Store()->Picture(list, index);
+    if (!picture)
+        return false;
+    m_services->Downloads()->FetchLarge(picture->largeUrl, picture->largePath);
+    ShowLargePicture(Widen(picture->largePath));
+    m_currentKind = list.kind;
+    m_currentKey = list.key;
+    m_currentIndex = index;
+    return true;
+}
+
+// At the first picture a step back leaves full view and keeps the picture.
+void Qaurn_Navigate_window::StepPicture(int step)
+{
+    if (step < 0 && m_currentIndex == 0) {
+        SendMessageW(m_hWnd, UM_LEAVE_FULL_VIEW, 0, 0);
+        return;
+    }
+    const PictureListId list{m_currentKind, m_currentKey};
+    const std::size_t index = step < 0 ? m_currentIndex - 1 : m_currentIndex + 1;
+    if (index < m_services->Store()->PictureCount(list))
+        ShowListPicture(list, index);
+}
+
+void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
+{
+    if (code != 0)
+        return;
+    switch (id) {
+    case CMD_LOGIN:
+        OpenLogin(reinterpret_cast<HWND>(lParam) != m_hWnd);
+        return;
+    case CMD_REGISTER:
+        OpenInBrowser(Widen(endpoints::RegisterPage(m_services->BaseUrl())));
+        return;
+    case CMD_SIGN_OUT:
+        OnSignOut();
+        return;
+    case CMD_LIKE:
+        if (NeedsSignedIn(kPendingLike, lParam))
+            LikeCurrent();
+        return;
+    case CMD_FOLLOW:
+    case CMD_UNFOLLOW:
+        if (NeedsSignedIn(kPendingFollow, lParam))
+            FollowCurrent();
+        return;
+    case CMD_CONFIRM:
+        if (NeedsSignedIn(m_inputMode == 3 ? kPendingForward : kPendingComment, lParam))
+            ConfirmInput();
+        return;
+    case CMD_UPLOAD:
+        if (NeedsSignedIn(kPendingUpload, lParam))
+            OpenUploadPage();
+        return;
+    case CMD_FORWARD:
+        m_inputMode = 3;
+        return;
+    case CMD_COMMENT:
+        m_inputMode = 1;
+        return;
+    case CMD_VIEWER_PREVIOUS:
+    case CMD_VIEWER_NEXT:
+        StepPicture(id == CMD_VIEWER_NEXT ? 1 : -1);
+        return;
+    case CMD_VIEWER_MINIMIZE:
+        PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        return;
+    case CMD_VIEWER_CLOSE:
+        PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return;
+    default:
+        return;
+    }
+}
+
+// The self-posted login command (lParam 0) keeps the pending action; a
+// click on the link starts afresh.
+void Qaurn_Navigate_window::OpenLogin(bool fromSelf)
+{
+    if (!fromSelf)
+        m_pending = kPendingNone;
+    if (IsSignedIn())
+        return;
+    CLoginDlg& login = LoginWindow();
+    if (!login.IsVisible() && !login.IsBusy())
+        login.ShowLogin();
+}
+
+bool Qaurn_Navigate_window::NeedsSignedIn(PendingAction action, LPARAM argument)
+{
+    if (IsSignedIn())
+        return true;
+    m_pending = action;
+    m_pendingArgument = argument;
+    PostMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(CMD_LOGIN, 0), 0);
+    return false;
+}
+
+void Qaurn_Navigate_window::RunPending()
+{
+    const PendingAction action = m_pending;
+    m_pending = kPendingNone;
+    m_pendingArgument = 0;
+    switch (action) {
+    case kPendingUpload:
+        OpenUploadPage();
+        return;
+    case kPendingLike:
+        LikeCurrent();
+        return;
+    case kPendingFollow:
+        FollowCurrent();
+        return;
+    case kPendingComment:
+    case kPendingForward:
+        ConfirmInput();
+        return;
+    case kPendingNone:
+        return;
+    }
+}
+
+void Qaurn_Navigate_window::LikeCurrent()
+{
+    m_services->Actions().LikePictureAt(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
+}
+
+void Qaurn_Navigate_window::FollowCurrent()
+{
+    const auto picture = m_services->Store()->Picture(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
+    if (picture)
+        m_services->Actions().FollowUser(picture->ownerId);
+}
+
+// A comment needs the comment view's input, which is not built yet; a
+// forward needs only the picture.
+void Qaurn_Navigate_window::ConfirmInput()
+{
+    if (m_inputMode != 3)
+        return;
+    const auto picture = m_services->Store()->Picture(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
+    if (picture)
+        m_services->Actions().ForwardPicture(picture->shareId);
+}
+
+void Qaurn_Navigate_window::OpenUploadPage()
+{
+    OpenInBrowser(Widen(endpoints::UploadPage(m_services->BaseUrl(), LiveSession::From(CopySignedInUser()))));
+}
+
+void Qaurn_Navigate_window::OnLoginState(LPARAM state)
+{
+    if (state == kLoginStarted) {
+        m_loginLink.ShowWindow(false);
+        m_registerLink.ShowWindow(false);
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+        return;
+    }
+    if (state == kLoginEnded && IsSignedIn()) {
+        ShowSignedIn();
+        RunPending();
+        return;
+    }
+    const LoginError error = LoginErrorFor(int(state), IsSignedIn());
+    if (error == kLoginErrorNone || !m_login)
+        return;
+    ShowSignedOut();
+    m_login->SetErrorState(error);
+    m_login->ShowLogin();
+}
+
+void Qaurn_Navigate_window::OnSignOut()
+{
+    if (!IsSignedIn() || !m_login)
+        return;
+    SignOut(m_services->Login());
+    ShowSignedOut();
+}
