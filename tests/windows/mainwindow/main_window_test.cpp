@@ -1,0 +1,200 @@
+#include "main_window.h"
+
+#include "signed_in_user.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace {
+
+// Runs `send` on a thread of its own, as the workers do, and keeps this
+// thread's messages moving until it returns.
+void SendFromWorker(const std::function<void()>& send)
+{
+    struct Task {
+        const std::function<void()>* send;
+    } task{&send};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* data) -> DWORD {
+            (*static_cast<Task*>(data)->send)();
+            return 0;
+        },
+        &task, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    CloseHandle(thread);
+}
+
+// Dispatches until `done` holds or five seconds passed; false on the deadline.
+bool PumpUntil(const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                continue;  // this window's own quit; the tests look at the window
+            DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+// Dispatches what this thread's queue holds now.
+void Drain()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT)
+            DispatchMessageW(&msg);
+    }
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetSignedIn(false);
+        ASSERT_TRUE(window.CreateFullScreen());
+        hwnd = window.GetHWND();
+    }
+
+    // The worker's UTF-8 text, sent as the feed store sends it.
+    void ShowFromWorker(const std::string& path)
+    {
+        SendFromWorker([&] { SendMessageW(hwnd, UM_SHOW_LARGE_PICTURE, 0, LPARAM(&path)); });
+    }
+
+    Qaurn_Navigate_window window;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(MainWindowTest, ProgressCountsOnlyForThePictureShown)
+{
+    ShowFromWorker("C:\\cache\\beauties_l\\shown.jpg");
+    ASSERT_EQ(window.CurrentPicturePath(), L"C:\\cache\\beauties_l\\shown.jpg");
+    const std::wstring shown = window.CurrentPicturePath();
+    const std::wstring other = L"C:\\cache\\beauties_l\\other.jpg";
+    struct Row {
+        const char* what;
+        bool fromWorker;
+        const wchar_t* path;
+        WPARAM percent;
+        const wchar_t* expected;
+    } rows[] = {
+        {"posted pointer", false, shown.c_str(), 30, L""},
+        {"no path", true, nullptr, 31, L""},
+        {"another picture", true, other.c_str(), 32, L""},
+        {"the picture shown", true, shown.c_str(), 42, L"42"},
+    };
+    for (const Row& row : rows) {
+        if (row.fromWorker) {
+            SendFromWorker([&] { SendMessageW(hwnd, UM_DOWNLOAD_PROGRESS, row.percent, LPARAM(row.path)); });
+        } else {
+            PostMessageW(hwnd, UM_DOWNLOAD_PROGRESS, row.percent, LPARAM(row.path));
+            Drain();
+        }
+        EXPECT_EQ(window.ProgressText(), row.expected) << row.what;
+    }
+}
+
+TEST_F(MainWindowTest, ALargePictureIsReadOnlyWhileItsSenderWaits)
+{
+    const std::string posted = "C:\\cache\\beauties_l\\posted.jpg";
+    PostMessageW(hwnd, UM_SHOW_LARGE_PICTURE, 0, LPARAM(&posted));
+    SendMessageW(hwnd, UM_SHOW_LARGE_PICTURE, 0, LPARAM(&posted));
+    Drain();
+    EXPECT_EQ(window.CurrentPicturePath(), L"");
+    ShowFromWorker("C:\\cache\\beauties_l\\\xe5\x9b\xbe.jpg");
+    EXPECT_EQ(window.CurrentPicturePath(), L"C:\\cache\\beauties_l\\\x56fe.jpg");
+}
+
+TEST_F(MainWindowTest, FeedErrorShowsTheNetworkErrorPicture)
+{
+    SendFromWorker([&] { SendMessageW(hwnd, UM_FEED_ERROR, 0, 0); });
+    const std::wstring& path = window.CurrentPicturePath();
+    const std::wstring tail = L"\\Qnv_resource\\net_work_error.png";
+    ASSERT_GE(path.size(), tail.size());
+    EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(MainWindowTest, SignedOutActionsWaitForTheLogin)
+{
+    struct Row {
+        WORD command;
+        PendingAction pending;
+    } rows[] = {
+        {CMD_UPLOAD, kPendingUpload},
+        {CMD_CONFIRM, kPendingComment},
+        {CMD_FOLLOW, kPendingFollow},
+        {CMD_UNFOLLOW, kPendingFollow},
+        {CMD_LIKE, kPendingLike},
+    };
+    for (const Row& row : rows) {
+        SendMessageW(hwnd, WM_COMMAND, row.command, 0);
+        EXPECT_EQ(window.Pending(), row.pending) << row.command;
+    }
+    // The login window opens for them, keeping the last one.
+    ASSERT_TRUE(PumpUntil([] {
+        HWND login = FindWindowW(nullptr, L"登录Quarn");
+        return login && IsWindowVisible(login);
+    }));
+    EXPECT_EQ(window.Pending(), kPendingLike);
+
+    SignedInUser user;
+    user.signedIn = true;
+    user.uid = "1001";
+    user.token = "t";
+    StoreSignedInUser(user);
+    PostMessageW(hwnd, UM_LOGIN_STATE, 0, kLoginEnded);
+    EXPECT_TRUE(PumpUntil([&] { return window.Pending() == kPendingNone; }));
+    SetSignedIn(false);
+}
+
+TEST_F(MainWindowTest, EscapeAndTheViewerButtonMinimise)
+{
+    for (const UINT msg : {UINT(WM_KEYDOWN), UINT(WM_COMMAND)}) {
+        ::ShowWindow(hwnd, SW_RESTORE);
+        ASSERT_FALSE(IsIconic(hwnd));
+        SendMessageW(hwnd, msg, msg == WM_KEYDOWN ? VK_ESCAPE : CMD_VIEWER_MINIMIZE, 0);
+        EXPECT_TRUE(PumpUntil([&] { return IsIconic(hwnd) != FALSE; })) << msg;
+    }
+}
+
+TEST_F(MainWindowTest, TheViewerCloseButtonQuitsWithZero)
+{
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V3_SIZE;
+    icon.hWnd = hwnd;
+    icon.uFlags = NIF_TIP;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &icon)) << "no tray icon after creation";
+    PostMessageW(hwnd, WM_COMMAND, CMD_VIEWER_CLOSE, 0);
+    int exitCode = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    MSG msg;
+    while (exitCode < 0 && std::chrono::steady_clock::now() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                exitCode = int(msg.wParam);
+            else
+                DispatchMessageW(&msg);
+        }
+    }
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+}  // namespace
