@@ -4,7 +4,6 @@
 #include <dbghelp.h>
 
 #include <cwchar>
-#include <iterator>
 
 namespace {
 
@@ -19,6 +18,8 @@ constexpr ULONG kFilterStackBytes = 32 * 1024;
 // A dump of a large process under an emulator takes a while; a hung writer
 // must still not keep the crashed process alive for ever.
 constexpr DWORD kWriterWaitMs = 60000;
+// Room for the dump writer's own calls; only reserved until it runs.
+constexpr SIZE_T kWriterStackBytes = 256 * 1024;
 
 struct PendingCrash {
     EXCEPTION_POINTERS* pointers = nullptr;
@@ -98,13 +99,16 @@ void RecordCrashOnWriter(EXCEPTION_POINTERS* pointers)
 }
 
 // Some loaders leave an overflowing thread too little stack to dispatch the
-// exception as far as the top-level filter, so the dump is handed over from
-// the first handler the dispatch calls. The search goes on, and the filter,
-// if reached, finds the dump already written.
+// exception as far as the top-level filter, and end the process with some
+// code of their own. So an overflow is recorded from the first handler the
+// dispatch calls, and the process ends here as the filter would end it.
 LONG WINAPI StackOverflowHandler(EXCEPTION_POINTERS* pointers)
 {
-    if (pointers->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW)
-        RecordCrashOnWriter(pointers);
+    const DWORD code = pointers->ExceptionRecord->ExceptionCode;
+    if (code != EXCEPTION_STACK_OVERFLOW)
+        return EXCEPTION_CONTINUE_SEARCH;
+    RecordCrashOnWriter(pointers);
+    TerminateProcess(GetCurrentProcess(), code);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -132,24 +136,28 @@ LONG WINAPI CrashDumpFilter(EXCEPTION_POINTERS* pointers)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Suspended until a crash: a thread that never ran holds no lock, so an
-// unload may end it, while a running one would have to be waited for under
-// the loader's lock, which its own exit needs.
+// Suspended until a crash: it costs nothing before, and its exit never has
+// to be waited for under the loader's lock, which that exit needs.
 void PrepareCrashWriter()
 {
     if (g_writer != nullptr)
         return;
-    g_writer = CreateThread(nullptr, 0, WriterMain, nullptr, CREATE_SUSPENDED, nullptr);
+    g_writer = CreateThread(
+        nullptr, kWriterStackBytes, WriterMain, nullptr, CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (g_writer != nullptr)
         g_overflowHandler = AddVectoredExceptionHandler(1, StackOverflowHandler);
 }
 
+// A writer that never ran is left suspended: it never runs the unloaded code,
+// whereas ending it brings the whole process down under an emulated loader.
+// Only its reserved stack stays behind, and the client never unloads us.
 void DiscardCrashWriter()
 {
     if (g_writer == nullptr)
         return;
-    if (WaitForSingleObject(g_writer, 0) == WAIT_TIMEOUT)
-        TerminateThread(g_writer, 0);
+    if (g_overflowHandler != nullptr)
+        RemoveVectoredExceptionHandler(g_overflowHandler);
+    g_overflowHandler = nullptr;
     CloseHandle(g_writer);
     g_writer = nullptr;
     g_claimed = 0;

@@ -7,44 +7,61 @@ namespace {
 
 LONG WINAPI StandInFilter(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
 
-LPTOP_LEVEL_EXCEPTION_FILTER CurrentFilter() {
+constexpr DWORD kHandledCode = 0xE0FC0002;
+int g_handledSeen = 0;
+
+LONG WINAPI ContinueAfterHandledCode(EXCEPTION_POINTERS* pointers)
+{
+    if (pointers->ExceptionRecord->ExceptionCode != kHandledCode)
+        return EXCEPTION_CONTINUE_SEARCH;
+    ++g_handledSeen;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+LPTOP_LEVEL_EXCEPTION_FILTER CurrentFilter()
+{
     const LPTOP_LEVEL_EXCEPTION_FILTER current = SetUnhandledExceptionFilter(nullptr);
     SetUnhandledExceptionFilter(current);
     return current;
 }
 
-HMODULE ModuleContaining(LPTOP_LEVEL_EXCEPTION_FILTER filter) {
+HMODULE ModuleContaining(LPTOP_LEVEL_EXCEPTION_FILTER filter)
+{
     HMODULE module = nullptr;
-    GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
         reinterpret_cast<LPCWSTR>(filter), &module);
     return module;
 }
 
-DWORD ExportedFunctionCount(HMODULE module) {
+DWORD ExportedFunctionCount(HMODULE module)
+{
     const auto* base = reinterpret_cast<const BYTE*>(module);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& entry =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    if (entry.VirtualAddress == 0 || entry.Size == 0) return 0;
-    return reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress)
-        ->NumberOfFunctions;
+    const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (entry.VirtualAddress == 0 || entry.Size == 0)
+        return 0;
+    return reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress)->NumberOfFunctions;
 }
 
 // The handler, loaded the way the client loads it; unloaded at the latest
 // when the test ends so later tests start without it.
 class LoadedHandler {
 public:
-    LoadedHandler() : module_(LoadLibraryW(L"faultcatch.dll")) {}
+    LoadedHandler()
+        : module_(LoadLibraryW(L"faultcatch.dll"))
+    {
+    }
     ~LoadedHandler() { Unload(); }
     LoadedHandler(const LoadedHandler&) = delete;
     LoadedHandler& operator=(const LoadedHandler&) = delete;
 
     HMODULE Get() const { return module_; }
     // True when the library really left the process, so its detach ran.
-    bool Unload() {
-        if (module_ == nullptr) return false;
+    bool Unload()
+    {
+        if (module_ == nullptr)
+            return false;
         FreeLibrary(module_);
         module_ = nullptr;
         return GetModuleHandleW(L"faultcatch.dll") == nullptr;
@@ -64,7 +81,8 @@ private:
     LPTOP_LEVEL_EXCEPTION_FILTER original_ = nullptr;
 };
 
-TEST_F(LibraryLifecycleTest, LoadInstallsHandlerAndUnloadRestoresPreviousFilter) {
+TEST_F(LibraryLifecycleTest, LoadInstallsHandlerAndUnloadRestoresPreviousFilter)
+{
     SetUnhandledExceptionFilter(StandInFilter);
     LoadedHandler handler;
     ASSERT_NE(handler.Get(), nullptr);
@@ -77,7 +95,8 @@ TEST_F(LibraryLifecycleTest, LoadInstallsHandlerAndUnloadRestoresPreviousFilter)
     EXPECT_EQ(SetUnhandledExceptionFilter(nullptr), &StandInFilter);
 }
 
-TEST_F(LibraryLifecycleTest, UnloadRestoresAbsenceOfFilter) {
+TEST_F(LibraryLifecycleTest, UnloadRestoresAbsenceOfFilter)
+{
     SetUnhandledExceptionFilter(nullptr);
     LoadedHandler handler;
     ASSERT_NE(handler.Get(), nullptr);
@@ -91,7 +110,24 @@ TEST_F(LibraryLifecycleTest, UnloadRestoresAbsenceOfFilter) {
     EXPECT_EQ(SetUnhandledExceptionFilter(nullptr), nullptr);
 }
 
-TEST_F(LibraryLifecycleTest, LibraryExportsNothing) {
+// A handler of the unloaded library left in the chain would be called here,
+// in unmapped code, before ours.
+TEST_F(LibraryLifecycleTest, UnloadLeavesNoHandlerBehind)
+{
+    LoadedHandler handler;
+    ASSERT_NE(handler.Get(), nullptr);
+    ASSERT_TRUE(handler.Unload());
+
+    g_handledSeen = 0;
+    PVOID own = AddVectoredExceptionHandler(0, ContinueAfterHandledCode);
+    ASSERT_NE(own, nullptr);
+    RaiseException(kHandledCode, 0, 0, nullptr);
+    RemoveVectoredExceptionHandler(own);
+    EXPECT_EQ(g_handledSeen, 1);
+}
+
+TEST_F(LibraryLifecycleTest, LibraryExportsNothing)
+{
     LoadedHandler handler;
     ASSERT_NE(handler.Get(), nullptr);
     EXPECT_EQ(ExportedFunctionCount(handler.Get()), 0u);
