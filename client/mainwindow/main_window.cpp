@@ -9,8 +9,10 @@
 #include "win32kit/scoped_win.h"
 
 #include <shlwapi.h>
+#include <windowsx.h>
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,6 +21,7 @@ constexpr DWORD kStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSME
 constexpr COLORREF kBackground = RGB(34, 38, 46);
 constexpr COLORREF kUserNameColor = 0xA4AC6F;
 constexpr WORD kAvatarPictureId = 1;
+constexpr DWORD kSearchFieldStyle = 128;
 
 // Read whole into memory: a bitmap made from the file itself would keep the
 // file open, and the next login replaces it.
@@ -90,6 +93,7 @@ void Qaurn_Navigate_window::OnCreate()
     m_tab.Create(m_hWnd, 0);
     m_loginLink.Create(m_hWnd, CMD_LOGIN);
     m_registerLink.Create(m_hWnd, CMD_REGISTER);
+    m_searchField.Create(m_hWnd, CMD_SEARCH_FIELD, kSearchFieldStyle);
     m_avatarButton.Create(m_hWnd, CMD_AVATAR);
     m_avatarPicture.Create(m_hWnd, false);
     m_uploadButton.Create(m_hWnd, CMD_UPLOAD);
@@ -126,6 +130,7 @@ void Qaurn_Navigate_window::LoadSkin()
     m_loginLink.SetAttribute(L"link_login_qn", ini);
     m_registerLink.SetAttribute(L"link_register_qn", ini);
     m_inviteLink.SetAttribute(L"InvitefriendsLink", ini);
+    m_searchField.SetAttribute(L"qarn_main_search_edit", ini, images);
     m_avatarButton.SetAttribute(L"user_avatar_btn", ini, images);
     m_avatarPicture.SetAttribute(L"quarn_user_avatar", ini, images);
     m_noticeButton.SetAttribute(L"newMsgBtn", ini, images);
@@ -155,8 +160,13 @@ CLoginDlg& Qaurn_Navigate_window::LoginWindow()
 LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     m_uploadButton.WindowProc(hwnd, msg, wParam, lParam);
-    m_viewer.WindowProc(hwnd, msg, wParam, lParam);
+    // A click on a control above the viewer is that control's alone: the
+    // viewer would take it for a step to another picture.
+    const bool click = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP;
+    if (!click || !OverTopControl(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}))
+        m_viewer.WindowProc(hwnd, msg, wParam, lParam);
     m_tab.WindowProc(hwnd, msg, wParam, lParam);
+    m_searchField.WindowProc(hwnd, msg, wParam, lParam);
     m_searchButton.WindowProc(hwnd, msg, wParam, lParam);
     if (IsSignedIn()) {
         m_avatarButton.WindowProc(hwnd, msg, wParam, lParam);
@@ -170,6 +180,28 @@ LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     m_avatarPicture.WindowProc(hwnd, msg, wParam, lParam);
     m_noticeButton.WindowProc(hwnd, msg, wParam, lParam);
     return 0;
+}
+
+bool Qaurn_Navigate_window::OverTopControl(POINT point) const
+{
+    const std::pair<bool, RECT> areas[] = {
+        {m_tab.IsWindowVisible(), m_tab.GetWindowRect()},
+        {m_loginLink.IsWindowVisible(), m_loginLink.GetWindowRect()},
+        {m_registerLink.IsWindowVisible(), m_registerLink.GetWindowRect()},
+        {m_inviteLink.IsWindowVisible(), m_inviteLink.GetWindowRect()},
+        {m_signOutLink.IsWindowVisible(), m_signOutLink.GetWindowRect()},
+        {m_searchField.IsWindowVisible(), m_searchField.GetWindowRect()},
+        {m_uploadButton.IsWindowVisible(), m_uploadButton.GetWindowRect()},
+        {m_searchButton.IsWindowVisible(), m_searchButton.GetWindowRect()},
+        {m_avatarButton.IsWindowVisible(), m_avatarButton.GetWindowRect()},
+        {m_userName.IsWindowVisible(), m_userName.GetWindowRect()},
+        {m_noticeButton.IsWindowVisible(), m_noticeButton.GetWindowRect()},
+    };
+    for (const auto& [visible, rect] : areas) {
+        if (visible && PtInRect(&rect, point))
+            return true;
+    }
+    return false;
 }
 
 BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -287,6 +319,7 @@ void Qaurn_Navigate_window::Paint()
         m_tab.OnPaint(dc);
         m_loginLink.OnPaint(dc);
         m_registerLink.OnPaint(dc);
+        m_searchField.OnPaint(dc);
         m_uploadButton.OnPaint(dc);
         m_searchButton.OnPaint(dc);
         m_avatarButton.OnPaint(dc);

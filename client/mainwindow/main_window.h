@@ -17,6 +17,7 @@
 #include "skinkit/messenger.h"
 #include "skinkit/picture.h"
 #include "skinkit/picture_viewer.h"
+#include "skinkit/rich_edit.h"
 #include "skinkit/tab.h"
 #include "skinkit/window_base.h"
 #include "tray_icon.h"
@@ -82,12 +83,14 @@ private:
     void OnSignOut();
     CLoginDlg& LoginWindow();
     bool OnSetCursor();
+    bool OverTopControl(POINT point) const;
     void Paint();
 
     CImageList m_images;
     CTabUI m_tab;
     CHyperLinkUI m_loginLink;
     CHyperLinkUI m_registerLink;
+    CRichEditUI m_searchField;
     CButtonUI m_uploadButton;
     CButtonUI m_searchButton;
     CButtonUI m_avatarButton;

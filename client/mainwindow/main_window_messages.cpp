@@ -86,7 +86,11 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         const wchar_t* path = WorkerWideText(lParam);
         if (!path || !m_progress || m_currentPath != path)
             return true;
-        m_progress->set_download_percent(std::to_wstring(wParam));
+        // A large picture reports every block; the screen changes only with the number.
+        std::wstring percent = std::to_wstring(wParam);
+        if (percent == m_progress->get_download_percent())
+            return true;
+        m_progress->set_download_percent(std::move(percent));
         InvalidateRect(m_hWnd, nullptr, FALSE);
         return true;
     }
