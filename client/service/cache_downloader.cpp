@@ -64,7 +64,9 @@ void CacheDownloader::Queue::Enqueue(const std::shared_ptr<Queue>& queue, Job jo
         entry->second.running = true;
         ++queue->running;
     }
-    std::thread(Work, queue, std::move(job), WorkTracker::Token(queue->tracker)).detach();
+    auto shared = std::make_shared<Job>(std::move(job));
+    auto token = std::make_shared<WorkTracker::Token>(queue->tracker);
+    platform::StartDetachedThread([queue, shared, token] { Work(queue, std::move(*shared), std::move(*token)); });
 }
 
 void CacheDownloader::Queue::Coalesce(Entry& entry, Job job)

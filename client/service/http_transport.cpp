@@ -206,7 +206,7 @@ int FetchFileIfMissing(const std::string& url, const std::string& targetPath)
 {
     if (IsValidCachedFile(targetPath))
         return 0;
-    std::thread([url, targetPath] { DownloadToFile(url, targetPath); }).detach();
+    platform::StartDetachedThread([url, targetPath] { DownloadToFile(url, targetPath); });
     return 0;
 }
 
@@ -214,6 +214,6 @@ int FetchFileAlways(const std::string& url, const std::string& targetPath)
 {
     if (url.empty())
         return 0;
-    std::thread([url, targetPath] { DownloadToFile(url, targetPath); }).detach();
+    platform::StartDetachedThread([url, targetPath] { DownloadToFile(url, targetPath); });
     return 0;
 }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string>
 
 // The few operating-system services the core needs. Paths and text are UTF-8;
@@ -28,6 +29,11 @@ bool MoveIntoPlace(const std::string& from, const std::string& to);
 bool CreateDirectoryTree(const std::string& path);
 // A name unique in this process and machine, for temporary files.
 std::string UniqueSuffix();
+
+// Runs `work` on a thread of its own that nobody joins; a thread that cannot
+// start drops it. MinGW's detached std::thread fails (or loses its arguments)
+// when the thread ends before the detach, so Windows starts threads itself.
+void StartDetachedThread(std::function<void()> work);
 
 // Seconds since 1970 as local time; false when the system cannot convert them.
 bool LocalTime(std::time_t time, std::tm& out);

@@ -6,6 +6,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform.h"
+
 // Counts the detached workers of one owner, so a caller can wait, with a
 // bound, until they have all finished (tests, orderly shutdown).
 class WorkTracker {
@@ -43,5 +45,8 @@ private:
 template <typename Work>
 void StartTrackedWorker(const std::shared_ptr<WorkTracker>& tracker, Work work)
 {
-    std::thread([work = std::move(work), token = WorkTracker::Token(tracker)]() mutable { work(); }).detach();
+    // The thread start wants a copyable function: the move-only parts are shared.
+    auto shared = std::make_shared<Work>(std::move(work));
+    auto token = std::make_shared<WorkTracker::Token>(tracker);
+    platform::StartDetachedThread([shared, token] { (*shared)(); });
 }

@@ -51,6 +51,7 @@ int RunClient()
     if (!window->CreateFullScreen())
         return 0;
     SetPropW(window->GetHWND(), kInstanceProperty, reinterpret_cast<HANDLE>(1));
+    window->QueueStartUpFetches();
     if (ShowsAtStart()) {
         window->ShowWindow(SW_SHOWNORMAL);
         UpdateWindow(window->GetHWND());

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ctime>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -77,6 +79,15 @@ std::string SystemProxyFor(const std::string&, std::string& noProxy)
 {
     noProxy.clear();
     return {};
+}
+
+void StartDetachedThread(std::function<void()> work)
+{
+    try {
+        std::thread(std::move(work)).detach();
+    } catch (const std::system_error&) {
+        // No thread: the work is dropped.
+    }
 }
 
 } // namespace platform

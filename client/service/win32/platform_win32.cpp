@@ -3,11 +3,14 @@
 #include "wide_text.h"
 
 #include <windows.h>
+// The C runtime thread start needs the Windows types first.
+#include <process.h>
 
 #include <fcntl.h>
 #include <io.h>
 
 #include <atomic>
+#include <memory>
 
 namespace platform {
 
@@ -103,5 +106,20 @@ bool LocalTime(std::time_t time, std::tm& out)
 
 std::string AnsiFromUtf8(const std::string& utf8) { return AnsiFromWide(Widen(utf8)); }
 std::string Utf8FromAnsi(const std::string& ansi) { return Narrow(WideFromAnsi(ansi)); }
+
+void StartDetachedThread(std::function<void()> work)
+{
+    auto owned = std::make_unique<std::function<void()>>(std::move(work));
+    auto entry = [](void* argument) -> unsigned {
+        std::unique_ptr<std::function<void()>> run(static_cast<std::function<void()>*>(argument));
+        (*run)();
+        return 0;
+    };
+    const uintptr_t thread = _beginthreadex(nullptr, 0, entry, owned.get(), 0, nullptr);
+    if (thread == 0)
+        return;
+    owned.release();  // the thread frees it
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
+}
 
 } // namespace platform
