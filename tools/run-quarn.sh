@@ -19,7 +19,8 @@ deps=$(bash tools/build-windows-deps.sh i686 | tail -n 1)
 tree=build/shipped-i686
 cmake -S . -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
     -DCMAKE_BUILD_TYPE=Release -DQUARN_WINDOWS_DEPS="$deps" -DQUARN_WINDOWS_TEST_LABELS=smoke > /dev/null
-cmake --build "$tree" --target Quarn -j 2
+# The updater and uploader stand-ins and the crash handler ship beside it.
+cmake --build "$tree" --target Quarn Patchling Reportling faultcatch -j 2
 
 bash tools/localservice/run.sh start --port 8710
 echo "The local service keeps running on http://127.0.0.1:8710/ (stop: tools/localservice/run.sh stop)."

@@ -107,15 +107,23 @@ bool LocalTime(std::time_t time, std::tm& out)
 std::string AnsiFromUtf8(const std::string& utf8) { return AnsiFromWide(Widen(utf8)); }
 std::string Utf8FromAnsi(const std::string& ansi) { return Narrow(WideFromAnsi(ansi)); }
 
+namespace {
+
+// The thread owns its work and frees it when done. A named function: the
+// 32-bit thread start wants __stdcall, which a lambda does not convert to.
+unsigned __stdcall RunDetached(void* argument)
+{
+    std::unique_ptr<std::function<void()>> run(static_cast<std::function<void()>*>(argument));
+    (*run)();
+    return 0;
+}
+
+} // namespace
+
 void StartDetachedThread(std::function<void()> work)
 {
     auto owned = std::make_unique<std::function<void()>>(std::move(work));
-    auto entry = [](void* argument) -> unsigned {
-        std::unique_ptr<std::function<void()>> run(static_cast<std::function<void()>*>(argument));
-        (*run)();
-        return 0;
-    };
-    const uintptr_t thread = _beginthreadex(nullptr, 0, entry, owned.get(), 0, nullptr);
+    const uintptr_t thread = _beginthreadex(nullptr, 0, RunDetached, owned.get(), 0, nullptr);
     if (thread == 0)
         return;
     owned.release();  // the thread frees it
