@@ -6,11 +6,10 @@
 #include <objbase.h>
 #include <gdiplus.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
 
 #include "gallery_window.h"
+#include "paint_timing.h"
 #include "skinkit/memory_dc.h"
 
 namespace {
@@ -18,28 +17,6 @@ namespace {
 constexpr int kFrames = 60;
 constexpr int kControls = 50;
 
-double Now() {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-// Median milliseconds of one call of frame over kFrames runs.
-template <class Frame>
-double MedianMs(Frame frame) {
-    std::vector<double> times;
-    frame();  // warm up caches and lazily loaded fonts
-    for (int i = 0; i < kFrames; ++i) {
-        const double start = Now();
-        frame();
-        GdiFlush();
-        times.push_back(Now() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 }  // namespace
 
@@ -65,18 +42,18 @@ int wmain() {
             __ostrel_memory_dc target;
             source.Create_compatible_dc(screen, size.cx, size.cy, 1);
             target.Create_compatible_dc(screen, size.cx, size.cy, 1);
-            const double blit = MedianMs([&] {
+            const double blit = MedianMs(kFrames, [&] {
                 BitBlt(target.get_ghost(), 0, 0, size.cx, size.cy, source.get_ghost(), 0, 0, SRCCOPY);
             });
             // A full repaint: a fresh surface, every control, handed to the system.
-            const double paint = MedianMs([&] {
+            const double paint = MedianMs(kFrames, [&] {
                 __ostrel_memory_dc surface;
                 surface.Create_compatible_dc(screen, size.cx, size.cy, 1);
                 gallery.Render(surface.get_ghost());
                 PresentLayeredWindow(hwnd, screen, surface.get_ghost(), size.cx, size.cy);
             });
-            const double controls = MedianMs([&] { gallery.Render(target.get_ghost()); });
-            const double handOver = MedianMs(
+            const double controls = MedianMs(kFrames, [&] { gallery.Render(target.get_ghost()); });
+            const double handOver = MedianMs(kFrames,
                 [&] { PresentLayeredWindow(hwnd, screen, target.get_ghost(), size.cx, size.cy); });
             ReleaseDC(hwnd, screen);
             std::printf("gallery_paint: %d controls, %ldx%ld, median of %d frames\n", gallery.ControlCount(), size.cx,

@@ -8,11 +8,10 @@
 #include <gdiplus.h>
 #include <objbase.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
 
 #include "skinkit/image_list.h"
+#include "paint_timing.h"
 #include "skinkit/memory_dc.h"
 #include "skinkit/picture_viewer.h"
 #include "viewer_preview.h"
@@ -23,29 +22,6 @@ constexpr int kFrames = 30;
 constexpr int kWidth = 1280;
 constexpr int kHeight = 800;
 
-double Now()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-// Median milliseconds of one call of frame over kFrames runs.
-template <class Frame> double MedianMs(Frame frame)
-{
-    std::vector<double> times;
-    frame();  // warm up caches and lazily loaded fonts
-    for (int i = 0; i < kFrames; ++i) {
-        const double start = Now();
-        frame();
-        GdiFlush();
-        times.push_back(Now() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 std::wstring ProgramFolder()
 {
@@ -105,9 +81,9 @@ int Run()
         __ostrel_memory_dc surface;
         surface.Create_compatible_dc(nullptr, kWidth, kHeight, 1);
         const unsigned startDecodes = viewer.GetDecodeCount();
-        const double cached = MedianMs([&] { viewer.OnPaint(surface.get_ghost()); });
+        const double cached = MedianMs(kFrames, [&] { viewer.OnPaint(surface.get_ghost()); });
         const unsigned cachedDecodes = viewer.GetDecodeCount() - startDecodes;
-        const double uncached = MedianMs([&] {
+        const double uncached = MedianMs(kFrames, [&] {
             Touch(path);
             viewer.OnPaint(surface.get_ghost());
         });

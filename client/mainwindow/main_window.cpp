@@ -1,6 +1,5 @@
 #include "main_window.h"
 
-#include "platform.h"
 #include "program_folder.h"
 #include "resource_ids.h"
 #include "signed_in_user.h"
@@ -8,12 +7,9 @@
 #include "win32/wide_text.h"
 #include "win32kit/scoped_win.h"
 
-#include <shlwapi.h>
 #include <windowsx.h>
 
-#include <cstdio>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -22,29 +18,6 @@ constexpr COLORREF kBackground = RGB(34, 38, 46);
 constexpr COLORREF kUserNameColor = 0xA4AC6F;
 constexpr WORD kAvatarPictureId = 1;
 constexpr DWORD kSearchFieldStyle = 128;
-
-// Read whole into memory: a bitmap made from the file itself would keep the
-// file open, and the next login replaces it.
-std::unique_ptr<Gdiplus::Bitmap> LoadPicture(const std::string& path)
-{
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenFile(path, "rb"), std::fclose);
-    if (!file)
-        return nullptr;
-    std::vector<BYTE> bytes;
-    BYTE block[16384];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file.get())) > 0)
-        bytes.insert(bytes.end(), block, block + got);
-    if (bytes.empty())
-        return nullptr;
-    auto stream = win32kit::ComPtr<IStream>::Adopt(SHCreateMemStream(bytes.data(), UINT(bytes.size())));
-    if (!stream)
-        return nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> picture(Gdiplus::Bitmap::FromStream(stream.Get()));
-    if (picture && picture->GetLastStatus() != Gdiplus::Ok)
-        picture.reset();
-    return picture;
-}
 
 HICON ProgramIcon(int size)
 {
@@ -258,7 +231,7 @@ void Qaurn_Navigate_window::ShowSignedIn()
     m_userName.SetTipText(name);
     m_userName.ShowWindow(true);
     m_avatarPicture.set_picture_ptr(nullptr);
-    m_avatar = LoadPicture(m_services->Login().avatarPath);
+    m_avatar = LoadPictureFile(Widen(m_services->Login().avatarPath));
     m_avatarPicture.set_picture_ptr(m_avatar.get());
     m_avatarPicture.ShowWindow(m_avatar != nullptr);
     m_avatarButton.ShowWindow(true);

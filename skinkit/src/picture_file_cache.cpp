@@ -1,5 +1,7 @@
 #include "picture_file_cache.h"
 
+#include "skinkit/picture.h"
+
 #include <cstring>
 #include <utility>
 
@@ -137,3 +139,5 @@ void CPictureFileCache::Clear()
 }
 
 }  // namespace skinkit
+
+std::unique_ptr<Gdiplus::Bitmap> LoadPictureFile(const std::wstring& path) { return skinkit::DecodePictureFile(path); }

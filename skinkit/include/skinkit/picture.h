@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <string>
 
 #include <windows.h>
@@ -50,3 +51,8 @@ private:
     bool m_visible = true;
     CPaintCache m_cache;
 };
+
+// Decodes a picture file into a bitmap of its own, so the file is not held
+// open afterwards (a download may replace it). Null when it is missing or not
+// a picture.
+SKINKIT_API std::unique_ptr<Gdiplus::Bitmap> LoadPictureFile(const std::wstring& path);
