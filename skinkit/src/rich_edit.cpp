@@ -105,6 +105,13 @@ void CRichEditUI::SetAttribute(const std::wstring& section, const std::wstring& 
     if (IsUsableParent(m_parent)) SetTimer(m_parent, kEditCaretTimer, kCaretBlinkMs, nullptr);
 }
 
+void CRichEditUI::SetBkImages(Gdiplus::Bitmap* left, Gdiplus::Bitmap* middle, Gdiplus::Bitmap* right) {
+    m_bkLeft = left;
+    m_bkMiddle = middle;
+    m_bkRight = right;
+    m_bkCache.Invalidate();
+}
+
 void CRichEditUI::SetBkRect(int left, int top, int right, int bottom) {
     m_rawBkRect = RECT{left, top, right, bottom};
     m_bkRect = ResolveRect(m_parent, m_rawBkRect);

@@ -54,6 +54,8 @@ public:
     void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
                       const std::deque<Gdiplus::Bitmap*>& images);
     void SetBkRect(int left, int top, int right, int bottom);
+    // Background pictures from elsewhere than its own INI section (not owned).
+    void SetBkImages(Gdiplus::Bitmap* left, Gdiplus::Bitmap* middle, Gdiplus::Bitmap* right);
     void SetEidtRect(int left, int top, int right, int bottom);
     RECT GetWindowRect() const { return m_editRect; }
     RECT GetEditBkRect() const { return m_bkRect; }
