@@ -3,8 +3,9 @@
 #include <string>
 #include <vector>
 
-#include <gdiplus.h>
 #include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
 
 #include "skinkit/scroll_bar.h"
 #include "skinkit/window_base.h"

@@ -4,8 +4,9 @@
 #include <memory>
 #include <string>
 
-#include <gdiplus.h>
 #include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
 
 #include "skinkit/rich_edit.h"
 #include "skinkit/skinkit_api.h"

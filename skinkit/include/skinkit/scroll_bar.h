@@ -2,8 +2,9 @@
 
 #include <string>
 
-#include <gdiplus.h>
 #include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
 
 #include "skinkit/skinkit_api.h"
 
