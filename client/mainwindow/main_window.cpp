@@ -79,6 +79,7 @@ void Qaurn_Navigate_window::OnCreate()
     m_noticeButton.ShowWindow(false);
     m_signOutLink.Create(m_hWnd, CMD_SIGN_OUT);
     m_signOutLink.SetURL(L"", L"退出");
+    m_strip.Create(m_hWnd, false, m_services->Store(), m_services->Downloads());
 
     LoadSkin();
     m_tab.SetCurSel(-1);
@@ -136,8 +137,10 @@ LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     // A click on a control above the viewer is that control's alone: the
     // viewer would take it for a step to another picture.
     const bool click = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP;
-    if (!click || !OverTopControl(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}))
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (!click || (!OverTopControl(point) && !m_strip.Covers(point)))
         m_viewer.WindowProc(hwnd, msg, wParam, lParam);
+    m_strip.Message(hwnd, msg, wParam, lParam);
     m_tab.WindowProc(hwnd, msg, wParam, lParam);
     m_searchField.WindowProc(hwnd, msg, wParam, lParam);
     m_searchButton.WindowProc(hwnd, msg, wParam, lParam);
@@ -202,7 +205,8 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
         OnKeyDown(wParam);
         return TRUE;
     case WM_TIMER:
-        m_viewer.OnTimer(msg, wParam, lParam);
+        if (!m_strip.OnTimer(wParam))
+            m_viewer.OnTimer(msg, wParam, lParam);
         return TRUE;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam), lParam);
@@ -301,6 +305,7 @@ void Qaurn_Navigate_window::Paint()
         m_inviteLink.OnPaint(dc);
         m_noticeButton.OnPaint(dc);
         m_signOutLink.OnPaint(dc);
+        m_strip.Paint(dc);
         BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
     }
     EndPaint(m_hWnd, &ps);

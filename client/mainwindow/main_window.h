@@ -11,6 +11,7 @@
 #include "feed_store.h"
 #include "login_dlg.h"
 #include "login_flow.h"
+#include "picture_strip.h"
 #include "skinkit/button.h"
 #include "skinkit/hyperlink.h"
 #include "skinkit/image_list.h"
@@ -101,6 +102,7 @@ private:
     CButtonUI m_noticeButton;
     // Stands in for the user menu's sign-out entry until the menu exists.
     CHyperLinkUI m_signOutLink;
+    PictureStrip m_strip;
     TrayIcon m_tray;
     std::unique_ptr<CLoginDlg> m_login;
     std::unique_ptr<ClientServices> m_services;

@@ -52,13 +52,20 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         }
         return true;
     case UM_SHOW_LARGE_PICTURE:
-        if (const std::string* path = WorkerText(lParam))
+        // The strip sends its clicks from this thread.
+        if (m_strip.Sending())
+            ShowLargePicture(Widen(*reinterpret_cast<const std::string*>(lParam)));
+        else if (const std::string* path = WorkerText(lParam))
             ShowLargePicture(Widen(*path));
         return true;
     case UM_SHOW_PICTURE_INFO:
         m_currentKind = int(wParam);
         m_currentIndex = std::size_t(lParam);
-        m_currentKey.clear();
+        m_currentKey = m_strip.Sending() ? m_strip.Key() : std::string();
+        return true;
+    case UM_DOWNLOAD_DONE:
+        if (m_currentKind == m_strip.FeedNumber() && m_currentKey == m_strip.Key())
+            m_strip.Preload(int(m_currentIndex));
         return true;
     case UM_LEAVE_FULL_VIEW:
         m_fullView = false;
@@ -120,7 +127,6 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_SHOW_AUTHOR_PICTURES:
     case UM_OPEN_PICTURE_COMMENTS:
     case UM_OPEN_NOTICE_REPLY:
-    case UM_DOWNLOAD_DONE:
         return true;
     default:
         return false;
@@ -229,6 +235,10 @@ void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
     case CMD_VIEWER_PREVIOUS:
     case CMD_VIEWER_NEXT:
         StepPicture(id == CMD_VIEWER_NEXT ? 1 : -1);
+        return;
+    case CMD_STRIP_NEXT:
+    case CMD_STRIP_BEFORE:
+        m_strip.OnCommand(id);
         return;
     case CMD_VIEWER_MINIMIZE:
         PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);

@@ -1,0 +1,166 @@
+#pragma once
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <string>
+
+#include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
+
+#include "feed_store.h"
+#include "skinkit/button.h"
+
+class Downloader;
+
+// Timers the strip runs on the main window (the window hands them over).
+constexpr UINT_PTR kStripZoomTimer = 1020;
+constexpr UINT_PTR kStripTrackTimer = 1021;
+constexpr UINT_PTR kStripScrollTimer = 1022;
+
+// Thumbnails decoded once and kept scaled to the size they are drawn at, by
+// path; a file that appears or is replaced later is decoded again on the next
+// look. Bounded: the least recently drawn go first. UI thread only.
+class ThumbnailCache {
+public:
+    // The picture at `path` scaled into a `width` x `height` slot by the
+    // aspect rule (tall pictures fill the height, wide ones the width), or
+    // null while no readable picture is there. Valid until the next Find.
+    Gdiplus::Bitmap* Find(const std::wstring& path, int width, int height);
+    // The decoded picture at its own size, for the hover zoom.
+    Gdiplus::Bitmap* Original(const std::wstring& path);
+    std::size_t Size() const { return m_entries.size(); }
+    unsigned DecodeCount() const { return m_decodes; }
+
+private:
+    struct Entry {
+        std::wstring path;
+        ULONGLONG size = 0;
+        FILETIME written{};
+        std::unique_ptr<Gdiplus::Bitmap> original;
+        std::unique_ptr<Gdiplus::Bitmap> scaled;
+        int width = 0;
+        int height = 0;
+    };
+    Entry* Lookup(const std::wstring& path);
+
+    std::list<Entry> m_entries;  // most recently used first
+    unsigned m_decodes = 0;
+};
+
+// The drop-down column of thumbnails under a category button, a user cell or
+// a hot tag. A plain object of the main window: it paints into the window's
+// device context and takes the window's mouse messages. Its animations run
+// on the window's timers, so every field is touched on the UI thread only.
+class PictureStrip {
+public:
+    enum SourceMode : int { kFeedSource = 0, kTagSource = 1, kPersonSource = 2 };
+
+    PictureStrip();
+    ~PictureStrip();
+    PictureStrip(const PictureStrip&) = delete;
+    PictureStrip& operator=(const PictureStrip&) = delete;
+
+    // False when `window` is not a window. Creates the arrow buttons (2031,
+    // 2033) on it, hidden until the strip is anchored.
+    bool Create(HWND window, bool visible, std::shared_ptr<FeedStore> store, std::shared_ptr<Downloader> downloads);
+    // Thumbnail width and height, top of the first slot, visible count.
+    void SetGeometry(int w, int h, int t, int n);
+    // Moves the column under an item whose left edge is x.
+    void Anchor(int x);
+    // Mode 0: feed number = a feed kind, key empty; mode 1: 20 and the tag;
+    // mode 2: 8 and the person's id.
+    void SetSource(int mode, int feedNumber, const std::string& key, int first);
+    void SetVisible(bool visible);
+    bool IsVisible() const { return m_visible; }
+
+    void Paint(HDC dc);
+    void Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // True when the timer was one of the strip's.
+    bool OnTimer(UINT_PTR id);
+    // The arrow buttons' WM_COMMAND (2031 next, 2033 before).
+    void OnCommand(WORD id);
+
+    // Fetches the thumbnails of first to first + 5 (within the list, the
+    // last item excepted) when they are missing or not valid pictures.
+    void Preload(int first);
+    int Count() const;
+    // UTF-8 cache paths; empty when the list has no picture at `index`.
+    std::string ThumbnailPath(int index) const;
+    // Also starts the large picture's download.
+    std::string LargePath(int index) const;
+
+    int Mode() const { return m_mode; }
+    int FeedNumber() const { return m_feedNumber; }
+    const std::string& Key() const { return m_key; }
+    int FirstIndex() const { return m_first; }
+    int HoveredSlot() const { return m_hovered; }
+    RECT Area() const { return m_area; }
+    // True when the strip is shown and `point` lies in its column or on an
+    // arrow: a click there is the strip's alone.
+    bool Covers(POINT point) const;
+    // True while the strip's click is being told to the window: the path of
+    // that UM_SHOW_LARGE_PICTURE comes from this thread, not from a worker.
+    bool Sending() const { return m_sending; }
+    const ThumbnailCache& Thumbnails() const { return m_thumbnails; }
+
+private:
+    PictureListId List() const;
+    FeedStore::PicturePtr Picture(int index) const;
+    void FetchThumbnail(int index) const;
+    void OnMouseMove(POINT point);
+    void OnClick(POINT point);
+    void OnWheel(POINT screenPoint, int delta);
+    int SlotAt(POINT point, int slots) const;
+    bool OverArrow(POINT point) const;
+    void StartZoom();
+    void TrackStep();
+    void ZoomStep();
+    void ScrollStep();
+    void EndTracking();
+    void Restack(int pitch);
+    void Repaint() const;
+    RECT PaintArea() const;
+    void PaintSlot(Gdiplus::Graphics& g, int k);
+    void PaintHovered(Gdiplus::Graphics& g);
+    Gdiplus::Bitmap* Placeholder();
+
+    HWND m_window = nullptr;
+    std::shared_ptr<FeedStore> m_store;
+    std::shared_ptr<Downloader> m_downloads;
+    bool m_visible = false;
+    RECT m_slots[8]{};
+    int m_w = 128;
+    int m_h = 128;
+    int m_t = 149;
+    int m_n = 4;
+    int m_b = 661;
+    RECT m_area{};
+    int m_mode = kFeedSource;
+    int m_feedNumber = 0;
+    std::string m_key;
+    int m_first = 0;
+    int m_hovered = -1;
+    int m_oldHovered = -2;
+    bool m_zooming = false;
+    int m_zoomStep = 0;
+    bool m_tracking = false;
+    int m_dx = 0;
+    int m_dy = 0;
+    POINT m_origin{};
+    int m_trackedFeed = 0;
+    bool m_scrollBusy = false;
+    int m_scrollDirection = 0;  // +1 forward, -1 backward
+    int m_scrollSteps = 0;
+    bool m_sending = false;
+    CButtonUI m_next;
+    CButtonUI m_before;
+    std::unique_ptr<Gdiplus::Bitmap> m_nextImage;
+    std::unique_ptr<Gdiplus::Bitmap> m_beforeImage;
+    std::unique_ptr<Gdiplus::Bitmap> m_spinner;
+    std::unique_ptr<Gdiplus::Bitmap> m_loading;
+    // The grey "加载中" box, drawn once per slot size and mode.
+    std::unique_ptr<Gdiplus::Bitmap> m_placeholder;
+    int m_placeholderKey = 0;
+    ThumbnailCache m_thumbnails;
+};
