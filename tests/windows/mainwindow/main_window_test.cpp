@@ -173,6 +173,28 @@ TEST_F(MainWindowTest, EscapeAndTheViewerButtonMinimise)
     }
 }
 
+TEST_F(MainWindowTest, ADoubleClickOnTheTrayIconBringsTheWindowBack)
+{
+    struct Row {
+        const char* name;
+        int hideWith;
+        LPARAM mouse;
+        bool shownAfter;
+    };
+    const Row rows[] = {
+        {"a right click leaves it hidden", SW_HIDE, WM_RBUTTONDOWN, false},
+        {"hidden", SW_HIDE, WM_LBUTTONDBLCLK, true},
+        {"minimised", SW_MINIMIZE, WM_LBUTTONDBLCLK, true},
+    };
+    for (const Row& row : rows) {
+        ::ShowWindow(hwnd, row.hideWith);
+        SendMessageW(hwnd, UM_TRAY_NOTIFY, 0, row.mouse);
+        Drain();
+        const bool shown = IsWindowVisible(hwnd) && !IsIconic(hwnd);
+        EXPECT_EQ(shown, row.shownAfter) << row.name;
+    }
+}
+
 TEST_F(MainWindowTest, TheViewerCloseButtonQuitsWithZero)
 {
     NOTIFYICONDATAA icon{};
