@@ -1,6 +1,7 @@
 #include "client_services.h"
 
 #include "cache_limiter.h"
+#include "feed_keeper.h"
 #include "feed_store.h"
 #include "picture_cache.h"
 #include "platform.h"
@@ -26,6 +27,7 @@ std::shared_ptr<FeedServices> MakeFeedServices(HWND mainWindow, std::string base
     services->sink = std::make_shared<WindowMessageSink>(mainWindow);
     services->cache = std::make_shared<const PictureCache>(imageFolder, PrimaryScreenWidth());
     services->tracker = std::make_shared<WorkTracker>();
+    services->keeper = std::make_shared<const FeedKeeper>(FeedKeeper::FolderUnder(AppDataFolder()));
     return services;
 }
 

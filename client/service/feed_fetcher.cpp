@@ -2,6 +2,7 @@
 
 #include "answer_parser.h"
 #include "endpoints.h"
+#include "feed_keeper.h"
 #include "feed_store.h"
 #include "message_sink.h"
 #include "signed_in_user.h"
@@ -12,6 +13,21 @@
 
 namespace {
 
+// The parsed text when the answer was usable, null otherwise.
+FeedStore::TextPtr Parse(const std::shared_ptr<const FeedServices>& services, const FeedRequest& request,
+    std::string answer)
+{
+    // An error page in place of the home feed is not taken.
+    if (request.kind == feed_kind::kHome && answer.find("image_list") == std::string::npos)
+        return nullptr;
+    // The store keeps the latest answer of the kind; this worker parses its
+    // own, so a later request of the same kind cannot swap it underneath.
+    FeedStore::TextPtr text = services->store->StoreAnswer(request.kind, AnswerKey(request), std::move(answer));
+    FeedFetcher starter(services);
+    const ParseContext context{*services->store, *services->sink, *services->cache, *services->downloader, starter};
+    return ParseAnswerText(context, request, *text) ? text : nullptr;
+}
+
 void RunFeed(const std::shared_ptr<const FeedServices>& services, const FeedRequest& request)
 {
     const std::string url = FeedUrl(*services, request);
@@ -19,20 +35,25 @@ void RunFeed(const std::shared_ptr<const FeedServices>& services, const FeedRequ
         return;
     std::string answer;
     PostFormWithTimeout(url, "", answer, services->limits);
-    if (answer.empty()) {
-        if (request.kind == feed_kind::kCategoryList)
-            services->sink->Send(UM_FEED_ERROR, 0, 0);
+    const FeedKeeper* keeper = services->keeper.get();
+    const bool kept = keeper && FeedKeeper::Keeps(request.kind);
+    const bool reached = !answer.empty();
+    if (reached) {
+        if (FeedStore::TextPtr text = Parse(services, request, std::move(answer))) {
+            if (kept && keeper->Keep(request.kind, *text))
+                services->sink->Post(UM_FEED_OFFLINE, 0, request.kind);
+            return;
+        }
+    }
+    // Unreachable, or an answer that cannot be used: the last usable one
+    // stands in for it.
+    std::string last;
+    if (kept && keeper->Load(request.kind, last) && Parse(services, request, std::move(last))) {
+        services->sink->Post(UM_FEED_OFFLINE, 1, request.kind);
         return;
     }
-    // An error page in place of the home feed is not kept.
-    if (request.kind == feed_kind::kHome && answer.find("image_list") == std::string::npos)
-        return;
-    // The store keeps the latest answer of the kind; this worker parses its
-    // own, so a later request of the same kind cannot swap it underneath.
-    FeedStore::TextPtr text = services->store->StoreAnswer(request.kind, AnswerKey(request), std::move(answer));
-    FeedFetcher starter(services);
-    const ParseContext context{*services->store, *services->sink, *services->cache, *services->downloader, starter};
-    ParseAnswerText(context, request, *text);
+    if (!reached && request.kind == feed_kind::kCategoryList)
+        services->sink->Send(UM_FEED_ERROR, 0, 0);
 }
 
 int CommentKindFor(const PictureListId& list)

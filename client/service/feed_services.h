@@ -5,6 +5,7 @@
 #include <string>
 
 class Downloader;
+class FeedKeeper;
 class FeedStore;
 class MessageSink;
 class PictureCache;
@@ -22,4 +23,5 @@ struct FeedServices {
     std::shared_ptr<Downloader> downloader;
     TransferLimits limits;
     std::shared_ptr<WorkTracker> tracker;  // counts the workers; may be null
+    std::shared_ptr<const FeedKeeper> keeper;  // last usable answers on disk; may be null
 };
