@@ -1,5 +1,6 @@
 #include "picture_file_cache.h"
 
+#include "skinkit/picture_scaling.h"
 #include "skinkit/picture.h"
 
 #include <cstring>
@@ -28,18 +29,7 @@ std::unique_ptr<Gdiplus::Bitmap> CopyPremultiplied(Gdiplus::Bitmap& source)
         return nullptr;
     if (static_cast<ULONGLONG>(width) * height > kMaxPixels)
         return nullptr;
-    auto copy
-        = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppPARGB);
-    if (copy->GetLastStatus() != Gdiplus::Ok)
-        return nullptr;
-    Gdiplus::Graphics g(copy.get());
-    g.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
-    g.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-    const Gdiplus::Rect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
-    if (g.DrawImage(&source, all, 0, 0, all.Width, all.Height, Gdiplus::UnitPixel) != Gdiplus::Ok)
-        return nullptr;
-    return copy;
+    return PremultipliedCopy(source);
 }
 
 bool SameTime(const FILETIME& a, const FILETIME& b)

@@ -6,6 +6,7 @@
 
 #include "control_util.h"
 #include "picture_file_cache.h"
+#include "skinkit/picture_scaling.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
 #include "viewer_motion.h"
@@ -55,17 +56,10 @@ std::unique_ptr<Gdiplus::Bitmap> ScaledToWidth(Gdiplus::Bitmap& picture, int wid
 {
     const int w = static_cast<int>(picture.GetWidth());
     const int h = static_cast<int>(picture.GetHeight());
+    if (w <= 0 || h <= 0 || width <= 0)
+        return nullptr;
     const int height = static_cast<int>(static_cast<double>(h) / w * width);
-    if (width <= 0 || height <= 0)
-        return nullptr;
-    auto scaled = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
-    if (scaled->GetLastStatus() != Gdiplus::Ok)
-        return nullptr;
-    Gdiplus::Graphics g(scaled.get());
-    g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
-    g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-    DrawImageStretched(g, &picture, Gdiplus::Rect(0, 0, width, height), 0, 0, w, h);
-    return scaled;
+    return ScaledPicture(picture, width, height);
 }
 
 // The top row of the 32-bit bitmap selected into hdc, when drawing on hdc
