@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "first_run.h"
 #include "program_folder.h"
 #include "resource_ids.h"
 #include "signed_in_user.h"
@@ -89,8 +90,12 @@ void Qaurn_Navigate_window::OnCreate()
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(ProgramIcon(32)));
     ShowSignedOut();
 
-    // The login starts once the message loop runs.
-    PostMessageW(m_hWnd, UM_START_LOGIN, 0, 0);
+    // The first run belongs to the wizard; any other start signs in once the
+    // message loop runs.
+    if (IsFirstRun() == 1)
+        OpenWizard();
+    else
+        PostMessageW(m_hWnd, UM_START_LOGIN, 0, 0);
 }
 
 void Qaurn_Navigate_window::LoadSkin()

@@ -11,6 +11,7 @@
 #include "feed_store.h"
 #include "login_dlg.h"
 #include "login_flow.h"
+#include "set_dlg.h"
 #include "picture_strip.h"
 #include "skinkit/button.h"
 #include "skinkit/hyperlink.h"
@@ -66,6 +67,9 @@ private:
     void OnCommand(WORD id, WORD code, LPARAM lParam);
     bool OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnTrayNotify(LPARAM mouse);
+    void OpenTrayMenu();
+    void ShowSettings();
+    void OpenWizard();
     void OnLoginState(LPARAM state);
     void OnKeyDown(WPARAM key);
     bool NeedsSignedIn(PendingAction action, LPARAM argument);
@@ -105,6 +109,7 @@ private:
     PictureStrip m_strip;
     TrayIcon m_tray;
     std::unique_ptr<CLoginDlg> m_login;
+    std::unique_ptr<CQNSetDlg> m_settings;
     std::unique_ptr<ClientServices> m_services;
 
     PendingAction m_pending = kPendingNone;

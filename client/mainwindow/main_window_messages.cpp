@@ -106,11 +106,15 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
             ShowSignedIn();
         return true;
     case UM_TRAY_COMMAND:
-        if (wParam == 0 && lParam == 3)
-            PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        if (wParam == 0 && lParam == 0)
+            OpenInBrowser(Widen(m_services->BaseUrl() + "article/"));
         else if (wParam == 0 && lParam == 1)
             OpenInBrowser(Widen(endpoints::FeedbackPage(
                 m_services->BaseUrl(), LiveSession::From(CopySignedInUser()), CopySignedInUser().displayName)));
+        else if (wParam == 0 && lParam == 2)
+            ShowSettings();
+        else if (wParam == 0 && lParam == 3)
+            PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         return true;
     // Their panels are not built yet: routed here so that nothing else takes them.
     case UM_COMMENT_LIST_READY:
@@ -135,8 +139,12 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
 
 void Qaurn_Navigate_window::OnTrayNotify(LPARAM mouse)
 {
+    if (mouse == WM_RBUTTONUP) {
+        OpenTrayMenu();
+        return;
+    }
     if (mouse != WM_LBUTTONDBLCLK)
-        return;  // the tray menu on WM_RBUTTONUP comes with the menu itself
+        return;
     if (!IsWindowVisible(m_hWnd))
         ::ShowWindow(m_hWnd, SW_SHOW);
     if (IsIconic(m_hWnd))

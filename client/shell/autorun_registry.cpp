@@ -23,33 +23,45 @@ KeyHandle OpenRunKey(HKEY root, REGSAM access)
     return KeyHandle(key);
 }
 
-} // namespace
-
-std::wstring AutoRunCommand(const std::wstring& programPath)
+// A new user profile may have no Run key yet.
+KeyHandle CreateRunKey(HKEY root)
 {
-    return L"\"" + programPath + L"\" -autorun";
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return nullptr;
+    return KeyHandle(key);
 }
 
-bool IsAutoRunRegistered()
+}  // namespace
+
+std::wstring AutoRunCommand(const std::wstring& programPath) { return L"\"" + programPath + L"\" -autorun"; }
+
+bool IsAutoRunRegistered(const RunKeyRoots& roots)
 {
-    KeyHandle key = OpenRunKey(HKEY_LOCAL_MACHINE, KEY_READ);
-    return key && RegQueryValueExW(key.get(), kValueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    for (HKEY root : {roots.machine, roots.user}) {
+        KeyHandle key = OpenRunKey(root, KEY_READ);
+        if (key && RegQueryValueExW(key.get(), kValueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+            return true;
+    }
+    return false;
 }
 
-void SetAutoRun(bool enabled, const std::wstring& programPath)
+void SetAutoRun(bool enabled, const std::wstring& programPath, const RunKeyRoots& roots)
 {
-    KeyHandle machine = OpenRunKey(HKEY_LOCAL_MACHINE, KEY_WRITE);
-    if (!machine)
-        return;
-    if (enabled) {
-        std::wstring command = AutoRunCommand(programPath);
-        RegSetValueExW(machine.get(), kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                       DWORD((command.size() + 1) * sizeof(wchar_t)));
+    KeyHandle machine = OpenRunKey(roots.machine, KEY_WRITE);
+    if (!enabled) {
+        if (machine)
+            RegDeleteValueW(machine.get(), kValueName);
+        if (KeyHandle user = OpenRunKey(roots.user, KEY_WRITE))
+            RegDeleteValueW(user.get(), kValueName);
         return;
     }
-    RegDeleteValueW(machine.get(), kValueName);
-    if (KeyHandle user = OpenRunKey(HKEY_CURRENT_USER, KEY_WRITE))
-        RegDeleteValueW(user.get(), kValueName);
+    KeyHandle key = machine ? std::move(machine) : CreateRunKey(roots.user);
+    if (!key)
+        return;
+    const std::wstring command = AutoRunCommand(programPath);
+    RegSetValueExW(key.get(), kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+        DWORD((command.size() + 1) * sizeof(wchar_t)));
 }
 
 std::wstring RunningProgramPath()

@@ -24,13 +24,11 @@ namespace {
 // Bar, extended combo box and rebar controls.
 constexpr DWORD kCommonControlClasses = ICC_BAR_CLASSES | ICC_USEREX_CLASSES | ICC_COOL_CLASSES;
 
-// Whether the main window shows at start; a start with Windows stays in the
-// tray. The first run is asked for its marker, and should leave the window to
-// the wizard; until there is one, it shows the window like any other start.
+// Whether the main window shows at start: a start with Windows stays in the
+// tray, and the first run leaves it to the wizard, which shows it when done.
 bool ShowsAtStart()
 {
-    IsFirstRun();
-    return !IsAutoRunStart(GetCommandLineW());
+    return IsFirstRun() == 0 && !IsAutoRunStart(GetCommandLineW());
 }
 
 int RunClient()

@@ -20,6 +20,7 @@ here are ended, by their pid.
 """
 
 import ctypes
+import glob
 import json
 import os
 import shutil
@@ -200,6 +201,22 @@ def journey_prefix():
     return result.stdout.strip().splitlines()[-1]
 
 
+def first_run_marker(prefix):
+    """Path of the first-run marker of the prefix's one user."""
+    users = [u for u in glob.glob(os.path.join(prefix, "drive_c", "users", "*")) if not u.endswith("Public")]
+    check(len(users) == 1, "user folders in the prefix: %r" % users)
+    return os.path.join(users[0], "AppData", "Roaming", "ostrel_quarn", "vorlane.db")
+
+
+def set_first_run_marker(prefix):
+    """Every journey but the first-start one starts as a later start: the
+    first start shows the guide instead of the main window."""
+    path = first_run_marker(prefix)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w", newline="") as marker:
+        marker.write("[vorlane]\r\nrunonce=1\r\n")
+
+
 def end_wine(prefix):
     """Ends every process of the prefix: only for the journeys' own."""
     subprocess.run([WINESERVER, "-k"], env=dict(os.environ, WINEPREFIX=prefix), capture_output=True)
@@ -275,6 +292,7 @@ class Journey:
 
     def __enter__(self):
         end_wine(self.prefix)  # what an interrupted run left
+        set_first_run_marker(self.prefix)
         self.display.start()
         self.keys = KeyBindings(self.display.name)
         return self

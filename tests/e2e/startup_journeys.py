@@ -5,28 +5,34 @@ service.
     startup_journeys.py --bin BIN_DIR --artifacts DIR
 
 Two program starts:
-  1. The first start for the user writes the first-run marker; a second copy
-     started with "update_vor_lane" ends the running one and returns 1.
+  1. The first start for the user writes the first-run marker and shows the
+     guide instead of the main window: keys and the wheel wait for its intro,
+     Escape fades it out to the main window. A second copy started with
+     "update_vor_lane" ends the running one and returns 1.
   2. Started with Windows ("-autorun") the main window stays hidden and the
      remembered login still signs in; a second start brings the hidden
-     window forward and exits 0.
+     window forward and exits 0. No guide on these later starts.
 """
 
 import argparse
-import glob
 import os
 import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
-from quarn_e2e import WINE_RUN, Journey, JourneyError, check, poll
+from quarn_e2e import WINE_RUN, Journey, JourneyError, check, first_run_marker, poll
 from login_journeys import DEMO, DEMO_DIGEST, MAIN, await_login, await_signed_in, login_body
 
 
+WIZARD = "Vorlane向导"
+# Middle of the guide's next button: where the intro shows it, and where the
+# first page moves it.
+INTRO_NEXT = (1066, 582)
+PAGE_NEXT = (1046, 432)
+
+
 def marker_path(j):
-    users = [u for u in glob.glob(os.path.join(j.prefix, "drive_c", "users", "*")) if not u.endswith("Public")]
-    check(len(users) == 1, "user folders in the prefix: %r" % users)
-    return os.path.join(users[0], "AppData", "Roaming", "ostrel_quarn", "vorlane.db")
+    return first_run_marker(j.prefix)
 
 
 def marker_text(path):
@@ -59,15 +65,39 @@ def run_another(j, *args):
                               timeout=j.seconds(60)).returncode
 
 
+def button_at(j, wizard, x, y):
+    """Whether the guide's Lagoon next button covers client (x, y)."""
+    r, g, b = j.pixels(wizard, x, y, 1, 1)[0][0]
+    return b > 150 and r < 120
+
+
 def first_start_and_replace_mode(j):
-    j.say("the first start writes the marker")
+    j.say("the first start writes the marker and shows the guide, not the main window")
     marker = marker_path(j)
     if os.path.exists(marker):
         os.remove(marker)
     j.program.write_config("<login />")
     start_main(j)
-    j.find_window(MAIN)
+    wizard = j.find_window(WIZARD)
+    # The intro lasts about a second: its input goes first.
+    j._xdotool("mousemove", "--sync", "--window", wizard, 600, 400)
+    j.key(wizard, "Return", "Right", "Down", "Escape")
+    j._xdotool("click", 5)
+    j.say("keys and the wheel did nothing during the intro")
     poll(lambda: marker_set(marker), j.seconds(10), "runonce=1 in vorlane.db")
+    # The intro ends with its buttons shown at their first place.
+    poll(lambda: button_at(j, wizard, *INTRO_NEXT), j.seconds(15), "the guide's next button")
+    check(not button_at(j, wizard, *PAGE_NEXT), "a page turned during the intro")
+    check(not j.is_shown(MAIN), "the main window showed during the guide")
+    j.screenshot("guide-intro")
+
+    j.say("the wheel turns to the first page; Escape fades out to the main window")
+    j._xdotool("click", 5)
+    poll(lambda: button_at(j, wizard, *PAGE_NEXT), j.seconds(10), "the first guide page")
+    j.screenshot("guide-page1")
+    j.key(wizard, "Escape")
+    j.find_window(MAIN, timeout=10)
+    poll(lambda: not j.windows(WIZARD, visible=False), j.seconds(10), "the guide to go")
 
     j.say("update_vor_lane ends the running copy and returns 1")
     code = run_another(j, "update_vor_lane")
@@ -93,6 +123,7 @@ def autorun_and_second_start(j):
     main = j.find_window(MAIN, timeout=10)
     await_signed_in(j, main)
     j.screenshot("brought-forward")
+    check(not j.windows(WIZARD, visible=False), "the guide opened on a later start")
     check(j.program.running(), "the first copy ended on the second start")
 
 

@@ -1,6 +1,9 @@
 #include "main_window.h"
 
+#include "first_run.h"
 #include "signed_in_user.h"
+
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -61,10 +64,20 @@ void Drain()
     }
 }
 
+// Leaves the first-run marker set before the window asks for it: on a first
+// run the wizard would take the window's start.
+void MarkNotFirstRun()
+{
+    wchar_t folder[MAX_PATH];
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
+        CheckFirstRun(folder);
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        MarkNotFirstRun();
         SetSignedIn(false);
         ASSERT_TRUE(window.CreateFullScreen());
         hwnd = window.GetHWND();

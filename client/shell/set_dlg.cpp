@@ -1,0 +1,182 @@
+#include "set_dlg.h"
+
+#include "skinkit/memory_dc.h"
+#include "skinkit/picture.h"
+#include "win32kit/scoped_win.h"
+
+#include <windowsx.h>
+
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+constexpr RECT kAutoRunRect{110, 48, 130, 68};
+constexpr RECT kAutoLoginRect{110, 83, 130, 103};
+constexpr POINT kClosePlace{355, 8};
+
+bool FileExists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+CQNSetDlg::CQNSetDlg(std::string configPath, RunKeyRoots roots)
+    : m_configPath(std::move(configPath))
+    , m_roots(roots)
+{
+}
+
+CQNSetDlg::~CQNSetDlg()
+{
+    if (m_hWnd && IsWindow(m_hWnd))
+        DestroyWindow(m_hWnd);
+}
+
+bool CQNSetDlg::Create(HWND parent, const RECT* rect)
+{
+    const RECT place = rect ? *rect : RECT{0, 0, m_size.cx, m_size.cy};
+    m_size = SIZE{place.right - place.left, place.bottom - place.top};
+    return CWindowBase::Create(parent, L"Vorl设置", kStyle, kExStyle, place, nullptr) != nullptr;
+}
+
+void CQNSetDlg::LoadImages(const std::wstring& resourceFolder)
+{
+    m_background = LoadPictureFile(resourceFolder + L"setting_window.png");
+    m_boxImage = LoadPictureFile(resourceFolder + L"select.png");
+    m_closeImage = LoadPictureFile(resourceFolder + L"close_pic.png");
+    BindImages();
+}
+
+void CQNSetDlg::BindImages()
+{
+    m_autoRun.SetBitmap(m_boxImage.get());
+    m_autoLogin.SetBitmap(m_boxImage.get());
+    m_close.SetAttribute(m_closeImage.get());
+    if (!m_closeImage)
+        return;
+    // The close picture holds three states side by side.
+    const int width = int(m_closeImage->GetWidth()) / 3;
+    m_close.SetWindowRect_New(kClosePlace.x, kClosePlace.y, width, int(m_closeImage->GetHeight()));
+}
+
+void CQNSetDlg::Show(bool show)
+{
+    if (!show) {
+        ShowWindow(SW_HIDE);
+        return;
+    }
+    // Either may have changed outside the client since the last show.
+    m_autoLogin.SetCheck(FileExists(m_configPath) && m_config.Load(m_configPath) && m_config.ReadAutoLogin());
+    m_autoRun.SetCheck(IsAutoRunRegistered(m_roots));
+    CenterWindow();
+    ShowWindow(SW_SHOW);
+    SetForegroundWindow(m_hWnd);
+    Present();
+}
+
+LRESULT CQNSetDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    m_autoRun.WindowProc(hwnd, msg, wParam, lParam);
+    m_autoLogin.WindowProc(hwnd, msg, wParam, lParam);
+    m_close.WindowProc(hwnd, msg, wParam, lParam);
+    return 0;
+}
+
+BOOL CQNSetDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (msg) {
+    case WM_CREATE:
+        OnCreate();
+        return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(m_hWnd, &ps);
+        EndPaint(m_hWnd, &ps);
+        Present();
+        result = 1;
+        return TRUE;
+    }
+    case WM_ERASEBKGND:
+        result = 1;
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return TRUE;
+    case WM_DESTROY:
+        m_autoRun.SetBitmap(nullptr);
+        m_autoLogin.SetBitmap(nullptr);
+        m_close.SetAttribute(nullptr);
+        m_background.reset();
+        m_boxImage.reset();
+        m_closeImage.reset();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CQNSetDlg::OnCreate()
+{
+    m_autoRun.Create(m_hWnd, kAutoRunRect, L"", kAutoRunBox, 0);
+    m_autoLogin.Create(m_hWnd, kAutoLoginRect, L"", kAutoLoginBox, 0);
+    m_close.Create(m_hWnd, kCloseButton);
+    BindImages();
+    Present();
+}
+
+void CQNSetDlg::OnCommand(WORD id, WORD code)
+{
+    if (code != 0)
+        return;
+    switch (id) {
+    case kAutoRunBox:
+        SetAutoRun(m_autoRun.GetCheck(), RunningProgramPath(), m_roots);
+        break;
+    case kAutoLoginBox:
+        // Without vlconfig.xml there is nothing to save into.
+        if (m_config.Loaded())
+            m_config.WriteAutoLogin(m_autoLogin.GetCheck());
+        break;
+    case kCloseButton:
+        PostMessageW(m_hWnd, WM_MOUSELEAVE, 0, 0);
+        Show(false);
+        return;
+    default:
+        return;
+    }
+    Present();
+}
+
+void CQNSetDlg::OnLButtonDown(POINT point)
+{
+    const RECT controls[] = {m_autoRun.GetWindowRect(), m_autoLogin.GetWindowRect(), m_close.GetWindowRect()};
+    for (const RECT& rect : controls) {
+        if (PtInRect(&rect, point))
+            return;
+    }
+    // The background drags the window, as a caption would.
+    ReleaseCapture();
+    PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+}
+
+void CQNSetDlg::Present()
+{
+    win32kit::ScopedGetDC target(m_hWnd);
+    __ostrel_memory_dc surface;
+    if (!surface.Create_compatible_dc(target, m_size.cx, m_size.cy, 1))
+        return;
+    HDC hdc = surface.get_ghost();
+    if (m_background) {
+        Gdiplus::Graphics g(hdc);
+        g.DrawImage(m_background.get(), 0, 0, m_background->GetWidth(), m_background->GetHeight());
+    }
+    m_autoRun.OnPaint(hdc);
+    m_autoLogin.OnPaint(hdc);
+    m_close.OnPaint(hdc);
+    PresentLayeredWindow(m_hWnd, target, hdc, m_size.cx, m_size.cy);
+}

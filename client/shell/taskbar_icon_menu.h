@@ -1,0 +1,51 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
+
+#include "skinkit/window_base.h"
+
+// The tray icon's pop-up menu: four rows drawn from one picture, a highlight
+// picture over the hot row. A click reports the row to the owner as
+// UM_TRAY_COMMAND and closes the menu; losing activation closes it without a
+// command. Made with new on every right click: it deletes itself when its
+// window is destroyed.
+class CTaskBarIconMenu : public CWindowBase {
+public:
+    static constexpr int kRowHeight = 33;
+
+    CTaskBarIconMenu() = default;
+    ~CTaskBarIconMenu() override = default;
+    CTaskBarIconMenu(const CTaskBarIconMenu&) = delete;
+    CTaskBarIconMenu& operator=(const CTaskBarIconMenu&) = delete;
+
+    BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    const wchar_t* GetWindowClassName() const override { return L"TaskBarIconMenu"; }
+
+    // rect null: the menu picture's 100 x 137.
+    bool Create(HWND owner, const RECT* rect = nullptr);
+    // resourceFolder ends with a backslash.
+    void LoadImages(const std::wstring& resourceFolder);
+    // At the pointer, turned to the left or upwards where the screen ends.
+    void Open(int x, int y);
+
+    // The top-left corner for a pointer at `pointer` on a screen of `screen`.
+    static POINT Placement(POINT pointer, SIZE menu, SIZE screen);
+    // The row under client y, counted from the menu's top.
+    static int RowAt(int y, const RECT& menu) { return (y - menu.top) / kRowHeight; }
+
+private:
+    void OnMouseMove(POINT point);
+    void OnLButtonUp(POINT point);
+    void Present();
+
+    HWND m_owner = nullptr;
+    RECT m_menu{0, 0, 100, 137};
+    int m_hot = -1;
+    bool m_tracking = false;
+    std::unique_ptr<Gdiplus::Bitmap> m_menuImage;
+    std::unique_ptr<Gdiplus::Bitmap> m_selImage;
+};
