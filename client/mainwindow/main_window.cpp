@@ -101,6 +101,7 @@ void Qaurn_Navigate_window::OnCreate()
 void Qaurn_Navigate_window::LoadSkin()
 {
     m_images.Load(ResourceFolder());
+    m_offlineMark.Load(ResourceFolder());
     const auto& images = m_images.Images();
     const std::wstring ini = ResourceFolder() + L"Qaurn_Navigate_window.ini";
     m_viewer.SetAttribute(L"window_background", ini, images);
@@ -311,6 +312,7 @@ void Qaurn_Navigate_window::Paint()
         m_noticeButton.OnPaint(dc);
         m_signOutLink.OnPaint(dc);
         m_strip.Paint(dc);
+        m_offlineMark.Paint(dc);
         BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
     }
     EndPaint(m_hWnd, &ps);

@@ -12,6 +12,7 @@
 #include "login_dlg.h"
 #include "login_flow.h"
 #include "set_dlg.h"
+#include "offline_mark.h"
 #include "picture_strip.h"
 #include "skinkit/button.h"
 #include "skinkit/hyperlink.h"
@@ -107,6 +108,7 @@ private:
     // Stands in for the user menu's sign-out entry until the menu exists.
     CHyperLinkUI m_signOutLink;
     PictureStrip m_strip;
+    OfflineMark m_offlineMark;
     TrayIcon m_tray;
     std::unique_ptr<CLoginDlg> m_login;
     std::unique_ptr<CQNSetDlg> m_settings;

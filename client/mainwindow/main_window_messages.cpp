@@ -63,6 +63,12 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         m_currentIndex = std::size_t(lParam);
         m_currentKey = m_strip.Sending() ? m_strip.Key() : std::string();
         return true;
+    case UM_FEED_OFFLINE:
+        if (m_offlineMark.Update(wParam != 0)) {
+            const RECT mark = m_offlineMark.Area();
+            InvalidateRect(m_hWnd, &mark, FALSE);
+        }
+        return true;
     case UM_DOWNLOAD_DONE:
         if (m_currentKind == m_strip.FeedNumber() && m_currentKey == m_strip.Key())
             m_strip.Preload(int(m_currentIndex));

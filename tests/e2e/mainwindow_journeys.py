@@ -10,6 +10,8 @@ service; the home feed's first picture opens in the viewer; the viewer's
 close button ends the program with exit code 0.
 """
 import argparse
+import glob
+import os
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
@@ -53,12 +55,52 @@ def session(j):
     j.settled(main, *CENTRE, timeout=30)
     j.screenshot("first-picture")
 
+    offline_journey(j, main)
+
     j.say("the viewer's close button ends the program")
     j.settled(main, 0, 0, 400, 30)
     j.click(main, *CLOSE_BUTTON)
     code = poll(lambda: j.program.process.poll() is not None and j.program.process.returncode is not None,
                 j.seconds(30), "the program to end")
     check(code and j.program.process.returncode == 0, "exit code %r" % j.program.process.returncode)
+
+
+# --- the kept feeds ---------------------------------------------------------------
+
+HOT_TAB = (505, 50)
+PEOPLE_TAB = (590, 50)
+OFFLINE_MARK = (362, 7, 44, 20)
+
+
+def user_data(j):
+    """The per-user data folder of the journeys' prefix."""
+    users = [u for u in glob.glob(os.path.join(j.prefix, "drive_c", "users", "*")) if not u.endswith("Public")]
+    check(len(users) == 1, "user folders in the prefix: %r" % users)
+    return os.path.join(users[0], "AppData", "Roaming", "ostrel_quarn")
+
+
+def offline_mark_shown(j, main):
+    """The mark's amber border."""
+    return any(r > 200 and 120 < g < 200 and b < 90 for row in j.pixels(main, *OFFLINE_MARK) for r, g, b in row)
+
+
+def offline_journey(j, main):
+    j.say("with the service down the kept hot tags are read again, marked 离线; a fresh answer removes the mark")
+    j._xdotool("mousemove", "--sync", "--window", main, HOT_TAB[0], 20)
+    j.click(main, *HOT_TAB)
+    j.service.wait_request("c_hot_tag", timeout=j.seconds(20))
+    poll(lambda: os.path.isfile(os.path.join(user_data(j), "feeds", "feed_21.json")), j.seconds(20),
+         "the hot tags kept")
+    j.click(main, *PEOPLE_TAB)
+    j.service.wait_request("c_daren", timeout=j.seconds(20))
+    check(not offline_mark_shown(j, main), "no 离线 mark while the service answers")
+    j.service.fault("mode=down&scope=json")
+    j.click(main, *HOT_TAB)
+    poll(lambda: offline_mark_shown(j, main), j.seconds(20), "the 离线 mark")
+    j.screenshot("offline")
+    j.service.fault("mode=normal")
+    j.click(main, *PEOPLE_TAB)
+    poll(lambda: not offline_mark_shown(j, main), j.seconds(20), "the 离线 mark to go")
 
 
 def main():
