@@ -52,18 +52,20 @@ std::vector<Taps> AxisTaps(int from, int to)
 
 uint32_t Blend(const uint32_t* pixels, std::ptrdiff_t step, const Taps& taps)
 {
-    uint64_t channel[4] = {};
+    // 255 × 65536 fits 32 bits, so each channel sums without widening.
+    uint32_t b = 32768, g = 32768, r = 32768, a = 32768;
     const uint32_t* p = pixels + taps.first * step;
-    for (int weight : taps.weights) {
+    for (const int weight : taps.weights) {
         const uint32_t value = *p;
-        for (int c = 0; c < 4; ++c)
-            channel[c] += uint64_t((value >> (8 * c)) & 0xFF) * uint64_t(weight);
+        const uint32_t w = uint32_t(weight);
+        b += (value & 0xFF) * w;
+        g += ((value >> 8) & 0xFF) * w;
+        r += ((value >> 16) & 0xFF) * w;
+        a += (value >> 24) * w;
         p += step;
     }
-    uint32_t out = 0;
-    for (int c = 0; c < 4; ++c)
-        out |= uint32_t(std::min<uint64_t>(255, (channel[c] + 32768) >> 16)) << (8 * c);
-    return out;
+    return std::min<uint32_t>(255, b >> 16) | std::min<uint32_t>(255, g >> 16) << 8
+        | std::min<uint32_t>(255, r >> 16) << 16 | std::min<uint32_t>(255, a >> 16) << 24;
 }
 
 // The picture's pixels, premultiplied, top row first.
