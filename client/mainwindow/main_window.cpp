@@ -78,12 +78,28 @@ void Qaurn_Navigate_window::OnCreate()
     m_inviteLink.ShowWindow(false);
     m_noticeButton.Create(m_hWnd, CMD_NOTICE);
     m_noticeButton.ShowWindow(false);
-    m_signOutLink.Create(m_hWnd, CMD_SIGN_OUT);
-    m_signOutLink.SetURL(L"", L"退出");
     m_strip.Create(m_hWnd, false, m_services->Store(), m_services->Downloads());
 
     LoadSkin();
     m_tab.SetCurSel(-1);
+    ContentHost host;
+    host.slideViewerDown = [this] { SlideViewerDown(); };
+    host.showPicture = [this](const PictureListId& list, std::size_t index) { return ShowListPicture(list, index); };
+    host.dropStrip = [this](int w, int h, int top, int slots, int anchor, int mode, int feed, const std::string& key) {
+        m_strip.SetGeometry(w, h, top, slots);
+        m_strip.Anchor(anchor);
+        m_strip.SetSource(mode, feed, key, 0);
+        m_strip.SetVisible(true);
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+    };
+    host.hideStrip = [this] {
+        if (!m_strip.IsVisible())
+            return;
+        m_strip.SetVisible(false);
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+    };
+    host.clearTab = [this] { m_tab.SetCurSel(-1); };
+    m_content.Create(m_hWnd, *m_services, ResourceFolder() + L"Qaurn_Navigate_window.ini", std::move(host));
 
     m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(16));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(16)));
@@ -116,7 +132,6 @@ void Qaurn_Navigate_window::LoadSkin()
     m_noticeButton.SetAttribute(L"newMsgBtn", ini, images);
     m_uploadButton.SetAttribute(L"upload_picture_button", ini, images);
     m_searchButton.SetAttribute(L"search_picture_button", ini, images);
-    m_signOutLink.SetAttribute(L"sign_out_link", ini);
     m_userName.SetWindowRect(-145, 10, -68, 25);
     m_avatarPicture.SetStyle(1);
 }
@@ -150,17 +165,21 @@ LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     m_tab.WindowProc(hwnd, msg, wParam, lParam);
     m_searchField.WindowProc(hwnd, msg, wParam, lParam);
     m_searchButton.WindowProc(hwnd, msg, wParam, lParam);
+    m_content.RouteCategories(hwnd, msg, wParam, lParam);
     if (IsSignedIn()) {
         m_avatarButton.WindowProc(hwnd, msg, wParam, lParam);
         m_userName.WindowProc(hwnd, msg, wParam, lParam);
-        m_signOutLink.WindowProc(hwnd, msg, wParam, lParam);
+        m_content.RouteUserMenu(hwnd, msg, wParam, lParam);
         m_inviteLink.WindowProc(hwnd, msg, wParam, lParam);
     } else {
         m_loginLink.WindowProc(hwnd, msg, wParam, lParam);
         m_registerLink.WindowProc(hwnd, msg, wParam, lParam);
     }
     m_avatarPicture.WindowProc(hwnd, msg, wParam, lParam);
+    m_content.RoutePanels(hwnd, msg, wParam, lParam);
     m_noticeButton.WindowProc(hwnd, msg, wParam, lParam);
+    if (!m_fullView)
+        m_content.RouteSearchChoice(hwnd, msg, wParam, lParam);
     return 0;
 }
 
@@ -171,7 +190,6 @@ bool Qaurn_Navigate_window::OverTopControl(POINT point) const
         {m_loginLink.IsWindowVisible(), m_loginLink.GetWindowRect()},
         {m_registerLink.IsWindowVisible(), m_registerLink.GetWindowRect()},
         {m_inviteLink.IsWindowVisible(), m_inviteLink.GetWindowRect()},
-        {m_signOutLink.IsWindowVisible(), m_signOutLink.GetWindowRect()},
         {m_searchField.IsWindowVisible(), m_searchField.GetWindowRect()},
         {m_uploadButton.IsWindowVisible(), m_uploadButton.GetWindowRect()},
         {m_searchButton.IsWindowVisible(), m_searchButton.GetWindowRect()},
@@ -183,7 +201,7 @@ bool Qaurn_Navigate_window::OverTopControl(POINT point) const
         if (visible && PtInRect(&rect, point))
             return true;
     }
-    return false;
+    return m_content.Covers(point);
 }
 
 BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -211,9 +229,15 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
         OnKeyDown(wParam);
         return TRUE;
     case WM_TIMER:
-        if (!m_strip.OnTimer(wParam))
+        if (!m_strip.OnTimer(wParam) && !m_content.OnTimer(wParam))
             m_viewer.OnTimer(msg, wParam, lParam);
         return TRUE;
+    case WM_MOUSEMOVE:
+        OnMouseMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return FALSE;
+    case WM_LBUTTONUP:
+        m_content.OnClick(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return FALSE;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam), lParam);
         return TRUE;
@@ -230,7 +254,26 @@ void Qaurn_Navigate_window::OnKeyDown(WPARAM key)
 {
     if (key == VK_ESCAPE)
         PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    // Enter in the search field runs the search once the search exists.
+    if (key == VK_RETURN && m_searchField.IsFocus()) {
+        m_searchField.KillFocus();
+        m_content.RunSearch(m_searchField.GetWindowTextW());
+    }
+}
+
+void Qaurn_Navigate_window::OnMouseMove(POINT point)
+{
+    const RECT avatar = m_avatarButton.GetWindowRect();
+    m_content.OnMouseMove(point, IsSignedIn() && PtInRect(&avatar, point));
+}
+
+void Qaurn_Navigate_window::SlideViewerDown()
+{
+    if (m_fullView)
+        SendMessageW(m_hWnd, UM_LEAVE_FULL_VIEW, 0, 0);
+    if (!m_viewerUp)
+        return;
+    m_viewerUp = false;
+    m_viewer.show_slid_down();
 }
 
 void Qaurn_Navigate_window::ShowSignedIn()
@@ -247,7 +290,6 @@ void Qaurn_Navigate_window::ShowSignedIn()
     m_avatarButton.ShowWindow(true);
     m_loginLink.ShowWindow(false);
     m_registerLink.ShowWindow(false);
-    m_signOutLink.ShowWindow(true);
     m_inviteLink.ShowWindow(!m_fullView);
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
@@ -259,8 +301,8 @@ void Qaurn_Navigate_window::ShowSignedOut()
     m_avatar.reset();
     m_avatarButton.ShowWindow(false);
     m_userName.ShowWindow(false);
-    m_signOutLink.ShowWindow(false);
     m_inviteLink.ShowWindow(false);
+    m_content.OnSignedOut();
     m_loginLink.ShowWindow(true);
     m_registerLink.ShowWindow(true);
     InvalidateRect(m_hWnd, nullptr, FALSE);
@@ -271,7 +313,9 @@ bool Qaurn_Navigate_window::OnSetCursor()
     POINT point{};
     GetCursorPos(&point);
     ScreenToClient(m_hWnd, &point);
-    for (const CHyperLinkUI* link : {&m_inviteLink, &m_loginLink, &m_registerLink, &m_signOutLink}) {
+    if (m_content.OnSetCursor(point))
+        return true;
+    for (const CHyperLinkUI* link : {&m_inviteLink, &m_loginLink, &m_registerLink}) {
         const RECT rect = link->GetWindowRect();
         if (link->IsWindowVisible() && PtInRect(&rect, point)) {
             link->OnSetCursor();
@@ -289,6 +333,7 @@ void Qaurn_Navigate_window::Paint()
         && m_services->Store()->PictureCount(PictureListId{feed_kind::kHome, {}}) > 0)
         PostMessageW(m_hWnd, UM_SHOW_HOME_PICTURE, 0, 0);
 
+    m_noticeButton.ShowWindow(m_content.UpdateNotice());
     PAINTSTRUCT ps;
     HDC target = BeginPaint(m_hWnd, &ps);
     RECT client{};
@@ -299,6 +344,7 @@ void Qaurn_Navigate_window::Paint()
         win32kit::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(kBackground));
         FillRect(dc, &client, brush.Get());
         m_viewer.OnPaint(dc);
+        m_content.Paint(dc, IsSignedIn());
         m_tab.OnPaint(dc);
         m_loginLink.OnPaint(dc);
         m_registerLink.OnPaint(dc);
@@ -310,9 +356,9 @@ void Qaurn_Navigate_window::Paint()
         m_userName.OnPaint(dc);
         m_inviteLink.OnPaint(dc);
         m_noticeButton.OnPaint(dc);
-        m_signOutLink.OnPaint(dc);
         m_strip.Paint(dc);
         m_offlineMark.Paint(dc);
+        m_content.PaintOnTop(dc);
         BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
     }
     EndPaint(m_hWnd, &ps);

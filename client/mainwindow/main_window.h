@@ -7,6 +7,7 @@
 #include <gdiplus.h>
 
 #include "client_services.h"
+#include "content_panels.h"
 #include "downloader.h"
 #include "feed_store.h"
 #include "login_dlg.h"
@@ -60,6 +61,7 @@ public:
     const std::wstring& CurrentPicturePath() const { return m_currentPath; }
     std::wstring ProgressText() const;
     PendingAction Pending() const { return m_pending; }
+    const ContentPanels& Content() const { return m_content; }
 
 private:
     void OnCreate();
@@ -90,6 +92,9 @@ private:
     CLoginDlg& LoginWindow();
     bool OnSetCursor();
     bool OverTopControl(POINT point) const;
+    void OnMouseMove(POINT point);
+    void ShowAuthorPictures();
+    void SlideViewerDown();
     void Paint();
 
     CImageList m_images;
@@ -105,10 +110,9 @@ private:
     CHyperLinkUI m_inviteLink;
     Rir_picture_ui m_viewer;
     CButtonUI m_noticeButton;
-    // Stands in for the user menu's sign-out entry until the menu exists.
-    CHyperLinkUI m_signOutLink;
     PictureStrip m_strip;
     OfflineMark m_offlineMark;
+    ContentPanels m_content;
     TrayIcon m_tray;
     std::unique_ptr<CLoginDlg> m_login;
     std::unique_ptr<CQNSetDlg> m_settings;

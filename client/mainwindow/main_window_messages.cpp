@@ -45,10 +45,9 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
             m_tabUsed = true;
             m_viewerUp = false;
             m_viewer.show_slid_down();
-            if (item == 1)
-                m_services->Fetcher().LoadHotTags();
-            else if (item == 2)
-                m_services->Fetcher().LoadFeed(feed_kind::kFeatured);
+            m_content.OnTab(item);
+        } else if (wParam == kTabHotChanged && lParam) {
+            m_content.OnTabHover(reinterpret_cast<const CTabNotify*>(lParam)->item);
         }
         return true;
     case UM_SHOW_LARGE_PICTURE:
@@ -129,12 +128,38 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_UPDATE_COMMENT_VIEW:
     case UM_SHOW_LIST_PICTURE:
     case UM_ACTION_RESULT:
+        if (wParam == kActionFollow)
+            m_content.OnFollowResult();
+        return true;
     case UM_USER_STATS_READY:
-    case UM_SHOW_OWN_PICTURE:
+        m_content.OnUserStatsReady();
+        return true;
     case UM_PUBLISH_PAGE_READY:
+        if (wParam == 0)
+            m_content.OnPublishPageReady(lParam);
+        return true;
+    case UM_SHOW_OWN_PICTURE: {
+        const PictureListId list = m_content.Row().List();
+        m_currentKind = list.kind;
+        m_currentKey = list.key;
+        m_currentIndex = std::size_t(wParam);
+        return true;
+    }
     case UM_SHOW_ROW_PICTURE:
+        // The key comes in wParam, read only inside the worker's send.
+        if (const std::string* key = WorkerText(LPARAM(wParam))) {
+            m_currentKind = m_content.Mode() == kContentPictureRow ? m_content.Row().List().kind : feed_kind::kTagFeed;
+            m_currentKey = *key;
+            m_currentIndex = std::size_t(lParam);
+        }
+        return true;
     case UM_SHOW_FIRST_CATEGORY:
+        if (!m_tabUsed)
+            ShowListPicture(PictureListId{feed_kind::kFirstCategory, {}}, 0);
+        return true;
     case UM_SHOW_AUTHOR_PICTURES:
+        ShowAuthorPictures();
+        return true;
     case UM_OPEN_PICTURE_COMMENTS:
     case UM_OPEN_NOTICE_REPLY:
         return true;
@@ -211,6 +236,8 @@ void Qaurn_Navigate_window::StepPicture(int step)
 
 void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
 {
+    if (m_content.OnCommand(id, code, lParam, m_searchField.GetWindowRect(), m_searchField.GetWindowTextW()))
+        return;
     if (code != 0)
         return;
     switch (id) {
@@ -253,6 +280,9 @@ void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
     case CMD_STRIP_NEXT:
     case CMD_STRIP_BEFORE:
         m_strip.OnCommand(id);
+        return;
+    case CMD_AUTHOR_AVATAR:
+        ShowAuthorPictures();
         return;
     case CMD_VIEWER_MINIMIZE:
         PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -335,6 +365,18 @@ void Qaurn_Navigate_window::ConfirmInput()
         m_services->Actions().ForwardPicture(picture->shareId);
 }
 
+// The person last dropped from the user list, or else the current picture's author.
+void Qaurn_Navigate_window::ShowAuthorPictures()
+{
+    if (m_content.Users().IsVisible()) {
+        m_content.ShowLastPerson();
+        return;
+    }
+    const auto picture = m_services->Store()->Picture(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
+    if (picture)
+        m_content.ShowPerson(picture->ownerId, picture->authorName, picture->avatarPath);
+}
+
 void Qaurn_Navigate_window::OpenUploadPage()
 {
     OpenInBrowser(Widen(endpoints::UploadPage(m_services->BaseUrl(), LiveSession::From(CopySignedInUser()))));
@@ -350,6 +392,7 @@ void Qaurn_Navigate_window::OnLoginState(LPARAM state)
     }
     if (state == kLoginEnded && IsSignedIn()) {
         ShowSignedIn();
+        m_content.OnSignedIn();
         RunPending();
         return;
     }

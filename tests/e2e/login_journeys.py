@@ -42,7 +42,9 @@ WINDOW = (0, 0, 425, 290)
 # Client coordinates in the full-screen main window, from its right edge.
 WIDTH = SCREEN[0]
 LOGIN_LINK = (WIDTH - 240, 20)
-SIGN_OUT_LINK = (WIDTH - 52, 20)
+# The user menu hangs from the avatar; its last entry signs out.
+AVATAR = (WIDTH - 172, 19)
+SIGN_OUT_ITEM = (WIDTH - 150, 258)
 # The viewer's close button, in its bar at the top left.
 CLOSE_LINK = (335, 13)
 USER_NAME = (WIDTH - 145, 10, 77, 15)
@@ -111,7 +113,9 @@ def type_demo_login(j, login, main):
 def sign_out(j, main):
     before = j.program.config()
     since = j.service.mark()
-    j.click(main, *SIGN_OUT_LINK)
+    j.hover(main, *AVATAR)
+    j.settled(main, WIDTH - 205, 40, 160, 244)
+    j.click(main, *SIGN_OUT_ITEM)
     j.service.wait_request("c_logout&&uid=1001&token=", since)
     poll(lambda: not user_name_shown(j, main), j.seconds(10), "the user's name to go")
     j.screenshot("signed-out")

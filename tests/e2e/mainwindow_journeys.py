@@ -67,8 +67,8 @@ def session(j):
 
 # --- the kept feeds ---------------------------------------------------------------
 
-HOT_TAB = (505, 50)
-PEOPLE_TAB = (590, 50)
+HOT_TAB = (546, 16)
+PEOPLE_TAB = (632, 16)
 OFFLINE_MARK = (362, 7, 44, 20)
 
 

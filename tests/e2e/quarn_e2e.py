@@ -365,6 +365,10 @@ class Journey:
         self._xdotool("mousemove", "--sync", "--window", window, x, y)
         self._xdotool("click", 1)
 
+    def hover(self, window, x, y):
+        """Moves the pointer to client coordinates of the window."""
+        self._xdotool("mousemove", "--sync", "--window", window, x, y)
+
     def focus(self, window):
         # No window manager: focus is set directly, not by activation.
         self._xdotool("windowfocus", "--sync", window)

@@ -1,0 +1,37 @@
+#pragma once
+#include "browse_layout.h"
+#include "skinkit/button.h"
+
+#include <array>
+#include <memory>
+
+#include <windows.h>
+
+// The eight category buttons; they fade in each time the bar is shown.
+class CategoryBar {
+public:
+    static constexpr UINT_PTR kFadeTimer = 27001;
+
+    CategoryBar() = default;
+    CategoryBar(const CategoryBar&) = delete;
+    CategoryBar& operator=(const CategoryBar&) = delete;
+
+    void Create(HWND parent, WORD firstCommand, int width);
+    void Show();
+    void Hide();
+    bool IsVisible() const { return m_visible; }
+    // The button under the point, or -1.
+    int ButtonAt(POINT point) const;
+    RECT ButtonRect(int index) const { return m_buttons[index].GetWindowRect(); }
+
+    void Paint(HDC hdc);
+    void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // True when the timer was the bar's.
+    bool OnTimer(UINT_PTR id);
+
+private:
+    HWND m_parent = nullptr;
+    std::array<Gosick_button, browse_layout::kCategoryCount> m_buttons;
+    std::array<std::unique_ptr<Gdiplus::Bitmap>, browse_layout::kCategoryCount> m_pictures;
+    bool m_visible = false;
+};

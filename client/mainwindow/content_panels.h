@@ -1,0 +1,141 @@
+#pragma once
+#include "category_bar.h"
+#include "decoded_pictures.h"
+#include "feed_store.h"
+#include "hot_tag_panel.h"
+#include "my_pictures_row.h"
+#include "person_bar.h"
+#include "search_list_box.h"
+#include "skinkit/hyperlink.h"
+#include "skinkit/tooltip.h"
+#include "user_list_panel.h"
+#include "user_menu.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <windows.h>
+
+class ClientServices;
+
+// What the content panels need of the main window around them.
+struct ContentHost {
+    // The large view leaves for a panel (the viewer slides down).
+    std::function<void()> slideViewerDown;
+    // Shows a list's picture large; false when the list has none there.
+    std::function<bool(const PictureListId&, std::size_t)> showPicture;
+    // Drops the picture strip under an item: thumbnail size, column top,
+    // slots, the item's left edge, source mode, feed number and key.
+    std::function<void(int w, int h, int top, int slots, int anchor, int mode, int feed, const std::string& key)>
+        dropStrip;
+    std::function<void()> hideStrip;
+    // No tab stays selected while a panel the tabs do not choose is shown.
+    std::function<void()> clearTab;
+};
+
+// Which panel fills the content area under the top controls.
+enum ContentMode : int {
+    kContentCategories = 0,
+    kContentHotTags = 1,
+    kContentFeatured = 2,
+    kContentUserList = 3,
+    kContentPictureRow = 4,
+};
+
+// The main window's browsing panels and what ties them together: the user
+// menu, the own-pictures row, the user list, the category bar, the hot tags,
+// the search choice and the person bar, the notice label and the counts.
+// The main window hands them its messages; they paint into its surface.
+class ContentPanels {
+public:
+    ContentPanels() = default;
+    ContentPanels(const ContentPanels&) = delete;
+    ContentPanels& operator=(const ContentPanels&) = delete;
+
+    void Create(HWND window, ClientServices& services, const std::wstring& ini, ContentHost host);
+
+    // The window's messages, in the window's distribution order.
+    void RouteCategories(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void RouteUserMenu(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void RoutePanels(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void RouteSearchChoice(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // True when the command was the panels'. `searchText` is the field's.
+    bool OnCommand(WORD id, WORD code, LPARAM lParam, const RECT& searchField, const std::wstring& searchText);
+    void OnTab(int item);
+    void OnTabHover(int item);
+    void OnMouseMove(POINT point, bool overAvatar);
+    // A click on a panel's picture, person or tag; true when it was one.
+    bool OnClick(POINT point);
+    bool OnTimer(UINT_PTR id);
+    bool OnSetCursor(POINT point) const;
+    // True when the point is on a panel (a click there is not the viewer's).
+    bool Covers(POINT point) const;
+    void RunSearch(const std::wstring& text);
+    void ShowPerson(const std::string& uid, const std::string& name, const std::string& avatarPath);
+    // The person last dropped from the user list.
+    void ShowLastPerson();
+    void OnUserStatsReady();
+    void OnPublishPageReady(LPARAM items);
+    // A follow from the list is done: lists with no reload of their own reload.
+    void OnFollowResult();
+    void OnSignedIn();
+    void OnSignedOut();
+
+    // Whether the notice label and button show; from the notice poll's store.
+    bool UpdateNotice();
+    // The panels under the top controls, then what lies over everything.
+    void Paint(HDC hdc, bool signedIn);
+    void PaintOnTop(HDC hdc);
+
+    ContentMode Mode() const { return m_mode; }
+    const UserMenu& Menu() const { return m_menu; }
+    const MyPicturesRow& Row() const { return m_row; }
+    const UserListPanel& Users() const { return m_users; }
+    const CategoryBar& Categories() const { return m_categories; }
+    const HotTagPanel& HotTags() const { return m_hotTags; }
+    const PersonBar& Person() const { return m_person; }
+    const CSearchListBox* SearchChoice() const { return m_searchChoice.get(); }
+    bool NoticeShown() const { return m_noticeShown; }
+    std::wstring NoticeText() const { return m_noticeShown ? L"你有新信息" : L""; }
+
+private:
+    void ShowOnly(ContentMode mode);
+    void ShowOwnPictures(int rowMode);
+    void ShowOwnUsers(int listMode);
+    void ShowCategory(int index);
+    void OpenPage(const std::string& url);
+    void TurnPage(bool forward, bool userList);
+    void FollowFromList(int index);
+    void OpenMenu();
+    void CloseMenu();
+    void RefreshCounts();
+    void DriveStrip(POINT point);
+
+    HWND m_window = nullptr;
+    ClientServices* m_services = nullptr;
+    ContentHost m_host;
+    int m_width = 0;
+    ContentMode m_mode = kContentCategories;
+    UserMenu m_menu;
+    MyPicturesRow m_row;
+    UserListPanel m_users;
+    CategoryBar m_categories;
+    HotTagPanel m_hotTags;
+    PersonBar m_person;
+    std::unique_ptr<CSearchListBox> m_searchChoice;
+    CHyperLinkUI m_noticeLabel;
+    CToolTipUI m_tip;
+    DecodedPictures m_pictures;
+    std::unique_ptr<Gdiplus::Bitmap> m_band;
+    bool m_noticeShown = false;
+    bool m_followReload = false;
+    int m_lastCategory = -1;
+    int m_lastCellLeft = -1;
+    int m_lastTagSlot = -1;
+    std::string m_droppedUid;
+    std::string m_droppedName;
+    std::string m_droppedAvatarPath;
+    std::string m_personAvatarPath;
+};

@@ -1,0 +1,43 @@
+#pragma once
+#include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
+
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <string>
+
+// Thumbnails and avatars decoded once and kept by path, so painting a panel
+// costs a file-attribute read per picture instead of a decode. A file that
+// appears, or is replaced, after a first look is decoded on the next one.
+// Keeps the most recently used `capacity` pictures. UI thread only.
+class DecodedPictures {
+public:
+    explicit DecodedPictures(std::size_t capacity = 256)
+        : m_capacity(capacity)
+    {
+    }
+    DecodedPictures(const DecodedPictures&) = delete;
+    DecodedPictures& operator=(const DecodedPictures&) = delete;
+
+    // The picture at path; null while no readable picture is there.
+    Gdiplus::Bitmap* Find(const std::wstring& path);
+    std::size_t Decodes() const { return m_decodes; }
+    std::size_t Size() const { return m_entries.size(); }
+
+private:
+    struct Entry {
+        std::wstring path;
+        ULONGLONG size = 0;
+        FILETIME written{};
+        std::unique_ptr<Gdiplus::Bitmap> picture;
+    };
+
+    std::size_t m_capacity;
+    std::size_t m_decodes = 0;
+    std::list<Entry> m_entries;  // most recently used first
+};
+
+// Draws `picture` centred in `box`, scaled down to fit it when larger.
+void DrawFitted(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, const RECT& box);

@@ -1,0 +1,186 @@
+#include "hot_tag_panel.h"
+
+#include "browse_layout.h"
+#include "platform.h"
+#include "skin_pictures.h"
+#include "skin_text.h"
+#include "win32/wide_text.h"
+
+namespace {
+
+constexpr int kEdge = 10;
+constexpr int kStepPixels = 10;
+constexpr DWORD kStepMs = 50;
+constexpr int kLastFirstTag = 14;
+constexpr int kFirstFirstTag = -3;
+
+}  // namespace
+
+void HotTagPanel::Create(HWND parent, WORD moreCommand, int width)
+{
+    m_parent = parent;
+    m_width = width;
+    m_tagsPerRow = browse_layout::TagsPerRow(width);
+    m_slots = browse_layout::TagSlotCount(width);
+    m_white = LoadPanelPicture(L"hot_tag_white.png");
+    m_red = LoadPanelPicture(L"hot_tag_red.png");
+    m_morePicture = LoadPanelPicture(L"dyn_pagedown.png");
+    m_more.Create(parent, moreCommand);
+    m_more.SetAttribute(m_morePicture.get());
+    m_more.SetTipText(L"更多");
+    PlaceMoreButton();
+    m_created = true;
+    Hide();
+}
+
+void HotTagPanel::Show()
+{
+    m_visible = true;
+    m_lastX = -1;
+    m_motion->selected = -1;
+    m_more.ShowWindow(true);
+}
+
+void HotTagPanel::Hide()
+{
+    m_visible = false;
+    m_more.ShowWindow(false);
+}
+
+RECT HotTagPanel::SlotRect(int slot) const
+{
+    RECT rect = browse_layout::TagSlot(slot);
+    OffsetRect(&rect, -(m_drift + m_motion->scroll.load()), 0);
+    return rect;
+}
+
+void HotTagPanel::PlaceMoreButton()
+{
+    const RECT last = SlotRect(m_slots - 1);
+    m_more.SetWindowRect(last.right + 100, last.bottom - 20, last.right + 125, last.bottom + 5);
+}
+
+int HotTagPanel::SlotAt(POINT point) const
+{
+    if (!m_visible)
+        return -1;
+    for (int i = 0; i < m_slots; ++i) {
+        const RECT rect = SlotRect(i);
+        if (PtInRect(&rect, point))
+            return i;
+    }
+    return -1;
+}
+
+std::string HotTagPanel::TagOf(const FeedStore& store, int slot) const
+{
+    const int index = slot + m_motion->firstTag.load();
+    return index < 0 ? std::string() : store.HotTag(std::size_t(index));
+}
+
+void HotTagPanel::MoreTags(const FeedStore& store)
+{
+    const int count = int(store.HotTagCount());
+    const int next = m_motion->firstTag.load() + (m_tagsPerRow > 0 ? m_tagsPerRow : 1);
+    m_motion->firstTag = next < count ? next : 0;
+    InvalidateRect(m_parent, nullptr, FALSE);
+}
+
+bool HotTagPanel::OnMouseMove(POINT point)
+{
+    if (!m_visible)
+        return false;
+    bool repaint = false;
+    if (point.y >= 1 && point.y <= 179) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        if (m_lastX >= 0 && point.x != m_lastX) {
+            // Kept in pointer pixels: a slow pointer moves the row too.
+            const int furthest = 5 * (browse_layout::kTagWidth * m_slots + browse_layout::kTagRowStart - m_width);
+            const int least = 5 * browse_layout::kTagRowStart;
+            m_pointerTravel += point.x - m_lastX;
+            m_pointerTravel = m_pointerTravel < least ? least : m_pointerTravel > furthest ? furthest : m_pointerTravel;
+            m_drift = m_pointerTravel / 5;
+            PlaceMoreButton();
+            repaint = true;
+        }
+        m_lastX = point.x;
+    }
+    if (point.x >= m_width - kEdge && 20 - m_tagsPerRow > 0)
+        StartScroll(1);
+    else if (point.x < kEdge)
+        StartScroll(-1);
+    const int slot = SlotAt(point);
+    if (slot != m_motion->selected.exchange(slot))
+        repaint = true;
+    return repaint;
+}
+
+// Whole tags slide by while the pointer stays at the edge it came to.
+void HotTagPanel::StartScroll(int direction)
+{
+    if (m_motion->scrolling.exchange(true))
+        return;
+    platform::StartDetachedThread(
+        [motion = m_motion, window = m_parent, width = m_width, perRow = m_tagsPerRow, direction] {
+            auto atEdge = [&] {
+                POINT point{};
+                GetCursorPos(&point);
+                ScreenToClient(window, &point);
+                return direction > 0 ? point.x >= width - kEdge : point.x < kEdge;
+            };
+            auto more = [&] {
+                return direction > 0 ? motion->firstTag.load() < kLastFirstTag - perRow
+                                     : motion->firstTag.load() >= kFirstFirstTag;
+            };
+            while (atEdge() && more()) {
+                motion->selected = -1;
+                for (int step = kStepPixels; step <= 120 && atEdge(); step += kStepPixels) {
+                    motion->scroll = step * direction;
+                    InvalidateRect(window, nullptr, FALSE);
+                    Sleep(kStepMs);
+                }
+                motion->firstTag += direction;
+                motion->scroll = 0;
+                InvalidateRect(window, nullptr, FALSE);
+            }
+            motion->scrolling = false;
+        });
+}
+
+void HotTagPanel::Paint(HDC hdc, const PanelContext& context)
+{
+    if (!m_visible || !m_created)
+        return;
+    const int selected = m_motion->selected.load();
+    SkinTextStyle tag;
+    tag.face = L"Arial";
+    tag.points = 9.0f;
+    tag.centred = true;
+    SkinTextStyle loading = tag;
+    loading.face = L"宋体";
+    loading.points = 8.0f;
+    for (int i = 0; i < m_slots; ++i) {
+        const RECT rect = SlotRect(i);
+        if (rect.right <= 0 || rect.left >= context.width)
+            continue;
+        {
+            Gdiplus::Graphics graphics(hdc);
+            DrawPicture(graphics, m_white.get(), rect.left, rect.top);
+            if (i == selected)
+                DrawPicture(graphics, m_red.get(), rect.left, rect.top);
+        }
+        const std::string text = TagOf(*context.store, i);
+        SkinTextStyle& style = text.empty() ? loading : tag;
+        style.color = i == selected ? 0xFEFFFFFF : 0xFE787878;
+        const Gdiplus::RectF box(Gdiplus::REAL(rect.left), Gdiplus::REAL(rect.top),
+            Gdiplus::REAL(rect.right - rect.left), Gdiplus::REAL(rect.bottom - rect.top));
+        DrawSkinText(hdc, text.empty() ? std::wstring(L"加载中") : Widen(text), style, box);
+    }
+    m_more.OnPaint(hdc);
+}
+
+void HotTagPanel::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (m_visible)
+        m_more.WindowProc(hwnd, msg, wParam, lParam);
+}

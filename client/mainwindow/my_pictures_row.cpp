@@ -1,0 +1,183 @@
+#include "my_pictures_row.h"
+
+#include "browse_layout.h"
+#include "feed_kinds.h"
+#include "skin_pictures.h"
+#include "skin_text.h"
+#include "win32/wide_text.h"
+#include "window_messages.h"
+
+#include <string>
+
+namespace {
+
+constexpr int kBandTop = 40;
+constexpr int kBandBottom = 120;
+constexpr int kThumbnail = 100;
+
+RECT Box(int left, int top, int width, int height) { return RECT{left, top, left + width, top + height}; }
+
+}  // namespace
+
+void MyPicturesRow::Create(HWND parent, int width)
+{
+    // Ten slots, fewer on a screen where they would reach the page buttons.
+    const int fitting = (browse_layout::PreviousPageButton(width).left - browse_layout::RowSlot(0).left) / 120;
+    m_slotCount = fitting < 1 ? 1 : fitting < browse_layout::kRowSlots ? fitting : browse_layout::kRowSlots;
+    m_frame = LoadPanelPicture(L"user_info_picture.png");
+    m_lastOne = LoadPanelPicture(L"the_last_one.png");
+    m_firstOne = LoadPanelPicture(L"this_is_first.png");
+    m_noPublish = LoadPanelPicture(L"user_info_no_publish.png");
+    m_noLike = LoadPanelPicture(L"user_info_no_like.png");
+    m_loading = LoadPanelPicture(L"loading_picture.png");
+    m_previousPicture = LoadPanelPicture(L"page_prev.png");
+    m_nextPicture = LoadPanelPicture(L"page_next.png");
+    const RECT previous = browse_layout::PreviousPageButton(width);
+    const RECT next = browse_layout::NextPageButton(width);
+    m_previous.Create(parent, CMD_OWN_PREVIOUS);
+    m_previous.SetAttribute(m_previousPicture.get());
+    m_previous.SetWindowRect(previous.left, previous.top, previous.right, previous.bottom);
+    m_next.Create(parent, CMD_OWN_NEXT);
+    m_next.SetAttribute(m_nextPicture.get());
+    m_next.SetWindowRect(next.left, next.top, next.right, next.bottom);
+    m_created = true;
+    Hide();
+}
+
+void MyPicturesRow::Show(int mode, std::string key)
+{
+    m_mode = mode;
+    m_key = std::move(key);
+    m_firstIndex = 0;
+    m_visible = true;
+    const bool paged = mode != kPerson && mode != kLastOne && mode != kFirstOne;
+    m_previous.ShowWindow(paged);
+    m_next.ShowWindow(paged);
+}
+
+void MyPicturesRow::Hide()
+{
+    m_visible = false;
+    m_previous.ShowWindow(false);
+    m_next.ShowWindow(false);
+}
+
+PictureListId MyPicturesRow::List() const
+{
+    switch (m_mode) {
+    case kLiked:
+        return PictureListId{feed_kind::kMyLiked, {}};
+    case kSearch:
+        return PictureListId{feed_kind::kTagFeed, m_key};
+    case kPerson:
+        return PictureListId{feed_kind::kUserPictures, m_key};
+    default:
+        return PictureListId{feed_kind::kMyPublished, {}};
+    }
+}
+
+int MyPicturesRow::PagedKind() const { return m_mode == kLiked ? feed_kind::kMyLiked : feed_kind::kMyPublished; }
+
+std::size_t MyPicturesRow::ShownCount(const FeedStore& store) const
+{
+    const std::size_t stored = store.PictureCount(List());
+    // A tag search comes in one page.
+    return m_mode == kSearch ? stored : ItemsOnPage(store, PagedKind(), stored);
+}
+
+int MyPicturesRow::IndexAt(const FeedStore& store, POINT point) const
+{
+    if (!m_visible || m_mode == kLastOne || m_mode == kFirstOne)
+        return -1;
+    const std::size_t count = ShownCount(store);
+    for (int slot = 0; slot < m_slotCount; ++slot) {
+        const RECT rect = browse_layout::RowSlot(slot);
+        const RECT picture = Box(rect.left, rect.top, kThumbnail, kThumbnail);
+        const std::size_t index = m_firstIndex + std::size_t(slot);
+        if (index < count && PtInRect(&picture, point))
+            return int(index);
+    }
+    return -1;
+}
+
+void MyPicturesRow::PaintNotice(Gdiplus::Graphics& graphics, int width)
+{
+    const RECT slot = browse_layout::RowSlot(2);
+    if (m_mode == kLastOne && m_lastOne) {
+        DrawPicture(graphics, m_lastOne.get(), (width - int(m_lastOne->GetWidth())) / 2, slot.top + 30);
+        return;
+    }
+    if (m_mode == kFirstOne && m_firstOne) {
+        constexpr int kPartWidth = 153, kPartHeight = 24;
+        graphics.DrawImage(m_firstOne.get(),
+            Gdiplus::Rect((width - kPartWidth) / 2, slot.top + 20, kPartWidth, kPartHeight), 90, 20, kPartWidth,
+            kPartHeight, Gdiplus::UnitPixel);
+    }
+}
+
+// The empty and waiting states take the slots' place; true when one did.
+bool MyPicturesRow::PaintEmptyState(Gdiplus::Graphics& graphics, const PanelContext& context)
+{
+    const RECT first = browse_layout::RowSlot(0);
+    if (m_mode == kPublished && !m_hasPublished) {
+        DrawPicture(graphics, m_noPublish.get(), context.width - 855, first.top + 10);
+        return true;
+    }
+    if (m_mode == kLiked && !m_hasLiked) {
+        DrawPicture(graphics, m_noLike.get(), 70, first.top + 10);
+        return true;
+    }
+    if (context.store->PictureCount(List()) == 0) {
+        DrawPicture(graphics, m_loading.get(), 70, first.top + 30);
+        return true;
+    }
+    return false;
+}
+
+void MyPicturesRow::Paint(HDC hdc, const PanelContext& context)
+{
+    if (!m_visible || !m_created)
+        return;
+    Gdiplus::Graphics graphics(hdc);
+    if (m_mode == kLastOne || m_mode == kFirstOne) {
+        PaintNotice(graphics, context.width);
+        return;
+    }
+    const RECT first = browse_layout::RowSlot(0);
+    const RECT last = browse_layout::RowSlot(m_slotCount - 1);
+    graphics.SetClip(Gdiplus::Rect(first.left - 3, kBandTop, last.right - first.left + 3, kBandBottom - kBandTop));
+    if (!PaintEmptyState(graphics, context)) {
+        const std::size_t count = ShownCount(*context.store);
+        const PictureListId list = List();
+        for (int slot = 0; slot < m_slotCount && m_firstIndex + slot < count; ++slot) {
+            const RECT rect = browse_layout::RowSlot(slot);
+            DrawPicture(graphics, m_frame.get(), rect.left - 3, rect.top - 3);
+            const auto picture = context.store->Picture(list, m_firstIndex + slot);
+            if (picture)
+                DrawFitted(graphics, context.pictures->Find(Widen(picture->thumbnailPath)),
+                    Box(rect.left, rect.top, kThumbnail, kThumbnail));
+        }
+    }
+    graphics.ResetClip();
+    if (m_mode == kPublished || m_mode == kLiked) {
+        const int kind = PagedKind();
+        const std::wstring label = std::to_wstring(context.store->CurrentPage(kind)) + L"/"
+            + std::to_wstring(context.store->PageCount(kind));
+        SkinTextStyle style;
+        style.points = 9.0f;
+        style.color = 0xFE000000;
+        DrawSkinText(hdc, label, style, Gdiplus::RectF(Gdiplus::REAL(context.width - 50), 70.0f, 100.0f, 20.0f));
+    }
+    if (m_mode != kPerson) {
+        m_previous.OnPaint(hdc);
+        m_next.OnPaint(hdc);
+    }
+}
+
+void MyPicturesRow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!m_visible)
+        return;
+    m_previous.WindowProc(hwnd, msg, wParam, lParam);
+    m_next.WindowProc(hwnd, msg, wParam, lParam);
+}

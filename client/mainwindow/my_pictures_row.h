@@ -1,0 +1,57 @@
+#pragma once
+#include "feed_store.h"
+#include "panel_context.h"
+#include "skinkit/button.h"
+
+#include <memory>
+#include <string>
+
+#include <windows.h>
+
+// One row of picture slots: the user's own published or liked pictures, a
+// picture search's results or another person's pictures, with page buttons;
+// or the notice at either end of a list.
+class MyPicturesRow {
+public:
+    enum Mode : int { kPublished = 1, kLiked = 2, kSearch = 3, kLastOne = 4, kPerson = 5, kFirstOne = 6 };
+
+    MyPicturesRow() = default;
+    MyPicturesRow(const MyPicturesRow&) = delete;
+    MyPicturesRow& operator=(const MyPicturesRow&) = delete;
+
+    void Create(HWND parent, int width);
+    void Show(int mode, std::string key = {});
+    void Hide();
+    bool IsVisible() const { return m_visible; }
+    int Mode() const { return m_mode; }
+    const std::string& Key() const { return m_key; }
+    void SetHasPublished(bool has) { m_hasPublished = has; }
+    void SetHasLiked(bool has) { m_hasLiked = has; }
+
+    // The list the slots show, and the kind whose pager pages it.
+    PictureListId List() const;
+    int PagedKind() const;
+    // The list index of the slot under the point, or -1.
+    int IndexAt(const FeedStore& store, POINT point) const;
+
+    void Paint(HDC hdc, const PanelContext& context);
+    void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+private:
+    std::size_t ShownCount(const FeedStore& store) const;
+    void PaintNotice(Gdiplus::Graphics& graphics, int width);
+    bool PaintEmptyState(Gdiplus::Graphics& graphics, const PanelContext& context);
+
+    int m_mode = kPublished;
+    std::string m_key;
+    int m_slotCount = 10;
+    std::size_t m_firstIndex = 0;
+    bool m_visible = false;
+    bool m_created = false;
+    bool m_hasPublished = false;
+    bool m_hasLiked = false;
+    CButtonUI m_previous;
+    CButtonUI m_next;
+    std::unique_ptr<Gdiplus::Bitmap> m_frame, m_lastOne, m_firstOne, m_noPublish, m_noLike, m_loading,
+        m_previousPicture, m_nextPicture;
+};

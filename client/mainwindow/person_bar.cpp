@@ -1,0 +1,128 @@
+#include "person_bar.h"
+
+#include "skin_pictures.h"
+#include "win32/wide_text.h"
+#include "window_messages.h"
+
+namespace {
+
+constexpr WORD kAvatarCommand = 2040;
+constexpr WORD kNameCommand = 2041;
+constexpr COLORREF kNameColor = 0xA4AC6F;
+constexpr COLORREF kCountColor = RGB(58, 67, 74);
+
+}  // namespace
+
+void PersonBar::Create(HWND parent)
+{
+    m_framePicture = LoadPanelPicture(L"user_avatar_bk.png");
+    m_frame.Create(parent, kAvatarCommand);
+    m_frame.SetAttribute(m_framePicture.get());
+    m_frame.SetWindowRect(400, 3, 426, 29);
+    m_avatar.Create(parent, false);
+    m_avatar.SetWindowRect(400, 4, 424, 28);
+    m_avatar.SetStyle(1);
+    m_name.Create(parent, kNameCommand);
+    m_name.SetWindowRect(427, 10, 490, 25);
+    m_name.SetTextColor(kNameColor);
+    m_publishedLink.Create(parent, CMD_PERSON_PUBLISHED);
+    m_publishedLink.SetURL(L"", L"发布");
+    m_publishedLink.MoveWindow(490, 12, false);
+    m_followsLink.Create(parent, CMD_PERSON_FOLLOWS);
+    m_followsLink.SetURL(L"", L"关注");
+    m_followsLink.MoveWindow(545, 12, false);
+    m_published.Create(parent, CMD_PERSON_PUBLISHED);
+    m_published.SetWindowRect(515, 11, 545, 26);
+    m_published.SetTextColor(kCountColor);
+    m_follows.Create(parent, CMD_PERSON_FOLLOWS);
+    m_follows.SetWindowRect(575, 11, 605, 26);
+    m_follows.SetTextColor(kCountColor);
+    m_created = true;
+    Hide();
+}
+
+void PersonBar::Show(const std::string& uid, const std::string& name, Gdiplus::Bitmap* avatar)
+{
+    if (uid != m_uid)
+        SetStats(UserStats{});
+    m_uid = uid;
+    const std::wstring shown = Widen(name);
+    m_name.SetWindowTextW(shown);
+    m_name.SetTipText(shown);
+    m_avatar.set_picture_ptr(avatar);
+    m_visible = true;
+    for (CButtonUI* button : {&m_frame, &m_name, &m_published, &m_follows})
+        button->ShowWindow(true);
+    m_avatar.ShowWindow(true);
+    m_publishedLink.ShowWindow(true);
+    m_followsLink.ShowWindow(true);
+}
+
+void PersonBar::Hide()
+{
+    m_visible = false;
+    for (CButtonUI* button : {&m_frame, &m_name, &m_published, &m_follows})
+        button->ShowWindow(false);
+    m_avatar.ShowWindow(false);
+    m_publishedLink.ShowWindow(false);
+    m_followsLink.ShowWindow(false);
+}
+
+void PersonBar::SetStats(const UserStats& stats)
+{
+    m_published.SetWindowTextW(Widen(stats.pictures));
+    m_follows.SetWindowTextW(Widen(stats.follows));
+}
+
+std::wstring PersonBar::PublishedCount() const
+{
+    std::wstring text;
+    m_published.GetWindowTextW(text);
+    return text;
+}
+
+std::wstring PersonBar::FollowCount() const
+{
+    std::wstring text;
+    m_follows.GetWindowTextW(text);
+    return text;
+}
+
+bool PersonBar::OnSetCursor(POINT point) const
+{
+    if (!m_visible)
+        return false;
+    for (const CHyperLinkUI* link : {&m_publishedLink, &m_followsLink}) {
+        const RECT rect = link->GetWindowRect();
+        if (PtInRect(&rect, point)) {
+            link->OnSetCursor();
+            return true;
+        }
+    }
+    return false;
+}
+
+void PersonBar::Paint(HDC hdc)
+{
+    if (!m_visible)
+        return;
+    m_avatar.OnPaint(hdc);
+    m_frame.OnPaint(hdc);
+    m_name.OnPaint(hdc);
+    m_publishedLink.OnPaint(hdc);
+    m_followsLink.OnPaint(hdc);
+    m_published.OnPaint(hdc);
+    m_follows.OnPaint(hdc);
+}
+
+void PersonBar::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!m_visible)
+        return;
+    m_frame.WindowProc(hwnd, msg, wParam, lParam);
+    m_name.WindowProc(hwnd, msg, wParam, lParam);
+    m_publishedLink.WindowProc(hwnd, msg, wParam, lParam);
+    m_followsLink.WindowProc(hwnd, msg, wParam, lParam);
+    m_published.WindowProc(hwnd, msg, wParam, lParam);
+    m_follows.WindowProc(hwnd, msg, wParam, lParam);
+}

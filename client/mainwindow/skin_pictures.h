@@ -1,0 +1,13 @@
+#pragma once
+#include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
+
+#include <memory>
+#include <string>
+
+// The browsing panels' pictures live in the resource folder's "main\".
+std::unique_ptr<Gdiplus::Bitmap> LoadPanelPicture(const wchar_t* name);
+
+// Draws a whole picture with its top-left corner at (x, y); nothing for null.
+void DrawPicture(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, int x, int y);

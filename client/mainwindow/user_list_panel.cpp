@@ -1,0 +1,220 @@
+#include "user_list_panel.h"
+
+#include "browse_layout.h"
+#include "feed_kinds.h"
+#include "skin_pictures.h"
+#include "skin_text.h"
+#include "win32/wide_text.h"
+#include "window_messages.h"
+
+namespace {
+
+constexpr Gdiplus::ARGB kShade = 0x64000000;
+constexpr Gdiplus::ARGB kFrame = 0xFE000000;
+
+Gdiplus::RectF TextBox(int left, int top, int width, int height)
+{
+    return Gdiplus::RectF(Gdiplus::REAL(left), Gdiplus::REAL(top), Gdiplus::REAL(width), Gdiplus::REAL(height));
+}
+
+}  // namespace
+
+void UserListPanel::Create(HWND parent, int width)
+{
+    m_width = width;
+    m_cellsPerRow = browse_layout::UserCellsPerRow(width);
+    m_card = LoadPanelPicture(L"guide_image.png");
+    m_noFollows = LoadPanelPicture(L"user_info_no_concern.png");
+    m_noFans = LoadPanelPicture(L"user_info_no_funs.png");
+    m_loading = LoadPanelPicture(L"loading_picture.png");
+    m_previousPicture = LoadPanelPicture(L"page_prev.png");
+    m_nextPicture = LoadPanelPicture(L"page_next.png");
+    const RECT previous = browse_layout::PreviousPageButton(width);
+    const RECT next = browse_layout::NextPageButton(width);
+    m_previous.Create(parent, CMD_USER_LIST_PREVIOUS);
+    m_previous.SetAttribute(m_previousPicture.get());
+    m_previous.SetWindowRect(previous.left, previous.top, previous.right, previous.bottom);
+    m_next.Create(parent, CMD_USER_LIST_NEXT);
+    m_next.SetAttribute(m_nextPicture.get());
+    m_next.SetWindowRect(next.left, next.top, next.right, next.bottom);
+    m_created = true;
+    Hide();
+}
+
+void UserListPanel::Show(int mode, std::string key)
+{
+    m_mode = mode;
+    m_key = std::move(key);
+    m_hovered = -1;
+    m_visible = true;
+    const bool paged = mode == kFollows || mode == kFans || mode == kFollowsOf;
+    m_previous.ShowWindow(paged);
+    m_next.ShowWindow(paged);
+}
+
+void UserListPanel::Hide()
+{
+    m_visible = false;
+    m_hovered = -1;
+    m_previous.ShowWindow(false);
+    m_next.ShowWindow(false);
+}
+
+int UserListPanel::Kind() const
+{
+    switch (m_mode) {
+    case kFollows:
+        return feed_kind::kMyFollows;
+    case kFans:
+        return feed_kind::kMyFans;
+    case kFollowsOf:
+        return feed_kind::kFollowsOf;
+    case kSearch:
+        return feed_kind::kPeopleSearch;
+    default:
+        return feed_kind::kFeatured;
+    }
+}
+
+bool UserListPanel::ShowsEmptyState() const
+{
+    return (m_mode == kFollows && !m_hasFollows) || (m_mode == kFans && !m_hasFans);
+}
+
+std::size_t UserListPanel::ShownCount(const FeedStore& store) const
+{
+    if (ShowsEmptyState())
+        return 0;
+    const std::size_t stored = store.UserCount(Kind());
+    const bool paged = m_mode == kFollows || m_mode == kFans || m_mode == kFollowsOf;
+    const std::size_t count = paged ? ItemsOnPage(store, Kind(), stored) : stored;
+    const std::size_t fitting = std::size_t(m_cellsPerRow);
+    return count < fitting ? count : fitting;
+}
+
+int UserListPanel::IndexAt(const FeedStore& store, POINT point) const
+{
+    if (!m_visible)
+        return -1;
+    const std::size_t count = ShownCount(store);
+    for (std::size_t i = 0; i < count; ++i) {
+        const RECT cell = browse_layout::UserCell(int(i));
+        if (PtInRect(&cell, point))
+            return int(i);
+    }
+    return -1;
+}
+
+bool UserListPanel::SetHovered(int index)
+{
+    if (index == m_hovered)
+        return false;
+    m_hovered = index;
+    return true;
+}
+
+bool UserListPanel::OnFollowToggle(POINT point) const
+{
+    if (!m_visible || m_hovered < 0)
+        return false;
+    const RECT toggle = browse_layout::FollowToggle(browse_layout::UserCell(m_hovered));
+    return PtInRect(&toggle, point) != FALSE;
+}
+
+void UserListPanel::PaintCell(Gdiplus::Graphics& graphics, const RECT& cell, Gdiplus::Bitmap* avatar)
+{
+    const int side = cell.right - cell.left;
+    Gdiplus::SolidBrush shade{Gdiplus::Color(kShade)};
+    graphics.FillRectangle(&shade, int(cell.left), int(cell.top), side, side);
+    DrawFitted(graphics, avatar, cell);
+    Gdiplus::Pen frame{Gdiplus::Color(kFrame), 1.0f};
+    graphics.DrawRectangle(&frame, int(cell.left), int(cell.top), side - 1, side - 1);
+}
+
+void UserListPanel::PaintCard(HDC hdc, const RECT& cell, const UserRecord& user, Gdiplus::Bitmap* avatar, bool signedIn)
+{
+    {
+        Gdiplus::Graphics graphics(hdc);
+        DrawPicture(graphics, m_card.get(), cell.left, cell.top + 1);
+        DrawFitted(graphics, avatar, cell);
+        Gdiplus::Pen frame{Gdiplus::Color(kFrame), 1.0f};
+        graphics.DrawRectangle(
+            &frame, int(cell.left), int(cell.top), int(cell.right - cell.left - 1), int(cell.bottom - cell.top - 1));
+        const RECT toggle = browse_layout::FollowToggle(cell);
+        Gdiplus::SolidBrush shade{Gdiplus::Color(kShade)};
+        graphics.FillRectangle(&shade, int(toggle.left), int(toggle.top), 60, 20);
+    }
+    SkinTextStyle name;
+    name.points = 10.0f;
+    name.color = 0xFE6FACA4;
+    DrawSkinText(hdc, Widen(user.name), name, TextBox(cell.right + 20, cell.top + 20, 100, 20));
+    SkinTextStyle counts;
+    counts.points = 9.0f;
+    counts.color = 0xFE979797;
+    DrawSkinText(hdc, L"发布 " + Widen(user.pictureCount), counts, TextBox(cell.right + 20, cell.top + 40, 100, 20));
+    DrawSkinText(hdc, L"喜欢 " + Widen(user.likeCount), counts, TextBox(cell.right + 80, cell.top + 40, 100, 20));
+    DrawSkinText(hdc, L"关注 " + Widen(user.followCount), counts, TextBox(cell.right + 20, cell.top + 60, 100, 20));
+    DrawSkinText(hdc, L"粉丝 " + Widen(user.fanCount), counts, TextBox(cell.right + 80, cell.top + 60, 100, 20));
+    SkinTextStyle toggle;
+    toggle.points = 9.0f;
+    toggle.color = 0xFEFFFFFF;
+    toggle.centred = true;
+    const wchar_t* label = signedIn && user.isFollowed ? L"取消关注" : L"加关注";
+    DrawSkinText(hdc, label, toggle, TextBox(cell.right - 60, cell.bottom - 15, 60, 15));
+}
+
+void UserListPanel::Paint(HDC hdc, const PanelContext& context, bool signedIn)
+{
+    if (!m_visible || !m_created)
+        return;
+    const RECT first = browse_layout::UserCell(0);
+    if (ShowsEmptyState()) {
+        Gdiplus::Graphics graphics(hdc);
+        if (m_mode == kFollows)
+            DrawPicture(graphics, m_noFollows.get(), context.width - 900, first.top);
+        else
+            DrawPicture(graphics, m_noFans.get(), context.width - 930, first.top);
+    } else if (context.store->UserCount(Kind()) == 0) {
+        Gdiplus::Graphics graphics(hdc);
+        if (m_loading)
+            DrawPicture(graphics, m_loading.get(), (context.width - int(m_loading->GetWidth())) / 2, first.top + 30);
+    } else {
+        const std::size_t count = ShownCount(*context.store);
+        FeedStore::UserPtr hovered;
+        {
+            Gdiplus::Graphics graphics(hdc);
+            for (std::size_t i = 0; i < count; ++i) {
+                const auto user = context.store->User(Kind(), i);
+                if (!user)
+                    continue;
+                if (int(i) == m_hovered) {
+                    hovered = user;
+                    continue;
+                }
+                PaintCell(graphics, browse_layout::UserCell(int(i)), context.pictures->Find(Widen(user->avatarPath)));
+            }
+        }
+        // The card lies over the cells right of it.
+        if (hovered)
+            PaintCard(hdc, browse_layout::UserCell(m_hovered), *hovered,
+                context.pictures->Find(Widen(hovered->avatarPath)), signedIn);
+    }
+    if (m_mode == kFollows || m_mode == kFans || m_mode == kFollowsOf) {
+        const std::wstring label = std::to_wstring(context.store->CurrentPage(Kind())) + L"/"
+            + std::to_wstring(context.store->PageCount(Kind()));
+        SkinTextStyle style;
+        style.points = 9.0f;
+        style.color = 0xFE000000;
+        DrawSkinText(hdc, label, style, TextBox(context.width - 50, 70, 100, 20));
+        m_previous.OnPaint(hdc);
+        m_next.OnPaint(hdc);
+    }
+}
+
+void UserListPanel::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!m_visible)
+        return;
+    m_previous.WindowProc(hwnd, msg, wParam, lParam);
+    m_next.WindowProc(hwnd, msg, wParam, lParam);
+}

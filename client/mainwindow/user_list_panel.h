@@ -1,0 +1,62 @@
+#pragma once
+#include "feed_store.h"
+#include "panel_context.h"
+#include "skinkit/button.h"
+
+#include <memory>
+#include <string>
+
+#include <windows.h>
+
+// A row of people: featured users, the user's follows or fans, another
+// person's follows or a people search. The hovered person opens as a card
+// with their counts and a follow toggle.
+class UserListPanel {
+public:
+    enum Mode : int { kFeatured = 0, kFollows = 1, kFans = 2, kFollowsOf = 3, kSearch = 4 };
+
+    UserListPanel() = default;
+    UserListPanel(const UserListPanel&) = delete;
+    UserListPanel& operator=(const UserListPanel&) = delete;
+
+    void Create(HWND parent, int width);
+    void Show(int mode, std::string key = {});
+    void Hide();
+    bool IsVisible() const { return m_visible; }
+    int Mode() const { return m_mode; }
+    const std::string& Key() const { return m_key; }
+    int Kind() const;
+    void SetHasFollows(bool has) { m_hasFollows = has; }
+    void SetHasFans(bool has) { m_hasFans = has; }
+    bool ShowsEmptyState() const;
+
+    // The list index of the person whose cell holds the point, or -1.
+    int IndexAt(const FeedStore& store, POINT point) const;
+    int Hovered() const { return m_hovered; }
+    // True when the hovered cell changed.
+    bool SetHovered(int index);
+    // Whether the point is on the hovered card's follow toggle.
+    bool OnFollowToggle(POINT point) const;
+    int CellsPerRow() const { return m_cellsPerRow; }
+
+    void Paint(HDC hdc, const PanelContext& context, bool signedIn);
+    void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+private:
+    std::size_t ShownCount(const FeedStore& store) const;
+    void PaintCell(Gdiplus::Graphics& graphics, const RECT& cell, Gdiplus::Bitmap* avatar);
+    void PaintCard(HDC hdc, const RECT& cell, const UserRecord& user, Gdiplus::Bitmap* avatar, bool signedIn);
+
+    int m_mode = kFeatured;
+    std::string m_key;
+    int m_width = 0;
+    int m_cellsPerRow = 1;
+    int m_hovered = -1;
+    bool m_visible = false;
+    bool m_created = false;
+    bool m_hasFollows = false;
+    bool m_hasFans = false;
+    CButtonUI m_previous;
+    CButtonUI m_next;
+    std::unique_ptr<Gdiplus::Bitmap> m_card, m_noFollows, m_noFans, m_loading, m_previousPicture, m_nextPicture;
+};

@@ -1,0 +1,171 @@
+#!/usr/bin/env python3
+"""Browsing journey: Quarn.exe under Wine against the local service, one
+program start, signed in at start.
+
+    browsing_journeys.py --bin BIN_DIR --artifacts DIR
+
+The category bar fetches each category it is clicked on; the hot-tag tab
+loads the tags; people and picture searches reach the service with their
+text intact (Chinese, "&", "#" and "%"); a follow toggle in the people found
+follows and the list reloads; the user menu opens from the avatar with its
+counts and switches to the follows list and the published pictures with
+their pages; the notice label shows the service's news.
+"""
+import argparse
+import hashlib
+import sys
+import urllib.parse
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+
+from quarn_e2e import Journey, check, poll, SCREEN
+
+MAIN = "Vorlane"
+WIDTH = SCREEN[0]
+DEMO_DIGEST = hashlib.md5(b"quarn123").hexdigest()
+TABS = {"categories": (460, 16), "hot": (546, 16)}
+CATEGORY_CODES = ("gal", "fashion", "fukei", "moe", "yummy", "creative", "crowd", "sukini")
+SEARCH_FIELD = (WIDTH - 600, 17)
+PICTURE_CHOICE = (WIDTH - 600, 72)  # the lower entry of the list under the field
+AVATAR = (WIDTH - 172, 19)
+MENU_BADGE = (WIDTH - 70, 52)  # the published count's badge
+MENU_ITEMS = {"published": (WIDTH - 150, 66), "follows": (WIDTH - 150, 130)}
+FIRST_CELL = (60, 60)
+FIRST_TOGGLE = (73, 110)
+NEXT_PAGE = (WIDTH - 38, 102)
+NOTICE_LABEL = (WIDTH - 398, 9, 64, 16)
+SEARCH_TEXT = "阿木"
+TAG_TEXT = "&#%猫"
+
+
+def category_centre(index):
+    gap = (WIDTH - 8 * 130) // 9
+    return gap * (index + 1) + 130 * index + 65, 80
+
+
+def query_value(entry, name):
+    for part in entry["query"].split("&"):
+        key, _, value = part.partition("=")
+        if key == name:
+            return urllib.parse.unquote(value)
+    return None
+
+
+def is_coral(pixel):
+    r, g, b = pixel
+    return r > 200 and 50 < g < 110 and 50 < b < 110
+
+
+def is_lagoon(pixel):
+    r, g, b = pixel
+    return r < 40 and 140 < g < 185 and b > 200
+
+
+def session(j):
+    j.program.write_config('<login username="demo@quarn.test" password="%s" isRememberPwd="true" '
+                           'isAutoLogin="true" uid="1001" token="stale" />' % DEMO_DIGEST)
+    j.start(will_type=SEARCH_TEXT + TAG_TEXT)
+    main = j.find_window(MAIN)
+    j.service.wait_request("c_login", timeout=j.seconds(30))
+
+    j.say("the notice label tells of the service's news after signing in")
+    poll(lambda: any(is_coral(p) for row in j.pixels(main, *NOTICE_LABEL) for p in row), j.seconds(15),
+         "the notice label")
+
+    j.say("each category button fetches its category")
+    j.click(main, *TABS["categories"])
+    since = j.service.mark()
+    for index, code in enumerate(CATEGORY_CODES):
+        j.click(main, *category_centre(index))
+        j.service.wait_request("c_cate&cate=%s" % code, since, timeout=j.seconds(10))
+    j.settled(main, 0, 0, WIDTH, 130)
+    j.screenshot("categories")
+
+    j.say("the hot-tag tab loads the tags and one feed per tag")
+    since = j.service.mark()
+    j.click(main, *TABS["hot"])
+    j.service.wait_request("c_hot_tag", since, timeout=j.seconds(10))
+    poll(lambda: len(j.service.requests("c_tag&tag=", since)) >= 10, j.seconds(20), "the tag feeds")
+    j.settled(main, 0, 0, WIDTH, 130)
+    j.screenshot("hot-tags")
+
+    j.say("a people search sends its Chinese text")
+    since = j.service.mark()
+    j.click(main, *SEARCH_FIELD)
+    j.type(main, SEARCH_TEXT)
+    j.key(main, "Return")
+    found = j.service.wait_request("c_search&sear=", since, timeout=j.seconds(10))
+    check(query_value(found, "sear") == SEARCH_TEXT, "people search for %r" % found["query"])
+
+    j.say("the follow toggle of a person found follows and the list reloads")
+    poll(lambda: len(set(j.pixels(main, 30, 60, 60, 1)[0])) > 3, j.seconds(15), "the people found")
+    j.hover(main, *FIRST_CELL)
+    since = j.service.mark()
+    j.click(main, *FIRST_TOGGLE)
+    j.service.wait_request("c_follow&", since, timeout=j.seconds(10))
+    j.service.wait_request("c_search&sear=", since, timeout=j.seconds(10))
+    j.settled(main, 0, 0, WIDTH, 130)
+    j.screenshot("people")
+
+    j.say("a picture search sends '&', '#', '%' and Chinese intact")
+    since = j.service.mark()
+    j.click(main, *SEARCH_FIELD)
+    j.key(main, "End")
+    j.type(main, TAG_TEXT)
+    j.click(main, *PICTURE_CHOICE)
+    found = j.service.wait_request("c_tag&tag=", since, timeout=j.seconds(10))
+    check(query_value(found, "tag") == SEARCH_TEXT + TAG_TEXT, "picture search for %r" % found["query"])
+    j.settled(main, 0, 0, WIDTH, 130)
+    j.screenshot("picture-search")
+
+    j.say("the user menu opens from the avatar with its counts")
+    j.hover(main, *AVATAR)
+    poll(lambda: is_lagoon(j.pixels(main, *MENU_BADGE, 1, 1)[0][0]), j.seconds(10), "the user menu")
+    badge = j.pixels(main, MENU_BADGE[0] - 12, MENU_BADGE[1] - 5, 24, 10)
+    check(any(sum(p) > 700 for row in badge for p in row), "no count on the published badge")
+    j.settled(main, 0, 0, WIDTH, 130)
+    j.screenshot("user-menu")
+
+    j.say("its follows entry lists the follows; a toggle there unfollows and reloads")
+    since = j.service.mark()
+    j.click(main, *MENU_ITEMS["follows"])
+    j.service.wait_request("c_follows&uid=1001&token=", since, timeout=j.seconds(10))
+    poll(lambda: len({p for p in j.pixels(main, 30, 50, 60, 60)[0]}) > 3, j.seconds(15), "the follows' avatars")
+    j.hover(main, *FIRST_CELL)
+    since = j.service.mark()
+    j.click(main, *FIRST_TOGGLE)
+    j.service.wait_request("c_follow&", since, timeout=j.seconds(10))
+    j.service.wait_request("c_follows&", since, timeout=j.seconds(10))
+    j.settled(main, 0, 0, WIDTH, 130)
+    j.screenshot("follows")
+
+    j.say("its published entry shows the pictures with their pages")
+    j.hover(main, *AVATAR)
+    poll(lambda: is_lagoon(j.pixels(main, *MENU_BADGE, 1, 1)[0][0]), j.seconds(10), "the user menu")
+    since = j.service.mark()
+    j.click(main, *MENU_ITEMS["published"])
+    first = j.service.wait_request("c_my_publish", since, timeout=j.seconds(10))
+    check(query_value(first, "page") == "1", "the published list starts at %r" % first["query"])
+    poll(lambda: len({p for p in j.pixels(main, 60, 60, 80, 1)[0]}) > 3, j.seconds(15), "the published thumbnails")
+    since = j.service.mark()
+    j.click(main, *NEXT_PAGE)
+    second = j.service.wait_request("c_my_publish", since, timeout=j.seconds(10))
+    check(query_value(second, "page") == "2", "the next page asked for %r" % second["query"])
+    j.settled(main, 0, 0, WIDTH, 130)
+    j.screenshot("published")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
+    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
+    args = parser.parse_args()
+    with Journey("browsing", args.bin, args.artifacts) as j:
+        j.service.reset()
+        session(j)
+        j.say("passed; screenshots in " + j.artifacts)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
