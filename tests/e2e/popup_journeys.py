@@ -121,6 +121,8 @@ def settings(j, p):
     j.say("the automatic-login box writes isAutoLogin")
     j.click(dialog, 120, 93)
     poll(lambda: b'isAutoLogin="true"' in j.program.config(), j.seconds(10), 'isAutoLogin="true"')
+    # A pointer already in place keeps xdotool's synchronous move waiting.
+    j._xdotool("mousemove", "--sync", "--window", dialog, 300, 250)
     j.click(dialog, 120, 93)
     poll(lambda: b'isAutoLogin="false"' in j.program.config(), j.seconds(10), 'isAutoLogin="false"')
 
