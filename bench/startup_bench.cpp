@@ -3,8 +3,12 @@
 // as a ratio to the ideal of one latency-bound round (the longest chain of
 // dependent requests -- category list, category feed, thumbnail -- times
 // the latency, plus the bytes at loopback speed measured in the same run).
+// With --peer, a command that replays the same requests (the curl tool) runs
+// after each round, so both sides see the same moment of a busy machine; its
+// time is less that of --peer-idle (the same tool doing nothing), its start.
 //
 //   startup_bench [base-url] [--latency MS] [--rounds N] [--parallel N]
+//                 [--peer COMMAND] [--peer-idle COMMAND]
 #include "cache_downloader.h"
 #include "feed_fetcher.h"
 #include "feed_store.h"
@@ -38,6 +42,8 @@ struct Options {
     int latencyMs = 20;
     int rounds = 7;
     int parallel = 0;  // 0: the downloader's default
+    std::string peer;
+    std::string peerIdle;
 };
 
 Options Read(int argc, char** argv)
@@ -53,6 +59,10 @@ Options Read(int argc, char** argv)
             options.rounds = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--parallel") && hasValue)
             options.parallel = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--peer") && hasValue)
+            options.peer = argv[++i];
+        else if (!std::strcmp(argv[i], "--peer-idle") && hasValue)
+            options.peerIdle = argv[++i];
         else
             options.base = argv[i];
     }
@@ -151,7 +161,23 @@ double Median(std::vector<double>& values)
     return values[values.size() / 2];
 }
 
-std::vector<double> Rounds(const Options& options, Round& last)
+// Wall time of a shell command, or a negative number when it failed.
+double TimeCommand(const std::string& command)
+{
+    if (command.empty())
+        return 0;
+    auto start = Clock::now();
+    int status = std::system(command.c_str());
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return status == 0 ? seconds : -1;
+}
+
+struct PeerTimes {
+    std::vector<double> whole;
+    std::vector<double> idle;
+};
+
+std::vector<double> Rounds(const Options& options, Round& last, PeerTimes* peer = nullptr)
 {
     std::vector<double> times;
     for (int i = 1; i <= options.rounds; ++i) {
@@ -159,6 +185,10 @@ std::vector<double> Rounds(const Options& options, Round& last)
         times.push_back(last.seconds);
         if (last.missing)
             std::fprintf(stderr, "round %d: %d feeds or thumbnails missing\n", i, last.missing);
+        if (peer && !options.peer.empty()) {
+            peer->whole.push_back(TimeCommand(options.peer));
+            peer->idle.push_back(TimeCommand(options.peerIdle));
+        }
     }
     return times;
 }
@@ -182,7 +212,8 @@ int main(int argc, char** argv)
     std::vector<double> quick = Rounds(options, last);
     if (!SetLatency(options, options.latencyMs))
         return 1;
-    std::vector<double> times = Rounds(options, last);
+    PeerTimes peer;
+    std::vector<double> times = Rounds(options, last, &peer);
     SetLatency(options, 0);
 
     const double median = Median(times);
@@ -198,5 +229,15 @@ int main(int argc, char** argv)
                 options.latencyMs, transfer * 1e3);
     std::printf("ratio to the ideal: %.2f (goal <= 1.5)\n", median / ideal);
     std::printf("ratio to 3 x latency + the start-up without latency: %.2f\n", median / (chain + quickMedian));
+    if (!options.peer.empty()) {
+        if (*std::min_element(peer.whole.begin(), peer.whole.end()) < 0) {
+            std::fprintf(stderr, "the peer command failed: %s\n", options.peer.c_str());
+            return 1;
+        }
+        const double peerMedian = Median(peer.whole) - Median(peer.idle);
+        std::printf("peer: %.1f ms median of %d (its start, %.1f ms, taken off)\n", peerMedian * 1e3,
+                    options.rounds, Median(peer.idle) * 1e3);
+        std::printf("startup-figure %.6f %.6f %.6f\n", median, peerMedian, ideal);
+    }
     return last.missing ? 2 : 0;
 }

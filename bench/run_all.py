@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""Runs every benchmark against its reference and prints one table.
+
+    run_all.py --native DIR --windows DIR --curl-exe CURL_EXE [--rounds N]
+
+bench/run-all.sh builds the trees and the Windows curl tool, then calls this.
+Transfers: rounds alternate between the program and the curl tool (natively
+the system's, under Wine one built from the same source as the program's
+libcurl), and the best round of each side counts: a busy machine slows single
+rounds, rarely the best. Start-up: startup_bench runs the curl tool replaying
+the same requests after each of its rounds; medians. Parsing and paint: the
+programs' own medians.
+"""
+
+import argparse
+import json
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+import urllib.request
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+SERVICE = os.path.join(ROOT, "tools", "localservice", "run.sh")
+WINE_RUN = os.path.join(ROOT, "tools", "wine-run.sh")
+WINESERVER = "/usr/lib/wine/wineserver"
+PICTURE = "pictures/big20mb.jpg"
+POST_PATH = "book.php?action=c_hot_tag"
+POSTS_PER_ROUND = 8
+
+
+class Row:
+    def __init__(self, figure, ours, reference, ratio, goal, met, unit=""):
+        self.figure, self.ours, self.reference, self.ratio = figure, ours, reference, ratio
+        self.goal, self.met, self.unit = goal, met, unit
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.base = "http://127.0.0.1:%d/" % args.port
+        self.rows = []
+        self.notes = []
+
+    # ---- the local service ---------------------------------------------------
+
+    def control(self, path):
+        with urllib.request.urlopen(self.base + "__control/" + path, data=b"", timeout=30) as answer:
+            return json.loads(answer.read().decode("utf-8"))
+
+    # ---- transfers -----------------------------------------------------------
+
+    def run(self, command, env=None):
+        # Into files, not pipes: Wine's helper processes inherit the output
+        # and keep a pipe open long after the program ended.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            code = subprocess.run(command, env=env, stdout=out, stderr=err, timeout=600).returncode
+            out.seek(0)
+            err.seek(0)
+            stdout = out.read().decode("utf-8", "replace").replace("\r", "")
+            if code != 0:
+                raise RuntimeError("%s failed (%d): %s" % (" ".join(command[:3]), code,
+                                                           err.read().decode("utf-8", "replace")[-2000:]))
+        return stdout
+
+    def curl_times(self, curl, wine_env, output, requests):
+        """Transfer times curl reports itself (its process start left out)."""
+        command = [] if wine_env is None else ["bash", WINE_RUN]
+        command += [curl, "-s", "-S"]
+        for number, (url, data) in enumerate(requests):
+            if number:
+                command.append("--next")
+            command += ["-o", output, "-w", "%{time_total} %{size_download} %{http_code}\\n"]
+            if data is not None:
+                command += ["-d", data]
+            command.append(url)
+        times = []
+        for line in self.run(command, wine_env).split("\n"):
+            if line.strip():
+                seconds, size, status = line.split()
+                if status != "200":
+                    raise RuntimeError("curl got %s" % status)
+                times.append((float(seconds), int(size)))
+        return times
+
+    def transfer_figures(self, label, program, curl, wine_env):
+        """One platform: the program's downloads and POST against curl's."""
+        work = tempfile.mkdtemp(prefix="quarn-bench-transfer-")
+        if wine_env is None:
+            folder, null = work, "/dev/null"
+        else:
+            folder, null = "C:\\quarn-bench", "NUL"
+        target = (folder + "\\curl.jpg") if wine_env else os.path.join(work, "curl.jpg")
+        ours, theirs = {}, {"get": [], "post": []}
+        try:
+            for _ in range(self.args.rounds):
+                command = ([] if wine_env is None else ["bash", WINE_RUN]) + [program, self.base, PICTURE, folder, "2"]
+                for line in self.run(command, wine_env).split("\n"):
+                    if line.strip():
+                        name, seconds, size = line.split()
+                        ours.setdefault(name, []).append((float(seconds), int(size)))
+                gets = [(self.base + PICTURE, None)] * 2
+                theirs["get"] += self.curl_times(curl, wine_env, target, gets)
+                posts = [(self.base + POST_PATH, "")] * POSTS_PER_ROUND
+                theirs["post"] += self.curl_times(curl, wine_env, null, posts)
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+        curl_get = min(theirs["get"])
+        curl_post = min(theirs["post"])[0]
+        for name in ("DownloadToFile", "DownloadWithProgress"):
+            if name not in ours:
+                continue
+            seconds, size = min(ours[name])
+            if size != curl_get[1]:
+                raise RuntimeError("%s wrote %d bytes, curl %d" % (name, size, curl_get[1]))
+            ratio = curl_get[0] / seconds  # throughput ours / curl
+            self.rows.append(Row("%s %s MB/s" % (label, name), size / seconds / 1e6, size / curl_get[0] / 1e6, ratio,
+                                 ">= 0.9", ratio >= 0.9))
+        seconds = min(ours["PostFormWithTimeout"])[0]
+        ratio = curl_post / seconds
+        self.rows.append(Row("%s POST round trip ms" % label, seconds * 1e3, curl_post * 1e3, ratio, ">= 0.9",
+                             ratio >= 0.9))
+
+    # ---- start-up ------------------------------------------------------------
+
+    def replay_config(self, folder):
+        """The start-up's requests as a curl config: the feeds, then the thumbnails."""
+        self.control("clearlog")
+        self.run([self.startup, self.base, "--rounds", "1", "--latency", "0"])
+        entries = self.control("log")["entries"]
+        feeds, thumbnails, seen = [], [], set()
+        for entry in entries:
+            key = (entry["method"], entry["target"], entry["body"])
+            if key in seen or entry["path"] == "/" + PICTURE:
+                continue
+            seen.add(key)
+            (feeds if entry["method"] == "POST" else thumbnails).append(key)
+        lines = []
+        for number, (method, target, body) in enumerate(feeds + thumbnails):
+            if number:
+                lines.append("next")
+            lines.append('url = "%s%s"' % (self.base.rstrip("/"), target))
+            lines.append('output = "%s/%d"' % (folder, number))
+            if method == "POST":
+                lines.append('data = "%s"' % body.replace("\\", "\\\\").replace('"', '\\"'))
+        path = os.path.join(folder, "replay.cfg")
+        with open(path, "w") as config:
+            config.write("\n".join(lines) + "\n")
+        return path, len(feeds), len(thumbnails)
+
+    def startup_figure(self, parallel, goal):
+        folder = tempfile.mkdtemp(prefix="quarn-bench-replay-")
+        try:
+            config, feeds, thumbnails = self.replay_config(folder)
+            # --parallel-immediate: a new connection for each transfer at
+            # once, as the program's workers do, rather than waiting to see
+            # whether one could be shared (HTTP/1.1 answers here never are).
+            peer = "curl -s -S --parallel --parallel-immediate --parallel-max %d -K %s" % (parallel, shlex.quote(config))
+            output = self.run([self.startup, self.base, "--latency", str(self.args.latency), "--rounds",
+                               str(self.args.startup_rounds), "--parallel", str(parallel), "--peer", peer,
+                               "--peer-idle", "curl -s --version > /dev/null"])
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+        match = re.search(r"^startup-figure (\S+) (\S+) (\S+)$", output, re.M)
+        if not match:
+            raise RuntimeError("startup_bench printed no figure:\n" + output)
+        ours, peer_time, ideal = (float(v) * 1e3 for v in match.groups())
+        ratio = ours / peer_time
+        self.rows.append(Row("start-up ms, %d ms latency, %d at a time" % (self.args.latency, parallel), ours,
+                             peer_time, ratio, "<= %.1f" % goal, ratio <= goal))
+        self.rows[-1].ideal = ideal
+        self.notes.append("start-up %d at a time: %d feeds + %d thumbnails; computed ideal %.1f ms "
+                          "(3 x latency + bytes at loopback speed), Quarn / ideal %.2f"
+                          % (parallel, feeds, thumbnails, ideal, ours / ideal))
+
+    # ---- parsing and paint ---------------------------------------------------
+
+    def parse_figures(self):
+        output = self.run(["bash", os.path.join(ROOT, "bench", "run-parse-bench.sh"), self.args.native])
+        bare = float(re.search(r"bare jsoncpp parse:\s+(\S+) ms", output).group(1))
+        store = float(re.search(r"parse and store:\s+(\S+) ms", output).group(1))
+        self.rows.append(Row("parse + store 1000 items ms", store, bare, store / bare, "<= 1.3", store / bare <= 1.3))
+        match = re.search(r"instructions: bare (\d+), parse and store (\d+)", output)
+        bare_i, store_i = int(match.group(1)), int(match.group(2))
+        self.rows.append(Row("parse + store Minstructions", store_i / 1e6, bare_i / 1e6, store_i / bare_i, "<= 1.3",
+                             store_i / bare_i <= 1.3))
+
+    def paint_figures(self, wine_env):
+        bin_dir = os.path.join(self.args.windows, "bin")
+        gallery = self.run(["bash", WINE_RUN, os.path.join(bin_dir, "skinkit_paint_bench.exe")], wine_env)
+        match = re.search(r"full repaint (\S+) ms, bare BitBlt (\S+) ms", gallery)
+        paint, blit = float(match.group(1)), float(match.group(2))
+        self.rows.append(Row("gallery full repaint ms", paint, blit, paint / blit, "<= 16.7 ms", paint <= 16.7))
+        viewer = self.run(["bash", WINE_RUN, os.path.join(bin_dir, "skinkit_viewer_bench.exe")], wine_env)
+        match = re.search(r"decoded picture kept (\S+) ms \((\d+) decodes\), decoded every paint (\S+) ms", viewer)
+        kept, every = float(match.group(1)), float(match.group(3))
+        self.rows.append(Row("viewer paint 1920x1200 ms", kept, every, kept / every, "<= 16.7 ms", kept <= 16.7))
+        self.notes.append("paint: reference is a bare BitBlt of the same size (gallery) and the same paint "
+                          "decoding the picture every time (viewer); medians of the programs' frames")
+
+    # ---- the table -----------------------------------------------------------
+
+    def print_table(self):
+        print()
+        print("%-44s %10s %10s %10s %7s %-10s %s" % ("figure", "Quarn", "reference", "ideal", "ratio", "goal", "met"))
+        for row in self.rows:
+            ideal = getattr(row, "ideal", None)
+            print("%-44s %10.2f %10.2f %10s %7.2f %-10s %s" % (
+                row.figure, row.ours, row.reference, "%.2f" % ideal if ideal is not None else "-", row.ratio,
+                row.goal, "yes" if row.met else "NO"))
+        for note in self.notes:
+            print("  " + note)
+        print("bench: %d of %d goals met" % (sum(r.met for r in self.rows), len(self.rows)))
+
+
+def wine_environment(args):
+    env = dict(os.environ)
+    prefix = subprocess.run(["bash", os.path.join(ROOT, "tools", "wine-prefix.sh")], env=env, capture_output=True,
+                            text=True, check=True).stdout.strip().splitlines()[-1]
+    env["WINEPREFIX"] = prefix
+    return env
+
+
+def start_display(env):
+    read_end, write_end = os.pipe()
+    process = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten",
+                                "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as numbers:
+        env["DISPLAY"] = ":" + numbers.readline().strip()
+    return process
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--native", required=True)
+    parser.add_argument("--windows", required=True)
+    parser.add_argument("--curl-exe", required=True)
+    parser.add_argument("--port", type=int, default=int(os.environ.get("QUARN_BENCH_PORT", "8712")))
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--startup-rounds", type=int, default=7)
+    parser.add_argument("--latency", type=int, default=20)
+    parser.add_argument("--parallel", type=int, action="append",
+                        help="download queue caps to start up with (default: the program's)")
+    parser.add_argument("--only", default="transfer,startup,parse,paint")
+    args = parser.parse_args()
+    parts = args.only.split(",")
+
+    bench = Bench(args)
+    bench.startup = os.path.join(args.native, "bench", "startup_bench")
+    subprocess.run(["bash", SERVICE, "restart", "--port", str(args.port)], check=True, stdout=subprocess.DEVNULL)
+    wine_env, display, server = None, None, None
+    try:
+        if "transfer" in parts or "paint" in parts:
+            wine_env = wine_environment(args)
+            subprocess.run([WINESERVER, "-k"], env=wine_env, stderr=subprocess.DEVNULL)
+            # One server for every Wine run, so none of them pays for starting it.
+            server = subprocess.Popen([WINESERVER, "-f", "-p"], env=wine_env, stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.DEVNULL)
+        if "transfer" in parts:
+            bench.transfer_figures("native", os.path.join(args.native, "bench", "transport", "download_bench"),
+                                   "curl", None)
+            bench.transfer_figures("Wine", os.path.join(args.windows, "bench", "transport", "download_bench.exe"),
+                                   args.curl_exe, wine_env)
+            bench.notes.append("transfers: best of %d interleaved rounds (2 transfers each, %d POSTs) per side; "
+                               "curl's own time_total, so neither side pays its process start" % (
+                                   args.rounds, POSTS_PER_ROUND))
+        if "startup" in parts:
+            for parallel in args.parallel or [program_download_cap()]:
+                bench.startup_figure(parallel, 1.2)
+            bench.notes.append("start-up: median of %d rounds each side, the peer run right after each of Quarn's"
+                               % args.startup_rounds)
+        if "parse" in parts:
+            bench.parse_figures()
+        if "paint" in parts:
+            display = start_display(wine_env)
+            bench.paint_figures(wine_env)
+    finally:
+        if display:
+            display.terminate()
+            display.wait(10)
+        if server:
+            subprocess.run([WINESERVER, "-k"], env=wine_env, stderr=subprocess.DEVNULL)
+            server.wait(30)
+        subprocess.run(["bash", SERVICE, "stop", "--port", str(args.port)], stdout=subprocess.DEVNULL)
+    bench.print_table()
+    return 0
+
+
+def program_download_cap():
+    """The cap the Windows program gives its download queue."""
+    source = os.path.join(ROOT, "client", "mainwindow", "client_services.cpp")
+    match = re.search(r"kParallelDownloads = (\d+);", open(source).read())
+    return int(match.group(1)) if match else 64
+
+
+if __name__ == "__main__":
+    sys.exit(main())
