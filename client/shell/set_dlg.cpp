@@ -68,7 +68,8 @@ void CQNSetDlg::Show(bool show)
         return;
     }
     // Either may have changed outside the client since the last show.
-    m_autoLogin.SetCheck(FileExists(m_configPath) && m_config.Load(m_configPath) && m_config.ReadAutoLogin());
+    m_config = std::make_unique<ConfigDocument>();
+    m_autoLogin.SetCheck(FileExists(m_configPath) && m_config->Load(m_configPath) && m_config->ReadAutoLogin());
     m_autoRun.SetCheck(IsAutoRunRegistered(m_roots));
     CenterWindow();
     ShowWindow(SW_SHOW);
@@ -139,8 +140,8 @@ void CQNSetDlg::OnCommand(WORD id, WORD code)
         break;
     case kAutoLoginBox:
         // Without vlconfig.xml there is nothing to save into.
-        if (m_config.Loaded())
-            m_config.WriteAutoLogin(m_autoLogin.GetCheck());
+        if (m_config->Loaded())
+            m_config->WriteAutoLogin(m_autoLogin.GetCheck());
         break;
     case kCloseButton:
         PostMessageW(m_hWnd, WM_MOUSELEAVE, 0, 0);

@@ -47,7 +47,8 @@ private:
 
     std::string m_configPath;
     RunKeyRoots m_roots;
-    ConfigDocument m_config;
+    // Made afresh on every show: a file gone since keeps nothing loaded.
+    std::unique_ptr<ConfigDocument> m_config = std::make_unique<ConfigDocument>();
     SIZE m_size{425, 290};
     std::unique_ptr<Gdiplus::Bitmap> m_background;
     std::unique_ptr<Gdiplus::Bitmap> m_boxImage;

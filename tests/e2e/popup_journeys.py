@@ -130,6 +130,19 @@ def settings(j, p):
     j.click(dialog, 365, 18)
     j.wait_hidden(SETTINGS, timeout=10)
 
+    j.say("with vlconfig.xml gone, the automatic-login box saves nothing")
+    os.remove(j.program.config_path)
+    p.choose(82)
+    dialog = j.find_window(SETTINGS, timeout=10)
+    j.click(dialog, 120, 93)
+    j._xdotool("mousemove", "--sync", "--window", dialog, 300, 250)
+    # The start-with-Windows click is handled after the other one.
+    j.click(dialog, 120, 58)
+    poll(lambda: p.run_values() == ("-", "-"), j.seconds(10), "both Run values removed")
+    check(not os.path.exists(j.program.config_path), "vlconfig.xml written again")
+    j.click(dialog, 365, 18)
+    j.wait_hidden(SETTINGS, timeout=10)
+
 
 def session(j, probe):
     p = Popups(j, probe)
