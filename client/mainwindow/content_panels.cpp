@@ -617,16 +617,8 @@ void ContentPanels::Paint(HDC hdc, bool signedIn)
     const PanelContext context{m_services->Store().get(), &m_pictures, m_width};
     const bool panelShown
         = m_categories.IsVisible() || m_hotTags.IsVisible() || m_users.IsVisible() || m_row.IsVisible();
-    if (panelShown && m_band) {
-        // Flipped tiles: a stretched edge would fade into the transparent
-        // outside of the picture.
-        Gdiplus::ImageAttributes edges;
-        edges.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
-        Gdiplus::Graphics graphics(hdc);
-        const int height = int(m_band->GetHeight());
-        graphics.DrawImage(m_band.get(), Gdiplus::Rect(0, 0, m_width, height), 0, 0, int(m_band->GetWidth()), height,
-            Gdiplus::UnitPixel, &edges);
-    }
+    if (panelShown)
+        PaintBand(hdc);
     m_categories.Paint(hdc);
     m_hotTags.Paint(hdc, context);
     m_users.Paint(hdc, context, signedIn);
@@ -637,6 +629,26 @@ void ContentPanels::Paint(HDC hdc, bool signedIn)
         m_person.Paint(hdc);
     }
     m_noticeLabel.OnPaint(hdc);
+}
+
+void ContentPanels::PaintBand(HDC hdc)
+{
+    if (!m_band)
+        return;
+    const int height = int(m_band->GetHeight());
+    if (!m_bandReady) {
+        if (!m_bandSurface.Create_compatible_dc(hdc, m_width, height, 1))
+            return;
+        // Flipped tiles: a stretched edge would fade into the transparent
+        // outside of the picture.
+        Gdiplus::ImageAttributes edges;
+        edges.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+        Gdiplus::Graphics graphics(m_bandSurface.get_ghost());
+        graphics.DrawImage(m_band.get(), Gdiplus::Rect(0, 0, m_width, height), 0, 0, int(m_band->GetWidth()), height,
+            Gdiplus::UnitPixel, &edges);
+        m_bandReady = true;
+    }
+    BitBlt(hdc, 0, 0, m_width, height, m_bandSurface.get_ghost(), 0, 0, SRCCOPY);
 }
 
 void ContentPanels::PaintOnTop(HDC hdc)

@@ -7,6 +7,7 @@
 #include "person_bar.h"
 #include "search_list_box.h"
 #include "skinkit/hyperlink.h"
+#include "skinkit/memory_dc.h"
 #include "skinkit/tooltip.h"
 #include "user_list_panel.h"
 #include "user_menu.h"
@@ -112,6 +113,7 @@ private:
     void CloseMenu();
     void RefreshCounts();
     void DriveStrip(POINT point);
+    void PaintBand(HDC hdc);
 
     HWND m_window = nullptr;
     ClientServices* m_services = nullptr;
@@ -129,6 +131,9 @@ private:
     CToolTipUI m_tip;
     DecodedPictures m_pictures;
     std::unique_ptr<Gdiplus::Bitmap> m_band;
+    // The band stretched across the screen once, copied on every paint.
+    __ostrel_memory_dc m_bandSurface;
+    bool m_bandReady = false;
     bool m_noticeShown = false;
     bool m_followReload = false;
     int m_lastCategory = -1;

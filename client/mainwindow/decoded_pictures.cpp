@@ -36,12 +36,57 @@ Gdiplus::Bitmap* DecodedPictures::Find(const std::wstring& path)
     }
     // A file still being written decodes to nothing: it is tried again once
     // its size or time changes, never twice for the same state.
-    Entry entry{path, size, written, LoadPictureFile(path)};
+    Entry entry;
+    entry.path = path;
+    entry.size = size;
+    entry.written = written;
+    entry.picture = LoadPictureFile(path);
     ++m_decodes;
     m_entries.push_front(std::move(entry));
     while (m_entries.size() > m_capacity)
         m_entries.pop_back();
     return m_entries.front().picture.get();
+}
+
+namespace {
+
+// The size `width` x `height` takes inside a box, kept in proportion; never larger.
+SIZE FittedSize(int width, int height, int boxWidth, int boxHeight)
+{
+    if (width <= boxWidth && height <= boxHeight)
+        return SIZE{width, height};
+    const double scale = std::min(double(boxWidth) / width, double(boxHeight) / height);
+    return SIZE{std::max(1, int(width * scale)), std::max(1, int(height * scale))};
+}
+
+}  // namespace
+
+Gdiplus::Bitmap* DecodedPictures::Fitted(const std::wstring& path, int width, int height)
+{
+    Gdiplus::Bitmap* original = Find(path);
+    if (!original || width <= 0 || height <= 0)
+        return nullptr;
+    Entry& entry = m_entries.front();  // Find put it first
+    if (entry.fitted && entry.boxWidth == width && entry.boxHeight == height)
+        return entry.fitted.get();
+    const int originalWidth = int(original->GetWidth());
+    const int originalHeight = int(original->GetHeight());
+    if (originalWidth <= 0 || originalHeight <= 0)
+        return nullptr;
+    const SIZE size = FittedSize(originalWidth, originalHeight, width, height);
+    auto fitted = std::make_unique<Gdiplus::Bitmap>(size.cx, size.cy, PixelFormat32bppPARGB);
+    if (fitted->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    {
+        Gdiplus::Graphics graphics(fitted.get());
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        graphics.DrawImage(original, 0, 0, int(size.cx), int(size.cy));
+    }
+    entry.fitted = std::move(fitted);
+    entry.boxWidth = width;
+    entry.boxHeight = height;
+    return entry.fitted.get();
 }
 
 void DrawFitted(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, const RECT& box)
@@ -50,14 +95,11 @@ void DrawFitted(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, const REC
         return;
     const int boxWidth = box.right - box.left;
     const int boxHeight = box.bottom - box.top;
-    int width = int(picture->GetWidth());
-    int height = int(picture->GetHeight());
+    const int width = int(picture->GetWidth());
+    const int height = int(picture->GetHeight());
     if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0)
         return;
-    if (width > boxWidth || height > boxHeight) {
-        const double scale = std::min(double(boxWidth) / width, double(boxHeight) / height);
-        width = std::max(1, int(width * scale));
-        height = std::max(1, int(height * scale));
-    }
-    graphics.DrawImage(picture, box.left + (boxWidth - width) / 2, box.top + (boxHeight - height) / 2, width, height);
+    const SIZE size = FittedSize(width, height, boxWidth, boxHeight);
+    graphics.DrawImage(picture, int(box.left + (boxWidth - size.cx) / 2), int(box.top + (boxHeight - size.cy) / 2),
+        int(size.cx), int(size.cy));
 }

@@ -23,6 +23,9 @@ public:
 
     // The picture at path; null while no readable picture is there.
     Gdiplus::Bitmap* Find(const std::wstring& path);
+    // The same, scaled down once to fit a width x height box (a smaller
+    // picture keeps its size): painting then draws it unscaled.
+    Gdiplus::Bitmap* Fitted(const std::wstring& path, int width, int height);
     std::size_t Decodes() const { return m_decodes; }
     std::size_t Size() const { return m_entries.size(); }
 
@@ -32,6 +35,9 @@ private:
         ULONGLONG size = 0;
         FILETIME written{};
         std::unique_ptr<Gdiplus::Bitmap> picture;
+        std::unique_ptr<Gdiplus::Bitmap> fitted;
+        int boxWidth = 0;
+        int boxHeight = 0;
     };
 
     std::size_t m_capacity;

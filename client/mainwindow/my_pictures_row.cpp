@@ -154,7 +154,7 @@ void MyPicturesRow::Paint(HDC hdc, const PanelContext& context)
             DrawPicture(graphics, m_frame.get(), rect.left - 3, rect.top - 3);
             const auto picture = context.store->Picture(list, m_firstIndex + slot);
             if (picture)
-                DrawFitted(graphics, context.pictures->Find(Widen(picture->thumbnailPath)),
+                DrawFitted(graphics, context.pictures->Fitted(Widen(picture->thumbnailPath), kThumbnail, kThumbnail),
                     Box(rect.left, rect.top, kThumbnail, kThumbnail));
         }
     }

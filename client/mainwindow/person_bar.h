@@ -23,7 +23,12 @@ public:
     void Hide();
     bool IsVisible() const { return m_visible; }
     const std::string& Uid() const { return m_uid; }
-    void SetAvatar(Gdiplus::Bitmap* avatar) { m_avatar.set_picture_ptr(avatar); }
+    void SetAvatar(Gdiplus::Bitmap* avatar)
+    {
+        // A new pointer redraws the picture's kept copy: only on a change.
+        if (m_avatar.GetPicture() != avatar)
+            m_avatar.set_picture_ptr(avatar);
+    }
     void SetStats(const UserStats& stats);
     std::wstring PublishedCount() const;
     std::wstring FollowCount() const;

@@ -2,7 +2,7 @@
 
 #include "browse_layout.h"
 #include "skin_pictures.h"
-#include "win32kit/scoped_win.h"
+#include "skin_text.h"
 
 #include <windowsx.h>
 
@@ -38,13 +38,16 @@ void CSearchListBox::Paint(HDC hdc)
         DrawPicture(graphics, m_background.get(), m_rect.left, m_rect.top);
         DrawPicture(graphics, m_selection.get(), m_rect.left, m_rect.top + m_selected * half);
     }
-    win32kit::ScopedGdiObject<HFONT> font(CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体"));
-    win32kit::ScopedSelectObject selected(hdc, font.Get());
-    SetBkMode(hdc, TRANSPARENT);
-    SetTextColor(hdc, RGB(0, 0, 0));
-    for (int entry = 0; entry < 2; ++entry)
-        TextOutW(hdc, m_rect.left + 2, m_rect.top + entry * half + 10, kEntries[entry], 2);
+    // GDI text in the 32-bit surface loses its smoothing under Wine; the
+    // skin's text drawing keeps the entries as crisp as the other labels.
+    SkinTextStyle style;
+    style.points = 9.0f;
+    style.color = 0xFE3A434A;
+    for (int entry = 0; entry < 2; ++entry) {
+        const Gdiplus::RectF box(Gdiplus::REAL(m_rect.left + 12), Gdiplus::REAL(m_rect.top + entry * half + 6),
+            Gdiplus::REAL(m_rect.right - m_rect.left - 24), Gdiplus::REAL(half - 12));
+        DrawSkinText(hdc, kEntries[entry], style, box);
+    }
 }
 
 bool CSearchListBox::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)

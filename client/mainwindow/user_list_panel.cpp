@@ -191,13 +191,17 @@ void UserListPanel::Paint(HDC hdc, const PanelContext& context, bool signedIn)
                     hovered = user;
                     continue;
                 }
-                PaintCell(graphics, browse_layout::UserCell(int(i)), context.pictures->Find(Widen(user->avatarPath)));
+                PaintCell(graphics, browse_layout::UserCell(int(i)),
+                    context.pictures->Fitted(
+                        Widen(user->avatarPath), browse_layout::kUserCell, browse_layout::kUserCell));
             }
         }
         // The card lies over the cells right of it.
         if (hovered)
             PaintCard(hdc, browse_layout::UserCell(m_hovered), *hovered,
-                context.pictures->Find(Widen(hovered->avatarPath)), signedIn);
+                context.pictures->Fitted(
+                    Widen(hovered->avatarPath), browse_layout::kUserCell, browse_layout::kUserCell),
+                signedIn);
     }
     if (m_mode == kFollows || m_mode == kFans || m_mode == kFollowsOf) {
         const std::wstring label = std::to_wstring(context.store->CurrentPage(Kind())) + L"/"

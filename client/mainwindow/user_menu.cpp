@@ -26,7 +26,9 @@ void UserMenu::Create(HWND parent, WORD baseCommand, const std::wstring& ini)
     const RECT placed = CHyperLinkUI::GetPrivateProfileRect(L"user_info_menu", L"rect", ini.c_str());
     m_background.SetWindowRect(placed.left, placed.top, placed.right, placed.bottom);
     for (int i = 0; i < kItems; ++i) {
-        const WORD command = i < kCounts ? WORD(baseCommand + i) : i == 5 ? CMD_USER_MENU_LAST : CMD_SIGN_OUT;
+        const WORD command = i < kCounts ? WORD(baseCommand + i)
+            : i == 5                     ? WORD(CMD_USER_MENU_LAST)
+                                         : WORD(CMD_SIGN_OUT);
         m_items[i].Create(parent, command);
         m_itemPictures[i] = LoadPanelPicture(kItemPictures[i]);
         m_items[i].SetAttribute(m_itemPictures[i].get());

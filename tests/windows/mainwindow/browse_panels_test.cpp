@@ -124,12 +124,20 @@ TEST(DecodedPictures, DecodesOncePerFileState)
     };
     const std::wstring empty;
     for (const Row& row : rows) {
-        if (row.copyFrom)
+        if (row.copyFrom) {
             ASSERT_TRUE(CopyFileW(row.copyFrom, path.c_str(), FALSE)) << row.what;
+        }
         Gdiplus::Bitmap* picture = pictures.Find(row.look ? *row.look : empty);
         EXPECT_EQ(picture != nullptr, row.found) << row.what;
         EXPECT_EQ(pictures.Decodes(), row.decodes) << row.what;
     }
+    // Scaled once for a box, and kept for it.
+    Gdiplus::Bitmap* fitted = pictures.Fitted(path, 40, 30);
+    ASSERT_NE(fitted, nullptr);
+    EXPECT_LE(fitted->GetWidth(), 40u);
+    EXPECT_LE(fitted->GetHeight(), 30u);
+    EXPECT_EQ(pictures.Fitted(path, 40, 30), fitted);
+    EXPECT_EQ(pictures.Decodes(), 2u);
     DeleteFileW(path.c_str());
 }
 
@@ -179,20 +187,19 @@ TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
         {2, 0, kContentFeatured, false, false, true, false, UserListPanel::kFeatured},
     };
     for (const Row& row : rows) {
-        if (row.tab >= 0)
+        if (row.tab >= 0) {
             ChooseTab(row.tab);
-        else
+        } else {
             SendMessageW(hwnd, WM_COMMAND, row.command, 0);
+        }
         const int what = row.tab >= 0 ? row.tab : row.command;
         EXPECT_EQ(content.Mode(), row.mode) << what;
         EXPECT_EQ(content.Categories().IsVisible(), row.categories) << what;
         EXPECT_EQ(content.HotTags().IsVisible(), row.hotTags) << what;
         EXPECT_EQ(content.Users().IsVisible(), row.users) << what;
         EXPECT_EQ(content.Row().IsVisible(), row.row) << what;
-        if (row.users)
-            EXPECT_EQ(content.Users().Mode(), row.panelMode) << what;
-        if (row.row)
-            EXPECT_EQ(content.Row().Mode(), row.panelMode) << what;
+        const int panelMode = row.users ? content.Users().Mode() : row.row ? content.Row().Mode() : -1;
+        EXPECT_EQ(panelMode, row.panelMode) << what;
     }
 }
 
