@@ -22,6 +22,7 @@ void HotTagPanel::Create(HWND parent, WORD moreCommand, int width)
     m_width = width;
     m_tagsPerRow = browse_layout::TagsPerRow(width);
     m_slots = browse_layout::TagSlotCount(width);
+    m_slotPaint.resize(std::size_t(m_slots));
     m_white = LoadPanelPicture(L"hot_tag_white.png");
     m_red = LoadPanelPicture(L"hot_tag_red.png");
     m_morePicture = LoadPanelPicture(L"dyn_pagedown.png");
@@ -152,31 +153,49 @@ void HotTagPanel::Paint(HDC hdc, const PanelContext& context)
     if (!m_visible || !m_created)
         return;
     const int selected = m_motion->selected.load();
-    SkinTextStyle tag;
-    tag.face = L"Arial";
-    tag.points = 9.0f;
-    tag.centred = true;
-    SkinTextStyle loading = tag;
-    loading.face = L"宋体";
-    loading.points = 8.0f;
     for (int i = 0; i < m_slots; ++i) {
         const RECT rect = SlotRect(i);
         if (rect.right <= 0 || rect.left >= context.width)
             continue;
-        {
-            Gdiplus::Graphics graphics(hdc);
-            DrawPicture(graphics, m_white.get(), rect.left, rect.top);
-            if (i == selected)
-                DrawPicture(graphics, m_red.get(), rect.left, rect.top);
+        const std::wstring text = Widen(TagOf(*context.store, i));
+        CPaintKey key;
+        key << text << (i == selected) << m_white.get() << m_red.get();
+        CPaintCache& cache = m_slotPaint[std::size_t(i)];
+        if (!cache.IsCurrent(key.Bytes())) {
+            const RECT area{0, 0, browse_layout::kTagWidth, browse_layout::kTagHeight};
+            HDC dc = cache.Begin(area, key.Bytes());
+            if (!dc) {
+                // No surface to keep: drawn straight into the window this time.
+                POINT origin{};
+                SetViewportOrgEx(hdc, rect.left, rect.top, &origin);
+                PaintSlot(hdc, text, i == selected);
+                SetViewportOrgEx(hdc, origin.x, origin.y, nullptr);
+                continue;
+            }
+            PaintSlot(dc, text, i == selected);
         }
-        const std::string text = TagOf(*context.store, i);
-        SkinTextStyle& style = text.empty() ? loading : tag;
-        style.color = i == selected ? 0xFEFFFFFF : 0xFE787878;
-        const Gdiplus::RectF box(Gdiplus::REAL(rect.left), Gdiplus::REAL(rect.top),
-            Gdiplus::REAL(rect.right - rect.left), Gdiplus::REAL(rect.bottom - rect.top));
-        DrawSkinText(hdc, text.empty() ? std::wstring(L"加载中") : Widen(text), style, box);
+        cache.Draw(hdc, rect.left, rect.top);
     }
     m_more.OnPaint(hdc);
+}
+
+// A slot drawn at the origin: its picture, then its tag or "加载中".
+void HotTagPanel::PaintSlot(HDC hdc, const std::wstring& text, bool selected)
+{
+    {
+        Gdiplus::Graphics graphics(hdc);
+        DrawPicture(graphics, m_white.get(), 0, 0);
+        if (selected)
+            DrawPicture(graphics, m_red.get(), 0, 0);
+    }
+    SkinTextStyle style;
+    style.face = text.empty() ? L"宋体" : L"Arial";
+    style.points = text.empty() ? 8.0f : 9.0f;
+    style.centred = true;
+    style.color = selected ? 0xFEFFFFFF : 0xFE787878;
+    const Gdiplus::RectF box(
+        0.0f, 0.0f, Gdiplus::REAL(browse_layout::kTagWidth), Gdiplus::REAL(browse_layout::kTagHeight));
+    DrawSkinText(hdc, text.empty() ? std::wstring(L"加载中") : text, style, box);
 }
 
 void HotTagPanel::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)

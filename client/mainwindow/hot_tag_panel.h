@@ -1,10 +1,12 @@
 #pragma once
 #include "panel_context.h"
 #include "skinkit/button.h"
+#include "skinkit/paint_cache.h"
 
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -49,6 +51,7 @@ private:
         std::atomic<bool> scrolling{false};
     };
     void StartScroll(int direction);
+    void PaintSlot(HDC hdc, const std::wstring& text, bool selected);
     void PlaceMoreButton();
 
     HWND m_parent = nullptr;
@@ -62,6 +65,8 @@ private:
     bool m_created = false;
     std::string m_currentTag;
     std::shared_ptr<Motion> m_motion;
+    // Each slot's picture and text, drawn again only when they change.
+    std::vector<CPaintCache> m_slotPaint;
     CButtonUI m_more;
     std::unique_ptr<Gdiplus::Bitmap> m_white, m_red, m_morePicture;
 };
