@@ -6,9 +6,11 @@
 // With --peer, a command that replays the same requests (the curl tool) runs
 // after each round, so both sides see the same moment of a busy machine; its
 // time is less that of --peer-idle (the same tool doing nothing), its start.
+// --peer-setup runs untimed before it: an empty folder for its files, as each
+// round here starts with an empty cache.
 //
 //   startup_bench [base-url] [--latency MS] [--rounds N] [--parallel N]
-//                 [--peer COMMAND] [--peer-idle COMMAND]
+//                 [--peer COMMAND] [--peer-idle COMMAND] [--peer-setup COMMAND]
 #include "cache_downloader.h"
 #include "feed_fetcher.h"
 #include "feed_store.h"
@@ -44,6 +46,7 @@ struct Options {
     int parallel = 0;  // 0: the downloader's default
     std::string peer;
     std::string peerIdle;
+    std::string peerSetup;
 };
 
 Options Read(int argc, char** argv)
@@ -63,6 +66,8 @@ Options Read(int argc, char** argv)
             options.peer = argv[++i];
         else if (!std::strcmp(argv[i], "--peer-idle") && hasValue)
             options.peerIdle = argv[++i];
+        else if (!std::strcmp(argv[i], "--peer-setup") && hasValue)
+            options.peerSetup = argv[++i];
         else
             options.base = argv[i];
     }
@@ -177,20 +182,40 @@ struct PeerTimes {
     std::vector<double> idle;
 };
 
+void RunPeer(const Options& options, PeerTimes& peer)
+{
+    if (TimeCommand(options.peerSetup) < 0)
+        std::fprintf(stderr, "the peer's setup failed: %s\n", options.peerSetup.c_str());
+    peer.whole.push_back(TimeCommand(options.peer));
+    peer.idle.push_back(TimeCommand(options.peerIdle));
+}
+
+// With a peer, the two take turns going first, so neither always inherits
+// what the other left behind (sockets closing, a busy service).
 std::vector<double> Rounds(const Options& options, Round& last, PeerTimes* peer = nullptr)
 {
     std::vector<double> times;
+    const bool withPeer = peer && !options.peer.empty();
     for (int i = 1; i <= options.rounds; ++i) {
+        if (withPeer && i % 2 == 0)
+            RunPeer(options, *peer);
         last = RunStartUp(options, i);
         times.push_back(last.seconds);
         if (last.missing)
             std::fprintf(stderr, "round %d: %d feeds or thumbnails missing\n", i, last.missing);
-        if (peer && !options.peer.empty()) {
-            peer->whole.push_back(TimeCommand(options.peer));
-            peer->idle.push_back(TimeCommand(options.peerIdle));
-        }
+        if (withPeer && i % 2 == 1)
+            RunPeer(options, *peer);
     }
     return times;
+}
+
+// Median over the rounds of this side's time over the peer's.
+double MedianRatio(const std::vector<double>& ours, const PeerTimes& peer)
+{
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < ours.size() && i < peer.whole.size(); ++i)
+        ratios.push_back(ours[i] / (peer.whole[i] - peer.idle[i]));
+    return Median(ratios);
 }
 
 } // namespace
@@ -215,6 +240,7 @@ int main(int argc, char** argv)
     PeerTimes peer;
     std::vector<double> times = Rounds(options, last, &peer);
     SetLatency(options, 0);
+    const double pairedRatio = peer.whole.empty() ? 0 : MedianRatio(times, peer);
 
     const double median = Median(times);
     const double quickMedian = Median(quick);
@@ -237,7 +263,8 @@ int main(int argc, char** argv)
         const double peerMedian = Median(peer.whole) - Median(peer.idle);
         std::printf("peer: %.1f ms median of %d (its start, %.1f ms, taken off)\n", peerMedian * 1e3,
                     options.rounds, Median(peer.idle) * 1e3);
-        std::printf("startup-figure %.6f %.6f %.6f\n", median, peerMedian, ideal);
+        std::printf("ratio to the peer: %.2f (median of the rounds' ratios)\n", pairedRatio);
+        std::printf("startup-figure %.6f %.6f %.6f %.4f\n", median, peerMedian, ideal, pairedRatio);
     }
     return last.missing ? 2 : 0;
 }
