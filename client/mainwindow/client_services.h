@@ -29,6 +29,7 @@ public:
     FeedFetcher& Fetcher() { return fetcher_; }
     const SocialActions& Actions() const { return actions_; }
     const std::string& BaseUrl() const { return feeds_->baseUrl; }
+    const std::shared_ptr<FeedServices>& Feeds() const { return feeds_; }
     LoginServices& Login() { return login_; }
 
     // The category list and the home feed, in the order the window wants them.

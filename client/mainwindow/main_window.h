@@ -12,6 +12,7 @@
 #include "feed_store.h"
 #include "login_dlg.h"
 #include "login_flow.h"
+#include "share_dlg.h"
 #include "set_dlg.h"
 #include "offline_mark.h"
 #include "picture_strip.h"
@@ -25,7 +26,10 @@
 #include "skinkit/tab.h"
 #include "skinkit/window_base.h"
 #include "tray_icon.h"
+#include "web_window.h"
 #include "window_messages.h"
+
+class MessageLoop;
 
 // What a command that needs a signed-in user leaves to be done after a login.
 enum PendingAction : int {
@@ -52,6 +56,8 @@ public:
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"Qaurn_Navigate_window"; }
 
+    // The loop the web window's key filter joins; it outlives the window.
+    void SetMessageLoop(MessageLoop* loop) { m_loop = loop; }
     // Hidden, covering the primary screen.
     bool CreateFullScreen();
     // The home feed, then the category list; once, after creation.
@@ -61,6 +67,7 @@ public:
     const std::wstring& CurrentPicturePath() const { return m_currentPath; }
     std::wstring ProgressText() const;
     PendingAction Pending() const { return m_pending; }
+    const CQNWebBrowser2* WebWindowIfMade() const { return m_web.get(); }
     const ContentPanels& Content() const { return m_content; }
 
 private:
@@ -90,6 +97,11 @@ private:
     void ShowSignedOut();
     void OnSignOut();
     CLoginDlg& LoginWindow();
+    CQNWebBrowser2& WebWindow();
+    void OpenWebPage(const std::wstring& address);
+    void HideWebWindow();
+    void ShowShareDialog();
+    void OnNewAvatar(const wchar_t* address);
     bool OnSetCursor();
     bool OverTopControl(POINT point) const;
     void OnMouseMove(POINT point);
@@ -115,6 +127,9 @@ private:
     ContentPanels m_content;
     TrayIcon m_tray;
     std::unique_ptr<CLoginDlg> m_login;
+    std::unique_ptr<CQNWebBrowser2> m_web;
+    std::unique_ptr<CQNShareDlg> m_share;
+    MessageLoop* m_loop = nullptr;
     std::unique_ptr<CQNSetDlg> m_settings;
     std::unique_ptr<ClientServices> m_services;
 

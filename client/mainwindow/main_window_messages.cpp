@@ -79,10 +79,9 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         PostMessageW(LoginWindow().GetHWND(), UM_START_LOGIN, 0, 0);
         return true;
     case UM_OPEN_WEB_PAGE:
-        // Only the login window sends it, from this thread. Until the
-        // embedded web window exists, the default browser shows the page.
+        // Only the login window sends it, from this thread.
         if (wParam)
-            OpenInBrowser(reinterpret_cast<const wchar_t*>(wParam));
+            OpenWebPage(reinterpret_cast<const wchar_t*>(wParam));
         return true;
     case UM_SHOW_HOME_PICTURE:
         PostMessageW(m_hWnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
@@ -107,19 +106,26 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         return true;
     }
     case UM_AVATAR_CHANGED:
-        if (lParam != 0 && IsSignedIn())
+        // lParam 0: a page's new avatar, sent on by the web window.
+        if (lParam == 0)
+            OnNewAvatar(reinterpret_cast<const wchar_t*>(wParam));
+        else if (lParam != 0 && IsSignedIn())
             ShowSignedIn();
         return true;
     case UM_TRAY_COMMAND:
         if (wParam == 0 && lParam == 0)
             OpenInBrowser(Widen(m_services->BaseUrl() + "article/"));
         else if (wParam == 0 && lParam == 1)
-            OpenInBrowser(Widen(endpoints::FeedbackPage(
+            OpenWebPage(Widen(endpoints::FeedbackPage(
                 m_services->BaseUrl(), LiveSession::From(CopySignedInUser()), CopySignedInUser().displayName)));
         else if (wParam == 0 && lParam == 2)
             ShowSettings();
         else if (wParam == 0 && lParam == 3)
             PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    case UM_OPEN_PICTURE_COMMENTS:
+    case UM_OPEN_NOTICE_REPLY:
+        HideWebWindow();
         return true;
     // Their panels are not built yet: routed here so that nothing else takes them.
     case UM_COMMENT_LIST_READY:
@@ -160,8 +166,6 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_SHOW_AUTHOR_PICTURES:
         ShowAuthorPictures();
         return true;
-    case UM_OPEN_PICTURE_COMMENTS:
-    case UM_OPEN_NOTICE_REPLY:
         return true;
     default:
         return false;
@@ -244,8 +248,11 @@ void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
     case CMD_LOGIN:
         OpenLogin(reinterpret_cast<HWND>(lParam) != m_hWnd);
         return;
+    case CMD_INVITE:
+        ShowShareDialog();
+        return;
     case CMD_REGISTER:
-        OpenInBrowser(Widen(endpoints::RegisterPage(m_services->BaseUrl())));
+        OpenWebPage(Widen(endpoints::RegisterPage(m_services->BaseUrl())));
         return;
     case CMD_SIGN_OUT:
         OnSignOut();
@@ -379,7 +386,7 @@ void Qaurn_Navigate_window::ShowAuthorPictures()
 
 void Qaurn_Navigate_window::OpenUploadPage()
 {
-    OpenInBrowser(Widen(endpoints::UploadPage(m_services->BaseUrl(), LiveSession::From(CopySignedInUser()))));
+    OpenWebPage(Widen(endpoints::UploadPage(m_services->BaseUrl(), LiveSession::From(CopySignedInUser()))));
 }
 
 void Qaurn_Navigate_window::OnLoginState(LPARAM state)

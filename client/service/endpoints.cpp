@@ -196,6 +196,31 @@ std::string FeedbackPage(const std::string& base, const LiveSession& session, co
     return session.signedIn ? url + EncodeFeedbackNickname(userName) : url;
 }
 
+namespace {
+constexpr char kHomePage[] = "http://www.vorlane.example/";
+constexpr char kFirstSiteShare[] = "https://share.weiyu.example/index.php";
+constexpr char kFirstSiteKey[] = "5c1e0b7a93d24f68a0e7b31c9d52f4a6";
+constexpr char kSecondSiteShare[] = "https://open.pengyou.example/share/share.php";
+constexpr char kSecondSiteKey[] = "4718203956";
+// The share pages decode the nickname's strict escaping.
+std::string ShareText(const std::string& utf8) { return EncodeFeedbackNickname(utf8); }
+
+} // namespace
+
+std::string HomePage() { return kHomePage; }
+
+std::string FirstSiteShare(const std::string& textUtf8)
+{
+    return std::string(kFirstSiteShare) + "?c=share&a=index&appkey=" + kFirstSiteKey +
+           "&url=vorlane&title=" + ShareText(textUtf8) + "&site=" + ShareText(kHomePage);
+}
+
+std::string SecondSiteShare(const std::string& textUtf8)
+{
+    return std::string(kSecondSiteShare) + "?appkey=" + kSecondSiteKey + "&url=" + kHomePage +
+           "&title=" + ShareText(textUtf8);
+}
+
 int CacheBuster()
 {
     thread_local std::minstd_rand generator(

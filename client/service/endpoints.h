@@ -67,6 +67,13 @@ std::string ActivityPage(const std::string& base, const LiveSession& session, in
 std::string NoticesPage(const std::string& base, NoticePage page, const LiveSession& session, int rand);
 std::string FeedbackPage(const std::string& base, const LiveSession& session, const std::string& userName);
 
+// The product's home page, and the share pages of the two microblog sites
+// for a text in UTF-8; the sites decode every byte that is not an ASCII
+// letter or digit from %XX.
+std::string HomePage();
+std::string FirstSiteShare(const std::string& textUtf8);
+std::string SecondSiteShare(const std::string& textUtf8);
+
 // A fresh cache-buster value for the web pages.
 int CacheBuster();
 

@@ -46,6 +46,7 @@ int RunClient()
 
     MessageLoop loop;
     auto window = std::make_unique<Qaurn_Navigate_window>();
+    window->SetMessageLoop(&loop);
     if (!window->CreateFullScreen())
         return 0;
     SetPropW(window->GetHWND(), kInstanceProperty, reinterpret_cast<HANDLE>(1));

@@ -43,7 +43,9 @@ void DrawSkinText(HDC hdc, const std::wstring& text, const SkinTextStyle& style,
     const std::wstring face = InstalledFace(hdc, style.face);
     Gdiplus::Font font(face.c_str(), style.points, style.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular,
         Gdiplus::UnitPoint);
-    Gdiplus::StringFormat format;
+    Gdiplus::StringFormat format(style.singleLine ? Gdiplus::StringFormatFlagsNoWrap : 0);
+    if (style.singleLine)
+        format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
     if (style.centred) {
         format.SetAlignment(Gdiplus::StringAlignmentCenter);
         format.SetLineAlignment(Gdiplus::StringAlignmentCenter);

@@ -14,6 +14,7 @@ struct SkinTextStyle {
     bool bold = false;
     Gdiplus::ARGB color = 0xFE3A434A;
     bool centred = false;  // horizontally and vertically in the box
+    bool singleLine = false;  // no wrapping: an ellipsis ends what does not fit
 };
 
 void DrawSkinText(HDC hdc, const std::wstring& text, const SkinTextStyle& style, const Gdiplus::RectF& box);

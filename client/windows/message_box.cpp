@@ -1,0 +1,169 @@
+#include "message_box.h"
+
+#include "skin_text.h"
+#include "skinkit/memory_dc.h"
+#include "skinkit/picture.h"
+#include "win32kit/scoped_win.h"
+
+#include <windowsx.h>
+
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP;
+constexpr DWORD kExStyle = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+constexpr POINT kButtonAt{55, 90};
+constexpr Gdiplus::ARGB kTextColor = 0xFE2D4D64;
+// One line between the caption band and the button.
+constexpr int kTextTop = 52;
+constexpr int kTextHeight = 32;
+constexpr int kTextMargin = 10;
+// A 14-pixel face.
+constexpr float kTextPoints = 10.5f;
+
+}  // namespace
+
+CMessageBox::CMessageBox(HWND owner, std::wstring text, std::wstring resourceFolder)
+    : m_owner(owner)
+    , m_text(std::move(text))
+    , m_resourceFolder(std::move(resourceFolder))
+{
+}
+
+CMessageBox::~CMessageBox()
+{
+    if (m_hWnd && IsWindow(m_hWnd))
+        DestroyWindow(m_hWnd);
+}
+
+INT_PTR CMessageBox::DoModal(HWND parent)
+{
+    // The parent takes no input while the box is up, as under a system dialog.
+    const bool parentWasEnabled = parent && IsWindowEnabled(parent);
+    if (parentWasEnabled)
+        EnableWindow(parent, FALSE);
+    // The text is also the caption, for tools that read windows.
+    if (!Create(m_owner ? m_owner : parent, m_text.c_str(), kStyle, kExStyle, 0, 0, m_width, m_height, nullptr)) {
+        if (parentWasEnabled)
+            EnableWindow(parent, TRUE);
+        return 0;
+    }
+    ::ShowWindow(m_hWnd, SW_SHOW);
+    SetForegroundWindow(m_hWnd);
+    SetFocus(m_hWnd);
+    MSG msg;
+    while (!m_ended) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0)
+                PostQuitMessage(int(msg.wParam));
+            break;
+        }
+        if (OnKey(msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (parentWasEnabled)
+        EnableWindow(parent, TRUE);
+    DestroyWindow(m_hWnd);
+    m_hWnd = nullptr;
+    if (parent && IsWindow(parent))
+        SetForegroundWindow(parent);
+    return m_result;
+}
+
+// Keys meant for the box never reach another window while it is up.
+bool CMessageBox::OnKey(const MSG& msg)
+{
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST)
+        return false;
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN)
+        End(IDOK);
+    else if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
+        End(IDCANCEL);
+    return true;
+}
+
+void CMessageBox::End(INT_PTR result)
+{
+    if (m_ended)
+        return;
+    m_result = result;
+    m_ended = true;
+}
+
+void CMessageBox::OnCreate()
+{
+    m_background = LoadPictureFile(m_resourceFolder + L"msgbox_bg.png");
+    m_buttonImage = LoadPictureFile(m_resourceFolder + L"common_btn.png");
+    if (m_background) {
+        m_width = int(m_background->GetWidth());
+        m_height = int(m_background->GetHeight());
+    }
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, m_width, m_height, SWP_NOMOVE | SWP_NOACTIVATE);
+    CenterWindow();
+    const int buttonWidth = m_buttonImage ? int(m_buttonImage->GetWidth()) / 3 : 90;
+    const int buttonHeight = m_buttonImage ? int(m_buttonImage->GetHeight()) : 28;
+    m_ok.Create(m_hWnd, IDOK);
+    m_ok.SetAttribute(m_buttonImage.get());
+    m_ok.SetWindowRect_New(kButtonAt.x, kButtonAt.y, buttonWidth, buttonHeight);
+    m_ok.SetWindowTextW(L"确定");
+    m_ok.SetTextColor(RGB(255, 255, 255));
+    Present();
+}
+
+BOOL CMessageBox::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (msg) {
+    case WM_CREATE:
+        OnCreate();
+        return TRUE;
+    case WM_ERASEBKGND:
+        result = 1;
+        return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(m_hWnd, &ps);
+        EndPaint(m_hWnd, &ps);
+        Present();
+        result = 1;
+        return TRUE;
+    }
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MOUSELEAVE:
+        m_ok.WindowProc(m_hWnd, msg, wParam, lParam);
+        return TRUE;
+    case WM_KEYDOWN:
+        return TRUE;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == 0 && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+            End(LOWORD(wParam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CMessageBox::Present()
+{
+    win32kit::ScopedGetDC target(m_hWnd);
+    __ostrel_memory_dc surface;
+    if (!surface.Create_compatible_dc(target, m_width, m_height, 1))
+        return;
+    HDC dc = surface.get_ghost();
+    if (m_background) {
+        Gdiplus::Graphics g(dc);
+        g.DrawImage(m_background.get(), 0, 0, m_width, m_height);
+    }
+    SkinTextStyle style;
+    style.points = kTextPoints;
+    style.color = kTextColor;
+    style.centred = true;
+    style.singleLine = true;
+    DrawSkinText(dc, m_text, style,
+        Gdiplus::RectF(float(kTextMargin), float(kTextTop), float(m_width - 2 * kTextMargin), float(kTextHeight)));
+    m_ok.OnPaint(dc);
+    PresentLayeredWindow(m_hWnd, target, dc, m_width, m_height);
+}

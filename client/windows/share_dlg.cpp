@@ -1,0 +1,268 @@
+#include "share_dlg.h"
+
+#include "endpoints.h"
+#include "message_box.h"
+#include "default_browser.h"
+#include "skinkit/memory_dc.h"
+#include "skinkit/picture.h"
+#include "win32/wide_text.h"
+#include "win32kit/scoped_win.h"
+
+#include <windowsx.h>
+
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
+constexpr int kDefaultWidth = 425;
+constexpr int kDefaultHeight = 290;
+constexpr DWORD kTextStyle = ES_MULTILINE | ES_AUTOVSCROLL;
+constexpr int kTextLimit = 100;
+constexpr int kDragBand = 70;
+constexpr POINT kTitleAt{42, 35};
+constexpr POINT kFrameAt{120, 155};
+constexpr POINT kCaptionAt{120, 255};
+constexpr POINT kFirstSiteAt{320, 250};
+constexpr POINT kSecondSiteAt{375, 250};
+constexpr int kCopyRight = 650;
+constexpr int kCopyTop = 305;
+
+constexpr wchar_t kInvitation[] = L"我在Vorlane发布了高清大图，快过来看看我怎么臭屁吧！\r\nPS:要下载才能看喔！";
+
+int Width(const std::unique_ptr<Gdiplus::Bitmap>& picture, int fallback)
+{
+    return picture ? int(picture->GetWidth()) : fallback;
+}
+
+int Height(const std::unique_ptr<Gdiplus::Bitmap>& picture, int fallback)
+{
+    return picture ? int(picture->GetHeight()) : fallback;
+}
+
+void Draw(Gdiplus::Graphics& g, const std::unique_ptr<Gdiplus::Bitmap>& picture, POINT at)
+{
+    if (picture)
+        g.DrawImage(picture.get(), int(at.x), int(at.y), int(picture->GetWidth()), int(picture->GetHeight()));
+}
+
+// The clipboard takes UTF-16; the system makes the ANSI form for readers
+// that ask for it.
+bool PutOnClipboard(HWND owner, const std::wstring& text)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    bool placed = false;
+    if (memory) {
+        if (void* target = GlobalLock(memory)) {
+            memcpy(target, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        }
+        if (!placed)
+            GlobalFree(memory);
+    }
+    CloseClipboard();
+    return placed;
+}
+
+}  // namespace
+
+CQNShareDlg::CQNShareDlg() = default;
+
+CQNShareDlg::~CQNShareDlg()
+{
+    if (m_hWnd && IsWindow(m_hWnd))
+        DestroyWindow(m_hWnd);
+}
+
+bool CQNShareDlg::Create(HWND owner, const std::wstring& resourceFolder)
+{
+    m_resourceFolder = resourceFolder;
+    m_background = LoadPictureFile(resourceFolder + L"web_bk.png");
+    m_title = LoadPictureFile(resourceFolder + L"share_title.png");
+    m_frame = LoadPictureFile(resourceFolder + L"share_edit.png");
+    m_caption = LoadPictureFile(resourceFolder + L"share_text.png");
+    m_closeImage = LoadPictureFile(resourceFolder + L"close_btn.png");
+    m_copyImage = LoadPictureFile(resourceFolder + L"common_btn.png");
+    m_firstLogo = LoadPictureFile(resourceFolder + L"share_site_one.png");
+    m_secondLogo = LoadPictureFile(resourceFolder + L"share_site_two.png");
+    const int width = Width(m_background, kDefaultWidth);
+    const int height = Height(m_background, kDefaultHeight);
+    if (!CWindowBase::Create(owner, L"分享", kStyle, kExStyle, 0, 0, width, height, nullptr))
+        return false;
+    HRGN region = CreateRoundRectRgn(5, 5, width - 4, height - 6, 1, 1);
+    if (region && !SetWindowRgn(m_hWnd, region, FALSE))
+        DeleteObject(region);
+    return true;
+}
+
+void CQNShareDlg::Show(bool visible)
+{
+    if (!visible) {
+        ::ShowWindow(m_hWnd, SW_HIDE);
+        return;
+    }
+    SetText(kInvitation);
+    CenterWindow();
+    ::ShowWindow(m_hWnd, SW_SHOW);
+    SetForegroundWindow(m_hWnd);
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+std::wstring CQNShareDlg::ShareAddress(WORD site) const
+{
+    // Straight to UTF-8: a detour through the ANSI code page would turn what
+    // it cannot hold into question marks.
+    const std::string text = Narrow(Text());
+    return Widen(site == kFirstSite ? endpoints::FirstSiteShare(text) : endpoints::SecondSiteShare(text));
+}
+
+void CQNShareDlg::OnCreate()
+{
+    CenterWindow();
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    const int w = client.right;
+    const int closeWidth = Width(m_closeImage, 72) / 3;
+    m_close.Create(m_hWnd, kClose);
+    m_close.SetAttribute(m_closeImage.get());
+    m_close.SetWindowRect(w - closeWidth - 20, 15, w - 20, 15 + Height(m_closeImage, 24));
+
+    m_firstSite.Create(m_hWnd, kFirstSite);
+    m_firstSite.SetAttribute(m_firstLogo.get());
+    m_firstSite.SetWindowRect_New(kFirstSiteAt.x, kFirstSiteAt.y, Width(m_firstLogo, 144) / 3, Height(m_firstLogo, 48));
+    m_secondSite.Create(m_hWnd, kSecondSite);
+    m_secondSite.SetAttribute(m_secondLogo.get());
+    m_secondSite.SetWindowRect_New(kSecondSiteAt.x, kSecondSiteAt.y, Width(m_secondLogo, 144) / 3,
+        Height(m_secondLogo, 48));
+
+    const int copyWidth = Width(m_copyImage, 270) / 3;
+    m_copy.Create(m_hWnd, kCopy);
+    m_copy.SetAttribute(m_copyImage.get());
+    m_copy.SetWindowRect(kCopyRight - copyWidth, kCopyTop, kCopyRight, kCopyTop + Height(m_copyImage, 32));
+    m_copy.SetWindowTextW(L"复制");
+    m_copy.SetTextColor(RGB(255, 255, 255));
+
+    const int frameWidth = Width(m_frame, 530);
+    const int frameHeight = Height(m_frame, 90);
+    m_text.Create(m_hWnd, kTextField, kTextStyle);
+    m_text.SetBkRect(kFrameAt.x, kFrameAt.y, kFrameAt.x + frameWidth, kFrameAt.y + frameHeight);
+    m_text.SetEidtRect(kFrameAt.x + 5, kFrameAt.y + 5, kFrameAt.x + frameWidth, kFrameAt.y + frameHeight - 5);
+    m_text.SetLimitText(kTextLimit);
+    m_text.SetTextColor(RGB(0, 0, 0));
+}
+
+LRESULT CQNShareDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    m_text.WindowProc(hwnd, msg, wParam, lParam);
+    m_close.WindowProc(hwnd, msg, wParam, lParam);
+    m_copy.WindowProc(hwnd, msg, wParam, lParam);
+    m_firstSite.WindowProc(hwnd, msg, wParam, lParam);
+    m_secondSite.WindowProc(hwnd, msg, wParam, lParam);
+    return 0;
+}
+
+BOOL CQNShareDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (msg) {
+    case WM_CREATE:
+        OnCreate();
+        return TRUE;
+    case WM_ERASEBKGND:
+        result = 1;
+        return TRUE;
+    case WM_PAINT:
+        Paint();
+        result = 1;
+        return TRUE;
+    case WM_SETCURSOR:
+        if (m_text.OnSetCursor()) {
+            result = TRUE;
+            return TRUE;
+        }
+        return FALSE;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return TRUE;
+    case WM_DESTROY:
+        m_background.reset();
+        m_title.reset();
+        m_frame.reset();
+        m_caption.reset();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CQNShareDlg::OnCommand(WORD id, WORD code)
+{
+    if (code != 0)
+        return;
+    switch (id) {
+    case kClose:
+        Show(false);
+        return;
+    case kCopy:
+        Copy();
+        return;
+    case kFirstSite:
+    case kSecondSite:
+        // What the browser does with it is its own affair.
+        OpenInDefaultBrowser(ShareAddress(id));
+        return;
+    default:
+        return;
+    }
+}
+
+void CQNShareDlg::OnLButtonDown(POINT point)
+{
+    const RECT close = m_close.GetWindowRect();
+    if (point.y >= kDragBand || PtInRect(&close, point))
+        return;
+    ReleaseCapture();
+    PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+}
+
+void CQNShareDlg::Copy()
+{
+    if (!PutOnClipboard(m_hWnd, Text() + Widen(endpoints::HomePage())))
+        return;
+    CMessageBox box(m_hWnd, L"复制成功", m_resourceFolder);
+    box.DoModal(GetActiveWindow());
+    Show(false);
+}
+
+void CQNShareDlg::Paint()
+{
+    PAINTSTRUCT ps;
+    HDC target = BeginPaint(m_hWnd, &ps);
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    __ostrel_memory_dc surface;
+    if (surface.Create_compatible_dc(target, client.right, client.bottom, 1)) {
+        HDC dc = surface.get_ghost();
+        {
+            Gdiplus::Graphics g(dc);
+            g.Clear(Gdiplus::Color(255, 255, 255, 255));
+            Draw(g, m_background, POINT{0, 0});
+            Draw(g, m_title, kTitleAt);
+            Draw(g, m_frame, kFrameAt);
+            Draw(g, m_caption, kCaptionAt);
+        }
+        m_close.OnPaint(dc);
+        m_copy.OnPaint(dc);
+        m_firstSite.OnPaint(dc);
+        m_secondSite.OnPaint(dc);
+        m_text.OnPaint(dc);
+        BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+    }
+    EndPaint(m_hWnd, &ps);
+}
