@@ -23,6 +23,7 @@ void FirstPage(FeedStore& store, int kind)
 }
 
 constexpr int kBandTop = 30;
+constexpr int kViewerTitleRight = 345;
 constexpr int kBandBottom = 129;
 constexpr int kStripTop = 129;
 constexpr int kStripSlots = 4;
@@ -473,8 +474,13 @@ bool ContentPanels::OnClick(POINT point)
         m_host.showPicture(m_row.List(), std::size_t(picture));
         return true;
     }
-    if (m_users.IndexAt(store, point) >= 0)
+    const int person = m_users.IndexAt(store, point);
+    if (person >= 0) {
+        // A click on a person shows them in the person bar.
+        if (const auto user = store.User(m_users.Kind(), std::size_t(person)))
+            ShowPerson(user->uid, user->name, user->avatarPath);
         return true;
+    }
     const int slot = m_hotTags.SlotAt(point);
     if (slot >= 0) {
         const std::string tag = m_hotTags.TagOf(store, slot);
@@ -556,6 +562,11 @@ bool ContentPanels::Covers(POINT point) const
         if (PtInRect(&menu, point))
             return true;
     }
+    if (m_person.IsCreated() && m_person.IsVisible()) {
+        const RECT card = m_person.Rect();
+        if (PtInRect(&card, point))
+            return true;
+    }
     const bool panelShown
         = m_categories.IsVisible() || m_hotTags.IsVisible() || m_users.IsVisible() || m_row.IsVisible();
     return panelShown && point.y >= kBandTop && point.y < kBandBottom;
@@ -612,6 +623,12 @@ bool ContentPanels::UpdateNotice()
 void ContentPanels::Paint(HDC hdc, bool signedIn)
 {
     const OwnStats counts = m_services->Store()->OwnStatistics();
+    // A refreshed count tells whether an own list is empty as well as the login's did.
+    if (!counts.follows.empty()) {
+        m_users.SetHasFollows(counts.follows != "0");
+        m_users.SetHasFans(counts.fans != "0");
+        m_row.SetHasLiked(counts.liked != "0");
+    }
     m_menu.SetCounts({Widen(counts.published), Widen(counts.liked), Widen(counts.follows), Widen(counts.fans),
         Widen(counts.unreadNotices.empty() ? std::string("0") : counts.unreadNotices)});
     const PanelContext context{m_services->Store().get(), &m_pictures, m_width};
@@ -648,7 +665,10 @@ void ContentPanels::PaintBand(HDC hdc)
             Gdiplus::UnitPixel, &edges);
         m_bandReady = true;
     }
-    BitBlt(hdc, 0, 0, m_width, height, m_bandSurface.get_ghost(), 0, 0, SRCCOPY);
+    // The viewer's own title and buttons keep the bar's left end.
+    BitBlt(hdc, kViewerTitleRight, 0, m_width - kViewerTitleRight, kBandTop, m_bandSurface.get_ghost(),
+        kViewerTitleRight, 0, SRCCOPY);
+    BitBlt(hdc, 0, kBandTop, m_width, height - kBandTop, m_bandSurface.get_ghost(), 0, kBandTop, SRCCOPY);
 }
 
 void ContentPanels::PaintOnTop(HDC hdc)

@@ -10,32 +10,52 @@ constexpr WORD kAvatarCommand = 2040;
 constexpr WORD kNameCommand = 2041;
 constexpr COLORREF kNameColor = 0xA4AC6F;
 constexpr COLORREF kCountColor = RGB(58, 67, 74);
+// The bar hangs under the panels' band at the left, on a card of its own:
+// the viewer's bar above holds the tabs and the search.
+constexpr int kLeft = 20;
+constexpr int kTop = 133;
+
+RECT At(int left, int top, int right, int bottom)
+{
+    return RECT{left - 400 + kLeft, top + kTop, right - 400 + kLeft, bottom + kTop};
+}
 
 }  // namespace
+
+void PersonBar::Place(CButtonUI& button, const RECT& rect)
+{
+    button.SetWindowRect(rect.left, rect.top, rect.right, rect.bottom);
+}
 
 void PersonBar::Create(HWND parent)
 {
     m_framePicture = LoadPanelPicture(L"user_avatar_bk.png");
+    m_cardPicture = LoadPanelPicture(L"person_bar_bk.png");
+    m_card.Create(parent, false);
+    m_card.set_picture_ptr(m_cardPicture.get());
+    const RECT card = At(392, -6, 620, 38);
+    m_card.SetWindowRect(card.left, card.top, card.right, card.bottom);
     m_frame.Create(parent, kAvatarCommand);
     m_frame.SetAttribute(m_framePicture.get());
-    m_frame.SetWindowRect(400, 3, 426, 29);
+    Place(m_frame, At(400, 3, 426, 29));
     m_avatar.Create(parent, false);
-    m_avatar.SetWindowRect(400, 4, 424, 28);
+    const RECT avatar = At(400, 4, 424, 28);
+    m_avatar.SetWindowRect(avatar.left, avatar.top, avatar.right, avatar.bottom);
     m_avatar.SetStyle(1);
     m_name.Create(parent, kNameCommand);
-    m_name.SetWindowRect(427, 10, 490, 25);
+    Place(m_name, At(427, 10, 490, 25));
     m_name.SetTextColor(kNameColor);
     m_publishedLink.Create(parent, CMD_PERSON_PUBLISHED);
     m_publishedLink.SetURL(L"", L"发布");
-    m_publishedLink.MoveWindow(490, 12, false);
+    m_publishedLink.MoveWindow(At(490, 12, 0, 0).left, At(490, 12, 0, 0).top, false);
     m_followsLink.Create(parent, CMD_PERSON_FOLLOWS);
     m_followsLink.SetURL(L"", L"关注");
-    m_followsLink.MoveWindow(545, 12, false);
+    m_followsLink.MoveWindow(At(545, 12, 0, 0).left, At(545, 12, 0, 0).top, false);
     m_published.Create(parent, CMD_PERSON_PUBLISHED);
-    m_published.SetWindowRect(515, 11, 545, 26);
+    Place(m_published, At(515, 11, 545, 26));
     m_published.SetTextColor(kCountColor);
     m_follows.Create(parent, CMD_PERSON_FOLLOWS);
-    m_follows.SetWindowRect(575, 11, 605, 26);
+    Place(m_follows, At(575, 11, 605, 26));
     m_follows.SetTextColor(kCountColor);
     m_created = true;
     Hide();
@@ -54,6 +74,7 @@ void PersonBar::Show(const std::string& uid, const std::string& name, Gdiplus::B
     for (CButtonUI* button : {&m_frame, &m_name, &m_published, &m_follows})
         button->ShowWindow(true);
     m_avatar.ShowWindow(true);
+    m_card.ShowWindow(true);
     m_publishedLink.ShowWindow(true);
     m_followsLink.ShowWindow(true);
 }
@@ -64,6 +85,7 @@ void PersonBar::Hide()
     for (CButtonUI* button : {&m_frame, &m_name, &m_published, &m_follows})
         button->ShowWindow(false);
     m_avatar.ShowWindow(false);
+    m_card.ShowWindow(false);
     m_publishedLink.ShowWindow(false);
     m_followsLink.ShowWindow(false);
 }
@@ -106,6 +128,7 @@ void PersonBar::Paint(HDC hdc)
 {
     if (!m_visible)
         return;
+    m_card.OnPaint(hdc);
     m_avatar.OnPaint(hdc);
     m_frame.OnPaint(hdc);
     m_name.OnPaint(hdc);

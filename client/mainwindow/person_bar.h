@@ -9,8 +9,9 @@
 
 #include <windows.h>
 
-// Another person shown above the content: avatar, name, and links to their
-// published pictures and follows with the counts beside them.
+// Another person, shown on a card under the content panels: avatar, name,
+// and links to their published pictures and follows with the counts beside
+// them.
 class PersonBar {
 public:
     PersonBar() = default;
@@ -22,6 +23,7 @@ public:
     void Show(const std::string& uid, const std::string& name, Gdiplus::Bitmap* avatar);
     void Hide();
     bool IsVisible() const { return m_visible; }
+    RECT Rect() const { return m_card.GetWindowRect(); }
     const std::string& Uid() const { return m_uid; }
     void SetAvatar(Gdiplus::Bitmap* avatar)
     {
@@ -42,6 +44,10 @@ private:
     bool m_created = false;
     bool m_visible = false;
     std::string m_uid;
+    static void Place(CButtonUI& button, const RECT& rect);
+
+    CPictureUI m_card;
+    std::unique_ptr<Gdiplus::Bitmap> m_cardPicture;
     CButtonUI m_frame;
     CPictureUI m_avatar;
     CButtonUI m_name;
