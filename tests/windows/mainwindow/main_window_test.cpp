@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "browser_recorder.h"
 #include "first_run.h"
 #include "signed_in_user.h"
 
@@ -230,6 +231,33 @@ TEST_F(MainWindowTest, TheViewerCloseButtonQuitsWithZero)
     }
     EXPECT_EQ(exitCode, 0);
     EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(MainWindowTest, APageHandsOverTheNewAvatar)
+{
+    StoreAvatarUrl("http://127.0.0.1:9/old.jpg");
+    const std::wstring address = L"http://127.0.0.1:9/new.jpg";
+    SendMessageW(hwnd, UM_AVATAR_CHANGED, WPARAM(address.c_str()), 0);
+    EXPECT_TRUE(PumpUntil([] { return CopySignedInUser().avatarUrl == "http://127.0.0.1:9/new.jpg"; }));
+}
+
+// No HTML engine under Wine: the page goes to the default browser, and
+// closing the window that says so opens the login window.
+TEST_F(MainWindowTest, TheRegisterLinkOpensThePageAndClosingItTheLogin)
+{
+    DefaultBrowserRecorder browser;
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_REGISTER, 0), 0);
+    const CQNWebBrowser2* web = window.WebWindowIfMade();
+    ASSERT_NE(web, nullptr);
+    EXPECT_TRUE(web->IsVisible());
+    EXPECT_TRUE(PumpUntil([&] { return !browser.Opened().empty(); }));
+    EXPECT_NE(browser.Opened().find("user.php?action=c_register\n"), std::string::npos) << browser.Opened();
+    SendMessageW(web->GetHWND(), WM_COMMAND, MAKEWPARAM(CQNWebBrowser2::kCloseCommand, 0), 0);
+    EXPECT_FALSE(web->IsVisible());
+    EXPECT_TRUE(PumpUntil([] {
+        HWND login = FindWindowW(nullptr, L"登录Quarn");
+        return login && IsWindowVisible(login);
+    }));
 }
 
 }  // namespace
