@@ -85,8 +85,8 @@ HRESULT CBrowserView::CBrowserExternal::GetIDsOfNames(REFIID, LPOLESTR* names, U
     return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT CBrowserView::CBrowserExternal::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
-    EXCEPINFO*, UINT*)
+HRESULT CBrowserView::CBrowserExternal::Invoke(
+    DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)
 {
     for (const ExternalMethod& method : kMethods) {
         if (method.id == id) {

@@ -4,8 +4,8 @@ HRESULT CBrowserFrame::QueryInterface(REFIID riid, void** object)
 {
     if (!object)
         return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IOleWindow || riid == IID_IOleInPlaceUIWindow ||
-        riid == IID_IOleInPlaceFrame) {
+    if (riid == IID_IUnknown || riid == IID_IOleWindow || riid == IID_IOleInPlaceUIWindow
+        || riid == IID_IOleInPlaceFrame) {
         *object = static_cast<IOleInPlaceFrame*>(this);
         return S_OK;
     }

@@ -39,8 +39,8 @@ HRESULT CBrowserSite::GetWindow(HWND* window)
     return m_window ? S_OK : E_FAIL;
 }
 
-HRESULT CBrowserSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
-    LPRECT clip, LPOLEINPLACEFRAMEINFO info)
+HRESULT CBrowserSite::GetWindowContext(
+    IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info)
 {
     if (!frame || !document || !position || !clip || !info)
         return E_POINTER;

@@ -43,8 +43,8 @@ CBrowserView::~CBrowserView()
 bool CBrowserView::HtmlEngineAvailable()
 {
     win32kit::ComPtr<IUnknown> document;
-    return SUCCEEDED(CoCreateInstance(kHtmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-        reinterpret_cast<void**>(document.Out())));
+    return SUCCEEDED(CoCreateInstance(
+        kHtmlDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(document.Out())));
 }
 
 bool CBrowserView::Create(HWND owner, const RECT& rect)
@@ -56,21 +56,21 @@ bool CBrowserView::Create(HWND owner, const RECT& rect)
     m_external.SetOwner(owner);
     m_frame.Bind(GetAncestor(m_hWnd, GA_ROOT));
     m_site.Bind(m_hWnd, &m_frame, &m_external);
-    if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-            reinterpret_cast<void**>(m_object.Out()))))
+    if (FAILED(CoCreateInstance(
+            CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(m_object.Out()))))
         return false;
     RECT area{};
     GetClientRect(m_hWnd, &area);
-    if (FAILED(m_object->SetClientSite(&m_site)) ||
-        FAILED(m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &m_site, 0, m_hWnd, &area)) ||
-        FAILED(m_object->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(m_browser.Out())))) {
+    if (FAILED(m_object->SetClientSite(&m_site))
+        || FAILED(m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &m_site, 0, m_hWnd, &area))
+        || FAILED(m_object->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(m_browser.Out())))) {
         Release();
         return false;
     }
     win32kit::ComPtr<IConnectionPointContainer> points;
-    if (SUCCEEDED(m_browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(points.Out()))) &&
-        SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, m_eventPoint.Out())) &&
-        FAILED(m_eventPoint->Advise(&m_events, &m_eventCookie)))
+    if (SUCCEEDED(m_browser->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(points.Out())))
+        && SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, m_eventPoint.Out()))
+        && FAILED(m_eventPoint->Advise(&m_events, &m_eventCookie)))
         m_eventPoint.Reset();
     return true;
 }
@@ -129,8 +129,7 @@ void CBrowserView::OnDocumentComplete()
 void CBrowserView::Resize(int width, int height)
 {
     win32kit::ComPtr<IOleInPlaceObject> inPlace;
-    if (!m_object ||
-        FAILED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(inPlace.Out()))))
+    if (!m_object || FAILED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(inPlace.Out()))))
         return;
     const RECT area{0, 0, width, height};
     inPlace->SetObjectRects(&area, &area);
@@ -139,8 +138,8 @@ void CBrowserView::Resize(int width, int height)
 bool CBrowserView::ForwardToControl(MSG* msg)
 {
     win32kit::ComPtr<IOleInPlaceActiveObject> active;
-    if (!msg || !m_browser ||
-        FAILED(m_browser->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(active.Out()))))
+    if (!msg || !m_browser
+        || FAILED(m_browser->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(active.Out()))))
         return false;
     return active->TranslateAccelerator(msg) == S_OK;
 }

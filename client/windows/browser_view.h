@@ -38,8 +38,8 @@ public:
         ULONG STDMETHODCALLTYPE Release() override { return 1; }
         HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
         HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
-            DISPID* ids) override;
+        HRESULT STDMETHODCALLTYPE GetIDsOfNames(
+            REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
         HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
             VARIANT* result, EXCEPINFO* error, UINT* argumentError) override;
 

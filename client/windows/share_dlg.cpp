@@ -1,8 +1,8 @@
 #include "share_dlg.h"
 
+#include "default_browser.h"
 #include "endpoints.h"
 #include "message_box.h"
-#include "default_browser.h"
 #include "skinkit/memory_dc.h"
 #include "skinkit/picture.h"
 #include "win32/wide_text.h"
@@ -136,8 +136,8 @@ void CQNShareDlg::OnCreate()
     m_firstSite.SetWindowRect_New(kFirstSiteAt.x, kFirstSiteAt.y, Width(m_firstLogo, 144) / 3, Height(m_firstLogo, 48));
     m_secondSite.Create(m_hWnd, kSecondSite);
     m_secondSite.SetAttribute(m_secondLogo.get());
-    m_secondSite.SetWindowRect_New(kSecondSiteAt.x, kSecondSiteAt.y, Width(m_secondLogo, 144) / 3,
-        Height(m_secondLogo, 48));
+    m_secondSite.SetWindowRect_New(
+        kSecondSiteAt.x, kSecondSiteAt.y, Width(m_secondLogo, 144) / 3, Height(m_secondLogo, 48));
 
     const int copyWidth = Width(m_copyImage, 270) / 3;
     m_copy.Create(m_hWnd, kCopy);

@@ -37,8 +37,8 @@ constexpr TitleRule kTitles[] = {
 
 bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
 
-void DrawLine(HDC dc, const std::wstring& text, float points, Gdiplus::ARGB color, const Gdiplus::RectF& box,
-    bool centred)
+void DrawLine(
+    HDC dc, const std::wstring& text, float points, Gdiplus::ARGB color, const Gdiplus::RectF& box, bool centred)
 {
     SkinTextStyle style;
     style.points = points;

@@ -61,8 +61,8 @@ private:
     static void Write(const wchar_t* key, const std::wstring& value)
     {
         HKEY handle = nullptr;
-        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-            ERROR_SUCCESS)
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr)
+            != ERROR_SUCCESS)
             return;
         RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
             DWORD((value.size() + 1) * sizeof(wchar_t)));

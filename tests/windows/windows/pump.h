@@ -23,8 +23,7 @@ inline bool PumpUntil(const std::function<bool()>& done)
 
 // Runs `work` on a thread of its own while this thread runs `modal` (which
 // pumps its own messages); joins the thread afterwards.
-template <class Modal>
-auto WhileOtherThread(const std::function<void()>& work, Modal modal)
+template <class Modal> auto WhileOtherThread(const std::function<void()>& work, Modal modal)
 {
     struct Task {
         const std::function<void()>* work;
@@ -47,8 +46,8 @@ inline HWND WaitForWindow(const wchar_t* className)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     HWND found = nullptr;
-    while (!((found = FindWindowW(className, nullptr)) && IsWindowVisible(found)) &&
-           std::chrono::steady_clock::now() < deadline)
+    while (!((found = FindWindowW(className, nullptr)) && IsWindowVisible(found))
+        && std::chrono::steady_clock::now() < deadline)
         Sleep(20);
     return found;
 }

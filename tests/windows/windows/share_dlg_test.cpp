@@ -38,8 +38,8 @@ class ShareDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
-            GetModuleHandleW(nullptr), nullptr);
+        owner = CreateWindowExW(
+            0, L"STATIC", L"owner", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_TRUE(dialog.Create(owner, ResourceFolder()));
     }
     void TearDown() override { DestroyWindow(owner); }
@@ -109,8 +109,8 @@ TEST_F(ShareDialogTest, CopyPutsTheTextOnTheClipboardAndSaysSo)
 
 TEST(MessageBoxTest, ModalUntilTheButtonOrAKey)
 {
-    HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP, 0, 0, 300, 300, nullptr, nullptr,
-        GetModuleHandleW(nullptr), nullptr);
+    HWND parent = CreateWindowExW(
+        0, L"STATIC", L"parent", WS_POPUP, 0, 0, 300, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     enum Action { kEscape, kEnter, kButton };
     struct Row {
         const char* what;

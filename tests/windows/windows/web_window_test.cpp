@@ -33,8 +33,8 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"QuarnTestOwner";
         RegisterClassW(&wc);
-        m_hwnd = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-            wc.hInstance, nullptr);
+        m_hwnd = CreateWindowExW(
+            0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
         SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, LONG_PTR(this));
     }
     ~OwnerWindow() { DestroyWindow(m_hwnd); }
@@ -89,8 +89,8 @@ protected:
     void CompleteDocument(CQNWebBrowser2& web)
     {
         DISPPARAMS none{};
-        web.View().Events()->Invoke(259, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr,
-            nullptr);
+        web.View().Events()->Invoke(
+            259, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
     }
 
     OwnerWindow owner;
@@ -114,7 +114,8 @@ TEST_F(WebWindowTest, TitlePictureByAddress)
         {L"x.php?action=image&y=action=c_register", L"upload_title.png"},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(CQNWebBrowser2::TitlePictureFor(row.address), row.picture) << std::string(row.address, row.address + wcslen(row.address));
+        EXPECT_EQ(CQNWebBrowser2::TitlePictureFor(row.address), row.picture)
+            << std::string(row.address, row.address + wcslen(row.address));
 }
 
 TEST_F(WebWindowTest, AQuickSecondOpenIsIgnoredUntilThePageIsThere)
