@@ -215,9 +215,13 @@ TEST_F(WebWindowTest, PagesCallTheClientByName)
     EXPECT_EQ(external->Invoke(99, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), E_NOTIMPL);
     external->Release();
 
-    DOCHOSTUIINFO info{sizeof(info)};
+    // The host's flags join those the control already has.
+    DOCHOSTUIINFO info{};
+    info.cbSize = sizeof(info);
+    info.dwFlags = DOCHOSTUIFLAG_DIALOG;
     ASSERT_EQ(web.View().UiHandler()->GetHostInfo(&info), S_OK);
-    const DWORD wanted = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO | DOCHOSTUIFLAG_THEME;
+    const DWORD wanted
+        = DOCHOSTUIFLAG_DIALOG | DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO | DOCHOSTUIFLAG_THEME;
     EXPECT_EQ(info.dwFlags & wanted, wanted);
     EXPECT_EQ(web.View().UiHandler()->ShowContextMenu(0, nullptr, nullptr, nullptr), E_NOTIMPL);
 }
