@@ -81,6 +81,7 @@ void Qaurn_Navigate_window::OnCreate()
     m_strip.Create(m_hWnd, false, m_services->Store(), m_services->Downloads());
 
     LoadSkin();
+    CreateCommentView();
     m_tab.SetCurSel(-1);
     ContentHost host;
     host.slideViewerDown = [this] { SlideViewerDown(); };
@@ -157,9 +158,10 @@ LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     m_uploadButton.WindowProc(hwnd, msg, wParam, lParam);
     // A click on a control above the viewer is that control's alone: the
     // viewer would take it for a step to another picture.
-    const bool click = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP;
+    // The wheel's point is on the screen, which this window covers from its corner.
+    const bool click = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_MOUSEWHEEL;
     const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    if (!click || (!OverTopControl(point) && !m_strip.Covers(point)))
+    if (!click || (!OverTopControl(point) && !m_strip.Covers(point) && !m_comments.Covers(point)))
         m_viewer.WindowProc(hwnd, msg, wParam, lParam);
     m_strip.Message(hwnd, msg, wParam, lParam);
     m_tab.WindowProc(hwnd, msg, wParam, lParam);
@@ -178,6 +180,7 @@ LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     m_avatarPicture.WindowProc(hwnd, msg, wParam, lParam);
     m_content.RoutePanels(hwnd, msg, wParam, lParam);
     m_noticeButton.WindowProc(hwnd, msg, wParam, lParam);
+    m_comments.Message(hwnd, msg, wParam, lParam);
     if (!m_fullView)
         m_content.RouteSearchChoice(hwnd, msg, wParam, lParam);
     return 0;
@@ -229,6 +232,7 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
         OnKeyDown(wParam);
         return TRUE;
     case WM_TIMER:
+        m_comments.OnTimer(wParam);
         if (!m_strip.OnTimer(wParam) && !m_content.OnTimer(wParam))
             m_viewer.OnTimer(msg, wParam, lParam);
         return TRUE;
@@ -313,6 +317,8 @@ bool Qaurn_Navigate_window::OnSetCursor()
     POINT point{};
     GetCursorPos(&point);
     ScreenToClient(m_hWnd, &point);
+    if (m_comments.OnSetCursor(point))
+        return true;
     if (m_content.OnSetCursor(point))
         return true;
     for (const CHyperLinkUI* link : {&m_inviteLink, &m_loginLink, &m_registerLink}) {
@@ -356,6 +362,7 @@ void Qaurn_Navigate_window::Paint()
         m_userName.OnPaint(dc);
         m_inviteLink.OnPaint(dc);
         m_noticeButton.OnPaint(dc);
+        m_comments.Paint(dc);
         m_strip.Paint(dc);
         m_offlineMark.Paint(dc);
         m_content.PaintOnTop(dc);

@@ -7,6 +7,7 @@
 #include <gdiplus.h>
 
 #include "client_services.h"
+#include "comment_wnd.h"
 #include "content_panels.h"
 #include "downloader.h"
 #include "feed_store.h"
@@ -88,6 +89,12 @@ private:
     void FollowCurrent();
     void ConfirmInput();
     void OpenUploadPage();
+    // The comment view (main_window_comments.cpp).
+    void CreateCommentView();
+    FeedStore::PicturePtr CurrentPicture() const;
+    void ShowPictureInComments();
+    bool OnCommentCommand(WORD id, WORD code, LPARAM lParam);
+    bool OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OpenLogin(bool fromSelf);
     void ShowLargePicture(std::wstring path);
     void ShowHomePicture();
@@ -126,6 +133,7 @@ private:
     OfflineMark m_offlineMark;
     ContentPanels m_content;
     TrayIcon m_tray;
+    CCommentWnd m_comments;
     std::unique_ptr<CLoginDlg> m_login;
     std::unique_ptr<CQNWebBrowser2> m_web;
     std::unique_ptr<CQNShareDlg> m_share;

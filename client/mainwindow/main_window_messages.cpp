@@ -61,6 +61,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         m_currentKind = int(wParam);
         m_currentIndex = std::size_t(lParam);
         m_currentKey = m_strip.Sending() ? m_strip.Key() : std::string();
+        ShowPictureInComments();
         return true;
     case UM_FEED_OFFLINE:
         if (m_offlineMark.Update(wParam != 0)) {
@@ -126,16 +127,18 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_OPEN_PICTURE_COMMENTS:
     case UM_OPEN_NOTICE_REPLY:
         HideWebWindow();
-        return true;
-    // Their panels are not built yet: routed here so that nothing else takes them.
+        return OnCommentMessage(msg, wParam, lParam);
+    case UM_ACTION_RESULT:
+        if (wParam == kActionFollow)
+            m_content.OnFollowResult();
+        return OnCommentMessage(msg, wParam, lParam);
     case UM_COMMENT_LIST_READY:
     case UM_COMMENT_POSTED:
     case UM_PICTURE_COMMENTS_READY:
     case UM_UPDATE_COMMENT_VIEW:
+        return OnCommentMessage(msg, wParam, lParam);
+    // Their panels are not built yet: routed here so that nothing else takes them.
     case UM_SHOW_LIST_PICTURE:
-    case UM_ACTION_RESULT:
-        if (wParam == kActionFollow)
-            m_content.OnFollowResult();
         return true;
     case UM_USER_STATS_READY:
         m_content.OnUserStatsReady();
@@ -222,6 +225,7 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
     m_currentKind = list.kind;
     m_currentKey = list.key;
     m_currentIndex = index;
+    ShowPictureInComments();
     return true;
 }
 
@@ -240,6 +244,8 @@ void Qaurn_Navigate_window::StepPicture(int step)
 
 void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
 {
+    if (OnCommentCommand(id, code, lParam))
+        return;
     if (m_content.OnCommand(id, code, lParam, m_searchField.GetWindowRect(), m_searchField.GetWindowTextW()))
         return;
     if (code != 0)
@@ -257,28 +263,9 @@ void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
     case CMD_SIGN_OUT:
         OnSignOut();
         return;
-    case CMD_LIKE:
-        if (NeedsSignedIn(kPendingLike, lParam))
-            LikeCurrent();
-        return;
-    case CMD_FOLLOW:
-    case CMD_UNFOLLOW:
-        if (NeedsSignedIn(kPendingFollow, lParam))
-            FollowCurrent();
-        return;
-    case CMD_CONFIRM:
-        if (NeedsSignedIn(m_inputMode == 3 ? kPendingForward : kPendingComment, lParam))
-            ConfirmInput();
-        return;
     case CMD_UPLOAD:
         if (NeedsSignedIn(kPendingUpload, lParam))
             OpenUploadPage();
-        return;
-    case CMD_FORWARD:
-        m_inputMode = 3;
-        return;
-    case CMD_COMMENT:
-        m_inputMode = 1;
         return;
     case CMD_VIEWER_PREVIOUS:
     case CMD_VIEWER_NEXT:
@@ -361,17 +348,6 @@ void Qaurn_Navigate_window::FollowCurrent()
         m_services->Actions().FollowUser(picture->ownerId);
 }
 
-// A comment needs the comment view's input, which is not built yet; a
-// forward needs only the picture.
-void Qaurn_Navigate_window::ConfirmInput()
-{
-    if (m_inputMode != 3)
-        return;
-    const auto picture = m_services->Store()->Picture(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
-    if (picture)
-        m_services->Actions().ForwardPicture(picture->shareId);
-}
-
 // The person last dropped from the user list, or else the current picture's author.
 void Qaurn_Navigate_window::ShowAuthorPictures()
 {
@@ -401,6 +377,9 @@ void Qaurn_Navigate_window::OnLoginState(LPARAM state)
         ShowSignedIn();
         m_content.OnSignedIn();
         RunPending();
+        // The comments again, with the user's follow state.
+        if (CurrentPicture())
+            m_services->Fetcher().LoadComments(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
         return;
     }
     const LoginError error = LoginErrorFor(int(state), IsSignedIn());

@@ -58,8 +58,12 @@ enum : unsigned short {
     CMD_FOLLOW = 1856,
     CMD_AUTHOR_AVATAR = 1858,
     CMD_CONFIRM = 1859,
+    CMD_CANCEL_INPUT = 1860,
+    CMD_ALSO_COMMENT = 1861,
     CMD_UNFOLLOW = 1862,
     CMD_PIN = 1863,
+    CMD_COMMENT_SCROLL = 1864,  // the comment list's scroll bar
+    CMD_COMMENT_TEXT = 1865,    // the comment input's field, in its own pop-up
     CMD_FIRST_CATEGORY = 2001,  // to 2008
     CMD_LAST_CATEGORY = 2008,
     CMD_LOGIN = 2012,

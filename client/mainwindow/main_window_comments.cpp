@@ -1,0 +1,164 @@
+// The main window's side of the comment view: its commands, the workers'
+// answers about comments and actions, and the notices they turn into.
+#include "main_window.h"
+
+#include "program_folder.h"
+#include "social_actions.h"
+#include "win32/wallpaper.h"
+#include "win32/wide_text.h"
+
+namespace {
+
+constexpr int kCommentViewWidth = 480;
+constexpr int kCommentViewMargin = 24;
+constexpr int kCommentViewTop = 72;
+
+}  // namespace
+
+void Qaurn_Navigate_window::CreateCommentView()
+{
+    m_comments.Create(m_hWnd, ResourceFolder());
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    m_comments.SetPanelRect(RECT{width - kCommentViewWidth - kCommentViewMargin, kCommentViewTop,
+        width - kCommentViewMargin, height - kCommentViewMargin});
+}
+
+FeedStore::PicturePtr Qaurn_Navigate_window::CurrentPicture() const
+{
+    return m_services->Store()->Picture(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
+}
+
+// The picture on show with what is stored of its comments; the comments
+// are asked for again, so a list stored while signed out gets the user's
+// follow state.
+void Qaurn_Navigate_window::ShowPictureInComments()
+{
+    const PictureListId list{m_currentKind, m_currentKey};
+    const FeedStore::PicturePtr picture = CurrentPicture();
+    if (!picture)
+        return;
+    m_services->Downloads()->FetchIfMissing(picture->avatarUrl, picture->avatarPath);
+    m_comments.SetPicture(*picture);
+    m_comments.SetComments(m_services->Store()->Comments(list, m_currentIndex, picture->shareId));
+    m_services->Fetcher().LoadComments(list, m_currentIndex);
+    m_comments.Show(true);
+}
+
+bool Qaurn_Navigate_window::OnCommentCommand(WORD id, WORD code, LPARAM lParam)
+{
+    if (id == CMD_COMMENT_HEADER) {
+        if (code == kButtonMouseEnter)
+            m_comments.Fold(false);
+        return true;
+    }
+    if (code != 0)
+        return false;
+    switch (id) {
+    case CMD_WALLPAPER:
+        m_comments.CloseInput();
+        m_comments.ShowResult(SetWallpaper(Narrow(m_currentPath)) ? kNoticeWallpaperSet : kNoticeWallpaperFailed);
+        return true;
+    case CMD_LIKE:
+        m_comments.CloseInput();
+        if (NeedsSignedIn(kPendingLike, lParam))
+            LikeCurrent();
+        return true;
+    case CMD_FOLLOW:
+    case CMD_UNFOLLOW:
+        m_comments.NoteFollowAsked();
+        if (NeedsSignedIn(kPendingFollow, lParam))
+            FollowCurrent();
+        return true;
+    case CMD_CONFIRM:
+        if (NeedsSignedIn(m_comments.Mode() == CCommentWnd::kInputForward ? kPendingForward : kPendingComment, lParam))
+            ConfirmInput();
+        return true;
+    case CMD_FORWARD:
+        m_inputMode = CCommentWnd::kInputForward;
+        m_comments.ToggleInput(CCommentWnd::kInputForward);
+        return true;
+    case CMD_COMMENT:
+        m_inputMode = CCommentWnd::kInputComment;
+        m_comments.ClearReply();
+        m_comments.ToggleInput(CCommentWnd::kInputComment);
+        return true;
+    case CMD_CANCEL_INPUT:
+        m_comments.CancelInput();
+        return true;
+    case CMD_PIN:
+        m_comments.Fold(true);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Qaurn_Navigate_window::ConfirmInput()
+{
+    const std::wstring text = m_comments.InputText();
+    if (text.empty()) {
+        m_comments.ShowResult(kNoticeEmpty);
+        return;
+    }
+    const FeedStore::PicturePtr picture = CurrentPicture();
+    const bool forward = m_comments.Mode() == CCommentWnd::kInputForward;
+    if (!picture) {
+        m_comments.ShowResult(forward ? kNoticeForwardFailed : kNoticeCommentFailed);
+        return;
+    }
+    const SocialActions& actions = m_services->Actions();
+    if (!forward) {
+        actions.CommentOnPicture(picture->shareId, Narrow(text), m_comments.Comments(), m_comments.ReplyTarget());
+        return;
+    }
+    // The forward itself carries no text; with the box ticked it goes as a comment.
+    actions.ForwardPicture(picture->shareId);
+    if (m_comments.AlsoComment())
+        actions.CommentOnPicture(picture->shareId, Narrow(text), nullptr, -1);
+}
+
+bool Qaurn_Navigate_window::OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const PictureListId list{m_currentKind, m_currentKey};
+    switch (msg) {
+    case UM_COMMENT_LIST_READY:
+        if (m_currentKey.empty() && int(wParam) == m_currentKind && std::size_t(lParam) == m_currentIndex) {
+            if (const FeedStore::PicturePtr picture = CurrentPicture())
+                m_comments.SetComments(m_services->Store()->Comments(list, m_currentIndex, picture->shareId));
+        }
+        return true;
+    case UM_COMMENT_POSTED:
+        m_services->Fetcher().LoadComments(list, m_currentIndex);
+        return true;
+    case UM_PICTURE_COMMENTS_READY:
+        if (lParam == -2012 && !m_fullView) {
+            m_comments.SetComments(m_services->Store()->CurrentComments());
+            m_comments.Show(true);
+        }
+        return true;
+    case UM_UPDATE_COMMENT_VIEW:
+        if (CurrentPicture())
+            m_comments.Show(true);
+        return true;
+    case UM_ACTION_RESULT: {
+        const int kind = int(wParam);
+        const int outcome = int(lParam);
+        if (kind == kActionFollow && m_comments.TakeFollowAsked() && outcome != kOutcomeFailure)
+            m_comments.SetFollowing(!m_comments.Following());
+        m_comments.ShowResult(NoticeForAction(kind, outcome));
+        return true;
+    }
+    case UM_OPEN_PICTURE_COMMENTS:
+    case UM_OPEN_NOTICE_REPLY:
+        // The identifier is the sender's, valid while it waits.
+        if (InSendMessage() && wParam) {
+            const std::string shareId = Narrow(reinterpret_cast<const wchar_t*>(wParam));
+            m_services->Fetcher().LoadCurrentComments(shareId, m_currentKind);
+            m_services->Fetcher().LoadPictureDetails(shareId);
+        }
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,152 @@
+#include "comment_edit.h"
+
+#include "skin_text.h"
+#include "skinkit/memory_dc.h"
+
+namespace {
+
+constexpr int kTextInset = 8;
+constexpr DWORD kEditStyle = ES_MULTILINE | ES_AUTOVSCROLL;
+constexpr Gdiplus::ARGB kHintColor = 0xFE848484;
+
+}  // namespace
+
+CCommentEdit::~CCommentEdit()
+{
+    if (m_hWnd && IsWindow(m_hWnd))
+        DestroyWindow(m_hWnd);
+}
+
+bool CCommentEdit::Create(HWND owner, WORD editId, Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame)
+{
+    m_owner = owner;
+    m_editId = editId;
+    m_fill = fill;
+    m_frame = frame;
+    m_width = frame ? int(frame->GetWidth()) : 440;
+    m_height = frame ? int(frame->GetHeight()) : 64;
+    if (!CWindowBase::Create(owner, L"发表评论", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_LAYERED, CW_USEDEFAULT,
+            CW_USEDEFAULT, m_width, m_height, nullptr))
+        return false;
+    SetLayeredWindowAttributes(m_hWnd, 0, 0, LWA_ALPHA);
+    if (!m_edit.Create(m_hWnd, editId, kEditStyle))
+        return false;
+    m_edit.SetWordWrap(true);
+    m_edit.SetLimitText(kTextLimit);
+    m_edit.SetTextColor(RGB(0, 0, 0));
+    m_edit.SetBkRect(0, 0, m_width, m_height);
+    m_edit.SetEidtRect(kTextInset, kTextInset, m_width - kTextInset, m_height - kTextInset);
+    return true;
+}
+
+void CCommentEdit::Place(const RECT& rect)
+{
+    if (m_hWnd)
+        ::SetWindowPos(m_hWnd, nullptr, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CCommentEdit::Show(bool visible)
+{
+    if (!m_hWnd || visible == m_shown)
+        return;
+    m_shown = visible;
+    if (!visible) {
+        m_edit.KillFocus();
+        SetLayeredWindowAttributes(m_hWnd, 0, 0, LWA_ALPHA);
+        ::ShowWindow(m_hWnd, SW_HIDE);
+        return;
+    }
+    SetLayeredWindowAttributes(m_hWnd, 0, 255, LWA_ALPHA);
+    ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void CCommentEdit::Focus()
+{
+    if (!m_shown)
+        return;
+    SetForegroundWindow(m_hWnd);
+    SetFocus(m_hWnd);
+    m_edit.SetFocus();
+    m_edit.SetSel(-1, -1);
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void CCommentEdit::SetText(const std::wstring& text)
+{
+    m_edit.SetWindowTextW(text.c_str());
+    m_edit.SetSel(-1, -1);
+    OnEditChanged();
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void CCommentEdit::OnEditChanged()
+{
+    const bool empty = m_edit.GetTextLength() == 0;
+    if (empty == m_empty)
+        return;
+    m_empty = empty;
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+LRESULT CCommentEdit::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return m_edit.WindowProc(hwnd, msg, wParam, lParam);
+}
+
+BOOL CCommentEdit::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (msg) {
+    case WM_ERASEBKGND:
+        result = 1;
+        return TRUE;
+    case WM_PAINT:
+        Paint();
+        result = 1;
+        return TRUE;
+    case WM_MOUSEWHEEL:
+        // The comment list under the field scrolls instead.
+        PostMessageW(m_owner, msg, wParam, lParam);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == m_editId && (HIWORD(wParam) == kEditCharTyped || HIWORD(wParam) == kEditTextChanged))
+            OnEditChanged();
+        return TRUE;
+    case WM_SETCURSOR:
+        if (m_edit.OnSetCursor())
+            result = TRUE;
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CCommentEdit::Paint()
+{
+    PAINTSTRUCT ps;
+    HDC target = BeginPaint(m_hWnd, &ps);
+    __ostrel_memory_dc surface;
+    if (surface.Create_compatible_dc(target, m_width, m_height, 1)) {
+        HDC dc = surface.get_ghost();
+        RECT all{0, 0, m_width, m_height};
+        FillRect(dc, &all, m_white);
+        if (m_fill) {
+            Gdiplus::Graphics g(dc);
+            g.DrawImage(m_fill, 0, 0, m_width, m_height);
+        }
+        m_edit.OnPaint(dc);
+        if (m_empty) {
+            SkinTextStyle hint;
+            hint.points = 10.0f;
+            hint.color = kHintColor;
+            DrawSkinText(dc, L"说点什么吧……", hint,
+                Gdiplus::RectF(float(kTextInset + 2), float(kTextInset + 2), float(m_width - 2 * kTextInset), 20.0f));
+        }
+        if (m_frame) {
+            Gdiplus::Graphics g(dc);
+            g.DrawImage(m_frame, 0, 0, m_width, m_height);
+        }
+        BitBlt(target, 0, 0, m_width, m_height, dc, 0, 0, SRCCOPY);
+    }
+    EndPaint(m_hWnd, &ps);
+}

@@ -1,0 +1,52 @@
+#pragma once
+#include <string>
+
+#include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
+
+#include "skinkit/rich_edit.h"
+#include "skinkit/window_base.h"
+
+// The pop-up that holds the comment view's text input: a layered tool
+// window owned by the main window, placed over the view's input area.
+class CCommentEdit : public CWindowBase {
+public:
+    static constexpr int kTextLimit = 80;
+
+    CCommentEdit() = default;
+    ~CCommentEdit() override;
+    CCommentEdit(const CCommentEdit&) = delete;
+    CCommentEdit& operator=(const CCommentEdit&) = delete;
+
+    BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    const wchar_t* GetWindowClassName() const override { return L"CommentEdit"; }
+    HBRUSH GethBrushBackground() override { return m_white; }
+
+    // Pictures not owned: the field's fill and its frame.
+    bool Create(HWND owner, WORD editId, Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame);
+    // Screen rectangle.
+    void Place(const RECT& rect);
+    void Show(bool visible);
+    bool IsShown() const { return m_shown; }
+    void Focus();
+
+    std::wstring Text() const { return m_edit.GetWindowTextW(); }
+    void SetText(const std::wstring& text);
+
+private:
+    void OnEditChanged();
+    void Paint();
+
+    HWND m_owner = nullptr;
+    HBRUSH m_white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    Gdiplus::Bitmap* m_fill = nullptr;
+    Gdiplus::Bitmap* m_frame = nullptr;
+    CRichEditUI m_edit;
+    WORD m_editId = 0;
+    bool m_empty = true;
+    bool m_shown = false;
+    int m_width = 0;
+    int m_height = 0;
+};

@@ -1,0 +1,217 @@
+#include "comment_list_box.h"
+
+#include <algorithm>
+
+#include "skin_text.h"
+#include "skinkit/picture.h"
+#include "win32/wide_text.h"
+
+#include <windowsx.h>
+
+namespace {
+
+constexpr int kBarWidth = 8;
+constexpr int kBarRoom = 14;
+constexpr int kAvatarSize = 32;
+constexpr Gdiplus::ARGB kWhite = 0xFEFFFFFF;
+constexpr Gdiplus::ARGB kDivider = 0x30FFFFFF;
+
+Gdiplus::RectF Box(const RECT& r)
+{
+    return Gdiplus::RectF(float(r.left), float(r.top), float(r.right - r.left), float(r.bottom - r.top));
+}
+
+}  // namespace
+
+bool CCommentListBox::Create(HWND parent, WORD scrollBarId, ICommentListBoxMessage* sink)
+{
+    m_parent = parent;
+    m_sink = sink;
+    return m_bar.Create(parent, RECT{}, scrollBarId, 0);
+}
+
+void CCommentListBox::SetImages(Gdiplus::Bitmap* thumbTop, Gdiplus::Bitmap* thumbMiddle,
+    Gdiplus::Bitmap* thumbBottom, Gdiplus::Bitmap* avatarFrame)
+{
+    m_bar.SetBitmap(thumbTop, thumbMiddle, thumbBottom);
+    m_frame = avatarFrame;
+}
+
+void CCommentListBox::SetRect(const RECT& rect)
+{
+    m_rect = rect;
+    m_bar.MoveWindow(RECT{rect.right - kBarWidth - 2, rect.top, rect.right - 2, rect.bottom});
+    m_bar.SetWheelArea(rect);
+    const int content = Count() * kRowHeight;
+    const int height = std::max(0, int(rect.bottom - rect.top));
+    m_bar.SetScrollRange(0, std::max(content, height), false);
+    m_bar.ShowScrollBar(content > height);
+    m_bar.SetScrollPos(m_bar.GetScrollPos(), false);
+}
+
+void CCommentListBox::SetComments(std::shared_ptr<const PictureComments> comments)
+{
+    m_comments = std::move(comments);
+    m_hot = -1;
+    m_bar.SetScrollPos(0, false);
+    SetRect(m_rect);
+    InvalidateRect(m_parent, &m_rect, FALSE);
+}
+
+int CCommentListBox::Count() const { return m_comments ? int(m_comments->comments.size()) : 0; }
+
+std::string CCommentListBox::Name(int row) const
+{
+    return row >= 0 && row < Count() ? m_comments->comments[row].authorName : std::string();
+}
+
+RECT CCommentListBox::ThumbRect() const
+{
+    RECT thumb{};
+    if (m_bar.IsWindowVisible())
+        m_bar.GetThumbRect(&thumb);
+    return thumb;
+}
+
+RECT CCommentListBox::RowRect(int row) const
+{
+    const int top = m_rect.top + row * kRowHeight - m_bar.GetScrollPos();
+    const int right = m_rect.right - (m_bar.IsWindowVisible() ? kBarRoom : 0);
+    return RECT{m_rect.left, top, right, top + kRowHeight};
+}
+
+RECT CCommentListBox::LinkRect(int row) const
+{
+    const RECT r = RowRect(row);
+    return RECT{r.right - 79, r.bottom - 27, r.right - 50, r.bottom - 15};
+}
+
+int CCommentListBox::RowAt(POINT point) const
+{
+    if (!PtInRect(&m_rect, point))
+        return -1;
+    const int row = (point.y - m_rect.top + m_bar.GetScrollPos()) / kRowHeight;
+    return row < Count() ? row : -1;
+}
+
+bool CCommentListBox::OverLink(POINT point) const
+{
+    const int row = RowAt(point);
+    if (row < 0)
+        return false;
+    const RECT link = LinkRect(row);
+    return PtInRect(&link, point) != FALSE;
+}
+
+void CCommentListBox::InvalidateRow(int row) const
+{
+    if (row < 0)
+        return;
+    RECT r = RowRect(row);
+    IntersectRect(&r, &r, &m_rect);
+    InvalidateRect(m_parent, &r, FALSE);
+}
+
+void CCommentListBox::OnMouseMove(POINT point)
+{
+    const int row = RowAt(point);
+    if (row == m_hot)
+        return;
+    // Only the rows that change, and the one below each: its frame shares the edge.
+    for (int changed : {m_hot, row}) {
+        InvalidateRow(changed);
+        InvalidateRow(changed + 1);
+    }
+    m_hot = row;
+}
+
+void CCommentListBox::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    switch (msg) {
+    case kScrollBarNotify:
+        InvalidateRect(m_parent, &m_rect, FALSE);
+        return;
+    case WM_MOUSEMOVE:
+        m_bar.WindowProc(hwnd, msg, wParam, lParam);
+        if (!m_bar.IsDragging())
+            OnMouseMove(point);
+        return;
+    case WM_LBUTTONDOWN: {
+        const RECT bar = m_bar.GetWindowRect();
+        if (m_bar.IsWindowVisible() && PtInRect(&bar, point)) {
+            m_bar.WindowProc(hwnd, msg, wParam, lParam);
+            return;
+        }
+        if (m_sink && OverLink(point))
+            m_sink->OnCommentListMessage(kCommentReplyClicked, RowAt(point));
+        return;
+    }
+    case WM_LBUTTONUP:
+    case WM_TIMER:
+    case WM_MOUSEWHEEL:
+        m_bar.WindowProc(hwnd, msg, wParam, lParam);
+        return;
+    default:
+        return;
+    }
+}
+
+Gdiplus::Bitmap* CCommentListBox::Avatar(const std::string& path)
+{
+    auto found = m_avatars.find(path);
+    if (found != m_avatars.end())
+        return found->second.get();
+    // Downloads land while the list shows: a missing file is asked again next paint.
+    std::unique_ptr<Gdiplus::Bitmap> picture = LoadPictureFile(Widen(path));
+    if (!picture)
+        return nullptr;
+    return m_avatars.emplace(path, std::move(picture)).first->second.get();
+}
+
+void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row)
+{
+    const CommentRecord& c = m_comments->comments[row];
+    const RECT r = RowRect(row);
+    if (Gdiplus::Bitmap* avatar = Avatar(c.avatarPath))
+        g.DrawImage(avatar, int(r.left) + 10, int(r.top) + 10, kAvatarSize, kAvatarSize);
+    if (m_frame)
+        g.DrawImage(m_frame, int(r.left) + 8, int(r.top) + 8, kAvatarSize + 4, kAvatarSize + 4);
+    Gdiplus::SolidBrush divider{Gdiplus::Color(kDivider)};
+    g.FillRectangle(&divider, int(r.left) + 10, int(r.bottom) - 1, int(r.right - r.left) - 20, 1);
+
+    SkinTextStyle text;
+    text.points = 10.0f;
+    text.color = kWhite;
+    const std::wstring line = Widen(c.authorName) + L"  回复：" + Widen(c.content);
+    DrawSkinText(hdc, line, text, Box(RECT{r.left + 50, r.top + 10, r.right - 20, r.bottom - 10}));
+
+    SkinTextStyle link = text;
+    link.points = 9.0f;
+    const RECT place = LinkRect(row);
+    DrawSkinText(hdc, L"回复", link, Box(place));
+    if (row == m_hot) {
+        Gdiplus::SolidBrush underline{Gdiplus::Color(kWhite)};
+        g.FillRectangle(&underline, int(place.left), int(place.bottom) - 1, int(place.right - place.left) - 4, 1);
+    }
+}
+
+void CCommentListBox::OnPaint(HDC hdc)
+{
+    if (IsRectEmpty(&m_rect))
+        return;
+    const int saved = SaveDC(hdc);
+    IntersectClipRect(hdc, m_rect.left, m_rect.top, m_rect.right, m_rect.bottom);
+    {
+        Gdiplus::Graphics g(hdc);
+        g.SetClip(Box(m_rect));
+        const int first = std::max(0, int(m_bar.GetScrollPos() / kRowHeight));
+        for (int row = first; row < Count(); ++row) {
+            if (RowRect(row).top >= m_rect.bottom)
+                break;
+            DrawRow(g, hdc, row);
+        }
+    }
+    RestoreDC(hdc, saved);
+    m_bar.OnPaint(hdc);
+}

@@ -1,0 +1,72 @@
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+
+#include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
+
+#include "feed_records.h"
+#include "skinkit/scroll_bar.h"
+
+// What a comment row reports to its owner: kind 1 is a click on the row's
+// reply link.
+class ICommentListBoxMessage {
+public:
+    virtual void OnCommentListMessage(int kind, int row) = 0;
+
+protected:
+    ~ICommentListBoxMessage() = default;
+};
+
+constexpr int kCommentReplyClicked = 1;
+
+// The picture's comments as fixed-height rows drawn into the main window,
+// each with the commenter's avatar, text and a reply link, scrolled by an
+// image scroll bar, the wheel and the thumb.
+class CCommentListBox {
+public:
+    static constexpr int kRowHeight = 72;
+
+    CCommentListBox() = default;
+    CCommentListBox(const CCommentListBox&) = delete;
+    CCommentListBox& operator=(const CCommentListBox&) = delete;
+
+    bool Create(HWND parent, WORD scrollBarId, ICommentListBoxMessage* sink);
+    // Not owned: the thumb's three parts and the avatar frame.
+    void SetImages(Gdiplus::Bitmap* thumbTop, Gdiplus::Bitmap* thumbMiddle, Gdiplus::Bitmap* thumbBottom,
+        Gdiplus::Bitmap* avatarFrame);
+    void SetRect(const RECT& rect);
+    RECT GetRect() const { return m_rect; }
+    void SetComments(std::shared_ptr<const PictureComments> comments);
+    int Count() const;
+    // The commenter's name of a row; empty outside the list.
+    std::string Name(int row) const;
+    int ScrollPos() const { return m_bar.GetScrollPos(); }
+    RECT ThumbRect() const;
+
+    void OnPaint(HDC hdc);
+    // Every message of the main window while the list is shown.
+    void Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    bool OverLink(POINT point) const;
+    bool IsDragging() const { return m_bar.IsDragging(); }
+
+private:
+    RECT RowRect(int row) const;
+    RECT LinkRect(int row) const;
+    int RowAt(POINT point) const;
+    void OnMouseMove(POINT point);
+    void InvalidateRow(int row) const;
+    Gdiplus::Bitmap* Avatar(const std::string& path);
+    void DrawRow(Gdiplus::Graphics& g, HDC hdc, int row);
+
+    HWND m_parent = nullptr;
+    ICommentListBoxMessage* m_sink = nullptr;
+    CScrollBarUI m_bar;
+    Gdiplus::Bitmap* m_frame = nullptr;
+    RECT m_rect{};
+    std::shared_ptr<const PictureComments> m_comments;
+    std::map<std::string, std::unique_ptr<Gdiplus::Bitmap>> m_avatars;
+    int m_hot = -1;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+// What the comment view's notice band says after an action.
+enum CommentNotice : int {
+    kNoticeNone = 0,
+    kNoticeCommented = 1,
+    kNoticeCommentFailed = 2,
+    kNoticeForwarded = 3,
+    kNoticeForwardFailed = 4,
+    kNoticeAlreadyLiked = 5,
+    kNoticeSelf = 6,
+    kNoticeLiked = 7,
+    kNoticeLikeFailed = 8,
+    kNoticeWallpaperSet = 9,
+    kNoticeWallpaperFailed = 10,
+    kNoticeFollowDone = 11,
+    kNoticeFollowFailed = 12,
+    kNoticeEmpty = 13,
+};
+
+// Kind 5: a follow result that leaves the view's follow state alone.
+constexpr int kActionFollowElsewhere = 5;
+
+// The notice's text; a finished follow reads by the state it left.
+const wchar_t* NoticeText(int code, bool nowFollowing);
+
+// The notice for an action result (kind and outcome as the workers post
+// them). A follow's state flip is the caller's.
+int NoticeForAction(int kind, int outcome);

@@ -1,0 +1,130 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <utility>
+
+#include <windows.h>
+// GDI+ needs the Windows types first.
+#include <gdiplus.h>
+
+#include "comment_edit.h"
+#include "comment_list_box.h"
+#include "comment_notice.h"
+#include "feed_records.h"
+#include "skinkit/button.h"
+#include "skinkit/check_box.h"
+#include "skinkit/hyperlink.h"
+
+// Timers on the main window.
+constexpr UINT_PTR kCommentNoticeTimer = 1870;
+constexpr UINT_PTR kCommentGrowTimer = 1871;
+
+// The panel beside the large picture: the author, the picture's counts, the
+// action buttons, the comments with a reply link each, the text input and
+// the notice after each action. It draws into the main window, whose
+// controls its buttons are; the input is a pop-up of its own.
+class CCommentWnd : public ICommentListBoxMessage {
+public:
+    enum InputMode { kInputComment = 1, kInputForward = 3 };
+    static constexpr int kHeaderHeight = 30;
+
+    CCommentWnd();
+    virtual ~CCommentWnd();
+    CCommentWnd(const CCommentWnd&) = delete;
+    CCommentWnd& operator=(const CCommentWnd&) = delete;
+
+    bool Create(HWND mainWindow, const std::wstring& resourceFolder);
+    // Left, top, right and the bottom of the unfolded panel.
+    void SetPanelRect(const RECT& rect);
+    RECT PanelRect() const;
+    void Show(bool visible);
+    bool IsShown() const { return m_visible; }
+    void Fold(bool fold);
+
+    void Paint(HDC hdc);
+    void Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    bool OnSetCursor(POINT point) const;
+    // Whether the pointer's clicks and wheel at point are the view's: over
+    // it, or anywhere while its scroll bar is dragged.
+    bool Covers(POINT point) const;
+    void OnTimer(UINT_PTR id);
+
+    void SetPicture(const PictureRecord& picture);
+    void SetComments(std::shared_ptr<const PictureComments> comments);
+    const PictureComments* Comments() const { return m_comments.get(); }
+    void SetFollowing(bool following);
+    bool Following() const { return m_following; }
+    // A follow or unfollow asked from this view; its result flips the state,
+    // while a follow from elsewhere only shows its notice.
+    void NoteFollowAsked() { m_followAsked = true; }
+    bool TakeFollowAsked() { return std::exchange(m_followAsked, false); }
+
+    void ShowResult(int code);
+    int Notice() const { return m_notice; }
+
+    void ToggleInput(InputMode mode);
+    void CloseInput();
+    void CancelInput();
+    bool InputOpen() const { return m_inputOpen; }
+    InputMode Mode() const { return m_mode; }
+    std::wstring InputText() const { return m_edit.Text(); }
+    int ReplyTarget() const { return m_replyTarget; }
+    void ClearReply() { m_replyTarget = -1; }
+    bool AlsoComment() const { return m_alsoComment.GetCheck(); }
+
+    void OnCommentListMessage(int kind, int row) override;
+
+private:
+    void LoadImages(const std::wstring& folder);
+    void Layout();
+    void PlaceInput();
+    void SetHeight(int height);
+    void AnimateTo(int height);
+    void Invalidate() const;
+    void PaintBackground(Gdiplus::Graphics& g) const;
+    void PaintAuthor(HDC hdc, Gdiplus::Graphics& g);
+    void PaintCounts(HDC hdc) const;
+    void PaintNotice(HDC hdc, Gdiplus::Graphics& g) const;
+    RECT NoticeRect() const;
+
+    HWND m_main = nullptr;
+    std::wstring m_folder;
+    bool m_visible = false;
+    bool m_inputOpen = false;
+    InputMode m_mode = kInputComment;
+    RECT m_full{};
+    int m_height = 0;
+    int m_target = 0;
+    int m_unfoldedHeight = 0;
+
+    std::wstring m_avatarPath;
+    std::unique_ptr<Gdiplus::Bitmap> m_avatar;
+    std::wstring m_timeLine;
+    std::wstring m_name;
+    int m_fans = 0;
+    int m_commentCount = 0;
+    int m_forwardCount = 0;
+    int m_likeCount = 0;
+    bool m_following = false;
+    bool m_followAsked = false;
+    int m_replyTarget = -1;
+    int m_notice = kNoticeNone;
+    std::shared_ptr<const PictureComments> m_comments;
+
+    struct Images;
+    std::unique_ptr<Images> m_images;
+    CButtonUI m_header;
+    CButtonUI m_wallpaper;
+    CButtonUI m_like;
+    CButtonUI m_forward;
+    CButtonUI m_comment;
+    CButtonUI m_follow;
+    CHyperLinkUI m_unfollow;
+    CButtonUI m_authorAvatar;
+    CButtonUI m_confirm;
+    CHyperLinkUI m_cancel;
+    CCheckBoxUI m_alsoComment;
+    CCheckBoxUI m_fold;
+    CCommentListBox m_list;
+    CCommentEdit m_edit;
+};
