@@ -80,7 +80,8 @@ bool CQNWebBrowser2::Create()
         m_width = int(m_background->GetWidth());
         m_height = int(m_background->GetHeight());
     }
-    if (!CWindowBase::Create(m_owner, L"Vorlane", kStyle, kExStyle, 0, 0, m_width, m_height, nullptr))
+    // Not the main window's caption: tools that find windows by name must tell them apart.
+    if (!CWindowBase::Create(m_owner, L"网页", kStyle, kExStyle, 0, 0, m_width, m_height, nullptr))
         return false;
     HRGN region = CreateRoundRectRgn(5, 5, m_width - 4, m_height - 6, 1, 1);
     if (region && !SetWindowRgn(m_hWnd, region, FALSE))
