@@ -6,10 +6,10 @@
 bench/run-all.sh builds the trees and the Windows curl tool, then calls this.
 Transfers: rounds alternate between the program and the curl tool (natively
 the system's, under Wine one built from the same source as the program's
-libcurl), and the best round of each side counts: a busy machine slows single
-rounds, rarely the best. Start-up: startup_bench runs the curl tool replaying
-the same requests after each of its rounds; medians. Parsing and paint: the
-programs' own medians.
+libcurl). Start-up: startup_bench and the curl tool replaying the same requests
+take turns. Either way each round's ratio pairs runs made moments apart, so a
+busy machine slows both sides of it, and the median of the rounds' ratios
+counts. Parsing and paint: the programs' own medians.
 """
 
 import argparse

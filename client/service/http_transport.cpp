@@ -97,10 +97,27 @@ TransferResult Post(const std::string& url, const std::string& body, std::string
     return result;
 }
 
+// Where a download goes. The file is made at the first byte, not before the
+// request: a new file can take a file system a millisecond, and many workers
+// making theirs at once would each wait for the others before asking.
+struct FileSink {
+    std::string path;
+    FileHandle file;
+    bool openFailed = false;
+};
+
 // A short write returns a count curl treats as an error, ending the transfer.
-std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* file)
+std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* target)
 {
-    return std::fwrite(data, size, count, static_cast<std::FILE*>(file)) * size;
+    auto& sink = *static_cast<FileSink*>(target);
+    if (!sink.file) {
+        sink.file.reset(platform::OpenFile(sink.path, "wb"));
+        if (!sink.file) {
+            sink.openFailed = true;
+            return 0;
+        }
+    }
+    return std::fwrite(data, size, count, sink.file.get()) * size;
 }
 
 // Reads until the first NUL byte: a picture has one within its first bytes,
@@ -123,8 +140,8 @@ bool ReadTextPrefix(const std::string& path, std::string& text)
     return !std::ferror(file.get());
 }
 
-// False when nothing could be attempted: no transfer handle, or no
-// temporary file to write to.
+// False when no transfer handle could be made, or the answer had nowhere to
+// go (no temporary file).
 bool Download(const std::string& url, const std::string& targetPath, const TransferLimits& limits,
               DownloadResult& result)
 {
@@ -142,20 +159,18 @@ bool Download(const std::string& url, const std::string& targetPath, const Trans
 
     // Written aside and moved into place only when complete, so a failed
     // transfer leaves nothing and a reader never sees half a file.
-    std::string temporary = targetPath + ".part-" + platform::UniqueSuffix();
-    FileHandle file(platform::OpenFile(temporary, "wb"));
-    if (!file) {
-        result.curlCode = CURLE_WRITE_ERROR;
-        return false;
-    }
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, file.get());
+    FileSink sink{targetPath + ".part-" + platform::UniqueSuffix(), nullptr};
+    const std::string& temporary = sink.path;
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, WriteToFile);
     const TransferResult transfer = Perform(handle.get());
     result.curlCode = transfer.code;
     result.httpStatus = transfer.httpStatus;
+    if (sink.openFailed)
+        return false;
     curl_off_t received = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
-    bool closed = std::fclose(file.release()) == 0;
+    bool closed = sink.file && std::fclose(sink.file.release()) == 0;
     // An error page sent with a success status is no picture either.
     bool usable = transfer.complete && closed && received > 0 && IsValidCachedFile(temporary);
     result.written = usable && platform::MoveIntoPlace(temporary, targetPath);

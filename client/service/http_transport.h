@@ -39,8 +39,8 @@ struct DownloadResult {
 // successful transfer with a success status whose content passes
 // IsValidCachedFile; otherwise the target is left as it was.
 DownloadResult DownloadFile(const std::string& url, const std::string& targetPath, const TransferLimits& limits = {});
-// The same with the old result: -1 when nothing could be attempted (no
-// transfer handle, or no temporary file to write to), else 0.
+// The same with the old result: -1 when no transfer handle could be made or
+// the answer had nowhere to go (no temporary file), else 0.
 int DownloadToFile(const std::string& url, const std::string& targetPath, const TransferLimits& limits = {});
 
 // Whether a cached file is a usable download and not an error page saved in

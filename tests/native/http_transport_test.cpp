@@ -137,7 +137,8 @@ TEST_F(TransportTest, DownloadResultsSayWhatHappened)
         int oldResult;
     };
     const Case kCases[] = {
-        {"normal", picture, folder_.Path("no-folder/a.jpg"), CURLE_WRITE_ERROR, 0, false, -1},  // no temporary file
+        // The temporary file is made at the answer's first byte, so its status is known.
+        {"normal", picture, folder_.Path("no-folder/a.jpg"), CURLE_WRITE_ERROR, 200, false, -1},
         {"normal", LocalService::BaseUrl() + "pictures/none.jpg", folder_.Path("b.jpg"), CURLE_HTTP_RETURNED_ERROR,
          404, false, 0},
         {"short", picture, folder_.Path("c.jpg"), CURLE_PARTIAL_FILE, 200, false, 0},
