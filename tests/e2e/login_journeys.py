@@ -18,6 +18,8 @@ SESSION is one program start with the journeys that can share it:
 
 import argparse
 import hashlib
+import os
+import subprocess
 import sys
 import time
 
@@ -76,6 +78,46 @@ def user_name_shown(j, main):
 def await_signed_in(j, main):
     poll(lambda: user_name_shown(j, main), j.seconds(30), "the signed-in user's name")
     check(not j.is_shown(LOGIN), "the login window stayed open after signing in")
+
+
+REGISTER_LINK = (WIDTH - 194, 21)
+WEB = "网页"
+WEB_CLOSE = (700 - 32, 27)
+
+
+def register_page(j, main):
+    """Wine has no HTML engine here: the register link's page goes to the
+    default browser (a script that records it) and the web window says so;
+    closing that window opens the login window."""
+    urls = os.path.join(j.work, "urls.txt")
+    browser = os.path.join(j.work, "browser.sh")
+    with open(browser, "w") as script:
+        script.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> "%s"\n' % urls)
+    os.chmod(browser, 0o755)
+    key = ["HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers"]
+    env = dict(os.environ, WINEPREFIX=j.prefix, WINEDEBUG="-all")
+    subprocess.run(["/usr/lib/wine/wine64", "reg", "add"] + key + ["/d", browser, "/f"], env=env, capture_output=True)
+    try:
+        # The first click may come while the program still starts up.
+        for attempt in range(3):
+            j.click(main, *REGISTER_LINK)
+            try:
+                web = j.find_window(WEB, timeout=j.seconds(5))
+                break
+            except JourneyError:
+                if attempt == 2:
+                    raise
+        poll(lambda: os.path.exists(urls) and "user.php?action=c_register" in open(urls).read(), j.seconds(20),
+             "the register page in the default browser")
+        j.settled(web, 0, 0, 700, 460)
+        j.screenshot("register-page")
+        j.click(web, *WEB_CLOSE)
+        j.wait_hidden(WEB, timeout=j.seconds(10))
+        login = j.find_window(LOGIN)
+        j.settled(login, *WINDOW)
+        return login
+    finally:
+        subprocess.run(["/usr/lib/wine/wine64", "reg", "delete"] + key + ["/f"], env=env, capture_output=True)
 
 
 def open_login_window(j, main):
@@ -182,7 +224,7 @@ def typed_session(j):
     main = j.find_window(MAIN)
     j.settled(main, WIDTH - 300, 0, 300, 40)
     j.screenshot("main-window")
-    login = open_login_window(j, main)
+    login = register_page(j, main)
     hint_and_boxes(j, login)
     login = tab_and_refusal(j, main, login)
     login = network_error(j, login)
