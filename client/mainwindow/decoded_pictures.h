@@ -11,10 +11,11 @@
 // Thumbnails and avatars decoded once and kept by path, so painting a panel
 // costs a file-attribute read per picture instead of a decode. A file that
 // appears, or is replaced, after a first look is decoded on the next one.
-// Keeps the most recently used `capacity` pictures. UI thread only.
+// Keeps the most recently used `capacity` pictures: more than a row, a
+// user list and a person bar show at once. UI thread only.
 class DecodedPictures {
 public:
-    explicit DecodedPictures(std::size_t capacity = 256)
+    explicit DecodedPictures(std::size_t capacity = 64)
         : m_capacity(capacity)
     {
     }
