@@ -30,8 +30,8 @@ bool CCommentListBox::Create(HWND parent, WORD scrollBarId, ICommentListBoxMessa
     return m_bar.Create(parent, RECT{}, scrollBarId, 0);
 }
 
-void CCommentListBox::SetImages(Gdiplus::Bitmap* thumbTop, Gdiplus::Bitmap* thumbMiddle,
-    Gdiplus::Bitmap* thumbBottom, Gdiplus::Bitmap* avatarFrame)
+void CCommentListBox::SetImages(
+    Gdiplus::Bitmap* thumbTop, Gdiplus::Bitmap* thumbMiddle, Gdiplus::Bitmap* thumbBottom, Gdiplus::Bitmap* avatarFrame)
 {
     m_bar.SetBitmap(thumbTop, thumbMiddle, thumbBottom);
     m_frame = avatarFrame;

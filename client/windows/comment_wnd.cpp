@@ -39,7 +39,10 @@ struct CCommentWnd::Images {
         smallFrame, editFill, thumbTop, thumbMiddle, thumbBottom, select, fixed, editBorder, notice;
 };
 
-CCommentWnd::CCommentWnd() : m_images(std::make_unique<Images>()) {}
+CCommentWnd::CCommentWnd()
+    : m_images(std::make_unique<Images>())
+{
+}
 
 CCommentWnd::~CCommentWnd() = default;
 
@@ -143,9 +146,9 @@ void CCommentWnd::Layout()
     // The action row: from the right, 80 pixels apart, higher while the input is open.
     const int y = t + (m_inputOpen ? 30 : 80);
     int right = r - kButtonGap;
-    const std::pair<CButtonUI*, int> row[] = {{&m_wallpaper, ImageWidth(i.wallpaper.get(), 3)},
-        {&m_like, ImageWidth(i.like.get(), 3)}, {&m_forward, ImageWidth(i.forward.get(), 1)},
-        {&m_comment, ImageWidth(i.comment.get(), 3)}};
+    const std::pair<CButtonUI*, int> row[]
+        = {{&m_wallpaper, ImageWidth(i.wallpaper.get(), 3)}, {&m_like, ImageWidth(i.like.get(), 3)},
+            {&m_forward, ImageWidth(i.forward.get(), 1)}, {&m_comment, ImageWidth(i.comment.get(), 3)}};
     for (const auto& [button, width] : row) {
         button->SetWindowRect(right - width, y, right, y + ImageHeight(i.like.get()));
         right = right - width - kButtonGap;
@@ -443,8 +446,8 @@ void CCommentWnd::PaintCounts(HDC hdc) const
     SkinTextStyle count;
     count.points = 10.0f;
     count.color = kWhite;
-    const std::pair<const CButtonUI*, int> counted[] = {
-        {&m_like, m_likeCount}, {&m_forward, m_forwardCount}, {&m_comment, m_commentCount}};
+    const std::pair<const CButtonUI*, int> counted[]
+        = {{&m_like, m_likeCount}, {&m_forward, m_forwardCount}, {&m_comment, m_commentCount}};
     for (const auto& [button, value] : counted) {
         const RECT r = button->GetWindowRect();
         DrawSkinText(hdc, std::to_wstring(value), count, Box(r.right + 8, (r.top + r.bottom) / 2 - 8, 64, 16));
@@ -463,8 +466,7 @@ void CCommentWnd::PaintNotice(HDC hdc, Gdiplus::Graphics& g) const
     text.bold = true;
     text.color = kNoticeInk;
     text.centred = true;
-    DrawSkinText(hdc, NoticeText(m_notice, m_following), text,
-        Box(r.left, r.top, r.right - r.left, r.bottom - r.top));
+    DrawSkinText(hdc, NoticeText(m_notice, m_following), text, Box(r.left, r.top, r.right - r.left, r.bottom - r.top));
 }
 
 void CCommentWnd::Paint(HDC hdc)
@@ -488,6 +490,13 @@ void CCommentWnd::Paint(HDC hdc)
         PaintAuthor(hdc, g);
     }
     PaintCounts(hdc);
+    {
+        // The list's top edge moves with the input, so its rule is drawn here.
+        Gdiplus::Graphics g(hdc);
+        Gdiplus::SolidBrush rule{Gdiplus::Color(0x1AFFFFFF)};
+        const RECT list = m_list.GetRect();
+        g.FillRectangle(&rule, int(m_full.left) + 16, int(list.top) - 6, int(m_full.right - m_full.left) - 32, 1);
+    }
     m_list.OnPaint(hdc);
     {
         Gdiplus::Graphics g(hdc);
