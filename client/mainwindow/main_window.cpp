@@ -344,9 +344,9 @@ void Qaurn_Navigate_window::Paint()
     HDC target = BeginPaint(m_hWnd, &ps);
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    __ostrel_memory_dc surface;
-    if (surface.Create_compatible_dc(target, client.right, client.bottom, 1)) {
-        HDC dc = surface.get_ghost();
+    const bool sized = m_surface.Width() == client.right && m_surface.Height() == client.bottom;
+    if (sized || m_surface.Create_compatible_dc(target, client.right, client.bottom, 1)) {
+        HDC dc = m_surface.get_ghost();
         win32kit::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(kBackground));
         FillRect(dc, &client, brush.Get());
         m_viewer.OnPaint(dc);

@@ -20,6 +20,7 @@
 #include "skinkit/button.h"
 #include "skinkit/hyperlink.h"
 #include "skinkit/image_list.h"
+#include "skinkit/memory_dc.h"
 #include "skinkit/messenger.h"
 #include "skinkit/picture.h"
 #include "skinkit/picture_viewer.h"
@@ -68,6 +69,8 @@ public:
     const std::wstring& CurrentPicturePath() const { return m_currentPath; }
     std::wstring ProgressText() const;
     PendingAction Pending() const { return m_pending; }
+    // The benchmarks open the strip where the pointer would.
+    PictureStrip& Strip() { return m_strip; }
     const CQNWebBrowser2* WebWindowIfMade() const { return m_web.get(); }
     const ContentPanels& Content() const { return m_content; }
 
@@ -131,6 +134,9 @@ private:
     CButtonUI m_noticeButton;
     PictureStrip m_strip;
     OfflineMark m_offlineMark;
+    // The back buffer, kept between paints: a fresh full-screen DIB costs
+    // its page faults on every paint.
+    __ostrel_memory_dc m_surface;
     ContentPanels m_content;
     TrayIcon m_tray;
     CCommentWnd m_comments;

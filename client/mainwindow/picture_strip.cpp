@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int kSlotWidth = 155;
-constexpr int kPitch = 100;
 constexpr int kPaintedSlots = 6;
 constexpr int kHoverSlots = 5;
 constexpr int kZoomSteps = 10;
@@ -23,6 +22,7 @@ constexpr int kScrollSteps = 39;
 constexpr UINT kZoomMs = 20;
 constexpr UINT kTrackMs = 50;
 constexpr UINT kScrollMs = 20;
+constexpr UINT kWaitMs = 250;
 constexpr std::size_t kMaxThumbnails = 32;
 const Gdiplus::Color kDim(0x64, 0, 0, 0);
 const Gdiplus::Color kLoadingFill(0xB4, 0x64, 0x64, 0x64);
@@ -57,13 +57,16 @@ Gdiplus::Rect Fitted(int pictureWidth, int pictureHeight, const Gdiplus::Rect& b
     return {box.X, box.Y + (box.Height - h) / 2, box.Width, h};
 }
 
-std::unique_ptr<Gdiplus::Bitmap> ScaledInto(Gdiplus::Bitmap& picture, int width, int height)
+std::unique_ptr<BlendPicture> ScaledInto(Gdiplus::Bitmap& picture, int width, int height)
 {
     const Gdiplus::Rect fit = Fitted(int(picture.GetWidth()), int(picture.GetHeight()), {0, 0, width, height});
-    auto scaled = NewSurface(fit.Width, fit.Height);
-    if (!scaled)
+    auto scaled = std::make_unique<BlendPicture>();
+    if (!scaled->Create(fit.Width, fit.Height))
         return nullptr;
-    Gdiplus::Graphics g(scaled.get());
+    auto canvas = scaled->Canvas();
+    if (!canvas)
+        return nullptr;
+    Gdiplus::Graphics g(canvas.get());
     g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
     g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     g.DrawImage(&picture, Gdiplus::Rect(0, 0, fit.Width, fit.Height));
@@ -113,6 +116,35 @@ void Move(RECT& rect, int dy)
 
 }  // namespace
 
+bool BlendPicture::Create(int width, int height)
+{
+    if (width <= 0 || height <= 0 || !m_surface.Create_compatible_dc(nullptr, width, height, 1))
+        return false;
+    std::memset(m_surface.Bits(), 0, std::size_t(width) * std::size_t(height) * 4);
+    return true;
+}
+
+// The DIB runs bottom-up: the canvas starts at its last row and steps back.
+std::unique_ptr<Gdiplus::Bitmap> BlendPicture::Canvas()
+{
+    const int stride = Width() * 4;
+    if (!m_surface.Bits() || stride <= 0)
+        return nullptr;
+    BYTE* top = static_cast<BYTE*>(m_surface.Bits()) + std::size_t(Height() - 1) * std::size_t(stride);
+    auto canvas = std::make_unique<Gdiplus::Bitmap>(Width(), Height(), -stride, PixelFormat32bppPARGB, top);
+    if (canvas->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    return canvas;
+}
+
+void BlendPicture::Blend(HDC dc, int x, int y) const
+{
+    if (!m_surface.Bits())
+        return;
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiAlphaBlend(dc, x, y, Width(), Height(), m_surface.get_ghost(), 0, 0, Width(), Height(), blend);
+}
+
 ThumbnailCache::Entry* ThumbnailCache::Lookup(const std::wstring& path)
 {
     auto found = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.path == path; });
@@ -150,7 +182,7 @@ Gdiplus::Bitmap* ThumbnailCache::Original(const std::wstring& path)
     return entry ? entry->original.get() : nullptr;
 }
 
-Gdiplus::Bitmap* ThumbnailCache::Find(const std::wstring& path, int width, int height)
+const BlendPicture* ThumbnailCache::Find(const std::wstring& path, int width, int height)
 {
     Entry* entry = Lookup(path);
     if (!entry || !entry->original)
@@ -168,7 +200,7 @@ PictureStrip::PictureStrip() = default;
 PictureStrip::~PictureStrip()
 {
     if (m_window && IsWindow(m_window)) {
-        for (UINT_PTR id : {kStripZoomTimer, kStripTrackTimer, kStripScrollTimer})
+        for (UINT_PTR id : {kStripZoomTimer, kStripTrackTimer, kStripScrollTimer, kStripWaitTimer})
             KillTimer(m_window, id);
     }
 }
@@ -432,11 +464,13 @@ void PictureStrip::TrackStep()
     Repaint();
 }
 
+// The column stacks again at the row height: a fixed pitch shorter than the
+// thumbnails would lay each over the one above.
 void PictureStrip::EndTracking()
 {
     KillTimer(m_window, kStripTrackTimer);
     m_tracking = false;
-    Restack(kPitch);
+    Restack(m_h);
     Repaint();
 }
 
@@ -485,7 +519,7 @@ void PictureStrip::ScrollStep()
         if (m_slots[0].bottom <= m_t) {
             for (int i = 0; i < 4; ++i)
                 m_slots[i] = m_slots[i + 1];
-            m_slots[4] = RECT{m_slots[3].left, m_slots[3].bottom, m_slots[3].right, m_slots[3].bottom + kPitch};
+            m_slots[4] = RECT{m_slots[3].left, m_slots[3].bottom, m_slots[3].right, m_slots[3].bottom + m_h};
             ++m_first;
             --m_hovered;
         }
@@ -495,7 +529,7 @@ void PictureStrip::ScrollStep()
         if (m_slots[0].top > m_t && m_first > 0) {
             for (int i = 4; i > 0; --i)
                 m_slots[i] = m_slots[i - 1];
-            m_slots[0] = RECT{m_slots[1].left, m_slots[1].top - kPitch, m_slots[1].right, m_slots[1].top};
+            m_slots[0] = RECT{m_slots[1].left, m_slots[1].top - m_h, m_slots[1].right, m_slots[1].top};
             --m_first;
             ++m_hovered;
         }
@@ -515,9 +549,26 @@ bool PictureStrip::OnTimer(UINT_PTR id)
     case kStripScrollTimer:
         ScrollStep();
         return true;
+    case kStripWaitTimer:
+        CheckArrivals();
+        return true;
     default:
         return false;
     }
+}
+
+void PictureStrip::CheckArrivals()
+{
+    KillTimer(m_window, kStripWaitTimer);
+    if (!m_visible)
+        return;
+    for (const std::wstring& path : m_missing) {
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            Repaint();
+            return;
+        }
+    }
+    SetTimer(m_window, kStripWaitTimer, kWaitMs, nullptr);
 }
 
 RECT PictureStrip::PaintArea() const
@@ -533,18 +584,20 @@ void PictureStrip::Repaint() const
     InvalidateRect(m_window, &area, FALSE);
 }
 
-Gdiplus::Bitmap* PictureStrip::Placeholder()
+const BlendPicture* PictureStrip::Placeholder()
 {
     const int w = m_slots[0].right - m_slots[0].left;
     const int h = m_slots[0].bottom - m_slots[0].top;
     const int key = (w << 16) ^ (h << 2) ^ m_mode;
-    if (m_placeholder && m_placeholderKey == key)
-        return m_placeholder.get();
-    m_placeholderKey = key;
-    m_placeholder = NewSurface(w, h);
-    if (!m_placeholder)
+    if (m_placeholderKey == key && m_placeholder.Width() == w)
+        return &m_placeholder;
+    m_placeholderKey = 0;
+    if (!m_placeholder.Create(w, h))
         return nullptr;
-    Gdiplus::Graphics g(m_placeholder.get());
+    auto canvas = m_placeholder.Canvas();
+    if (!canvas)
+        return nullptr;
+    Gdiplus::Graphics g(canvas.get());
     Gdiplus::SolidBrush fill(kLoadingFill);
     g.FillRectangle(&fill, 0, 0, w, h);
     const int textX = m_mode == kPersonSource ? 25 : 45;
@@ -557,34 +610,51 @@ Gdiplus::Bitmap* PictureStrip::Placeholder()
     g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
     const Gdiplus::RectF box(Gdiplus::REAL(textX), Gdiplus::REAL(textY + 3), Gdiplus::REAL(w), Gdiplus::REAL(h));
     g.DrawString(L"加载中", -1, &font, box, nullptr, &text);
-    return m_placeholder.get();
+    m_placeholderKey = key;
+    return &m_placeholder;
 }
 
-void PictureStrip::PaintSlot(Gdiplus::Graphics& g, int k)
+// Black at alpha 100, premultiplied: every pixel is 0x64000000.
+const BlendPicture* PictureStrip::Dim(int width, int height)
+{
+    if (m_dim.Width() == width && m_dim.Height() == height)
+        return &m_dim;
+    if (!m_dim.Create(width, height))
+        return nullptr;
+    auto canvas = m_dim.Canvas();
+    if (!canvas)
+        return nullptr;
+    Gdiplus::Graphics g(canvas.get());
+    g.Clear(kDim);
+    return &m_dim;
+}
+
+void PictureStrip::PaintSlot(HDC dc, int k)
 {
     const RECT& slot = m_slots[k];
     const int w = slot.right - slot.left;
     const int h = slot.bottom - slot.top;
     const std::string path = ThumbnailPath(m_first + k);
-    Gdiplus::Bitmap* thumb = path.empty() ? nullptr : m_thumbnails.Find(Widen(path), w, h);
-    if (thumb && k != m_hovered) {
-        const Gdiplus::Rect fit = Fitted(int(thumb->GetWidth()), int(thumb->GetHeight()), {slot.left, slot.top, w, h});
-        g.DrawImage(thumb, fit.X, fit.Y, fit.Width, fit.Height);
-    }
+    const std::wstring wide = Widen(path);
+    const BlendPicture* thumb = path.empty() ? nullptr : m_thumbnails.Find(wide, w, h);
+    if (!thumb && !path.empty())
+        m_missing.push_back(wide);
+    if (thumb && k != m_hovered)
+        thumb->Blend(dc, slot.left + (w - thumb->Width()) / 2, slot.top + (h - thumb->Height()) / 2);
     if (k != m_hovered && k != m_oldHovered) {
-        Gdiplus::SolidBrush dim(kDim);
-        g.FillRectangle(&dim, int(slot.left), int(slot.top), w, h);
+        if (const BlendPicture* dim = Dim(w, h))
+            dim->Blend(dc, slot.left, slot.top);
     }
     if (thumb)
         return;
     // The placeholders drift with the pointer, the hovered one against it.
     const int dx = k == m_hovered ? -m_dx : m_dx;
     const int dy = k == m_hovered ? -m_dy : m_dy;
-    if (Gdiplus::Bitmap* box = Placeholder())
-        g.DrawImage(box, int(slot.left) + dx, int(slot.top) + dy, w, h);
+    if (const BlendPicture* box = Placeholder())
+        box->Blend(dc, slot.left + dx, slot.top + dy);
 }
 
-void PictureStrip::PaintHovered(Gdiplus::Graphics& g)
+void PictureStrip::PaintHovered(HDC dc)
 {
     if (m_hovered < 0 || m_hovered >= kPaintedSlots)
         return;
@@ -594,36 +664,38 @@ void PictureStrip::PaintHovered(Gdiplus::Graphics& g)
         return;
     const std::wstring wide = Widen(path);
     const Gdiplus::Rect box{slot.left, slot.top, slot.right - slot.left, slot.bottom - slot.top};
-    if (m_zooming && m_zoomStep >= 1 && m_zoomStep <= kZoomSteps) {
+    if (m_zooming && m_zoomStep >= 1 && m_zoomStep < kZoomSteps) {
+        // Only while the zoom runs: ten frames of a scaled GDI+ draw.
         Gdiplus::Bitmap* original = m_thumbnails.Original(wide);
         if (!original)
             return;
         const int grow = kZoomSteps - m_zoomStep;
         const Gdiplus::Rect big{box.X - grow, box.Y - grow, box.Width + 2 * grow, box.Height + 2 * grow};
+        Gdiplus::Graphics g(dc);
         Gdiplus::SolidBrush backing(kDim);
         g.FillRectangle(&backing, big);
         g.SetInterpolationMode(Gdiplus::InterpolationModeBilinear);
         g.DrawImage(original, Fitted(int(original->GetWidth()), int(original->GetHeight()), big));
         return;
     }
-    Gdiplus::Bitmap* thumb = m_thumbnails.Find(wide, box.Width, box.Height);
-    if (thumb)
-        g.DrawImage(thumb, Fitted(int(thumb->GetWidth()), int(thumb->GetHeight()), box));
+    if (const BlendPicture* thumb = m_thumbnails.Find(wide, box.Width, box.Height))
+        thumb->Blend(dc, box.X + (box.Width - thumb->Width()) / 2, box.Y + (box.Height - thumb->Height()) / 2);
 }
 
 void PictureStrip::Paint(HDC dc)
 {
     if (!m_visible)
         return;
-    {
-        Gdiplus::Graphics g(dc);
-        const RECT area = PaintArea();
-        g.SetClip(Gdiplus::Rect(area.left, area.top, area.right - area.left, area.bottom - area.top));
-        g.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-        for (int k = 0; k < kPaintedSlots; ++k)
-            PaintSlot(g, k);
-        PaintHovered(g);
-    }
+    const int saved = SaveDC(dc);
+    const RECT area = PaintArea();
+    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+    m_missing.clear();
+    for (int k = 0; k < kPaintedSlots; ++k)
+        PaintSlot(dc, k);
+    PaintHovered(dc);
+    RestoreDC(dc, saved);
+    if (!m_missing.empty())
+        SetTimer(m_window, kStripWaitTimer, kWaitMs, nullptr);
     m_next.OnPaint(dc);
     m_before.OnPaint(dc);
 }

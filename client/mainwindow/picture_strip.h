@@ -3,6 +3,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 // GDI+ needs the Windows types first.
@@ -10,6 +11,7 @@
 
 #include "feed_store.h"
 #include "skinkit/button.h"
+#include "skinkit/memory_dc.h"
 
 class Downloader;
 
@@ -17,6 +19,23 @@ class Downloader;
 constexpr UINT_PTR kStripZoomTimer = 1020;
 constexpr UINT_PTR kStripTrackTimer = 1021;
 constexpr UINT_PTR kStripScrollTimer = 1022;
+constexpr UINT_PTR kStripWaitTimer = 1023;
+
+// A premultiplied 32-bit picture in a memory DC: drawing it is one
+// GdiAlphaBlend, far cheaper than a GDI+ image draw.
+class BlendPicture {
+public:
+    // Transparent, width x height; false when no surface could be made.
+    bool Create(int width, int height);
+    // A GDI+ bitmap over the pixels, for drawing into the picture once.
+    std::unique_ptr<Gdiplus::Bitmap> Canvas();
+    void Blend(HDC dc, int x, int y) const;
+    int Width() const { return m_surface.Width(); }
+    int Height() const { return m_surface.Height(); }
+
+private:
+    mutable __ostrel_memory_dc m_surface;
+};
 
 // Thumbnails decoded once and kept scaled to the size they are drawn at, by
 // path; a file that appears or is replaced later is decoded again on the next
@@ -26,7 +45,7 @@ public:
     // The picture at `path` scaled into a `width` x `height` slot by the
     // aspect rule (tall pictures fill the height, wide ones the width), or
     // null while no readable picture is there. Valid until the next Find.
-    Gdiplus::Bitmap* Find(const std::wstring& path, int width, int height);
+    const BlendPicture* Find(const std::wstring& path, int width, int height);
     // The decoded picture at its own size, for the hover zoom.
     Gdiplus::Bitmap* Original(const std::wstring& path);
     std::size_t Size() const { return m_entries.size(); }
@@ -38,7 +57,7 @@ private:
         ULONGLONG size = 0;
         FILETIME written{};
         std::unique_ptr<Gdiplus::Bitmap> original;
-        std::unique_ptr<Gdiplus::Bitmap> scaled;
+        std::unique_ptr<BlendPicture> scaled;
         int width = 0;
         int height = 0;
     };
@@ -118,12 +137,14 @@ private:
     void ZoomStep();
     void ScrollStep();
     void EndTracking();
+    void CheckArrivals();
     void Restack(int pitch);
     void Repaint() const;
     RECT PaintArea() const;
-    void PaintSlot(Gdiplus::Graphics& g, int k);
-    void PaintHovered(Gdiplus::Graphics& g);
-    Gdiplus::Bitmap* Placeholder();
+    void PaintSlot(HDC dc, int k);
+    void PaintHovered(HDC dc);
+    const BlendPicture* Placeholder();
+    const BlendPicture* Dim(int width, int height);
 
     HWND m_window = nullptr;
     std::shared_ptr<FeedStore> m_store;
@@ -153,14 +174,19 @@ private:
     int m_scrollDirection = 0;  // +1 forward, -1 backward
     int m_scrollSteps = 0;
     bool m_sending = false;
+    // Thumbnails drawn as 加载中 in the last paint: the strip looks for them
+    // until they are on disk, since nothing else repaints when one arrives.
+    std::vector<std::wstring> m_missing;
     CButtonUI m_next;
     CButtonUI m_before;
     std::unique_ptr<Gdiplus::Bitmap> m_nextImage;
     std::unique_ptr<Gdiplus::Bitmap> m_beforeImage;
     std::unique_ptr<Gdiplus::Bitmap> m_spinner;
     std::unique_ptr<Gdiplus::Bitmap> m_loading;
-    // The grey "加载中" box, drawn once per slot size and mode.
-    std::unique_ptr<Gdiplus::Bitmap> m_placeholder;
+    // The grey "加载中" box, drawn once per slot size and mode, and the
+    // black veil over the thumbnails not under the pointer.
+    BlendPicture m_placeholder;
     int m_placeholderKey = 0;
+    BlendPicture m_dim;
     ThumbnailCache m_thumbnails;
 };

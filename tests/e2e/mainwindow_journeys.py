@@ -12,11 +12,12 @@ close button ends the program with exit code 0.
 import argparse
 import glob
 import os
+import shutil
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import Journey, check, poll, SCREEN
+from quarn_e2e import Journey, JourneyError, check, poll, SCREEN
 
 MAIN = "Vorlane"
 # The viewer's close button, in its bar at the top left.
@@ -55,6 +56,8 @@ def session(j):
     j.settled(main, *CENTRE, timeout=30)
     j.screenshot("first-picture")
 
+    strip_journey(j, main)
+    strip_scroll_and_click(j, main)
     offline_journey(j, main)
 
     j.say("the viewer's close button ends the program")
@@ -63,6 +66,78 @@ def session(j):
     code = poll(lambda: j.program.process.poll() is not None and j.program.process.returncode is not None,
                 j.seconds(30), "the program to end")
     check(code and j.program.process.returncode == 0, "exit code %r" % j.program.process.returncode)
+
+
+# --- the picture strip ------------------------------------------------------------
+
+# The first category button: gap (1920 - 1040) / 9 = 97 left of it, 130 wide, y 47 to 113.
+GAL_BUTTON = (97 + 65, 80)
+CATEGORY_TAB = (460, 16)
+# The strip under it: 155-wide slots from x 97, the first from y 129, 128 high.
+STRIP_X = 97
+SLOT_TOP = 129
+# Sample rectangle inside the first and third slot, clear of the hover zoom.
+SLOT_SAMPLE = [(STRIP_X + 40, SLOT_TOP + 30 + 128 * k, 60, 40) for k in range(4)]
+
+
+def colourful(rows):
+    """A thumbnail, not a grey box or a dimmed background."""
+    pixels = [p for row in rows for p in row]
+    return sum(1 for p in pixels if max(p) - min(p) > 24) > len(pixels) // 3
+
+
+def greyish(rows):
+    """The grey 加载中 box: it lets a little of the picture behind through."""
+    pixels = [p for row in rows for p in row]
+    return sum(1 for p in pixels if max(p) - min(p) < 40) > len(pixels) * 9 // 10
+
+
+def slot(j, main, k):
+    return j.pixels(main, *SLOT_SAMPLE[k])
+
+
+def open_categories(j, main):
+    """Clicks the category tab until the light band of the bar shows: a
+    click taken while the first picture opens can go astray."""
+    for _ in range(3):
+        j.click(main, *CATEGORY_TAB)
+        try:
+            return poll(lambda: min(j.pixels(main, 10, 120, 1, 1)[0][0]) > 230, j.seconds(4), "the category bar")
+        except JourneyError:
+            continue
+    raise JourneyError("the category tab did not open")
+
+
+def strip_journey(j, main):
+    j.say("the first category's strip shows 加载中 while its thumbnails are on their way, then the thumbnails")
+    shutil.rmtree(os.path.join(user_data(j), "image", "beauties"), ignore_errors=True)
+    j.service.fault("mode=slow&scope=pictures&match=/pictures/gal/&delay_ms=3000")
+    mark = j.service.mark()
+    open_categories(j, main)
+    # The button fetches its category again; the pointer resting on it drops the strip.
+    j.click(main, *GAL_BUTTON)
+    poll(lambda: greyish(j.pixels(main, STRIP_X + 50, SLOT_TOP + 128 + 40, 60, 50)), j.seconds(10),
+         "a grey 加载中 box in the strip")
+    j.screenshot("strip-loading")
+    poll(lambda: all(colourful(slot(j, main, k)) for k in range(4)), j.seconds(30), "the thumbnails in the strip")
+    check(len(j.service.requests("/pictures/gal/", since=mark)) >= 4, "the first category's thumbnails were fetched")
+    j.service.fault("mode=normal")
+    j.screenshot("strip-thumbnails")
+
+
+def strip_scroll_and_click(j, main):
+    j.say("the wheel scrolls the strip; a click opens the picture large")
+    # Wine merges pointer moves that come faster than the window reads them.
+    j._xdotool("mousemove", "--sync", "--window", main, *GAL_BUTTON)
+    poll(lambda: colourful(slot(j, main, 1)), j.seconds(10), "the strip over the picture")
+    j._xdotool("mousemove", "--sync", "--window", main, STRIP_X + 60, SLOT_TOP + 128 * 2 + 64)
+    before = j.settled(main, *SLOT_SAMPLE[1])
+    j._xdotool("click", 5)
+    poll(lambda: j.pixels(main, *SLOT_SAMPLE[1]) != before, j.seconds(10), "the strip to scroll")
+    j.screenshot("strip-scrolled")
+    centre = j.settled(main, *CENTRE)
+    j.click(main, STRIP_X + 60, SLOT_TOP + 64)
+    poll(lambda: j.pixels(main, *CENTRE) != centre, j.seconds(30), "another picture in the viewer")
 
 
 # --- the kept feeds ---------------------------------------------------------------
