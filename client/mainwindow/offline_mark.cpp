@@ -36,6 +36,6 @@ void OfflineMark::Paint(HDC dc) const
         return;
     Gdiplus::Graphics g(dc);
     const RECT area = Area();
-    g.DrawImage(m_picture.get(), int(area.left), int(area.top), int(area.right - area.left),
-        int(area.bottom - area.top));
+    g.DrawImage(
+        m_picture.get(), int(area.left), int(area.top), int(area.right - area.left), int(area.bottom - area.top));
 }

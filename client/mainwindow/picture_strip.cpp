@@ -571,10 +571,7 @@ void PictureStrip::CheckArrivals()
     SetTimer(m_window, kStripWaitTimer, kWaitMs, nullptr);
 }
 
-RECT PictureStrip::PaintArea() const
-{
-    return RECT{m_slots[0].left - 300, m_t, m_slots[0].right + 300, m_b};
-}
+RECT PictureStrip::PaintArea() const { return RECT{m_slots[0].left - 300, m_t, m_slots[0].right + 300, m_b}; }
 
 void PictureStrip::Repaint() const
 {

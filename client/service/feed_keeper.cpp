@@ -23,9 +23,12 @@ bool WriteWhole(const std::string& path, const std::string& text)
     return std::fclose(raw) == 0 && written;
 }
 
-} // namespace
+}  // namespace
 
-FeedKeeper::FeedKeeper(std::string folder) : folder_(std::move(folder)) {}
+FeedKeeper::FeedKeeper(std::string folder)
+    : folder_(std::move(folder))
+{
+}
 
 std::string FeedKeeper::FolderUnder(const std::string& appDataFolder)
 {

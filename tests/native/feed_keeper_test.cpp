@@ -31,7 +31,7 @@ struct KeepRow {
     const char* name;
     int kind;
     std::string answer;
-    bool withOld;        // an answer is kept before
+    bool withOld;  // an answer is kept before
     bool folderBlocked;  // a file stands where the folder should be made
     bool kept;
 };
@@ -136,4 +136,4 @@ TEST_F(FeedKeeperServiceTest, TheKeptAnswerStandsInUntilAFreshUsableOneReplacesI
     }
 }
 
-} // namespace
+}  // namespace
