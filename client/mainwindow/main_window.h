@@ -95,7 +95,7 @@ private:
     // The comment view (main_window_comments.cpp).
     void CreateCommentView();
     FeedStore::PicturePtr CurrentPicture() const;
-    void ShowPictureInComments();
+    void ShowPictureInComments(bool fetchComments = true);
     bool OnCommentCommand(WORD id, WORD code, LPARAM lParam);
     bool OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OpenLogin(bool fromSelf);

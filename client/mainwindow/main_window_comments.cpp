@@ -29,10 +29,10 @@ FeedStore::PicturePtr Qaurn_Navigate_window::CurrentPicture() const
     return m_services->Store()->Picture(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
 }
 
-// The picture on show with what is stored of its comments; the comments
-// are asked for again, so a list stored while signed out gets the user's
-// follow state.
-void Qaurn_Navigate_window::ShowPictureInComments()
+// The picture on show with what is stored of its comments; unless they
+// have just come, they are asked for again, so a list stored while signed
+// out gets the user's follow state.
+void Qaurn_Navigate_window::ShowPictureInComments(bool fetchComments)
 {
     const PictureListId list{m_currentKind, m_currentKey};
     const FeedStore::PicturePtr picture = CurrentPicture();
@@ -41,7 +41,8 @@ void Qaurn_Navigate_window::ShowPictureInComments()
     m_services->Downloads()->FetchIfMissing(picture->avatarUrl, picture->avatarPath);
     m_comments.SetPicture(*picture);
     m_comments.SetComments(m_services->Store()->Comments(list, m_currentIndex, picture->shareId));
-    m_services->Fetcher().LoadComments(list, m_currentIndex);
+    if (fetchComments)
+        m_services->Fetcher().LoadComments(list, m_currentIndex);
     m_comments.Show(true);
 }
 

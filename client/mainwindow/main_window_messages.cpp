@@ -139,6 +139,14 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         return OnCommentMessage(msg, wParam, lParam);
     // Their panels are not built yet: routed here so that nothing else takes them.
     case UM_SHOW_LIST_PICTURE:
+        // Another user's picture whose comments are stored; the user id is
+        // the sender's, read inside its send.
+        if (const std::string* uid = WorkerText(LPARAM(wParam))) {
+            m_currentKind = feed_kind::kUserPictures;
+            m_currentKey = *uid;
+            m_currentIndex = std::size_t(lParam);
+            ShowPictureInComments(false);
+        }
         return true;
     case UM_USER_STATS_READY:
         m_content.OnUserStatsReady();
@@ -152,6 +160,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         m_currentKind = list.kind;
         m_currentKey = list.key;
         m_currentIndex = std::size_t(wParam);
+        ShowPictureInComments();
         return true;
     }
     case UM_SHOW_ROW_PICTURE:
@@ -160,6 +169,8 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
             m_currentKind = m_content.Mode() == kContentPictureRow ? m_content.Row().List().kind : feed_kind::kTagFeed;
             m_currentKey = *key;
             m_currentIndex = std::size_t(lParam);
+            // Sent once the comments are stored: shown without asking again.
+            ShowPictureInComments(false);
         }
         return true;
     case UM_SHOW_FIRST_CATEGORY:
