@@ -180,7 +180,6 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_SHOW_AUTHOR_PICTURES:
         ShowAuthorPictures();
         return true;
-        return true;
     default:
         return false;
     }

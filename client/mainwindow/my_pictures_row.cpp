@@ -116,7 +116,7 @@ void MyPicturesRow::PaintNotice(Gdiplus::Graphics& graphics, int width)
 }
 
 // The empty and waiting states take the slots' place; true when one did.
-bool MyPicturesRow::PaintEmptyState(Gdiplus::Graphics& graphics, const PanelContext& context)
+bool MyPicturesRow::PaintEmptyState(HDC hdc, Gdiplus::Graphics& graphics, const PanelContext& context)
 {
     const RECT first = browse_layout::RowSlot(0);
     if (m_mode == kPublished && !m_hasPublished) {
@@ -127,11 +127,19 @@ bool MyPicturesRow::PaintEmptyState(Gdiplus::Graphics& graphics, const PanelCont
         DrawPicture(graphics, m_noLike.get(), 70, first.top + 10);
         return true;
     }
-    if (context.store->PictureCount(List()) == 0) {
+    const PictureListId list = List();
+    if (context.store->PictureCount(list) > 0)
+        return false;
+    // An answer with no pictures is an outcome, not a wait.
+    if (!context.store->Answer(list.kind, list.key)) {
         DrawPicture(graphics, m_loading.get(), 70, first.top + 30);
         return true;
     }
-    return false;
+    SkinTextStyle style;
+    style.color = 0xFE848484;
+    DrawSkinText(hdc, m_mode == kSearch ? L"没有找到相关的图片" : L"还没有图片", style,
+        Gdiplus::RectF(70.0f, Gdiplus::REAL(first.top + 30), 300.0f, 24.0f));
+    return true;
 }
 
 void MyPicturesRow::Paint(HDC hdc, const PanelContext& context)
@@ -146,7 +154,7 @@ void MyPicturesRow::Paint(HDC hdc, const PanelContext& context)
     const RECT first = browse_layout::RowSlot(0);
     const RECT last = browse_layout::RowSlot(m_slotCount - 1);
     graphics.SetClip(Gdiplus::Rect(first.left - 3, kBandTop, last.right - first.left + 3, kBandBottom - kBandTop));
-    if (!PaintEmptyState(graphics, context)) {
+    if (!PaintEmptyState(hdc, graphics, context)) {
         const std::size_t count = ShownCount(*context.store);
         const PictureListId list = List();
         for (int slot = 0; slot < m_slotCount && m_firstIndex + slot < count; ++slot) {

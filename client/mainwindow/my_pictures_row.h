@@ -40,7 +40,7 @@ public:
 private:
     std::size_t ShownCount(const FeedStore& store) const;
     void PaintNotice(Gdiplus::Graphics& graphics, int width);
-    bool PaintEmptyState(Gdiplus::Graphics& graphics, const PanelContext& context);
+    bool PaintEmptyState(HDC hdc, Gdiplus::Graphics& graphics, const PanelContext& context);
 
     int m_mode = kPublished;
     std::string m_key;
