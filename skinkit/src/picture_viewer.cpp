@@ -402,6 +402,9 @@ void Rir_picture_ui::OnMouseMove(WPARAM, LPARAM lParam)
 void Rir_picture_ui::OnLButtonUp(WPARAM, LPARAM lParam)
 {
     m_defaultPicture = false;
+    // The start picture does not come back.
+    m_defaultImage.reset();
+    m_defaultCache.Release();
     if (!m_hasPicture)
         return;
     const int middle = m_rect.left + Width(m_rect) / 2;
@@ -498,14 +501,29 @@ void Rir_picture_ui::DrawPicture(HDC hdc)
 
 void Rir_picture_ui::Darken(HDC hdc) const { ShadeRect(hdc, RECT{0, 0, m_rect.right, m_rect.bottom}, kShadeAlpha); }
 
-void Rir_picture_ui::DrawDefaultPicture(HDC hdc) const
+// Kept as a ready picture: a GDI+ draw of a screen-wide picture costs tens of
+// milliseconds per paint under some GDI+ builds, a copy about one. Once the
+// copy exists the decoded picture is let go.
+void Rir_picture_ui::DrawDefaultPicture(HDC hdc)
 {
-    if (!m_defaultImage)
+    if (m_defaultImage) {
+        m_defaultSize = SIZE{ImageWidth(m_defaultImage.get()), ImageHeight(m_defaultImage.get())};
+    }
+    const int w = m_defaultSize.cx;
+    const int h = m_defaultSize.cy;
+    if (w <= 0 || h <= 0)
         return;
-    const int h = ImageHeight(m_defaultImage.get());
-    Gdiplus::Graphics g(hdc);
-    DrawImagePart(g, m_defaultImage.get(), 0, static_cast<int>((m_rect.bottom - h) * 0.5), 0, 0,
-        ImageWidth(m_defaultImage.get()), h);
+    CPaintKey key;
+    key << w << h;
+    Gdiplus::Bitmap* image = m_defaultImage.get();
+    PaintCached(
+        m_defaultCache, hdc, 0, static_cast<int>((m_rect.bottom - h) * 0.5), key, [&] { return RECT{0, 0, w, h}; },
+        [&](HDC dc, int x, int y) {
+            Gdiplus::Graphics g(dc);
+            DrawImagePart(g, image, x, y, 0, 0, w, h);
+        });
+    if (m_defaultCache.IsCurrent(key.Bytes()))
+        m_defaultImage.reset();
 }
 
 void Rir_picture_ui::DrawCurrent(HDC hdc)

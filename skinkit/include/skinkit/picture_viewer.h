@@ -118,7 +118,7 @@ private:
     RECT LayoutPicture(int width, int height) const;
     int PictureTop(int height) const;
     void Darken(HDC hdc) const;
-    void DrawDefaultPicture(HDC hdc) const;
+    void DrawDefaultPicture(HDC hdc);
     void DrawCurrent(HDC hdc);
     void DrawSpinner(HDC hdc) const;
     void DrawSwap(HDC hdc);
@@ -161,6 +161,8 @@ private:
     std::unique_ptr<skinkit::CPictureFileCache> m_pictures;
     // The current picture as last drawn at its size, the bar and the title.
     CPaintCache m_pictureCache;
+    CPaintCache m_defaultCache;
+    SIZE m_defaultSize{};
     CPaintCache m_barCache;
     CPaintCache m_titleCache;
 };
