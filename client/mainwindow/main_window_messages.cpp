@@ -117,7 +117,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         if (wParam == 0 && lParam == 0)
             OpenInBrowser(Widen(m_services->BaseUrl() + "article/"));
         else if (wParam == 0 && lParam == 1)
-            OpenWebPage(Widen(endpoints::FeedbackPage(
+            OpenInBrowser(Widen(endpoints::FeedbackPage(
                 m_services->BaseUrl(), LiveSession::From(CopySignedInUser()), CopySignedInUser().displayName)));
         else if (wParam == 0 && lParam == 2)
             ShowSettings();
