@@ -45,8 +45,7 @@ enum PendingAction : int {
 
 // The full-screen main window: the picture viewer under the top controls,
 // the tray icon, and the hub every worker, control and secondary window
-// reports to. Panels that are not built yet get their messages routed to
-// nothing.
+// reports to.
 class Qaurn_Navigate_window : public CWindowBase {
 public:
     Qaurn_Navigate_window();

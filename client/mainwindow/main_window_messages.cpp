@@ -137,7 +137,6 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_PICTURE_COMMENTS_READY:
     case UM_UPDATE_COMMENT_VIEW:
         return OnCommentMessage(msg, wParam, lParam);
-    // Their panels are not built yet: routed here so that nothing else takes them.
     case UM_SHOW_LIST_PICTURE:
         // Another user's picture whose comments are stored; the user id is
         // the sender's, read inside its send.
