@@ -30,16 +30,7 @@ void MyPicturesRow::Create(HWND parent, int width)
     m_noPublish = LoadPanelPicture(L"user_info_no_publish.png");
     m_noLike = LoadPanelPicture(L"user_info_no_like.png");
     m_loading = LoadPanelPicture(L"loading_picture.png");
-    m_previousPicture = LoadPanelPicture(L"page_prev.png");
-    m_nextPicture = LoadPanelPicture(L"page_next.png");
-    const RECT previous = browse_layout::PreviousPageButton(width);
-    const RECT next = browse_layout::NextPageButton(width);
-    m_previous.Create(parent, CMD_OWN_PREVIOUS);
-    m_previous.SetAttribute(m_previousPicture.get());
-    m_previous.SetWindowRect(previous.left, previous.top, previous.right, previous.bottom);
-    m_next.Create(parent, CMD_OWN_NEXT);
-    m_next.SetAttribute(m_nextPicture.get());
-    m_next.SetWindowRect(next.left, next.top, next.right, next.bottom);
+    m_pages.Create(parent, width, CMD_OWN_PREVIOUS, CMD_OWN_NEXT);
     m_created = true;
     Hide();
 }
@@ -50,16 +41,13 @@ void MyPicturesRow::Show(int mode, std::string key)
     m_key = std::move(key);
     m_firstIndex = 0;
     m_visible = true;
-    const bool paged = mode != kPerson && mode != kLastOne && mode != kFirstOne;
-    m_previous.ShowWindow(paged);
-    m_next.ShowWindow(paged);
+    m_pages.Show(mode != kPerson && mode != kLastOne && mode != kFirstOne);
 }
 
 void MyPicturesRow::Hide()
 {
     m_visible = false;
-    m_previous.ShowWindow(false);
-    m_next.ShowWindow(false);
+    m_pages.Show(false);
 }
 
 PictureListId MyPicturesRow::List() const
@@ -176,16 +164,13 @@ void MyPicturesRow::Paint(HDC hdc, const PanelContext& context)
         style.color = 0xFE000000;
         DrawSkinText(hdc, label, style, Gdiplus::RectF(Gdiplus::REAL(context.width - 50), 70.0f, 100.0f, 20.0f));
     }
-    if (m_mode != kPerson) {
-        m_previous.OnPaint(hdc);
-        m_next.OnPaint(hdc);
-    }
+    if (m_mode != kPerson)
+        m_pages.Paint(hdc);
 }
 
 void MyPicturesRow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (!m_visible)
         return;
-    m_previous.WindowProc(hwnd, msg, wParam, lParam);
-    m_next.WindowProc(hwnd, msg, wParam, lParam);
+    m_pages.WindowProc(hwnd, msg, wParam, lParam);
 }

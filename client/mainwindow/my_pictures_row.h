@@ -1,7 +1,7 @@
 #pragma once
 #include "feed_store.h"
 #include "panel_context.h"
-#include "skinkit/button.h"
+#include "page_buttons.h"
 
 #include <memory>
 #include <string>
@@ -50,8 +50,6 @@ private:
     bool m_created = false;
     bool m_hasPublished = false;
     bool m_hasLiked = false;
-    CButtonUI m_previous;
-    CButtonUI m_next;
-    std::unique_ptr<Gdiplus::Bitmap> m_frame, m_lastOne, m_firstOne, m_noPublish, m_noLike, m_loading,
-        m_previousPicture, m_nextPicture;
+    PageButtons m_pages;
+    std::unique_ptr<Gdiplus::Bitmap> m_frame, m_lastOne, m_firstOne, m_noPublish, m_noLike, m_loading;
 };

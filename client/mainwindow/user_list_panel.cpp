@@ -27,16 +27,7 @@ void UserListPanel::Create(HWND parent, int width)
     m_noFollows = LoadPanelPicture(L"user_info_no_concern.png");
     m_noFans = LoadPanelPicture(L"user_info_no_funs.png");
     m_loading = LoadPanelPicture(L"loading_picture.png");
-    m_previousPicture = LoadPanelPicture(L"page_prev.png");
-    m_nextPicture = LoadPanelPicture(L"page_next.png");
-    const RECT previous = browse_layout::PreviousPageButton(width);
-    const RECT next = browse_layout::NextPageButton(width);
-    m_previous.Create(parent, CMD_USER_LIST_PREVIOUS);
-    m_previous.SetAttribute(m_previousPicture.get());
-    m_previous.SetWindowRect(previous.left, previous.top, previous.right, previous.bottom);
-    m_next.Create(parent, CMD_USER_LIST_NEXT);
-    m_next.SetAttribute(m_nextPicture.get());
-    m_next.SetWindowRect(next.left, next.top, next.right, next.bottom);
+    m_pages.Create(parent, width, CMD_USER_LIST_PREVIOUS, CMD_USER_LIST_NEXT);
     m_created = true;
     Hide();
 }
@@ -47,17 +38,14 @@ void UserListPanel::Show(int mode, std::string key)
     m_key = std::move(key);
     m_hovered = -1;
     m_visible = true;
-    const bool paged = mode == kFollows || mode == kFans || mode == kFollowsOf;
-    m_previous.ShowWindow(paged);
-    m_next.ShowWindow(paged);
+    m_pages.Show(mode == kFollows || mode == kFans || mode == kFollowsOf);
 }
 
 void UserListPanel::Hide()
 {
     m_visible = false;
     m_hovered = -1;
-    m_previous.ShowWindow(false);
-    m_next.ShowWindow(false);
+    m_pages.Show(false);
 }
 
 int UserListPanel::Kind() const
@@ -210,8 +198,7 @@ void UserListPanel::Paint(HDC hdc, const PanelContext& context, bool signedIn)
         style.points = 9.0f;
         style.color = 0xFE000000;
         DrawSkinText(hdc, label, style, TextBox(context.width - 50, 70, 100, 20));
-        m_previous.OnPaint(hdc);
-        m_next.OnPaint(hdc);
+        m_pages.Paint(hdc);
     }
 }
 
@@ -219,6 +206,5 @@ void UserListPanel::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 {
     if (!m_visible)
         return;
-    m_previous.WindowProc(hwnd, msg, wParam, lParam);
-    m_next.WindowProc(hwnd, msg, wParam, lParam);
+    m_pages.WindowProc(hwnd, msg, wParam, lParam);
 }

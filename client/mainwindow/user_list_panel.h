@@ -1,7 +1,7 @@
 #pragma once
 #include "feed_store.h"
 #include "panel_context.h"
-#include "skinkit/button.h"
+#include "page_buttons.h"
 
 #include <memory>
 #include <string>
@@ -56,7 +56,6 @@ private:
     bool m_created = false;
     bool m_hasFollows = false;
     bool m_hasFans = false;
-    CButtonUI m_previous;
-    CButtonUI m_next;
-    std::unique_ptr<Gdiplus::Bitmap> m_card, m_noFollows, m_noFans, m_loading, m_previousPicture, m_nextPicture;
+    PageButtons m_pages;
+    std::unique_ptr<Gdiplus::Bitmap> m_card, m_noFollows, m_noFans, m_loading;
 };
