@@ -11,14 +11,13 @@ follows and the list reloads; the user menu opens from the avatar with its
 counts and switches to the follows list and the published pictures with
 their pages; the notice label shows the service's news.
 """
-import argparse
 import hashlib
 import sys
 import urllib.parse
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import Journey, JourneyError, check, poll, SCREEN
+from quarn_e2e import JourneyError, SCREEN, check, poll, run_journey
 
 MAIN = "Vorlane"
 WIDTH = SCREEN[0]
@@ -180,17 +179,5 @@ def session(j):
     j.screenshot("published")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
-    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
-    args = parser.parse_args()
-    with Journey("browsing", args.bin, args.artifacts) as j:
-        j.service.reset()
-        session(j)
-        j.say("passed; screenshots in " + j.artifacts)
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_journey("browsing", session))

@@ -13,7 +13,6 @@ scrolls by wheel and by thumb; a reply names the replied comment as parent;
 a forward sends no text; the wallpaper says how it went; the user's own
 picture (5144, two further on) cannot be liked and nothing is sent.
 """
-import argparse
 import hashlib
 import json
 import sys
@@ -21,7 +20,7 @@ import urllib.request
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import Journey, check, columns_where, poll, SCREEN
+from quarn_e2e import SCREEN, check, columns_where, poll, run_journey
 
 MAIN = "Vorlane"
 LOGIN = "登录Quarn"
@@ -224,17 +223,5 @@ def session(j):
     check(not j.service.requests("a=fav", since), "a like of one's own picture was sent")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
-    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
-    args = parser.parse_args()
-    with Journey("comments", args.bin, args.artifacts) as j:
-        j.service.reset()
-        session(j)
-        j.say("passed; screenshots in " + j.artifacts)
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_journey("comments", session))

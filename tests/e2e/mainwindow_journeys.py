@@ -9,7 +9,6 @@ feed, category list and the eight category feeds it starts) reach the local
 service; the home feed's first picture opens in the viewer; the viewer's
 close button ends the program with exit code 0.
 """
-import argparse
 import glob
 import os
 import shutil
@@ -17,7 +16,7 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import Journey, JourneyError, check, poll, SCREEN
+from quarn_e2e import JourneyError, SCREEN, check, poll, run_journey
 
 MAIN = "Vorlane"
 # The viewer's close button, in its bar at the top left.
@@ -178,17 +177,5 @@ def offline_journey(j, main):
     poll(lambda: not offline_mark_shown(j, main), j.seconds(20), "the 离线 mark to go")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
-    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
-    args = parser.parse_args()
-    with Journey("mainwindow", args.bin, args.artifacts) as j:
-        j.service.reset()
-        session(j)
-        j.say("passed; screenshots in " + j.artifacts)
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_journey("mainwindow", session))

@@ -19,6 +19,7 @@ time. Screenshots are kept in the artifacts folder. Only processes started
 here are ended, by their pid.
 """
 
+import argparse
 import ctypes
 import glob
 import json
@@ -422,3 +423,21 @@ def columns_where(rows, test):
 def is_red(pixel):
     r, g, b = pixel
     return r > 170 and g < 90 and b < 90
+
+
+def run_journey(name, session):
+    """The entry of a journey script of one program session: --bin and
+    --artifacts, a fresh local service, the session; 0 when it passed."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
+    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
+    args = parser.parse_args()
+    try:
+        with Journey(name, args.bin, args.artifacts) as j:
+            j.service.reset()
+            session(j)
+            j.say("passed; screenshots in " + j.artifacts)
+    except (JourneyError, subprocess.TimeoutExpired) as error:
+        print("FAILED: %s" % error, file=sys.stderr)
+        return 1
+    return 0

@@ -14,13 +14,12 @@ Two program starts:
      window forward and exits 0. No guide on these later starts.
 """
 
-import argparse
 import os
 import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
-from quarn_e2e import WINE_RUN, Journey, JourneyError, check, first_run_marker, poll
+from quarn_e2e import WINE_RUN, check, first_run_marker, poll, run_journey
 from login_journeys import DEMO, DEMO_DIGEST, MAIN, await_login, await_signed_in, login_body
 
 
@@ -127,22 +126,10 @@ def autorun_and_second_start(j):
     check(j.program.running(), "the first copy ended on the second start")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
-    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
-    args = parser.parse_args()
-    with Journey("startup", args.bin, args.artifacts) as j:
-        j.service.reset()
-        first_start_and_replace_mode(j)
-        autorun_and_second_start(j)
-        j.say("passed; screenshots in " + j.artifacts)
-    return 0
+def session(j):
+    first_start_and_replace_mode(j)
+    autorun_and_second_start(j)
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except (JourneyError, subprocess.TimeoutExpired) as error:
-        print("FAILED: %s" % error, file=sys.stderr)
-        sys.exit(1)
+    sys.exit(run_journey("startup", session))
