@@ -72,6 +72,9 @@ public:
     PictureStrip& Strip() { return m_strip; }
     const CQNWebBrowser2* WebWindowIfMade() const { return m_web.get(); }
     const ContentPanels& Content() const { return m_content; }
+    const CCommentWnd& CommentView() const { return m_comments; }
+    // The picture the comment view is about.
+    FeedStore::PicturePtr CurrentPicture() const;
 
 private:
     void OnCreate();
@@ -93,7 +96,8 @@ private:
     void OpenUploadPage();
     // The comment view (main_window_comments.cpp).
     void CreateCommentView();
-    FeedStore::PicturePtr CurrentPicture() const;
+    void OpenPagePicture(const std::string& shareId);
+    void ShowPageDetails();
     void ShowPictureInComments(bool fetchComments = true);
     bool OnCommentCommand(WORD id, WORD code, LPARAM lParam);
     bool OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -152,6 +156,9 @@ private:
     int m_currentKind = 0;
     std::size_t m_currentIndex = 0;
     std::string m_currentKey;
+    // A picture opened from a service page: the comment view and its actions
+    // are about it until a list's picture is shown again.
+    FeedStore::PicturePtr m_pagePicture;
     bool m_fullView = false;
     bool m_tabUsed = false;
     bool m_viewerUp = true;

@@ -26,6 +26,8 @@ void Qaurn_Navigate_window::CreateCommentView()
 
 FeedStore::PicturePtr Qaurn_Navigate_window::CurrentPicture() const
 {
+    if (m_pagePicture)
+        return m_pagePicture;
     return m_services->Store()->Picture(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
 }
 
@@ -34,6 +36,7 @@ FeedStore::PicturePtr Qaurn_Navigate_window::CurrentPicture() const
 // out gets the user's follow state.
 void Qaurn_Navigate_window::ShowPictureInComments(bool fetchComments)
 {
+    m_pagePicture.reset();
     const PictureListId list{m_currentKind, m_currentKey};
     const FeedStore::PicturePtr picture = CurrentPicture();
     if (!picture)
@@ -119,18 +122,54 @@ void Qaurn_Navigate_window::ConfirmInput()
         actions.CommentOnPicture(picture->shareId, Narrow(text), nullptr, -1);
 }
 
+// Known by its identifier alone until the service's details come.
+void Qaurn_Navigate_window::OpenPagePicture(const std::string& shareId)
+{
+    if (shareId.empty())
+        return;
+    auto picture = std::make_shared<PictureRecord>();
+    picture->shareId = shareId;
+    m_pagePicture = picture;
+    m_comments.SetPicture(*picture);
+    m_comments.SetComments(nullptr);
+    m_services->Fetcher().LoadCurrentComments(shareId, m_currentKind);
+    m_services->Fetcher().LoadPictureDetails(shareId);
+}
+
+void Qaurn_Navigate_window::ShowPageDetails()
+{
+    const auto details = m_services->Store()->Details();
+    if (!m_pagePicture || !details || details->shareId != m_pagePicture->shareId)
+        return;
+    auto picture = std::make_shared<PictureRecord>(*m_pagePicture);
+    picture->authorName = details->authorName;
+    picture->ownerId = details->ownerId;
+    picture->likeCount = details->likeCount;
+    picture->commentCount = details->commentCount;
+    picture->forwardCount = details->forwardCount;
+    m_pagePicture = picture;
+    m_comments.SetDetails(*details);
+}
+
 bool Qaurn_Navigate_window::OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     const PictureListId list{m_currentKind, m_currentKey};
     switch (msg) {
     case UM_COMMENT_LIST_READY:
-        if (m_currentKey.empty() && int(wParam) == m_currentKind && std::size_t(lParam) == m_currentIndex) {
+        if (!m_pagePicture && m_currentKey.empty() && int(wParam) == m_currentKind &&
+            std::size_t(lParam) == m_currentIndex) {
             if (const FeedStore::PicturePtr picture = CurrentPicture())
                 m_comments.SetComments(m_services->Store()->Comments(list, m_currentIndex, picture->shareId));
         }
         return true;
     case UM_COMMENT_POSTED:
-        m_services->Fetcher().LoadComments(list, m_currentIndex);
+        if (m_pagePicture)
+            m_services->Fetcher().LoadCurrentComments(m_pagePicture->shareId, m_currentKind);
+        else
+            m_services->Fetcher().LoadComments(list, m_currentIndex);
+        return true;
+    case UM_PICTURE_DETAILS_READY:
+        ShowPageDetails();
         return true;
     case UM_PICTURE_COMMENTS_READY:
         if (lParam == -2012 && !m_fullView) {
@@ -153,11 +192,8 @@ bool Qaurn_Navigate_window::OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_OPEN_PICTURE_COMMENTS:
     case UM_OPEN_NOTICE_REPLY:
         // The identifier is the sender's, valid while it waits.
-        if (InSendMessage() && wParam) {
-            const std::string shareId = Narrow(reinterpret_cast<const wchar_t*>(wParam));
-            m_services->Fetcher().LoadCurrentComments(shareId, m_currentKind);
-            m_services->Fetcher().LoadPictureDetails(shareId);
-        }
+        if (InSendMessage() && wParam)
+            OpenPagePicture(Narrow(reinterpret_cast<const wchar_t*>(wParam)));
         return true;
     default:
         return false;

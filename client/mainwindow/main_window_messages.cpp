@@ -134,6 +134,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         return OnCommentMessage(msg, wParam, lParam);
     case UM_COMMENT_LIST_READY:
     case UM_COMMENT_POSTED:
+    case UM_PICTURE_DETAILS_READY:
     case UM_PICTURE_COMMENTS_READY:
     case UM_UPDATE_COMMENT_VIEW:
         return OnCommentMessage(msg, wParam, lParam);
@@ -347,14 +348,22 @@ void Qaurn_Navigate_window::RunPending()
 
 void Qaurn_Navigate_window::LikeCurrent()
 {
-    m_services->Actions().LikePictureAt(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
+    if (m_pagePicture)
+        m_services->Actions().LikePicture(m_pagePicture->shareId, m_pagePicture->ownerId);
+    else
+        m_services->Actions().LikePictureAt(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
 }
 
+// A page's picture whose details have not come has no author to follow yet.
 void Qaurn_Navigate_window::FollowCurrent()
 {
-    const auto picture = m_services->Store()->Picture(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
-    if (picture)
+    const auto picture = CurrentPicture();
+    if (picture && !picture->ownerId.empty()) {
         m_services->Actions().FollowUser(picture->ownerId);
+        return;
+    }
+    m_comments.TakeFollowAsked();
+    m_comments.ShowResult(kNoticeFollowFailed);
 }
 
 // The person last dropped from the user list, or else the current picture's author.
@@ -364,8 +373,8 @@ void Qaurn_Navigate_window::ShowAuthorPictures()
         m_content.ShowLastPerson();
         return;
     }
-    const auto picture = m_services->Store()->Picture(PictureListId{m_currentKind, m_currentKey}, m_currentIndex);
-    if (picture)
+    const auto picture = CurrentPicture();
+    if (picture && !picture->ownerId.empty())
         m_content.ShowPerson(picture->ownerId, picture->authorName, picture->avatarPath);
 }
 

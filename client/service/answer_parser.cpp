@@ -426,6 +426,7 @@ bool ParseDetails(const ParseContext& context, const FeedRequest& request, std::
         return false;
     details->createTime = DetailsTimeFrom(seconds);
     context.store.StoreDetails(std::move(details));
+    context.sink.Post(UM_PICTURE_DETAILS_READY, 0, 0);
     return true;
 }
 

@@ -267,6 +267,17 @@ void CCommentWnd::SetPicture(const PictureRecord& picture)
     Invalidate();
 }
 
+void CCommentWnd::SetDetails(const PictureDetails& details)
+{
+    const std::wstring time = details.createTime.empty() ? std::wstring(L"时间：未知") : Widen(details.createTime);
+    m_timeLine = time + L"    TA的位置:" + L"未知";
+    m_name = details.authorName.empty() ? L"未知用户" : Widen(details.authorName);
+    m_commentCount = CountFrom(details.commentCount);
+    m_forwardCount = CountFrom(details.forwardCount);
+    m_likeCount = CountFrom(details.likeCount);
+    Invalidate();
+}
+
 void CCommentWnd::SetComments(std::shared_ptr<const PictureComments> comments)
 {
     if (comments)

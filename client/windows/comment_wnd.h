@@ -50,6 +50,9 @@ public:
     void OnTimer(UINT_PTR id);
 
     void SetPicture(const PictureRecord& picture);
+    // What the service says of a picture opened from one of its pages; the
+    // text being written stays.
+    void SetDetails(const PictureDetails& details);
     void SetComments(std::shared_ptr<const PictureComments> comments);
     const PictureComments* Comments() const { return m_comments.get(); }
     void SetFollowing(bool following);

@@ -177,6 +177,30 @@ TEST_F(MainWindowTest, SignedOutActionsWaitForTheLogin)
     SetSignedIn(false);
 }
 
+TEST_F(MainWindowTest, APagesPictureTakesTheCommentViewAndItsActions)
+{
+    SignedInUser user;
+    user.signedIn = true;
+    user.uid = "1002";  // owns the local service's picture 5999
+    user.token = "t";
+    StoreSignedInUser(user);
+    const auto shown = [&] { return window.CurrentPicture() ? window.CurrentPicture()->shareId : std::string(); };
+    const std::string before = shown();
+    SendFromWorker([&] { SendMessageW(hwnd, UM_OPEN_PICTURE_COMMENTS, WPARAM(L""), LPARAM(L"")); });
+    EXPECT_EQ(shown(), before) << "an empty identifier";
+
+    SendFromWorker([&] { SendMessageW(hwnd, UM_OPEN_PICTURE_COMMENTS, WPARAM(L"5999"), LPARAM(L"")); });
+    ASSERT_TRUE(PumpUntil([&] { return window.CurrentPicture() && window.CurrentPicture()->ownerId == "1002"; }));
+    EXPECT_EQ(shown(), "5999");
+    // Liking one's own picture is caught before anything is sent.
+    SendMessageW(hwnd, WM_COMMAND, CMD_LIKE, 0);
+    EXPECT_TRUE(PumpUntil([&] { return window.CommentView().Notice() == kNoticeSelf; }));
+
+    SendMessageW(hwnd, UM_SHOW_PICTURE_INFO, 0, 0);
+    EXPECT_NE(shown(), "5999") << "a list's picture takes the view back";
+    SetSignedIn(false);
+}
+
 TEST_F(MainWindowTest, EscapeAndTheViewerButtonMinimise)
 {
     for (const UINT msg : {UINT(WM_KEYDOWN), UINT(WM_COMMAND)}) {
