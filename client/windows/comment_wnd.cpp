@@ -298,6 +298,9 @@ void CCommentWnd::ShowResult(int code)
     m_notice = code;
     if (code == kNoticeCommented || code == kNoticeForwarded)
         m_edit.SetText(L"");
+    // The reloaded list shows the new comment; the count goes with it.
+    if (code == kNoticeCommented)
+        ++m_commentCount;
     if (code == kNoticeForwarded)
         ++m_forwardCount;
     if (code == kNoticeLiked)

@@ -64,6 +64,10 @@ public:
 
     void ShowResult(int code);
     int Notice() const { return m_notice; }
+    struct Counts {
+        int comments, forwards, likes;
+    };
+    Counts ShownCounts() const { return {m_commentCount, m_forwardCount, m_likeCount}; }
 
     void ToggleInput(InputMode mode);
     void CloseInput();

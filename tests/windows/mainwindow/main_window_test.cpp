@@ -201,6 +201,35 @@ TEST_F(MainWindowTest, APagesPictureTakesTheCommentViewAndItsActions)
     SetSignedIn(false);
 }
 
+TEST_F(MainWindowTest, AnAcceptedActionCountsOnTheView)
+{
+    CCommentWnd& view = window.CommentView();
+    PictureRecord picture;
+    picture.commentCount = "3";
+    picture.forwardCount = "2";
+    picture.likeCount = "7";
+    struct Row {
+        int notice;
+        int comments, forwards, likes;
+    } rows[] = {
+        {kNoticeCommentFailed, 3, 2, 7},
+        {kNoticeForwardFailed, 3, 2, 7},
+        {kNoticeAlreadyLiked, 3, 2, 7},
+        {kNoticeSelf, 3, 2, 7},
+        {kNoticeCommented, 4, 2, 7},
+        {kNoticeForwarded, 3, 3, 7},
+        {kNoticeLiked, 3, 2, 8},
+    };
+    for (const Row& row : rows) {
+        view.SetPicture(picture);
+        view.ShowResult(row.notice);
+        const CCommentWnd::Counts counts = view.ShownCounts();
+        EXPECT_EQ(counts.comments, row.comments) << row.notice;
+        EXPECT_EQ(counts.forwards, row.forwards) << row.notice;
+        EXPECT_EQ(counts.likes, row.likes) << row.notice;
+    }
+}
+
 TEST_F(MainWindowTest, EscapeAndTheViewerButtonMinimise)
 {
     for (const UINT msg : {UINT(WM_KEYDOWN), UINT(WM_COMMAND)}) {
