@@ -11,7 +11,9 @@ namespace {
 
 constexpr int kCommentViewWidth = 480;
 constexpr int kCommentViewMargin = 24;
-constexpr int kCommentViewTop = 72;
+// Below the browsing band (the viewer's bar slides down to 129), whose
+// category buttons, page buttons and strips it would otherwise cover.
+constexpr int kCommentViewTop = 138;
 
 }  // namespace
 

@@ -33,8 +33,8 @@ TEXT = "你好😀&#%"
 REPLY = "收到"
 FORWARD = "转发"
 
-# The view: 480 wide, 24 from the right, from y 72 to 24 above the bottom.
-L, T, R = SCREEN[0] - 504, 72, SCREEN[0] - 24
+# The view: 480 wide, 24 from the right, from y 138 to 24 above the bottom.
+L, T, R = SCREEN[0] - 504, 138, SCREEN[0] - 24
 CLOSED_ROW, OPEN_ROW = T + 96, T + 46          # middle of the action buttons
 WALLPAPER_X, LIKE_X, FORWARD_X, COMMENT_X = R - 96, R - 208, R - 320, R - 432
 FOLLOW = (L + 295, T + 58)                     # the follow button and the unfollow link share it
