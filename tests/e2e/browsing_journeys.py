@@ -28,7 +28,8 @@ SEARCH_FIELD = (WIDTH - 500, 17)
 PICTURE_CHOICE = (WIDTH - 500, 72)  # the lower entry of the list under the field
 AVATAR = (WIDTH - 172, 19)
 MENU_BADGE = (WIDTH - 70, 52)  # the published count's badge
-MENU_ITEMS = {"published": (WIDTH - 150, 66), "follows": (WIDTH - 150, 130)}
+MENU_ITEMS = {"published": (WIDTH - 150, 66), "liked": (WIDTH - 150, 98), "follows": (WIDTH - 150, 130),
+              "fans": (WIDTH - 150, 162)}
 FIRST_CELL = (60, 60)
 FIRST_TOGGLE = (73, 110)
 PERSON_FOLLOWS_LINK = (177, 152)
@@ -90,12 +91,15 @@ def session(j):
     poll(lambda: any(is_coral(p) for row in j.pixels(main, *NOTICE_LABEL) for p in row), j.seconds(15),
          "the notice label")
 
-    j.say("each category button fetches its category")
+    j.say("each category button fetches its category and drops its strip under the pointer")
     choose_tab(j, main, "categories", lambda: band_shown(j, main))
     since = j.service.mark()
     for index, code in enumerate(CATEGORY_CODES):
+        x, _ = category_centre(index)
         j.click(main, *category_centre(index))
         j.service.wait_request("c_cate&cate=%s" % code, since, timeout=j.seconds(10))
+        poll(lambda: len({p for row in j.pixels(main, x - 40, 150, 80, 60) for p in row}) > 12, j.seconds(10),
+             "the strip of category %s" % code)
     j.settled(main, 0, 0, WIDTH, 130)
     j.screenshot("categories")
 
@@ -177,6 +181,20 @@ def session(j):
     second = j.service.wait_request("c_my_publish", since, timeout=j.seconds(10))
     check(query_value(second, "page") == "2", "the next page asked for %r" % second["query"])
     j.screenshot("published")
+
+    j.say("its liked entry and its fans list page on as well")
+    for entry, action in (("liked", "c_my_like"), ("fans", "c_fans")):
+        j.hover(main, *AVATAR)
+        poll(lambda: is_lagoon(j.pixels(main, *MENU_BADGE, 1, 1)[0][0]), j.seconds(10), "the user menu")
+        since = j.service.mark()
+        j.click(main, *MENU_ITEMS[entry])
+        first = j.service.wait_request(action, since, timeout=j.seconds(10))
+        check(query_value(first, "page") == "1", "the %s list starts at %r" % (entry, first["query"]))
+        since = j.service.mark()
+        j.click(main, *NEXT_PAGE)
+        second = j.service.wait_request(action, since, timeout=j.seconds(10))
+        check(query_value(second, "page") == "2", "the next %s page asked for %r" % (entry, second["query"]))
+    j.screenshot("fans")
 
 
 if __name__ == "__main__":
