@@ -347,8 +347,12 @@ void Qaurn_Navigate_window::Paint()
     const bool sized = m_surface.Width() == client.right && m_surface.Height() == client.bottom;
     if (sized || m_surface.Create_compatible_dc(target, client.right, client.bottom, 1)) {
         HDC dc = m_surface.get_ghost();
-        win32kit::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(kBackground));
-        FillRect(dc, &client, brush.Get());
+        // The viewer fills what it covers with the background shaded.
+        m_viewer.SetBackdrop(kBackground);
+        if (!m_viewer.CoversWithBackdrop(client)) {
+            win32kit::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(kBackground));
+            FillRect(dc, &client, brush.Get());
+        }
         m_viewer.OnPaint(dc);
         m_content.Paint(dc, IsSignedIn());
         m_tab.OnPaint(dc);

@@ -57,6 +57,12 @@ public:
     // Not owned; null for none.
     void set_messenger(__ostrel_messenger* messenger) { m_messenger = messenger; }
     void set_bk_image_local_path(std::wstring path);
+    // The plain colour the parent paints under the viewer. Once it is set the
+    // viewer fills its area with that colour shaded, one write per pixel,
+    // instead of shading what lies there; the parent may then leave out its
+    // own fill where CoversWithBackdrop says the viewer paints.
+    void SetBackdrop(COLORREF colour);
+    bool CoversWithBackdrop(const RECT& area) const;
 
     void Summon_exchange_next_image();
     void Summon_exchange_previous_image();
@@ -117,6 +123,7 @@ private:
     bool StartTask(unsigned(__stdcall* entry)(void*));
     RECT LayoutPicture(int width, int height) const;
     int PictureTop(int height) const;
+    RECT ShadedArea() const;
     void Darken(HDC hdc) const;
     void DrawDefaultPicture(HDC hdc);
     void DrawCurrent(HDC hdc);
@@ -131,6 +138,9 @@ private:
     RECT m_rect{};
     bool m_visible = true;
     int m_screenWidth = 0;
+    bool m_hasBackdrop = false;
+    COLORREF m_backdrop = 0;
+    UINT32 m_shadedBackdrop = 0;
 
     Gdiplus::Bitmap* m_imageL = nullptr;
     Gdiplus::Bitmap* m_imageM = nullptr;
