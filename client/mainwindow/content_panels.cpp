@@ -620,7 +620,7 @@ bool ContentPanels::UpdateNotice()
     return m_noticeShown;
 }
 
-void ContentPanels::Paint(HDC hdc, bool signedIn)
+void ContentPanels::Paint(HDC hdc, bool signedIn, bool titleShown)
 {
     const OwnStats counts = m_services->Store()->OwnStatistics();
     // A refreshed count tells whether an own list is empty as well as the login's did.
@@ -631,11 +631,13 @@ void ContentPanels::Paint(HDC hdc, bool signedIn)
     }
     m_menu.SetCounts({Widen(counts.published), Widen(counts.liked), Widen(counts.follows), Widen(counts.fans),
         Widen(counts.unreadNotices.empty() ? std::string("0") : counts.unreadNotices)});
-    const PanelContext context{m_services->Store().get(), &m_pictures, m_width};
+    PanelContext context{m_services->Store().get(), &m_pictures, m_width};
     const bool panelShown
         = m_categories.IsVisible() || m_hotTags.IsVisible() || m_users.IsVisible() || m_row.IsVisible();
     if (panelShown)
-        PaintBand(hdc);
+        PaintBand(hdc, titleShown);
+    // Below the band's top bar the band is the same picture on every paint.
+    context.backdrop = panelShown && m_bandReady ? 1 : 0;
     m_categories.Paint(hdc);
     m_hotTags.Paint(hdc, context);
     m_users.Paint(hdc, context, signedIn);
@@ -648,7 +650,7 @@ void ContentPanels::Paint(HDC hdc, bool signedIn)
     m_noticeLabel.OnPaint(hdc);
 }
 
-void ContentPanels::PaintBand(HDC hdc)
+void ContentPanels::PaintBand(HDC hdc, bool titleShown)
 {
     if (!m_band)
         return;
@@ -665,9 +667,10 @@ void ContentPanels::PaintBand(HDC hdc)
             Gdiplus::UnitPixel, &edges);
         m_bandReady = true;
     }
-    // The viewer's own title and buttons keep the bar's left end.
-    BitBlt(hdc, kViewerTitleRight, 0, m_width - kViewerTitleRight, kBandTop, m_bandSurface.get_ghost(),
-        kViewerTitleRight, 0, SRCCOPY);
+    // The viewer's own title and buttons keep the bar's left end while they
+    // show; with the viewer's bar slid away the band's bar runs to the edge.
+    const int barLeft = titleShown ? kViewerTitleRight : 0;
+    BitBlt(hdc, barLeft, 0, m_width - barLeft, kBandTop, m_bandSurface.get_ghost(), barLeft, 0, SRCCOPY);
     BitBlt(hdc, 0, kBandTop, m_width, height - kBandTop, m_bandSurface.get_ghost(), 0, kBandTop, SRCCOPY);
 }
 

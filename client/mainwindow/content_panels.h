@@ -87,7 +87,8 @@ public:
     // Whether the notice label and button show; from the notice poll's store.
     bool UpdateNotice();
     // The panels under the top controls, then what lies over everything.
-    void Paint(HDC hdc, bool signedIn);
+    // titleShown: the viewer's title keeps the bar's left end.
+    void Paint(HDC hdc, bool signedIn, bool titleShown);
     void PaintOnTop(HDC hdc);
 
     ContentMode Mode() const { return m_mode; }
@@ -113,7 +114,7 @@ private:
     void CloseMenu();
     void RefreshCounts();
     void DriveStrip(POINT point);
-    void PaintBand(HDC hdc);
+    void PaintBand(HDC hdc, bool titleShown);
 
     HWND m_window = nullptr;
     ClientServices* m_services = nullptr;

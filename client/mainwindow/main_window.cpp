@@ -354,7 +354,7 @@ void Qaurn_Navigate_window::Paint()
             FillRect(dc, &client, brush.Get());
         }
         m_viewer.OnPaint(dc);
-        m_content.Paint(dc, IsSignedIn());
+        m_content.Paint(dc, IsSignedIn(), !m_viewer.IsBarHidden());
         m_tab.OnPaint(dc);
         m_loginLink.OnPaint(dc);
         m_registerLink.OnPaint(dc);

@@ -100,6 +100,8 @@ def session(j):
         j.service.wait_request("c_cate&cate=%s" % code, since, timeout=j.seconds(10))
         poll(lambda: len({p for row in j.pixels(main, x - 40, 150, 80, 60) for p in row}) > 12, j.seconds(10),
              "the strip of category %s" % code)
+    # The large view took the viewer's bar away; the band's bar runs on to the left edge.
+    check(sum(j.pixels(main, 100, 10, 1, 1)[0][0]) > 600, "the bar's left end is left unpainted")
     j.settled(main, 0, 0, WIDTH, 130)
     j.screenshot("categories")
 
