@@ -40,7 +40,8 @@ ClientServices::ClientServices(HWND mainWindow, std::string baseUrl, std::string
 {
     cache_ = feeds_->cache;
     limiter_ = std::make_shared<CacheLimiter>(cache_->ImageFolder(), CacheLimiter::kDefaultBound);
-    downloader_ = std::make_shared<WindowDownloader>(mainWindow, limiter_, feeds_->limits, kParallelDownloads);
+    downloader_
+        = std::make_shared<WindowDownloader>(mainWindow, limiter_, feeds_->limits, kParallelDownloads, feeds_->sink);
     // The fetcher's workers read the services when they start; none has yet.
     feeds_->downloader = downloader_;
 

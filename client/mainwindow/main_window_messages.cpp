@@ -73,6 +73,9 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         if (m_currentKind == m_strip.FeedNumber() && m_currentKey == m_strip.Key())
             m_strip.Preload(int(m_currentIndex));
         return true;
+    case UM_PICTURE_ARRIVED:
+        m_strip.OnPictureArrived(std::uint32_t(wParam));
+        return true;
     case UM_LEAVE_FULL_VIEW:
         m_fullView = false;
         return true;

@@ -1,5 +1,6 @@
 #include "picture_strip.h"
 
+#include "cache_downloader.h"
 #include "downloader.h"
 #include "program_folder.h"
 #include "resource_ids.h"
@@ -22,7 +23,6 @@ constexpr int kScrollSteps = 39;
 constexpr UINT kZoomMs = 20;
 constexpr UINT kTrackMs = 50;
 constexpr UINT kScrollMs = 20;
-constexpr UINT kWaitMs = 250;
 constexpr std::size_t kMaxThumbnails = 32;
 const Gdiplus::Color kDim(0x64, 0, 0, 0);
 const Gdiplus::Color kLoadingFill(0xB4, 0x64, 0x64, 0x64);
@@ -200,7 +200,7 @@ PictureStrip::PictureStrip() = default;
 PictureStrip::~PictureStrip()
 {
     if (m_window && IsWindow(m_window)) {
-        for (UINT_PTR id : {kStripZoomTimer, kStripTrackTimer, kStripScrollTimer, kStripWaitTimer})
+        for (UINT_PTR id : {kStripZoomTimer, kStripTrackTimer, kStripScrollTimer})
             KillTimer(m_window, id);
     }
 }
@@ -343,8 +343,11 @@ void PictureStrip::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     m_before.WindowProc(hwnd, msg, wParam, lParam);
 }
 
+// Only within the column: the slots below it wait there for a scroll, unseen.
 int PictureStrip::SlotAt(POINT point, int slots) const
 {
+    if (point.y < m_t || point.y >= m_b)
+        return -1;
     for (int i = 0; i < slots; ++i) {
         if (PtInRect(&m_slots[i], point))
             return i;
@@ -521,7 +524,8 @@ void PictureStrip::ScrollStep()
                 m_slots[i] = m_slots[i + 1];
             m_slots[4] = RECT{m_slots[3].left, m_slots[3].bottom, m_slots[3].right, m_slots[3].bottom + m_h};
             ++m_first;
-            --m_hovered;
+            if (m_hovered >= 0)
+                --m_hovered;
         }
     } else {
         for (int i = 0; i < kHoverSlots; ++i)
@@ -531,7 +535,9 @@ void PictureStrip::ScrollStep()
                 m_slots[i] = m_slots[i - 1];
             m_slots[0] = RECT{m_slots[1].left, m_slots[1].top - m_h, m_slots[1].right, m_slots[1].top};
             --m_first;
-            ++m_hovered;
+            // Nothing hovered stays so; the hovered picture moves down a slot.
+            if (m_hovered >= 0)
+                ++m_hovered;
         }
     }
     Repaint();
@@ -549,26 +555,15 @@ bool PictureStrip::OnTimer(UINT_PTR id)
     case kStripScrollTimer:
         ScrollStep();
         return true;
-    case kStripWaitTimer:
-        CheckArrivals();
-        return true;
     default:
         return false;
     }
 }
 
-void PictureStrip::CheckArrivals()
+void PictureStrip::OnPictureArrived(std::uint32_t key)
 {
-    KillTimer(m_window, kStripWaitTimer);
-    if (!m_visible)
-        return;
-    for (const std::wstring& path : m_missing) {
-        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            Repaint();
-            return;
-        }
-    }
-    SetTimer(m_window, kStripWaitTimer, kWaitMs, nullptr);
+    if (m_visible && std::find(m_waiting.begin(), m_waiting.end(), key) != m_waiting.end())
+        Repaint();
 }
 
 RECT PictureStrip::PaintArea() const { return RECT{m_slots[0].left - 300, m_t, m_slots[0].right + 300, m_b}; }
@@ -635,7 +630,7 @@ void PictureStrip::PaintSlot(HDC dc, int k)
     const std::wstring wide = Widen(path);
     const BlendPicture* thumb = path.empty() ? nullptr : m_thumbnails.Find(wide, w, h);
     if (!thumb && !path.empty())
-        m_missing.push_back(wide);
+        m_waiting.push_back(LandedPictureKey(path));
     if (thumb && k != m_hovered)
         thumb->Blend(dc, slot.left + (w - thumb->Width()) / 2, slot.top + (h - thumb->Height()) / 2);
     if (k != m_hovered && k != m_oldHovered) {
@@ -686,13 +681,11 @@ void PictureStrip::Paint(HDC dc)
     const int saved = SaveDC(dc);
     const RECT area = PaintArea();
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
-    m_missing.clear();
+    m_waiting.clear();
     for (int k = 0; k < kPaintedSlots; ++k)
         PaintSlot(dc, k);
     PaintHovered(dc);
     RestoreDC(dc, saved);
-    if (!m_missing.empty())
-        SetTimer(m_window, kStripWaitTimer, kWaitMs, nullptr);
     m_next.OnPaint(dc);
     m_before.OnPaint(dc);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <string>
@@ -19,7 +20,6 @@ class Downloader;
 constexpr UINT_PTR kStripZoomTimer = 1020;
 constexpr UINT_PTR kStripTrackTimer = 1021;
 constexpr UINT_PTR kStripScrollTimer = 1022;
-constexpr UINT_PTR kStripWaitTimer = 1023;
 
 // A premultiplied 32-bit picture in a memory DC: drawing it is one
 // GdiAlphaBlend, far cheaper than a GDI+ image draw.
@@ -99,6 +99,9 @@ public:
     bool OnTimer(UINT_PTR id);
     // The arrow buttons' WM_COMMAND (2031 next, 2033 before).
     void OnCommand(WORD id);
+    // A download put the file of `key` (its LandedPictureKey) in place: the
+    // strip repaints when that thumbnail was drawn as 加载中.
+    void OnPictureArrived(std::uint32_t key);
 
     // Fetches the thumbnails of first to first + 5 (within the list, the
     // last item excepted) when they are missing or not valid pictures.
@@ -137,7 +140,6 @@ private:
     void ZoomStep();
     void ScrollStep();
     void EndTracking();
-    void CheckArrivals();
     void Restack(int pitch);
     void Repaint() const;
     RECT PaintArea() const;
@@ -174,9 +176,8 @@ private:
     int m_scrollDirection = 0;  // +1 forward, -1 backward
     int m_scrollSteps = 0;
     bool m_sending = false;
-    // Thumbnails drawn as 加载中 in the last paint: the strip looks for them
-    // until they are on disk, since nothing else repaints when one arrives.
-    std::vector<std::wstring> m_missing;
+    // The keys of the thumbnails drawn as 加载中 in the last paint.
+    std::vector<std::uint32_t> m_waiting;
     CButtonUI m_next;
     CButtonUI m_before;
     std::unique_ptr<Gdiplus::Bitmap> m_nextImage;

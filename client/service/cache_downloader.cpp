@@ -1,7 +1,9 @@
 #include "cache_downloader.h"
 
 #include "cache_limiter.h"
+#include "message_sink.h"
 #include "platform.h"
+#include "window_messages.h"
 #include "work_tracker.h"
 
 #include <deque>
@@ -38,6 +40,7 @@ struct CacheDownloader::Queue {
     bool Run(const Job& job);
 
     std::shared_ptr<CacheLimiter> limiter;
+    std::shared_ptr<MessageSink> sink;
     TransferLimits limits;
     int maxParallel = 1;
     std::shared_ptr<WorkTracker> tracker = std::make_shared<WorkTracker>();
@@ -118,6 +121,8 @@ void CacheDownloader::Queue::Work(std::shared_ptr<Queue> queue, Job job, WorkTra
 {
     for (;;) {
         const bool replaced = queue->Run(job);
+        if (replaced && queue->sink)
+            queue->sink->Post(UM_PICTURE_ARRIVED, LandedPictureKey(job.target), 0);
         for (DownloadDone& done : job.done)
             done(replaced);
         job.done.clear();
@@ -148,10 +153,23 @@ bool CacheDownloader::Queue::Run(const Job& job)
     return true;
 }
 
-CacheDownloader::CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits, int maxParallel)
+// FNV-1a: stable across runs and 32 bits wide in either build.
+std::uint32_t LandedPictureKey(const std::string& targetPath)
+{
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : targetPath) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+CacheDownloader::CacheDownloader(
+    std::shared_ptr<CacheLimiter> limiter, TransferLimits limits, int maxParallel, std::shared_ptr<MessageSink> sink)
     : queue_(std::make_shared<Queue>())
 {
     queue_->limiter = std::move(limiter);
+    queue_->sink = std::move(sink);
     queue_->limits = limits;
     queue_->maxParallel = maxParallel > 0 ? maxParallel : 1;
 }

@@ -3,10 +3,17 @@
 #include "http_transport.h"
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
+#include <string>
 
 class CacheLimiter;
+class MessageSink;
 class WorkTracker;
+
+// The number a landed download's UM_PICTURE_ARRIVED carries for its target:
+// posted messages carry no text, so whoever waits for a file compares this.
+std::uint32_t LandedPictureKey(const std::string& targetPath);
 
 // Downloads into the picture cache on detached workers, at most
 // `maxParallel` at a time (the rest wait in line), and never two for the
@@ -15,10 +22,12 @@ class WorkTracker;
 // often it was asked for meanwhile. A start-up lists a few hundred thumbnails: enough
 // workers hide the latency of each, few enough to keep a 32-bit process's
 // thread stacks small. Each target is pinned while it is written and counted
-// against the cache bound when done.
+// against the cache bound when done. Every file a download puts in place is
+// posted to `sink` (when there is one) as UM_PICTURE_ARRIVED.
 class CacheDownloader : public Downloader {
 public:
-    CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {}, int maxParallel = 64);
+    CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {}, int maxParallel = 64,
+        std::shared_ptr<MessageSink> sink = nullptr);
     ~CacheDownloader() override;
 
     void FetchIfMissing(const std::string& url, const std::string& targetPath) override;

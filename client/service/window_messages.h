@@ -4,6 +4,7 @@
 enum : unsigned {
     UM_DOWNLOAD_DONE = 3060,      // large picture in place; wParam 0, lParam 0
     UM_DOWNLOAD_PROGRESS = 3062,  // wParam percent, lParam wide target path (valid during the call)
+    UM_PICTURE_ARRIVED = 3063,    // posted: a download put a file in place; wParam LandedPictureKey(path), 0
 };
 
 // Sent or posted by the feed store, the fetcher and the social actions. Text

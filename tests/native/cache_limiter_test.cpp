@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "feed_doubles.h"
 #include "local_service.h"
 #include "request_log.h"
 #include "temp_folder.h"
@@ -222,6 +223,50 @@ TEST_F(CacheDownloaderTest, TheBoundCountsOnlyWhatADownloadReallyWrote)
         ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20))) << c.name;
         EXPECT_EQ(limiter->Estimate() - before, c.counted) << c.name;
         EXPECT_EQ(TempFolder::Read(target), picture) << c.name;
+    }
+}
+
+TEST_F(CacheDownloaderTest, OnlyAPicturePutInPlaceIsPostedWithItsTargetsKey)
+{
+    const std::string picture = LocalService::Fetch("pictures/gal/p5004_160x160.jpg");
+    ASSERT_FALSE(picture.empty());
+    struct Case {
+        const char* name;
+        const char* fault;
+        const char* file;  // below pictures/gal/
+        bool fresh;  // FetchAlways, else FetchIfMissing
+        bool copyThere;
+        bool posted;
+    };
+    const Case kCases[] = {
+        {"picture gone", "normal", "p9999_160x160.jpg", true, false, false},
+        {"error page instead of the picture", "html&scope=pictures", "p5004_160x160.jpg", true, false, false},
+        {"cut transfer", "short&scope=pictures", "p5004_160x160.jpg", true, false, false},
+        {"a valid copy there", "normal", "p5004_160x160.jpg", false, true, false},
+        {"a new picture", "normal", "p5004_160x160.jpg", false, false, true},
+        {"a fresh copy over the old one", "normal", "p5004_160x160.jpg", true, true, true},
+    };
+    for (const Case& c : kCases) {
+        TempFolder folder;
+        const std::string target = folder.Path("t.jpg");
+        if (c.copyThere)
+            folder.Write("t.jpg", picture);
+        ASSERT_TRUE(LocalService::SetFault(std::string(c.fault)));
+        auto sink = std::make_shared<RecordingSink>();
+        CacheDownloader downloader(nullptr, kPatientLimits, 2, sink);
+        const std::string url = LocalService::BaseUrl() + "pictures/gal/" + c.file;
+        if (c.fresh)
+            downloader.FetchAlways(url, target);
+        else
+            downloader.FetchIfMissing(url, target);
+        ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20))) << c.name;
+        const std::vector<SinkEvent> posts = sink->Of(UM_PICTURE_ARRIVED);
+        ASSERT_EQ(posts.size(), c.posted ? 1u : 0u) << c.name;
+        if (c.posted) {
+            EXPECT_TRUE(posts[0].posted) << c.name;
+            EXPECT_EQ(posts[0].a, LandedPictureKey(target)) << c.name;
+            EXPECT_NE(posts[0].a, LandedPictureKey(folder.Path("u.jpg"))) << c.name;
+        }
     }
 }
 

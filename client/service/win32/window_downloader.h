@@ -8,8 +8,10 @@
 // while it downloads, counted against the bound, and waited for by WaitIdle.
 class WindowDownloader : public CacheDownloader {
 public:
-    WindowDownloader(HWND window, std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {}, int maxParallel = 64)
-        : CacheDownloader(std::move(limiter), limits, maxParallel), window_(window)
+    WindowDownloader(HWND window, std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {},
+        int maxParallel = 64, std::shared_ptr<MessageSink> sink = nullptr)
+        : CacheDownloader(std::move(limiter), limits, maxParallel, std::move(sink))
+        , window_(window)
     {
     }
     void FetchLarge(const std::string& url, const std::string& targetPath) override;

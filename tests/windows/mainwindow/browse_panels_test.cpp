@@ -1,14 +1,20 @@
 #include "browse_layout.h"
+#include "cache_downloader.h"
 #include "decoded_pictures.h"
+#include "feed_doubles.h"
 #include "feed_kinds.h"
 #include "main_window.h"
 #include "panel_context.h"
+#include "picture_strip.h"
 #include "program_folder.h"
 #include "signed_in_user.h"
+#include "win32/wide_text.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -139,6 +145,280 @@ TEST(DecodedPictures, DecodesOncePerFileState)
     EXPECT_EQ(pictures.Fitted(path, 40, 30), fitted);
     EXPECT_EQ(pictures.Decodes(), 2u);
     DeleteFileW(path.c_str());
+}
+
+// A solid red 8 x 8 picture.
+void WriteRedBmp(const std::wstring& path)
+{
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    std::vector<BYTE> pixels(8 * 8 * 3, 0);
+    for (std::size_t i = 2; i < pixels.size(); i += 3)
+        pixels[i] = 0xFF;
+    info.biSize = sizeof(info);
+    info.biWidth = info.biHeight = 8;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = DWORD(file.bfOffBits + pixels.size());
+    std::ofstream out(path.c_str(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
+    out.write(reinterpret_cast<const char*>(&info), sizeof(info));
+    out.write(reinterpret_cast<const char*>(pixels.data()), std::streamsize(pixels.size()));
+}
+
+// The strip on a window of its own over a list of pictures whose thumbnails
+// lie, or will lie, in a folder of the test's own. The column stands at x 100
+// from y 129, four slots high.
+class StripTest : public ::testing::Test {
+protected:
+    static constexpr int kLeft = 100;
+    static constexpr int kTop = 129;
+
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH] = {};
+        ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+        folder = std::wstring(temp) + L"quarn-strip-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        host = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 800, 800, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(host, nullptr);
+        // A hidden window keeps no update region.
+        ShowWindow(host, SW_SHOWNOACTIVATE);
+    }
+    void TearDown() override
+    {
+        strip.reset();
+        DestroyWindow(host);
+        DeleteFileW(Thumbnail(0).c_str());
+        RemoveDirectoryW(folder.c_str());
+    }
+
+    std::wstring Thumbnail(int index) const { return folder + L"t" + std::to_wstring(index) + L".bmp"; }
+    static std::string Url(int index) { return "http://127.0.0.1:9/p" + std::to_string(index) + ".jpg"; }
+    // A fresh strip over `count` pictures of a list of `mode`, shown from `first`.
+    void Open(int mode, int count, int first, int size = 128)
+    {
+        strip.reset();
+        store = std::make_shared<FeedStore>();
+        downloads = std::make_shared<RecordingDownloader>();
+        strip = std::make_unique<PictureStrip>();
+        ASSERT_TRUE(strip->Create(host, false, store, downloads));
+        const int feed = mode == PictureStrip::kFeedSource ? feed_kind::kFirstCategory
+            : mode == PictureStrip::kTagSource             ? feed_kind::kTagFeed
+                                                           : feed_kind::kUserPictures;
+        const std::string key = mode == PictureStrip::kFeedSource ? "" : "k";
+        for (int i = 0; i < count; ++i) {
+            auto picture = std::make_shared<PictureRecord>();
+            picture->thumbnailUrl = picture->largeUrl = Url(i);
+            picture->thumbnailPath = Narrow(Thumbnail(i));
+            picture->largePath = picture->thumbnailPath + ".large";
+            store->StorePicture(PictureListId{feed, key}, std::size_t(i), picture);
+        }
+        strip->SetGeometry(size, size, kTop, 4);
+        strip->Anchor(kLeft);
+        strip->SetSource(mode, feed, key, first);
+        strip->SetVisible(true);
+    }
+    static POINT InSlot(int k) { return POINT{kLeft + 30, kTop + 128 * k + 100}; }
+    void Send(UINT msg, WPARAM wParam, POINT point) { strip->Message(host, msg, wParam, MAKELPARAM(point.x, point.y)); }
+    std::vector<std::string> Asked(DownloadCall::Kind kind) const
+    {
+        std::vector<std::string> urls;
+        for (const DownloadCall& call : downloads->Calls()) {
+            if (call.kind == kind)
+                urls.push_back(call.url);
+        }
+        return urls;
+    }
+    bool Invalidated() const
+    {
+        RECT dirty{};
+        return GetUpdateRect(host, &dirty, FALSE) != FALSE;
+    }
+    // The strip painted over white: the colour at `point`.
+    COLORREF PaintedAt(POINT point)
+    {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = 800;
+        info.bmiHeader.biHeight = -800;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP surface = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (!surface) {
+            DeleteDC(dc);
+            return CLR_INVALID;
+        }
+        HGDIOBJ old = SelectObject(dc, surface);
+        std::fill_n(static_cast<DWORD*>(bits), 800 * 800, 0xFFFFFFFFu);
+        strip->Paint(dc);
+        GdiFlush();
+        const DWORD pixel = static_cast<DWORD*>(bits)[point.y * 800 + point.x];
+        SelectObject(dc, old);
+        DeleteObject(surface);
+        DeleteDC(dc);
+        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+    }
+    // The 加载中 box.
+    static bool Grey(COLORREF c)
+    {
+        const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+        return r < 200 && std::abs(r - g) < 16 && std::abs(g - b) < 16;
+    }
+    static bool Red(COLORREF c) { return GetRValue(c) > GetGValue(c) + 80 && GetGValue(c) < 60; }
+
+    std::wstring folder;
+    HWND host = nullptr;
+    std::shared_ptr<FeedStore> store;
+    std::shared_ptr<RecordingDownloader> downloads;
+    std::unique_ptr<PictureStrip> strip;
+};
+
+TEST_F(StripTest, AThumbnailIsPaintedOnceItsDownloadSaysItLanded)
+{
+    DeleteFileW(Thumbnail(0).c_str());
+    Open(PictureStrip::kFeedSource, 6, 0);
+    struct Row {
+        const char* what;
+        bool arrives;  // the file is put in place first
+        int told;  // the picture whose landing is told; -1 none
+        bool visible;
+        bool repaints;
+    } rows[] = {
+        {"nothing landed", false, -1, true, false},
+        {"another file landed", false, 9, true, false},
+        {"landed while the strip is hidden", true, 0, false, false},
+        {"the thumbnail landed", true, 0, true, true},
+        {"it landed once more", true, 0, true, false},
+    };
+    for (const Row& row : rows) {
+        strip->SetVisible(row.visible);
+        if (row.arrives)
+            WriteRedBmp(Thumbnail(0));
+        ValidateRect(host, nullptr);
+        if (row.told >= 0)
+            strip->OnPictureArrived(LandedPictureKey(Narrow(Thumbnail(row.told))));
+        EXPECT_EQ(Invalidated(), row.repaints) << row.what;
+        if (row.visible) {
+            const COLORREF slot = PaintedAt(InSlot(0));
+            EXPECT_EQ(Red(slot), row.arrives) << row.what;
+            EXPECT_EQ(Grey(slot), !row.arrives) << row.what;
+        }
+    }
+}
+
+TEST_F(StripTest, OnlyAShownPictureIsHoveredAndOpened)
+{
+    const POINT belowColumn{kLeft + 30, kTop + 4 * 128 + 20};
+    const POINT onArrow{kLeft + 128 + 20, kTop + 4 * 128 - 10};
+    struct Row {
+        const char* what;
+        int count, first;
+        POINT point;
+        int hovered;
+        bool opens;
+    } rows[] = {
+        {"empty feed", 0, 0, InSlot(0), 0, false},
+        {"beyond the end of a short feed", 2, 0, InSlot(3), 3, false},
+        {"first index past the end", 10, 12, InSlot(0), 0, false},
+        {"below the last shown thumbnail", 10, 0, belowColumn, -1, false},
+        {"on an arrow", 10, 0, onArrow, 3, false},
+        {"a shown thumbnail", 10, 0, InSlot(1), 1, true},
+    };
+    for (const Row& row : rows) {
+        Open(PictureStrip::kFeedSource, row.count, row.first);
+        Send(WM_MOUSEMOVE, 0, row.point);
+        EXPECT_EQ(strip->HoveredSlot(), row.hovered) << row.what;
+        Send(WM_LBUTTONUP, 0, row.point);
+        const std::vector<std::string> opened = Asked(DownloadCall::Large);
+        EXPECT_EQ(opened, row.opens ? std::vector<std::string>{Url(1)} : std::vector<std::string>{}) << row.what;
+    }
+}
+
+TEST_F(StripTest, TheWheelStaysWithinTheList)
+{
+    const POINT outside{kLeft - 20, kTop + 100};
+    struct Row {
+        const char* what;
+        int count, first;
+        POINT point;
+        int delta, after;
+    } rows[] = {
+        {"onward on an empty strip", 0, 0, InSlot(0), -WHEEL_DELTA, 0},
+        {"back on an empty strip", 0, 0, InSlot(0), WHEEL_DELTA, 0},
+        {"onward with the last four shown", 10, 6, InSlot(1), -WHEEL_DELTA, 6},
+        {"back at the start", 10, 0, InSlot(1), WHEEL_DELTA, 0},
+        {"beside the column", 10, 0, outside, -WHEEL_DELTA, 0},
+        {"onward", 10, 0, InSlot(3), -WHEEL_DELTA, 1},
+        {"back", 10, 3, InSlot(0), WHEEL_DELTA, 2},
+    };
+    for (const Row& row : rows) {
+        Open(PictureStrip::kFeedSource, row.count, row.first);
+        Send(WM_MOUSEWHEEL, MAKEWPARAM(0, row.delta), row.point);
+        EXPECT_EQ(strip->FirstIndex(), row.after) << row.what;
+    }
+    struct Column {
+        int size, bottom;
+    } columns[] = {{130, 649}, {80, 449}, {128, 641}};
+    for (const Column& column : columns) {
+        Open(PictureStrip::kTagSource, 1, 0, column.size);
+        EXPECT_EQ(strip->Area().bottom, column.bottom) << column.size;
+    }
+}
+
+TEST_F(StripTest, TheArrowsScrollNoFurtherThanTheList)
+{
+    struct Row {
+        const char* what;
+        int mode, count, first, size;
+        WORD arrow;
+        int after;
+    } rows[] = {
+        {"onward on an empty feed", PictureStrip::kFeedSource, 0, 0, 128, CMD_STRIP_NEXT, 0},
+        {"onward on a feed shorter than the column", PictureStrip::kFeedSource, 3, 0, 128, CMD_STRIP_NEXT, 0},
+        {"onward from past the end", PictureStrip::kFeedSource, 6, 9, 128, CMD_STRIP_NEXT, 9},
+        {"back at the start", PictureStrip::kFeedSource, 10, 0, 128, CMD_STRIP_BEFORE, 0},
+        {"a category to its end", PictureStrip::kFeedSource, 6, 0, 128, CMD_STRIP_NEXT, 1},
+        {"a person's pictures to their end", PictureStrip::kPersonSource, 4, 0, 80, CMD_STRIP_NEXT, 1},
+        {"a tag to its end", PictureStrip::kTagSource, 5, 0, 130, CMD_STRIP_NEXT, 1},
+        {"back to the start", PictureStrip::kFeedSource, 10, 2, 128, CMD_STRIP_BEFORE, 0},
+    };
+    for (const Row& row : rows) {
+        Open(row.mode, row.count, row.first, row.size);
+        strip->OnCommand(row.arrow);
+        // At most 39 steps; the rest find the animation over.
+        for (int step = 0; step < 45; ++step)
+            strip->OnTimer(kStripScrollTimer);
+        EXPECT_EQ(strip->FirstIndex(), row.after) << row.what;
+        EXPECT_EQ(strip->HoveredSlot(), -1) << row.what << ": nothing was hovered";
+    }
+}
+
+TEST_F(StripTest, PreloadAsksForTheListsOwnPicturesOnly)
+{
+    struct Row {
+        const char* what;
+        int count, first;
+        std::vector<int> asked;
+    } rows[] = {
+        {"empty feed", 0, 0, {}},
+        {"past the end", 5, 7, {}},
+        {"before the start", 10, -3, {0, 1, 2}},
+        {"three from the end: the last one is left", 10, 7, {7, 8}},
+        {"the middle", 10, 2, {2, 3, 4, 5, 6, 7}},
+    };
+    for (const Row& row : rows) {
+        Open(PictureStrip::kFeedSource, row.count, 0);
+        strip->Preload(row.first);
+        std::vector<std::string> expected;
+        for (int index : row.asked)
+            expected.push_back(Url(index));
+        EXPECT_EQ(Asked(DownloadCall::IfMissing), expected) << row.what;
+    }
 }
 
 // The main window with a signed-in user; its requests go nowhere that matters.
