@@ -631,11 +631,13 @@ void ContentPanels::Paint(HDC hdc, bool signedIn, bool titleShown)
     }
     m_menu.SetCounts({Widen(counts.published), Widen(counts.liked), Widen(counts.follows), Widen(counts.fans),
         Widen(counts.unreadNotices.empty() ? std::string("0") : counts.unreadNotices)});
-    const PanelContext context{m_services->Store().get(), &m_pictures, m_width};
+    PanelContext context{m_services->Store().get(), &m_pictures, m_width};
     const bool panelShown
         = m_categories.IsVisible() || m_hotTags.IsVisible() || m_users.IsVisible() || m_row.IsVisible();
     if (panelShown)
         PaintBand(hdc, titleShown);
+    // Below the band's top bar the band is the same picture on every paint.
+    context.backdrop = panelShown && m_bandReady ? 1 : 0;
     m_categories.Paint(hdc);
     m_hotTags.Paint(hdc, context);
     m_users.Paint(hdc, context, signedIn);

@@ -61,14 +61,19 @@ SIZE FittedSize(int width, int height, int boxWidth, int boxHeight)
 
 }  // namespace
 
-Gdiplus::Bitmap* DecodedPictures::Fitted(const std::wstring& path, int width, int height)
+Gdiplus::Bitmap* DecodedPictures::Fitted(const std::wstring& path, int width, int height, std::size_t* serial)
 {
+    if (serial)
+        *serial = 0;
     Gdiplus::Bitmap* original = Find(path);
     if (!original || width <= 0 || height <= 0)
         return nullptr;
     Entry& entry = m_entries.front();  // Find put it first
-    if (entry.fitted && entry.boxWidth == width && entry.boxHeight == height)
+    if (entry.fitted && entry.boxWidth == width && entry.boxHeight == height) {
+        if (serial)
+            *serial = entry.fittedSerial;
         return entry.fitted.get();
+    }
     const int originalWidth = int(original->GetWidth());
     const int originalHeight = int(original->GetHeight());
     if (originalWidth <= 0 || originalHeight <= 0)
@@ -86,6 +91,9 @@ Gdiplus::Bitmap* DecodedPictures::Fitted(const std::wstring& path, int width, in
     entry.fitted = std::move(fitted);
     entry.boxWidth = width;
     entry.boxHeight = height;
+    entry.fittedSerial = ++m_fittedCount;
+    if (serial)
+        *serial = entry.fittedSerial;
     return entry.fitted.get();
 }
 

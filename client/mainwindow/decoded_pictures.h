@@ -25,8 +25,10 @@ public:
     // The picture at path; null while no readable picture is there.
     Gdiplus::Bitmap* Find(const std::wstring& path);
     // The same, scaled down once to fit a width x height box (a smaller
-    // picture keeps its size): painting then draws it unscaled.
-    Gdiplus::Bitmap* Fitted(const std::wstring& path, int width, int height);
+    // picture keeps its size): painting then draws it unscaled. `serial`,
+    // when given, gets a number that changes whenever the returned picture
+    // does (0 for none), for drawings kept of it.
+    Gdiplus::Bitmap* Fitted(const std::wstring& path, int width, int height, std::size_t* serial = nullptr);
     std::size_t Decodes() const { return m_decodes; }
     std::size_t Size() const { return m_entries.size(); }
 
@@ -39,10 +41,12 @@ private:
         std::unique_ptr<Gdiplus::Bitmap> fitted;
         int boxWidth = 0;
         int boxHeight = 0;
+        std::size_t fittedSerial = 0;
     };
 
     std::size_t m_capacity;
     std::size_t m_decodes = 0;
+    std::size_t m_fittedCount = 0;
     std::list<Entry> m_entries;  // most recently used first
 };
 

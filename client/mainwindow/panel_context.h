@@ -11,6 +11,9 @@ struct PanelContext {
     FeedStore* store = nullptr;
     DecodedPictures* pictures = nullptr;
     int width = 0;
+    // Non-zero when what lies under the panels' row is the same picture on
+    // every paint with this value: a panel may keep its drawing over it.
+    unsigned backdrop = 0;
 };
 
 // Items of a paged list that belong to its current page. Lists never

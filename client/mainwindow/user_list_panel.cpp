@@ -4,8 +4,11 @@
 #include "feed_kinds.h"
 #include "skin_pictures.h"
 #include "skin_text.h"
+#include "skinkit/paint_cache.h"
 #include "win32/wide_text.h"
 #include "window_messages.h"
+
+#include <vector>
 
 namespace {
 
@@ -109,6 +112,50 @@ bool UserListPanel::OnFollowToggle(POINT point) const
     return PtInRect(&toggle, point) != FALSE;
 }
 
+// Every cell but the hovered one. Over a backdrop that stays, they are drawn
+// once onto a copy of it and copied back while the avatars stay: twelve GDI+
+// cells cost several milliseconds a paint under Wine.
+void UserListPanel::PaintCells(HDC hdc, const PanelContext& context, std::size_t count)
+{
+    std::vector<Gdiplus::Bitmap*> avatars(count);
+    CPaintKey key;
+    key << context.backdrop << count << m_hovered;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto user = context.store->User(Kind(), i);
+        std::size_t serial = 0;
+        if (user && int(i) != m_hovered)
+            avatars[i] = context.pictures->Fitted(
+                Widen(user->avatarPath), browse_layout::kUserCell, browse_layout::kUserCell, &serial);
+        key << bool(user) << serial;
+    }
+    const RECT first = browse_layout::UserCell(0);
+    const int width = browse_layout::kUserCell * int(count);
+    const int height = first.bottom - first.top;
+    const auto draw = [&](HDC dc, int dx, int dy) {
+        Gdiplus::Graphics graphics(dc);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!context.store->User(Kind(), i) || int(i) == m_hovered)
+                continue;
+            RECT cell = browse_layout::UserCell(int(i));
+            OffsetRect(&cell, dx, dy);
+            PaintCell(graphics, cell, avatars[i]);
+        }
+    };
+    const bool sized = m_cells.Width() == width && m_cells.Height() == height;
+    if (context.backdrop == 0 || width <= 0 || (!sized && !m_cells.Create_compatible_dc(hdc, width, height, 1))) {
+        m_cellsKey.clear();
+        draw(hdc, 0, 0);
+        return;
+    }
+    if (!sized || key.Bytes() != m_cellsKey) {
+        BitBlt(m_cells.get_ghost(), 0, 0, width, height, hdc, first.left, first.top, SRCCOPY);
+        draw(m_cells.get_ghost(), -first.left, -first.top);
+        GdiFlush();
+        m_cellsKey = key.Bytes();
+    }
+    BitBlt(hdc, first.left, first.top, width, height, m_cells.get_ghost(), 0, 0, SRCCOPY);
+}
+
 void UserListPanel::PaintCell(Gdiplus::Graphics& graphics, const RECT& cell, Gdiplus::Bitmap* avatar)
 {
     const int side = cell.right - cell.left;
@@ -168,22 +215,10 @@ void UserListPanel::Paint(HDC hdc, const PanelContext& context, bool signedIn)
             DrawPicture(graphics, m_loading.get(), (context.width - int(m_loading->GetWidth())) / 2, first.top + 30);
     } else {
         const std::size_t count = ShownCount(*context.store);
-        FeedStore::UserPtr hovered;
-        {
-            Gdiplus::Graphics graphics(hdc);
-            for (std::size_t i = 0; i < count; ++i) {
-                const auto user = context.store->User(Kind(), i);
-                if (!user)
-                    continue;
-                if (int(i) == m_hovered) {
-                    hovered = user;
-                    continue;
-                }
-                PaintCell(graphics, browse_layout::UserCell(int(i)),
-                    context.pictures->Fitted(
-                        Widen(user->avatarPath), browse_layout::kUserCell, browse_layout::kUserCell));
-            }
-        }
+        PaintCells(hdc, context, count);
+        const FeedStore::UserPtr hovered = m_hovered >= 0 && std::size_t(m_hovered) < count
+            ? context.store->User(Kind(), std::size_t(m_hovered))
+            : nullptr;
         // The card lies over the cells right of it.
         if (hovered)
             PaintCard(hdc, browse_layout::UserCell(m_hovered), *hovered,

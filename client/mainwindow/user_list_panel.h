@@ -2,6 +2,7 @@
 #include "feed_store.h"
 #include "panel_context.h"
 #include "page_buttons.h"
+#include "skinkit/memory_dc.h"
 
 #include <memory>
 #include <string>
@@ -44,6 +45,7 @@ public:
 
 private:
     std::size_t ShownCount(const FeedStore& store) const;
+    void PaintCells(HDC hdc, const PanelContext& context, std::size_t count);
     void PaintCell(Gdiplus::Graphics& graphics, const RECT& cell, Gdiplus::Bitmap* avatar);
     void PaintCard(HDC hdc, const RECT& cell, const UserRecord& user, Gdiplus::Bitmap* avatar, bool signedIn);
 
@@ -58,4 +60,7 @@ private:
     bool m_hasFans = false;
     PageButtons m_pages;
     std::unique_ptr<Gdiplus::Bitmap> m_card, m_noFollows, m_noFans, m_loading;
+    // The cells as last drawn over the backdrop, and what they showed.
+    __ostrel_memory_dc m_cells;
+    std::string m_cellsKey;
 };
