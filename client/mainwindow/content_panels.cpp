@@ -384,6 +384,9 @@ void ContentPanels::OnSignedOut()
     m_menu.Close();
     m_noticeLabel.ShowWindow(false);
     m_noticeShown = false;
+    // The user's own lists leave with the user.
+    if (m_row.ShowsOwnList() || m_users.ShowsOwnList())
+        ShowOnly(kContentCategories);
     InvalidateRect(m_window, nullptr, FALSE);
 }
 

@@ -23,6 +23,8 @@ public:
     void Show(int mode, std::string key = {});
     void Hide();
     bool IsVisible() const { return m_visible; }
+    // Shows the signed-in user's published or liked pictures.
+    bool ShowsOwnList() const { return m_visible && (m_mode == kPublished || m_mode == kLiked); }
     int Mode() const { return m_mode; }
     const std::string& Key() const { return m_key; }
     void SetHasPublished(bool has) { m_hasPublished = has; }

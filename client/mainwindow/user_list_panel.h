@@ -24,6 +24,8 @@ public:
     void Show(int mode, std::string key = {});
     void Hide();
     bool IsVisible() const { return m_visible; }
+    // Shows the signed-in user's follows or fans.
+    bool ShowsOwnList() const { return m_visible && (m_mode == kFollows || m_mode == kFans); }
     int Mode() const { return m_mode; }
     const std::string& Key() const { return m_key; }
     int Kind() const;

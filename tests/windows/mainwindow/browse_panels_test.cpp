@@ -483,6 +483,40 @@ TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
     }
 }
 
+TEST_F(BrowsePanelsTest, SigningOutLeavesNoListOfTheUsersOwnOnScreen)
+{
+    // Signing out needs the login window: made while no one is signed in.
+    SetSignedIn(false);
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_LOGIN, 0), 0);
+    const ContentPanels& content = window.Content();
+    struct Row {
+        const char* what;
+        int tab;  // -1: the command instead
+        WORD command;
+        ContentMode after;
+    } rows[] = {
+        {"own published pictures", -1, CMD_FIRST_USER_MENU, kContentCategories},
+        {"own liked pictures", -1, CMD_FIRST_USER_MENU + 1, kContentCategories},
+        {"own follows", -1, CMD_FIRST_USER_MENU + 2, kContentCategories},
+        {"own fans", -1, CMD_FIRST_USER_MENU + 3, kContentCategories},
+        {"featured users", 2, 0, kContentFeatured},
+        {"hot tags", 1, 0, kContentHotTags},
+    };
+    for (const Row& row : rows) {
+        SetSignedIn(true);
+        if (row.tab >= 0)
+            ChooseTab(row.tab);
+        else
+            SendMessageW(hwnd, WM_COMMAND, row.command, 0);
+        SendMessageW(hwnd, WM_COMMAND, CMD_SIGN_OUT, 0);
+        ASSERT_FALSE(IsSignedIn()) << row.what;
+        EXPECT_EQ(content.Mode(), row.after) << row.what;
+        EXPECT_EQ(content.Categories().IsVisible(), row.after == kContentCategories) << row.what;
+        EXPECT_EQ(content.Row().IsVisible(), false) << row.what;
+        EXPECT_EQ(content.Users().IsVisible(), row.after == kContentFeatured) << row.what;
+    }
+}
+
 TEST_F(BrowsePanelsTest, TheMenuOpensFromTheAvatarForASignedInUserOnly)
 {
     const ContentPanels& content = window.Content();
