@@ -1,8 +1,6 @@
 #include "set_dlg.h"
 
-#include "skinkit/memory_dc.h"
 #include "skinkit/picture.h"
-#include "win32kit/scoped_win.h"
 
 #include <windowsx.h>
 
@@ -87,20 +85,11 @@ LRESULT CQNSetDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 BOOL CQNSetDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (HandlePaintMessage(msg, result))
+        return TRUE;
     switch (msg) {
     case WM_CREATE:
         OnCreate();
-        return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(m_hWnd, &ps);
-        EndPaint(m_hWnd, &ps);
-        Present();
-        result = 1;
-        return TRUE;
-    }
-    case WM_ERASEBKGND:
-        result = 1;
         return TRUE;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -165,13 +154,8 @@ void CQNSetDlg::OnLButtonDown(POINT point)
     PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
 }
 
-void CQNSetDlg::Present()
+void CQNSetDlg::Compose(HDC hdc)
 {
-    win32kit::ScopedGetDC target(m_hWnd);
-    __ostrel_memory_dc surface;
-    if (!surface.Create_compatible_dc(target, m_size.cx, m_size.cy, 1))
-        return;
-    HDC hdc = surface.get_ghost();
     if (m_background) {
         Gdiplus::Graphics g(hdc);
         g.DrawImage(m_background.get(), 0, 0, m_background->GetWidth(), m_background->GetHeight());
@@ -179,5 +163,4 @@ void CQNSetDlg::Present()
     m_autoRun.OnPaint(hdc);
     m_autoLogin.OnPaint(hdc);
     m_close.OnPaint(hdc);
-    PresentLayeredWindow(m_hWnd, target, hdc, m_size.cx, m_size.cy);
 }

@@ -10,12 +10,12 @@
 #include "config_store.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
-#include "skinkit/window_base.h"
+#include "layered_window.h"
 
 // The settings pop-up: start with Windows and sign in automatically. Both
 // boxes are read afresh from their stores each time it shows, and a click
 // writes at once.
-class CQNSetDlg : public CWindowBase {
+class CQNSetDlg : public CLayeredWindow {
 public:
     enum CommandId : WORD { kAutoRunBox = 256, kAutoLoginBox = 257, kCloseButton = 258 };
 
@@ -43,7 +43,8 @@ private:
     void OnCommand(WORD id, WORD code);
     void OnLButtonDown(POINT point);
     void BindImages();
-    void Present();
+    SIZE PictureSize() const override { return m_size; }
+    void Compose(HDC dc) override;
 
     std::string m_configPath;
     RunKeyRoots m_roots;

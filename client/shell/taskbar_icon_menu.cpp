@@ -1,6 +1,5 @@
 #include "taskbar_icon_menu.h"
 
-#include "skinkit/memory_dc.h"
 #include "skinkit/picture.h"
 #include "win32kit/scoped_win.h"
 #include "window_messages.h"
@@ -55,6 +54,8 @@ void CTaskBarIconMenu::Open(int x, int y)
 
 BOOL CTaskBarIconMenu::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (HandlePaintMessage(msg, result))
+        return TRUE;
     switch (msg) {
     case WM_CREATE:
         Present();
@@ -63,14 +64,6 @@ BOOL CTaskBarIconMenu::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lPara
         if (LOWORD(wParam) == WA_INACTIVE)
             PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
         return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(m_hWnd, &ps);
-        EndPaint(m_hWnd, &ps);
-        Present();
-        result = 1;
-        return TRUE;
-    }
     case WM_MOUSEMOVE:
         OnMouseMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return TRUE;
@@ -116,21 +109,14 @@ void CTaskBarIconMenu::OnLButtonUp(POINT point)
     PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
 }
 
-void CTaskBarIconMenu::Present()
+SIZE CTaskBarIconMenu::PictureSize() const { return SIZE{Width(m_menu), Height(m_menu)}; }
+
+void CTaskBarIconMenu::Compose(HDC dc)
 {
-    const int width = Width(m_menu);
-    const int height = Height(m_menu);
-    win32kit::ScopedGetDC target(m_hWnd);
-    __ostrel_memory_dc surface;
-    if (!surface.Create_compatible_dc(target, width, height, 1))
-        return;
-    {
-        Gdiplus::Graphics g(surface.get_ghost());
-        if (m_menuImage)
-            g.DrawImage(m_menuImage.get(), 0, 0, m_menuImage->GetWidth(), m_menuImage->GetHeight());
-        if (m_hot >= 0 && m_selImage)
-            g.DrawImage(m_selImage.get(), int(m_menu.left), int(m_menu.top + m_hot * kRowHeight),
-                m_selImage->GetWidth(), m_selImage->GetHeight());
-    }
-    PresentLayeredWindow(m_hWnd, target, surface.get_ghost(), width, height);
+    Gdiplus::Graphics g(dc);
+    if (m_menuImage)
+        g.DrawImage(m_menuImage.get(), 0, 0, m_menuImage->GetWidth(), m_menuImage->GetHeight());
+    if (m_hot >= 0 && m_selImage)
+        g.DrawImage(m_selImage.get(), int(m_menu.left), int(m_menu.top + m_hot * kRowHeight),
+            m_selImage->GetWidth(), m_selImage->GetHeight());
 }

@@ -6,14 +6,14 @@
 // GDI+ needs the Windows types first.
 #include <gdiplus.h>
 
-#include "skinkit/window_base.h"
+#include "layered_window.h"
 
 // The tray icon's pop-up menu: four rows drawn from one picture, a highlight
 // picture over the hot row. A click reports the row to the owner as
 // UM_TRAY_COMMAND and closes the menu; losing activation closes it without a
 // command. Made with new on every right click: it deletes itself when its
 // window is destroyed.
-class CTaskBarIconMenu : public CWindowBase {
+class CTaskBarIconMenu : public CLayeredWindow {
 public:
     static constexpr int kRowHeight = 33;
 
@@ -40,7 +40,8 @@ public:
 private:
     void OnMouseMove(POINT point);
     void OnLButtonUp(POINT point);
-    void Present();
+    SIZE PictureSize() const override;
+    void Compose(HDC dc) override;
 
     HWND m_owner = nullptr;
     RECT m_menu{0, 0, 100, 137};

@@ -148,27 +148,20 @@ LRESULT CQNWizardDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 
 BOOL CQNWizardDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result)
 {
+    if (HandlePaintMessage(msg, result)) {
+        // The animations keep a repaint pending, so the message loop never
+        // waits; Wine reads the display's input only in a wait, and keys
+        // pressed during the intro would otherwise arrive after it.
+        if (msg == WM_PAINT)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
+        return TRUE;
+    }
     switch (msg) {
     case WM_CREATE:
         OnCreate();
         return TRUE;
     case WM_DESTROY:
         OnDestroy();
-        return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(m_hWnd, &ps);
-        EndPaint(m_hWnd, &ps);
-        Present();
-        // The animations keep a repaint pending, so the message loop never
-        // waits; Wine reads the display's input only in a wait, and keys
-        // pressed during the intro would otherwise arrive after it.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
-        result = 1;
-        return TRUE;
-    }
-    case WM_ERASEBKGND:
-        result = 1;
         return TRUE;
     case WM_KEYDOWN:
         OnKeyDown(wParam);
@@ -304,13 +297,8 @@ void CQNWizardDlg::Close()
     platform::StartDetachedThread([motion = m_motion, hwnd = m_hWnd] { RunClosing(motion, hwnd); });
 }
 
-void CQNWizardDlg::Present()
+void CQNWizardDlg::Compose(HDC hdc)
 {
-    win32kit::ScopedGetDC target(m_hWnd);
-    __ostrel_memory_dc surface;
-    if (!surface.Create_compatible_dc(target, m_size.cx, m_size.cy, 1))
-        return;
-    HDC hdc = surface.get_ghost();
     if (!m_closing) {
         Render(hdc);
     } else if (m_snapshot.get_ghost()) {
@@ -325,7 +313,6 @@ void CQNWizardDlg::Present()
                 BlendPart(hdc, m_size, q.at.x, q.at.y, m_snapshot.get_ghost(), q.source, alpha);
         }
     }
-    PresentLayeredWindow(m_hWnd, target, hdc, m_size.cx, m_size.cy);
 }
 
 void CQNWizardDlg::Render(HDC hdc)

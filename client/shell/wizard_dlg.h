@@ -10,7 +10,7 @@
 
 #include "skinkit/button.h"
 #include "skinkit/memory_dc.h"
-#include "skinkit/window_base.h"
+#include "layered_window.h"
 
 // What the animation threads move and the window paints. Shared with the
 // threads, so a thread still running after the window went touches only this.
@@ -27,7 +27,7 @@ struct WizardMotion {
 // in), four pages, then a fade-out that shows the main window. Made with new;
 // it deletes itself when its window is destroyed, and that always shows the
 // main window.
-class CQNWizardDlg : public CWindowBase {
+class CQNWizardDlg : public CLayeredWindow {
 public:
     enum CommandId : WORD { kCloseButton = 2, kNextButton = 16 };
     // Posted by the animation threads to the wizard.
@@ -56,7 +56,8 @@ private:
     void NextPage();
     void Close();
     void ShowOwner();
-    void Present();
+    SIZE PictureSize() const override { return m_size; }
+    void Compose(HDC dc) override;
     void Render(HDC hdc);
     void RenderIntro(Gdiplus::Graphics& g);
     void RenderPage(HDC hdc);

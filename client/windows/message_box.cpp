@@ -1,9 +1,7 @@
 #include "message_box.h"
 
 #include "skin_text.h"
-#include "skinkit/memory_dc.h"
 #include "skinkit/picture.h"
-#include "win32kit/scoped_win.h"
 
 #include <windowsx.h>
 
@@ -114,21 +112,12 @@ void CMessageBox::OnCreate()
 
 BOOL CMessageBox::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (HandlePaintMessage(msg, result))
+        return TRUE;
     switch (msg) {
     case WM_CREATE:
         OnCreate();
         return TRUE;
-    case WM_ERASEBKGND:
-        result = 1;
-        return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(m_hWnd, &ps);
-        EndPaint(m_hWnd, &ps);
-        Present();
-        result = 1;
-        return TRUE;
-    }
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
@@ -146,13 +135,8 @@ BOOL CMessageBox::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LR
     }
 }
 
-void CMessageBox::Present()
+void CMessageBox::Compose(HDC dc)
 {
-    win32kit::ScopedGetDC target(m_hWnd);
-    __ostrel_memory_dc surface;
-    if (!surface.Create_compatible_dc(target, m_width, m_height, 1))
-        return;
-    HDC dc = surface.get_ghost();
     if (m_background) {
         Gdiplus::Graphics g(dc);
         g.DrawImage(m_background.get(), 0, 0, m_width, m_height);
@@ -165,5 +149,4 @@ void CMessageBox::Present()
     DrawSkinText(dc, m_text, style,
         Gdiplus::RectF(float(kTextMargin), float(kTextTop), float(m_width - 2 * kTextMargin), float(kTextHeight)));
     m_ok.OnPaint(dc);
-    PresentLayeredWindow(m_hWnd, target, dc, m_width, m_height);
 }

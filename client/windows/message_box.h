@@ -7,12 +7,12 @@
 #include <gdiplus.h>
 
 #include "skinkit/button.h"
-#include "skinkit/window_base.h"
+#include "layered_window.h"
 
 // The client's skinned message box: one line of text and "确定", modal over
 // the window that was active. It runs a message loop of its own until the
 // button, Enter or Escape ends it.
-class CMessageBox : public CWindowBase {
+class CMessageBox : public CLayeredWindow {
 public:
     // resourceFolder ends with a backslash and holds "msgbox_bg.png" and
     // "common_btn.png".
@@ -32,7 +32,8 @@ private:
     void OnCreate();
     bool OnKey(const MSG& msg);
     void End(INT_PTR result);
-    void Present();
+    SIZE PictureSize() const override { return SIZE{m_width, m_height}; }
+    void Compose(HDC dc) override;
 
     HWND m_owner;
     std::wstring m_text;
