@@ -6,6 +6,7 @@
 #include "answer_parser.h"
 #include "skin_text.h"
 #include "skinkit/picture.h"
+#include "skinkit/picture_scaling.h"
 #include "win32/wide_text.h"
 #include "window_messages.h"
 
@@ -37,6 +38,9 @@ int ImageHeight(Gdiplus::Bitmap* image) { return image ? int(image->GetHeight())
 struct CCommentWnd::Images {
     std::unique_ptr<Gdiplus::Bitmap> background, wallpaper, like, forward, comment, follow, common, authorFrame,
         smallFrame, editFill, thumbTop, thumbMiddle, thumbBottom, select, fixed, editBorder, notice;
+    // The background's lower part made once per panel height.
+    std::unique_ptr<Gdiplus::Bitmap> lowerPart;
+    int lowerPartHeight = 0;
 };
 
 CCommentWnd::CCommentWnd()
@@ -420,12 +424,21 @@ void CCommentWnd::PaintBackground(Gdiplus::Graphics& g) const
         g.DrawImage(bk, Gdiplus::Rect(l, t, w, m_height), 0, 0, bkW, m_height, Gdiplus::UnitPixel);
         return;
     }
-    // Taller than the picture: its lower part stretches over the rest.
+    // Taller than the picture: its lower part stretches over the rest. The
+    // stretch is made beforehand, so both parts are drawn 1:1 and meet
+    // without the seam a stretched draw leaves at its edge.
     const int top = bkH * 2 / 3;
+    Images& images = *m_images;
+    if (images.lowerPartHeight != m_height) {
+        images.lowerPart.reset();
+        images.lowerPartHeight = m_height;
+        std::unique_ptr<Gdiplus::Bitmap> lower(bk->Clone(0, top, bkW, bkH - top, PixelFormat32bppPARGB));
+        if (lower && lower->GetLastStatus() == Gdiplus::Ok)
+            images.lowerPart = skinkit::ScaledPicture(*lower, w, m_height - top);
+    }
     g.DrawImage(bk, Gdiplus::Rect(l, t, w, top), 0, 0, bkW, top, Gdiplus::UnitPixel);
-    Gdiplus::ImageAttributes clamp;
-    clamp.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
-    g.DrawImage(bk, Gdiplus::Rect(l, t + top, w, m_height - top), 0, top, bkW, bkH - top, Gdiplus::UnitPixel, &clamp);
+    if (images.lowerPart)
+        g.DrawImage(images.lowerPart.get(), l, t + top, w, m_height - top);
 }
 
 void CCommentWnd::PaintAuthor(HDC hdc, Gdiplus::Graphics& g)
