@@ -106,6 +106,15 @@ void CPaintCache::Blend(HDC target, int x, int y, const RECT& part) const {
         target, x + part.left, y + part.top, width, height, m_surface.Dc(), part.left, part.top, width, height, blend);
 }
 
+RECT CPaintCache::OpaqueArea(int anchorX, int anchorY) const
+{
+    if (!m_valid || !m_coreKnown || IsRectEmpty(&m_opaqueCore))
+        return RECT{};
+    RECT area = m_opaqueCore;
+    OffsetRect(&area, anchorX + m_area.left, anchorY + m_area.top);
+    return area;
+}
+
 void CPaintCache::Draw(HDC target, int anchorX, int anchorY) {
     if (!m_valid || !m_surface.Dc())
         return;

@@ -157,16 +157,23 @@ UINT32 ShadedPixel(COLORREF colour, BYTE alpha)
     return *static_cast<UINT32*>(bits);
 }
 
-// Writes pixel over area when hdc is a plain 32-bit DIB; false otherwise.
-bool FillPixels(HDC hdc, RECT area, UINT32 pixel)
+// Writes pixel over area but hole when hdc is a plain 32-bit DIB; false
+// otherwise.
+bool FillPixels(HDC hdc, RECT area, UINT32 pixel, RECT hole)
 {
     int stride = 0;
     UINT32* top = DirectPixels(hdc, area, stride);
     if (!top)
         return false;
+    IntersectRect(&hole, &hole, &area);
     for (int y = area.top; y < area.bottom; ++y) {
         UINT32* row = top - static_cast<ptrdiff_t>(y) * stride;
-        std::fill(row + area.left, row + area.right, pixel);
+        if (y >= hole.top && y < hole.bottom) {
+            std::fill(row + area.left, row + hole.left, pixel);
+            std::fill(row + hole.right, row + area.right, pixel);
+        } else {
+            std::fill(row + area.left, row + area.right, pixel);
+        }
     }
     return true;
 }
@@ -517,16 +524,18 @@ void Rir_picture_ui::DrawPicture(HDC hdc)
         return;
     const int saved = SaveDC(hdc);
     IntersectClipRect(hdc, m_rect.left, m_rect.top, m_rect.right, m_rect.bottom);
-    Darken(hdc);
+    // One look at what the threads move, so the shade and the picture agree.
+    const bool shown = m_hasPicture && !m_defaultPicture;
+    const bool swapping = shown && m_motion->swapRunning.load();
+    Gdiplus::Bitmap* current = shown && !swapping ? m_pictures->Find(m_currentPath) : nullptr;
+    const RECT place = current ? LayoutPicture(ImageWidth(current), ImageHeight(current)) : RECT{};
+    Darken(hdc, CoveredArea(current, place));
     if (m_defaultPicture)
         DrawDefaultPicture(hdc);
-    if (m_hasPicture && !m_defaultPicture) {
-        if (m_motion->swapRunning.load()) {
-            DrawSwap(hdc);
-        } else {
-            DrawCurrent(hdc);
-        }
-    }
+    else if (swapping)
+        DrawSwap(hdc);
+    else if (shown)
+        DrawCurrent(hdc, current, place);
     DrawBar(hdc);
     if (!m_motion->barHidden.load()) {
         DrawTitle(hdc);
@@ -565,18 +574,49 @@ bool Rir_picture_ui::CoversWithBackdrop(const RECT& area) const
 
 // Black at kShadeAlpha over what lies there or, with a backdrop, the same
 // look written straight: shading costs a read and four look-ups per pixel.
-void Rir_picture_ui::Darken(HDC hdc) const
+// What the picture covers is left out of the writing.
+void Rir_picture_ui::Darken(HDC hdc, const RECT& covered) const
 {
     const RECT area = ShadedArea();
     if (!m_hasBackdrop) {
         ShadeRect(hdc, area, kShadeAlpha);
         return;
     }
-    if (FillPixels(hdc, area, m_shadedBackdrop))
+    if (FillPixels(hdc, area, m_shadedBackdrop, covered))
         return;
     win32kit::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(m_backdrop));
     FillRect(hdc, &area, brush.Get());
     ShadeRect(hdc, area, kShadeAlpha);
+}
+
+int Rir_picture_ui::DefaultTop() const { return static_cast<int>((m_rect.bottom - m_defaultSize.cy) * 0.5); }
+
+CPaintKey Rir_picture_ui::DefaultKey() const
+{
+    CPaintKey key;
+    key << m_defaultSize.cx << m_defaultSize.cy;
+    return key;
+}
+
+CPaintKey Rir_picture_ui::PictureKey(const RECT& place) const
+{
+    CPaintKey key;
+    key << m_pictures->Serial(m_currentPath) << Width(place) << Height(place);
+    return key;
+}
+
+// Where the picture about to be drawn is opaque, as its ready copy knows it;
+// empty when that copy is about to be made again.
+RECT Rir_picture_ui::CoveredArea(Gdiplus::Bitmap* current, const RECT& place) const
+{
+    if (m_defaultPicture) {
+        if (m_defaultImage || !m_defaultCache.IsCurrent(DefaultKey().Bytes()))
+            return RECT{};
+        return m_defaultCache.OpaqueArea(0, DefaultTop());
+    }
+    if (!current || !m_pictureCache.IsCurrent(PictureKey(place).Bytes()))
+        return RECT{};
+    return m_pictureCache.OpaqueArea(place.left, place.top);
 }
 
 // Kept as a ready picture: a GDI+ draw of a screen-wide picture costs tens of
@@ -591,11 +631,13 @@ void Rir_picture_ui::DrawDefaultPicture(HDC hdc)
     const int h = m_defaultSize.cy;
     if (w <= 0 || h <= 0)
         return;
-    CPaintKey key;
-    key << w << h;
+    const CPaintKey key = DefaultKey();
     Gdiplus::Bitmap* image = m_defaultImage.get();
     PaintCached(
-        m_defaultCache, hdc, 0, static_cast<int>((m_rect.bottom - h) * 0.5), key, [&] { return RECT{0, 0, w, h}; },
+        m_defaultCache, hdc, 0, DefaultTop(), key,
+        [&] {
+            return RECT{0, 0, w, h};
+        },
         [&](HDC dc, int x, int y) {
             Gdiplus::Graphics g(dc);
             DrawImagePart(g, image, x, y, 0, 0, w, h);
@@ -604,20 +646,16 @@ void Rir_picture_ui::DrawDefaultPicture(HDC hdc)
         m_defaultImage.reset();
 }
 
-void Rir_picture_ui::DrawCurrent(HDC hdc)
+void Rir_picture_ui::DrawCurrent(HDC hdc, Gdiplus::Bitmap* picture, const RECT& place)
 {
-    Gdiplus::Bitmap* picture = m_pictures->Find(m_currentPath);
     if (!picture) {
         DrawSpinner(hdc);
         return;
     }
-    const RECT r = LayoutPicture(ImageWidth(picture), ImageHeight(picture));
-    const int w = Width(r);
-    const int h = Height(r);
-    CPaintKey key;
-    key << m_pictures->Serial(m_currentPath) << w << h;
+    const int w = Width(place);
+    const int h = Height(place);
     PaintCached(
-        m_pictureCache, hdc, r.left, r.top, key,
+        m_pictureCache, hdc, place.left, place.top, PictureKey(place),
         [&] {
             return RECT{0, 0, w, h};
         },

@@ -32,6 +32,10 @@ public:
     HDC Begin(const RECT& area, const std::string& key);
     // Blends the picture onto target with the anchor at (anchorX, anchorY).
     void Draw(HDC target, int anchorX, int anchorY);
+    // Where the picture drawn with the anchor at (anchorX, anchorY) is
+    // opaque, so what lies under that rectangle gets covered; empty until a
+    // draw has looked.
+    RECT OpaqueArea(int anchorX, int anchorY) const;
     void Invalidate() { m_valid = false; }
     // Frees the surface (also invalidates).
     void Release();

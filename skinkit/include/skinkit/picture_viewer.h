@@ -124,9 +124,13 @@ private:
     RECT LayoutPicture(int width, int height) const;
     int PictureTop(int height) const;
     RECT ShadedArea() const;
-    void Darken(HDC hdc) const;
+    void Darken(HDC hdc, const RECT& covered) const;
+    int DefaultTop() const;
+    CPaintKey DefaultKey() const;
+    CPaintKey PictureKey(const RECT& place) const;
+    RECT CoveredArea(Gdiplus::Bitmap* current, const RECT& place) const;
     void DrawDefaultPicture(HDC hdc);
-    void DrawCurrent(HDC hdc);
+    void DrawCurrent(HDC hdc, Gdiplus::Bitmap* picture, const RECT& place);
     void DrawSpinner(HDC hdc) const;
     void DrawSwap(HDC hdc);
     void DrawBar(HDC hdc);
