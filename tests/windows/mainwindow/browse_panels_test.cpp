@@ -1,12 +1,15 @@
 #include "browse_layout.h"
+#include "browser_recorder.h"
 #include "cache_downloader.h"
 #include "decoded_pictures.h"
 #include "feed_doubles.h"
 #include "feed_kinds.h"
 #include "main_window.h"
+#include "md5.h"
 #include "panel_context.h"
 #include "picture_strip.h"
 #include "program_folder.h"
+#include "pump.h"
 #include "signed_in_user.h"
 #include "win32/wide_text.h"
 
@@ -539,6 +542,54 @@ TEST_F(BrowsePanelsTest, TheMenuOpensFromTheAvatarForASignedInUserOnly)
         SendMessageW(hwnd, row.msg, row.wParam, row.lParam);
         EXPECT_EQ(content.Menu().IsOpen(), row.open) << row.what;
     }
+}
+
+// The local service's unread notices: user 1001 has most new followers,
+// 1002 only replies. One window for all rows: closing a web window costs
+// seconds under Wine.
+TEST(NoticeButton, OpensThePageOfTheKindWithMostNews)
+{
+    DefaultBrowserRecorder browser;
+    Qaurn_Navigate_window window;
+    ASSERT_TRUE(window.CreateFullScreen());
+    const HWND hwnd = window.GetHWND();
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    struct Row {
+        const char* what;
+        const char* uid;
+        bool signedInAtClick;
+        const char* page;  // null: none opens
+    } rows[] = {
+        {"signed out since the check", "1001", false, nullptr},
+        {"new followers the most", "1001", true, "atten_page"},
+        {"new replies only", "1002", true, "reply_page"},
+    };
+    for (const Row& row : rows) {
+        SignedInUser user;
+        user.signedIn = true;
+        user.uid = row.uid;
+        user.token = Md5Hex(std::string("quarn-token:") + row.uid);
+        StoreSignedInUser(user);
+        // The login hides the last user's notice; the check shows this one's.
+        SendMessageW(hwnd, UM_LOGIN_STATE, 0, kLoginEnded);
+        UpdateWindow(hwnd);
+        ASSERT_TRUE(PumpUntil([&] { return window.Content().NoticeShown(); })) << row.what;
+        SetSignedIn(row.signedInAtClick);
+        browser.Clear();
+        SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_NOTICE, 0), 0);
+        const CQNWebBrowser2* web = window.WebWindowIfMade();
+        if (!row.page) {
+            EXPECT_EQ(web, nullptr) << row.what;
+            continue;
+        }
+        ASSERT_NE(web, nullptr) << row.what;
+        const std::string expected = std::string(QUARN_SERVICE_BASE_URL) + "u.php?action=" + row.page
+            + "&uid=" + row.uid + "&token=" + user.token + "&rand=";
+        EXPECT_EQ(Narrow(web->Address()).rfind(expected, 0), 0u) << row.what << ": " << Narrow(web->Address());
+        EXPECT_TRUE(PumpUntil([&] { return browser.Opened().find(expected) != std::string::npos; }))
+            << row.what << ": " << browser.Opened();
+    }
+    SetSignedIn(false);
 }
 
 }  // namespace
