@@ -1,6 +1,7 @@
 #include "content_panels.h"
 
 #include "browse_layout.h"
+#include "cache_downloader.h"
 #include "client_services.h"
 #include "endpoints.h"
 #include "feed_kinds.h"
@@ -605,6 +606,17 @@ void ContentPanels::OnUserStatsReady()
     if (m_person.IsCreated() && m_services->Store()->FindUserStats(m_person.Uid(), stats))
         m_person.SetStats(stats);
     InvalidateRect(m_window, nullptr, FALSE);
+}
+
+void ContentPanels::OnPictureArrived(std::uint32_t key)
+{
+    const FeedStore& store = *m_services->Store();
+    const bool person = m_person.IsCreated() && m_person.IsVisible() && LandedPictureKey(m_personAvatarPath) == key;
+    if (!person && !m_row.ShowsPicture(store, key) && !m_users.ShowsAvatar(store, key))
+        return;
+    // The person bar and the panels' band.
+    const RECT area{0, 0, m_width, kBandBottom};
+    InvalidateRect(m_window, &area, FALSE);
 }
 
 void ContentPanels::OnPublishPageReady(LPARAM items)

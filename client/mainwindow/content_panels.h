@@ -12,6 +12,7 @@
 #include "user_list_panel.h"
 #include "user_menu.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -79,6 +80,9 @@ public:
     void ShowLastPerson();
     void OnUserStatsReady();
     void OnPublishPageReady(LPARAM items);
+    // A download put the file of `key` in place: the panels repaint when
+    // they show it (a thumbnail, an avatar, the person's avatar).
+    void OnPictureArrived(std::uint32_t key);
     // A follow from the list is done: lists with no reload of their own reload.
     void OnFollowResult();
     void OnSignedIn();

@@ -75,6 +75,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         return true;
     case UM_PICTURE_ARRIVED:
         m_strip.OnPictureArrived(std::uint32_t(wParam));
+        m_content.OnPictureArrived(std::uint32_t(wParam));
         return true;
     case UM_LEAVE_FULL_VIEW:
         m_fullView = false;

@@ -1,6 +1,7 @@
 #include "my_pictures_row.h"
 
 #include "browse_layout.h"
+#include "cache_downloader.h"
 #include "feed_kinds.h"
 #include "skin_pictures.h"
 #include "skin_text.h"
@@ -86,6 +87,21 @@ int MyPicturesRow::IndexAt(const FeedStore& store, POINT point) const
             return int(index);
     }
     return -1;
+}
+
+bool MyPicturesRow::ShowsPicture(const FeedStore& store, std::uint32_t key) const
+{
+    const bool empty = (m_mode == kPublished && !m_hasPublished) || (m_mode == kLiked && !m_hasLiked);
+    if (!m_visible || empty || m_mode == kLastOne || m_mode == kFirstOne)
+        return false;
+    const std::size_t count = ShownCount(store);
+    const PictureListId list = List();
+    for (int slot = 0; slot < m_slotCount && m_firstIndex + slot < count; ++slot) {
+        const auto picture = store.Picture(list, m_firstIndex + slot);
+        if (picture && LandedPictureKey(picture->thumbnailPath) == key)
+            return true;
+    }
+    return false;
 }
 
 void MyPicturesRow::PaintNotice(Gdiplus::Graphics& graphics, int width)

@@ -3,6 +3,7 @@
 #include "panel_context.h"
 #include "page_buttons.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,8 @@ public:
     int PagedKind() const;
     // The list index of the slot under the point, or -1.
     int IndexAt(const FeedStore& store, POINT point) const;
+    // Whether a shown slot's thumbnail is the file of `key` (LandedPictureKey).
+    bool ShowsPicture(const FeedStore& store, std::uint32_t key) const;
 
     void Paint(HDC hdc, const PanelContext& context);
     void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,7 @@
 #include "user_list_panel.h"
 
 #include "browse_layout.h"
+#include "cache_downloader.h"
 #include "feed_kinds.h"
 #include "skin_pictures.h"
 #include "skin_text.h"
@@ -94,6 +95,19 @@ int UserListPanel::IndexAt(const FeedStore& store, POINT point) const
             return int(i);
     }
     return -1;
+}
+
+bool UserListPanel::ShowsAvatar(const FeedStore& store, std::uint32_t key) const
+{
+    if (!m_visible)
+        return false;
+    const std::size_t count = ShownCount(store);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto user = store.User(Kind(), i);
+        if (user && LandedPictureKey(user->avatarPath) == key)
+            return true;
+    }
+    return false;
 }
 
 bool UserListPanel::SetHovered(int index)

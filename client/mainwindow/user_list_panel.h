@@ -4,6 +4,7 @@
 #include "page_buttons.h"
 #include "skinkit/memory_dc.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,8 @@ public:
 
     // The list index of the person whose cell holds the point, or -1.
     int IndexAt(const FeedStore& store, POINT point) const;
+    // Whether a shown cell's avatar is the file of `key` (LandedPictureKey).
+    bool ShowsAvatar(const FeedStore& store, std::uint32_t key) const;
     int Hovered() const { return m_hovered; }
     // True when the hovered cell changed.
     bool SetHovered(int index);

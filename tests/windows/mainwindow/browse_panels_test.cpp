@@ -424,6 +424,57 @@ TEST_F(StripTest, PreloadAsksForTheListsOwnPicturesOnly)
     }
 }
 
+// The row and the user list repaint for a landed file only when they show it.
+TEST(PanelArrivals, OnlyAShownThumbnailOrAvatarCounts)
+{
+    const HWND host = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 800, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(host, nullptr);
+    FeedStore store;
+    for (int i = 0; i < 12; ++i) {
+        auto picture = std::make_shared<PictureRecord>();
+        picture->thumbnailPath = "t" + std::to_string(i) + ".jpg";
+        store.StorePicture(PictureListId{feed_kind::kMyPublished, {}}, std::size_t(i), picture);
+        auto user = std::make_shared<UserRecord>();
+        user->avatarPath = "a" + std::to_string(i) + ".jpg";
+        store.StoreUser(feed_kind::kFeatured, std::size_t(i), user);
+        store.StoreUser(feed_kind::kMyFollows, std::size_t(i), user);
+    }
+    MyPicturesRow row;
+    row.Create(host, 1600);  // ten slots
+    UserListPanel users;
+    users.Create(host, 800);  // seven cells
+    struct Row {
+        const char* what;
+        bool userList;
+        int mode;  // -1: hidden
+        const char* file;
+        bool shown;
+    } rows[] = {
+        {"own pictures the user has none of", false, MyPicturesRow::kPublished, "t0.jpg", false},
+        {"a hidden row", false, -1, "t0.jpg", false},
+        {"a hidden list", true, -1, "a0.jpg", false},
+        {"a file the row does not list", false, MyPicturesRow::kPublished, "t99.jpg", false},
+        {"a thumbnail past the row's ten slots", false, MyPicturesRow::kPublished, "t11.jpg", false},
+        {"the row at its end notice", false, MyPicturesRow::kLastOne, "t0.jpg", false},
+        {"an avatar past the list's cells", true, UserListPanel::kFeatured, "a9.jpg", false},
+        {"follows the user has none of", true, UserListPanel::kFollows, "a0.jpg", false},
+        {"a thumbnail in the row", false, MyPicturesRow::kPublished, "t9.jpg", true},
+        {"an avatar in the list", true, UserListPanel::kFeatured, "a6.jpg", true},
+    };
+    for (const Row& r : rows) {
+        row.SetHasPublished(&r != &rows[0]);
+        row.Hide();
+        users.Hide();
+        if (r.mode >= 0 && r.userList)
+            users.Show(r.mode);
+        else if (r.mode >= 0)
+            row.Show(r.mode);
+        const std::uint32_t key = LandedPictureKey(r.file);
+        EXPECT_EQ(r.userList ? users.ShowsAvatar(store, key) : row.ShowsPicture(store, key), r.shown) << r.what;
+    }
+    DestroyWindow(host);
+}
+
 // The main window with a signed-in user; its requests go nowhere that matters.
 class BrowsePanelsTest : public ::testing::Test {
 protected:
