@@ -77,7 +77,10 @@ std::size_t UserListPanel::ShownCount(const FeedStore& store) const
 {
     if (ShowsEmptyState())
         return 0;
-    const std::size_t stored = store.UserCount(Kind());
+    std::size_t stored = store.UserCount(Kind());
+    // Slots past the latest answer are emptied.
+    while (stored > 0 && !store.User(Kind(), stored - 1))
+        --stored;
     const bool paged = m_mode == kFollows || m_mode == kFans || m_mode == kFollowsOf;
     const std::size_t count = paged ? ItemsOnPage(store, Kind(), stored) : stored;
     const std::size_t fitting = std::size_t(m_cellsPerRow);

@@ -339,6 +339,10 @@ bool ParseUserList(const ParseContext& context, const FeedRequest& request, std:
         context.store.StoreUser(request.kind, i, records[i]);
         context.sink.Invalidate();
     }
+    // Lists keep their size, but people a longer earlier answer listed past
+    // this one's end are listed no more.
+    for (std::size_t i = records.size(); i < context.store.UserCount(request.kind); ++i)
+        context.store.StoreUser(request.kind, i, nullptr);
     return true;
 }
 

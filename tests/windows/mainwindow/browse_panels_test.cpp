@@ -1,3 +1,4 @@
+#include "answer_parser.h"
 #include "browse_layout.h"
 #include "browser_recorder.h"
 #include "cache_downloader.h"
@@ -7,6 +8,7 @@
 #include "main_window.h"
 #include "md5.h"
 #include "panel_context.h"
+#include "picture_cache.h"
 #include "picture_strip.h"
 #include "program_folder.h"
 #include "pump.h"
@@ -471,6 +473,56 @@ TEST(PanelArrivals, OnlyAShownThumbnailOrAvatarCounts)
             row.Show(r.mode);
         const std::uint32_t key = LandedPictureKey(r.file);
         EXPECT_EQ(r.userList ? users.ShowsAvatar(store, key) : row.ShowsPicture(store, key), r.shown) << r.what;
+    }
+    DestroyWindow(host);
+}
+
+// A list answer shorter than the one before it: the people it no longer
+// lists get no cell.
+TEST(UserListCells, OnlyThePeopleOfTheLatestAnswer)
+{
+    const HWND host = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 800, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(host, nullptr);
+    const auto answer = [](const char* key, int people) {
+        std::string text = std::string("{\"") + key + "\":[";
+        for (int i = 0; i < people; ++i)
+            text += std::string(i ? "," : "") + "{\"uid\":\"" + std::to_string(100 + i) + "\",\"uname\":\"u"
+                + std::to_string(i) + "\"}";
+        return text + "]}";
+    };
+    struct Row {
+        const char* what;
+        int mode;
+        int before, after;
+    } rows[] = {
+        {"no one found after three", UserListPanel::kSearch, 3, 0},
+        {"one found after three", UserListPanel::kSearch, 3, 1},
+        {"two featured users fewer", UserListPanel::kFeatured, 14, 12},
+        {"more found than before", UserListPanel::kSearch, 1, 3},
+    };
+    wchar_t temp[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    for (const Row& row : rows) {
+        FeedStore store;
+        RecordingSink sink;
+        RecordingDownloader downloads;
+        RecordingStarter starter;
+        const PictureCache cache(Narrow(temp) + "quarn-cells\\", 1600);
+        const ParseContext context{store, sink, cache, downloads, starter};
+        UserListPanel users;
+        users.Create(host, 1600);  // seventeen cells
+        users.Show(row.mode);
+        FeedRequest request;
+        request.kind = users.Kind();
+        const char* key = row.mode == UserListPanel::kFeatured ? "daren_list" : "user_list";
+        ASSERT_TRUE(ParseAnswerText(context, request, answer(key, row.before))) << row.what;
+        ASSERT_TRUE(ParseAnswerText(context, request, answer(key, row.after))) << row.what;
+        int cells = 0;
+        for (int i = 0; i < users.CellsPerRow(); ++i) {
+            const RECT cell = browse_layout::UserCell(i);
+            cells += users.IndexAt(store, POINT{cell.left + 40, cell.top + 40}) == i;
+        }
+        EXPECT_EQ(cells, row.after) << row.what;
     }
     DestroyWindow(host);
 }
