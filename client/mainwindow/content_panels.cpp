@@ -184,7 +184,7 @@ bool ContentPanels::OnCommand(
         m_host.slideViewerDown();
         FirstPage(*m_services->Store(), feed_kind::kMyPublished);
         m_services->Fetcher().LoadUserPictures(m_person.Uid());
-        ShowOnly(kContentPictureRow);
+        ShowOnly(kContentPictureRow, true);
         m_row.Show(MyPicturesRow::kPerson, m_person.Uid());
         return true;
     case CMD_PERSON_FOLLOWS:
@@ -193,7 +193,7 @@ bool ContentPanels::OnCommand(
         m_host.slideViewerDown();
         FirstPage(*m_services->Store(), feed_kind::kFollowsOf);
         m_services->Fetcher().LoadUserFollows(m_person.Uid());
-        ShowOnly(kContentUserList);
+        ShowOnly(kContentUserList, true);
         m_users.Show(UserListPanel::kFollowsOf, m_person.Uid());
         return true;
     default:
@@ -207,11 +207,13 @@ void ContentPanels::OpenPage(const std::string& url)
     SendMessageW(m_window, UM_OPEN_WEB_PAGE, WPARAM(wide.c_str()), 0);
 }
 
-void ContentPanels::ShowOnly(ContentMode mode)
+void ContentPanels::ShowOnly(ContentMode mode, bool forPerson)
 {
     m_mode = mode;
     CloseMenu();
     m_host.hideStrip();
+    if (!forPerson && m_person.IsCreated())
+        m_person.Hide();
     if (mode == kContentCategories)
         m_categories.Show();
     else

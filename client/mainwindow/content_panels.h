@@ -107,7 +107,8 @@ public:
     std::wstring NoticeText() const { return m_noticeShown ? L"你有新信息" : L""; }
 
 private:
-    void ShowOnly(ContentMode mode);
+    // The person bar stays only for the person's own pages.
+    void ShowOnly(ContentMode mode, bool forPerson = false);
     void ShowOwnPictures(int rowMode);
     void ShowOwnUsers(int listMode);
     void ShowCategory(int index);

@@ -589,6 +589,40 @@ TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
     }
 }
 
+TEST_F(BrowsePanelsTest, ThePersonBarStaysForThePersonsOwnPagesOnly)
+{
+    const ContentPanels& content = window.Content();
+    const RECT cell = browse_layout::UserCell(0);
+    const LPARAM overCell = MAKELPARAM(cell.left + 20, cell.top + 20);
+    struct Row {
+        const char* what;
+        int tab;  // -1: the command instead
+        WORD command;
+        bool personShown;
+    } rows[] = {
+        {"the categories tab", 0, 0, false},
+        {"the hot-tag tab", 1, 0, false},
+        {"own fans", -1, CMD_FIRST_USER_MENU + 3, false},
+        {"own published pictures", -1, CMD_FIRST_USER_MENU, false},
+        {"the person's follows", -1, CMD_PERSON_FOLLOWS, true},
+        {"the person's pictures", -1, CMD_PERSON_PUBLISHED, true},
+    };
+    for (const Row& row : rows) {
+        // A featured person, hovered, then shown.
+        ChooseTab(2);
+        ASSERT_TRUE(PumpUntil([&] {
+            SendMessageW(hwnd, WM_MOUSEMOVE, 0, overCell);
+            SendMessageW(hwnd, WM_COMMAND, CMD_AUTHOR_AVATAR, 0);
+            return content.Person().IsVisible();
+        })) << row.what;
+        if (row.tab >= 0)
+            ChooseTab(row.tab);
+        else
+            SendMessageW(hwnd, WM_COMMAND, row.command, 0);
+        EXPECT_EQ(content.Person().IsVisible(), row.personShown) << row.what;
+    }
+}
+
 TEST_F(BrowsePanelsTest, SigningOutLeavesNoListOfTheUsersOwnOnScreen)
 {
     // Signing out needs the login window: made while no one is signed in.
