@@ -471,7 +471,7 @@ bool ContentPanels::OnClick(POINT point)
         const RECT menu = m_menu.Rect();
         return PtInRect(&menu, point) != FALSE;
     }
-    if (m_users.OnFollowToggle(point)) {
+    if (m_users.OnFollowToggle(point) && !IsViewer(m_users.Hovered())) {
         FollowFromList(m_users.Hovered());
         return true;
     }
@@ -500,6 +500,12 @@ bool ContentPanels::OnClick(POINT point)
         return true;
     }
     return false;
+}
+
+bool ContentPanels::IsViewer(int index) const
+{
+    const auto user = m_services->Store()->User(m_users.Kind(), std::size_t(index));
+    return user && IsSignedIn() && user->uid == CopySignedInUser().uid;
 }
 
 void ContentPanels::FollowFromList(int index)
@@ -657,7 +663,7 @@ void ContentPanels::Paint(HDC hdc, bool signedIn, bool titleShown)
     context.backdrop = panelShown && m_bandReady ? 1 : 0;
     m_categories.Paint(hdc);
     m_hotTags.Paint(hdc, context);
-    m_users.Paint(hdc, context, signedIn);
+    m_users.Paint(hdc, context, signedIn ? CopySignedInUser().uid : std::string());
     m_row.Paint(hdc, context);
     if (m_person.IsCreated()) {
         if (m_person.IsVisible())

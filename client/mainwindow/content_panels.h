@@ -115,6 +115,8 @@ private:
     void OpenPage(const std::string& url);
     void TurnPage(bool forward, bool userList);
     void FollowFromList(int index);
+    // Whether the list's person at index is the signed-in user.
+    bool IsViewer(int index) const;
     void OpenMenu();
     void CloseMenu();
     void RefreshCounts();

@@ -72,6 +72,7 @@ public:
     PictureStrip& Strip() { return m_strip; }
     const CQNWebBrowser2* WebWindowIfMade() const { return m_web.get(); }
     const ContentPanels& Content() const { return m_content; }
+    ContentPanels& Content() { return m_content; }
     CCommentWnd& CommentView() { return m_comments; }
     // The picture the comment view is about.
     FeedStore::PicturePtr CurrentPicture() const;

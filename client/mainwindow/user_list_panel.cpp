@@ -183,8 +183,11 @@ void UserListPanel::PaintCell(Gdiplus::Graphics& graphics, const RECT& cell, Gdi
     graphics.DrawRectangle(&frame, int(cell.left), int(cell.top), side - 1, side - 1);
 }
 
-void UserListPanel::PaintCard(HDC hdc, const RECT& cell, const UserRecord& user, Gdiplus::Bitmap* avatar, bool signedIn)
+void UserListPanel::PaintCard(
+    HDC hdc, const RECT& cell, const UserRecord& user, Gdiplus::Bitmap* avatar, const std::string& viewerUid)
 {
+    // No one follows themselves: the user's own card has no toggle.
+    const bool toggleShown = viewerUid.empty() || user.uid != viewerUid;
     {
         Gdiplus::Graphics graphics(hdc);
         DrawPicture(graphics, m_card.get(), cell.left, cell.top + 1);
@@ -192,9 +195,11 @@ void UserListPanel::PaintCard(HDC hdc, const RECT& cell, const UserRecord& user,
         Gdiplus::Pen frame{Gdiplus::Color(kFrame), 1.0f};
         graphics.DrawRectangle(
             &frame, int(cell.left), int(cell.top), int(cell.right - cell.left - 1), int(cell.bottom - cell.top - 1));
-        const RECT toggle = browse_layout::FollowToggle(cell);
-        Gdiplus::SolidBrush shade{Gdiplus::Color(kShade)};
-        graphics.FillRectangle(&shade, int(toggle.left), int(toggle.top), 60, 20);
+        if (toggleShown) {
+            const RECT toggle = browse_layout::FollowToggle(cell);
+            Gdiplus::SolidBrush shade{Gdiplus::Color(kShade)};
+            graphics.FillRectangle(&shade, int(toggle.left), int(toggle.top), 60, 20);
+        }
     }
     SkinTextStyle name;
     name.points = 10.0f;
@@ -207,15 +212,17 @@ void UserListPanel::PaintCard(HDC hdc, const RECT& cell, const UserRecord& user,
     DrawSkinText(hdc, L"喜欢 " + Widen(user.likeCount), counts, TextBox(cell.right + 80, cell.top + 40, 100, 20));
     DrawSkinText(hdc, L"关注 " + Widen(user.followCount), counts, TextBox(cell.right + 20, cell.top + 60, 100, 20));
     DrawSkinText(hdc, L"粉丝 " + Widen(user.fanCount), counts, TextBox(cell.right + 80, cell.top + 60, 100, 20));
+    if (!toggleShown)
+        return;
     SkinTextStyle toggle;
     toggle.points = 9.0f;
     toggle.color = 0xFEFFFFFF;
     toggle.centred = true;
-    const wchar_t* label = signedIn && user.isFollowed ? L"取消关注" : L"加关注";
+    const wchar_t* label = !viewerUid.empty() && user.isFollowed ? L"取消关注" : L"加关注";
     DrawSkinText(hdc, label, toggle, TextBox(cell.right - 60, cell.bottom - 15, 60, 15));
 }
 
-void UserListPanel::Paint(HDC hdc, const PanelContext& context, bool signedIn)
+void UserListPanel::Paint(HDC hdc, const PanelContext& context, const std::string& viewerUid)
 {
     if (!m_visible || !m_created)
         return;
@@ -241,7 +248,7 @@ void UserListPanel::Paint(HDC hdc, const PanelContext& context, bool signedIn)
             PaintCard(hdc, browse_layout::UserCell(m_hovered), *hovered,
                 context.pictures->Fitted(
                     Widen(hovered->avatarPath), browse_layout::kUserCell, browse_layout::kUserCell),
-                signedIn);
+                viewerUid);
     }
     if (m_mode == kFollows || m_mode == kFans || m_mode == kFollowsOf) {
         const std::wstring label = std::to_wstring(context.store->CurrentPage(Kind())) + L"/"

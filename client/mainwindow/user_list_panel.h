@@ -45,14 +45,16 @@ public:
     bool OnFollowToggle(POINT point) const;
     int CellsPerRow() const { return m_cellsPerRow; }
 
-    void Paint(HDC hdc, const PanelContext& context, bool signedIn);
+    // viewerUid: the signed-in user's, empty when signed out.
+    void Paint(HDC hdc, const PanelContext& context, const std::string& viewerUid);
     void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 private:
     std::size_t ShownCount(const FeedStore& store) const;
     void PaintCells(HDC hdc, const PanelContext& context, std::size_t count);
     void PaintCell(Gdiplus::Graphics& graphics, const RECT& cell, Gdiplus::Bitmap* avatar);
-    void PaintCard(HDC hdc, const RECT& cell, const UserRecord& user, Gdiplus::Bitmap* avatar, bool signedIn);
+    void PaintCard(
+        HDC hdc, const RECT& cell, const UserRecord& user, Gdiplus::Bitmap* avatar, const std::string& viewerUid);
 
     int m_mode = kFeatured;
     std::string m_key;

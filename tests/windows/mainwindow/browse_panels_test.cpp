@@ -623,6 +623,26 @@ TEST_F(BrowsePanelsTest, ThePersonBarStaysForThePersonsOwnPagesOnly)
     }
 }
 
+TEST_F(BrowsePanelsTest, TheUsersOwnCardHasNoFollowToggle)
+{
+    // The local service finds the signed-in user, 1001, by number.
+    window.Content().RunSearch(L"1001");
+    const ContentPanels& content = window.Content();
+    const RECT cell = browse_layout::UserCell(0);
+    ASSERT_TRUE(PumpUntil([&] {
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(cell.left + 20, cell.top + 20));
+        return content.Users().Hovered() == 0;
+    }));
+    // A click where a toggle would be is a click on the person.
+    const RECT toggle = browse_layout::FollowToggle(cell);
+    const LPARAM onToggle = MAKELPARAM(toggle.left + 5, toggle.top + 5);
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, onToggle);
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, onToggle);
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, onToggle);
+    EXPECT_TRUE(content.Person().IsVisible());
+    EXPECT_EQ(content.Person().Uid(), "1001");
+}
+
 TEST_F(BrowsePanelsTest, SigningOutLeavesNoListOfTheUsersOwnOnScreen)
 {
     // Signing out needs the login window: made while no one is signed in.
