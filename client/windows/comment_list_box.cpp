@@ -52,6 +52,8 @@ void CCommentListBox::SetRect(const RECT& rect)
 void CCommentListBox::SetComments(std::shared_ptr<const PictureComments> comments)
 {
     m_comments = std::move(comments);
+    // A new list may sit where the old one was freed: the key cannot tell.
+    m_rows.Invalidate();
     m_hot = -1;
     m_bar.SetScrollPos(0, false);
     SetRect(m_rect);
@@ -169,10 +171,11 @@ Gdiplus::Bitmap* CCommentListBox::Avatar(const std::string& path)
     return m_avatars.emplace(path, std::move(picture)).first->second.get();
 }
 
-void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row)
+void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT origin)
 {
     const CommentRecord& c = m_comments->comments[row];
-    const RECT r = RowRect(row);
+    RECT r = RowRect(row);
+    OffsetRect(&r, -origin.x, -origin.y);
     if (Gdiplus::Bitmap* avatar = Avatar(c.avatarPath))
         g.DrawImage(avatar, int(r.left) + 10, int(r.top) + 10, kAvatarSize, kAvatarSize);
     if (m_frame)
@@ -188,7 +191,8 @@ void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row)
 
     SkinTextStyle link = text;
     link.points = 9.0f;
-    const RECT place = LinkRect(row);
+    RECT place = LinkRect(row);
+    OffsetRect(&place, -origin.x, -origin.y);
     DrawSkinText(hdc, L"回复", link, Box(place));
     if (row == m_hot) {
         Gdiplus::SolidBrush underline{Gdiplus::Color(kWhite)};
@@ -196,22 +200,45 @@ void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row)
     }
 }
 
+// The rows in view, drawn with the list's top-left corner at -origin.
+void CCommentListBox::DrawRows(HDC hdc, POINT origin)
+{
+    Gdiplus::Graphics g(hdc);
+    RECT clip = m_rect;
+    OffsetRect(&clip, -origin.x, -origin.y);
+    g.SetClip(Box(clip));
+    const int first = std::max(0, int(m_bar.GetScrollPos() / kRowHeight));
+    for (int row = first; row < Count(); ++row) {
+        if (RowRect(row).top >= m_rect.bottom)
+            break;
+        DrawRow(g, hdc, row, origin);
+    }
+}
+
 void CCommentListBox::OnPaint(HDC hdc)
 {
     if (IsRectEmpty(&m_rect))
         return;
-    const int saved = SaveDC(hdc);
-    IntersectClipRect(hdc, m_rect.left, m_rect.top, m_rect.right, m_rect.bottom);
-    {
-        Gdiplus::Graphics g(hdc);
-        g.SetClip(Box(m_rect));
-        const int first = std::max(0, int(m_bar.GetScrollPos() / kRowHeight));
-        for (int row = first; row < Count(); ++row) {
-            if (RowRect(row).top >= m_rect.bottom)
-                break;
-            DrawRow(g, hdc, row);
+    // An avatar that landed since the last paint is loaded now, and counts in
+    // the key, so the rows are drawn again with it.
+    const int first = std::max(0, int(m_bar.GetScrollPos() / kRowHeight));
+    for (int row = first; row < Count() && RowRect(row).top < m_rect.bottom; ++row)
+        Avatar(m_comments->comments[row].avatarPath);
+    CPaintKey key;
+    key << m_comments.get() << m_bar.GetScrollPos() << m_hot << m_rect << m_avatars.size() << m_frame;
+    if (!m_rows.IsCurrent(key.Bytes())) {
+        const RECT area{0, 0, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top};
+        HDC dc = m_rows.Begin(area, key.Bytes());
+        if (!dc) {
+            const int saved = SaveDC(hdc);
+            IntersectClipRect(hdc, m_rect.left, m_rect.top, m_rect.right, m_rect.bottom);
+            DrawRows(hdc, POINT{0, 0});
+            RestoreDC(hdc, saved);
+            m_bar.OnPaint(hdc);
+            return;
         }
+        DrawRows(dc, POINT{m_rect.left, m_rect.top});
     }
-    RestoreDC(hdc, saved);
+    m_rows.Draw(hdc, m_rect.left, m_rect.top);
     m_bar.OnPaint(hdc);
 }

@@ -257,6 +257,8 @@ void CCommentWnd::SetPicture(const PictureRecord& picture)
 {
     m_avatarPath = Widen(picture.avatarPath);
     m_avatar = LoadPictureFile(m_avatarPath);
+    // The new avatar may sit where the old one was freed: the key cannot tell.
+    m_basePaint.Invalidate();
     const std::string time = DetailsTimeFrom(picture.createTime);
     const std::wstring city = picture.cityName.empty() ? L"未知" : Widen(picture.cityName);
     m_timeLine = (time.empty() ? std::wstring(L"时间：未知") : Widen(time)) + L"    TA的位置:" + city;
@@ -410,14 +412,45 @@ RECT CCommentWnd::NoticeRect() const
     return RECT{centre - w / 2, top, centre - w / 2 + w, top + h};
 }
 
-void CCommentWnd::PaintBackground(Gdiplus::Graphics& g) const
+void CCommentWnd::PaintBase(HDC hdc)
+{
+    // The author's avatar may still be on its way when the picture is set.
+    if (!m_avatar && !m_avatarPath.empty() && GetFileAttributesW(m_avatarPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+        m_avatar = LoadPictureFile(m_avatarPath);
+    CPaintKey key;
+    key << m_images->background.get() << m_full.right - m_full.left << m_height << m_inputOpen << m_avatar.get()
+        << m_name << m_timeLine << m_fans << m_likeCount << m_forwardCount << m_commentCount << m_list.GetRect();
+    if (!m_basePaint.IsCurrent(key.Bytes())) {
+        HDC dc = m_basePaint.Begin(RECT{0, 0, m_full.right - m_full.left, m_height}, key.Bytes());
+        if (!dc) {
+            DrawBase(hdc, m_full.left, m_full.top);
+            return;
+        }
+        DrawBase(dc, 0, 0);
+    }
+    m_basePaint.Draw(hdc, m_full.left, m_full.top);
+}
+
+void CCommentWnd::DrawBase(HDC hdc, int l, int t) const
+{
+    Gdiplus::Graphics g(hdc);
+    DrawBackground(g, l, t);
+    if (!m_inputOpen)
+        DrawAuthor(hdc, g, l, t);
+    DrawCounts(hdc, l, t);
+    // The list's top edge moves with the input, so its rule is drawn here.
+    Gdiplus::SolidBrush rule{Gdiplus::Color(0x1AFFFFFF)};
+    const int listTop = int(m_list.GetRect().top) - int(m_full.top) + t;
+    g.FillRectangle(&rule, l + 16, listTop - 6, int(m_full.right - m_full.left) - 32, 1);
+}
+
+// The background with its top left corner at (l, t).
+void CCommentWnd::DrawBackground(Gdiplus::Graphics& g, int l, int t) const
 {
     Gdiplus::Bitmap* bk = m_images->background.get();
     if (!bk)
         return;
-    const int l = m_full.left;
-    const int t = m_full.top;
-    const int w = m_full.right - l;
+    const int w = m_full.right - m_full.left;
     const int bkH = ImageHeight(bk);
     const int bkW = int(bk->GetWidth());
     if (m_height <= bkH) {
@@ -441,16 +474,10 @@ void CCommentWnd::PaintBackground(Gdiplus::Graphics& g) const
         g.DrawImage(images.lowerPart.get(), l, t + top, w, m_height - top);
 }
 
-void CCommentWnd::PaintAuthor(HDC hdc, Gdiplus::Graphics& g)
+void CCommentWnd::DrawAuthor(HDC hdc, Gdiplus::Graphics& g, int l, int t) const
 {
-    const int l = m_full.left;
-    const int t = m_full.top;
-    // The author's avatar may still be on its way when the picture is set.
-    if (!m_avatar && !m_avatarPath.empty() && GetFileAttributesW(m_avatarPath.c_str()) != INVALID_FILE_ATTRIBUTES)
-        m_avatar = LoadPictureFile(m_avatarPath);
     if (m_avatar)
         g.DrawImage(m_avatar.get(), l + 16, t + 44, 40, 40);
-    m_authorAvatar.OnPaint(hdc);
     SkinTextStyle name;
     name.points = 10.0f;
     name.bold = true;
@@ -461,14 +488,10 @@ void CCommentWnd::PaintAuthor(HDC hdc, Gdiplus::Graphics& g)
     small.color = kQuiet;
     DrawSkinText(hdc, L"粉丝  " + std::to_wstring(m_fans), small, Box(l + 66, t + 66, 160, 15));
     small.points = 9.0f;
-    DrawSkinText(hdc, m_timeLine, small, Box(l + 16, t + 122, m_full.right - l - 32, 14));
-    if (m_following)
-        m_unfollow.OnPaint(hdc);
-    else
-        m_follow.OnPaint(hdc);
+    DrawSkinText(hdc, m_timeLine, small, Box(l + 16, t + 122, m_full.right - m_full.left - 32, 14));
 }
 
-void CCommentWnd::PaintCounts(HDC hdc) const
+void CCommentWnd::DrawCounts(HDC hdc, int l, int t) const
 {
     SkinTextStyle count;
     count.points = 10.0f;
@@ -476,7 +499,8 @@ void CCommentWnd::PaintCounts(HDC hdc) const
     const std::pair<const CButtonUI*, int> counted[]
         = {{&m_like, m_likeCount}, {&m_forward, m_forwardCount}, {&m_comment, m_commentCount}};
     for (const auto& [button, value] : counted) {
-        const RECT r = button->GetWindowRect();
+        RECT r = button->GetWindowRect();
+        OffsetRect(&r, l - m_full.left, t - m_full.top);
         DrawSkinText(hdc, std::to_wstring(value), count, Box(r.right + 8, (r.top + r.bottom) / 2 - 8, 64, 16));
     }
 }
@@ -503,26 +527,18 @@ void CCommentWnd::Paint(HDC hdc)
     const RECT panel = PanelRect();
     const int saved = SaveDC(hdc);
     IntersectClipRect(hdc, panel.left, panel.top, panel.right, panel.bottom);
-    {
-        Gdiplus::Graphics g(hdc);
-        PaintBackground(g);
-    }
+    PaintBase(hdc);
     m_fold.OnPaint(hdc);
     if (m_inputOpen) {
         m_confirm.OnPaint(hdc);
         m_cancel.OnPaint(hdc);
         m_alsoComment.OnPaint(hdc);
     } else {
-        Gdiplus::Graphics g(hdc);
-        PaintAuthor(hdc, g);
-    }
-    PaintCounts(hdc);
-    {
-        // The list's top edge moves with the input, so its rule is drawn here.
-        Gdiplus::Graphics g(hdc);
-        Gdiplus::SolidBrush rule{Gdiplus::Color(0x1AFFFFFF)};
-        const RECT list = m_list.GetRect();
-        g.FillRectangle(&rule, int(m_full.left) + 16, int(list.top) - 6, int(m_full.right - m_full.left) - 32, 1);
+        m_authorAvatar.OnPaint(hdc);
+        if (m_following)
+            m_unfollow.OnPaint(hdc);
+        else
+            m_follow.OnPaint(hdc);
     }
     m_list.OnPaint(hdc);
     {
