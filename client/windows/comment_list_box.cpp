@@ -52,8 +52,7 @@ void CCommentListBox::SetRect(const RECT& rect)
 void CCommentListBox::SetComments(std::shared_ptr<const PictureComments> comments)
 {
     m_comments = std::move(comments);
-    // A new list may sit where the old one was freed: the key cannot tell.
-    m_rows.Invalidate();
+    ++m_generation;
     m_hot = -1;
     m_bar.SetScrollPos(0, false);
     SetRect(m_rect);
@@ -200,45 +199,36 @@ void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT orig
     }
 }
 
-// The rows in view, drawn with the list's top-left corner at -origin.
 void CCommentListBox::DrawRows(HDC hdc, POINT origin)
-{
-    Gdiplus::Graphics g(hdc);
-    RECT clip = m_rect;
-    OffsetRect(&clip, -origin.x, -origin.y);
-    g.SetClip(Box(clip));
-    const int first = std::max(0, int(m_bar.GetScrollPos() / kRowHeight));
-    for (int row = first; row < Count(); ++row) {
-        if (RowRect(row).top >= m_rect.bottom)
-            break;
-        DrawRow(g, hdc, row, origin);
-    }
-}
-
-void CCommentListBox::OnPaint(HDC hdc)
 {
     if (IsRectEmpty(&m_rect))
         return;
-    // An avatar that landed since the last paint is loaded now, and counts in
-    // the key, so the rows are drawn again with it.
+    // Rows scrolled half out must not reach over the input or the author.
+    RECT clip = m_rect;
+    OffsetRect(&clip, -origin.x, -origin.y);
+    const int saved = SaveDC(hdc);
+    IntersectClipRect(hdc, clip.left, clip.top, clip.right, clip.bottom);
+    {
+        Gdiplus::Graphics g(hdc);
+        g.SetClip(Box(clip));
+        const int first = std::max(0, int(m_bar.GetScrollPos() / kRowHeight));
+        for (int row = first; row < Count(); ++row) {
+            if (RowRect(row).top >= m_rect.bottom)
+                break;
+            DrawRow(g, hdc, row, origin);
+        }
+    }
+    RestoreDC(hdc, saved);
+}
+
+void CCommentListBox::LoadLandedAvatars()
+{
     const int first = std::max(0, int(m_bar.GetScrollPos() / kRowHeight));
     for (int row = first; row < Count() && RowRect(row).top < m_rect.bottom; ++row)
         Avatar(m_comments->comments[row].avatarPath);
-    CPaintKey key;
-    key << m_comments.get() << m_bar.GetScrollPos() << m_hot << m_rect << m_avatars.size() << m_frame;
-    if (!m_rows.IsCurrent(key.Bytes())) {
-        const RECT area{0, 0, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top};
-        HDC dc = m_rows.Begin(area, key.Bytes());
-        if (!dc) {
-            const int saved = SaveDC(hdc);
-            IntersectClipRect(hdc, m_rect.left, m_rect.top, m_rect.right, m_rect.bottom);
-            DrawRows(hdc, POINT{0, 0});
-            RestoreDC(hdc, saved);
-            m_bar.OnPaint(hdc);
-            return;
-        }
-        DrawRows(dc, POINT{m_rect.left, m_rect.top});
-    }
-    m_rows.Draw(hdc, m_rect.left, m_rect.top);
-    m_bar.OnPaint(hdc);
+}
+
+void CCommentListBox::AppendPaintKey(CPaintKey& key) const
+{
+    key << m_generation << m_bar.GetScrollPos() << m_hot << m_rect << m_avatars.size() << m_frame;
 }

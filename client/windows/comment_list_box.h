@@ -47,7 +47,14 @@ public:
     int ScrollPos() const { return m_bar.GetScrollPos(); }
     RECT ThumbRect() const;
 
-    void OnPaint(HDC hdc);
+    // The rows are drawn into their owner's ready picture, the scroll bar
+    // over it on every paint. Avatars that landed are loaded first; the
+    // key holds everything the rows' look depends on.
+    void LoadLandedAvatars();
+    void AppendPaintKey(CPaintKey& key) const;
+    // The rows in view, with the list's rectangle shifted by -origin.
+    void DrawRows(HDC hdc, POINT origin);
+    void PaintScrollBar(HDC hdc) { m_bar.OnPaint(hdc); }
     // Every message of the main window while the list is shown.
     void Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool OverLink(POINT point) const;
@@ -60,9 +67,7 @@ private:
     void OnMouseMove(POINT point);
     void InvalidateRow(int row) const;
     Gdiplus::Bitmap* Avatar(const std::string& path);
-    // Draws the row shifted by (-origin.x, -origin.y).
     void DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT origin);
-    void DrawRows(HDC hdc, POINT origin);
 
     HWND m_parent = nullptr;
     ICommentListBoxMessage* m_sink = nullptr;
@@ -72,7 +77,6 @@ private:
     std::shared_ptr<const PictureComments> m_comments;
     std::map<std::string, std::unique_ptr<Gdiplus::Bitmap>> m_avatars;
     int m_hot = -1;
-    // The rows as last drawn: GDI+ text for every row on every paint cost
-    // milliseconds under Wine, where the main window repaints whole.
-    CPaintCache m_rows;
+    // Counts new lists, so that one made where a freed one was is told apart.
+    unsigned m_generation = 0;
 };

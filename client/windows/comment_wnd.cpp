@@ -417,9 +417,11 @@ void CCommentWnd::PaintBase(HDC hdc)
     // The author's avatar may still be on its way when the picture is set.
     if (!m_avatar && !m_avatarPath.empty() && GetFileAttributesW(m_avatarPath.c_str()) != INVALID_FILE_ATTRIBUTES)
         m_avatar = LoadPictureFile(m_avatarPath);
+    m_list.LoadLandedAvatars();
     CPaintKey key;
     key << m_images->background.get() << m_full.right - m_full.left << m_height << m_inputOpen << m_avatar.get()
-        << m_name << m_timeLine << m_fans << m_likeCount << m_forwardCount << m_commentCount << m_list.GetRect();
+        << m_name << m_timeLine << m_fans << m_likeCount << m_forwardCount << m_commentCount;
+    m_list.AppendPaintKey(key);
     if (!m_basePaint.IsCurrent(key.Bytes())) {
         HDC dc = m_basePaint.Begin(RECT{0, 0, m_full.right - m_full.left, m_height}, key.Bytes());
         if (!dc) {
@@ -431,17 +433,20 @@ void CCommentWnd::PaintBase(HDC hdc)
     m_basePaint.Draw(hdc, m_full.left, m_full.top);
 }
 
-void CCommentWnd::DrawBase(HDC hdc, int l, int t) const
+void CCommentWnd::DrawBase(HDC hdc, int l, int t)
 {
-    Gdiplus::Graphics g(hdc);
-    DrawBackground(g, l, t);
-    if (!m_inputOpen)
-        DrawAuthor(hdc, g, l, t);
-    DrawCounts(hdc, l, t);
-    // The list's top edge moves with the input, so its rule is drawn here.
-    Gdiplus::SolidBrush rule{Gdiplus::Color(0x1AFFFFFF)};
-    const int listTop = int(m_list.GetRect().top) - int(m_full.top) + t;
-    g.FillRectangle(&rule, l + 16, listTop - 6, int(m_full.right - m_full.left) - 32, 1);
+    {
+        Gdiplus::Graphics g(hdc);
+        DrawBackground(g, l, t);
+        if (!m_inputOpen)
+            DrawAuthor(hdc, g, l, t);
+        DrawCounts(hdc, l, t);
+        // The list's top edge moves with the input, so its rule is drawn here.
+        Gdiplus::SolidBrush rule{Gdiplus::Color(0x1AFFFFFF)};
+        const int listTop = int(m_list.GetRect().top) - int(m_full.top) + t;
+        g.FillRectangle(&rule, l + 16, listTop - 6, int(m_full.right - m_full.left) - 32, 1);
+    }
+    m_list.DrawRows(hdc, POINT{m_full.left - l, m_full.top - t});
 }
 
 // The background with its top left corner at (l, t).
@@ -540,7 +545,7 @@ void CCommentWnd::Paint(HDC hdc)
         else
             m_follow.OnPaint(hdc);
     }
-    m_list.OnPaint(hdc);
+    m_list.PaintScrollBar(hdc);
     {
         Gdiplus::Graphics g(hdc);
         PaintNotice(hdc, g);

@@ -89,11 +89,12 @@ private:
     void SetHeight(int height);
     void AnimateTo(int height);
     void Invalidate() const;
-    // Background, author, counts and rule: what changes only with the
-    // picture, the panel's height and the input, kept as a ready picture.
+    // Background, author, counts, rule and comment rows: what changes only
+    // with the picture, its comments, the panel's height, the input and the
+    // list's scroll and hover, kept as a ready picture.
     void PaintBase(HDC hdc);
     // These draw with the panel's top-left corner at (l, t).
-    void DrawBase(HDC hdc, int l, int t) const;
+    void DrawBase(HDC hdc, int l, int t);
     void DrawBackground(Gdiplus::Graphics& g, int l, int t) const;
     void DrawAuthor(HDC hdc, Gdiplus::Graphics& g, int l, int t) const;
     void DrawCounts(HDC hdc, int l, int t) const;
