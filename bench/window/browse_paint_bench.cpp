@@ -123,6 +123,16 @@ int Run()
     ShowWindow(hwnd, SW_SHOW);
     window.QueueStartUpFetches();
     PictureStrip& strip = window.Strip();
+    // A user's first click leaves the start picture: from then on the viewer
+    // shows the large pictures, decoded, behind the browsing.
+    RECT screen{};
+    GetClientRect(hwnd, &screen);
+    if (!PumpUntil([&] { return !window.CurrentPicturePath().empty(); }, 30000)) {
+        std::printf("browse_paint: no home picture (is the local service running?)\n");
+        return 1;
+    }
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(screen.right * 3 / 4, screen.bottom / 2));
+    PumpUntil([&] { return OnDisk(Narrow(window.CurrentPicturePath())); }, 30000);
 
     // Every category, its strip scrolled through to its end, each thumbnail
     // on screen once.

@@ -122,6 +122,14 @@ unsigned CPictureFileCache::Serial(const std::wstring& path) const
     return 0;
 }
 
+void CPictureFileCache::KeepOnly(const std::wstring& path)
+{
+    for (Entry& entry : m_entries) {
+        if (entry.serial && entry.path != path)
+            entry = Entry{};
+    }
+}
+
 void CPictureFileCache::Clear()
 {
     for (Entry& entry : m_entries)

@@ -24,6 +24,9 @@ public:
     // for the same path (for paint-cache keys).
     unsigned Serial(const std::wstring& path) const;
     unsigned DecodeCount() const { return m_decodes; }
+    // Lets every picture but path's go: once a change of picture has been
+    // animated the previous one is not drawn again.
+    void KeepOnly(const std::wstring& path);
     void Clear();
 
 private:

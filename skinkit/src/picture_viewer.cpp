@@ -296,6 +296,11 @@ void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
         m_messenger->set_download_percent(L"0");
     m_previousPath.swap(m_currentPath);
     m_currentPath = std::move(path);
+    m_hasPicture = true;
+    // Behind the start picture nothing is drawn or swapped yet: the pictures
+    // are decoded when they first show, not held from the start.
+    if (m_defaultPicture)
+        return;
     const int right = m_rect.right;
     const int previousWidth = ImageWidth(m_pictures->Find(m_previousPath));
     const int currentWidth = ImageWidth(m_pictures->Find(m_currentPath));
@@ -305,7 +310,6 @@ void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
     m.currentWidth.store(currentWidth);
     m.currentX.store((right - currentWidth) / 2);
     m.currentOffset.store(0);
-    m_hasPicture = true;
 }
 
 bool Rir_picture_ui::StartTask(unsigned(__stdcall* entry)(void*))
@@ -436,7 +440,7 @@ void Rir_picture_ui::OnMouseMove(WPARAM, LPARAM lParam)
     if (!m_hasPicture)
         return;
     const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    if (p.y > kHandBelowY && Contains(GetPictureRect(), p))
+    if (!m_defaultPicture && p.y > kHandBelowY && Contains(GetPictureRect(), p))
         SetCursor(LoadCursorW(nullptr, IDC_HAND));
     if (p.y < kBarRevealAboveY && m_motion->barHidden.exchange(false)) {
         SendMessageW(m_parent, kViewerLeaveFullView, 0, 0);
@@ -528,6 +532,8 @@ void Rir_picture_ui::DrawPicture(HDC hdc)
     const bool shown = m_hasPicture && !m_defaultPicture;
     const bool swapping = shown && m_motion->swapRunning.load();
     Gdiplus::Bitmap* current = shown && !swapping ? m_pictures->Find(m_currentPath) : nullptr;
+    if (current)
+        m_pictures->KeepOnly(m_currentPath);
     const RECT place = current ? LayoutPicture(ImageWidth(current), ImageHeight(current)) : RECT{};
     Darken(hdc, CoveredArea(current, place));
     if (m_defaultPicture)
