@@ -96,6 +96,52 @@ double BareBlitMs(HWND hwnd, int width, int height)
     return ms;
 }
 
+// The same full-screen repaint of a bare window whose paint is one BitBlt
+// of a ready picture: what every repaint costs before any drawing (under
+// Wine the flush of the window's surface to the X server, which a BitBlt
+// outside a paint leaves untimed).
+double BarePaintMs(int width, int height)
+{
+    struct Bare {
+        static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+        {
+            if (msg != WM_PAINT)
+                return DefWindowProcW(hwnd, msg, wParam, lParam);
+            PAINTSTRUCT ps;
+            HDC target = BeginPaint(hwnd, &ps);
+            HDC source = reinterpret_cast<HDC>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            BitBlt(target, 0, 0, ps.rcPaint.right, ps.rcPaint.bottom, source, 0, 0, SRCCOPY);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+    };
+    WNDCLASSW type{};
+    type.lpfnWndProc = Bare::Proc;
+    type.hInstance = GetModuleHandleW(nullptr);
+    type.lpszClassName = L"BareBrowsePaint";
+    RegisterClassW(&type);
+    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, type.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+        nullptr, nullptr, type.hInstance, nullptr);
+    if (!hwnd)
+        return 0;
+    HDC screen = GetDC(hwnd);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(memory));
+    Pump(GetTickCount64() + 500);
+    const double ms = MedianMs(kFrames, [&] { Repaint(hwnd); });
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(hwnd, screen);
+    DestroyWindow(hwnd);
+    return ms;
+}
+
 // Wine leaves PrivateUsage at 0; its PagefileUsage, which Windows reports
 // equal to PrivateUsage, carries the private bytes.
 double PrivateMegabytes()
@@ -165,12 +211,16 @@ int Run()
     const double repaint = MedianMs(kFrames, [&] { Repaint(hwnd); });
     const unsigned decodes = strip.Thumbnails().DecodeCount() - decodesBefore;
     const double blit = BareBlitMs(hwnd, client.right, client.bottom);
+    const double barePaint = BarePaintMs(client.right, client.bottom);
 
     std::printf("browse_paint: %ldx%ld, %d category pictures browsed, median of %d frames\n", client.right,
         client.bottom, pictures, kFrames);
     std::printf("browse_paint: full repaint with the strip open %.3f ms (%u thumbnail decodes), bare BitBlt %.3f ms\n",
         repaint, decodes, blit);
     std::printf("browse_paint: ratio %.1f\n", blit > 0 ? repaint / blit : 0.0);
+    std::printf("browse_paint: a bare window's full repaint (one BitBlt in its paint) %.3f ms; the main window's "
+                "drawing beyond it %.3f ms\n",
+        barePaint, repaint - barePaint);
     std::printf("browse_paint: private bytes after browsing %.1f MB\n", megabytes);
     DestroyWindow(hwnd);
     return 0;
