@@ -95,6 +95,18 @@ UINT32* DirectPixels(HDC hdc, RECT& area, int& stride)
     return static_cast<UINT32*>(dib.dsBm.bmBits) + static_cast<size_t>(dib.dsBm.bmHeight - 1) * stride;
 }
 
+// A 32-bit DIB of one pixel, whose bits come back in bits.
+HBITMAP OnePixelDib(HDC hdc, void*& bits)
+{
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = 1;
+    info.bmiHeader.biHeight = 1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    return CreateDIBSection(hdc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
 // Black at constant alpha over area. Writes the pixels itself when the DC
 // is a plain 32-bit DIB: GDI's blend takes ten times as long for a screen
 // under Wine (a dozen milliseconds, with the spinner repainting 20 times a
@@ -118,14 +130,8 @@ void ShadeRect(HDC hdc, RECT area, BYTE alpha)
         }
         return;
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 1;
-    info.bmiHeader.biHeight = 1;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP pixel = CreateDIBSection(hdc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP pixel = OnePixelDib(hdc, bits);
     win32kit::ScopedBitmapDC black(CreateCompatibleDC(hdc), pixel);
     if (!black.IsValid())
         return;
@@ -138,14 +144,8 @@ void ShadeRect(HDC hdc, RECT area, BYTE alpha)
 // and shade on one pixel, so filling with it looks exactly like both passes.
 UINT32 ShadedPixel(COLORREF colour, BYTE alpha)
 {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 1;
-    info.bmiHeader.biHeight = 1;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP pixel = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP pixel = OnePixelDib(nullptr, bits);
     win32kit::ScopedBitmapDC dc(CreateCompatibleDC(nullptr), pixel);
     if (!dc.IsValid())
         return 0;
