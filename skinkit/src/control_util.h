@@ -107,6 +107,11 @@ inline RECT BoxArea(int w, int h) { return RECT{-2, -2, w + 3, h + 3}; }
 // Extent of text drawn as a point layout at the anchor (empty for no text).
 RECT TextArea(const std::wstring& text, const wchar_t* face, int size);
 
+// The top row of the 32-bit bottom-up bitmap selected into hdc, when drawing
+// on hdc lands 1:1 on its pixels (no origin shift, a rectangular clip); area
+// is cut to the clip and the bitmap. Null when drawing must go through GDI.
+UINT32* DirectPixels(HDC hdc, RECT& area, int& stride);
+
 // Posts or sends WM_COMMAND(id, code) to parent with the parent as lParam.
 void PostCommand(HWND parent, WORD id, WORD code);
 LRESULT SendCommand(HWND parent, WORD id, WORD code);

@@ -62,39 +62,6 @@ std::unique_ptr<Gdiplus::Bitmap> ScaledToWidth(Gdiplus::Bitmap& picture, int wid
     return ScaledPicture(picture, width, height);
 }
 
-// The top row of the 32-bit bitmap selected into hdc, when drawing on hdc
-// lands 1:1 on its pixels (no origin shift, a rectangular clip); area is cut
-// to the clip and the bitmap. Null when drawing must go through GDI.
-UINT32* DirectPixels(HDC hdc, RECT& area, int& stride)
-{
-    DIBSECTION dib{};
-    HGDIOBJ bitmap = GetCurrentObject(hdc, OBJ_BITMAP);
-    if (!bitmap || GetObjectW(bitmap, sizeof(dib), &dib) != sizeof(dib))
-        return nullptr;
-    if (dib.dsBm.bmBitsPixel != 32 || !dib.dsBm.bmBits || dib.dsBmih.biHeight <= 0)
-        return nullptr;
-    POINT viewport{};
-    POINT window{};
-    GetViewportOrgEx(hdc, &viewport);
-    GetWindowOrgEx(hdc, &window);
-    if (viewport.x || viewport.y || window.x || window.y || GetMapMode(hdc) != MM_TEXT)
-        return nullptr;
-    RECT clip{};
-    const int kind = GetClipBox(hdc, &clip);
-    if (kind != SIMPLEREGION && kind != NULLREGION)
-        return nullptr;
-    const RECT surface{0, 0, dib.dsBm.bmWidth, dib.dsBm.bmHeight};
-    IntersectRect(&area, &area, &surface);
-    if (kind == SIMPLEREGION)
-        IntersectRect(&area, &area, &clip);
-    if (kind == NULLREGION)
-        SetRectEmpty(&area);
-    stride = dib.dsBm.bmWidthBytes / 4;
-    GdiFlush();
-    // Bottom-up rows: row y of the picture is row height - 1 - y in memory.
-    return static_cast<UINT32*>(dib.dsBm.bmBits) + static_cast<size_t>(dib.dsBm.bmHeight - 1) * stride;
-}
-
 // A 32-bit DIB of one pixel, whose bits come back in bits.
 HBITMAP OnePixelDib(HDC hdc, void*& bits)
 {

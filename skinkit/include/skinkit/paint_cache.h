@@ -44,6 +44,7 @@ private:
     bool Allocate(int width, int height);
     void FindOpaqueCore();
     void Blend(HDC target, int x, int y, const RECT& part) const;
+    bool BlendDirect(HDC target, int x, int y, const RECT& part) const;
 
     win32kit::ScopedBitmapDC m_surface;
     void* m_bits = nullptr;
