@@ -63,6 +63,48 @@ TEST(PaintCacheTest, KeysDecideWhatIsCurrentAndCopiesStartEmpty) {
     EXPECT_EQ(0xFF00FF00u, target.Pixel(5, 5));
 }
 
+// A picture of one pixel blended onto grey, through the cache (which writes
+// straight into the bottom-up surface) and through GDI's own blend.
+TEST(PaintCacheTest, BlendsStraightIntoASurfaceAsGdiDoes) {
+    struct Row {
+        const char* what;
+        UINT32 source;
+        int red, green, blue;  // -1: as GDI's blend gives
+    } rows[] = {
+        {"colour above its alpha, capped, no carry", 0x80FF0000u, 255, 64, 64},
+        {"transparent", 0x00000000u, -1, -1, -1},
+        {"half black", 0x80000000u, -1, -1, -1},
+        {"half grey", 0x80404040u, -1, -1, -1},
+        {"opaque green", 0xFF00FF00u, -1, -1, -1},
+    };
+    for (const Row& row : rows) {
+        CPaintCache cache;
+        CPaintKey key;
+        key << row.source;
+        HDC dc = cache.Begin(RECT{0, 0, 1, 1}, key.Bytes());
+        ASSERT_NE(nullptr, dc);
+        DIBSECTION dib{};
+        ASSERT_EQ(int(sizeof(dib)), GetObjectW(GetCurrentObject(dc, OBJ_BITMAP), sizeof(dib), &dib));
+        GdiFlush();
+        *static_cast<UINT32*>(dib.dsBm.bmBits) = row.source;
+        Surface direct(4, 4);
+        direct.Clear(0xFF808080u);
+        cache.Draw(direct.Dc(), 1, 1);
+        Surface gdi(4, 4);
+        gdi.Clear(0xFF808080u);
+        const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        GdiAlphaBlend(gdi.Dc(), 1, 1, 1, 1, dc, 0, 0, 1, 1, blend);
+        const UINT32 got = direct.Pixel(1, 1);
+        const UINT32 want = gdi.Pixel(1, 1);
+        const int expected[] = {row.red < 0 ? Red(want) : row.red, row.green < 0 ? Green(want) : row.green,
+            row.blue < 0 ? Blue(want) : row.blue};
+        EXPECT_NEAR(Red(got), expected[0], 1) << row.what;
+        EXPECT_NEAR(Green(got), expected[1], 1) << row.what;
+        EXPECT_NEAR(Blue(got), expected[2], 1) << row.what;
+        EXPECT_EQ(direct.Pixel(0, 0), 0xFF808080u) << row.what << ": outside the picture";
+    }
+}
+
 TEST(PaintCacheTest, BlendsTranslucentPixelsAndCopiesOnlyTheOpaqueCore) {
     // 200 x 200 around the anchor from (-10, -10): a half-transparent black
     // frame, an opaque red square inside, and a half-transparent hole in the
