@@ -549,6 +549,14 @@ protected:
         notify.item = item;
         SendMessageW(hwnd, UM_TAB_NOTIFY, kTabSelectionChanged, LPARAM(&notify));
     }
+    // A table row's choice: the tab, or with tab -1 the command.
+    void Choose(int tab, WORD command)
+    {
+        if (tab >= 0)
+            ChooseTab(tab);
+        else
+            SendMessageW(hwnd, WM_COMMAND, command, 0);
+    }
 
     Qaurn_Navigate_window window;
     HWND hwnd = nullptr;
@@ -573,11 +581,7 @@ TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
         {2, 0, kContentFeatured, false, false, true, false, UserListPanel::kFeatured},
     };
     for (const Row& row : rows) {
-        if (row.tab >= 0) {
-            ChooseTab(row.tab);
-        } else {
-            SendMessageW(hwnd, WM_COMMAND, row.command, 0);
-        }
+        Choose(row.tab, row.command);
         const int what = row.tab >= 0 ? row.tab : row.command;
         EXPECT_EQ(content.Mode(), row.mode) << what;
         EXPECT_EQ(content.Categories().IsVisible(), row.categories) << what;
@@ -615,10 +619,7 @@ TEST_F(BrowsePanelsTest, ThePersonBarStaysForThePersonsOwnPagesOnly)
             SendMessageW(hwnd, WM_COMMAND, CMD_AUTHOR_AVATAR, 0);
             return content.Person().IsVisible();
         })) << row.what;
-        if (row.tab >= 0)
-            ChooseTab(row.tab);
-        else
-            SendMessageW(hwnd, WM_COMMAND, row.command, 0);
+        Choose(row.tab, row.command);
         EXPECT_EQ(content.Person().IsVisible(), row.personShown) << row.what;
     }
 }
@@ -664,10 +665,7 @@ TEST_F(BrowsePanelsTest, SigningOutLeavesNoListOfTheUsersOwnOnScreen)
     };
     for (const Row& row : rows) {
         SetSignedIn(true);
-        if (row.tab >= 0)
-            ChooseTab(row.tab);
-        else
-            SendMessageW(hwnd, WM_COMMAND, row.command, 0);
+        Choose(row.tab, row.command);
         SendMessageW(hwnd, WM_COMMAND, CMD_SIGN_OUT, 0);
         ASSERT_FALSE(IsSignedIn()) << row.what;
         EXPECT_EQ(content.Mode(), row.after) << row.what;
