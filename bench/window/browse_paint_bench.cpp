@@ -127,7 +127,11 @@ double BarePaintMs(int width, int height)
     HDC screen = GetDC(hwnd);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
@@ -170,14 +174,15 @@ int Run()
     window.QueueStartUpFetches();
     PictureStrip& strip = window.Strip();
     // A user's first click leaves the start picture: from then on the viewer
-    // shows the large pictures, decoded, behind the browsing.
+    // shows the large pictures, decoded, behind the browsing. The click lands
+    // left of the comment view, which covers the right of the screen.
     RECT screen{};
     GetClientRect(hwnd, &screen);
     if (!PumpUntil([&] { return !window.CurrentPicturePath().empty(); }, 30000)) {
         std::printf("browse_paint: no home picture (is the local service running?)\n");
         return 1;
     }
-    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(screen.right * 3 / 4, screen.bottom / 2));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(screen.right * 5 / 8, screen.bottom / 2));
     PumpUntil([&] { return OnDisk(Narrow(window.CurrentPicturePath())); }, 30000);
 
     // Every category, its strip scrolled through to its end, each thumbnail

@@ -5,6 +5,7 @@
 #include "program_folder.h"
 #include "resource_ids.h"
 #include "skinkit/picture.h"
+#include "skinkit/pixel_blend.h"
 #include "win32/wide_text.h"
 #include "window_messages.h"
 
@@ -140,6 +141,15 @@ std::unique_ptr<Gdiplus::Bitmap> BlendPicture::Canvas()
 void BlendPicture::Blend(HDC dc, int x, int y) const
 {
     if (!m_surface.Bits())
+        return;
+    // Drawn through a premultiplied canvas: every pixel is premultiplied.
+    skinkit::PixelRows pixels;
+    pixels.width = Width();
+    pixels.height = Height();
+    pixels.stride = -pixels.width;
+    pixels.top = static_cast<const UINT32*>(m_surface.Bits()) + std::size_t(Height() - 1) * std::size_t(Width());
+    pixels.premultiplied = true;
+    if (skinkit::BlendStraight(dc, x, y, pixels, RECT{0, 0, Width(), Height()}))
         return;
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     GdiAlphaBlend(dc, x, y, Width(), Height(), m_surface.get_ghost(), 0, 0, Width(), Height(), blend);

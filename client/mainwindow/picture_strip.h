@@ -21,8 +21,8 @@ constexpr UINT_PTR kStripZoomTimer = 1020;
 constexpr UINT_PTR kStripTrackTimer = 1021;
 constexpr UINT_PTR kStripScrollTimer = 1022;
 
-// A premultiplied 32-bit picture in a memory DC: drawing it is one
-// GdiAlphaBlend, far cheaper than a GDI+ image draw.
+// A premultiplied 32-bit picture in a memory DC: drawing it is one blend of
+// its pixels, far cheaper than a GDI+ image draw.
 class BlendPicture {
 public:
     // Transparent, width x height; false when no surface could be made.

@@ -245,13 +245,44 @@ LRESULT SendCommand(HWND parent, WORD id, WORD code) {
 // The top row of the 32-bit bitmap selected into hdc, when drawing on hdc
 // lands 1:1 on its pixels (no origin shift, a rectangular clip); area is cut
 // to the clip and the bitmap. Null when drawing must go through GDI.
-UINT32* DirectPixels(HDC hdc, RECT& area, int& stride)
+namespace {
+
+// GetObject gives a DIB's height without its sign, so which way the rows run
+// is asked of GDI: a dark and a light marker go where the row would lie
+// either way, and GetPixel reads which one is there.
+bool RowsRunBottomUp(HDC hdc, const DIBSECTION& dib, const RECT& area)
+{
+    const int height = dib.dsBm.bmHeight;
+    int y = area.top;
+    if (height - 1 - y == y) {
+        // The middle row is the same row either way.
+        if (y + 1 >= area.bottom)
+            return true;
+        ++y;
+    }
+    const int stride = dib.dsBm.bmWidthBytes / 4;
+    auto* bits = static_cast<UINT32*>(dib.dsBm.bmBits);
+    UINT32& ifBottomUp = bits[static_cast<size_t>(height - 1 - y) * stride + area.left];
+    UINT32& ifTopDown = bits[static_cast<size_t>(y) * stride + area.left];
+    const UINT32 keptBottomUp = ifBottomUp;
+    const UINT32 keptTopDown = ifTopDown;
+    ifBottomUp = 0xFF000000;
+    ifTopDown = 0xFFFFFFFF;
+    const COLORREF seen = GetPixel(hdc, area.left, y);
+    ifBottomUp = keptBottomUp;
+    ifTopDown = keptTopDown;
+    return seen == RGB(0, 0, 0);
+}
+
+}  // namespace
+
+UINT32* DirectPixels(HDC hdc, RECT& area, std::ptrdiff_t& rowStep)
 {
     DIBSECTION dib{};
     HGDIOBJ bitmap = GetCurrentObject(hdc, OBJ_BITMAP);
     if (!bitmap || GetObjectW(bitmap, sizeof(dib), &dib) != sizeof(dib))
         return nullptr;
-    if (dib.dsBm.bmBitsPixel != 32 || !dib.dsBm.bmBits || dib.dsBmih.biHeight <= 0)
+    if (dib.dsBm.bmBitsPixel != 32 || !dib.dsBm.bmBits || dib.dsBm.bmHeight <= 0)
         return nullptr;
     POINT viewport{};
     POINT window{};
@@ -269,10 +300,15 @@ UINT32* DirectPixels(HDC hdc, RECT& area, int& stride)
         IntersectRect(&area, &area, &clip);
     if (kind == NULLREGION)
         SetRectEmpty(&area);
-    stride = dib.dsBm.bmWidthBytes / 4;
+    const std::ptrdiff_t stride = dib.dsBm.bmWidthBytes / 4;
+    auto* bits = static_cast<UINT32*>(dib.dsBm.bmBits);
     GdiFlush();
-    // Bottom-up rows: row y of the picture is row height - 1 - y in memory.
-    return static_cast<UINT32*>(dib.dsBm.bmBits) + static_cast<size_t>(dib.dsBm.bmHeight - 1) * stride;
+    if (IsRectEmpty(&area) || !RowsRunBottomUp(hdc, dib, area)) {
+        rowStep = stride;
+        return bits;
+    }
+    rowStep = -stride;
+    return bits + (dib.dsBm.bmHeight - 1) * stride;
 }
 
 }  // namespace skinkit

@@ -3,6 +3,7 @@
 // Small helpers shared by the controls: rectangle anchoring, cursor position,
 // profile reading and GDI+ text drawing from a GDI font.
 
+#include <cstddef>
 #include <string>
 
 #include <windows.h>
@@ -107,10 +108,11 @@ inline RECT BoxArea(int w, int h) { return RECT{-2, -2, w + 3, h + 3}; }
 // Extent of text drawn as a point layout at the anchor (empty for no text).
 RECT TextArea(const std::wstring& text, const wchar_t* face, int size);
 
-// The top row of the 32-bit bottom-up bitmap selected into hdc, when drawing
-// on hdc lands 1:1 on its pixels (no origin shift, a rectangular clip); area
-// is cut to the clip and the bitmap. Null when drawing must go through GDI.
-UINT32* DirectPixels(HDC hdc, RECT& area, int& stride);
+// The top row of the 32-bit DIB selected into hdc, when drawing on hdc lands
+// 1:1 on its pixels (no origin shift, a rectangular clip); row y lies at
+// top + y * rowStep. Area is cut to the clip and the bitmap. Null when
+// drawing must go through GDI.
+UINT32* DirectPixels(HDC hdc, RECT& area, std::ptrdiff_t& rowStep);
 
 // Posts or sends WM_COMMAND(id, code) to parent with the parent as lParam.
 void PostCommand(HWND parent, WORD id, WORD code);

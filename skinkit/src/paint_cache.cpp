@@ -1,6 +1,6 @@
 #include "skinkit/paint_cache.h"
 
-#include "control_util.h"
+#include "skinkit/pixel_blend.h"
 
 #include <cstring>
 
@@ -57,25 +57,33 @@ HDC CPaintCache::Begin(const RECT& area, const std::string& key) {
     m_area = area;
     m_key = key;
     m_valid = true;
-    m_coreKnown = false;
+    m_surveyed = false;
     return m_surface.Dc();
 }
 
 namespace {
+
 // Pictures with a smaller opaque core are blended whole: splitting them costs
 // more calls than it saves pixels.
 constexpr long kMinCorePixels = 128 * 128;
+
 }  // namespace
+
+// Looks over the finished picture once, before its first draw.
+void CPaintCache::Survey() {
+    m_surveyed = true;
+    GdiFlush();
+    m_plainRows = m_bits ? skinkit::FindPlainRows(Pixels()) : std::vector<unsigned char>{};
+    FindOpaqueCore();
+}
 
 // Grows a rectangle from the centre: the opaque run of the middle row, then
 // every row above and below that is opaque across the whole run.
 void CPaintCache::FindOpaqueCore() {
-    m_coreKnown = true;
     m_opaqueCore = RECT{};
     const int width = m_area.right - m_area.left;
     const int height = m_area.bottom - m_area.top;
     if (!m_bits || static_cast<long>(width) * height < kMinCorePixels) return;
-    GdiFlush();
     const auto* pixels = static_cast<const UINT32*>(m_bits);
     const auto opaque = [&](int x, int y) { return (pixels[static_cast<size_t>(y) * width + x] >> 24) == 0xFF; };
     const int middle = height / 2;
@@ -99,61 +107,20 @@ void CPaintCache::FindOpaqueCore() {
     m_opaqueCore = RECT{left, top, right, bottom};
 }
 
-namespace {
-
-// Premultiplied source over destination, two channels at a time; the
-// division by 255 rounds as GDI's does.
-inline UINT32 Over(UINT32 destination, UINT32 source) {
-    const UINT32 alpha = source >> 24;
-    if (alpha == 0xFF) return source;
-    const UINT32 keep = 0xFF - alpha;
-    UINT32 rb = (destination & 0x00FF00FF) * keep + 0x00800080;
-    rb = ((rb + ((rb >> 8) & 0x00FF00FF)) >> 8) & 0x00FF00FF;
-    UINT32 ag = ((destination >> 8) & 0x00FF00FF) * keep + 0x00800080;
-    ag = (ag + ((ag >> 8) & 0x00FF00FF)) & 0xFF00FF00;
-    return source + (rb | ag);
-}
-
-// A colour above its alpha (GDI text leaves such pixels) would carry into
-// the next channel: those go channel by channel, capped.
-inline bool Premultiplied(UINT32 pixel) {
-    const UINT32 alpha = pixel >> 24;
-    return (pixel & 0xFF) <= alpha && ((pixel >> 8) & 0xFF) <= alpha && ((pixel >> 16) & 0xFF) <= alpha;
-}
-
-inline UINT32 OverCapped(UINT32 destination, UINT32 source) {
-    const UINT32 keep = 0xFF - (source >> 24);
-    UINT32 result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const UINT32 channel = ((source >> shift) & 0xFF) + (((destination >> shift) & 0xFF) * keep + 127) / 255;
-        result |= (channel > 0xFF ? 0xFF : channel) << shift;
-    }
-    return result;
-}
-
-}  // namespace
-
-// Straight into a 32-bit DIB target: GDI's blend costs several times as much
-// per pixel under Wine, where the main window blends whole panels each paint.
+// Straight into a 32-bit DIB target where it can: the main window blends
+// whole panels each paint.
 bool CPaintCache::BlendDirect(HDC target, int x, int y, const RECT& part) const {
-    RECT area{x + part.left, y + part.top, x + part.right, y + part.bottom};
-    const POINT corner{area.left, area.top};
-    int stride = 0;
-    UINT32* top = skinkit::DirectPixels(target, area, stride);
-    if (!top || !m_bits) return false;
-    const int sourceWidth = m_area.right - m_area.left;
-    const auto* source = static_cast<const UINT32*>(m_bits);
-    for (int row = area.top; row < area.bottom; ++row) {
-        UINT32* out = top - static_cast<ptrdiff_t>(row) * stride;
-        const UINT32* in = source + static_cast<size_t>(part.top + row - corner.y) * sourceWidth
-            + (part.left + area.left - corner.x);
-        for (int column = area.left; column < area.right; ++column, ++in) {
-            const UINT32 pixel = *in;
-            if (pixel == 0) continue;
-            out[column] = Premultiplied(pixel) ? Over(out[column], pixel) : OverCapped(out[column], pixel);
-        }
-    }
-    return true;
+    return m_bits && skinkit::BlendStraight(target, x, y, Pixels(), part);
+}
+
+skinkit::PixelRows CPaintCache::Pixels() const {
+    skinkit::PixelRows pixels;
+    pixels.top = static_cast<const UINT32*>(m_bits);
+    pixels.width = m_area.right - m_area.left;
+    pixels.height = m_area.bottom - m_area.top;
+    pixels.stride = pixels.width;
+    pixels.plainRows = m_plainRows.data();
+    return pixels;
 }
 
 void CPaintCache::Blend(HDC target, int x, int y, const RECT& part) const {
@@ -168,7 +135,7 @@ void CPaintCache::Blend(HDC target, int x, int y, const RECT& part) const {
 
 RECT CPaintCache::OpaqueArea(int anchorX, int anchorY) const
 {
-    if (!m_valid || !m_coreKnown || IsRectEmpty(&m_opaqueCore))
+    if (!m_valid || !m_surveyed || IsRectEmpty(&m_opaqueCore))
         return RECT{};
     RECT area = m_opaqueCore;
     OffsetRect(&area, anchorX + m_area.left, anchorY + m_area.top);
@@ -178,7 +145,7 @@ RECT CPaintCache::OpaqueArea(int anchorX, int anchorY) const
 void CPaintCache::Draw(HDC target, int anchorX, int anchorY) {
     if (!m_valid || !m_surface.Dc())
         return;
-    if (!m_coreKnown) FindOpaqueCore();
+    if (!m_surveyed) Survey();
     const int width = m_area.right - m_area.left;
     const int height = m_area.bottom - m_area.top;
     const int x = anchorX + m_area.left;

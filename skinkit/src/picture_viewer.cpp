@@ -80,15 +80,15 @@ HBITMAP OnePixelDib(HDC hdc, void*& bits)
 // second).
 void ShadeRect(HDC hdc, RECT area, BYTE alpha)
 {
-    int stride = 0;
-    if (UINT32* top = DirectPixels(hdc, area, stride)) {
+    std::ptrdiff_t rowStep = 0;
+    if (UINT32* top = DirectPixels(hdc, area, rowStep)) {
         // Premultiplied: black adds no colour, so every channel keeps
         // (255 - alpha) / 255 of itself and alpha is added to the alpha.
         UINT32 scaled[256];
         for (UINT32 c = 0; c < 256; ++c)
             scaled[c] = (c * (255u - alpha) + 127) / 255;
         for (int y = area.top; y < area.bottom; ++y) {
-            UINT32* row = top - static_cast<ptrdiff_t>(y) * stride;
+            UINT32* row = top + y * rowStep;
             for (int x = area.left; x < area.right; ++x) {
                 const UINT32 p = row[x];
                 row[x] = ((alpha + scaled[p >> 24]) << 24) | (scaled[(p >> 16) & 0xFF] << 16)
@@ -128,13 +128,13 @@ UINT32 ShadedPixel(COLORREF colour, BYTE alpha)
 // otherwise.
 bool FillPixels(HDC hdc, RECT area, UINT32 pixel, RECT hole)
 {
-    int stride = 0;
-    UINT32* top = DirectPixels(hdc, area, stride);
+    std::ptrdiff_t rowStep = 0;
+    UINT32* top = DirectPixels(hdc, area, rowStep);
     if (!top)
         return false;
     IntersectRect(&hole, &hole, &area);
     for (int y = area.top; y < area.bottom; ++y) {
-        UINT32* row = top - static_cast<ptrdiff_t>(y) * stride;
+        UINT32* row = top + y * rowStep;
         if (y >= hole.top && y < hole.bottom) {
             std::fill(row + area.left, row + hole.left, pixel);
             std::fill(row + hole.right, row + area.right, pixel);

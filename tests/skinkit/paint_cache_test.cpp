@@ -2,6 +2,7 @@
 // and never show a stale look after a setter or a state change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -63,8 +64,9 @@ TEST(PaintCacheTest, KeysDecideWhatIsCurrentAndCopiesStartEmpty) {
     EXPECT_EQ(0xFF00FF00u, target.Pixel(5, 5));
 }
 
-// A picture of one pixel blended onto grey, through the cache (which writes
-// straight into the bottom-up surface) and through GDI's own blend.
+// A row of six equal pixels blended onto grey, through the cache (which
+// writes straight into the surface, four pixels at a time) and through
+// GDI's own blend.
 TEST(PaintCacheTest, BlendsStraightIntoASurfaceAsGdiDoes) {
     struct Row {
         const char* what;
@@ -75,33 +77,78 @@ TEST(PaintCacheTest, BlendsStraightIntoASurfaceAsGdiDoes) {
         {"transparent", 0x00000000u, -1, -1, -1},
         {"half black", 0x80000000u, -1, -1, -1},
         {"half grey", 0x80404040u, -1, -1, -1},
+        {"faint blue", 0x01000001u, -1, -1, -1},
         {"opaque green", 0xFF00FF00u, -1, -1, -1},
     };
+    constexpr int kWidth = 6;
     for (const Row& row : rows) {
         CPaintCache cache;
         CPaintKey key;
         key << row.source;
-        HDC dc = cache.Begin(RECT{0, 0, 1, 1}, key.Bytes());
+        HDC dc = cache.Begin(RECT{0, 0, kWidth, 1}, key.Bytes());
         ASSERT_NE(nullptr, dc);
         DIBSECTION dib{};
         ASSERT_EQ(int(sizeof(dib)), GetObjectW(GetCurrentObject(dc, OBJ_BITMAP), sizeof(dib), &dib));
         GdiFlush();
-        *static_cast<UINT32*>(dib.dsBm.bmBits) = row.source;
-        Surface direct(4, 4);
+        std::fill_n(static_cast<UINT32*>(dib.dsBm.bmBits), kWidth, row.source);
+        Surface direct(kWidth + 2, 4);
         direct.Clear(0xFF808080u);
         cache.Draw(direct.Dc(), 1, 1);
-        Surface gdi(4, 4);
+        Surface gdi(kWidth + 2, 4);
         gdi.Clear(0xFF808080u);
         const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        GdiAlphaBlend(gdi.Dc(), 1, 1, 1, 1, dc, 0, 0, 1, 1, blend);
-        const UINT32 got = direct.Pixel(1, 1);
-        const UINT32 want = gdi.Pixel(1, 1);
-        const int expected[] = {row.red < 0 ? Red(want) : row.red, row.green < 0 ? Green(want) : row.green,
-            row.blue < 0 ? Blue(want) : row.blue};
-        EXPECT_NEAR(Red(got), expected[0], 1) << row.what;
-        EXPECT_NEAR(Green(got), expected[1], 1) << row.what;
-        EXPECT_NEAR(Blue(got), expected[2], 1) << row.what;
-        EXPECT_EQ(direct.Pixel(0, 0), 0xFF808080u) << row.what << ": outside the picture";
+        GdiAlphaBlend(gdi.Dc(), 1, 1, kWidth, 1, dc, 0, 0, kWidth, 1, blend);
+        for (int x = 1; x <= kWidth; ++x) {
+            const UINT32 got = direct.Pixel(x, 1);
+            const UINT32 want = gdi.Pixel(x, 1);
+            const int expected[] = {row.red < 0 ? Red(want) : row.red, row.green < 0 ? Green(want) : row.green,
+                row.blue < 0 ? Blue(want) : row.blue};
+            EXPECT_NEAR(Red(got), expected[0], 1) << row.what << " at " << x;
+            EXPECT_NEAR(Green(got), expected[1], 1) << row.what << " at " << x;
+            EXPECT_NEAR(Blue(got), expected[2], 1) << row.what << " at " << x;
+        }
+        EXPECT_EQ(direct.Pixel(0, 1), 0xFF808080u) << row.what << ": outside the picture";
+        EXPECT_EQ(direct.Pixel(1, 2), 0xFF808080u) << row.what << ": outside the picture";
+    }
+}
+
+// A picture whose top row alone is red lands the right way up whichever way
+// the target's rows run in memory, clipped or not.
+TEST(PaintCacheTest, BlendsTheRightWayUpIntoEitherRowOrder) {
+    struct Row {
+        const char* what;
+        bool topDown;
+        int clipTop;  // -1: no clip
+    } rows[] = {
+        {"top-down, clipped to the picture's lower rows", true, 5},
+        {"top-down", true, -1},
+        {"bottom-up, clipped", false, 5},
+        {"bottom-up", false, -1},
+    };
+    for (const Row& row : rows) {
+        CPaintCache cache;
+        CPaintKey key;
+        key << 1;
+        HDC dc = cache.Begin(RECT{0, 0, 8, 4}, key.Bytes());
+        ASSERT_NE(nullptr, dc);
+        {
+            Gdiplus::Graphics g(dc);
+            Gdiplus::SolidBrush red(Gdiplus::Color(255, 255, 0, 0));
+            Gdiplus::SolidBrush shade(Gdiplus::Color(128, 0, 0, 0));
+            g.FillRectangle(&red, 0, 0, 8, 1);
+            g.FillRectangle(&shade, 0, 1, 8, 3);
+        }
+        Surface target(12, 10, row.topDown);
+        target.Clear(0xFFFFFFFFu);
+        if (row.clipTop >= 0)
+            IntersectClipRect(target.Dc(), 0, row.clipTop, 12, 10);
+        cache.Draw(target.Dc(), 2, 4);
+        const bool topShown = row.clipTop < 0 || row.clipTop <= 4;
+        EXPECT_EQ(topShown ? 0xFFFF0000u : 0xFFFFFFFFu, target.Pixel(3, 4)) << row.what;
+        EXPECT_TRUE(Near(target.Pixel(3, 6), kHalfGrey, 2)) << row.what;
+        EXPECT_EQ(0xFFFFFFFFu, target.Pixel(3, 3)) << row.what << ": above the picture";
+        EXPECT_EQ(0xFFFFFFFFu, target.Pixel(3, 8)) << row.what << ": below the picture";
+        SelectClipRgn(target.Dc(), nullptr);
     }
 }
 

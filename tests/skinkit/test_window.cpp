@@ -126,12 +126,12 @@ std::wstring ScratchFolder::WritePng(const std::wstring& name, int width, int he
     return path;
 }
 
-Surface::Surface(int width, int height) : m_width(width), m_height(height) {
+Surface::Surface(int width, int height, bool topDown) : m_width(width), m_height(height), m_topDown(topDown) {
     const win32kit::ScopedGetDC screen(nullptr);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up, like the library's surfaces
+    info.bmiHeader.biHeight = topDown ? -height : height;  // bottom-up, like the library's surfaces
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
@@ -142,7 +142,7 @@ Surface::Surface(int width, int height) : m_width(width), m_height(height) {
 
 UINT32 Surface::Pixel(int x, int y) const {
     GdiFlush();
-    return m_bits[(m_height - 1 - y) * m_width + x];
+    return m_bits[(m_topDown ? y : m_height - 1 - y) * m_width + x];
 }
 
 void Surface::Clear(UINT32 argb) {

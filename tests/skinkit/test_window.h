@@ -89,7 +89,7 @@ private:
 // A 32-bit surface; pixel reads are 0xAARRGGBB premultiplied.
 class Surface {
 public:
-    Surface(int width, int height);
+    Surface(int width, int height, bool topDown = false);
     HDC Dc() const { return m_surface.Dc(); }
     UINT32 Pixel(int x, int y) const;
     int Width() const { return m_width; }
@@ -100,6 +100,7 @@ public:
 private:
     int m_width;
     int m_height;
+    bool m_topDown;
     win32kit::ScopedBitmapDC m_surface;
     UINT32* m_bits = nullptr;
 };

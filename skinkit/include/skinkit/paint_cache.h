@@ -2,9 +2,11 @@
 
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include <windows.h>
 
+#include "skinkit/pixel_blend.h"
 #include "skinkit/skinkit_api.h"
 #include "win32kit/scoped_win.h"
 
@@ -42,9 +44,11 @@ public:
 
 private:
     bool Allocate(int width, int height);
+    void Survey();
     void FindOpaqueCore();
     void Blend(HDC target, int x, int y, const RECT& part) const;
     bool BlendDirect(HDC target, int x, int y, const RECT& part) const;
+    skinkit::PixelRows Pixels() const;
 
     win32kit::ScopedBitmapDC m_surface;
     void* m_bits = nullptr;
@@ -52,7 +56,9 @@ private:
     // A fully opaque rectangle of a large picture (picture coordinates):
     // copied instead of blended, since blending costs per pixel.
     RECT m_opaqueCore{};
-    bool m_coreKnown = false;
+    // Per row of the picture: 1 where every pixel is premultiplied.
+    std::vector<unsigned char> m_plainRows;
+    bool m_surveyed = false;
     std::string m_key;
     bool m_valid = false;
 };
