@@ -178,30 +178,46 @@ ThumbnailCache::Entry* ThumbnailCache::Lookup(const std::wstring& path)
     entry.path = path;
     entry.size = size;
     entry.written = data.ftLastWriteTime;
-    entry.original = LoadPictureFile(path);
-    ++m_decodes;
+    m_original = Decode(path);
+    m_originalPath = path;
+    entry.readable = m_original != nullptr;
     m_entries.push_front(std::move(entry));
     if (m_entries.size() > kMaxThumbnails)
         m_entries.pop_back();
     return &m_entries.front();
 }
 
+std::unique_ptr<Gdiplus::Bitmap> ThumbnailCache::Decode(const std::wstring& path)
+{
+    ++m_decodes;
+    return LoadPictureFile(path);
+}
+
 Gdiplus::Bitmap* ThumbnailCache::Original(const std::wstring& path)
 {
     Entry* entry = Lookup(path);
-    return entry ? entry->original.get() : nullptr;
+    if (!entry || !entry->readable)
+        return nullptr;
+    if (path != m_originalPath || !m_original) {
+        m_original = Decode(path);
+        m_originalPath = path;
+    }
+    return m_original.get();
 }
 
 const BlendPicture* ThumbnailCache::Find(const std::wstring& path, int width, int height)
 {
     Entry* entry = Lookup(path);
-    if (!entry || !entry->original)
+    if (!entry || !entry->readable)
         return nullptr;
-    if (!entry->scaled || entry->width != width || entry->height != height) {
-        entry->scaled = ScaledInto(*entry->original, width, height);
-        entry->width = width;
-        entry->height = height;
-    }
+    if (entry->scaled && entry->width == width && entry->height == height)
+        return entry->scaled.get();
+    Gdiplus::Bitmap* original = Original(path);
+    if (!original)
+        return nullptr;
+    entry->scaled = ScaledInto(*original, width, height);
+    entry->width = width;
+    entry->height = height;
     return entry->scaled.get();
 }
 

@@ -39,14 +39,16 @@ private:
 
 // Thumbnails decoded once and kept scaled to the size they are drawn at, by
 // path; a file that appears or is replaced later is decoded again on the next
-// look. Bounded: the least recently drawn go first. UI thread only.
+// look. Only the hovered thumbnail keeps its decoded original (for the zoom).
+// Bounded: the least recently drawn go first. UI thread only.
 class ThumbnailCache {
 public:
     // The picture at `path` scaled into a `width` x `height` slot by the
     // aspect rule (tall pictures fill the height, wide ones the width), or
     // null while no readable picture is there. Valid until the next Find.
     const BlendPicture* Find(const std::wstring& path, int width, int height);
-    // The decoded picture at its own size, for the hover zoom.
+    // The decoded picture at its own size, for the hover zoom; valid until
+    // Original is asked for another path.
     Gdiplus::Bitmap* Original(const std::wstring& path);
     std::size_t Size() const { return m_entries.size(); }
     unsigned DecodeCount() const { return m_decodes; }
@@ -56,14 +58,18 @@ private:
         std::wstring path;
         ULONGLONG size = 0;
         FILETIME written{};
-        std::unique_ptr<Gdiplus::Bitmap> original;
+        bool readable = false;
         std::unique_ptr<BlendPicture> scaled;
         int width = 0;
         int height = 0;
     };
     Entry* Lookup(const std::wstring& path);
 
+    std::unique_ptr<Gdiplus::Bitmap> Decode(const std::wstring& path);
+
     std::list<Entry> m_entries;  // most recently used first
+    std::wstring m_originalPath;
+    std::unique_ptr<Gdiplus::Bitmap> m_original;
     unsigned m_decodes = 0;
 };
 

@@ -80,7 +80,8 @@ CPictureFileCache::Entry* CPictureFileCache::Lookup(const std::wstring& path)
     return nullptr;
 }
 
-Gdiplus::Bitmap* CPictureFileCache::Find(const std::wstring& path)
+// The entry for path, decoded first when the file is new or has changed.
+CPictureFileCache::Entry* CPictureFileCache::Fresh(const std::wstring& path)
 {
     if (path.empty())
         return nullptr;
@@ -96,7 +97,7 @@ Gdiplus::Bitmap* CPictureFileCache::Find(const std::wstring& path)
         // Most recent first, so the older picture is the one replaced.
         if (entry != &m_entries[0])
             std::swap(m_entries[0], m_entries[1]);
-        return m_entries[0].picture.get();
+        return &m_entries[0];
     }
     if (!entry)
         entry = &m_entries[1];
@@ -106,11 +107,45 @@ Gdiplus::Bitmap* CPictureFileCache::Find(const std::wstring& path)
     entry->serial = m_nextSerial++;
     // An unreadable file is remembered as such too: it is decoded again only
     // once it changes.
-    entry->picture = DecodePictureFile(path);
-    ++m_decodes;
+    Decode(*entry);
     if (entry != &m_entries[0])
         std::swap(m_entries[0], m_entries[1]);
-    return m_entries[0].picture.get();
+    return &m_entries[0];
+}
+
+void CPictureFileCache::Decode(Entry& entry)
+{
+    entry.picture = DecodePictureFile(entry.path);
+    entry.unloaded = false;
+    entry.pictureSize = entry.picture ? SIZE{static_cast<LONG>(entry.picture->GetWidth()),
+                                             static_cast<LONG>(entry.picture->GetHeight())}
+                                      : SIZE{};
+    ++m_decodes;
+}
+
+Gdiplus::Bitmap* CPictureFileCache::Find(const std::wstring& path)
+{
+    Entry* entry = Fresh(path);
+    if (!entry)
+        return nullptr;
+    if (entry->unloaded)
+        Decode(*entry);
+    return entry->picture.get();
+}
+
+SIZE CPictureFileCache::PictureSize(const std::wstring& path)
+{
+    const Entry* entry = Fresh(path);
+    return entry ? entry->pictureSize : SIZE{};
+}
+
+void CPictureFileCache::Unload(const std::wstring& path)
+{
+    Entry* entry = Lookup(path);
+    if (!entry || !entry->picture)
+        return;
+    entry->picture.reset();
+    entry->unloaded = true;
 }
 
 unsigned CPictureFileCache::Serial(const std::wstring& path) const

@@ -20,6 +20,11 @@ public:
     // The pointer stays valid while path is one of the two most recently found
     // and its file is unchanged.
     Gdiplus::Bitmap* Find(const std::wstring& path);
+    // The picture's size, known without decoding it again once it has been.
+    SIZE PictureSize(const std::wstring& path);
+    // Frees path's decoded pixels while its ready copy is drawn instead; the
+    // next Find decodes the unchanged file again under the same serial.
+    void Unload(const std::wstring& path);
     // A number that changes whenever Find would return a different picture
     // for the same path (for paint-cache keys).
     unsigned Serial(const std::wstring& path) const;
@@ -36,8 +41,12 @@ private:
         FILETIME written{};
         unsigned serial = 0;
         std::unique_ptr<Gdiplus::Bitmap> picture;
+        SIZE pictureSize{};
+        bool unloaded = false;
     };
     Entry* Lookup(const std::wstring& path);
+    Entry* Fresh(const std::wstring& path);
+    void Decode(Entry& entry);
 
     Entry m_entries[2];
     unsigned m_nextSerial = 1;

@@ -269,11 +269,15 @@ void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
     if (m_defaultPicture)
         return;
     const int right = m_rect.right;
-    const int previousWidth = ImageWidth(m_pictures->Find(m_previousPath));
+    // The previous picture leaves as it was on screen when its ready copy is
+    // there (its decoded pixels are gone by then).
+    const RECT previousPlace = ReadyPlace(m_previousPath);
+    const int previousWidth = IsRectEmpty(&previousPlace) ? ImageWidth(m_pictures->Find(m_previousPath))
+                                                          : Width(previousPlace);
     const int currentWidth = ImageWidth(m_pictures->Find(m_currentPath));
     ViewerMotion& m = *m_motion;
     m.previousWidth.store(previousWidth);
-    m.previousX.store((right - previousWidth) / 2);
+    m.previousX.store(IsRectEmpty(&previousPlace) ? (right - previousWidth) / 2 : previousPlace.left);
     m.currentWidth.store(currentWidth);
     m.currentX.store((right - currentWidth) / 2);
     m.currentOffset.store(0);
@@ -477,10 +481,10 @@ RECT Rir_picture_ui::LayoutPicture(int width, int height) const
 
 RECT Rir_picture_ui::GetPictureRect()
 {
-    Gdiplus::Bitmap* picture = m_pictures->Find(m_currentPath);
-    if (!picture)
+    const SIZE size = m_pictures->PictureSize(m_currentPath);
+    if (size.cx <= 0 || size.cy <= 0)
         return RECT{};
-    return LayoutPicture(ImageWidth(picture), ImageHeight(picture));
+    return LayoutPicture(size.cx, size.cy);
 }
 
 void Rir_picture_ui::OnPaint(HDC hdc)
@@ -498,10 +502,10 @@ void Rir_picture_ui::DrawPicture(HDC hdc)
     // One look at what the threads move, so the shade and the picture agree.
     const bool shown = m_hasPicture && !m_defaultPicture;
     const bool swapping = shown && m_motion->swapRunning.load();
-    Gdiplus::Bitmap* current = shown && !swapping ? m_pictures->Find(m_currentPath) : nullptr;
+    const RECT place = shown && !swapping ? GetPictureRect() : RECT{};
+    const bool current = !IsRectEmpty(&place);
     if (current)
         m_pictures->KeepOnly(m_currentPath);
-    const RECT place = current ? LayoutPicture(ImageWidth(current), ImageHeight(current)) : RECT{};
     Darken(hdc, CoveredArea(current, place));
     if (m_defaultPicture)
         DrawDefaultPicture(hdc);
@@ -571,23 +575,34 @@ CPaintKey Rir_picture_ui::DefaultKey() const
     return key;
 }
 
-CPaintKey Rir_picture_ui::PictureKey(const RECT& place) const
+CPaintKey Rir_picture_ui::PictureKey(const std::wstring& path, const RECT& place) const
 {
     CPaintKey key;
-    key << m_pictures->Serial(m_currentPath) << Width(place) << Height(place);
+    key << m_pictures->Serial(path) << Width(place) << Height(place);
     return key;
+}
+
+// Where path's picture lies on screen when the ready copy is of it; empty
+// otherwise.
+RECT Rir_picture_ui::ReadyPlace(const std::wstring& path)
+{
+    const SIZE size = m_pictures->PictureSize(path);
+    if (size.cx <= 0 || size.cy <= 0)
+        return RECT{};
+    const RECT place = LayoutPicture(size.cx, size.cy);
+    return m_pictureCache.IsCurrent(PictureKey(path, place).Bytes()) ? place : RECT{};
 }
 
 // Where the picture about to be drawn is opaque, as its ready copy knows it;
 // empty when that copy is about to be made again.
-RECT Rir_picture_ui::CoveredArea(Gdiplus::Bitmap* current, const RECT& place) const
+RECT Rir_picture_ui::CoveredArea(bool current, const RECT& place) const
 {
     if (m_defaultPicture) {
         if (m_defaultImage || !m_defaultCache.IsCurrent(DefaultKey().Bytes()))
             return RECT{};
         return m_defaultCache.OpaqueArea(0, DefaultTop());
     }
-    if (!current || !m_pictureCache.IsCurrent(PictureKey(place).Bytes()))
+    if (!current || !m_pictureCache.IsCurrent(PictureKey(m_currentPath, place).Bytes()))
         return RECT{};
     return m_pictureCache.OpaqueArea(place.left, place.top);
 }
@@ -619,25 +634,33 @@ void Rir_picture_ui::DrawDefaultPicture(HDC hdc)
         m_defaultImage.reset();
 }
 
-void Rir_picture_ui::DrawCurrent(HDC hdc, Gdiplus::Bitmap* picture, const RECT& place)
+// Once the ready copy is made the decoded pixels are let go (a screen-sized
+// picture is ten megabytes); a change of size decodes the file again.
+void Rir_picture_ui::DrawCurrent(HDC hdc, bool known, const RECT& place)
 {
-    if (!picture) {
+    if (!known) {
         DrawSpinner(hdc);
         return;
     }
     const int w = Width(place);
     const int h = Height(place);
+    const CPaintKey key = PictureKey(m_currentPath, place);
     PaintCached(
-        m_pictureCache, hdc, place.left, place.top, PictureKey(place),
+        m_pictureCache, hdc, place.left, place.top, key,
         [&] {
             return RECT{0, 0, w, h};
         },
         [&](HDC dc, int x, int y) {
+            Gdiplus::Bitmap* picture = m_pictures->Find(m_currentPath);
+            if (!picture)
+                return;
             Gdiplus::Graphics g(dc);
             g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
             g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
             DrawImageStretched(g, picture, Gdiplus::Rect(x, y, w, h), 0, 0, ImageWidth(picture), ImageHeight(picture));
         });
+    if (m_pictureCache.IsCurrent(key.Bytes()))
+        m_pictures->Unload(m_currentPath);
 }
 
 void Rir_picture_ui::DrawSpinner(HDC hdc) const
@@ -662,10 +685,13 @@ void Rir_picture_ui::DrawSpinner(HDC hdc) const
 
 void Rir_picture_ui::DrawSwap(HDC hdc)
 {
-    // Both stay in the cache: it holds the two most recent pictures.
-    Gdiplus::Bitmap* previous = m_pictures->Find(m_previousPath);
-    Gdiplus::Bitmap* current = m_pictures->Find(m_currentPath);
     const ViewerMotion& m = *m_motion;
+    const RECT previousPlace = ReadyPlace(m_previousPath);
+    if (!IsRectEmpty(&previousPlace))
+        m_pictureCache.Draw(hdc, m.previousX.load(), previousPlace.top);
+    // Both stay in the file cache: it holds the two most recent pictures.
+    Gdiplus::Bitmap* previous = IsRectEmpty(&previousPlace) ? m_pictures->Find(m_previousPath) : nullptr;
+    Gdiplus::Bitmap* current = m_pictures->Find(m_currentPath);
     Gdiplus::Graphics g(hdc);
     if (previous) {
         const int h = ImageHeight(previous);

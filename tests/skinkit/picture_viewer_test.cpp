@@ -350,6 +350,20 @@ TEST_F(ViewerTest, PictureIsDecodedOnceAndAFileThatAppearsLaterIsPickedUp)
     Paint(surface);
     EXPECT_TRUE(Near(surface.Pixel(210, 300), kTeal));
     EXPECT_EQ(2u, viewer->GetDecodeCount());
+
+    // The decoded pixels go once the ready copy is drawn: a viewer too small
+    // for the picture scales the unchanged file again from one more decode.
+    viewer->set_window_rect(0, 0, 300, 150);
+    Paint(surface);
+    Paint(surface);
+    const RECT place = viewer->GetPictureRect();
+    EXPECT_EQ(300, place.right - place.left);
+    EXPECT_TRUE(Near(surface.Pixel((place.left + place.right) / 2, (place.top + place.bottom) / 2), kTeal));
+    EXPECT_EQ(3u, viewer->GetDecodeCount());
+    // The next picture is decoded; the one it replaces leaves from its ready
+    // copy rather than from a decode of its own.
+    viewer->set_bk_image_local_path(WritePicture(L"next.png", 200, 100, kCoral));
+    EXPECT_EQ(4u, viewer->GetDecodeCount());
 }
 
 TEST_F(ViewerTest, DestroyingTheViewerEndsItsAnimationThreads)

@@ -127,10 +127,11 @@ private:
     void Darken(HDC hdc, const RECT& covered) const;
     int DefaultTop() const;
     CPaintKey DefaultKey() const;
-    CPaintKey PictureKey(const RECT& place) const;
-    RECT CoveredArea(Gdiplus::Bitmap* current, const RECT& place) const;
+    CPaintKey PictureKey(const std::wstring& path, const RECT& place) const;
+    RECT ReadyPlace(const std::wstring& path);
+    RECT CoveredArea(bool current, const RECT& place) const;
     void DrawDefaultPicture(HDC hdc);
-    void DrawCurrent(HDC hdc, Gdiplus::Bitmap* picture, const RECT& place);
+    void DrawCurrent(HDC hdc, bool known, const RECT& place);
     void DrawSpinner(HDC hdc) const;
     void DrawSwap(HDC hdc);
     void DrawBar(HDC hdc);

@@ -283,6 +283,42 @@ protected:
     std::unique_ptr<PictureStrip> strip;
 };
 
+TEST(ThumbnailCacheTest, OnlyTheZoomedThumbnailKeepsItsOriginal)
+{
+    wchar_t temp[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring stem = std::wstring(temp) + L"quarn-thumb-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring paths[] = {stem + L"-a.bmp", stem + L"-b.bmp", stem + L"-missing.bmp"};
+    WriteRedBmp(paths[0]);
+    WriteRedBmp(paths[1]);
+    ThumbnailCache cache;
+    struct Row {
+        const char* what;
+        int file;
+        int size;  // 0: the original, for the zoom
+        bool found;
+        unsigned decodes;
+    } rows[] = {
+        {"missing file", 2, 64, false, 0},
+        {"missing file's original", 2, 0, false, 0},
+        {"first look", 0, 64, true, 1},
+        {"again at the same size", 0, 64, true, 1},
+        {"its original, still held", 0, 0, true, 1},
+        {"another thumbnail", 1, 64, true, 2},
+        {"the first one's original again", 0, 0, true, 3},
+        {"the next zoom frame", 0, 0, true, 3},
+        {"a new size, from the held original", 0, 32, true, 3},
+    };
+    for (const Row& row : rows) {
+        const std::wstring& path = paths[row.file];
+        const bool found = row.size ? cache.Find(path, row.size, row.size) != nullptr : cache.Original(path) != nullptr;
+        EXPECT_EQ(found, row.found) << row.what;
+        EXPECT_EQ(cache.DecodeCount(), row.decodes) << row.what;
+    }
+    DeleteFileW(paths[0].c_str());
+    DeleteFileW(paths[1].c_str());
+}
+
 TEST_F(StripTest, AThumbnailIsPaintedOnceItsDownloadSaysItLanded)
 {
     DeleteFileW(Thumbnail(0).c_str());
