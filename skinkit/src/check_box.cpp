@@ -139,14 +139,15 @@ void CCheckBoxUI::Invalidate() const { InvalidateIfWindow(m_parent, &m_rect); }
 
 LRESULT CCheckBoxUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
     if (!m_visible || m_state == kDisabled) return 0;
-    const bool inside = Contains(m_rect, CursorInClient(m_parent));
+    // Read only for the mouse: under Wine each read asks the X server.
+    const auto inside = [&] { return Contains(m_rect, CursorInClient(m_parent)); };
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        if (inside) m_pressed = true;
+        if (inside()) m_pressed = true;
         break;
     case WM_MOUSEMOVE:
-        if (!inside) {
+        if (!inside()) {
             SetState(kNormal);
         } else if (wParam & MK_LBUTTON) {
             SetState(m_pressed ? kHover : kNormal);
@@ -155,7 +156,7 @@ LRESULT CCheckBoxUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
         }
         break;
     case WM_LBUTTONUP:
-        if (inside) {
+        if (inside()) {
             if (m_pressed) m_checked = !m_checked;
             m_state = kHover;
             Invalidate();

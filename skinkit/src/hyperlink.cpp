@@ -95,7 +95,9 @@ void CHyperLinkUI::Invalidate() const { InvalidateIfWindow(m_parent, &m_rect); }
 
 LRESULT CHyperLinkUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
     if (!m_visible) return 0;
-    const bool inside = Contains(m_rect, CursorInClient(m_parent));
+    // Read only for the mouse: under Wine each read asks the X server, and
+    // every message of the window (paints, timers) passes through here.
+    const auto inside = [&] { return Contains(m_rect, CursorInClient(m_parent)); };
     switch (msg) {
     case WM_SIZE:
         if (wParam == SIZE_MINIMIZED) break;
@@ -104,20 +106,20 @@ LRESULT CHyperLinkUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
         if (m_center) CenterInParent();
         break;
     case WM_MOUSEMOVE:
-        if (!inside) {
+        if (!inside()) {
             SetHover(0);
         } else if (!(wParam & MK_LBUTTON) || m_pressed) {
             SetHover(1);
         }
         break;
     case WM_LBUTTONDOWN:
-        if (inside) {
+        if (inside()) {
             m_pressed = true;
             Invalidate();
         }
         break;
     case WM_LBUTTONUP:
-        if (inside) {
+        if (inside()) {
             m_hover = 1;
             Invalidate();
             if (m_pressed) PostCommand(m_parent, m_id, 0);

@@ -147,13 +147,16 @@ void CTabUI::SetHot(int item) {
 
 LRESULT CTabUI::WindowProc(HWND, UINT msg, WPARAM, LPARAM) {
     if (!m_visible) return 0;
-    const POINT cursor = CursorInClient(m_parent);
+    // The pointer is read only for the mouse: under Wine each read asks the X
+    // server, and every message of the window passes through here.
     switch (msg) {
-    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDOWN: {
+        const POINT cursor = CursorInClient(m_parent);
         if (Contains(m_rect, cursor)) SetCurSel(ItemFromPoint(cursor));
         break;
+    }
     case WM_MOUSEMOVE:
-        SetHot(ItemFromPoint(cursor));
+        SetHot(ItemFromPoint(CursorInClient(m_parent)));
         break;
     case WM_MOUSELEAVE:
         if (m_hot != -1) {
