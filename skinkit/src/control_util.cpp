@@ -242,9 +242,6 @@ LRESULT SendCommand(HWND parent, WORD id, WORD code) {
     return SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(parent));
 }
 
-// The top row of the 32-bit bitmap selected into hdc, when drawing on hdc
-// lands 1:1 on its pixels (no origin shift, a rectangular clip); area is cut
-// to the clip and the bitmap. Null when drawing must go through GDI.
 namespace {
 
 // GetObject gives a DIB's height without its sign, so which way the rows run
