@@ -636,7 +636,10 @@ void CRichEditUI::OnScrollBarRequest(int bar, bool show, LONG, LONG, int, bool) 
 void CRichEditUI::DrawBackground(HDC hdc, bool stretchLeftOnly) {
     if (!m_bkLeft || !m_bkMiddle || (!stretchLeftOnly && !m_bkRight)) return;
     const bool single = m_bkMiddle->GetWidth() == 1;
-    m_bkState = (!single && (m_focus || CursorInside(m_bkRect))) ? 1 : 0;
+    // A hover comes with a mouse move; a paint only checks that a hover it
+    // shows still holds (the pointer may have left the window meanwhile).
+    // Reading the pointer is an X server round trip under Wine.
+    m_bkState = (!single && (m_focus || (m_bkState == 1 && CursorInside(m_bkRect)))) ? 1 : 0;
     const int slices = single ? 1 : 2;
     const int width = Width(m_bkRect);
     const int height = Height(m_bkRect);
