@@ -183,6 +183,26 @@ void UserListPanel::PaintCell(Gdiplus::Graphics& graphics, const RECT& cell, Gdi
     graphics.DrawRectangle(&frame, int(cell.left), int(cell.top), side - 1, side - 1);
 }
 
+std::vector<CardCount> CardCounts(const UserRecord& user)
+{
+    const struct {
+        const wchar_t* label;
+        const std::string& count;
+        int dx, dy;
+    } lines[] = {
+        {L"发布 ", user.pictureCount, 20, 40},
+        {L"喜欢 ", user.likeCount, 80, 40},
+        {L"关注 ", user.followCount, 20, 60},
+        {L"粉丝 ", user.fanCount, 80, 60},
+    };
+    std::vector<CardCount> shown;
+    for (const auto& line : lines) {
+        if (!line.count.empty())
+            shown.push_back({line.label + Widen(line.count), line.dx, line.dy});
+    }
+    return shown;
+}
+
 void UserListPanel::PaintCard(
     HDC hdc, const RECT& cell, const UserRecord& user, Gdiplus::Bitmap* avatar, const std::string& viewerUid)
 {
@@ -208,10 +228,8 @@ void UserListPanel::PaintCard(
     SkinTextStyle counts;
     counts.points = 9.0f;
     counts.color = 0xFE979797;
-    DrawSkinText(hdc, L"发布 " + Widen(user.pictureCount), counts, TextBox(cell.right + 20, cell.top + 40, 100, 20));
-    DrawSkinText(hdc, L"喜欢 " + Widen(user.likeCount), counts, TextBox(cell.right + 80, cell.top + 40, 100, 20));
-    DrawSkinText(hdc, L"关注 " + Widen(user.followCount), counts, TextBox(cell.right + 20, cell.top + 60, 100, 20));
-    DrawSkinText(hdc, L"粉丝 " + Widen(user.fanCount), counts, TextBox(cell.right + 80, cell.top + 60, 100, 20));
+    for (const CardCount& count : CardCounts(user))
+        DrawSkinText(hdc, count.text, counts, TextBox(cell.right + count.dx, cell.top + count.dy, 100, 20));
     if (!toggleShown)
         return;
     SkinTextStyle toggle;

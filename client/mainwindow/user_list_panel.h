@@ -7,8 +7,19 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <windows.h>
+
+// A count on the hovered card: its text and its place from the cell's top right.
+struct CardCount {
+    std::wstring text;
+    int dx = 0;
+    int dy = 0;
+};
+// The counts the list's answer gave: the fans list and a follow who has
+// shared nothing give none, and a label without its number reads as broken.
+std::vector<CardCount> CardCounts(const UserRecord& user);
 
 // A row of people: featured users, the user's follows or fans, another
 // person's follows or a people search. The hovered person opens as a card
