@@ -317,6 +317,10 @@ FeedStore::PicturePtr PictureStrip::Picture(int index) const
 
 int PictureStrip::Count() const { return m_store ? int(m_store->PictureCount(List())) : 0; }
 
+bool PictureStrip::Scrolls() const { return !Answered() || Count() > m_n; }
+
+bool PictureStrip::Answered() const { return m_store && m_store->Answer(m_feedNumber, m_key) != nullptr; }
+
 std::string PictureStrip::ThumbnailPath(int index) const
 {
     const FeedStore::PicturePtr picture = Picture(index);
@@ -365,6 +369,8 @@ void PictureStrip::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
+    if (!Scrolls())
+        return;
     m_next.WindowProc(hwnd, msg, wParam, lParam);
     m_before.WindowProc(hwnd, msg, wParam, lParam);
 }
@@ -385,8 +391,9 @@ bool PictureStrip::OverArrow(POINT point) const
 {
     const RECT next = m_next.GetWindowRect();
     const RECT before = m_before.GetWindowRect();
-    return (m_next.IsWindowVisible() && PtInRect(&next, point))
-        || (m_before.IsWindowVisible() && PtInRect(&before, point));
+    return Scrolls()
+        && ((m_next.IsWindowVisible() && PtInRect(&next, point))
+            || (m_before.IsWindowVisible() && PtInRect(&before, point)));
 }
 
 void PictureStrip::OnMouseMove(POINT point)
@@ -602,11 +609,11 @@ void PictureStrip::Repaint() const
     InvalidateRect(m_window, &area, FALSE);
 }
 
-const BlendPicture* PictureStrip::Placeholder()
+const BlendPicture* PictureStrip::Placeholder(bool none)
 {
     const int w = m_slots[0].right - m_slots[0].left;
     const int h = m_slots[0].bottom - m_slots[0].top;
-    const int key = (w << 16) ^ (h << 2) ^ m_mode;
+    const int key = (w << 16) ^ (h << 3) ^ (m_mode << 1) ^ int(none);
     if (m_placeholderKey == key && m_placeholder.Width() == w)
         return &m_placeholder;
     m_placeholderKey = 0;
@@ -620,14 +627,22 @@ const BlendPicture* PictureStrip::Placeholder()
     g.FillRectangle(&fill, 0, 0, w, h);
     const int textX = m_mode == kPersonSource ? 25 : 45;
     const int textY = (h - 20) / 2;
-    if (m_spinner && textX >= 22)
+    if (m_spinner && textX >= 22 && !none)
         g.DrawImage(m_spinner.get(), Gdiplus::Rect(textX - 22, textY, 20, 20), 0, 0, 20, 20, Gdiplus::UnitPixel);
     Gdiplus::FontFamily family(L"宋体");
     Gdiplus::Font font(&family, 9, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
     Gdiplus::SolidBrush text(kLoadingText);
     g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
     const Gdiplus::RectF box(Gdiplus::REAL(textX), Gdiplus::REAL(textY + 3), Gdiplus::REAL(w), Gdiplus::REAL(h));
-    g.DrawString(L"加载中", -1, &font, box, nullptr, &text);
+    if (none) {
+        // Centred: the person strip's narrow slots leave no room beside a spinner's place.
+        Gdiplus::StringFormat centred;
+        centred.SetAlignment(Gdiplus::StringAlignmentCenter);
+        const Gdiplus::RectF whole(0.0f, Gdiplus::REAL(textY + 3), Gdiplus::REAL(w), Gdiplus::REAL(h));
+        g.DrawString(L"还没有图片", -1, &font, whole, &centred, &text);
+    } else {
+        g.DrawString(L"加载中", -1, &font, box, nullptr, &text);
+    }
     m_placeholderKey = key;
     return &m_placeholder;
 }
@@ -652,6 +667,14 @@ void PictureStrip::PaintSlot(HDC dc, int k)
     const RECT& slot = m_slots[k];
     const int w = slot.right - slot.left;
     const int h = slot.bottom - slot.top;
+    // Past the end of an answered list nothing is on its way: a short list
+    // leaves those slots empty, an empty one says so in its first.
+    if (m_first + k >= Count() && Answered()) {
+        const BlendPicture* none = m_first + k == 0 ? Placeholder(true) : nullptr;
+        if (none)
+            none->Blend(dc, slot.left, slot.top);
+        return;
+    }
     const std::string path = ThumbnailPath(m_first + k);
     const std::wstring wide = Widen(path);
     const BlendPicture* thumb = path.empty() ? nullptr : m_thumbnails.Find(wide, w, h);
@@ -712,6 +735,8 @@ void PictureStrip::Paint(HDC dc)
         PaintSlot(dc, k);
     PaintHovered(dc);
     RestoreDC(dc, saved);
+    if (!Scrolls())
+        return;
     m_next.OnPaint(dc);
     m_before.OnPaint(dc);
 }

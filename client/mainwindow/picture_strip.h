@@ -113,6 +113,10 @@ public:
     // last item excepted) when they are missing or not valid pictures.
     void Preload(int first);
     int Count() const;
+    // Whether the service has answered for the list (it may have been empty).
+    bool Answered() const;
+    // False once an answered list fits the column: its arrows would do nothing.
+    bool Scrolls() const;
     // UTF-8 cache paths; empty when the list has no picture at `index`.
     std::string ThumbnailPath(int index) const;
     // Also starts the large picture's download.
@@ -151,7 +155,9 @@ private:
     RECT PaintArea() const;
     void PaintSlot(HDC dc, int k);
     void PaintHovered(HDC dc);
-    const BlendPicture* Placeholder();
+    // The grey box of a slot still waiting, or with `none` the one that says
+    // the answered list has no pictures.
+    const BlendPicture* Placeholder(bool none = false);
     const BlendPicture* Dim(int width, int height);
 
     HWND m_window = nullptr;

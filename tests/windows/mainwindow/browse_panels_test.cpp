@@ -352,6 +352,33 @@ TEST_F(StripTest, AThumbnailIsPaintedOnceItsDownloadSaysItLanded)
     }
 }
 
+TEST_F(StripTest, OnlyAListStillOnItsWayShowsLoadingPastItsEnd)
+{
+    struct Row {
+        const char* what;
+        int count;
+        bool answered;
+        const char* slots;  // per slot: g grey box, w nothing painted
+    } rows[] = {
+        {"an empty list on its way", 0, false, "gggg"},
+        {"an empty answer", 0, true, "gwww"},
+        {"a short answer", 2, true, "ggww"},
+        {"a short list on its way", 2, false, "gggg"},
+        {"an answer longer than the column", 6, true, "gggg"},
+    };
+    for (const Row& row : rows) {
+        Open(PictureStrip::kFeedSource, row.count, 0);
+        if (row.answered)
+            store->StoreAnswer(feed_kind::kFirstCategory, "", "{}");
+        for (int k = 0; k < 4; ++k) {
+            const COLORREF painted = PaintedAt(InSlot(k));
+            const bool grey = row.slots[k] == 'g';
+            EXPECT_EQ(Grey(painted), grey) << row.what << ", slot " << k;
+            EXPECT_EQ(painted == RGB(255, 255, 255), !grey) << row.what << ", slot " << k;
+        }
+    }
+}
+
 TEST_F(StripTest, OnlyAShownPictureIsHoveredAndOpened)
 {
     const POINT belowColumn{kLeft + 30, kTop + 4 * 128 + 20};
@@ -561,6 +588,37 @@ TEST(UserListCells, OnlyThePeopleOfTheLatestAnswer)
         EXPECT_EQ(cells, row.after) << row.what;
     }
     DestroyWindow(host);
+}
+
+TEST(UserListCard, ShowsOnlyTheCountsTheAnswerGave)
+{
+    const auto user = [](const char* pictures, const char* likes, const char* follows, const char* fans) {
+        UserRecord record;
+        record.pictureCount = pictures;
+        record.likeCount = likes;
+        record.followCount = follows;
+        record.fanCount = fans;
+        return record;
+    };
+    struct Row {
+        const char* what;
+        UserRecord user;
+        std::vector<std::wstring> texts;
+    } rows[] = {
+        {"a fan (the fans list gives no counts)", user("", "", "", ""), {}},
+        {"only some counts", user("", "7", "", "0"), {L"喜欢 7", L"粉丝 0"}},
+        {"all four", user("3", "12", "5", "9"), {L"发布 3", L"喜欢 12", L"关注 5", L"粉丝 9"}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::wstring> texts;
+        for (const CardCount& count : CardCounts(row.user))
+            texts.push_back(count.text);
+        EXPECT_EQ(texts, row.texts) << row.what;
+    }
+    const auto all = CardCounts(user("1", "2", "3", "4"));
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[1].dx - all[0].dx, 60) << "likes beside the published count";
+    EXPECT_EQ(all[2].dy - all[0].dy, 20) << "follows under the published count";
 }
 
 // The main window with a signed-in user; its requests go nowhere that matters.
