@@ -336,12 +336,12 @@ void ContentPanels::OnTab(int item)
     }
 }
 
-void ContentPanels::OnTabHover(int item)
+void ContentPanels::OnTabHover(int item, const RECT& tab)
 {
     if (item < 0 || item > 2)
         return;
     m_tip.HideToolTip();
-    m_tip.ShowToolTip(kTabTips[item]);
+    m_tip.ShowToolTip(kTabTips[item], tab);
 }
 
 // ---- the user menu and its counts -------------------------------------------------------

@@ -66,7 +66,8 @@ public:
     // True when the command was the panels'. `searchText` is the field's.
     bool OnCommand(WORD id, WORD code, LPARAM lParam, const RECT& searchField, const std::wstring& searchText);
     void OnTab(int item);
-    void OnTabHover(int item);
+    // tab: the item's place on the screen; the tip goes when the pointer leaves it.
+    void OnTabHover(int item, const RECT& tab);
     void OnMouseMove(POINT point, bool overAvatar);
     // A click on a panel's picture, person or tag; true when it was one.
     bool OnClick(POINT point);

@@ -47,7 +47,12 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
             m_viewer.show_slid_down();
             m_content.OnTab(item);
         } else if (wParam == kTabHotChanged && lParam) {
-            m_content.OnTabHover(reinterpret_cast<const CTabNotify*>(lParam)->item);
+            const int item = reinterpret_cast<const CTabNotify*>(lParam)->item;
+            RECT tab{};
+            if (m_tab.GetItemRect(item, &tab)) {
+                MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&tab), 2);
+                m_content.OnTabHover(item, tab);
+            }
         }
         return true;
     case UM_SHOW_LARGE_PICTURE:

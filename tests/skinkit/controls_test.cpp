@@ -322,6 +322,31 @@ TEST(ToolTipTest, NearTheBottomRightCornerTheTipGoesLeftAndAbove) {
     DestroyWindow(tip.GetHWND());
 }
 
+TEST(ToolTipTest, AKeptTipGoesOnceThePointerLeavesItsArea) {
+    CToolTipUI tip;
+    ASSERT_TRUE(tip.Create(nullptr));
+    const RECT area{200, 200, 300, 240};
+    struct Row {
+        const char* what;
+        POINT shownAt, then;
+        bool stays;
+    } rows[] = {
+        {"shown with the pointer already outside", {150, 150}, {150, 150}, false},
+        {"the pointer leaves", {250, 220}, {400, 400}, false},
+        {"the pointer stays", {250, 220}, {260, 230}, true},
+    };
+    for (const Row& row : rows) {
+        tip.HideToolTip();
+        SetCursorPos(row.shownAt.x, row.shownAt.y);
+        tip.ShowToolTip(L"热点", area);
+        ASSERT_TRUE(tip.IsVisible()) << row.what;
+        SetCursorPos(row.then.x, row.then.y);
+        // Well under the two seconds after which any tip goes.
+        EXPECT_EQ(PumpUntil([&] { return !tip.IsVisible(); }, 500), !row.stays) << row.what;
+    }
+    DestroyWindow(tip.GetHWND());
+}
+
 TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
     CButtonUI second;
     ASSERT_TRUE(second.Create(parent.GetHWND(), 43));
