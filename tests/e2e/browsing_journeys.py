@@ -159,12 +159,7 @@ def session(j):
     since = j.service.mark()
     j.click(main, *MENU_ITEMS["follows"])
     j.service.wait_request("c_follows&uid=1001&token=", since, timeout=j.seconds(10))
-    try:
-        poll(lambda: len({p for p in j.pixels(main, 30, 50, 60, 60)[0]}) > 3, j.seconds(15), "the follows' avatars")
-    except JourneyError as error:
-        # Seen once under load: tell whether the avatars were asked for and answered.
-        asked = ["%s %s" % (e["path"], e.get("status")) for e in j.service.log(since)["entries"]]
-        raise JourneyError("%s; requests since the click: %s" % (error, ", ".join(asked[-20:])))
+    poll(lambda: len({p for p in j.pixels(main, 30, 50, 60, 60)[0]}) > 3, j.seconds(15), "the follows' avatars")
     j.hover(main, *FIRST_CELL)
     since = j.service.mark()
     j.click(main, *FIRST_TOGGLE)

@@ -77,6 +77,13 @@ class Service:
     def reset(self):
         self._control("reset")
 
+    def _keep_requests(self, path):
+        """The service's last requests, to tell a lost answer from a missed repaint."""
+        with open(path, "w", encoding="utf-8") as out:
+            for entry in self.service.log()["entries"][-60:]:
+                out.write("%.3f %s %s?%s %s\n" % (entry["time"], entry.get("method", ""), entry["path"],
+                                                  entry["query"], entry.get("status", "")))
+
     def fault(self, query):
         """query as the fault path takes it, e.g. "mode=down&match=c_login"."""
         self._control("fault?" + query)
@@ -302,9 +309,10 @@ class Journey:
         if error is not None:
             try:
                 self.screenshot("failure")
+                self._keep_requests(os.path.join(self.artifacts, "requests.txt"))
             except Exception:  # the failure itself matters more
                 pass
-            sys.stderr.write("journey %s failed; screenshots in %s, Wine's output in %s\n"
+            sys.stderr.write("journey %s failed; screenshots and the last requests in %s, Wine's output in %s\n"
                              % (self.name, self.artifacts, self.program.output))
         self.program.stop()
         end_wine(self.prefix)
