@@ -77,10 +77,10 @@ class Service:
     def reset(self):
         self._control("reset")
 
-    def _keep_requests(self, path):
-        """The service's last requests, to tell a lost answer from a missed repaint."""
+    def keep_last_requests(self, path):
+        """Writes the last requests, to tell a lost answer from a missed repaint."""
         with open(path, "w", encoding="utf-8") as out:
-            for entry in self.service.log()["entries"][-60:]:
+            for entry in self.log()["entries"][-60:]:
                 out.write("%.3f %s %s?%s %s\n" % (entry["time"], entry.get("method", ""), entry["path"],
                                                   entry["query"], entry.get("status", "")))
 
@@ -309,7 +309,7 @@ class Journey:
         if error is not None:
             try:
                 self.screenshot("failure")
-                self._keep_requests(os.path.join(self.artifacts, "requests.txt"))
+                self.service.keep_last_requests(os.path.join(self.artifacts, "requests.txt"))
             except Exception:  # the failure itself matters more
                 pass
             sys.stderr.write("journey %s failed; screenshots and the last requests in %s, Wine's output in %s\n"
