@@ -4,6 +4,7 @@
 #include "downloader.h"
 #include "program_folder.h"
 #include "resource_ids.h"
+#include "skinkit/paint_cache.h"
 #include "skinkit/picture.h"
 #include "skinkit/pixel_blend.h"
 #include "win32/wide_text.h"
@@ -613,10 +614,12 @@ const BlendPicture* PictureStrip::Placeholder(bool none)
 {
     const int w = m_slots[0].right - m_slots[0].left;
     const int h = m_slots[0].bottom - m_slots[0].top;
-    const int key = (w << 16) ^ (h << 3) ^ (m_mode << 1) ^ int(none);
-    if (m_placeholderKey == key && m_placeholder.Width() == w)
+    CPaintKey shape;
+    shape << w << h << m_mode << none;
+    const std::string key = shape.Bytes();
+    if (m_placeholderKey == key)
         return &m_placeholder;
-    m_placeholderKey = 0;
+    m_placeholderKey.clear();
     if (!m_placeholder.Create(w, h))
         return nullptr;
     auto canvas = m_placeholder.Canvas();

@@ -199,7 +199,7 @@ private:
     // The grey "加载中" box, drawn once per slot size and mode, and the
     // black veil over the thumbnails not under the pointer.
     BlendPicture m_placeholder;
-    int m_placeholderKey = 0;
+    std::string m_placeholderKey;  // what m_placeholder shows (a CPaintKey)
     BlendPicture m_dim;
     ThumbnailCache m_thumbnails;
 };

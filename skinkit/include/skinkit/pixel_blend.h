@@ -25,8 +25,9 @@ struct PixelRows {
 
 // Blends `part` of the pixels (in their coordinates) with their corner at
 // (x, y) straight into target's bits, as GDI's AlphaBlend would, several
-// times faster under Wine. False when target is not a bottom-up 32-bit DIB
-// drawn on 1:1 with a rectangular clip: the caller blends through GDI then.
+// times faster under Wine. False when target is not a 32-bit DIB (rows
+// either way up) drawn on 1:1 with a rectangular clip: the caller blends
+// through GDI then.
 SKINKIT_API bool BlendStraight(HDC target, int x, int y, const PixelRows& source, const RECT& part);
 
 // The plainRows of a picture.
