@@ -274,6 +274,15 @@ std::shared_ptr<const PictureDetails> FeedStore::Details() const
     return details_;
 }
 
+void FeedStore::ForgetKind(int kind)
+{
+    Guard guard(lock_);
+    pictures_.erase(PictureListId{kind, {}});
+    users_.erase(kind);
+    answers_.erase({kind, std::string()});
+    pagers_.erase(kind);
+}
+
 void FeedStore::StoreOwnStats(OwnStats stats)
 {
     Guard guard(lock_);

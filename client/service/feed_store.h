@@ -96,6 +96,10 @@ public:
     void StoreDetails(std::shared_ptr<const PictureDetails> details);
     std::shared_ptr<const PictureDetails> Details() const;
 
+    // Drops a feed kind's own list, users, raw answer and pager: a signed-out
+    // user's lists must not show for whoever signs in next.
+    void ForgetKind(int kind);
+
     void StoreOwnStats(OwnStats stats);
     OwnStats OwnStatistics() const;
     void ShowNotice(NoticeChoice choice);

@@ -128,18 +128,24 @@ void SocialActions::FollowUser(const std::string& targetUid) const
 void SocialActions::CommentOnPicture(const std::string& shareId, const std::string& text,
                                      const PictureComments* comments, int parentSelector) const
 {
-    std::string parentId;  // empty: a top-level comment
-    if (parentSelector != -1) {
-        bool known = comments && parentSelector >= 0 &&
-                     static_cast<std::size_t>(parentSelector) < comments->comments.size() &&
-                     !comments->comments[parentSelector].commentId.empty();
-        if (!known) {
-            PostResult(*services_, kActionComment, kOutcomeFailure);
-            return;
-        }
-        parentId = comments->comments[parentSelector].commentId;
+    if (parentSelector == -1) {
+        ReplyToComment(shareId, text, {});
+        return;
     }
-    Start(services_, [shareId, text, parentId](const FeedServices& s) {
+    const bool known = comments && parentSelector >= 0 &&
+                       static_cast<std::size_t>(parentSelector) < comments->comments.size();
+    ReplyToComment(shareId, text, known ? comments->comments[parentSelector].commentId : std::string());
+}
+
+void SocialActions::ReplyToComment(const std::string& shareId, const std::string& text,
+                                   std::optional<std::string> parentId) const
+{
+    // A reply whose comment is not known fails rather than posting at the top.
+    if (parentId && parentId->empty()) {
+        PostResult(*services_, kActionComment, kOutcomeFailure);
+        return;
+    }
+    Start(services_, [shareId, text, parentId = parentId.value_or(std::string())](const FeedServices& s) {
         const ConfigSession session = ConfigSession::FromFile(s.configPath);
         std::string answer;
         PostFormWithTimeout(endpoints::Comment(s.baseUrl, session, shareId, parentId, text), "", answer, s.limits);
@@ -223,11 +229,14 @@ void SocialActions::RefreshOwnStats() const
 
 void SocialActions::PollNotices() const
 {
-    Start(services_, [timing = timing_](const FeedServices& s) {
+    // A newer poll ends the older one at its next tick, so signing out and in
+    // again within a tick leaves one poll, not two.
+    const unsigned round = ++*pollRound_;
+    Start(services_, [timing = timing_, rounds = pollRound_, round](const FeedServices& s) {
         PollOnce(s);
         for (int waits = 0;;) {
             timing.wait(timing.tick);
-            if (!IsSignedIn())
+            if (!IsSignedIn() || rounds->load() != round)
                 return;
             if (++waits == 1 && s.store->VisibleNotice() != NoticeChoice::None) {
                 s.store->HideNotice();

@@ -3,10 +3,12 @@
 #include "feed_services.h"
 #include "feed_store.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,6 +48,10 @@ public:
     // whose comment is gone fails at once rather than posting at the top.
     void CommentOnPicture(const std::string& shareId, const std::string& text, const PictureComments* comments,
                           int parentSelector) const;
+    // A reply to the comment with `parentId`, or, without one, a top-level
+    // comment. An empty id fails at once.
+    void ReplyToComment(const std::string& shareId, const std::string& text,
+                        std::optional<std::string> parentId) const;
     void LikePicture(const std::string& shareId, const std::string& ownerUid) const;
     // The like of a picture of a list; fails at once when it is no longer stored.
     void LikePictureAt(const PictureListId& list, std::size_t index) const;
@@ -54,10 +60,12 @@ public:
     void FollowFromList(const std::string& targetUid, FollowList list, const std::string& listOwnerUid = {}) const;
     // The user panel's counters, into the store; the window repaints.
     void RefreshOwnStats() const;
-    // Runs until the user signs out (checked after every tick).
+    // Runs until the user signs out or a newer poll starts (checked after
+    // every tick).
     void PollNotices() const;
 
 private:
     std::shared_ptr<const FeedServices> services_;
     NoticeTiming timing_;
+    std::shared_ptr<std::atomic<unsigned>> pollRound_ = std::make_shared<std::atomic<unsigned>>(0);
 };

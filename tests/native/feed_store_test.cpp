@@ -152,6 +152,29 @@ TEST(FeedStore, AnswersCategoriesTagsAndUsersAreKeyed)
     EXPECT_EQ(stats.pictures, "4");
 }
 
+TEST(FeedStore, AForgottenKindLeavesTheOthers)
+{
+    FeedStore store;
+    for (const int kind : {feed_kind::kMyLiked, feed_kind::kHome}) {
+        store.StorePicture({kind, ""}, 0, Picture("a"));
+        store.StoreUser(kind, 0, std::make_shared<UserRecord>());
+        store.StoreAnswer(kind, "", "answer");
+        store.UpdatePager(kind, 40, 4);
+        store.NextPage(kind);
+    }
+    store.StorePicture({feed_kind::kUserPictures, "1001"}, 0, Picture("b"));
+    store.ForgetKind(feed_kind::kMyLiked);
+    store.ForgetKind(feed_kind::kMyFans);  // never stored
+    EXPECT_EQ(store.PictureCount({feed_kind::kMyLiked, ""}), 0u);
+    EXPECT_EQ(store.UserCount(feed_kind::kMyLiked), 0u);
+    EXPECT_FALSE(store.Answer(feed_kind::kMyLiked, ""));
+    EXPECT_EQ(store.CurrentPage(feed_kind::kMyLiked), 0) << "no pager left";
+    EXPECT_EQ(store.PictureCount({feed_kind::kHome, ""}), 1u);
+    EXPECT_EQ(store.UserCount(feed_kind::kHome), 1u);
+    EXPECT_EQ(store.CurrentPage(feed_kind::kHome), 2);
+    EXPECT_EQ(store.PictureCount({feed_kind::kUserPictures, "1001"}), 1u);
+}
+
 TEST(FeedStore, NoticeLabelShowsTheLastChoiceUntilHidden)
 {
     FeedStore store;

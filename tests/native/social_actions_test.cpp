@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "request_log.h"
@@ -358,6 +361,52 @@ TEST_F(ActionsTest, NoticePollKeepsItsRhythmAndEndsAtSignOut)
     stepper.Release();
     ASSERT_TRUE(Idle()) << "the poll ends once nobody is signed in";
     EXPECT_EQ(CountRequests("c_notice"), 2);
+}
+
+TEST_F(ActionsTest, ANewPollEndsTheOneBefore)
+{
+    NoticeTiming timing;
+    timing.tick = std::chrono::milliseconds(2);
+    timing.ticksPerPoll = 1000000;
+    const SocialActions actions = Actions(timing);
+    actions.PollNotices();
+    actions.PollNotices();  // signed out and in again within one tick
+    const auto& tracker = harness_.Services()->tracker;
+    const auto deadline = std::chrono::steady_clock::now() + seconds(10);
+    while (tracker->Running() > 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(tracker->Running(), 1) << "one poll runs on";
+
+    SetSignedIn(false);
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(CountRequests("c_notice"), 2);
+}
+
+TEST_F(ActionsTest, ARepliesGoToTheCommentByItsId)
+{
+    struct Row {
+        const char* name;
+        std::optional<std::string> parent;
+        const char* sent;  // the query's tail, or null: nothing sent, a failure
+    } rows[] = {
+        {"a row the service gave no id", std::string(), nullptr},
+        {"a top-level comment", std::nullopt, "&parent_id=0&content=re"},
+        {"the chosen comment", std::string("90087"), "&parent_id=90087&content=re"},
+    };
+    for (const Row& row : rows) {
+        harness_.sink->Clear();
+        const std::size_t before = Requests().size();
+        Actions().ReplyToComment("5005", "re", row.parent);
+        ASSERT_TRUE(Idle()) << row.name;
+        if (!row.sent) {
+            EXPECT_EQ(Requests().size(), before) << row.name;
+            EXPECT_EQ(Results(), (Outcomes{{1, 0}})) << row.name;
+            continue;
+        }
+        const std::string query = LastRequest()["query"].asString();
+        EXPECT_EQ(query.substr(query.size() - std::strlen(row.sent)), row.sent) << row.name;
+        EXPECT_EQ(Results(), (Outcomes{{1, 1}})) << row.name;
+    }
 }
 
 TEST_F(ActionsTest, NoticePollShowsNothingWithoutNewsAndBreaksTiesTowardsComments)
