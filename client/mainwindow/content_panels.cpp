@@ -11,6 +11,8 @@
 #include "win32/wide_text.h"
 #include "window_messages.h"
 
+#include <utility>
+
 namespace {
 
 // Back to page 1; a kind never fetched gets its pager there, so its first
@@ -380,6 +382,8 @@ void ContentPanels::OnSignedIn()
     m_users.SetHasFans(user.fansCount != "0");
     m_services->Store()->HideNotice();
     m_services->Actions().PollNotices();
+    // The login's counts may be old by now; the menu shows the service's.
+    m_services->Actions().RefreshOwnStats();
 }
 
 void ContentPanels::OnSignedOut()
@@ -387,9 +391,12 @@ void ContentPanels::OnSignedOut()
     m_menu.Close();
     m_noticeLabel.ShowWindow(false);
     m_noticeShown = false;
-    // The user's own lists leave with the user.
+    // The user's own lists leave with the user, from the screen and from memory.
     if (m_row.ShowsOwnList() || m_users.ShowsOwnList())
         ShowOnly(kContentCategories);
+    for (const int kind : {feed_kind::kMyLiked, feed_kind::kMyPublished, feed_kind::kMyFollows, feed_kind::kMyFans})
+        m_services->Store()->ForgetKind(kind);
+    m_services->Store()->StoreOwnStats(OwnStats{"0", "0", "0", "0", "0"});
     InvalidateRect(m_window, nullptr, FALSE);
 }
 
@@ -529,23 +536,22 @@ void ContentPanels::FollowFromList(int index)
         return;
     default:
         // Featured users and search results reload once the follow is answered.
-        m_followReload = true;
+        m_cardFollowLeaves = !user->isFollowed;
         m_services->Actions().FollowUser(user->uid);
         return;
     }
 }
 
-void ContentPanels::OnFollowResult()
+std::optional<bool> ContentPanels::OnFollowResult()
 {
-    if (!m_followReload)
-        return;
-    m_followReload = false;
-    if (!m_users.IsVisible())
-        return;
+    const std::optional<bool> leaves = std::exchange(m_cardFollowLeaves, std::nullopt);
+    if (!leaves || !m_users.IsVisible())
+        return leaves;
     if (m_users.Mode() == UserListPanel::kSearch)
         m_services->Fetcher().SearchPeople(m_users.Key());
     else if (m_users.Mode() == UserListPanel::kFeatured)
         m_services->Fetcher().LoadFeed(feed_kind::kFeatured);
+    return leaves;
 }
 
 bool ContentPanels::OnTimer(UINT_PTR id) { return m_categories.OnTimer(id); }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <windows.h>
@@ -85,7 +86,10 @@ public:
     // they show it (a thumbnail, an avatar, the person's avatar).
     void OnPictureArrived(std::uint32_t key);
     // A follow from the list is done: lists with no reload of their own reload.
-    void OnFollowResult();
+    // After a follow's answer: reloads the list a card follow came from and
+    // says whether that follow left the person followed; nothing when the
+    // follow was not a card's.
+    std::optional<bool> OnFollowResult();
     void OnSignedIn();
     void OnSignedOut();
 
@@ -144,7 +148,9 @@ private:
     __ostrel_memory_dc m_bandSurface;
     bool m_bandReady = false;
     bool m_noticeShown = false;
-    bool m_followReload = false;
+    // A follow from a featured or found person's card, waiting for its
+    // answer: the state it will leave.
+    std::optional<bool> m_cardFollowLeaves;
     int m_lastCategory = -1;
     int m_lastCellLeft = -1;
     int m_lastTagSlot = -1;

@@ -268,6 +268,9 @@ void Qaurn_Navigate_window::OnMouseMove(POINT point)
 {
     const RECT avatar = m_avatarButton.GetWindowRect();
     m_content.OnMouseMove(point, IsSignedIn() && PtInRect(&avatar, point));
+    // The menu is drawn in this window, under the input's own window.
+    if (m_content.Menu().IsOpen())
+        m_comments.CloseInput();
 }
 
 void Qaurn_Navigate_window::SlideViewerDown()

@@ -76,6 +76,11 @@ public:
     CCommentWnd& CommentView() { return m_comments; }
     // The picture the comment view is about.
     FeedStore::PicturePtr CurrentPicture() const;
+    // For the tests of flows that cross windows.
+    ClientServices& Services() { return *m_services; }
+    bool ViewerUp() const { return m_viewerUp; }
+    int TabSelection() const { return m_tab.GetCurSel(); }
+    bool OfflineShown() const { return m_offlineMark.IsShown(); }
 
 private:
     void OnCreate();
@@ -102,6 +107,7 @@ private:
     void ShowPictureInComments(bool fetchComments = true);
     bool OnCommentCommand(WORD id, WORD code, LPARAM lParam);
     bool OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnActionResult(int kind, int outcome);
     void OpenLogin(bool fromSelf);
     void ShowLargePicture(std::wstring path);
     void ShowHomePicture();

@@ -3,9 +3,11 @@
 #include "main_window.h"
 
 #include "program_folder.h"
+#include "signed_in_user.h"
 #include "social_actions.h"
 #include "win32/wallpaper.h"
 #include "win32/wide_text.h"
+#include "win32/window_message_sink.h"
 
 namespace {
 
@@ -43,9 +45,14 @@ void Qaurn_Navigate_window::ShowPictureInComments(bool fetchComments)
     const FeedStore::PicturePtr picture = CurrentPicture();
     if (!picture)
         return;
-    m_services->Downloads()->FetchIfMissing(picture->avatarUrl, picture->avatarPath);
+    // Afresh each time: an author who changed their avatar shows the new one
+    // once it lands; until then the one on disk stands.
+    m_services->Downloads()->FetchAlways(picture->avatarUrl, picture->avatarPath);
     m_comments.SetPicture(*picture);
     m_comments.SetComments(m_services->Store()->Comments(list, m_currentIndex, picture->shareId));
+    // A list stored while signed in says whom that user follows.
+    if (!IsSignedIn())
+        m_comments.SetFollowing(false);
     if (fetchComments)
         m_services->Fetcher().LoadComments(list, m_currentIndex);
     m_comments.Show(true);
@@ -115,13 +122,13 @@ void Qaurn_Navigate_window::ConfirmInput()
     }
     const SocialActions& actions = m_services->Actions();
     if (!forward) {
-        actions.CommentOnPicture(picture->shareId, Narrow(text), m_comments.Comments(), m_comments.ReplyTarget());
+        actions.ReplyToComment(picture->shareId, Narrow(text), m_comments.ReplyTarget());
         return;
     }
     // The forward itself carries no text; with the box ticked it goes as a comment.
     actions.ForwardPicture(picture->shareId);
     if (m_comments.AlsoComment())
-        actions.CommentOnPicture(picture->shareId, Narrow(text), nullptr, -1);
+        actions.ReplyToComment(picture->shareId, Narrow(text), std::nullopt);
 }
 
 // Known by its identifier alone until the service's details come.
@@ -151,6 +158,26 @@ void Qaurn_Navigate_window::ShowPageDetails()
     picture->forwardCount = details->forwardCount;
     m_pagePicture = picture;
     m_comments.SetDetails(*details);
+}
+
+// A follow toggles: the notice says what it did, by the state of the view
+// or the card it was asked from.
+void Qaurn_Navigate_window::OnActionResult(int kind, int outcome)
+{
+    if (kind != kActionFollow) {
+        m_comments.ShowResult(NoticeForAction(kind, outcome));
+        return;
+    }
+    const std::optional<bool> cardLeaves = m_content.OnFollowResult();
+    bool nowFollowing = true;
+    if (m_comments.TakeFollowAsked()) {
+        if (outcome != kOutcomeFailure)
+            m_comments.SetFollowing(!m_comments.Following());
+        nowFollowing = m_comments.Following();
+    } else if (cardLeaves) {
+        nowFollowing = *cardLeaves;
+    }
+    m_comments.ShowResult(NoticeForAction(kind, outcome, nowFollowing));
 }
 
 bool Qaurn_Navigate_window::OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -183,18 +210,11 @@ bool Qaurn_Navigate_window::OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lPa
         if (CurrentPicture())
             m_comments.Show(true);
         return true;
-    case UM_ACTION_RESULT: {
-        const int kind = int(wParam);
-        const int outcome = int(lParam);
-        if (kind == kActionFollow && m_comments.TakeFollowAsked() && outcome != kOutcomeFailure)
-            m_comments.SetFollowing(!m_comments.Following());
-        m_comments.ShowResult(NoticeForAction(kind, outcome));
-        return true;
-    }
     case UM_OPEN_PICTURE_COMMENTS:
     case UM_OPEN_NOTICE_REPLY:
-        // The identifier is the sender's, valid while it waits.
-        if (InSendMessage() && wParam)
+        // The identifier is the sender's, valid while it waits: a page
+        // calls from this thread, a test or a tool from another.
+        if (SenderWaits(msg) && wParam)
             OpenPagePicture(Narrow(reinterpret_cast<const wchar_t*>(wParam)));
         return true;
     default:

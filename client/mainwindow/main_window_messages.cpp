@@ -8,6 +8,7 @@
 #include "signed_in_user.h"
 #include "text_encoding.h"
 #include "win32/wide_text.h"
+#include "win32/window_message_sink.h"
 
 #include <shellapi.h>
 
@@ -18,17 +19,16 @@ void OpenInBrowser(const std::wstring& url)
     ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-// Workers hand text by pointers that live only while they wait in
-// SendMessage. Posted, or sent by nobody, such a pointer may already be
-// gone, so it is read only inside another thread's send.
-const std::string* WorkerText(LPARAM value)
+// Workers and the web window hand text by pointers that live only while
+// they wait in SendMessage: read only then.
+const std::string* SentText(UINT msg, LPARAM value)
 {
-    return InSendMessage() ? reinterpret_cast<const std::string*>(value) : nullptr;
+    return SenderWaits(msg) ? reinterpret_cast<const std::string*>(value) : nullptr;
 }
 
-const wchar_t* WorkerWideText(LPARAM value)
+const wchar_t* SentWideText(UINT msg, LPARAM value)
 {
-    return InSendMessage() ? reinterpret_cast<const wchar_t*>(value) : nullptr;
+    return SenderWaits(msg) ? reinterpret_cast<const wchar_t*>(value) : nullptr;
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         // The strip sends its clicks from this thread.
         if (m_strip.Sending())
             ShowLargePicture(Widen(*reinterpret_cast<const std::string*>(lParam)));
-        else if (const std::string* path = WorkerText(lParam))
+        else if (const std::string* path = SentText(msg, lParam))
             ShowLargePicture(Widen(*path));
         return true;
     case UM_SHOW_PICTURE_INFO:
@@ -81,6 +81,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_PICTURE_ARRIVED:
         m_strip.OnPictureArrived(std::uint32_t(wParam));
         m_content.OnPictureArrived(std::uint32_t(wParam));
+        m_comments.OnPictureArrived(std::uint32_t(wParam));
         return true;
     case UM_LEAVE_FULL_VIEW:
         m_fullView = false;
@@ -104,7 +105,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         InvalidateRect(m_hWnd, nullptr, FALSE);
         return true;
     case UM_DOWNLOAD_PROGRESS: {
-        const wchar_t* path = WorkerWideText(lParam);
+        const wchar_t* path = SentWideText(msg, lParam);
         if (!path || !m_progress || m_currentPath != path)
             return true;
         // A large picture reports every block; the screen changes only with the number.
@@ -117,10 +118,12 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     }
     case UM_AVATAR_CHANGED:
         // lParam 0: a page's new avatar, sent on by the web window.
-        if (lParam == 0)
-            OnNewAvatar(reinterpret_cast<const wchar_t*>(wParam));
-        else if (lParam != 0 && IsSignedIn())
+        if (lParam == 0) {
+            if (const wchar_t* address = SentWideText(msg, LPARAM(wParam)))
+                OnNewAvatar(address);
+        } else if (IsSignedIn()) {
             ShowSignedIn();
+        }
         return true;
     case UM_TRAY_COMMAND:
         if (wParam == 0 && lParam == 0)
@@ -138,9 +141,8 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         HideWebWindow();
         return OnCommentMessage(msg, wParam, lParam);
     case UM_ACTION_RESULT:
-        if (wParam == kActionFollow)
-            m_content.OnFollowResult();
-        return OnCommentMessage(msg, wParam, lParam);
+        OnActionResult(int(wParam), int(lParam));
+        return true;
     case UM_COMMENT_LIST_READY:
     case UM_COMMENT_POSTED:
     case UM_PICTURE_DETAILS_READY:
@@ -150,7 +152,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_SHOW_LIST_PICTURE:
         // Another user's picture whose comments are stored; the user id is
         // the sender's, read inside its send.
-        if (const std::string* uid = WorkerText(LPARAM(wParam))) {
+        if (const std::string* uid = SentText(msg, LPARAM(wParam))) {
             m_currentKind = feed_kind::kUserPictures;
             m_currentKey = *uid;
             m_currentIndex = std::size_t(lParam);
@@ -174,7 +176,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     }
     case UM_SHOW_ROW_PICTURE:
         // The key comes in wParam, read only inside the worker's send.
-        if (const std::string* key = WorkerText(LPARAM(wParam))) {
+        if (const std::string* key = SentText(msg, LPARAM(wParam))) {
             m_currentKind = m_content.Mode() == kContentPictureRow ? m_content.Row().List().kind : feed_kind::kTagFeed;
             m_currentKey = *key;
             m_currentIndex = std::size_t(lParam);
@@ -401,7 +403,12 @@ void Qaurn_Navigate_window::OnLoginState(LPARAM state)
         return;
     }
     if (state == kLoginEnded && IsSignedIn()) {
+        // The home feed again, as the user's own, unless a resumed action
+        // is what the user is waiting for.
+        if (m_pending == kPendingNone)
+            m_services->Fetcher().LoadHomeFeed();
         ShowSignedIn();
+        SlideViewerDown();
         m_content.OnSignedIn();
         RunPending();
         // The comments again, with the user's follow state.
@@ -423,4 +430,13 @@ void Qaurn_Navigate_window::OnSignOut()
         return;
     SignOut(m_services->Login());
     ShowSignedOut();
+    // Nothing the user was shown stays: the picture goes back up, alone.
+    if (!m_fullView) {
+        m_strip.SetVisible(false);
+        if (!m_viewerUp)
+            m_viewer.show_slid_up();
+        m_tab.SetCurSel(-1);
+        m_comments.Show(false);
+    }
+    m_viewerUp = true;
 }

@@ -12,6 +12,7 @@ CQNWebBrowser2& Qaurn_Navigate_window::WebWindow()
     if (!m_web) {
         m_web = std::make_unique<CQNWebBrowser2>(m_hWnd, ResourceFolder(), CBrowserView::HtmlEngineAvailable());
         m_web->Create();
+        m_web->View().SetTrustedOrigin(Widen(m_services->BaseUrl()));
         if (m_loop)
             m_loop->AddFilter(m_web.get());
     }

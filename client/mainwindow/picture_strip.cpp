@@ -296,6 +296,8 @@ void PictureStrip::SetSource(int mode, int feedNumber, const std::string& key, i
 void PictureStrip::SetVisible(bool visible)
 {
     m_visible = visible;
+    if (!visible)
+        m_hovered = -1;
     Repaint();
 }
 

@@ -1,6 +1,7 @@
 // window.external: the few names the service's pages call.
 #include "browser_view.h"
 
+#include "win32/window_message_sink.h"
 #include "window_messages.h"
 
 #include <cwchar>
@@ -22,11 +23,11 @@ void OnPageCall(HWND owner, const wchar_t* name, const std::vector<std::wstring>
     if (arguments.empty() || arguments[0].empty() || !owner)
         return;
     if (wcscmp(name, L"img") == 0) {
-        SendMessageW(owner, UM_AVATAR_CHANGED, WPARAM(arguments[0].c_str()), 0);
+        SendWithText(owner, UM_AVATAR_CHANGED, WPARAM(arguments[0].c_str()), 0);
         return;
     }
     const std::wstring second = arguments.size() > 1 ? arguments[1] : std::wstring();
-    SendMessageW(owner, UM_OPEN_PICTURE_COMMENTS, WPARAM(arguments[0].c_str()), LPARAM(second.c_str()));
+    SendWithText(owner, UM_OPEN_PICTURE_COMMENTS, WPARAM(arguments[0].c_str()), LPARAM(second.c_str()));
 }
 
 const ExternalMethod kMethods[] = {
@@ -89,10 +90,12 @@ HRESULT CBrowserView::CBrowserExternal::Invoke(
     DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)
 {
     for (const ExternalMethod& method : kMethods) {
-        if (method.id == id) {
+        if (method.id != id)
+            continue;
+        // A page reached by a link elsewhere must not act for the user.
+        if (m_view && m_view->PageIsTrusted())
             method.handler(m_owner, method.name, TextArguments(params));
-            return S_OK;
-        }
+        return S_OK;
     }
     return E_NOTIMPL;
 }

@@ -25,12 +25,71 @@ private:
     BSTR m_text;
 };
 
+struct Origin {
+    std::wstring scheme;
+    std::wstring host;
+    std::wstring port;
+};
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c;
+    return text;
+}
+
+// Scheme, host and port of an absolute http(s) address; false for anything else.
+bool ParseOrigin(const std::wstring& address, Origin& origin)
+{
+    const std::size_t colon = address.find(L"://");
+    if (colon == std::wstring::npos)
+        return false;
+    origin.scheme = Lower(address.substr(0, colon));
+    if (origin.scheme != L"http" && origin.scheme != L"https")
+        return false;
+    const std::size_t start = colon + 3;
+    const std::size_t end = address.find_first_of(L"/?#\\", start);
+    std::wstring authority = address.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    // Anything before an "@" is a user name, not the host.
+    const std::size_t at = authority.rfind(L'@');
+    if (at != std::wstring::npos)
+        authority.erase(0, at + 1);
+    const std::size_t portAt = authority.rfind(L':');
+    const bool hasPort = portAt != std::wstring::npos && authority.find(L']', portAt) == std::wstring::npos;
+    origin.host = Lower(authority.substr(0, hasPort ? portAt : std::wstring::npos));
+    origin.port = hasPort ? authority.substr(portAt + 1) : std::wstring();
+    if (origin.port.empty())
+        origin.port = origin.scheme == L"https" ? L"443" : L"80";
+    return !origin.host.empty();
+}
+
 }  // namespace
+
+bool CBrowserView::SameOrigin(const std::wstring& first, const std::wstring& second)
+{
+    Origin a, b;
+    if (!ParseOrigin(first, a) || !ParseOrigin(second, b))
+        return false;
+    return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
+}
+
+std::wstring CBrowserView::PageAddress() const
+{
+    BSTR location = nullptr;
+    if (!m_browser || FAILED(m_browser->get_LocationURL(&location)) || !location)
+        return {};
+    std::wstring address(location, SysStringLen(location));
+    SysFreeString(location);
+    return address;
+}
+
+bool CBrowserView::PageIsTrusted() const { return SameOrigin(PageAddress(), m_trustedOrigin); }
 
 CBrowserView::CBrowserView()
     : m_events(*this)
     , m_external(nullptr)
 {
+    m_external.SetView(this);
 }
 
 CBrowserView::~CBrowserView()

@@ -32,6 +32,8 @@ public:
         {
         }
         void SetOwner(HWND owner) { m_owner = owner; }
+        // Whose page may call: a page elsewhere gets nothing.
+        void SetView(const CBrowserView* view) { m_view = view; }
 
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
         ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
@@ -45,6 +47,7 @@ public:
 
     private:
         HWND m_owner;
+        const CBrowserView* m_view = nullptr;
     };
 
     CBrowserView();
@@ -75,6 +78,14 @@ public:
     // From the event sink.
     void OnDocumentComplete();
 
+    // Pages from this address's scheme, host and port may call the client.
+    void SetTrustedOrigin(const std::wstring& address) { m_trustedOrigin = address; }
+    // The address of the page in the control now; empty when it cannot tell.
+    std::wstring PageAddress() const;
+    bool PageIsTrusted() const;
+    // Whether both addresses are http(s) with the same scheme, host and port.
+    static bool SameOrigin(const std::wstring& first, const std::wstring& second);
+
 private:
     void Resize(int width, int height);
     bool ForwardToControl(MSG* msg);
@@ -88,4 +99,5 @@ private:
     win32kit::ComPtr<IWebBrowser2> m_browser;
     win32kit::ComPtr<IConnectionPoint> m_eventPoint;
     DWORD m_eventCookie = 0;
+    std::wstring m_trustedOrigin;
 };

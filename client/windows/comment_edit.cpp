@@ -57,7 +57,13 @@ void CCommentEdit::Show(bool visible)
         return;
     }
     SetLayeredWindowAttributes(m_hWnd, 0, 255, LWA_ALPHA);
-    ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
+    // Just above the main window, under whatever opened after the input
+    // (the login window, a page): shown at the top it would cover them.
+    HWND above = GetWindow(m_owner, GW_HWNDPREV);
+    if (above == m_hWnd)
+        above = GetWindow(m_hWnd, GW_HWNDPREV);
+    ::SetWindowPos(m_hWnd, above ? above : HWND_TOP, 0, 0, 0, 0,
+        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 

@@ -16,14 +16,15 @@ enum CommentNotice : int {
     kNoticeFollowDone = 11,
     kNoticeFollowFailed = 12,
     kNoticeEmpty = 13,
+    kNoticeUnfollowed = 14,
 };
 
 // Kind 5: a follow result that leaves the view's follow state alone.
 constexpr int kActionFollowElsewhere = 5;
 
-// The notice's text; a finished follow reads by the state it left.
-const wchar_t* NoticeText(int code, bool nowFollowing);
+const wchar_t* NoticeText(int code);
 
 // The notice for an action result (kind and outcome as the workers post
-// them). A follow's state flip is the caller's.
-int NoticeForAction(int kind, int outcome);
+// them). A follow toggles, so only its caller knows whether it followed:
+// `nowFollowing` is the state the follow left.
+int NoticeForAction(int kind, int outcome, bool nowFollowing = true);

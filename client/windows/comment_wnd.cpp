@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "answer_parser.h"
+#include "cache_downloader.h"
 #include "skin_text.h"
 #include "skinkit/picture.h"
 #include "skinkit/picture_scaling.h"
@@ -268,8 +269,17 @@ void CCommentWnd::SetPicture(const PictureRecord& picture)
     m_forwardCount = CountFrom(picture.forwardCount);
     m_likeCount = CountFrom(picture.likeCount);
     m_following = false;
-    m_replyTarget = -1;
+    m_replyTo.reset();
     m_edit.SetText(L"");
+    Invalidate();
+}
+
+void CCommentWnd::OnPictureArrived(std::uint32_t key)
+{
+    if (m_avatarPath.empty() || LandedPictureKey(Narrow(m_avatarPath)) != key)
+        return;
+    m_avatar = LoadPictureFile(m_avatarPath);
+    m_basePaint.Invalidate();
     Invalidate();
 }
 
@@ -302,8 +312,10 @@ void CCommentWnd::SetFollowing(bool following)
 void CCommentWnd::ShowResult(int code)
 {
     m_notice = code;
-    if (code == kNoticeCommented || code == kNoticeForwarded)
+    if (code == kNoticeCommented || code == kNoticeForwarded) {
         m_edit.SetText(L"");
+        m_replyTo.reset();
+    }
     // The reloaded list shows the new comment; the count goes with it.
     if (code == kNoticeCommented)
         ++m_commentCount;
@@ -341,7 +353,7 @@ void CCommentWnd::CloseInput()
 void CCommentWnd::CancelInput()
 {
     m_edit.SetText(L"");
-    m_replyTarget = -1;
+    m_replyTo.reset();
     CloseInput();
 }
 
@@ -349,7 +361,10 @@ void CCommentWnd::OnCommentListMessage(int kind, int row)
 {
     if (kind != kCommentReplyClicked)
         return;
-    m_replyTarget = row;
+    const CommentRecord* comment = m_comments && row >= 0 && std::size_t(row) < m_comments->comments.size()
+        ? &m_comments->comments[std::size_t(row)]
+        : nullptr;
+    m_replyTo = comment ? comment->commentId : std::string();
     m_edit.SetText(L"//@" + Widen(m_list.Name(row)) + L":");
     m_mode = kInputComment;
     m_inputOpen = false;
@@ -522,7 +537,7 @@ void CCommentWnd::PaintNotice(HDC hdc, Gdiplus::Graphics& g) const
     text.bold = true;
     text.color = kNoticeInk;
     text.centred = true;
-    DrawSkinText(hdc, NoticeText(m_notice, m_following), text, Box(r.left, r.top, r.right - r.left, r.bottom - r.top));
+    DrawSkinText(hdc, NoticeText(m_notice), text, Box(r.left, r.top, r.right - r.left, r.bottom - r.top));
 }
 
 void CCommentWnd::Paint(HDC hdc)

@@ -1,5 +1,7 @@
 #pragma once
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -51,6 +53,9 @@ public:
     void OnTimer(UINT_PTR id);
 
     void SetPicture(const PictureRecord& picture);
+    // A download put a file in place (its LandedPictureKey): the author's
+    // avatar is read again when it is that file.
+    void OnPictureArrived(std::uint32_t key);
     // What the service says of a picture opened from one of its pages; the
     // text being written stays.
     void SetDetails(const PictureDetails& details);
@@ -76,8 +81,11 @@ public:
     bool InputOpen() const { return m_inputOpen; }
     InputMode Mode() const { return m_mode; }
     std::wstring InputText() const { return m_edit.Text(); }
-    int ReplyTarget() const { return m_replyTarget; }
-    void ClearReply() { m_replyTarget = -1; }
+    // The comment a reply goes to, by its id, so a list that reloads while
+    // the user types cannot move it; none for a comment of one's own. An
+    // empty id is a row the service gave no id.
+    const std::optional<std::string>& ReplyTarget() const { return m_replyTo; }
+    void ClearReply() { m_replyTo.reset(); }
     bool AlsoComment() const { return m_alsoComment.GetCheck(); }
 
     void OnCommentListMessage(int kind, int row) override;
@@ -121,7 +129,7 @@ private:
     int m_likeCount = 0;
     bool m_following = false;
     bool m_followAsked = false;
-    int m_replyTarget = -1;
+    std::optional<std::string> m_replyTo;
     int m_notice = kNoticeNone;
     std::shared_ptr<const PictureComments> m_comments;
 

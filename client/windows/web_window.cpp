@@ -4,6 +4,7 @@
 #include "skin_text.h"
 #include "skinkit/memory_dc.h"
 #include "skinkit/picture.h"
+#include "win32/window_message_sink.h"
 #include "win32kit/scoped_win.h"
 #include "window_messages.h"
 
@@ -214,7 +215,9 @@ BOOL CQNWebBrowser2::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam,
     case UM_AVATAR_CHANGED:
     case UM_OPEN_PICTURE_COMMENTS:
     case UM_OPEN_NOTICE_REPLY:
-        result = SendMessageW(m_owner, msg, wParam, lParam);
+        // Passed on only while the page's call waits for it.
+        if (SenderWaits(msg))
+            result = SendWithText(m_owner, msg, wParam, lParam);
         return TRUE;
     default:
         return FALSE;
@@ -239,6 +242,11 @@ void CQNWebBrowser2::DrawLoading(HDC dc) const
     DrawLine(dc, L"正在加载...", kLoadingPoints, 0xFE000000, box, false);
 }
 
+std::wstring CQNWebBrowser2::ShownAddress(const std::wstring& address)
+{
+    return address.substr(0, address.find_first_of(L"?#"));
+}
+
 void CQNWebBrowser2::DrawNotice(HDC dc) const
 {
     const RECT page = PageArea();
@@ -247,7 +255,7 @@ void CQNWebBrowser2::DrawNotice(HDC dc) const
     const float middle = float(page.top + page.bottom) / 2.0f;
     DrawLine(dc, L"此电脑无法在窗口中显示网页，已在默认浏览器中打开", 12.0f, kInk,
         Gdiplus::RectF(left, middle - 34.0f, width, 24.0f), true);
-    DrawLine(dc, m_address, 9.0f, kSlate, Gdiplus::RectF(left, middle + 4.0f, width, 20.0f), true);
+    DrawLine(dc, ShownAddress(m_address), 9.0f, kSlate, Gdiplus::RectF(left, middle + 4.0f, width, 20.0f), true);
 }
 
 void CQNWebBrowser2::Paint()

@@ -42,6 +42,9 @@ public:
 
     // The title picture's file for an address, or empty.
     static std::wstring TitlePictureFor(const std::wstring& address);
+    // What the window shows of a page opened elsewhere: no query, which
+    // carries the user's id and token.
+    static std::wstring ShownAddress(const std::wstring& address);
 
     bool IsBusy() const { return m_busy; }
     bool IsVisible() const { return m_hWnd && IsWindowVisible(m_hWnd); }

@@ -19,3 +19,13 @@ public:
 private:
     HWND window_;
 };
+
+// Text handed by pointer in a window message lives only while its sender
+// waits in SendMessage; a posted copy of the message may point at nothing.
+// Another thread's send is told by InSendMessage; this thread's own sends
+// are direct calls that no API tells from a posted message's dispatch, so
+// they go through SendWithText, which marks them.
+LRESULT SendWithText(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Whether the message being handled has a waiting sender: another thread,
+// or this thread through SendWithText.
+bool SenderWaits(UINT message);

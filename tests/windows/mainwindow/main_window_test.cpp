@@ -3,6 +3,7 @@
 #include "browser_recorder.h"
 #include "first_run.h"
 #include "signed_in_user.h"
+#include "win32/window_message_sink.h"
 
 #include <shlobj.h>
 
@@ -290,7 +291,12 @@ TEST_F(MainWindowTest, APageHandsOverTheNewAvatar)
 {
     StoreAvatarUrl("http://127.0.0.1:9/old.jpg");
     const std::wstring address = L"http://127.0.0.1:9/new.jpg";
-    SendMessageW(hwnd, UM_AVATAR_CHANGED, WPARAM(address.c_str()), 0);
+    // Posted, the address may be gone when it is read: only a waiting sender's counts.
+    PostMessageW(hwnd, UM_AVATAR_CHANGED, WPARAM(address.c_str()), 0);
+    Drain();
+    EXPECT_EQ(CopySignedInUser().avatarUrl, "http://127.0.0.1:9/old.jpg");
+    // The web window passes a page's call on from this thread.
+    SendWithText(hwnd, UM_AVATAR_CHANGED, WPARAM(address.c_str()), 0);
     EXPECT_TRUE(PumpUntil([] { return CopySignedInUser().avatarUrl == "http://127.0.0.1:9/new.jpg"; }));
 }
 
