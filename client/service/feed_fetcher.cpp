@@ -37,16 +37,17 @@ const FeedKeeper* KeeperFor(const FeedServices& services, const KeptAnswerId& ke
     return services.keeper.get();
 }
 
-// A usable answer is kept in place of the last one.
+// A usable answer is kept, and as the service answered, the lists are no
+// longer offline, whatever kind asked.
 bool TakeFresh(const std::shared_ptr<const FeedServices>& services, const FeedRequest& request,
     const KeptAnswerId& kept, std::string answer)
 {
     FeedStore::TextPtr text = Parse(services, request, std::move(answer));
     if (!text)
         return false;
-    const FeedKeeper* keeper = KeeperFor(*services, kept);
-    if (keeper && keeper->Keep(kept, *text))
-        services->sink->Post(UM_FEED_OFFLINE, 0, request.kind);
+    if (const FeedKeeper* keeper = KeeperFor(*services, kept))
+        keeper->Keep(kept, *text);
+    services->sink->Post(UM_FEED_OFFLINE, 0, request.kind);
     return true;
 }
 

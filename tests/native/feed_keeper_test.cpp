@@ -141,7 +141,7 @@ TEST_F(FeedKeeperServiceTest, TheKeptAnswerStandsInUntilAFreshUsableOneReplacesI
 
         ASSERT_GT(harness.store->HotTagCount(), 0u);
         EXPECT_EQ(harness.store->HotTag(0) == "kept-tag", row.offline);
-        const auto marks = harness.sink->Of(UM_FEED_OFFLINE);
+        const auto marks = MarksOf(*harness.sink, kHotTags);
         ASSERT_EQ(marks.size(), 1u);
         EXPECT_TRUE(marks[0].posted);
         EXPECT_EQ(marks[0].a, row.offline ? 1u : 0u);
@@ -304,6 +304,7 @@ void KeepFresh(const std::shared_ptr<const FeedKeeper>& keeper, int kind, Sessio
     LoadThrough(harness, keeper, OfKind(kind));
     const Outcome outcome = OutcomeOf(harness, kind);
     ASSERT_TRUE(outcome.stored) << "the service answered";
+    ASSERT_EQ(outcome.freshMarks, 1u);
 }
 
 // With the service down: what `kind` at `page` shows for `session`.
@@ -553,6 +554,64 @@ TEST_F(FeedKeeperServiceTest, SigningOutMidRequestKeepsAndShowsNothingOfTheOwnLi
         EXPECT_EQ(outcome.stored, row.answered) << "nothing kept on show";
         EXPECT_EQ(outcome.offlineMarks, 0u);
         EXPECT_EQ(EverythingUnder(kept.Root()), before) << "nothing kept for a signed-out user";
+        ASSERT_TRUE(LocalService::Reset());
+    }
+}
+
+void LoadDetails(FeedFetcher& fetcher) { fetcher.LoadPictureDetails("5001"); }
+void LoadCommentsOnShow(FeedFetcher& fetcher) { fetcher.LoadCurrentComments("5005", 26); }
+void LoadListComments(FeedFetcher& fetcher) { fetcher.LoadComments({26, ""}, 0); }
+void LoadSceneryTag(FeedFetcher& fetcher) { fetcher.LoadTagFeed("\xE9\xA3\x8E\xE6\x99\xAF"); }
+void LoadOthersPictures(FeedFetcher& fetcher) { fetcher.LoadUserPictures("1002"); }
+void LoadOthersStats(FeedFetcher& fetcher) { fetcher.LoadUserStats("1002"); }
+void LoadOthersFollows(FeedFetcher& fetcher) { fetcher.LoadUserFollows("1002"); }
+void SearchSomeone(FeedFetcher& fetcher) { fetcher.SearchPeople("\xE9\x98\xBF"); }
+void LoadLiked(FeedFetcher& fetcher) { fetcher.LoadFeed(9); }
+
+struct ClearRow {
+    const char* name;
+    const char* fault;
+    int kind;
+    void (*load)(FeedFetcher& fetcher);
+    bool cleared;
+};
+
+// The "离线" mark goes with the first usable answer of any kind, kept or not.
+TEST_F(FeedKeeperServiceTest, AnyUsableAnswerTakesTheOfflineMarkAway)
+{
+    const ClearRow rows[] = {
+        {"details, service down", "down", 28, LoadDetails, false},
+        {"details, an error page", "html", 28, LoadDetails, false},
+        {"comments, an error page", "html", 11, LoadListComments, false},
+        {"details", "normal", 28, LoadDetails, true},
+        {"the comments on show", "normal", 29, LoadCommentsOnShow, true},
+        {"comments of a list picture", "normal", 11, LoadListComments, true},
+        {"a tag feed", "normal", 20, LoadSceneryTag, true},
+        {"another user's pictures", "normal", 8, LoadOthersPictures, true},
+        {"another user's statistics", "normal", 23, LoadOthersStats, true},
+        {"another user's follows", "normal", 24, LoadOthersFollows, true},
+        {"a people search", "normal", 27, SearchSomeone, true},
+        {"an own list", "normal", 9, LoadLiked, true},
+    };
+    for (const ClearRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(LocalService::SetFault(row.fault));
+        TempFolder kept;
+        SignedInScope user("1001");
+        ServiceHarness harness;
+        auto picture = std::make_shared<PictureRecord>();
+        picture->shareId = "5005";
+        harness.store->StorePicture({26, ""}, 0, picture);
+        auto services = std::make_shared<FeedServices>(*harness.Services());
+        services->keeper = KeeperIn(kept);
+        FeedFetcher fetcher(services);
+        row.load(fetcher);
+        ASSERT_TRUE(harness.WaitIdle(seconds(30)));
+        const Outcome outcome = OutcomeOf(harness, row.kind);
+        EXPECT_EQ(outcome.freshMarks, row.cleared ? 1u : 0u);
+        EXPECT_EQ(outcome.offlineMarks, 0u);
+        for (const SinkEvent& mark : harness.sink->Of(UM_FEED_OFFLINE))
+            EXPECT_TRUE(mark.posted);
         ASSERT_TRUE(LocalService::Reset());
     }
 }
