@@ -28,30 +28,53 @@ FeedStore::TextPtr Parse(const std::shared_ptr<const FeedServices>& services, co
     return ParseAnswerText(context, request, *text) ? text : nullptr;
 }
 
+// The keeper, when the kept answer of `kept` may be written or shown now:
+// an own list's never once its user has signed out.
+const FeedKeeper* KeeperFor(const FeedServices& services, const KeptAnswerId& kept)
+{
+    if (FeedKeeper::IsOwnList(kept.kind) && !IsSignedIn())
+        return nullptr;
+    return services.keeper.get();
+}
+
+// A usable answer is kept, and as the service answered, the lists are no
+// longer offline, whatever kind asked.
+bool TakeFresh(const std::shared_ptr<const FeedServices>& services, const FeedRequest& request,
+    const KeptAnswerId& kept, std::string answer)
+{
+    FeedStore::TextPtr text = Parse(services, request, std::move(answer));
+    if (!text)
+        return false;
+    if (const FeedKeeper* keeper = KeeperFor(*services, kept))
+        keeper->Keep(kept, *text);
+    services->sink->Post(UM_FEED_OFFLINE, 0, request.kind);
+    return true;
+}
+
+// Unreachable, or an answer that cannot be used: the last usable one stands
+// in for it.
+bool ShowKept(const std::shared_ptr<const FeedServices>& services, const FeedRequest& request, const KeptAnswerId& kept)
+{
+    const FeedKeeper* keeper = KeeperFor(*services, kept);
+    std::string last;
+    if (!keeper || !keeper->Load(kept, last) || !Parse(services, request, std::move(last)))
+        return false;
+    services->sink->Post(UM_FEED_OFFLINE, 1, request.kind);
+    return true;
+}
+
 void RunFeed(const std::shared_ptr<const FeedServices>& services, const FeedRequest& request)
 {
-    const std::string url = FeedUrl(*services, request);
-    if (url.empty())
+    const FeedTarget target = FeedTargetOf(*services, request);
+    if (target.url.empty())
         return;
     std::string answer;
-    PostFormWithTimeout(url, "", answer, services->limits);
-    const FeedKeeper* keeper = services->keeper.get();
-    const bool kept = keeper && FeedKeeper::Keeps(request.kind);
+    PostFormWithTimeout(target.url, "", answer, services->limits);
     const bool reached = !answer.empty();
-    if (reached) {
-        if (FeedStore::TextPtr text = Parse(services, request, std::move(answer))) {
-            if (kept && keeper->Keep(request.kind, *text))
-                services->sink->Post(UM_FEED_OFFLINE, 0, request.kind);
-            return;
-        }
-    }
-    // Unreachable, or an answer that cannot be used: the last usable one
-    // stands in for it.
-    std::string last;
-    if (kept && keeper->Load(request.kind, last) && Parse(services, request, std::move(last))) {
-        services->sink->Post(UM_FEED_OFFLINE, 1, request.kind);
+    if (reached && TakeFresh(services, request, target.kept, std::move(answer)))
         return;
-    }
+    if (ShowKept(services, request, target.kept))
+        return;
     if (!reached && request.kind == feed_kind::kCategoryList)
         services->sink->Send(UM_FEED_ERROR, 0, 0);
 }
@@ -68,9 +91,25 @@ int CommentKindFor(const PictureListId& list)
     }
 }
 
-} // namespace
+// The kinds whose requests carry the session of vlconfig.xml.
+bool TakesConfigSession(int kind)
+{
+    switch (kind) {
+    case feed_kind::kMyLiked:
+    case feed_kind::kFeatured:
+    case feed_kind::kMyFollows:
+    case feed_kind::kMyFans:
+    case feed_kind::kMyPublished:
+    case feed_kind::kFollowsOf:
+    case feed_kind::kHome:
+    case feed_kind::kPeopleSearch:
+        return true;
+    default:
+        return false;
+    }
+}
 
-std::string FeedUrl(const FeedServices& services, const FeedRequest& request)
+std::string SessionlessUrl(const FeedServices& services, const FeedRequest& request)
 {
     const std::string& base = services.baseUrl;
     const FeedStore& store = *services.store;
@@ -97,24 +136,26 @@ std::string FeedUrl(const FeedServices& services, const FeedRequest& request)
     case feed_kind::kCurrentComments:
         return endpoints::CurrentComments(base, request.shareId);
     default:
-        break;
+        return {};
     }
+}
 
-    // The rest take their session from vlconfig.xml, read now.
-    const ConfigSession session = ConfigSession::FromFile(services.configPath);
-    switch (kind) {
+std::string SessionUrl(const FeedServices& services, const FeedRequest& request, const ConfigSession& session, int page)
+{
+    const std::string& base = services.baseUrl;
+    switch (request.kind) {
     case feed_kind::kMyLiked:
-        return endpoints::MyLiked(base, session, store.CurrentPage(kind));
+        return endpoints::MyLiked(base, session, page);
     case feed_kind::kFeatured:
         return endpoints::FeaturedUsers(base, session);
     case feed_kind::kMyFollows:
-        return endpoints::MyFollows(base, session, store.CurrentPage(kind));
+        return endpoints::MyFollows(base, session, page);
     case feed_kind::kMyFans:
-        return endpoints::MyFans(base, session, store.CurrentPage(kind));
+        return endpoints::MyFans(base, session, page);
     case feed_kind::kMyPublished:
-        return endpoints::MyPublished(base, session, store.CurrentPage(kind));
+        return endpoints::MyPublished(base, session, page);
     case feed_kind::kFollowsOf:
-        return endpoints::FollowsOf(base, session, request.userId, store.CurrentPage(kind));
+        return endpoints::FollowsOf(base, session, request.userId, page);
     case feed_kind::kHome:
         return endpoints::HomeFeed(base, IsSignedIn(), session);
     case feed_kind::kPeopleSearch:
@@ -122,6 +163,26 @@ std::string FeedUrl(const FeedServices& services, const FeedRequest& request)
     default:
         return {};
     }
+}
+
+}  // namespace
+
+FeedTarget FeedTargetOf(const FeedServices& services, const FeedRequest& request)
+{
+    const int kind = request.kind;
+    if (!TakesConfigSession(kind))
+        return {SessionlessUrl(services, request), {kind, {}, 0}};
+    // Read once, now: the URL and the kept name take the same uid and page.
+    const ConfigSession session = ConfigSession::FromFile(services.configPath);
+    const int page = services.store->CurrentPage(kind);
+    const KeptAnswerId kept
+        = FeedKeeper::IsOwnList(kind) ? KeptAnswerId{kind, session.uid, page} : KeptAnswerId{kind, {}, 0};
+    return {SessionUrl(services, request, session, page), kept};
+}
+
+std::string FeedUrl(const FeedServices& services, const FeedRequest& request)
+{
+    return FeedTargetOf(services, request).url;
 }
 
 FeedFetcher::FeedFetcher(std::shared_ptr<const FeedServices> services) : services_(std::move(services)) {}

@@ -1,4 +1,5 @@
 #pragma once
+#include "feed_keeper.h"
 #include "feed_request.h"
 #include "feed_services.h"
 
@@ -40,6 +41,15 @@ public:
 private:
     std::shared_ptr<const FeedServices> services_;
 };
+
+// Where a request goes and where its usable answer is kept, both from one
+// reading of the session and the page, so they always name the same user and
+// page. Whether an own list's may be kept or shown is judged when it is used.
+struct FeedTarget {
+    std::string url;  // empty for kinds the service has no request for
+    KeptAnswerId kept;
+};
+FeedTarget FeedTargetOf(const FeedServices& services, const FeedRequest& request);
 
 // The full URL of a request; empty for kinds the service has no request for.
 std::string FeedUrl(const FeedServices& services, const FeedRequest& request);

@@ -23,6 +23,17 @@ bool WriteWhole(const std::string& path, const std::string& text)
     return std::fclose(raw) == 0 && written;
 }
 
+bool IsUidForName(const std::string& uid)
+{
+    if (uid.empty() || uid.size() > FeedKeeper::kMaxUidDigits)
+        return false;
+    for (const char c : uid) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 FeedKeeper::FeedKeeper(std::string folder)
@@ -39,29 +50,51 @@ std::string FeedKeeper::FolderUnder(const std::string& appDataFolder)
 bool FeedKeeper::Keeps(int kind)
 {
     switch (kind) {
-    case feed_kind::kMyLiked:
     case feed_kind::kFeatured:
-    case feed_kind::kMyFollows:
-    case feed_kind::kMyFans:
-    case feed_kind::kMyPublished:
     case feed_kind::kHotTags:
     case feed_kind::kCategoryList:
     case feed_kind::kHome:
         return true;
     default:
-        return feed_kind::IsCategory(kind);
+        return feed_kind::IsCategory(kind) || IsOwnList(kind);
     }
 }
 
-std::string FeedKeeper::PathOf(int kind) const { return folder_ + "feed_" + std::to_string(kind) + ".json"; }
-
-bool FeedKeeper::Keep(int kind, const std::string& answer) const
+bool FeedKeeper::IsOwnList(int kind)
 {
-    if (!Keeps(kind) || answer.empty() || answer.size() > kMaxAnswerBytes)
+    switch (kind) {
+    case feed_kind::kMyLiked:
+    case feed_kind::kMyFollows:
+    case feed_kind::kMyFans:
+    case feed_kind::kMyPublished:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string FeedKeeper::FileNameOf(const KeptAnswerId& id)
+{
+    if (!Keeps(id.kind))
+        return {};
+    const std::string kind = "feed_" + std::to_string(id.kind);
+    if (!IsOwnList(id.kind))
+        return kind + ".json";
+    // The uid goes into the name as it is, so only digits may: nothing else
+    // can climb out of the folder or name a device.
+    if (!IsUidForName(id.uid) || id.page < 0)
+        return {};
+    return kind + "_u" + id.uid + "_p" + std::to_string(id.page) + ".json";
+}
+
+bool FeedKeeper::Keep(const KeptAnswerId& id, const std::string& answer) const
+{
+    const std::string name = FileNameOf(id);
+    if (name.empty() || answer.empty() || answer.size() > kMaxAnswerBytes)
         return false;
     if (!platform::IsDirectory(folder_) && !platform::CreateDirectoryTree(folder_))
         return false;
-    const std::string target = PathOf(kind);
+    const std::string target = folder_ + name;
     const std::string aside = target + "." + platform::UniqueSuffix() + ".tmp";
     if (!WriteWhole(aside, answer) || !platform::MoveIntoPlace(aside, target)) {
         platform::RemoveFile(aside);
@@ -70,11 +103,12 @@ bool FeedKeeper::Keep(int kind, const std::string& answer) const
     return true;
 }
 
-bool FeedKeeper::Load(int kind, std::string& answer) const
+bool FeedKeeper::Load(const KeptAnswerId& id, std::string& answer) const
 {
-    if (!Keeps(kind))
+    const std::string name = FileNameOf(id);
+    if (name.empty())
         return false;
-    const std::string path = PathOf(kind);
+    const std::string path = folder_ + name;
     const std::int64_t size = platform::FileSize(path);
     if (size <= 0 || std::uint64_t(size) > kMaxAnswerBytes)
         return false;

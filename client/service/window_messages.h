@@ -23,7 +23,7 @@ enum : unsigned {
     UM_PUBLISH_PAGE_READY = 3053,      // sent; wParam 0, lParam number of items sent
     UM_SHOW_ROW_PICTURE = 3054,        // sent; wParam const std::string* tag, lParam index
     UM_AVATAR_CHANGED = 3056,          // posted by the avatar refresh with wParam 0, lParam 1
-    UM_FEED_OFFLINE = 3070,            // posted; wParam 1 a kept answer is shown, 0 a fresh one came; lParam kind
+    UM_FEED_OFFLINE = 3070,            // posted; wParam 1 a kept answer is shown, 0 any usable answer came; lParam kind
     UM_PICTURE_DETAILS_READY = 3071,   // posted once a picture's details are stored; 0, 0
 };
 
