@@ -230,9 +230,10 @@ bool LoginFlow::ConfigLoaded() const
     return shared_->config.Loaded();
 }
 
-LoginFill LoginFlow::Fill() const
+LoginFill LoginFlow::Fill()
 {
     std::lock_guard<std::mutex> guard(shared_->configLock);
+    shared_->config.Load(shared_->services.configPath);
     return shared_->config.ReadLoginFill();
 }
 

@@ -252,3 +252,57 @@ TEST(LoginFlow, SignOutTellsTheServiceAndLeavesTheConfiguration)
     EXPECT_EQ(CountRequests("c_logout&&uid=1001&token=" + TokenOf("1001")), 1);
     EXPECT_EQ(bench.Config(), before);
 }
+
+// The login window is made once and shown many times; each show fills it from
+// the file as it is then, not as it was when the window was made.
+TEST(LoginFlow, FillReadsTheFileAsItIsNow)
+{
+    struct Row {
+        const char* name;
+        const char* atStart;  // the login element when the flow is made
+        const char* now;  // the file when the window shows; null: gone
+        bool remember;
+        bool autoLogin;
+        const char* userName;
+    };
+    const char kBoth[] = "<login isRememberPwd=\"true\" isAutoLogin=\"true\" username=\"me\"/>";
+    const char kNeither[] = "<login isRememberPwd=\"false\" isAutoLogin=\"false\" username=\"me\"/>";
+    const char kOtherName[] = "<login isRememberPwd=\"true\" username=\"you\"/>";
+    const Row kRows[] = {
+        {"file gone since", kBoth, nullptr, false, false, ""},
+        {"boxes cleared since", kBoth, kNeither, false, false, ""},
+        {"boxes set since", "<login/>", kBoth, true, true, "me"},
+        {"name changed since", kBoth, kOtherName, true, false, "you"},
+    };
+    for (const Row& row : kRows) {
+        LoginBench bench;
+        bench.WriteConfig(row.atStart);
+        LoginFlow flow(bench.services);
+        if (row.now)
+            bench.WriteConfig(row.now);
+        else
+            platform::RemoveFile(bench.services.configPath);
+        const LoginFill fill = flow.Fill();
+        EXPECT_EQ(fill.rememberPassword, row.remember) << row.name;
+        EXPECT_EQ(fill.autoLogin, row.autoLogin) << row.name;
+        EXPECT_EQ(fill.userName, row.userName) << row.name;
+    }
+}
+
+// The settings dialog turns automatic login off while the automatic login
+// runs: the login's token and the dialog's choice both stay.
+TEST(LoginFlow, AutomaticLoginKeepsWhatTheSettingsWroteMeanwhile)
+{
+    LoginBench bench;
+    bench.WriteConfig(
+        "<login username=\"demo@quarn.test\" password=\"" + kDemoDigest + "\" isAutoLogin=\"true\" token=\"old\"/>");
+    LoginFlow flow(bench.services);
+    ConfigDocument settings;
+    ASSERT_TRUE(settings.Load(bench.services.configPath));
+    ASSERT_TRUE(settings.WriteAutoLogin(false));
+    ASSERT_TRUE(flow.StartAutomatic());
+    ASSERT_TRUE(bench.AwaitEnd());
+    const std::string config = bench.Config();
+    EXPECT_NE(config.find("token=\"" + TokenOf("1001") + "\""), std::string::npos) << config;
+    EXPECT_NE(config.find("isAutoLogin=\"false\""), std::string::npos) << config;
+}
