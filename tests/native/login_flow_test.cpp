@@ -14,7 +14,8 @@ const char kDemoName[] = "demo@quarn.test";
 const std::string kDemoDigest = Md5Hex("quarn123");
 
 // A login window's surroundings: its own vlconfig.xml and avatar file, a
-// recording main window, and real or recorded avatar downloads.
+// recording main window, and real avatar downloads or recorded ones that
+// never end.
 struct LoginBench {
     explicit LoginBench(std::string baseUrl = LocalService::BaseUrl(), bool realDownloads = true)
     {
@@ -28,7 +29,7 @@ struct LoginBench {
         if (realDownloads)
             services.downloader = std::make_shared<CacheDownloader>(nullptr, services.timing.limits);
         else
-            services.downloader = std::make_shared<RecordingDownloader>();
+            services.downloader = std::make_shared<HangingDownloader>();
         WriteConfig("<login/>");
     }
     ~LoginBench() { services.tracker->WaitIdle(std::chrono::seconds(30)); }
@@ -201,6 +202,37 @@ TEST(LoginFlow, MissingAvatarSignsInWithoutIt)
     EXPECT_EQ(bench.States().back(), kLoginEnded);
     EXPECT_TRUE(IsSignedIn());
     EXPECT_FALSE(platform::FileExists(bench.services.avatarPath));
+}
+
+// The avatar file is replaced only by a new one that arrived whole; a login
+// whose avatar download fails keeps the old picture.
+TEST(LoginFlow, AFailedAvatarDownloadKeepsTheOldAvatar)
+{
+    const std::string avatar = LocalService::Fetch("avatars/u1001.jpg");
+    ASSERT_FALSE(avatar.empty());
+    struct Row {
+        const char* name;
+        const char* fault;
+        bool replaced;
+    };
+    const Row kRows[] = {
+        {"avatar missing", "html&scope=pictures&status=404", false},
+        {"error page sent as success", "html&scope=pictures", false},
+        {"cut transfer", "short&match=avatars", false},
+        {"connection reset", "down&match=avatars", false},
+        {"a new avatar", "normal", true},
+    };
+    for (const Row& row : kRows) {
+        LoginBench bench;
+        bench.folder.Write("user_avatar.jpg", "old avatar");
+        ASSERT_TRUE(LocalService::SetFault(row.fault)) << row.name;
+        LoginFlow flow(bench.services);
+        ASSERT_TRUE(flow.StartManual(Typed(kDemoName, "quarn123"))) << row.name;
+        ASSERT_TRUE(bench.AwaitEnd()) << row.name;
+        EXPECT_TRUE(IsSignedIn()) << row.name;
+        EXPECT_EQ(TempFolder::Read(bench.services.avatarPath), row.replaced ? avatar : "old avatar") << row.name;
+        LocalService::SetFault("normal");
+    }
 }
 
 // The watchdog's end reaches the window at once, and the worker, woken in
