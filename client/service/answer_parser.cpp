@@ -6,6 +6,7 @@
 #include "message_sink.h"
 #include "picture_cache.h"
 #include "platform.h"
+#include "web_address.h"
 #include "window_messages.h"
 
 #include <cerrno>
@@ -87,8 +88,8 @@ PictureListId PictureListFor(const FeedRequest& request)
 
 using PicturePtr = std::shared_ptr<PictureRecord>;
 
-// Reads one item. Null when it is skipped: its address lacks "http" or has
-// no file name with a dot. Only the address of a skipped item is examined.
+// Reads one item. Null when it is skipped: its address is no http or https
+// address or has no file name with a dot. Only the address of a skipped item is examined.
 // `usable` turns false when a value has a refused type.
 PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout,
                        const json_read::MemberFinder& finder, const Json::Value& item, bool& usable)
@@ -106,7 +107,7 @@ PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout,
         return nullptr;
     }
     PictureNames names;
-    if (address.find("http") == std::string_view::npos || !context.cache.Derive(address, names))
+    if (!IsWebAddress(address) || !context.cache.Derive(address, names))
         return nullptr;
     auto record = std::make_shared<PictureRecord>();
     PictureRecord& r = *record;

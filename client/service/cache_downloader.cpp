@@ -3,6 +3,7 @@
 #include "cache_limiter.h"
 #include "message_sink.h"
 #include "platform.h"
+#include "web_address.h"
 #include "window_messages.h"
 #include "work_tracker.h"
 
@@ -178,21 +179,21 @@ CacheDownloader::~CacheDownloader() = default;
 
 void CacheDownloader::FetchIfMissing(const std::string& url, const std::string& targetPath)
 {
-    if (url.empty())
+    if (!IsWebAddress(url))
         return;
     Queue::Enqueue(queue_, {url, targetPath, true, {}});
 }
 
 void CacheDownloader::FetchAlways(const std::string& url, const std::string& targetPath)
 {
-    if (url.empty())
+    if (!IsWebAddress(url))
         return;
     Queue::Enqueue(queue_, {url, targetPath, false, {}});
 }
 
 void CacheDownloader::FetchAlwaysThen(const std::string& url, const std::string& targetPath, DownloadDone done)
 {
-    if (url.empty()) {
+    if (!IsWebAddress(url)) {
         if (done)
             done(false);
         return;

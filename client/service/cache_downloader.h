@@ -23,7 +23,8 @@ std::uint32_t LandedPictureKey(const std::string& targetPath);
 // workers hide the latency of each, few enough to keep a 32-bit process's
 // thread stacks small. Each target is pinned while it is written and counted
 // against the cache bound when done. Every file a download puts in place is
-// posted to `sink` (when there is one) as UM_PICTURE_ARRIVED.
+// posted to `sink` (when there is one) as UM_PICTURE_ARRIVED. An address
+// that is not http or https, the empty one too, downloads nothing.
 class CacheDownloader : public Downloader {
 public:
     CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {}, int maxParallel = 64,

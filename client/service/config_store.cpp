@@ -5,6 +5,7 @@
 #include <tinyxml.h>
 
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
@@ -58,6 +59,29 @@ void SetText(TiXmlElement& login, const char* name, const std::string& text, boo
 }
 
 const char* YesNo(bool value) { return value ? "true" : "false"; }
+
+// Held by every writer of the file in this process, from its read to its move.
+std::mutex& WriterLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// Written to a temporary file and moved over the old one, so a worker reading
+// at the same time sees the old or the new file, whole.
+bool SaveAside(TiXmlDocument& document, const std::string& path)
+{
+    std::string temporary = path + ".tmp-" + platform::UniqueSuffix();
+    FileHandle file(platform::OpenFile(temporary, "wb"));
+    if (!file)
+        return false;
+    bool written = document.SaveFile(file.get());
+    bool closed = std::fclose(file.release()) == 0;
+    if (written && closed && platform::MoveIntoPlace(temporary, path))
+        return true;
+    platform::RemoveFile(temporary);
+    return false;
+}
 
 } // namespace
 
@@ -150,53 +174,50 @@ bool ConfigDocument::ReadStoredLogin(std::string& userName, std::string& passwor
 
 bool ConfigDocument::SaveLoginResult(const LoginResult& result)
 {
-    TiXmlElement* login = LoginElement();
-    if (!login)
-        return false;
-    // This order decides where new attributes land in the file.
-    SetText(*login, "username", result.userName, utf8_);
-    SetText(*login, "password", result.passwordDigest, utf8_);
-    login->SetAttribute("bLogined", "true");
-    login->SetAttribute("isRememberPwd", YesNo(result.rememberPassword));
-    SetText(*login, "uid", result.uid, utf8_);
-    SetText(*login, "token", result.token, utf8_);
-    SetText(*login, "image_count", result.imageCount, utf8_);
-    SetText(*login, "like_count", result.likeCount, utf8_);
-    SetText(*login, "follow_count", result.followCount, utf8_);
-    SetText(*login, "fans_count", result.fansCount, utf8_);
-    SetText(*login, "avatar", result.avatarUrl, utf8_);
-    login->SetAttribute("isAutoLogin", YesNo(result.autoLogin));
-    return Save();
+    return UpdateFile([&result](TiXmlElement& login, bool utf8) {
+        // This order decides where new attributes land in the file.
+        SetText(login, "username", result.userName, utf8);
+        SetText(login, "password", result.passwordDigest, utf8);
+        login.SetAttribute("bLogined", "true");
+        login.SetAttribute("isRememberPwd", YesNo(result.rememberPassword));
+        SetText(login, "uid", result.uid, utf8);
+        SetText(login, "token", result.token, utf8);
+        SetText(login, "image_count", result.imageCount, utf8);
+        SetText(login, "like_count", result.likeCount, utf8);
+        SetText(login, "follow_count", result.followCount, utf8);
+        SetText(login, "fans_count", result.fansCount, utf8);
+        SetText(login, "avatar", result.avatarUrl, utf8);
+        login.SetAttribute("isAutoLogin", YesNo(result.autoLogin));
+    });
 }
 
 bool ConfigDocument::SaveToken(const std::string& token)
 {
-    TiXmlElement* login = LoginElement();
-    if (!login)
-        return false;
-    SetText(*login, "token", token, utf8_);
-    return Save();
+    return UpdateFile([&token](TiXmlElement& login, bool utf8) { SetText(login, "token", token, utf8); });
 }
 
 bool ConfigDocument::WriteAutoLogin(bool autoLogin)
 {
-    TiXmlElement* login = LoginElement();
-    if (!login)
-        return false;
-    login->SetAttribute("isAutoLogin", YesNo(autoLogin));
-    return Save();
+    return UpdateFile([autoLogin](TiXmlElement& login, bool) { login.SetAttribute("isAutoLogin", YesNo(autoLogin)); });
 }
 
-bool ConfigDocument::Save()
+bool ConfigDocument::UpdateFile(const LoginChange& change)
 {
-    std::string temporary = path_ + ".tmp-" + platform::UniqueSuffix();
-    FileHandle file(platform::OpenFile(temporary, "wb"));
-    if (!file)
+    if (path_.empty())
         return false;
-    bool written = document_->SaveFile(file.get());
-    bool closed = std::fclose(file.release()) == 0;
-    if (written && closed && platform::MoveIntoPlace(temporary, path_))
-        return true;
-    platform::RemoveFile(temporary);
-    return false;
+    std::lock_guard<std::mutex> guard(WriterLock());
+    auto fresh = std::make_unique<TiXmlDocument>();
+    bool utf8 = false;
+    if (!LoadDocument(*fresh, path_, utf8))
+        return false;
+    TiXmlElement* login = FindLogin(*fresh);
+    if (!login)
+        return false;
+    change(*login, utf8);
+    if (!SaveAside(*fresh, path_))
+        return false;
+    document_ = std::move(fresh);
+    utf8_ = utf8;
+    loaded_ = true;
+    return true;
 }

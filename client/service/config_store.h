@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -50,8 +51,12 @@ struct LoginResult {
     std::string avatarUrl;
 };
 
-// One holder's copy of vlconfig.xml (the login window keeps one for its whole
-// life, the settings dialog another). Saving writes the whole copy back.
+// One holder's copy of vlconfig.xml, for reading (the login window keeps
+// one, the settings dialog another). The writers do not save the copy: each
+// takes one lock shared by the whole process, reads the file as it is now,
+// changes only the attributes it owns and moves the result into place, so a
+// holder whose copy is older never undoes what another wrote meanwhile.
+// Afterwards the copy is the file as written.
 class ConfigDocument {
 public:
     ConfigDocument();
@@ -59,6 +64,7 @@ public:
     ConfigDocument(const ConfigDocument&) = delete;
     ConfigDocument& operator=(const ConfigDocument&) = delete;
 
+    // Also names the file the writers change, whether it loaded or not.
     bool Load(const std::string& path);
     bool Loaded() const { return loaded_; }
 
@@ -69,17 +75,19 @@ public:
     // automatic login sends them); false without a "login" element.
     bool ReadStoredLogin(std::string& userName, std::string& passwordDigest) const;
 
-    // Each returns false and writes nothing when the document did not load or
-    // lacks the root or the "login" element.
+    // Each returns false and writes nothing when the file, read afresh, does
+    // not load or lacks the root or the "login" element. The manual login
+    // owns all its attributes, the automatic one the token, the settings the
+    // auto-login flag.
     bool SaveLoginResult(const LoginResult& result);
     bool SaveToken(const std::string& token);
     bool WriteAutoLogin(bool autoLogin);
 
 private:
+    using LoginChange = std::function<void(TiXmlElement& login, bool utf8)>;
+
     TiXmlElement* LoginElement() const;
-    // Written to a temporary file and moved over the old one, so a worker
-    // reading at the same time sees the old or the new file, whole.
-    bool Save();
+    bool UpdateFile(const LoginChange& change);
 
     std::unique_ptr<TiXmlDocument> document_;
     std::string path_;

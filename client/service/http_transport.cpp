@@ -55,8 +55,23 @@ std::size_t AppendToAnswer(char* data, std::size_t size, std::size_t count, void
     return bytes;
 }
 
+// Answers and pictures come over http and https only: an address from an
+// answer, or a redirect, must not make curl read a local file or speak
+// another protocol to whatever host it names.
+void AllowOnlyWebProtocols(CURL* handle)
+{
+#if LIBCURL_VERSION_NUM >= 0x075500
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+#else
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+#endif
+}
+
 void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimits& limits)
 {
+    AllowOnlyWebProtocols(handle);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytes);
@@ -171,8 +186,10 @@ bool Download(const std::string& url, const std::string& targetPath, const Trans
     curl_off_t received = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
     bool closed = sink.file && std::fclose(sink.file.release()) == 0;
-    // An error page sent with a success status is no picture either.
-    bool usable = transfer.complete && closed && received > 0 && IsValidCachedFile(temporary);
+    // A redirect's own body is no picture, nor is an error page sent with a
+    // success status.
+    bool success = transfer.httpStatus >= 200 && transfer.httpStatus <= 299;
+    bool usable = transfer.complete && success && closed && received > 0 && IsValidCachedFile(temporary);
     result.written = usable && platform::MoveIntoPlace(temporary, targetPath);
     if (!result.written)
         platform::RemoveFile(temporary);

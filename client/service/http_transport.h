@@ -6,6 +6,9 @@
 // and a sender that never stops must not exhaust the 32-bit process.
 inline constexpr std::size_t kMaxAnswerBytes = 16 * 1024 * 1024;
 
+// Every transfer speaks http or https only, and follows no redirect to
+// anything else: another scheme fails before any byte moves.
+
 // Limits for one transfer. A server that connects and then stays silent must
 // not hold a worker forever, so every transfer ends when it moves fewer than
 // `lowSpeedBytes` bytes per second for `lowSpeedSeconds` seconds.
@@ -36,7 +39,7 @@ struct DownloadResult {
 };
 
 // GETs `url` into `targetPath`. The file appears, complete, only after a
-// successful transfer with a success status whose content passes
+// successful transfer with a success status (2xx) whose content passes
 // IsValidCachedFile; otherwise the target is left as it was.
 DownloadResult DownloadFile(const std::string& url, const std::string& targetPath, const TransferLimits& limits = {});
 // The same with the old result: -1 when no transfer handle could be made or

@@ -77,11 +77,11 @@ namespace {
 
 using SharedState = std::shared_ptr<LoginFlowState>;
 
-// True when the file is there; false when the wait ran out or was cancelled.
-bool AwaitFile(const std::string& path, const LoginTiming& timing, LoginAttempt& attempt)
+// True when the download ended; false when the wait ran out or was cancelled.
+bool AwaitDownload(const std::atomic<bool>& ended, const LoginTiming& timing, LoginAttempt& attempt)
 {
     const auto deadline = std::chrono::steady_clock::now() + timing.avatarLimit;
-    while (!platform::FileExists(path)) {
+    while (!ended) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline)
             return false;
@@ -92,16 +92,19 @@ bool AwaitFile(const std::string& path, const LoginTiming& timing, LoginAttempt&
     return true;
 }
 
-// The old avatar goes first, so the wait sees only the new one arrive.
-void FetchAvatar(const LoginServices& services, const std::string& url, LoginKind kind)
+// The old avatar stays until the new one is whole: the downloader writes it
+// aside and moves it over the old one only after a complete transfer, so a
+// failed download keeps the old picture. An answer without one leaves none.
+void FetchAvatar(const LoginServices& services, const std::string& url, LoginAttempt& attempt)
 {
-    platform::RemoveFile(services.avatarPath);
-    if (url.empty())
+    if (url.empty()) {
+        platform::RemoveFile(services.avatarPath);
         return;
-    if (kind == LoginKind::Manual)
-        services.downloader->FetchAlways(url, services.avatarPath);
-    else
-        services.downloader->FetchIfMissing(url, services.avatarPath);
+    }
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    services.downloader->FetchAlwaysThen(url, services.avatarPath, [ended](bool) { *ended = true; });
+    // Past the bound the user is signed in without waiting for the avatar.
+    AwaitDownload(*ended, services.timing, attempt);
 }
 
 void StoreResult(LoginFlowState& shared, LoginKind kind, const ManualLogin& login, const LoginAnswer& answer)
@@ -140,9 +143,7 @@ void RunLogin(
 
     SignedInUser user;
     if (outcome == LoginOutcome::SignedIn) {
-        FetchAvatar(services, answer.avatarUrl, kind);
-        // Past the bound the user is signed in without the avatar.
-        AwaitFile(services.avatarPath, services.timing, *attempt);
+        FetchAvatar(services, answer.avatarUrl, *attempt);
         // The automatic login keeps the name and digest out of the record.
         user = kind == LoginKind::Manual ? UserFromAnswer(answer, login.userName, login.passwordDigest)
                                          : UserFromAnswer(answer, {}, {});
@@ -230,9 +231,10 @@ bool LoginFlow::ConfigLoaded() const
     return shared_->config.Loaded();
 }
 
-LoginFill LoginFlow::Fill() const
+LoginFill LoginFlow::Fill()
 {
     std::lock_guard<std::mutex> guard(shared_->configLock);
+    shared_->config.Load(shared_->services.configPath);
     return shared_->config.ReadLoginFill();
 }
 

@@ -78,7 +78,9 @@ public:
     LoginFlow& operator=(const LoginFlow&) = delete;
 
     bool ConfigLoaded() const;
-    LoginFill Fill() const;
+    // Reads the file afresh: the window shows it as it is when it opens, not
+    // as it was when the window was made.
+    LoginFill Fill();
     // Whether the configuration asks for a login at start-up.
     bool AutoLoginWanted() const;
     bool Busy() const;

@@ -3,8 +3,8 @@
 #include "downloader.h"
 #include "message_sink.h"
 #include "picture_cache.h"
-#include "platform.h"
 #include "signed_in_user.h"
+#include "web_address.h"
 #include "window_messages.h"
 #include "work_tracker.h"
 
@@ -14,9 +14,12 @@ namespace {
 
 void Refresh(const std::shared_ptr<const FeedServices>& services, const std::string& avatarUrl, AvatarTiming timing)
 {
+    if (!IsWebAddress(avatarUrl))
+        return;
     StoreAvatarUrl(avatarUrl);
     const std::string path = services->cache->OwnAvatarPath();
-    platform::RemoveFile(path);
+    // The old avatar stays until the new one is whole: the download is
+    // written aside and moved over it only after a complete transfer.
     // Waits for this download, not for the file: an earlier transfer of the
     // same file still on its way would put the old picture there first.
     auto replaced = std::make_shared<std::promise<bool>>();

@@ -64,6 +64,9 @@ bool CLoginDlg::IsVisible() const { return m_hWnd && IsWindowVisible(m_hWnd); }
 
 void CLoginDlg::ShowLogin()
 {
+    // The settings or a sign-in may have changed the file since the last show.
+    if (!m_flow.Busy())
+        FillFromConfig();
     ShowWindow(SW_SHOW);
     SetForegroundWindow(m_hWnd);
     Repaint();
@@ -122,13 +125,14 @@ void CLoginDlg::OnCreate()
 void CLoginDlg::FillFromConfig()
 {
     m_remembered = m_flow.Fill();
-    if (m_remembered.rememberPassword) {
-        m_savePassword.SetCheck(true);
-        m_name.SetWindowTextW(Widen(m_remembered.userName).c_str());
-        m_password.SetWindowTextW(kPasswordMask);
-    }
-    if (m_remembered.autoLogin)
-        m_autoLogin.SetCheck(true);
+    m_savePassword.SetCheck(m_remembered.rememberPassword);
+    m_autoLogin.SetCheck(m_remembered.autoLogin);
+    // What the user typed stays; untouched fields show what is remembered now.
+    if (m_edited)
+        return;
+    const bool remembered = m_remembered.rememberPassword;
+    m_name.SetWindowTextW(remembered ? Widen(m_remembered.userName).c_str() : L"");
+    m_password.SetWindowTextW(remembered ? kPasswordMask : L"");
     // Filling the fields reports a text change; only the user's edits count.
     m_edited = false;
 }

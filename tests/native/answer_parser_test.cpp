@@ -265,6 +265,45 @@ TEST_F(ParserTest, ItemsWithoutHttpAreSkippedWithoutUsingAnIndex)
     EXPECT_EQ(downloads_.Calls().size(), 3u);
 }
 
+// A picture address is used only when it is an http or https address with
+// a host; merely holding "http" somewhere is not enough.
+TEST(PictureAddress, OnlyWebAddressesMakeAPicture)
+{
+    struct Row {
+        const char* address;
+        bool used;
+    };
+    const Row kRows[] = {
+        {"file:///http/p1.jpg", false},
+        {"ftp://http.test/p1.jpg", false},
+        {"javascript:alert('http://pics.test/p1.jpg')", false},
+        {" http://pics.test/p1.jpg", false},
+        {"http:///p1.jpg", false},
+        {"http://pics.test/p 1.jpg", false},
+        {"http://pics.test/p1.jpg\n", false},
+        {"http://pics.test\\p1.jpg", false},
+        {"xhttp://pics.test/p1.jpg", false},
+        {"HTTPS://pics.test/p1.jpg", true},
+        {"http://pics.test/p1.jpg", true},
+    };
+    for (const Row& row : kRows) {
+        TempFolder folder;
+        FeedStore store;
+        RecordingSink sink;
+        PictureCache cache{folder.Path("image") + kSep, 1280};
+        RecordingDownloader downloads;
+        RecordingStarter starter;
+        Json::Value item = Item(1);
+        item["url"] = row.address;
+        FeedRequest request;
+        request.kind = 3;
+        ASSERT_TRUE(ParseAnswerText({store, sink, cache, downloads, starter}, request, Text(Page({item}))))
+            << row.address;
+        EXPECT_EQ(store.PictureCount({3, ""}), row.used ? 1u : 0u) << row.address;
+        EXPECT_EQ(downloads.Calls().size(), row.used ? 1u : 0u) << row.address;
+    }
+}
+
 TEST_F(ParserTest, FeedListsReuseTheirSlotsAndNeverShrink)
 {
     ASSERT_TRUE(Parse(26, Page({Item(1), Item(2), Item(3)})));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -223,6 +224,42 @@ TEST_F(CacheDownloaderTest, TheBoundCountsOnlyWhatADownloadReallyWrote)
         ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20))) << c.name;
         EXPECT_EQ(limiter->Estimate() - before, c.counted) << c.name;
         EXPECT_EQ(TempFolder::Read(target), picture) << c.name;
+    }
+}
+
+// An address from an answer that is not plainly http or https is never
+// fetched, and what the target held stays.
+TEST_F(CacheDownloaderTest, AddressesOfOtherKindsLeaveTheTargetAsItWas)
+{
+    const std::string picture("\xff\xd8\xff\xe0\0\x10JFIF a local picture", 28);
+    const std::string source = TempFolder::FileUrl(folder_.Write("source.jpg", picture));
+    const std::string avatar = LocalService::BaseUrl() + "avatars/u1001.jpg";
+    struct Row {
+        const char* name;
+        std::string url;
+        int requests;  // that reach the service
+    };
+    const Row kRows[] = {
+        {"local file", source, 0},
+        {"local file, scheme in capitals", "FILE" + source.substr(4), 0},
+        {"redirect to a local file", LocalService::BaseUrl() + "redirect?to=" + source, 2},
+        {"leading space", " " + avatar, 0},
+        {"no host", "http:///avatars/u1001.jpg", 0},
+    };
+    for (const Row& row : kRows) {
+        LocalService::Reset();
+        const std::string target = folder_.Write("target.jpg", "old");
+        auto sink = std::make_shared<RecordingSink>();
+        CacheDownloader downloader(nullptr, kPatientLimits, 2, sink);
+        std::atomic<int> replaced{-1};
+        downloader.FetchAlwaysThen(row.url, target, [&replaced](bool done) { replaced = done ? 1 : 0; });
+        downloader.FetchIfMissing(row.url, folder_.Path("missing.jpg"));
+        ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20))) << row.name;
+        EXPECT_EQ(replaced, 0) << row.name;
+        EXPECT_EQ(TempFolder::Read(target), "old") << row.name;
+        EXPECT_FALSE(platform::FileExists(folder_.Path("missing.jpg"))) << row.name;
+        EXPECT_TRUE(sink->Of(UM_PICTURE_ARRIVED).empty()) << row.name;
+        EXPECT_EQ(int(LocalService::RequestLog().size()), row.requests) << row.name;
     }
 }
 

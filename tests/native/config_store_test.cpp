@@ -240,3 +240,171 @@ TEST(ConfigStore, AnsiNamesSurviveLoadAndSave)
         EXPECT_EQ(reread.ReadLoginFill().userName, expected) << c.name;
     }
 }
+
+namespace {
+
+// One writer of the file, as the login flow and the settings dialog call them.
+enum class Writer { Token, AutoLoginOn, AutoLoginOff, ManualLogin };
+
+bool Write(ConfigDocument& document, Writer writer)
+{
+    switch (writer) {
+    case Writer::Token:
+        return document.SaveToken("fresh-token");
+    case Writer::AutoLoginOn:
+        return document.WriteAutoLogin(true);
+    case Writer::AutoLoginOff:
+        return document.WriteAutoLogin(false);
+    case Writer::ManualLogin:
+        return document.SaveLoginResult(SampleLogin());
+    }
+    return false;
+}
+
+// Each attribute as the saved file spells it.
+bool Holds(const std::string& saved, const std::string& name, const std::string& value)
+{
+    return saved.find(" " + name + "=\"" + value + "\"") != std::string::npos;
+}
+
+// The attributes of "name=value name=value" that the saved file lacks.
+std::string Missing(const std::string& saved, const std::string& expected)
+{
+    std::string missing;
+    std::string::size_type at = 0;
+    while (at < expected.size()) {
+        std::string::size_type end = expected.find(' ', at);
+        end = end == std::string::npos ? expected.size() : end;
+        const std::string field = expected.substr(at, end - at);
+        const std::string::size_type equals = field.find('=');
+        if (!Holds(saved, field.substr(0, equals), field.substr(equals + 1)))
+            missing += field + " ";
+        at = end + 1;
+    }
+    return missing;
+}
+
+std::string YesNoText(bool value) { return value ? "true" : "false"; }
+
+const std::string kMark = "\xEF\xBB\xBF";
+const std::string kGbkFile
+    = "<c><login username=\"\xCD\xF5\xE6\xC3\" uid=\"7\" token=\"old\" isAutoLogin=\"false\"/></c>";
+const std::string kUtf8File = kMark + "<c><login username=\"\xE7\x8E\x8B\" token=\"old\" isAutoLogin=\"true\"/></c>";
+const std::string kPlainFile = "<c><login token=\"old\" uid=\"1\"/></c>";
+const std::string kGbkName = "username=\xCD\xF5\xE6\xC3";
+const std::string kUtf8Name = "username=\xE7\x8E\x8B";
+const std::string kManual = "username=demo@quarn.test uid=1001 bLogined=true fans_count=5 like_count=3";
+
+}  // namespace
+
+// The settings dialog and the login flow each hold a copy loaded earlier;
+// whichever writes second must not put back what its copy still says about
+// the fields of the first.
+TEST(ConfigStore, ASecondHolderKeepsWhatTheFirstWrote)
+{
+    struct Row {
+        const char* name;
+        const std::string& file;
+        Writer first;
+        Writer second;
+        std::string expected;  // "name=value ..." as the saved file holds them
+    };
+    const Row kRows[] = {
+        {"GBK: token, then box", kGbkFile, Writer::Token, Writer::AutoLoginOn,
+            kGbkName + " uid=7 token=fresh-token isAutoLogin=true"},
+        {"UTF-8: box, then token", kUtf8File, Writer::AutoLoginOff, Writer::Token,
+            kUtf8Name + " token=fresh-token isAutoLogin=false"},
+        {"manual login, then box", kPlainFile, Writer::ManualLogin, Writer::AutoLoginOff,
+            kManual + " token=tok-1 isAutoLogin=false"},
+        {"manual login, then token", kPlainFile, Writer::ManualLogin, Writer::Token,
+            kManual + " token=fresh-token isAutoLogin=true"},
+    };
+    for (const Row& row : kRows) {
+        TempFolder folder;
+        const std::string path = folder.Write("vlconfig.xml", row.file);
+        ConfigDocument earlier;
+        ConfigDocument later;
+        ASSERT_TRUE(earlier.Load(path)) << row.name;
+        ASSERT_TRUE(later.Load(path)) << row.name;
+        ASSERT_TRUE(Write(earlier, row.first)) << row.name;
+        ASSERT_TRUE(Write(later, row.second)) << row.name;
+        const std::string saved = folder.Read(path);
+        EXPECT_EQ(Missing(saved, row.expected), "") << row.name << "\n" << saved;
+        EXPECT_EQ(saved.rfind(kMark, 0) == 0, row.file.rfind(kMark, 0) == 0) << row.name;
+        // The holder's copy is now the file as written.
+        EXPECT_EQ(later.ReadAutoLogin(), Holds(saved, "isAutoLogin", "true")) << row.name;
+    }
+}
+
+// A file that went away or changed shape since the holder loaded it is not
+// written over with the holder's copy.
+TEST(ConfigStore, WritersLeaveAFileThatChangedUnderThemAlone)
+{
+    struct Row {
+        const char* name;
+        const char* now;  // the file when the writer runs; null: gone
+        Writer writer;
+    };
+    const Row kRows[] = {
+        {"file removed", nullptr, Writer::AutoLoginOn},
+        {"file broken", "<config><login token=", Writer::Token},
+        {"no login element any more", "<config><user/></config>", Writer::ManualLogin},
+        {"no root any more", "", Writer::AutoLoginOff},
+    };
+    for (const Row& row : kRows) {
+        TempFolder folder;
+        const std::string path = folder.Write("vlconfig.xml", "<config><login token=\"t\"/></config>");
+        ConfigDocument document;
+        ASSERT_TRUE(document.Load(path)) << row.name;
+        if (row.now)
+            folder.Write("vlconfig.xml", row.now);
+        else
+            platform::RemoveFile(path);
+        EXPECT_FALSE(Write(document, row.writer)) << row.name;
+        EXPECT_EQ(platform::FileExists(path), row.now != nullptr) << row.name;
+        EXPECT_EQ(folder.Read(path), row.now ? row.now : "") << row.name;
+    }
+}
+
+// The automatic login's worker and the settings dialog write at the same
+// time, each from a copy loaded before either began.
+TEST(ConfigStore, WritersOnTwoThreadsKeepEachOthersFields)
+{
+    struct Row {
+        const char* name;
+        const std::string& file;
+        std::string kept;  // "name=value ..." that neither thread writes
+    };
+    const Row kRows[] = {
+        {"GBK name", kGbkFile, kGbkName + " uid=7"},
+        {"UTF-8 with a mark", kUtf8File, kUtf8Name},
+        {"plain", kPlainFile, "uid=1"},
+    };
+    constexpr int kRounds = 60;
+    for (const Row& row : kRows) {
+        TempFolder folder;
+        const std::string path = folder.Write("vlconfig.xml", row.file);
+        ConfigDocument signIn;
+        ConfigDocument settings;
+        ASSERT_TRUE(signIn.Load(path)) << row.name;
+        ASSERT_TRUE(settings.Load(path)) << row.name;
+        // The settings end on the opposite of what the file held at the start.
+        const bool lastBox = !settings.ReadAutoLogin();
+        std::atomic<int> failures{0};
+        std::thread tokens([&] {
+            for (int i = 0; i < kRounds; ++i)
+                failures += signIn.SaveToken("tok-" + std::to_string(i)) ? 0 : 1;
+        });
+        std::thread boxes([&] {
+            for (int i = kRounds - 1; i >= 0; --i)
+                failures += settings.WriteAutoLogin(i % 2 == 0 ? lastBox : !lastBox) ? 0 : 1;
+        });
+        tokens.join();
+        boxes.join();
+        const std::string saved = folder.Read(path);
+        EXPECT_EQ(failures, 0) << row.name;
+        const std::string written = "token=tok-" + std::to_string(kRounds - 1) + " isAutoLogin=" + YesNoText(lastBox);
+        EXPECT_EQ(Missing(saved, row.kept + " " + written), "") << row.name << "\n" << saved;
+        EXPECT_EQ(saved.rfind(kMark, 0) == 0, row.file.rfind(kMark, 0) == 0) << row.name;
+    }
+}

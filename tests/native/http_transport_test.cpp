@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <vector>
 
 #include "json_text.h"
 #include "local_service.h"
@@ -50,6 +53,16 @@ bool WaitForValidFile(const std::string& path)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     return false;
+}
+
+// The names in a folder, to see that a refused transfer left nothing behind.
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.push_back(entry.path().filename().string());
+    return names;
 }
 
 class TransportTest : public ::testing::Test {
@@ -263,4 +276,39 @@ TEST(IsValidCachedFile, TellsPicturesFromSavedErrorPages)
     std::string longPrefix(10000, 'x');
     EXPECT_FALSE(IsValidCachedFile(folder.Write("f.jpg", longPrefix + "html")));
     EXPECT_TRUE(IsValidCachedFile(folder.Write("g.jpg", longPrefix + std::string("\0html", 5))));
+}
+
+// Only http and https: an address of another scheme, given or redirected
+// to, reads no local file and leaves nothing on disk.
+TEST_F(TransportTest, OtherSchemesAndRedirectsToThemMoveNothing)
+{
+    const std::string picture("\xff\xd8\xff\xe0\0\x10JFIF a local picture", 28);
+    const std::string source = TempFolder::FileUrl(folder_.Write("source.jpg", picture));
+    const std::string base = LocalService::BaseUrl();
+    const std::string ftp = "ftp" + base.substr(4) + "avatars/u1001.jpg";
+    struct Row {
+        const char* name;
+        std::string url;
+        int curlCode;
+        long httpStatus;
+    };
+    const Row kRows[] = {
+        {"local file", source, CURLE_UNSUPPORTED_PROTOCOL, 0},
+        {"local file, scheme in capitals", "FILE" + source.substr(4), CURLE_UNSUPPORTED_PROTOCOL, 0},
+        {"ftp to the local service", ftp, CURLE_UNSUPPORTED_PROTOCOL, 0},
+        {"redirect to a local file", base + "redirect?to=" + source, CURLE_OK, 302},
+        {"redirect to ftp", base + "redirect?to=" + ftp, CURLE_OK, 302},
+    };
+    for (const Row& row : kRows) {
+        const std::string target = folder_.Path("target.jpg");
+        platform::RemoveFile(target);
+        const DownloadResult result = DownloadFile(row.url, target, kQuickLimits);
+        EXPECT_EQ(result.curlCode, row.curlCode) << row.name;
+        EXPECT_EQ(result.httpStatus, row.httpStatus) << row.name;
+        EXPECT_FALSE(result.written) << row.name;
+        EXPECT_EQ(FilesIn(folder_.Root()), std::vector<std::string>{"source.jpg"}) << row.name;
+        std::string answer;
+        PostFormWithTimeout(row.url, "", answer, kQuickLimits);
+        EXPECT_EQ(answer.find("a local picture"), std::string::npos) << row.name;
+    }
 }

@@ -14,7 +14,8 @@ const char kDemoName[] = "demo@quarn.test";
 const std::string kDemoDigest = Md5Hex("quarn123");
 
 // A login window's surroundings: its own vlconfig.xml and avatar file, a
-// recording main window, and real or recorded avatar downloads.
+// recording main window, and real avatar downloads or recorded ones that
+// never end.
 struct LoginBench {
     explicit LoginBench(std::string baseUrl = LocalService::BaseUrl(), bool realDownloads = true)
     {
@@ -28,7 +29,7 @@ struct LoginBench {
         if (realDownloads)
             services.downloader = std::make_shared<CacheDownloader>(nullptr, services.timing.limits);
         else
-            services.downloader = std::make_shared<RecordingDownloader>();
+            services.downloader = std::make_shared<HangingDownloader>();
         WriteConfig("<login/>");
     }
     ~LoginBench() { services.tracker->WaitIdle(std::chrono::seconds(30)); }
@@ -203,6 +204,37 @@ TEST(LoginFlow, MissingAvatarSignsInWithoutIt)
     EXPECT_FALSE(platform::FileExists(bench.services.avatarPath));
 }
 
+// The avatar file is replaced only by a new one that arrived whole; a login
+// whose avatar download fails keeps the old picture.
+TEST(LoginFlow, AFailedAvatarDownloadKeepsTheOldAvatar)
+{
+    const std::string avatar = LocalService::Fetch("avatars/u1001.jpg");
+    ASSERT_FALSE(avatar.empty());
+    struct Row {
+        const char* name;
+        const char* fault;
+        bool replaced;
+    };
+    const Row kRows[] = {
+        {"avatar missing", "html&scope=pictures&status=404", false},
+        {"error page sent as success", "html&scope=pictures", false},
+        {"cut transfer", "short&match=avatars", false},
+        {"connection reset", "down&match=avatars", false},
+        {"a new avatar", "normal", true},
+    };
+    for (const Row& row : kRows) {
+        LoginBench bench;
+        bench.folder.Write("user_avatar.jpg", "old avatar");
+        ASSERT_TRUE(LocalService::SetFault(row.fault)) << row.name;
+        LoginFlow flow(bench.services);
+        ASSERT_TRUE(flow.StartManual(Typed(kDemoName, "quarn123"))) << row.name;
+        ASSERT_TRUE(bench.AwaitEnd()) << row.name;
+        EXPECT_TRUE(IsSignedIn()) << row.name;
+        EXPECT_EQ(TempFolder::Read(bench.services.avatarPath), row.replaced ? avatar : "old avatar") << row.name;
+        LocalService::SetFault("normal");
+    }
+}
+
 // The watchdog's end reaches the window at once, and the worker, woken in
 // its wait, stops without signing in or saving anything.
 TEST(LoginFlow, GivingUpStopsTheWorkerThroughItsWait)
@@ -251,4 +283,58 @@ TEST(LoginFlow, SignOutTellsTheServiceAndLeavesTheConfiguration)
     ASSERT_TRUE(bench.services.tracker->WaitIdle(std::chrono::seconds(10)));
     EXPECT_EQ(CountRequests("c_logout&&uid=1001&token=" + TokenOf("1001")), 1);
     EXPECT_EQ(bench.Config(), before);
+}
+
+// The login window is made once and shown many times; each show fills it from
+// the file as it is then, not as it was when the window was made.
+TEST(LoginFlow, FillReadsTheFileAsItIsNow)
+{
+    struct Row {
+        const char* name;
+        const char* atStart;  // the login element when the flow is made
+        const char* now;  // the file when the window shows; null: gone
+        bool remember;
+        bool autoLogin;
+        const char* userName;
+    };
+    const char kBoth[] = "<login isRememberPwd=\"true\" isAutoLogin=\"true\" username=\"me\"/>";
+    const char kNeither[] = "<login isRememberPwd=\"false\" isAutoLogin=\"false\" username=\"me\"/>";
+    const char kOtherName[] = "<login isRememberPwd=\"true\" username=\"you\"/>";
+    const Row kRows[] = {
+        {"file gone since", kBoth, nullptr, false, false, ""},
+        {"boxes cleared since", kBoth, kNeither, false, false, ""},
+        {"boxes set since", "<login/>", kBoth, true, true, "me"},
+        {"name changed since", kBoth, kOtherName, true, false, "you"},
+    };
+    for (const Row& row : kRows) {
+        LoginBench bench;
+        bench.WriteConfig(row.atStart);
+        LoginFlow flow(bench.services);
+        if (row.now)
+            bench.WriteConfig(row.now);
+        else
+            platform::RemoveFile(bench.services.configPath);
+        const LoginFill fill = flow.Fill();
+        EXPECT_EQ(fill.rememberPassword, row.remember) << row.name;
+        EXPECT_EQ(fill.autoLogin, row.autoLogin) << row.name;
+        EXPECT_EQ(fill.userName, row.userName) << row.name;
+    }
+}
+
+// The settings dialog turns automatic login off while the automatic login
+// runs: the login's token and the dialog's choice both stay.
+TEST(LoginFlow, AutomaticLoginKeepsWhatTheSettingsWroteMeanwhile)
+{
+    LoginBench bench;
+    bench.WriteConfig(
+        "<login username=\"demo@quarn.test\" password=\"" + kDemoDigest + "\" isAutoLogin=\"true\" token=\"old\"/>");
+    LoginFlow flow(bench.services);
+    ConfigDocument settings;
+    ASSERT_TRUE(settings.Load(bench.services.configPath));
+    ASSERT_TRUE(settings.WriteAutoLogin(false));
+    ASSERT_TRUE(flow.StartAutomatic());
+    ASSERT_TRUE(bench.AwaitEnd());
+    const std::string config = bench.Config();
+    EXPECT_NE(config.find("token=\"" + TokenOf("1001") + "\""), std::string::npos) << config;
+    EXPECT_NE(config.find("isAutoLogin=\"false\""), std::string::npos) << config;
 }

@@ -455,7 +455,7 @@ TEST_F(ActionsTest, OwnAvatarIsReplacedAndAMissingOneEndsTheWait)
     ASSERT_TRUE(real.WaitIdle(seconds(30)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(20));
     EXPECT_TRUE(real.sink->Of(UM_AVATAR_CHANGED).empty());
-    EXPECT_FALSE(platform::FileExists(path)) << "the old file was removed, no error page saved";
+    EXPECT_EQ(real.folder.Read(path), LocalService::Fetch("avatars/u1002.jpg")) << "the old avatar stays";
 
     // An older download of the same file still on its way lands first; the
     // change is announced only once the new picture is in place.
@@ -471,6 +471,40 @@ TEST_F(ActionsTest, OwnAvatarIsReplacedAndAMissingOneEndsTheWait)
     ASSERT_TRUE(real.WaitIdle(seconds(30)));
     ASSERT_EQ(real.sink->Of(UM_AVATAR_CHANGED).size(), 1u);
     EXPECT_EQ(seenAtPost, LocalService::Fetch("avatars/u1002.jpg"));
+}
+
+// Whatever goes wrong with the new avatar's address or transfer, the old
+// avatar file stays as it was and nothing is announced.
+TEST_F(ActionsTest, OwnAvatarStaysUntilANewOneArrivesWhole)
+{
+    const std::string fresh = LocalService::Fetch("avatars/u1002.jpg");
+    ASSERT_FALSE(fresh.empty());
+    const std::string avatar = LocalService::BaseUrl() + "avatars/u1002.jpg";
+    struct Row {
+        const char* name;
+        std::string url;
+        const char* fault;
+        bool replaced;
+    };
+    const Row kRows[] = {
+        {"not an http address", "file:///etc/hostname", "normal", false},
+        {"an http address nowhere", "http://127.0.0.1:1/avatars/u1002.jpg", "normal", false},
+        {"avatar missing", LocalService::BaseUrl() + "avatars/none.jpg", "normal", false},
+        {"cut transfer", avatar, "short&match=avatars", false},
+        {"error page sent as success", avatar, "html&scope=pictures", false},
+        {"a new avatar", avatar, "normal", true},
+    };
+    for (const Row& row : kRows) {
+        ServiceHarness real(LocalService::BaseUrl(), ServiceHarness::Real);
+        const std::string path = real.Services()->cache->OwnAvatarPath();
+        real.folder.Write("image" + std::string(1, platform::kPathSeparator) + "user_avatar.jpg", "old avatar");
+        ASSERT_TRUE(LocalService::SetFault(row.fault)) << row.name;
+        RefreshOwnAvatar(real.Services(), row.url, {seconds(20)});
+        ASSERT_TRUE(real.WaitIdle(seconds(30))) << row.name;
+        EXPECT_EQ(real.folder.Read(path), row.replaced ? fresh : "old avatar") << row.name;
+        EXPECT_EQ(real.sink->Of(UM_AVATAR_CHANGED).size(), row.replaced ? 1u : 0u) << row.name;
+        LocalService::SetFault("normal");
+    }
 }
 
 TEST_F(ActionsTest, ManyFetchesAndActionsRunAtOnceWhileTheWindowReads)

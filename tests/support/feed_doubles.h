@@ -160,6 +160,16 @@ private:
     std::vector<DownloadCall> calls_;
 };
 
+// Records the same, but a download it was asked to report on never ends: a
+// transfer that hangs until its waiter gives up.
+class HangingDownloader : public RecordingDownloader {
+public:
+    void FetchAlwaysThen(const std::string& url, const std::string& path, DownloadDone) override
+    {
+        FetchAlways(url, path);
+    }
+};
+
 class RecordingStarter : public FeedStarter {
 public:
     void LoadCategoryFeeds() override { Add("categories"); }

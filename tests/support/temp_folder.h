@@ -51,6 +51,14 @@ public:
         return path;
     }
 
+    // The file:// address of a full path, as curl would read it on this system.
+    static std::string FileUrl(std::string path)
+    {
+        for (char& c : path)
+            c = c == '\\' ? '/' : c;
+        return path.front() == '/' ? "file://" + path : "file:///" + path;
+    }
+
     static std::string Read(const std::string& path)
     {
         std::string bytes;

@@ -40,6 +40,8 @@ SEND_BLOCK = 64 * 1024
 HUGE_ANSWER_BYTES = 17 * 1024 * 1024  # above the client's answer cap
 CONTROL_PREFIX = "/__control/"
 STATIC_ROOTS = ("/pictures/", "/avatars/")
+# "/redirect?to=ADDRESS" answers 302 to ADDRESS, whatever its scheme.
+REDIRECT_PATH = "/redirect"
 UNSAFE_TARGET_BYTES = re.compile(rb"[\x00-\x20\x7f-\xff]")
 HOST_PATTERN = re.compile(r"^[A-Za-z0-9.\-]+(:[0-9]{1,5})?$|^\[[0-9A-Fa-f:.]+\](:[0-9]{1,5})?$")
 
@@ -102,13 +104,14 @@ class Answer:
     """One response: status, content type and either bytes or a file."""
 
     def __init__(self, status=200, content_type="application/json", body=b"", path=None,
-                 kind="json", value=None):
+                 kind="json", value=None, location=None):
         self.status = status
         self.content_type = content_type
         self.body = body
         self.path = path
         self.kind = kind
         self.value = value  # the JSON value before encoding, for the type faults
+        self.location = location  # the Location header of a redirect
 
     @classmethod
     def json(cls, value, status=200):
@@ -123,6 +126,14 @@ class Answer:
         return cls(404, "text/html; charset=utf-8",
                    b"<html><head><title>404 Not Found</title></head>"
                    b"<body><h1>404 Not Found</h1></body></html>\n", kind=kind)
+
+    @classmethod
+    def redirect(cls, target):
+        """A 302 to any address at all, with a plain-text body as some web
+        frameworks send, so a client that keeps the body is caught too."""
+        target = target.replace("\r", "").replace("\n", "")
+        return cls(302, "text/plain; charset=utf-8", ("Found. Redirecting to %s\n" % target).encode("utf-8"),
+                   kind="pictures", location=target)
 
     def size(self):
         return os.path.getsize(self.path) if self.path else len(self.body)
@@ -273,7 +284,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     @staticmethod
     def answer_kind(path, params):
-        if path.startswith(STATIC_ROOTS):
+        if path.startswith(STATIC_ROOTS) or path == REDIRECT_PATH:
             return "pictures"
         if pages.find(path, params):
             return "pages"
@@ -281,6 +292,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def dispatch(self, path, query, params, body):
         base = self.base_url()
+        if path == REDIRECT_PATH:
+            return Answer.redirect(params.get("to", ""))
         if path.startswith(STATIC_ROOTS):
             return self.static_file(path)
         page_handler = pages.find(path, params)
@@ -347,6 +360,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         size = answer.size()
         self.send_response(answer.status)
         self.send_header("Content-Type", answer.content_type)
+        if answer.location is not None:
+            self.send_header("Location", answer.location)
         if mode not in ("nolength", "huge") and settings["length"]:
             self.send_header("Content-Length", str(size))
         self.send_header("Cache-Control", "no-cache")

@@ -290,6 +290,16 @@ class LayoutTests(ServiceTestCase):
         self.assertEqual(int(head.headers["content-length"]), 20 * 1024 * 1024)
         self.assertEqual(head.body, b"")
 
+    def test_redirect_points_anywhere(self):
+        for target in ("file:///etc/hostname", "ftp://127.0.0.1/x.jpg", "http://127.0.0.1:1/a.jpg"):
+            reply = self.server.request("/redirect?to=" + target, method="GET")
+            self.assertEqual(reply.status, 302, target)
+            self.assertEqual(reply.headers["location"], target)
+            self.assertEqual(reply.body, ("Found. Redirecting to %s\n" % target).encode("utf-8"))
+        injected = self.server.request("/redirect?to=a%0D%0AX:%20y", method="GET")
+        self.assertEqual(injected.headers["location"], "aX: y")
+        self.assertNotIn("x", injected.headers)
+
     def test_unknown_paths_are_404(self):
         for target in ("/nothing.php?action=c_all", "/book.php?action=c_nothing", "/pictures/none.jpg",
                        "/pictures/../server.py", "/u.php"):
