@@ -92,15 +92,18 @@ bool AwaitDownload(const std::atomic<bool>& ended, const LoginTiming& timing, Lo
     return true;
 }
 
-// The old avatar stays until the new one is whole: the downloader writes it
-// aside and moves it over the old one only after a complete transfer, so a
-// failed download keeps the old picture. An answer without one leaves none.
-void FetchAvatar(const LoginServices& services, const std::string& url, LoginAttempt& attempt)
+// The user's old avatar stays until the new one is whole: the downloader
+// writes it aside and moves it over the old one only after a complete
+// transfer, so a failed download keeps the old picture. Another user's
+// picture never stands for this one, and an answer without one leaves none.
+void FetchAvatar(const LoginServices& services, const LoginAnswer& answer, LoginAttempt& attempt)
 {
-    if (url.empty()) {
+    const std::string& url = answer.avatarUrl;
+    const std::string lastUid = CopySignedInUser().uid;
+    if (url.empty() || lastUid.empty() || lastUid != answer.uid)
         platform::RemoveFile(services.avatarPath);
+    if (url.empty())
         return;
-    }
     auto ended = std::make_shared<std::atomic<bool>>(false);
     services.downloader->FetchAlwaysThen(url, services.avatarPath, [ended](bool) { *ended = true; });
     // Past the bound the user is signed in without waiting for the avatar.
@@ -143,7 +146,7 @@ void RunLogin(
 
     SignedInUser user;
     if (outcome == LoginOutcome::SignedIn) {
-        FetchAvatar(services, answer.avatarUrl, *attempt);
+        FetchAvatar(services, answer, *attempt);
         // The automatic login keeps the name and digest out of the record.
         user = kind == LoginKind::Manual ? UserFromAnswer(answer, login.userName, login.passwordDigest)
                                          : UserFromAnswer(answer, {}, {});

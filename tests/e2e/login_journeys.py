@@ -13,6 +13,9 @@ SESSION is one program start with the journeys that can share it:
               closing the main window ends the program
   remembered  automatic login at start; signing out; the remembered login
               shows ten asterisks and Enter sends the stored digest
+  switch      signing in asks for the user's own home feed; signing out and
+              in as another user shows that user's liked pictures only,
+              and with the service down none of the first user's
   smoke       starts and signs in by typing (the 32-bit build)
 """
 
@@ -274,6 +277,72 @@ def remembered_session(j):
     await_signed_in(j, main)
 
 
+TEST_USER = "test@quarn.test"
+MENU_BADGE = (WIDTH - 70, 52)  # the published count's badge, lagoon blue
+LIKED_ITEM = (WIDTH - 150, 98)
+ROW_STRIP = (60, 60, 80, 1)  # a line through the own-pictures row's first thumbnail
+
+
+def type_login(j, login, main, name, password):
+    since = j.service.mark()
+    j.click(login, *NAME_FIELD)
+    j.key(login, "ctrl+a")
+    j.type(login, name)
+    j.click(login, *PASSWORD_FIELD)
+    j.type(login, password)
+    j.key(login, "Return")
+    await_login(j, login_body(name, digest(password)), since)
+    await_signed_in(j, main)
+
+
+def open_liked(j, main, uid):
+    """The user menu's liked entry; the row's thumbnails or not."""
+    j.hover(main, *AVATAR)
+    poll(lambda: j.pixels(main, *MENU_BADGE, 1, 1)[0][0][2] > 150, j.seconds(10), "the user menu")
+    since = j.service.mark()
+    j.click(main, *LIKED_ITEM)
+    j.service.wait_request("c_my_like&uid=%s&" % uid, since, timeout=j.seconds(10))
+    j.hover(main, WIDTH // 2, 600)  # off the menu, which closes
+
+
+def thumbnails_shown(j, main):
+    return len(set(j.pixels(main, *ROW_STRIP)[0])) > 3
+
+
+def switch_session(j):
+    j.program.write_config("<login />")
+    j.start()
+    main = j.find_window(MAIN)
+    j.settled(main, WIDTH - 300, 0, 300, 40)
+
+    j.say("signing in asks for the home feed as the user")
+    since = j.service.mark()
+    type_login(j, open_login_window(j, main), main, DEMO, "quarn123")
+    j.service.wait_request("book.php?action=c_all&uid=1001&", since, timeout=j.seconds(10))
+    open_liked(j, main, "1001")
+    poll(lambda: thumbnails_shown(j, main), j.seconds(15), "the liked thumbnails of 1001")
+    j.screenshot("liked-1001")
+    sign_out(j, main)
+    check(not thumbnails_shown(j, main), "the liked pictures stayed after signing out")
+
+    j.say("another user, offline: nothing of the first one's liked pictures")
+    since = j.service.mark()
+    type_login(j, open_login_window(j, main), main, TEST_USER, "quarn456")
+    j.service.wait_request("book.php?action=c_all&uid=1002&", since, timeout=j.seconds(10))
+    j.service.fault("mode=down&match=c_my_like")
+    open_liked(j, main, "1002")
+    j.settled(main, 0, 40, WIDTH, 200)
+    j.screenshot("liked-1002-offline")
+    check(not thumbnails_shown(j, main), "1001's liked pictures showed for 1002 while offline")
+    check(not j.service.requests("c_my_like&uid=1001", since), "1001's liked list was asked for as 1002")
+
+    j.say("online again: 1002's own liked pictures")
+    j.service.fault("mode=normal")
+    open_liked(j, main, "1002")
+    poll(lambda: thumbnails_shown(j, main), j.seconds(15), "the liked thumbnails of 1002")
+    j.screenshot("liked-1002")
+
+
 def smoke_session(j):
     j.program.write_config("<login />")
     j.start()
@@ -283,7 +352,8 @@ def smoke_session(j):
     type_demo_login(j, login, main)
 
 
-SESSIONS = {"typed": typed_session, "remembered": remembered_session, "smoke": smoke_session}
+SESSIONS = {"typed": typed_session, "remembered": remembered_session, "switch": switch_session,
+            "smoke": smoke_session}
 
 
 def main():

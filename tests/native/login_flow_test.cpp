@@ -205,32 +205,43 @@ TEST(LoginFlow, MissingAvatarSignsInWithoutIt)
 }
 
 // The avatar file is replaced only by a new one that arrived whole; a login
-// whose avatar download fails keeps the old picture.
-TEST(LoginFlow, AFailedAvatarDownloadKeepsTheOldAvatar)
+// whose avatar download fails keeps the old picture, unless it was another
+// user's.
+TEST(LoginFlow, AFailedAvatarDownloadKeepsTheUsersOldAvatarOnly)
 {
     const std::string avatar = LocalService::Fetch("avatars/u1001.jpg");
     ASSERT_FALSE(avatar.empty());
     struct Row {
         const char* name;
         const char* fault;
-        bool replaced;
+        const char* lastUid;  // of the user signed in before
+        const char* after;    // the file's text after the login; empty: no file
     };
     const Row kRows[] = {
-        {"avatar missing", "html&scope=pictures&status=404", false},
-        {"error page sent as success", "html&scope=pictures", false},
-        {"cut transfer", "short&match=avatars", false},
-        {"connection reset", "down&match=avatars", false},
-        {"a new avatar", "normal", true},
+        {"another user's, avatar missing", "html&scope=pictures&status=404", "1002", ""},
+        {"nobody's before, connection reset", "down&match=avatars", "", ""},
+        {"avatar missing", "html&scope=pictures&status=404", "1001", "old avatar"},
+        {"error page sent as success", "html&scope=pictures", "1001", "old avatar"},
+        {"cut transfer", "short&match=avatars", "1001", "old avatar"},
+        {"connection reset", "down&match=avatars", "1001", "old avatar"},
+        {"a new avatar", "normal", "1001", nullptr},
+        {"another user's, a new avatar", "normal", "1002", nullptr},
     };
     for (const Row& row : kRows) {
         LoginBench bench;
         bench.folder.Write("user_avatar.jpg", "old avatar");
+        SignedInUser before;
+        before.uid = row.lastUid;
+        StoreSignedInUser(before);
         ASSERT_TRUE(LocalService::SetFault(row.fault)) << row.name;
         LoginFlow flow(bench.services);
         ASSERT_TRUE(flow.StartManual(Typed(kDemoName, "quarn123"))) << row.name;
         ASSERT_TRUE(bench.AwaitEnd()) << row.name;
         EXPECT_TRUE(IsSignedIn()) << row.name;
-        EXPECT_EQ(TempFolder::Read(bench.services.avatarPath), row.replaced ? avatar : "old avatar") << row.name;
+        const std::string expected = row.after ? row.after : avatar;
+        EXPECT_EQ(platform::FileExists(bench.services.avatarPath), !expected.empty()) << row.name;
+        if (!expected.empty())
+            EXPECT_EQ(TempFolder::Read(bench.services.avatarPath), expected) << row.name;
         LocalService::SetFault("normal");
     }
 }
