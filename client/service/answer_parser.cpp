@@ -201,8 +201,9 @@ bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, s
     PicturePage page;
     if (!ReadPicturePage(context, request, text, page))
         return false;
-    if (page.pager.present)
-        context.store.UpdatePager(request.kind, page.pager.total, page.pager.pageCount);
+    if (page.pager.present && !context.store.UpdatePager(request.kind, page.pager.total, page.pager.pageCount,
+                                                          request.generation))
+        return false;
     if (!page.records.empty()) {
         platform::CreateDirectoryTree(context.cache.ThumbnailFolder());
         platform::CreateDirectoryTree(context.cache.LargePictureFolder());
@@ -210,7 +211,8 @@ bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, s
     const PictureListId list = PictureListFor(request);
     for (std::size_t i = 0; i < page.records.size(); ++i) {
         const PictureRecord& record = *page.records[i];
-        context.store.StorePicture(list, i, page.records[i]);
+        if (!context.store.StorePicture(list, i, page.records[i], request.generation))
+            return false;
         context.downloader.FetchIfMissing(record.thumbnailUrl, record.thumbnailPath);
         context.sink.Invalidate();
     }
@@ -327,8 +329,8 @@ bool ParseUserList(const ParseContext& context, const FeedRequest& request, std:
             return false;
     }
 
-    if (pager.present)
-        context.store.UpdatePager(request.kind, pager.total, pager.pageCount);
+    if (pager.present && !context.store.UpdatePager(request.kind, pager.total, pager.pageCount, request.generation))
+        return false;
     if (!records.empty())
         platform::CreateDirectoryTree(context.cache.AvatarFolderPath(kind.folder));
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -337,13 +339,14 @@ bool ParseUserList(const ParseContext& context, const FeedRequest& request, std:
             context.downloader.FetchAlways(record.avatarUrl, record.avatarPath);
         else
             context.downloader.FetchIfMissing(record.avatarUrl, record.avatarPath);
-        context.store.StoreUser(request.kind, i, records[i]);
+        if (!context.store.StoreUser(request.kind, i, records[i], request.generation))
+            return false;
         context.sink.Invalidate();
     }
     // Lists keep their size, but people a longer earlier answer listed past
     // this one's end are listed no more.
     for (std::size_t i = records.size(); i < context.store.UserCount(request.kind); ++i)
-        context.store.StoreUser(request.kind, i, nullptr);
+        context.store.StoreUser(request.kind, i, nullptr, request.generation);
     return true;
 }
 

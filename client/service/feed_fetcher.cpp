@@ -191,7 +191,9 @@ void FeedFetcher::FetchFeed(const FeedRequest& request) const
 {
     if (request.kind < 0 || request.kind > feed_kind::kLast)
         return;
-    StartTrackedWorker(services_->tracker, [services = services_, request] { RunFeed(services, request); });
+    FeedRequest made = request;
+    made.generation = services_->store->Generation(request.kind);
+    StartTrackedWorker(services_->tracker, [services = services_, made] { RunFeed(services, made); });
 }
 
 namespace {

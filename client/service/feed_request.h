@@ -16,6 +16,9 @@ struct FeedRequest {
     std::string userId;   // kinds 8, 23, 24
     std::string text;     // the tag (20) or the search text (27)
     std::string shareId;  // kinds 11, 17, 25, 28, 29
+    // The store's generation of the kind when the request was made: a list
+    // forgotten since (its user signed out) takes nothing from the answer.
+    unsigned generation = 0;
 };
 
 // Where the raw answer of a request is kept: per user id for kinds 8 and 23,

@@ -39,6 +39,20 @@ FeedStore::TextPtr FeedStore::Answer(int kind, const std::string& key) const
 void FeedStore::StorePicture(const PictureListId& list, std::size_t index, PicturePtr picture)
 {
     Guard guard(lock_);
+    StorePictureLocked(list, index, std::move(picture));
+}
+
+bool FeedStore::StorePicture(const PictureListId& list, std::size_t index, PicturePtr picture, unsigned generation)
+{
+    Guard guard(lock_);
+    if (Stale(list.kind, generation))
+        return false;
+    StorePictureLocked(list, index, std::move(picture));
+    return true;
+}
+
+void FeedStore::StorePictureLocked(const PictureListId& list, std::size_t index, PicturePtr picture)
+{
     std::vector<PictureSlot>& slots = pictures_[list];
     GrowTo(slots, index);
     PictureSlot& slot = slots[index];
@@ -135,6 +149,17 @@ void FeedStore::StoreUser(int kind, std::size_t index, UserPtr user)
     slots[index] = std::move(user);
 }
 
+bool FeedStore::StoreUser(int kind, std::size_t index, UserPtr user, unsigned generation)
+{
+    Guard guard(lock_);
+    if (Stale(kind, generation))
+        return false;
+    std::vector<UserPtr>& slots = users_[kind];
+    GrowTo(slots, index);
+    slots[index] = std::move(user);
+    return true;
+}
+
 FeedStore::UserPtr FeedStore::User(int kind, std::size_t index) const
 {
     Guard guard(lock_);
@@ -173,6 +198,17 @@ void FeedStore::UpdatePager(int kind, int total, int pageCount)
     Pager& pager = pagers_[kind];  // a new pager starts on page 1
     pager.total = total;
     pager.pageCount = pageCount;
+}
+
+bool FeedStore::UpdatePager(int kind, int total, int pageCount, unsigned generation)
+{
+    Guard guard(lock_);
+    if (Stale(kind, generation))
+        return false;
+    Pager& pager = pagers_[kind];
+    pager.total = total;
+    pager.pageCount = pageCount;
+    return true;
 }
 
 const Pager* FeedStore::FindPager(int kind) const
@@ -274,9 +310,23 @@ std::shared_ptr<const PictureDetails> FeedStore::Details() const
     return details_;
 }
 
+bool FeedStore::Stale(int kind, unsigned generation) const
+{
+    const auto found = generations_.find(kind);
+    return (found == generations_.end() ? 0u : found->second) != generation;
+}
+
+unsigned FeedStore::Generation(int kind) const
+{
+    Guard guard(lock_);
+    const auto found = generations_.find(kind);
+    return found == generations_.end() ? 0u : found->second;
+}
+
 void FeedStore::ForgetKind(int kind)
 {
     Guard guard(lock_);
+    ++generations_[kind];
     pictures_.erase(PictureListId{kind, {}});
     users_.erase(kind);
     answers_.erase({kind, std::string()});

@@ -97,8 +97,16 @@ public:
     std::shared_ptr<const PictureDetails> Details() const;
 
     // Drops a feed kind's own list, users, raw answer and pager: a signed-out
-    // user's lists must not show for whoever signs in next.
+    // user's lists must not show for whoever signs in next. It also starts the
+    // kind's next generation: a request made before (a signed-out user's
+    // answer that lands late) stores nothing of that kind any more.
     void ForgetKind(int kind);
+    unsigned Generation(int kind) const;
+    // As the forms above, for a request of `generation`; false, storing
+    // nothing, once the kind has moved past it.
+    bool StorePicture(const PictureListId& list, std::size_t index, PicturePtr picture, unsigned generation);
+    bool StoreUser(int kind, std::size_t index, UserPtr user, unsigned generation);
+    bool UpdatePager(int kind, int total, int pageCount, unsigned generation);
 
     void StoreOwnStats(OwnStats stats);
     OwnStats OwnStatistics() const;
@@ -115,6 +123,9 @@ private:
         CommentsPtr comments;
     };
     const Pager* FindPager(int kind) const;
+    // These expect the lock held.
+    bool Stale(int kind, unsigned generation) const;
+    void StorePictureLocked(const PictureListId& list, std::size_t index, PicturePtr picture);
 
     mutable std::mutex lock_;
     std::map<std::pair<int, std::string>, TextPtr> answers_;
@@ -125,6 +136,7 @@ private:
     std::map<int, std::vector<UserPtr>> users_;
     std::map<std::string, UserStats> userStats_;
     std::map<int, Pager> pagers_;
+    std::map<int, unsigned> generations_;
     std::map<std::string, std::string> categories_;
     std::vector<std::string> hotTags_;
     std::shared_ptr<const PictureDetails> details_;

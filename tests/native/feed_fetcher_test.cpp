@@ -362,3 +362,39 @@ TEST_F(FetcherTest, HomeFeedWithoutImageListIsNotKeptAndOddKindsSendNothing)
     EXPECT_TRUE(ServiceRequests().empty());
     EXPECT_TRUE(harness.sink->Events().empty());
 }
+
+// A user signs out while their own lists are on the way: the store forgets
+// the kinds, and the late answers put nothing back.
+TEST_F(FetcherTest, AnAnswerForAForgottenListStoresNothing)
+{
+    struct Row {
+        int kind;
+        const char* action;
+        bool pictures;  // or users
+    } rows[] = {
+        {feed_kind::kMyLiked, "c_my_like", true},
+        {feed_kind::kMyPublished, "c_my_publish", true},
+        {feed_kind::kMyFollows, "c_follows", false},
+        {feed_kind::kMyFans, "c_fans", false},
+    };
+    for (const Row& row : rows) {
+        SignedInScope signedIn("1001");
+        ServiceHarness harness;
+        ASSERT_TRUE(LocalService::SetFault(std::string("slow&delay_ms=300&match=") + row.action));
+        harness.Fetcher().LoadFeed(row.kind);
+        harness.store->ForgetKind(row.kind);  // signed out before the answer
+        ASSERT_TRUE(harness.WaitIdle(seconds(30)));
+        const std::size_t stored = row.pictures ? harness.store->PictureCount({row.kind, {}})
+                                                : harness.store->UserCount(row.kind);
+        EXPECT_EQ(stored, 0u) << row.action;
+        EXPECT_EQ(harness.store->PageCount(row.kind), 0) << row.action;
+
+        // The next user's request, made after, is stored as ever.
+        ASSERT_TRUE(LocalService::SetFault("normal"));
+        harness.Fetcher().LoadFeed(row.kind);
+        ASSERT_TRUE(harness.WaitIdle(seconds(30)));
+        const std::size_t next = row.pictures ? harness.store->PictureCount({row.kind, {}})
+                                              : harness.store->UserCount(row.kind);
+        EXPECT_GT(next, 0u) << row.action;
+    }
+}

@@ -173,6 +173,19 @@ TEST(FeedStore, AForgottenKindLeavesTheOthers)
     EXPECT_EQ(store.UserCount(feed_kind::kHome), 1u);
     EXPECT_EQ(store.CurrentPage(feed_kind::kHome), 2);
     EXPECT_EQ(store.PictureCount({feed_kind::kUserPictures, "1001"}), 1u);
+
+    // What a request of the forgotten generation brings is turned away.
+    const unsigned old = 0;
+    const unsigned now = store.Generation(feed_kind::kMyLiked);
+    EXPECT_NE(now, old);
+    EXPECT_FALSE(store.StorePicture({feed_kind::kMyLiked, ""}, 0, Picture("late"), old));
+    EXPECT_FALSE(store.StoreUser(feed_kind::kMyLiked, 0, std::make_shared<UserRecord>(), old));
+    EXPECT_FALSE(store.UpdatePager(feed_kind::kMyLiked, 10, 1, old));
+    EXPECT_EQ(store.PictureCount({feed_kind::kMyLiked, ""}), 0u);
+    EXPECT_EQ(store.UserCount(feed_kind::kMyLiked), 0u);
+    EXPECT_EQ(store.PageCount(feed_kind::kMyLiked), 0);
+    EXPECT_TRUE(store.StorePicture({feed_kind::kMyLiked, ""}, 0, Picture("new"), now));
+    EXPECT_TRUE(store.StorePicture({feed_kind::kHome, ""}, 1, Picture("home"), old)) << "other kinds keep theirs";
 }
 
 TEST(FeedStore, NoticeLabelShowsTheLastChoiceUntilHidden)
