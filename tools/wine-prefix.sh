@@ -62,8 +62,10 @@ if [ -e "$prefix" ]; then
 fi
 mkdir -p "$prefix"
 touch "$prefix/.quarn-partial"
-"$wine64" wineboot -i > /dev/null 2>&1
-"$wineserver" -w
+# Wine's services outlive the command: they must not inherit the lock (fd 9),
+# or a run that is stopped mid-way leaves the prefix locked for good.
+"$wine64" wineboot -i > /dev/null 2>&1 9>&-
+"$wineserver" -w 9>&-
 
 link='wqy-zenhei.ttc,WenQuanYi Zen Hei'
 regfile=$(mktemp /tmp/quarn-fonts.XXXXXX.reg)
@@ -94,9 +96,9 @@ iconv -f UTF-8 -t UTF-16LE < "$regfile.utf8" > "$regfile"
 rm -f "$regfile.utf8"
 winreg=$("$wine64" winepath -w "$regfile" 2>/dev/null | tr -d '\r')
 # 32-bit programs see their own view of HKLM\Software in a 64-bit prefix.
-"$wine64" reg import "$winreg" /reg:64 > /dev/null
-"$wine64" reg import "$winreg" /reg:32 > /dev/null
-"$wineserver" -w
+"$wine64" reg import "$winreg" /reg:64 > /dev/null 9>&-
+"$wine64" reg import "$winreg" /reg:32 > /dev/null 9>&-
+"$wineserver" -w 9>&-
 
 rm -f "$prefix/.quarn-partial"
 touch "$prefix/.quarn-ready"
