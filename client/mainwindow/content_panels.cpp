@@ -709,3 +709,10 @@ void ContentPanels::PaintOnTop(HDC hdc)
     if (m_searchChoice)
         m_searchChoice->Paint(hdc);
 }
+
+void ContentPanels::ShowListEnd(bool last)
+{
+    ShowOnly(kContentPictureRow);
+    m_row.Show(last ? MyPicturesRow::kLastOne : MyPicturesRow::kFirstOne);
+    InvalidateRect(m_window, nullptr, FALSE);
+}

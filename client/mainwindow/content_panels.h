@@ -77,6 +77,8 @@ public:
     // True when the point is on a panel (a click there is not the viewer's).
     bool Covers(POINT point) const;
     void RunSearch(const std::wstring& text);
+    // The notice at an end of the list the large view steps through.
+    void ShowListEnd(bool last);
     void ShowPerson(const std::string& uid, const std::string& name, const std::string& avatarPath);
     // The person last dropped from the user list.
     void ShowLastPerson();

@@ -78,6 +78,7 @@ void Qaurn_Navigate_window::OnCreate()
     m_inviteLink.ShowWindow(false);
     m_noticeButton.Create(m_hWnd, CMD_NOTICE);
     m_noticeButton.ShowWindow(false);
+    m_fullViewButton.Create(m_hWnd, CMD_FULL_VIEW);
     m_strip.Create(m_hWnd, false, m_services->Store(), m_services->Downloads());
 
     LoadSkin();
@@ -133,6 +134,7 @@ void Qaurn_Navigate_window::LoadSkin()
     m_noticeButton.SetAttribute(L"newMsgBtn", ini, images);
     m_uploadButton.SetAttribute(L"upload_picture_button", ini, images);
     m_searchButton.SetAttribute(L"search_picture_button", ini, images);
+    m_fullViewButton.SetAttribute(L"full_view_button", ini, images);
     m_userName.SetWindowRect(-145, 10, -68, 25);
     m_avatarPicture.SetStyle(1);
 }
@@ -156,12 +158,15 @@ CLoginDlg& Qaurn_Navigate_window::LoginWindow()
 LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     m_uploadButton.WindowProc(hwnd, msg, wParam, lParam);
+    m_fullViewButton.WindowProc(hwnd, msg, wParam, lParam);
     // A click on a control above the viewer is that control's alone: the
     // viewer would take it for a step to another picture.
     // The wheel's point is on the screen, which this window covers from its corner.
     const bool click = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_MOUSEWHEEL;
     const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    if (!click || (!OverTopControl(point) && !m_strip.Covers(point) && !m_comments.Covers(point)))
+    // The release that ends a double click toggled full view; it is no step.
+    const bool doubleClickEnd = msg == WM_LBUTTONUP && std::exchange(m_doubleClicked, false);
+    if (!doubleClickEnd && (!click || (!OverTopControl(point) && !m_strip.Covers(point) && !m_comments.Covers(point))))
         m_viewer.WindowProc(hwnd, msg, wParam, lParam);
     m_strip.Message(hwnd, msg, wParam, lParam);
     m_tab.WindowProc(hwnd, msg, wParam, lParam);
@@ -196,6 +201,7 @@ bool Qaurn_Navigate_window::OverTopControl(POINT point) const
         {m_searchField.IsWindowVisible(), m_searchField.GetWindowRect()},
         {m_uploadButton.IsWindowVisible(), m_uploadButton.GetWindowRect()},
         {m_searchButton.IsWindowVisible(), m_searchButton.GetWindowRect()},
+        {m_fullViewButton.IsWindowVisible(), m_fullViewButton.GetWindowRect()},
         {m_avatarButton.IsWindowVisible(), m_avatarButton.GetWindowRect()},
         {m_userName.IsWindowVisible(), m_userName.GetWindowRect()},
         {m_noticeButton.IsWindowVisible(), m_noticeButton.GetWindowRect()},
@@ -232,9 +238,16 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
         OnKeyDown(wParam);
         return TRUE;
     case WM_TIMER:
+        // The viewer has its ticks from WindowProc with the other controls.
         m_comments.OnTimer(wParam);
-        if (!m_strip.OnTimer(wParam) && !m_content.OnTimer(wParam))
-            m_viewer.OnTimer(msg, wParam, lParam);
+        if (!m_strip.OnTimer(wParam))
+            m_content.OnTimer(wParam);
+        return TRUE;
+    case WM_DISPLAYCHANGE:
+        OnDisplayChange();
+        return TRUE;
+    case WM_LBUTTONDBLCLK:
+        OnDoubleClick(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return TRUE;
     case WM_MOUSEMOVE:
         OnMouseMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -256,6 +269,8 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
 
 void Qaurn_Navigate_window::OnKeyDown(WPARAM key)
 {
+    if (OnPictureKey(key))
+        return;
     if (key == VK_ESCAPE)
         PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     if (key == VK_RETURN && m_searchField.IsFocus()) {
@@ -369,6 +384,8 @@ void Qaurn_Navigate_window::Paint()
         m_userName.OnPaint(dc);
         m_inviteLink.OnPaint(dc);
         m_noticeButton.OnPaint(dc);
+        if (!m_viewer.IsBarHidden())
+            m_fullViewButton.OnPaint(dc);
         m_comments.Paint(dc);
         m_strip.Paint(dc);
         m_offlineMark.Paint(dc);

@@ -13,6 +13,7 @@
 #include "feed_store.h"
 #include "login_dlg.h"
 #include "login_flow.h"
+#include "main_window_timers.h"
 #include "share_dlg.h"
 #include "set_dlg.h"
 #include "offline_mark.h"
@@ -81,6 +82,11 @@ public:
     bool ViewerUp() const { return m_viewerUp; }
     int TabSelection() const { return m_tab.GetCurSel(); }
     bool OfflineShown() const { return m_offlineMark.IsShown(); }
+    bool InFullView() const { return m_fullView; }
+    RECT SearchFieldRect() const { return m_searchField.GetWindowRect(); }
+    bool SearchFieldFocused() const { return m_searchField.IsFocus(); }
+    std::size_t CurrentIndex() const { return m_currentIndex; }
+    const Rir_picture_ui& Viewer() const { return m_viewer; }
 
 private:
     void OnCreate();
@@ -102,6 +108,7 @@ private:
     void OpenUploadPage();
     // The comment view (main_window_comments.cpp).
     void CreateCommentView();
+    void PlaceCommentView();
     void OpenPagePicture(const std::string& shareId);
     void ShowPageDetails();
     void ShowPictureInComments(bool fetchComments = true);
@@ -113,6 +120,16 @@ private:
     void ShowHomePicture();
     bool ShowListPicture(const PictureListId& list, std::size_t index);
     void StepPicture(int step);
+    // The large view (main_window_viewer.cpp).
+    bool OnPictureKey(WPARAM key);
+    void JumpToEnd(bool last);
+    void ToggleFullView();
+    void OnDoubleClick(POINT point);
+    void EnterFullView();
+    void LeaveFullView();
+    void ShowTopControls(bool shown);
+    void OnDisplayChange();
+    void LayOutForScreen();
     void ShowSignedIn();
     void ShowSignedOut();
     void OnSignOut();
@@ -142,6 +159,7 @@ private:
     CHyperLinkUI m_inviteLink;
     Rir_picture_ui m_viewer;
     CButtonUI m_noticeButton;
+    CButtonUI m_fullViewButton;
     PictureStrip m_strip;
     OfflineMark m_offlineMark;
     // The back buffer, kept between paints: a fresh full-screen DIB costs
@@ -170,6 +188,7 @@ private:
     bool m_tabUsed = false;
     bool m_viewerUp = true;
     bool m_homeShown = false;
+    bool m_doubleClicked = false;
     std::wstring m_currentPath;
     // Keeps the shown picture out of the cache bound's reach.
     PictureHold m_hold;

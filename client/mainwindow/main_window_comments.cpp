@@ -22,6 +22,12 @@ constexpr int kCommentViewTop = 138;
 void Qaurn_Navigate_window::CreateCommentView()
 {
     m_comments.Create(m_hWnd, ResourceFolder());
+    PlaceCommentView();
+}
+
+// Along the screen's right edge, as tall as the screen allows.
+void Qaurn_Navigate_window::PlaceCommentView()
+{
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     m_comments.SetPanelRect(RECT{width - kCommentViewWidth - kCommentViewMargin, kCommentViewTop,

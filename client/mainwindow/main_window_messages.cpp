@@ -4,6 +4,7 @@
 #include "endpoints.h"
 #include "feed_kinds.h"
 #include "feed_store.h"
+#include "picture_cache.h"
 #include "program_folder.h"
 #include "signed_in_user.h"
 #include "text_encoding.h"
@@ -84,7 +85,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         m_comments.OnPictureArrived(std::uint32_t(wParam));
         return true;
     case UM_LEAVE_FULL_VIEW:
-        m_fullView = false;
+        LeaveFullView();
         return true;
     case UM_START_LOGIN:
         PostMessageW(LoginWindow().GetHWND(), UM_START_LOGIN, 0, 0);
@@ -212,16 +213,19 @@ void Qaurn_Navigate_window::OnTrayNotify(LPARAM mouse)
     BringWindowToTop(m_hWnd);
 }
 
+// A chosen picture shows at once, the start picture gone; until its file is
+// there the spinner turns over "0%", then the download's own count.
 void Qaurn_Navigate_window::ShowLargePicture(std::wstring path)
 {
     m_hold = m_services->Downloads()->HoldPicture(Narrow(path));
-    m_viewer.set_bk_image_local_path(path);
-    m_currentPath = std::move(path);
     if (!m_progress) {
         m_progress = std::make_unique<__ostrel_messenger>();
         m_viewer.set_messenger(m_progress.get());
+        LayOutForScreen();
     }
-    m_progress->set_download_percent(L"");
+    m_viewer.LeaveDefaultPicture();
+    m_viewer.set_bk_image_local_path(path);
+    m_currentPath = std::move(path);
     InvalidateRect(m_hWnd, nullptr, FALSE);
     if (m_viewerUp || m_fullView)
         return;
@@ -241,7 +245,9 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
     const FeedStore::PicturePtr picture = m_services->Store()->Picture(list, index);
     if (!picture)
         return false;
-    m_services->Downloads()->FetchLarge(picture->largeUrl, picture->largePath);
+    // At the size of the screen as it is now, which may have changed since the list came.
+    m_services->Downloads()->FetchLarge(
+        WithResolutionFor(picture->largeUrl, GetSystemMetrics(SM_CXSCREEN)), picture->largePath);
     ShowLargePicture(Widen(picture->largePath));
     m_currentKind = list.kind;
     m_currentKey = list.key;
@@ -250,17 +256,32 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
     return true;
 }
 
-// At the first picture a step back leaves full view and keeps the picture.
+// The picture before or after the current one slides in; past either end of
+// the list the picture stays and the band says which end it is (a step back
+// at the first picture also leaves full view).
 void Qaurn_Navigate_window::StepPicture(int step)
 {
+    if (m_pagePicture)
+        return;  // a page's picture belongs to no list
     if (step < 0 && m_currentIndex == 0) {
         SendMessageW(m_hWnd, UM_LEAVE_FULL_VIEW, 0, 0);
+        m_content.ShowListEnd(false);
+        SlideViewerDown();
         return;
     }
     const PictureListId list{m_currentKind, m_currentKey};
     const std::size_t index = step < 0 ? m_currentIndex - 1 : m_currentIndex + 1;
-    if (index < m_services->Store()->PictureCount(list))
-        ShowListPicture(list, index);
+    if (index >= m_services->Store()->PictureCount(list)) {
+        m_content.ShowListEnd(true);
+        SlideViewerDown();
+        return;
+    }
+    if (!ShowListPicture(list, index))
+        return;
+    if (step < 0)
+        m_viewer.Summon_exchange_previous_image();
+    else
+        m_viewer.Summon_exchange_next_image();
 }
 
 void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
@@ -298,6 +319,9 @@ void Qaurn_Navigate_window::OnCommand(WORD id, WORD code, LPARAM lParam)
         return;
     case CMD_AUTHOR_AVATAR:
         ShowAuthorPictures();
+        return;
+    case CMD_FULL_VIEW:
+        ToggleFullView();
         return;
     case CMD_VIEWER_MINIMIZE:
         PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -421,7 +445,7 @@ void Qaurn_Navigate_window::OnLoginState(LPARAM state)
         return;
     ShowSignedOut();
     m_login->SetErrorState(error);
-    m_login->ShowLogin();
+    m_login->ShowLogin(false);
 }
 
 void Qaurn_Navigate_window::OnSignOut()

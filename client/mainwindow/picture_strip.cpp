@@ -1,6 +1,7 @@
 #include "picture_strip.h"
 
 #include "cache_downloader.h"
+#include "picture_cache.h"
 #include "downloader.h"
 #include "program_folder.h"
 #include "resource_ids.h"
@@ -335,7 +336,7 @@ std::string PictureStrip::LargePath(int index) const
     const FeedStore::PicturePtr picture = Picture(index);
     if (!picture)
         return {};
-    m_downloads->FetchLarge(picture->largeUrl, picture->largePath);
+    m_downloads->FetchLarge(WithResolutionFor(picture->largeUrl, GetSystemMetrics(SM_CXSCREEN)), picture->largePath);
     return picture->largePath;
 }
 

@@ -39,6 +39,20 @@ const char* ResolutionSuffixFor(int screenWidth)
     return "_1920x1200";
 }
 
+std::string WithResolutionFor(const std::string& largeUrl, int screenWidth)
+{
+    const std::size_t dot = largeUrl.rfind('.');
+    const std::size_t slash = largeUrl.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return largeUrl;
+    for (const int width : {0, 1024, 1500}) {
+        const std::string_view suffix = ResolutionSuffixFor(width);
+        if (dot >= suffix.size() && std::string_view(largeUrl).substr(dot - suffix.size(), suffix.size()) == suffix)
+            return largeUrl.substr(0, dot - suffix.size()) + ResolutionSuffixFor(screenWidth) + largeUrl.substr(dot);
+    }
+    return largeUrl;
+}
+
 PictureCache::PictureCache(std::string imageFolder, int screenWidth)
     : imageFolder_(std::move(imageFolder)), suffix_(ResolutionSuffixFor(screenWidth))
 {

@@ -4,6 +4,9 @@
 
 // The resolution suffix of every large-picture URL, by primary screen width.
 const char* ResolutionSuffixFor(int screenWidth);
+// A large-picture URL asked for at another screen width: its resolution
+// suffix, when it has one of ours, becomes that width's.
+std::string WithResolutionFor(const std::string& largeUrl, int screenWidth);
 
 // The folders of the list avatars below the image folder.
 enum class AvatarFolder { Featured, Follows, Fans, Comments };

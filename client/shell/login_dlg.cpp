@@ -62,10 +62,11 @@ bool CLoginDlg::CreateHidden()
 
 bool CLoginDlg::IsVisible() const { return m_hWnd && IsWindowVisible(m_hWnd); }
 
-void CLoginDlg::ShowLogin()
+void CLoginDlg::ShowLogin(bool afresh)
 {
-    // The settings or a sign-in may have changed the file since the last show.
-    if (!m_flow.Busy())
+    // The settings or a sign-in may have changed the file since the last
+    // show; back after a failed login, the user's own choices stay.
+    if (afresh && !m_flow.Busy())
         FillFromConfig();
     ShowWindow(SW_SHOW);
     SetForegroundWindow(m_hWnd);

@@ -43,7 +43,8 @@ public:
 
     // The window is created hidden, owned by the main window.
     bool CreateHidden();
-    void ShowLogin();
+    // afresh: filled from vlconfig.xml as it is now; otherwise as the user left it.
+    void ShowLogin(bool afresh = true);
     bool IsVisible() const;
     bool IsBusy() const { return m_flow.Busy(); }
     // Shown for two seconds, and cleared when the window hides.

@@ -418,12 +418,17 @@ void Rir_picture_ui::OnMouseMove(WPARAM, LPARAM lParam)
     }
 }
 
-void Rir_picture_ui::OnLButtonUp(WPARAM, LPARAM lParam)
+void Rir_picture_ui::LeaveDefaultPicture()
 {
     m_defaultPicture = false;
     // The start picture does not come back.
     m_defaultImage.reset();
     m_defaultCache.Release();
+}
+
+void Rir_picture_ui::OnLButtonUp(WPARAM, LPARAM lParam)
+{
+    LeaveDefaultPicture();
     if (!m_hasPicture)
         return;
     const int middle = m_rect.left + Width(m_rect) / 2;

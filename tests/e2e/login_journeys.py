@@ -80,6 +80,17 @@ def user_name_shown(j, main):
     return any(pixel != BACKGROUND for row in rows for pixel in row)
 
 
+LINKS_TEXT = (WIDTH - 250, 14, 60, 16)  # "登录", or the wider "邀请好友" over it
+
+
+def login_link_shown(j, main):
+    """The blue "登录" link, back once nobody is signed in, whatever the
+    viewer behind it shows; the invite link of a signed-in user reaches
+    further right."""
+    blue = columns_where(j.pixels(main, *LINKS_TEXT), lambda p: p[2] > 150 and p[0] < 90)
+    return bool(blue) and blue[-1] < 28
+
+
 def await_signed_in(j, main):
     poll(lambda: user_name_shown(j, main), j.seconds(30), "the signed-in user's name")
     check(not j.is_shown(LOGIN), "the login window stayed open after signing in")
@@ -164,7 +175,7 @@ def sign_out(j, main):
     j.settled(main, WIDTH - 205, 40, 160, 244)
     j.click(main, *SIGN_OUT_ITEM)
     j.service.wait_request("c_logout&&uid=1001&token=", since)
-    poll(lambda: not user_name_shown(j, main), j.seconds(10), "the user's name to go")
+    poll(lambda: login_link_shown(j, main), j.seconds(10), "the login link after signing out")
     j.screenshot("signed-out")
     check(j.program.config() == before, "signing out changed vlconfig.xml")
 

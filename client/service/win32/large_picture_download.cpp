@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -62,6 +63,16 @@ DownloadsInProgress& InProgress()
 class ClaimGuard {
 public:
     explicit ClaimGuard(const std::wstring& target) : target_(target), claimed_(InProgress().Claim(target)) {}
+    // A transfer of the same target that was just told to stop lets go of it
+    // in a moment: waited for, boundedly, while `stillWanted` holds.
+    template <typename StillWanted>
+    ClaimGuard(const std::wstring& target, StillWanted stillWanted) : ClaimGuard(target)
+    {
+        for (int tries = 0; !claimed_ && tries < 50 && stillWanted(); ++tries) {
+            Sleep(20);
+            claimed_ = InProgress().Claim(target_);
+        }
+    }
     ~ClaimGuard()
     {
         if (claimed_)
@@ -124,10 +135,95 @@ int Percent(unsigned long long received, DWORD announced)
     return percent > 100.0 ? 100 : int(percent);
 }
 
+// A transfer the viewer moved away from ends where it is; its temporary file
+// goes with it.
+class WishGuard {
+public:
+    WishGuard(LargePictureWish* wish, const std::wstring& target) : wish_(wish), target_(target) {}
+    ~WishGuard()
+    {
+        if (wish_ && !left_)
+            wish_->Ended(target_);
+    }
+    bool KeepGoing()
+    {
+        if (!wish_ || left_)
+            return !left_;
+        left_ = !wish_->KeepGoing(target_);
+        return !left_;
+    }
+    bool AwaitSettled()
+    {
+        if (!wish_)
+            return true;
+        left_ = !wish_->AwaitSettled(target_);
+        return !left_;
+    }
+
+private:
+    LargePictureWish* wish_;
+    std::wstring target_;
+    bool left_ = false;
+};
+
 } // namespace
 
-int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath, HWND window)
+namespace {
+// Wants closer together than this are a user stepping through pictures.
+constexpr auto kSteppingGap = std::chrono::milliseconds(300);
+// How long a picture must stay wanted then before it is asked for.
+constexpr auto kSettleTime = std::chrono::milliseconds(120);
+constexpr auto kSettleStep = std::chrono::milliseconds(20);
+}  // namespace
+
+bool LargePictureWish::Want(const std::wstring& target)
 {
+    std::lock_guard<std::mutex> guard(lock_);
+    const Clock::time_point now = Clock::now();
+    const bool stepping = now - lastWant_ < kSteppingGap;
+    lastWant_ = now;
+    settledAt_ = stepping ? now + kSettleTime : now;
+    wanted_ = target;
+    return running_.insert(target).second;
+}
+
+bool LargePictureWish::AwaitSettled(const std::wstring& target)
+{
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            if (wanted_ != target) {
+                running_.erase(target);
+                return false;
+            }
+            if (Clock::now() >= settledAt_)
+                return true;
+        }
+        std::this_thread::sleep_for(kSettleStep);
+    }
+}
+
+bool LargePictureWish::KeepGoing(const std::wstring& target)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (wanted_ == target)
+        return true;
+    running_.erase(target);
+    return false;
+}
+
+void LargePictureWish::Ended(const std::wstring& target)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    running_.erase(target);
+}
+
+int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath, HWND window, LargePictureWish* wish)
+{
+    WishGuard wanted(wish, targetPath);
+    // Stepped past before it asked: nothing is sent at all.
+    if (!wanted.AwaitSettled())
+        return kLargeDownloadLeft;
     InternetHandle session(OpenSession(url));
     if (!session)
         return kLargeDownloadNoSession;
@@ -147,9 +243,11 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
     platform::CreateDirectoryTree(Narrow(cacheFolder.substr(0, cacheFolder.size() - 1)));
 
     // Only a valid picture counts as there: an error page saved earlier is replaced.
-    ClaimGuard claim(targetPath);
+    ClaimGuard claim(targetPath, [&] { return wish && wanted.KeepGoing(); });
     if (!claim.Claimed() || IsValidCachedFile(Narrow(targetPath)))
         return kLargeDownloadInProgress;
+    if (!wanted.KeepGoing())
+        return kLargeDownloadLeft;
 
     FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
@@ -170,6 +268,11 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
         }
         if (got == 0)
             break;
+        if (!wanted.KeepGoing()) {
+            file.reset();
+            DeleteFileW(temporary.c_str());
+            return kLargeDownloadLeft;
+        }
         received += got;
         SendMessageW(window, UM_DOWNLOAD_PROGRESS, WPARAM(Percent(received, announced)),
                      LPARAM(targetPath.c_str()));
@@ -205,19 +308,26 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
 }
 
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
-    std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker)
+    std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker, std::shared_ptr<LargePictureWish> wish)
 {
+    const std::wstring target = Widen(targetPath);
+    // Wanted even when it is there: a transfer of the picture before stops.
+    const bool start = !wish || wish->Want(target);
     if (IsValidCachedFile(targetPath)) {
+        if (wish && start)
+            wish->Ended(target);
         if (limiter)
             limiter->NoteUse(targetPath);
         return 0;
     }
-    StartTrackedWorker(tracker, [url, targetPath, window, limiter] {
+    if (!start)
+        return 0;
+    StartTrackedWorker(tracker, [url, targetPath, target, window, limiter, wish] {
         CacheLimiter::Pin pin;
         if (limiter)
             pin = limiter->PinFile(targetPath);
         const std::int64_t before = platform::FileSize(targetPath);
-        if (DownloadWithProgress(Widen(url), Widen(targetPath), window) == kLargeDownloadDone && limiter)
+        if (DownloadWithProgress(Widen(url), target, window, wish.get()) == kLargeDownloadDone && limiter)
             limiter->NoteReplaced(targetPath, before);
     });
     return 0;

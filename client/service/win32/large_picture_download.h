@@ -1,7 +1,10 @@
 #pragma once
 #include <windows.h>
 
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 class CacheLimiter;
@@ -17,7 +20,35 @@ enum LargeDownloadResult : int {
     kLargeDownloadWrongLength = 5,
     kLargeDownloadNotPicture = 6,  // an error page, or without a length a picture cut short
     kLargeDownloadNotPlaced = 7,  // no temporary file, or it could not replace the target
+    kLargeDownloadLeft = 8,  // the viewer moved on to another picture
     kLargeDownloadReadError = -1,
+};
+
+// The one large picture the viewer wants now. A transfer of any other stops
+// at its next block (or before it asks at all), so stepping through thirty
+// pictures runs one or two transfers, and the picture on screen never waits
+// behind the ones the user left. Shared by the UI thread and the transfers.
+class LargePictureWish {
+public:
+    // Makes `target` the wanted picture. True when its transfer is to start;
+    // false when one of it runs already (it simply goes on).
+    bool Want(const std::wstring& target);
+    // Between blocks of the transfer of `target`: false once another picture
+    // is wanted, and the transfer then counts as ended.
+    bool KeepGoing(const std::wstring& target);
+    // Before the transfer asks: while the user steps quickly, a picture is
+    // asked for only once it has stayed wanted a moment. False when another
+    // came meanwhile.
+    bool AwaitSettled(const std::wstring& target);
+    void Ended(const std::wstring& target);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    std::mutex lock_;
+    std::wstring wanted_;
+    std::set<std::wstring> running_;
+    Clock::time_point lastWant_{};
+    Clock::time_point settledAt_{};
 };
 
 // Downloads a large picture through WinINet, honouring the system's proxy
@@ -26,11 +57,14 @@ enum LargeDownloadResult : int {
 // (without a Content-Length: a whole one); sends UM_DOWNLOAD_PROGRESS per
 // block and, once the picture is in place, UM_DOWNLOAD_DONE to `window`. A
 // target that is no valid picture (an error page saved earlier) is replaced.
-int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath, HWND window);
+// With a wish, it stops as soon as another picture is wanted.
+int DownloadWithProgress(
+    const std::wstring& url, const std::wstring& targetPath, HWND window, LargePictureWish* wish = nullptr);
 
 // Starts DownloadWithProgress on a worker of its own unless the target is
 // already a valid picture; returns 0 at once. With a limiter the target is
 // pinned while it downloads and counted against the cache bound when in
 // place; the tracker, when given, counts the worker.
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
-    std::shared_ptr<CacheLimiter> limiter = nullptr, std::shared_ptr<WorkTracker> tracker = nullptr);
+    std::shared_ptr<CacheLimiter> limiter = nullptr, std::shared_ptr<WorkTracker> tracker = nullptr,
+    std::shared_ptr<LargePictureWish> wish = nullptr);

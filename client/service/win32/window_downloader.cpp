@@ -8,5 +8,5 @@ void WindowDownloader::FetchLarge(const std::string& url, const std::string& tar
     // WinINet would open ftp:// and file:// addresses as readily.
     if (!IsWebAddress(url))
         return;
-    FetchLargePicture(url, targetPath, window_, Limiter(), Tracker());
+    FetchLargePicture(url, targetPath, window_, Limiter(), Tracker(), wish_);
 }

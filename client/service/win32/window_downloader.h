@@ -1,5 +1,6 @@
 #pragma once
 #include "../cache_downloader.h"
+#include "large_picture_download.h"
 
 #include <windows.h>
 
@@ -18,4 +19,5 @@ public:
 
 private:
     HWND window_;
+    std::shared_ptr<LargePictureWish> wish_ = std::make_shared<LargePictureWish>();
 };

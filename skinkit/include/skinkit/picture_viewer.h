@@ -57,6 +57,9 @@ public:
     // Not owned; null for none.
     void set_messenger(__ostrel_messenger* messenger) { m_messenger = messenger; }
     void set_bk_image_local_path(std::wstring path);
+    // A picture was chosen: the start picture goes for good, as after the
+    // first click.
+    void LeaveDefaultPicture();
     // The plain colour the parent paints under the viewer. Once it is set the
     // viewer fills its area with that colour shaded, one write per pixel,
     // instead of shading what lies there; the parent may then leave out its

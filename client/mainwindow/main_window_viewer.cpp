@@ -1,0 +1,139 @@
+// The main window's large view: the keys picture viewers answer to, full
+// view, and the layout after a display change.
+#include "main_window.h"
+
+namespace {
+
+bool IsStepKey(WPARAM key)
+{
+    switch (key) {
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_HOME:
+    case VK_END:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+// Left/Right and Page Up/Down step, Home/End jump, F11 toggles full view and
+// Escape leaves it; the keys are the search field's while it has the focus.
+bool Qaurn_Navigate_window::OnPictureKey(WPARAM key)
+{
+    if (m_searchField.IsFocus())
+        return false;
+    if (key == VK_F11) {
+        ToggleFullView();
+        return true;
+    }
+    if (key == VK_ESCAPE && m_fullView) {
+        LeaveFullView();
+        return true;
+    }
+    if (!IsStepKey(key) || m_viewer.IsShowingDefaultPicture() || !CurrentPicture())
+        return false;
+    if (key == VK_HOME || key == VK_END)
+        JumpToEnd(key == VK_END);
+    else
+        StepPicture(key == VK_LEFT || key == VK_PRIOR ? -1 : 1);
+    return true;
+}
+
+void Qaurn_Navigate_window::JumpToEnd(bool last)
+{
+    if (m_pagePicture)
+        return;
+    const PictureListId list{m_currentKind, m_currentKey};
+    const std::size_t count = m_services->Store()->PictureCount(list);
+    if (count == 0)
+        return;
+    const std::size_t index = last ? count - 1 : 0;
+    if (index == m_currentIndex || !ShowListPicture(list, index))
+        return;
+    if (last)
+        m_viewer.Summon_exchange_next_image();
+    else
+        m_viewer.Summon_exchange_previous_image();
+}
+
+// A double click on the large picture toggles full view.
+void Qaurn_Navigate_window::OnDoubleClick(POINT point)
+{
+    const RECT picture = m_viewer.GetPictureRect();
+    if (m_viewer.IsShowingDefaultPicture() || !PtInRect(&picture, point) || m_comments.Covers(point)
+        || OverTopControl(point))
+        return;
+    m_doubleClicked = true;
+    ToggleFullView();
+}
+
+void Qaurn_Navigate_window::ToggleFullView()
+{
+    if (m_fullView)
+        LeaveFullView();
+    else
+        EnterFullView();
+}
+
+// The picture fills the screen: the controls on the bar go, the bar slides
+// away, the comment view stays.
+void Qaurn_Navigate_window::EnterFullView()
+{
+    if (m_fullView)
+        return;
+    m_fullView = true;
+    m_strip.SetVisible(false);
+    ShowTopControls(false);
+    m_viewerUp = true;
+    m_viewer.show_slid_up();
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void Qaurn_Navigate_window::LeaveFullView()
+{
+    if (!m_fullView)
+        return;
+    m_fullView = false;
+    ShowTopControls(true);
+    m_viewerUp = false;
+    m_viewer.show_slid_down();
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void Qaurn_Navigate_window::ShowTopControls(bool shown)
+{
+    const bool signedIn = IsSignedIn();
+    m_tab.ShowWindow(shown);
+    m_searchField.ShowWindow(shown);
+    m_searchButton.ShowWindow(shown);
+    m_uploadButton.ShowWindow(shown);
+    m_loginLink.ShowWindow(shown && !signedIn);
+    m_registerLink.ShowWindow(shown && !signedIn);
+    m_inviteLink.ShowWindow(shown && signedIn);
+}
+
+// Resolution, rotation or docking: the window covers the new screen and what
+// is laid out by the screen's size is laid out again.
+void Qaurn_Navigate_window::OnDisplayChange()
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    m_viewer.set_window_rect(0, 0, width, height);
+    PlaceCommentView();
+    LayOutForScreen();
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+// A picture taller than the space under the bar fits between the bar and the
+// screen's bottom.
+void Qaurn_Navigate_window::LayOutForScreen()
+{
+    if (m_progress)
+        m_progress->set_ponit_val(GetSystemMetrics(SM_CYSCREEN));
+}

@@ -1,0 +1,245 @@
+// The large view of the main window at message level against the local
+// service: choosing and stepping through pictures, the keys, full view, the
+// notices at the ends of a list, one large transfer at a time, a display
+// change.
+#include "feed_kinds.h"
+#include "first_run.h"
+#include "main_window.h"
+#include "main_window_timers.h"
+#include "picture_cache.h"
+#include "request_log.h"
+#include "signed_in_user.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace {
+
+using std::chrono::seconds;
+
+bool PumpFor(seconds limit, const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message != WM_QUIT)
+                DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+const PictureListId kHome{feed_kind::kHome, {}};
+
+class LargeViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t folder[MAX_PATH];
+        if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
+            CheckFirstRun(folder);
+        SetSignedIn(false);
+        ASSERT_TRUE(LocalService::Reset());
+        ASSERT_TRUE(window.CreateFullScreen());
+        hwnd = window.GetHWND();
+        window.QueueStartUpFetches();
+        FeedStore& store = *window.Services().Store();
+        ASSERT_TRUE(PumpFor(seconds(20), [&] { return store.PictureCount(kHome) >= 30; }));
+    }
+    void TearDown() override { LocalService::SetFault("normal"); }
+
+    void Key(WPARAM key) { SendMessageW(hwnd, WM_KEYDOWN, key, 0); }
+
+    Qaurn_Navigate_window window;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(LargeViewTest, EachTimerTicksItsOwnerOnce)
+{
+    static_assert(main_window_timers::AllDistinct(), "two owners share a timer id on the main window");
+    const int before = window.Viewer().GetSpinnerPhase();
+    SendMessageW(hwnd, WM_TIMER, kViewerSpinnerTimer, 0);
+    EXPECT_EQ((window.Viewer().GetSpinnerPhase() - before + 500) % 500, 20) << "one spinner step a tick";
+}
+
+TEST_F(LargeViewTest, APictureChosenShowsAtOnceWithItsProgressFromZero)
+{
+    ASSERT_TRUE(window.Viewer().IsShowingDefaultPicture());
+    // The home feed's first picture, as the start shows it.
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    EXPECT_FALSE(window.Viewer().IsShowingDefaultPicture()) << "the start picture stayed";
+    const auto picture = window.Services().Store()->Picture(kHome, 0);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(window.CurrentPicturePath(), std::wstring(picture->largePath.begin(), picture->largePath.end()));
+    EXPECT_FALSE(window.ProgressText().empty()) << "no count while it downloads";
+}
+
+TEST_F(LargeViewTest, KeysStepAndJumpUnlessTheSearchFieldHasTheFocus)
+{
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    ASSERT_EQ(window.CurrentIndex(), 0u);
+    const std::size_t last = window.Services().Store()->PictureCount(kHome) - 1;
+    struct Row {
+        const char* what;
+        WPARAM key;
+        std::size_t index;  // after the key
+    } rows[] = {
+        {"Left at the first", VK_LEFT, 0},
+        {"a letter", 'A', 0},
+        {"Right", VK_RIGHT, 1},
+        {"Page Down", VK_NEXT, 2},
+        {"Page Up", VK_PRIOR, 1},
+        {"End", VK_END, last},
+        {"Right at the last", VK_RIGHT, last},
+        {"Home", VK_HOME, 0},
+    };
+    for (const Row& row : rows) {
+        Key(row.key);
+        EXPECT_EQ(window.CurrentIndex(), row.index) << row.what;
+    }
+    // Typing in the search field moves its caret, not the pictures.
+    ::ShowWindow(hwnd, SW_SHOW);
+    SetForegroundWindow(hwnd);
+    const RECT field = window.SearchFieldRect();
+    POINT middle{(field.left + field.right) / 2, (field.top + field.bottom) / 2};
+    const LPARAM inField = MAKELPARAM(middle.x, middle.y);
+    // The field reads where the pointer is.
+    ClientToScreen(hwnd, &middle);
+    SetCursorPos(middle.x, middle.y);
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, inField);
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, inField);
+    ASSERT_TRUE(window.SearchFieldFocused());
+    for (const WPARAM key : {WPARAM(VK_RIGHT), WPARAM(VK_END), WPARAM(VK_F11)}) {
+        Key(key);
+        EXPECT_EQ(window.CurrentIndex(), 0u) << key;
+        EXPECT_FALSE(window.InFullView()) << key;
+    }
+}
+
+TEST_F(LargeViewTest, FullViewComesAndGoesByKeyButtonAndEscape)
+{
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    struct Row {
+        const char* what;
+        UINT msg;
+        WPARAM wParam;
+        bool fullAfter;
+        bool minimisedAfter;
+    } rows[] = {
+        {"F11", WM_KEYDOWN, VK_F11, true, false},
+        {"Escape leaves full view first", WM_KEYDOWN, VK_ESCAPE, false, false},
+        {"the bar's button", WM_COMMAND, CMD_FULL_VIEW, true, false},
+        {"the button again", WM_COMMAND, CMD_FULL_VIEW, false, false},
+        {"F11 once more", WM_KEYDOWN, VK_F11, true, false},
+        {"F11 back", WM_KEYDOWN, VK_F11, false, false},
+        {"then Escape minimises", WM_KEYDOWN, VK_ESCAPE, false, true},
+    };
+    ::ShowWindow(hwnd, SW_SHOW);
+    for (const Row& row : rows) {
+        SendMessageW(hwnd, row.msg, row.wParam, 0);
+        EXPECT_EQ(window.InFullView(), row.fullAfter) << row.what;
+        const bool minimised = PumpFor(seconds(row.minimisedAfter ? 5 : 0), [&] { return IsIconic(hwnd) != FALSE; });
+        EXPECT_EQ(minimised, row.minimisedAfter) << row.what;
+    }
+}
+
+TEST_F(LargeViewTest, SteppingPastAnEndShowsItsNotice)
+{
+    const std::size_t last = window.Services().Store()->PictureCount(kHome) - 1;
+    struct Row {
+        const char* what;
+        std::size_t from;
+        WORD command;
+        int rowMode;  // the own-pictures row's notice, or 0: none
+        std::size_t index;
+    } rows[] = {
+        {"back from the first", 0, CMD_VIEWER_PREVIOUS, MyPicturesRow::kFirstOne, 0},
+        {"on from the last", last, CMD_VIEWER_NEXT, MyPicturesRow::kLastOne, last},
+        {"on in the middle", 3, CMD_VIEWER_NEXT, 0, 4},
+        {"back in the middle", 3, CMD_VIEWER_PREVIOUS, 0, 2},
+    };
+    for (const Row& row : rows) {
+        CTabNotify categories{};
+        SendMessageW(hwnd, UM_TAB_NOTIFY, kTabSelectionChanged, LPARAM(&categories));
+        SendMessageW(hwnd, UM_SHOW_PICTURE_INFO, feed_kind::kHome, LPARAM(row.from));
+        SendMessageW(hwnd, WM_COMMAND, row.command, 0);
+        EXPECT_EQ(window.CurrentIndex(), row.index) << row.what;
+        const bool notice = window.Content().Mode() == kContentPictureRow && window.Content().Row().IsVisible();
+        EXPECT_EQ(notice, row.rowMode != 0) << row.what;
+        if (row.rowMode != 0)
+            EXPECT_EQ(window.Content().Row().Mode(), row.rowMode) << row.what;
+    }
+}
+
+TEST_F(LargeViewTest, SteppingSwapsThePictures)
+{
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    for (const WORD command : {WORD(CMD_VIEWER_NEXT), WORD(CMD_VIEWER_PREVIOUS)}) {
+        ASSERT_TRUE(PumpFor(seconds(5), [&] { return !window.Viewer().IsSwapRunning(); }));
+        SendMessageW(hwnd, WM_COMMAND, command, 0);
+        EXPECT_TRUE(window.Viewer().IsSwapRunning()) << command;
+    }
+}
+
+// Clicking through a list runs one or two large transfers, never one per
+// picture, and the last picture arrives.
+TEST_F(LargeViewTest, OnlyThePictureOnShowIsDownloadedLarge)
+{
+    const std::string suffix = ResolutionSuffixFor(GetSystemMetrics(SM_CXSCREEN));
+    ASSERT_TRUE(LocalService::SetFault("slow&delay_ms=400&match=" + suffix));
+    const std::size_t count = window.Services().Store()->PictureCount(kHome);
+    // None of them on disk from an earlier run: each would have to come.
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string path = window.Services().Store()->Picture(kHome, i)->largePath;
+        DeleteFileW(std::wstring(path.begin(), path.end()).c_str());
+    }
+    SendMessageW(hwnd, UM_SHOW_PICTURE_INFO, feed_kind::kHome, 0);
+    for (std::size_t i = 1; i < count; ++i)
+        SendMessageW(hwnd, WM_COMMAND, CMD_VIEWER_NEXT, 0);
+    ASSERT_EQ(window.CurrentIndex(), count - 1);
+    const std::wstring shown = window.CurrentPicturePath();
+    ASSERT_TRUE(PumpFor(seconds(30), [&] { return GetFileAttributesW(shown.c_str()) != INVALID_FILE_ATTRIBUTES; }))
+        << "the picture on show never arrived";
+    EXPECT_LE(CountRequests(suffix), 3) << "transfers of pictures stepped past";
+}
+
+TEST_F(LargeViewTest, ADisplayChangeLaysTheWindowOutForTheNewScreen)
+{
+    RECT before{};
+    GetWindowRect(hwnd, &before);
+    // Wine's screen cannot be resized here: the window is put out of place
+    // first, as a new resolution leaves it, and must come back to cover it.
+    SetWindowPos(hwnd, nullptr, 0, 0, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(hwnd, WM_DISPLAYCHANGE, 32, MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+    RECT after{};
+    GetWindowRect(hwnd, &after);
+    EXPECT_EQ(after.right - after.left, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(after.bottom - after.top, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(window.Viewer().GetWindowRect().right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(window.CommentView().PanelRect().bottom <= GetSystemMetrics(SM_CYSCREEN), true);
+
+    struct Row {
+        const char* url;
+        int width;
+        const char* asked;
+    } rows[] = {
+        {"http://h/p/p1.jpg", 1280, "http://h/p/p1.jpg"},
+        {"http://h/p.x/p1", 1280, "http://h/p.x/p1"},
+        {"http://h/p/p1_1920x1200.jpg", 1280, "http://h/p/p1_1400x1050.jpg"},
+        {"http://h/p/p1_1024x768.jpg", 1920, "http://h/p/p1_1920x1200.jpg"},
+        {"http://h/p/p1_1400x1050.jpg", 800, "http://h/p/p1_1024x768.jpg"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(WithResolutionFor(row.url, row.width), row.asked) << row.url;
+}
+
+}  // namespace
