@@ -80,15 +80,13 @@ def user_name_shown(j, main):
     return any(pixel != BACKGROUND for row in rows for pixel in row)
 
 
-LINKS_TEXT = (WIDTH - 250, 14, 60, 16)  # "登录", or the wider "邀请好友" over it
+AVATAR_AREA = (WIDTH - 184, 6, 24, 24)
 
 
-def login_link_shown(j, main):
-    """The blue "登录" link, back once nobody is signed in, whatever the
-    viewer behind it shows; the invite link of a signed-in user reaches
-    further right."""
-    blue = columns_where(j.pixels(main, *LINKS_TEXT), lambda p: p[2] > 150 and p[0] < 90)
-    return bool(blue) and blue[-1] < 28
+def avatar_gone(j, main):
+    """Signed out, the avatar's place shows only what lies behind it: some
+    colours, where the avatar picture has many."""
+    return len({p for row in j.pixels(main, *AVATAR_AREA) for p in row}) <= 60
 
 
 def await_signed_in(j, main):
@@ -175,7 +173,7 @@ def sign_out(j, main):
     j.settled(main, WIDTH - 205, 40, 160, 244)
     j.click(main, *SIGN_OUT_ITEM)
     j.service.wait_request("c_logout&&uid=1001&token=", since)
-    poll(lambda: login_link_shown(j, main), j.seconds(10), "the login link after signing out")
+    poll(lambda: avatar_gone(j, main), j.seconds(10), "the avatar to go after signing out")
     j.screenshot("signed-out")
     check(j.program.config() == before, "signing out changed vlconfig.xml")
 

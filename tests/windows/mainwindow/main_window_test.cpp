@@ -108,9 +108,9 @@ TEST_F(MainWindowTest, ProgressCountsOnlyForThePictureShown)
         WPARAM percent;
         const wchar_t* expected;
     } rows[] = {
-        {"posted pointer", false, shown.c_str(), 30, L""},
-        {"no path", true, nullptr, 31, L""},
-        {"another picture", true, other.c_str(), 32, L""},
+        {"posted pointer", false, shown.c_str(), 30, L"0"},
+        {"no path", true, nullptr, 31, L"0"},
+        {"another picture", true, other.c_str(), 32, L"0"},
         {"the picture shown", true, shown.c_str(), 42, L"42"},
     };
     for (const Row& row : rows) {
