@@ -67,6 +67,7 @@ def session(j):
 
     strip_journey(j, main)
     strip_scroll_and_click(j, main)
+    arrow_keys_journey(j, main)
     offline_journey(j, main)
 
     j.say("the viewer's close button ends the program")
@@ -147,6 +148,28 @@ def strip_scroll_and_click(j, main):
     centre = j.settled(main, *CENTRE)
     j.click(main, STRIP_X + 60, SLOT_TOP + 64)
     poll(lambda: j.pixels(main, *CENTRE) != centre, j.seconds(30), "another picture in the viewer")
+
+
+def band_light(j, main):
+    """The light band under the bar: the viewer has slid down."""
+    return min(j.pixels(main, 10, 120, 1, 1)[0][0]) > 230
+
+
+def arrow_keys_journey(j, main):
+    j.say("the arrow keys step through the category, sliding each picture in; past its end a notice says so")
+    centre = j.settled(main, *CENTRE, timeout=30)
+    j.key(main, "Right")
+    j.screenshot("after-right")
+    poll(lambda: j.pixels(main, *CENTRE) != centre, j.seconds(20), "the next picture after Right")
+    j.settled(main, *CENTRE, timeout=30)
+    j.key(main, "End")
+    j.settled(main, *CENTRE, timeout=30)
+    j.key(main, "Right")
+    poll(lambda: band_light(j, main), j.seconds(10), "the band with the end-of-list notice")
+    j.settled(main, 0, 30, SCREEN[0], 100)
+    j.screenshot("end-of-list")
+    notice = j.pixels(main, SCREEN[0] // 2 - 100, 40, 200, 80)
+    check(len({p for row in notice for p in row}) > 8, "no end-of-list notice in the band")
 
 
 # --- the kept feeds ---------------------------------------------------------------
