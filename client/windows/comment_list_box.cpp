@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kBarWidth = 8;
 constexpr int kBarRoom = 14;
-constexpr int kAvatarSize = 32;
 constexpr Gdiplus::ARGB kWhite = 0xFEFFFFFF;
 constexpr Gdiplus::ARGB kDivider = 0x30FFFFFF;
 
@@ -158,16 +157,11 @@ void CCommentListBox::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
 }
 
+// Downloads land while the list shows: a missing or replaced file is read
+// again on the next paint.
 Gdiplus::Bitmap* CCommentListBox::Avatar(const std::string& path)
 {
-    auto found = m_avatars.find(path);
-    if (found != m_avatars.end())
-        return found->second.get();
-    // Downloads land while the list shows: a missing file is asked again next paint.
-    std::unique_ptr<Gdiplus::Bitmap> picture = LoadPictureFile(Widen(path));
-    if (!picture)
-        return nullptr;
-    return m_avatars.emplace(path, std::move(picture)).first->second.get();
+    return m_avatars.Fitted(Widen(path), kAvatarSize, kAvatarSize);
 }
 
 void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT origin)
@@ -230,5 +224,5 @@ void CCommentListBox::LoadLandedAvatars()
 
 void CCommentListBox::AppendPaintKey(CPaintKey& key) const
 {
-    key << m_generation << m_bar.GetScrollPos() << m_hot << m_rect << m_avatars.size() << m_frame;
+    key << m_generation << m_bar.GetScrollPos() << m_hot << m_rect << m_avatars.Decodes() << m_frame;
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include <map>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -7,6 +7,7 @@
 // GDI+ needs the Windows types first.
 #include <gdiplus.h>
 
+#include "decoded_pictures.h"
 #include "feed_records.h"
 #include "skinkit/paint_cache.h"
 #include "skinkit/scroll_bar.h"
@@ -29,6 +30,9 @@ constexpr int kCommentReplyClicked = 1;
 class CCommentListBox {
 public:
     static constexpr int kRowHeight = 72;
+    static constexpr int kAvatarSize = 32;
+    // More than one list shows at once.
+    static constexpr std::size_t kKeptAvatars = 48;
 
     CCommentListBox() = default;
     CCommentListBox(const CCommentListBox&) = delete;
@@ -59,6 +63,7 @@ public:
     void Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool OverLink(POINT point) const;
     bool IsDragging() const { return m_bar.IsDragging(); }
+    std::size_t KeptAvatars() const { return m_avatars.Size(); }
 
 private:
     RECT RowRect(int row) const;
@@ -75,7 +80,9 @@ private:
     Gdiplus::Bitmap* m_frame = nullptr;
     RECT m_rect{};
     std::shared_ptr<const PictureComments> m_comments;
-    std::map<std::string, std::unique_ptr<Gdiplus::Bitmap>> m_avatars;
+    // Commenters' avatars at the size they are drawn, the most recent few:
+    // a long-running program meets thousands, some of them huge.
+    DecodedPictures m_avatars{kKeptAvatars, false};
     int m_hot = -1;
     // Counts new lists, so that one made where a freed one was is told apart.
     unsigned m_generation = 0;

@@ -152,6 +152,48 @@ TEST(DecodedPictures, DecodesOncePerFileState)
     DeleteFileW(path.c_str());
 }
 
+// Pictures only ever drawn fitted (the comment list's avatars) keep no
+// full-size copy, however large the file, and their number stays bounded.
+TEST(DecodedPictures, OnlyFittedOnesKeepNoOriginal)
+{
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring base = std::wstring(folder) + L"quarn-fitted-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring large = ResourceFolder() + L"main\user_info_bk.png";
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 3; ++i) {
+        paths.push_back(base + L"-" + std::to_wstring(i) + L".png");
+        ASSERT_TRUE(CopyFileW(large.c_str(), paths.back().c_str(), FALSE));
+    }
+    DecodedPictures avatars(2, false);
+    struct Row {
+        const char* what;
+        int file;
+        bool fittedOnly;  // or the original asked for
+        std::size_t decodes;
+    } rows[] = {
+        {"first fit", 0, true, 1},
+        {"the same box again", 0, true, 1},
+        {"the original after all", 0, false, 2},
+        {"fitted once more", 0, true, 2},
+        {"a second file", 1, true, 3},
+        {"a third pushes the first out", 2, true, 4},
+        {"the first again", 0, true, 5},
+    };
+    for (const Row& row : rows) {
+        Gdiplus::Bitmap* picture = row.fittedOnly ? avatars.Fitted(paths[row.file], 32, 32) : avatars.Find(paths[row.file]);
+        ASSERT_NE(picture, nullptr) << row.what;
+        if (row.fittedOnly) {
+            EXPECT_LE(picture->GetWidth(), 32u) << row.what;
+            EXPECT_LE(picture->GetHeight(), 32u) << row.what;
+        }
+        EXPECT_EQ(avatars.Decodes(), row.decodes) << row.what;
+        EXPECT_LE(avatars.Size(), 2u) << row.what;
+    }
+    for (const std::wstring& path : paths)
+        DeleteFileW(path.c_str());
+}
+
 // A solid red 8 x 8 picture.
 void WriteRedBmp(const std::wstring& path)
 {

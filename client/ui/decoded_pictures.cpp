@@ -20,7 +20,7 @@ bool FileStamp(const std::wstring& path, ULONGLONG& size, FILETIME& written)
 
 }  // namespace
 
-Gdiplus::Bitmap* DecodedPictures::Find(const std::wstring& path)
+DecodedPictures::Entry* DecodedPictures::Stamped(const std::wstring& path)
 {
     ULONGLONG size = 0;
     FILETIME written{};
@@ -30,7 +30,7 @@ Gdiplus::Bitmap* DecodedPictures::Find(const std::wstring& path)
     if (found != m_entries.end()) {
         if (found->size == size && CompareFileTime(&found->written, &written) == 0) {
             m_entries.splice(m_entries.begin(), m_entries, found);
-            return m_entries.front().picture.get();
+            return &m_entries.front();
         }
         m_entries.erase(found);
     }
@@ -45,7 +45,23 @@ Gdiplus::Bitmap* DecodedPictures::Find(const std::wstring& path)
     m_entries.push_front(std::move(entry));
     while (m_entries.size() > m_capacity)
         m_entries.pop_back();
-    return m_entries.front().picture.get();
+    return &m_entries.front();
+}
+
+Gdiplus::Bitmap* DecodedPictures::Original(Entry& entry)
+{
+    if (entry.originalLetGo) {
+        entry.picture = LoadPictureFile(entry.path);
+        entry.originalLetGo = false;
+        ++m_decodes;
+    }
+    return entry.picture.get();
+}
+
+Gdiplus::Bitmap* DecodedPictures::Find(const std::wstring& path)
+{
+    Entry* entry = Stamped(path);
+    return entry ? Original(*entry) : nullptr;
 }
 
 namespace {
@@ -65,15 +81,20 @@ Gdiplus::Bitmap* DecodedPictures::Fitted(const std::wstring& path, int width, in
 {
     if (serial)
         *serial = 0;
-    Gdiplus::Bitmap* original = Find(path);
-    if (!original || width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0)
         return nullptr;
-    Entry& entry = m_entries.front();  // Find put it first
+    Entry* found = Stamped(path);
+    if (!found)
+        return nullptr;
+    Entry& entry = *found;
     if (entry.fitted && entry.boxWidth == width && entry.boxHeight == height) {
         if (serial)
             *serial = entry.fittedSerial;
         return entry.fitted.get();
     }
+    Gdiplus::Bitmap* original = Original(entry);
+    if (!original)
+        return nullptr;
     const int originalWidth = int(original->GetWidth());
     const int originalHeight = int(original->GetHeight());
     if (originalWidth <= 0 || originalHeight <= 0)
@@ -91,6 +112,10 @@ Gdiplus::Bitmap* DecodedPictures::Fitted(const std::wstring& path, int width, in
     entry.fitted = std::move(fitted);
     entry.boxWidth = width;
     entry.boxHeight = height;
+    if (!m_keepOriginals) {
+        entry.picture.reset();
+        entry.originalLetGo = true;
+    }
     entry.fittedSerial = ++m_fittedCount;
     if (serial)
         *serial = entry.fittedSerial;

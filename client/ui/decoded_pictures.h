@@ -12,11 +12,15 @@
 // costs a file-attribute read per picture instead of a decode. A file that
 // appears, or is replaced, after a first look is decoded on the next one.
 // Keeps the most recently used `capacity` pictures: more than a row, a
-// user list and a person bar show at once. UI thread only.
+// user list and a person bar show at once. UI thread only. Used by the
+// panels and the comment list.
 class DecodedPictures {
 public:
-    explicit DecodedPictures(std::size_t capacity = 64)
+    // keepOriginals false: a picture asked for only fitted keeps only its
+    // fitted copy (a huge avatar costs a few KB, not its full size).
+    explicit DecodedPictures(std::size_t capacity = 64, bool keepOriginals = true)
         : m_capacity(capacity)
+        , m_keepOriginals(keepOriginals)
     {
     }
     DecodedPictures(const DecodedPictures&) = delete;
@@ -42,9 +46,15 @@ private:
         int boxWidth = 0;
         int boxHeight = 0;
         std::size_t fittedSerial = 0;
+        bool originalLetGo = false;
     };
+    // The entry of a readable file at path, first in the list; decoded when
+    // it is new or changed. Null when no file is there.
+    Entry* Stamped(const std::wstring& path);
+    Gdiplus::Bitmap* Original(Entry& entry);
 
     std::size_t m_capacity;
+    bool m_keepOriginals;
     std::size_t m_decodes = 0;
     std::size_t m_fittedCount = 0;
     std::list<Entry> m_entries;  // most recently used first
