@@ -248,6 +248,8 @@ void ContentPanels::ShowOwnUsers(int listMode)
 {
     const int kind = listMode == UserListPanel::kFans ? feed_kind::kMyFans : feed_kind::kMyFollows;
     m_host.slideViewerDown();
+    // The people's pictures open large beside the whole view.
+    m_host.foldComments(false);
     FirstPage(*m_services->Store(), kind);
     m_services->Fetcher().LoadFeed(kind);
     ShowOnly(kContentUserList);
@@ -322,6 +324,8 @@ void ContentPanels::OnTab(int item)
 {
     switch (item) {
     case 0:
+        // The categories keep the band; the view gives way to its header.
+        m_host.foldComments(true);
         ShowOnly(kContentCategories);
         return;
     case 1:

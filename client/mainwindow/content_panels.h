@@ -35,6 +35,8 @@ struct ContentHost {
     std::function<void()> hideStrip;
     // No tab stays selected while a panel the tabs do not choose is shown.
     std::function<void()> clearTab;
+    // Folds the comment view to its header (true) or unfolds it.
+    std::function<void(bool)> foldComments;
 };
 
 // Which panel fills the content area under the top controls.

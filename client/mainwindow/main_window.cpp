@@ -100,6 +100,7 @@ void Qaurn_Navigate_window::OnCreate()
         InvalidateRect(m_hWnd, nullptr, FALSE);
     };
     host.clearTab = [this] { m_tab.SetCurSel(-1); };
+    host.foldComments = [this](bool fold) { m_comments.Fold(fold); };
     m_content.Create(m_hWnd, *m_services, ResourceFolder() + L"Qaurn_Navigate_window.ini", std::move(host));
 
     m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(16));

@@ -12,8 +12,10 @@
 #include "picture_strip.h"
 #include "program_folder.h"
 #include "pump.h"
+#include "request_log.h"
 #include "signed_in_user.h"
 #include "win32/wide_text.h"
+#include "work_tracker.h"
 
 #include <gtest/gtest.h>
 
@@ -652,9 +654,76 @@ protected:
             SendMessageW(hwnd, WM_COMMAND, command, 0);
     }
 
+    // A home picture in the comment view, grown to its full height.
+    void ShowAPicture()
+    {
+        auto picture = std::make_shared<PictureRecord>();
+        picture->shareId = "5001";
+        window.Services().Store()->StorePicture(PictureListId{feed_kind::kHome, {}}, 0, picture);
+        SendMessageW(hwnd, UM_SHOW_PICTURE_INFO, feed_kind::kHome, 0);
+        ASSERT_TRUE(PumpUntil([&] { return !window.CommentView().Animating(); }));
+    }
+    // The skin's controls read where the pointer really is.
+    void MovePointer(POINT point)
+    {
+        SetCursorPos(point.x, point.y);
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+    }
+    void ClickAt(POINT point)
+    {
+        MovePointer(point);
+        const LPARAM at = MAKELPARAM(point.x, point.y);
+        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(hwnd, WM_LBUTTONUP, 0, at);
+    }
+    // Until the feed workers started so far have ended.
+    bool SettleFeeds()
+    {
+        return PumpUntil([&] { return window.Services().Feeds()->tracker->Running() == 0; });
+    }
+
     Qaurn_Navigate_window window;
     HWND hwnd = nullptr;
 };
+
+TEST_F(BrowsePanelsTest, TheCategoriesFoldTheCommentViewAndOnesPeopleUnfoldIt)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    CCommentWnd& view = window.CommentView();
+    bool pinned = false;
+    struct Row {
+        const char* what;
+        bool pinned, foldedBefore, inputBefore;
+        int tab;  // -1: the command instead
+        WORD command;
+        bool folded, inputOpen;
+    } rows[] = {
+        {"the categories close an open input", false, false, true, 0, 0, false, false},
+        {"the categories fold the pinned view", true, false, false, 0, 0, true, false},
+        {"own follows unfold the pinned view", true, true, false, -1, CMD_FIRST_USER_MENU + 2, false, false},
+        {"own fans unfold the pinned view", true, true, false, -1, CMD_FIRST_USER_MENU + 3, false, false},
+    };
+    for (const Row& row : rows) {
+        ShowAPicture();
+        if (pinned != row.pinned) {
+            const RECT panel = view.PanelRect();
+            ClickAt(POINT{panel.right - 12, panel.top + 12});
+            pinned = row.pinned;
+        }
+        ASSERT_TRUE(PumpUntil([&] { return !view.Animating(); })) << row.what;
+        view.Fold(row.foldedBefore);
+        ASSERT_TRUE(PumpUntil([&] { return !view.Animating(); })) << row.what;
+        if (!row.inputBefore)
+            view.CancelInput();
+        else if (!view.InputOpen())
+            SendMessageW(hwnd, WM_COMMAND, CMD_COMMENT, 0);
+        ASSERT_EQ(view.Folded(), row.foldedBefore) << row.what;
+        ASSERT_EQ(view.InputOpen(), row.inputBefore) << row.what;
+        Choose(row.tab, row.command);
+        EXPECT_EQ(view.Folded(), row.folded) << row.what;
+        EXPECT_EQ(view.InputOpen(), row.inputOpen) << row.what;
+    }
+}
 
 TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
 {
