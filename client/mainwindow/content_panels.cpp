@@ -284,6 +284,9 @@ void ContentPanels::TurnPage(bool forward, bool userList)
         else
             fetcher.LoadFeed(kind);
         m_users.SetHovered(-1);
+    } else if (m_row.Mode() == MyPicturesRow::kSearch) {
+        if (!m_row.TurnSearchPage(store, forward))
+            return;
     } else {
         const int mode = m_row.Mode();
         if (!m_row.IsVisible()

@@ -725,6 +725,44 @@ TEST_F(BrowsePanelsTest, TheCategoriesFoldTheCommentViewAndOnesPeopleUnfoldIt)
     }
 }
 
+// The local service finds no one for "zzzz", seven pictures for "风景" and
+// fourteen for "a"; the row holds ten at 1920 pixels.
+TEST_F(BrowsePanelsTest, SearchesSayWhatTheyFoundAndPageThroughIt)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    const ContentPanels& content = window.Content();
+    const FeedStore& store = *window.Services().Store();
+    const RECT slot = browse_layout::RowSlot(0);
+    const POINT firstSlot{slot.left + 20, slot.top + 20};
+    struct Row {
+        const char* what;
+        int choice;  // 0 people, 1 pictures
+        const wchar_t* text;
+        bool noOneFound;
+        bool pagesShown;
+        int firstAfterNext;  // -1: no picture row
+    } rows[] = {
+        {"people not found", 0, L"zzzz", true, false, -1},
+        {"pictures on one page", 1, L"风景", false, false, 0},
+        {"pictures over two pages", 1, L"a", false, true, 10},
+    };
+    for (const Row& row : rows) {
+        SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_SEARCH_FIELD, 5), 0);
+        if (row.choice == 1)
+            SendMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 0);
+        window.Content().RunSearch(row.text);
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        UpdateWindow(hwnd);
+        if (row.choice == 0) {
+            EXPECT_EQ(content.Users().AnsweredNoOne(store), row.noOneFound) << row.what;
+            continue;
+        }
+        EXPECT_EQ(content.Row().PagesShown(), row.pagesShown) << row.what;
+        SendMessageW(hwnd, WM_COMMAND, CMD_OWN_NEXT, 0);
+        EXPECT_EQ(content.Row().IndexAt(store, firstSlot), row.firstAfterNext) << row.what;
+    }
+}
+
 TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
 {
     const ContentPanels& content = window.Content();
