@@ -256,15 +256,16 @@ void ContentPanels::ShowOwnUsers(int listMode)
     m_users.Show(listMode);
 }
 
+// The first picture of the category opens large, its comments asked for
+// with it; a category not yet stored is asked for and shows nothing new.
 void ContentPanels::ShowCategory(int index)
 {
-    // The category is fetched afresh; what it holds now shows at once.
-    FeedRequest request;
-    request.kind = feed_kind::kFirstCategory + index;
-    m_services->Fetcher().FetchFeed(request);
-    const PictureListId list{request.kind, {}};
-    if (m_host.showPicture(list, 0))
-        SendMessageW(m_window, UM_SHOW_PICTURE_INFO, WPARAM(request.kind), 0);
+    const PictureListId list{feed_kind::kFirstCategory + index, {}};
+    if (m_services->Store()->PictureCount(list) == 0) {
+        m_services->Fetcher().LoadFeed(list.kind);
+        return;
+    }
+    m_host.showPicture(list, 0);
 }
 
 void ContentPanels::TurnPage(bool forward, bool userList)

@@ -763,6 +763,36 @@ TEST_F(BrowsePanelsTest, SearchesSayWhatTheyFoundAndPageThroughIt)
     }
 }
 
+TEST_F(BrowsePanelsTest, ACategoryClickAsksForItsCommentsOnceAndNotForItsPicturesAgain)
+{
+    struct Row {
+        const char* what;
+        int category;
+    } rows[] = {
+        {"the first category", 0},
+        {"the last category", 7},
+        {"the first again", 0},
+    };
+    for (const Row& row : rows) {
+        const PictureListId list{feed_kind::kFirstCategory + row.category, {}};
+        FeedStore& store = *window.Services().Store();
+        // The list names the categories, then their feeds are fetched.
+        if (store.PictureCount(list) == 0)
+            window.Services().Fetcher().LoadCategoryList();
+        ASSERT_TRUE(PumpUntil([&] { return store.PictureCount(list) > 0; })) << row.what;
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        const std::string shareId = store.Picture(list, 0)->shareId;
+        const std::string feed = "action=c_cate&cate=";
+        const std::string comments = "c_comment_list&id=" + shareId;
+        const int feeds = CountRequests(feed);
+        const int asked = CountRequests(comments);
+        SendMessageW(hwnd, WM_COMMAND, CMD_FIRST_CATEGORY + row.category, 0);
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        EXPECT_EQ(CountRequests(feed) - feeds, 0) << row.what;
+        EXPECT_EQ(CountRequests(comments) - asked, 1) << row.what;
+    }
+}
+
 TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
 {
     const ContentPanels& content = window.Content();
