@@ -428,6 +428,15 @@ void ContentPanels::OnMouseMove(POINT point, bool overAvatar)
     DriveStrip(point);
 }
 
+void ContentPanels::OnPointerLeft()
+{
+    m_tip.HideToolTip();
+    m_host.hideStrip();
+    m_lastCategory = m_lastCellLeft = m_lastTagSlot = -1;
+    if (m_users.SetHovered(-1))
+        InvalidateRect(m_window, nullptr, FALSE);
+}
+
 void ContentPanels::DriveStrip(POINT point)
 {
     if (point.y < kBandTop || m_menu.IsOpen()) {

@@ -72,6 +72,8 @@ public:
     // tab: the item's place on the screen; the tip goes when the pointer leaves it.
     void OnTabHover(int item, const RECT& tab);
     void OnMouseMove(POINT point, bool overAvatar);
+    // The pointer left the window: hovers and tips end.
+    void OnPointerLeft();
     // A click on a panel's picture, person or tag; true when it was one.
     bool OnClick(POINT point);
     bool OnTimer(UINT_PTR id);

@@ -80,6 +80,7 @@ public:
     ClientServices& Services() { return *m_services; }
     bool ViewerUp() const { return m_viewerUp; }
     int TabSelection() const { return m_tab.GetCurSel(); }
+    RECT SearchFieldRect() const { return m_searchField.GetWindowRect(); }
     bool OfflineShown() const { return m_offlineMark.IsShown(); }
 
 private:
@@ -125,6 +126,8 @@ private:
     bool OnSetCursor();
     bool OverTopControl(POINT point) const;
     void OnMouseMove(POINT point);
+    void TrackPointerLeaving();
+    void OnMouseLeave();
     void ShowAuthorPictures();
     void SlideViewerDown();
     void Paint();
@@ -170,6 +173,8 @@ private:
     bool m_tabUsed = false;
     bool m_viewerUp = true;
     bool m_homeShown = false;
+    // A WM_MOUSELEAVE is asked for until it comes.
+    bool m_trackingLeave = false;
     std::wstring m_currentPath;
     // Keeps the shown picture out of the cache bound's reach.
     PictureHold m_hold;

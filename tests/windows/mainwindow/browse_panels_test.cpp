@@ -793,6 +793,34 @@ TEST_F(BrowsePanelsTest, ACategoryClickAsksForItsCommentsOnceAndNotForItsPicture
     }
 }
 
+TEST_F(BrowsePanelsTest, TheSearchFieldShowsTheTextCursorAndHoversEndWhenThePointerLeaves)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(hwnd);
+    const ContentPanels& content = window.Content();
+    const RECT cell = browse_layout::UserCell(0);
+    const POINT overCell{cell.left + 20, cell.top + 20};
+    window.Content().RunSearch(L"1001");
+    ASSERT_TRUE(PumpUntil([&] {
+        MovePointer(overCell);
+        return content.Users().Hovered() == 0;
+    }));
+    TRACKMOUSEEVENT tracked{};
+    tracked.cbSize = sizeof(tracked);
+    tracked.dwFlags = TME_QUERY;
+    ASSERT_TRUE(TrackMouseEvent(&tracked));
+    EXPECT_TRUE(tracked.dwFlags & TME_LEAVE) << "a move asks to hear of the pointer leaving";
+    EXPECT_EQ(tracked.hwndTrack, hwnd);
+    SendMessageW(hwnd, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(content.Users().Hovered(), -1) << "the card ends when the pointer leaves";
+
+    const RECT field = window.SearchFieldRect();
+    SetCursorPos((field.left + field.right) / 2, (field.top + field.bottom) / 2);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    EXPECT_TRUE(SendMessageW(hwnd, WM_SETCURSOR, WPARAM(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_IBEAM));
+}
+
 TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
 {
     const ContentPanels& content = window.Content();
