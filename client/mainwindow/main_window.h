@@ -108,6 +108,7 @@ private:
     void ShowPictureInComments(bool fetchComments = true);
     bool OnCommentCommand(WORD id, WORD code, LPARAM lParam);
     bool OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void UpdateCommentView();
     void OnActionResult(int kind, int outcome);
     void OpenLogin(bool fromSelf);
     void ShowLargePicture(std::wstring path);

@@ -821,6 +821,69 @@ TEST_F(BrowsePanelsTest, TheSearchFieldShowsTheTextCursorAndHoversEndWhenThePoin
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_IBEAM));
 }
 
+// The viewer sends it after each step; the view follows the picture.
+TEST_F(BrowsePanelsTest, AfterAStepTheCommentViewFollowsThePicture)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    CCommentWnd& view = window.CommentView();
+    FeedStore& store = *window.Services().Store();
+    struct Row {
+        const char* what;
+        bool forgotten;  // the list under the view is forgotten first
+        int tab;  // -1: the viewer stays as it is
+        POINT pointer;
+        bool shownBefore, shown;
+    } rows[] = {
+        {"a list forgotten under the view", true, -1, {900, 600}, true, false},
+        {"the pointer on a panel's band", false, 0, {900, 80}, false, false},
+    };
+    for (const Row& row : rows) {
+        ShowAPicture();
+        if (row.tab >= 0)
+            ChooseTab(row.tab);
+        if (!row.shownBefore)
+            view.Show(false);
+        if (row.forgotten)
+            store.ForgetKind(feed_kind::kHome);
+        SetCursorPos(row.pointer.x, row.pointer.y);
+        SendMessageW(hwnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
+        EXPECT_EQ(view.IsShown(), row.shown) << row.what;
+    }
+}
+
+// The strip's scrolling rests for a picture shown with the reset; the home
+// feed's picture makes the home feed the one preloaded.
+TEST_F(BrowsePanelsTest, TheStripFollowsTheLargePicturesMessages)
+{
+    PictureStrip& strip = window.Strip();
+    for (int i = 0; i < 10; ++i)
+        window.Services().Store()->StorePicture(
+            PictureListId{feed_kind::kFirstCategory, {}}, std::size_t(i), std::make_shared<PictureRecord>());
+    const std::string path = "C:\\cache\\shown.jpg";
+    struct Row {
+        const char* what;
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+        int first, feed;
+    } rows[] = {
+        {"a large picture with the reset", UM_SHOW_LARGE_PICTURE, kResetStripScroll, LPARAM(&path), 0, 0},
+        {"the home feed's picture", UM_SHOW_PICTURE_INFO, feed_kind::kHome, 0, 0, feed_kind::kHome},
+    };
+    for (const Row& row : rows) {
+        strip.SetGeometry(128, 128, 129, 4);
+        strip.Anchor(100);
+        strip.SetSource(PictureStrip::kFeedSource, feed_kind::kFirstCategory, {}, 0);
+        strip.SetVisible(true);
+        strip.OnCommand(CMD_STRIP_NEXT);
+        SendMessageW(hwnd, row.msg, row.wParam, row.lParam);
+        for (int step = 0; step < 45; ++step)
+            strip.OnTimer(kStripScrollTimer);
+        EXPECT_EQ(strip.FirstIndex(), row.first) << row.what;
+        EXPECT_EQ(strip.FeedNumber(), row.feed) << row.what;
+    }
+}
+
 TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
 {
     const ContentPanels& content = window.Content();
