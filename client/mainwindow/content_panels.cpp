@@ -248,21 +248,24 @@ void ContentPanels::ShowOwnUsers(int listMode)
 {
     const int kind = listMode == UserListPanel::kFans ? feed_kind::kMyFans : feed_kind::kMyFollows;
     m_host.slideViewerDown();
+    // The people's pictures open large beside the whole view.
+    m_host.foldComments(false);
     FirstPage(*m_services->Store(), kind);
     m_services->Fetcher().LoadFeed(kind);
     ShowOnly(kContentUserList);
     m_users.Show(listMode);
 }
 
+// The first picture of the category opens large, its comments asked for
+// with it; a category not yet stored is asked for and shows nothing new.
 void ContentPanels::ShowCategory(int index)
 {
-    // The category is fetched afresh; what it holds now shows at once.
-    FeedRequest request;
-    request.kind = feed_kind::kFirstCategory + index;
-    m_services->Fetcher().FetchFeed(request);
-    const PictureListId list{request.kind, {}};
-    if (m_host.showPicture(list, 0))
-        SendMessageW(m_window, UM_SHOW_PICTURE_INFO, WPARAM(request.kind), 0);
+    const PictureListId list{feed_kind::kFirstCategory + index, {}};
+    if (m_services->Store()->PictureCount(list) == 0) {
+        m_services->Fetcher().LoadFeed(list.kind);
+        return;
+    }
+    m_host.showPicture(list, 0);
 }
 
 void ContentPanels::TurnPage(bool forward, bool userList)
@@ -282,6 +285,9 @@ void ContentPanels::TurnPage(bool forward, bool userList)
         else
             fetcher.LoadFeed(kind);
         m_users.SetHovered(-1);
+    } else if (m_row.Mode() == MyPicturesRow::kSearch) {
+        if (!m_row.TurnSearchPage(store, forward))
+            return;
     } else {
         const int mode = m_row.Mode();
         if (!m_row.IsVisible()
@@ -322,6 +328,8 @@ void ContentPanels::OnTab(int item)
 {
     switch (item) {
     case 0:
+        // The categories keep the band; the view gives way to its header.
+        m_host.foldComments(true);
         ShowOnly(kContentCategories);
         return;
     case 1:
@@ -418,6 +426,15 @@ void ContentPanels::OnMouseMove(POINT point, bool overAvatar)
             InvalidateRect(m_window, nullptr, FALSE);
     }
     DriveStrip(point);
+}
+
+void ContentPanels::OnPointerLeft()
+{
+    m_tip.HideToolTip();
+    m_host.hideStrip();
+    m_lastCategory = m_lastCellLeft = m_lastTagSlot = -1;
+    if (m_users.SetHovered(-1))
+        InvalidateRect(m_window, nullptr, FALSE);
 }
 
 void ContentPanels::DriveStrip(POINT point)

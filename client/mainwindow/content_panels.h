@@ -35,6 +35,8 @@ struct ContentHost {
     std::function<void()> hideStrip;
     // No tab stays selected while a panel the tabs do not choose is shown.
     std::function<void()> clearTab;
+    // Folds the comment view to its header (true) or unfolds it.
+    std::function<void(bool)> foldComments;
 };
 
 // Which panel fills the content area under the top controls.
@@ -70,6 +72,8 @@ public:
     // tab: the item's place on the screen; the tip goes when the pointer leaves it.
     void OnTabHover(int item, const RECT& tab);
     void OnMouseMove(POINT point, bool overAvatar);
+    // The pointer left the window: hovers and tips end.
+    void OnPointerLeft();
     // A click on a panel's picture, person or tag; true when it was one.
     bool OnClick(POINT point);
     bool OnTimer(UINT_PTR id);

@@ -101,6 +101,7 @@ void Qaurn_Navigate_window::OnCreate()
         InvalidateRect(m_hWnd, nullptr, FALSE);
     };
     host.clearTab = [this] { m_tab.SetCurSel(-1); };
+    host.foldComments = [this](bool fold) { m_comments.Fold(fold); };
     m_content.Create(m_hWnd, *m_services, ResourceFolder() + L"Qaurn_Navigate_window.ini", std::move(host));
 
     m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(16));
@@ -252,6 +253,9 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
     case WM_MOUSEMOVE:
         OnMouseMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return FALSE;
+    case WM_MOUSELEAVE:
+        OnMouseLeave();
+        return TRUE;
     case WM_LBUTTONUP:
         m_content.OnClick(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return FALSE;
@@ -281,11 +285,32 @@ void Qaurn_Navigate_window::OnKeyDown(WPARAM key)
 
 void Qaurn_Navigate_window::OnMouseMove(POINT point)
 {
+    TrackPointerLeaving();
     const RECT avatar = m_avatarButton.GetWindowRect();
     m_content.OnMouseMove(point, IsSignedIn() && PtInRect(&avatar, point));
     // The menu is drawn in this window, under the input's own window.
     if (m_content.Menu().IsOpen())
         m_comments.CloseInput();
+}
+
+// The controls end their hover states on WM_MOUSELEAVE, which comes only
+// once asked for after each move into the window.
+void Qaurn_Navigate_window::TrackPointerLeaving()
+{
+    if (m_trackingLeave)
+        return;
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof(track);
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = m_hWnd;
+    m_trackingLeave = TrackMouseEvent(&track) != FALSE;
+}
+
+// The controls had the message first; the panels' hovers and tips end here.
+void Qaurn_Navigate_window::OnMouseLeave()
+{
+    m_trackingLeave = false;
+    m_content.OnPointerLeft();
 }
 
 void Qaurn_Navigate_window::SlideViewerDown()
@@ -346,7 +371,8 @@ bool Qaurn_Navigate_window::OnSetCursor()
             return true;
         }
     }
-    return false;
+    // The text cursor over the search field; it reads the pointer itself.
+    return m_searchField.OnSetCursor();
 }
 
 void Qaurn_Navigate_window::Paint()

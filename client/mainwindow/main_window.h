@@ -81,6 +81,7 @@ public:
     ClientServices& Services() { return *m_services; }
     bool ViewerUp() const { return m_viewerUp; }
     int TabSelection() const { return m_tab.GetCurSel(); }
+    RECT SearchFieldRect() const { return m_searchField.GetWindowRect(); }
     bool OfflineShown() const { return m_offlineMark.IsShown(); }
     bool InFullView() const { return m_fullView; }
     RECT SearchFieldRect() const { return m_searchField.GetWindowRect(); }
@@ -114,6 +115,7 @@ private:
     void ShowPictureInComments(bool fetchComments = true);
     bool OnCommentCommand(WORD id, WORD code, LPARAM lParam);
     bool OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void UpdateCommentView();
     void OnActionResult(int kind, int outcome);
     void OpenLogin(bool fromSelf);
     void ShowLargePicture(std::wstring path);
@@ -142,6 +144,8 @@ private:
     bool OnSetCursor();
     bool OverTopControl(POINT point) const;
     void OnMouseMove(POINT point);
+    void TrackPointerLeaving();
+    void OnMouseLeave();
     void ShowAuthorPictures();
     void SlideViewerDown();
     void Paint();
@@ -189,6 +193,8 @@ private:
     bool m_viewerUp = true;
     bool m_homeShown = false;
     bool m_doubleClicked = false;
+    // A WM_MOUSELEAVE is asked for until it comes.
+    bool m_trackingLeave = false;
     std::wstring m_currentPath;
     // Keeps the shown picture out of the cache bound's reach.
     PictureHold m_hold;

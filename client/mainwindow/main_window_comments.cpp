@@ -16,6 +16,8 @@ constexpr int kCommentViewMargin = 24;
 // Below the browsing band (the viewer's bar slides down to 129), whose
 // category buttons, page buttons and strips it would otherwise cover.
 constexpr int kCommentViewTop = 138;
+// The panels' band the viewer leaves open when it slides down.
+constexpr int kPanelBandBottom = 129;
 
 }  // namespace
 
@@ -186,6 +188,24 @@ void Qaurn_Navigate_window::OnActionResult(int kind, int outcome)
     m_comments.ShowResult(NoticeForAction(kind, outcome, nowFollowing));
 }
 
+// After the viewer stepped: the view is about the current list's picture.
+// A list forgotten under it (a sign-out in full view) leaves it nothing to
+// show. With the viewer down for a panel and the pointer on the panels'
+// band the user is on the panel: the view stays as it was.
+void Qaurn_Navigate_window::UpdateCommentView()
+{
+    if (!CurrentPicture()) {
+        m_comments.Show(false);
+        return;
+    }
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    ScreenToClient(m_hWnd, &pointer);
+    if (!m_viewerUp && !m_fullView && pointer.y < kPanelBandBottom)
+        return;
+    m_comments.Show(true);
+}
+
 bool Qaurn_Navigate_window::OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     const PictureListId list{m_currentKind, m_currentKey};
@@ -213,8 +233,7 @@ bool Qaurn_Navigate_window::OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lPa
         }
         return true;
     case UM_UPDATE_COMMENT_VIEW:
-        if (CurrentPicture())
-            m_comments.Show(true);
+        UpdateCommentView();
         return true;
     case UM_OPEN_PICTURE_COMMENTS:
     case UM_OPEN_NOTICE_REPLY:

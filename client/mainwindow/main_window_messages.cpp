@@ -57,6 +57,8 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         }
         return true;
     case UM_SHOW_LARGE_PICTURE:
+        if (wParam == kResetStripScroll)
+            m_strip.ResetScroll();
         // The strip sends its clicks from this thread.
         if (m_strip.Sending())
             ShowLargePicture(Widen(*reinterpret_cast<const std::string*>(lParam)));
@@ -67,6 +69,9 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         m_currentKind = int(wParam);
         m_currentIndex = std::size_t(lParam);
         m_currentKey = m_strip.Sending() ? m_strip.Key() : std::string();
+        // The download's end preloads the strip's feed: the home picture's too.
+        if (m_currentKind == feed_kind::kHome)
+            m_strip.FollowFeed(feed_kind::kHome);
         ShowPictureInComments();
         return true;
     case UM_FEED_OFFLINE:

@@ -42,7 +42,7 @@ void MyPicturesRow::Show(int mode, std::string key)
     m_key = std::move(key);
     m_firstIndex = 0;
     m_visible = true;
-    m_pages.Show(mode != kPerson && mode != kLastOne && mode != kFirstOne);
+    m_pages.Show(mode != kPerson && mode != kLastOne && mode != kFirstOne && mode != kSearch);
 }
 
 void MyPicturesRow::Hide()
@@ -63,6 +63,22 @@ PictureListId MyPicturesRow::List() const
     default:
         return PictureListId{feed_kind::kMyPublished, {}};
     }
+}
+
+bool MyPicturesRow::TurnSearchPage(const FeedStore& store, bool forward)
+{
+    if (!m_visible || m_mode != kSearch)
+        return false;
+    const std::size_t step = std::size_t(m_slotCount);
+    if (forward && m_firstIndex + step < ShownCount(store)) {
+        m_firstIndex += step;
+        return true;
+    }
+    if (!forward && m_firstIndex >= step) {
+        m_firstIndex -= step;
+        return true;
+    }
+    return false;
 }
 
 int MyPicturesRow::PagedKind() const { return m_mode == kLiked ? feed_kind::kMyLiked : feed_kind::kMyPublished; }
@@ -139,10 +155,7 @@ bool MyPicturesRow::PaintEmptyState(HDC hdc, Gdiplus::Graphics& graphics, const 
         DrawPicture(graphics, m_loading.get(), 70, first.top + 30);
         return true;
     }
-    SkinTextStyle style;
-    style.color = 0xFE848484;
-    DrawSkinText(hdc, m_mode == kSearch ? L"没有找到相关的图片" : L"还没有图片", style,
-        Gdiplus::RectF(70.0f, Gdiplus::REAL(first.top + 30), 300.0f, 24.0f));
+    DrawPanelNote(hdc, m_mode == kSearch ? L"没有找到相关的图片" : L"还没有图片", 70, first.top + 30);
     return true;
 }
 
@@ -150,6 +163,11 @@ void MyPicturesRow::Paint(HDC hdc, const PanelContext& context)
 {
     if (!m_visible || !m_created)
         return;
+    // A search's page buttons come with its answer, when it fills more than
+    // a row; shown or hidden, a button repaints, so only a change counts.
+    const bool pages = ShownCount(*context.store) > std::size_t(m_slotCount);
+    if (m_mode == kSearch && pages != m_pages.IsShown())
+        m_pages.Show(pages);
     Gdiplus::Graphics graphics(hdc);
     if (m_mode == kLastOne || m_mode == kFirstOne) {
         PaintNotice(graphics, context.width);

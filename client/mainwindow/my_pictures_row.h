@@ -31,6 +31,11 @@ public:
     void SetHasPublished(bool has) { m_hasPublished = has; }
     void SetHasLiked(bool has) { m_hasLiked = has; }
 
+    // A search's pictures come in one answer and are paged here, a row at a
+    // time; false when there was no page to turn to.
+    bool TurnSearchPage(const FeedStore& store, bool forward);
+    bool PagesShown() const { return m_pages.IsShown(); }
+
     // The list the slots show, and the kind whose pager pages it.
     PictureListId List() const;
     int PagedKind() const;

@@ -13,6 +13,7 @@ class PageButtons {
 public:
     void Create(HWND parent, int width, WORD previousId, WORD nextId);
     void Show(bool shown);
+    bool IsShown() const { return m_next.IsWindowVisible(); }
     void Paint(HDC hdc);
     void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -294,6 +294,28 @@ void PictureStrip::SetSource(int mode, int feedNumber, const std::string& key, i
     m_first = std::max(0, first);
 }
 
+void PictureStrip::ResetScroll()
+{
+    KillTimer(m_window, kStripScrollTimer);
+    m_scrollBusy = false;
+    m_scrollDirection = 0;
+    m_scrollSteps = 0;
+    const int left = m_slots[0].left;
+    SetGeometry(m_w, m_h, m_t, m_n);
+    for (RECT& slot : m_slots) {
+        slot.left = left;
+        slot.right = left + kSlotWidth;
+    }
+    Repaint();
+}
+
+void PictureStrip::FollowFeed(int feedNumber)
+{
+    if (m_mode == kFeedSource && m_feedNumber == feedNumber)
+        return;
+    SetSource(kFeedSource, feedNumber, {}, 0);
+}
+
 void PictureStrip::SetVisible(bool visible)
 {
     m_visible = visible;

@@ -96,6 +96,11 @@ public:
     // Mode 0: feed number = a feed kind, key empty; mode 1: 20 and the tag;
     // mode 2: 8 and the person's id.
     void SetSource(int mode, int feedNumber, const std::string& key, int first);
+    // A scroll under way stops and the slots stand in their column again.
+    void ResetScroll();
+    // The home feed's pictures, shown large from elsewhere, are what the
+    // strip preloads from now on.
+    void FollowFeed(int feedNumber);
     void SetVisible(bool visible);
     bool IsVisible() const { return m_visible; }
 

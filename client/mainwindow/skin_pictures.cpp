@@ -1,6 +1,7 @@
 #include "skin_pictures.h"
 
 #include "program_folder.h"
+#include "skin_text.h"
 #include "skinkit/picture.h"
 
 std::unique_ptr<Gdiplus::Bitmap> LoadPanelPicture(const wchar_t* name)
@@ -12,4 +13,11 @@ void DrawPicture(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, int x, i
 {
     if (picture)
         graphics.DrawImage(picture, x, y, int(picture->GetWidth()), int(picture->GetHeight()));
+}
+
+void DrawPanelNote(HDC hdc, const wchar_t* text, int x, int y)
+{
+    SkinTextStyle style;
+    style.color = 0xFE848484;
+    DrawSkinText(hdc, text, style, Gdiplus::RectF(Gdiplus::REAL(x), Gdiplus::REAL(y), 300.0f, 24.0f));
 }

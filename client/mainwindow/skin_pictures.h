@@ -11,3 +11,7 @@ std::unique_ptr<Gdiplus::Bitmap> LoadPanelPicture(const wchar_t* name);
 
 // Draws a whole picture with its top-left corner at (x, y); nothing for null.
 void DrawPicture(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, int x, int y);
+
+// The line a panel shows in its pictures' place when a list came back
+// empty, with its left end at x and its top at y.
+void DrawPanelNote(HDC hdc, const wchar_t* text, int x, int y);

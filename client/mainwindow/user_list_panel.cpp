@@ -240,6 +240,26 @@ void UserListPanel::PaintCard(
     DrawSkinText(hdc, label, toggle, TextBox(cell.right - 60, cell.bottom - 15, 60, 15));
 }
 
+// An answer with no one in it is an outcome, not a wait.
+bool UserListPanel::AnsweredNoOne(const FeedStore& store) const
+{
+    return ShownCount(store) == 0 && store.Answer(Kind(), m_mode == kSearch ? m_key : std::string());
+}
+
+// A search says it found no one; another list shows nothing.
+void UserListPanel::PaintNoOne(HDC hdc, const PanelContext& context)
+{
+    const RECT first = browse_layout::UserCell(0);
+    if (AnsweredNoOne(*context.store)) {
+        if (m_mode == kSearch)
+            DrawPanelNote(hdc, L"没有找到相关的用户", 70, first.top + 23);
+        return;
+    }
+    Gdiplus::Graphics graphics(hdc);
+    if (m_loading)
+        DrawPicture(graphics, m_loading.get(), (context.width - int(m_loading->GetWidth())) / 2, first.top + 30);
+}
+
 void UserListPanel::Paint(HDC hdc, const PanelContext& context, const std::string& viewerUid)
 {
     if (!m_visible || !m_created)
@@ -251,10 +271,8 @@ void UserListPanel::Paint(HDC hdc, const PanelContext& context, const std::strin
             DrawPicture(graphics, m_noFollows.get(), context.width - 900, first.top);
         else
             DrawPicture(graphics, m_noFans.get(), context.width - 930, first.top);
-    } else if (context.store->UserCount(Kind()) == 0) {
-        Gdiplus::Graphics graphics(hdc);
-        if (m_loading)
-            DrawPicture(graphics, m_loading.get(), (context.width - int(m_loading->GetWidth())) / 2, first.top + 30);
+    } else if (ShownCount(*context.store) == 0) {
+        PaintNoOne(hdc, context);
     } else {
         const std::size_t count = ShownCount(*context.store);
         PaintCells(hdc, context, count);

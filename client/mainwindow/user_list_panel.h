@@ -44,6 +44,8 @@ public:
     void SetHasFollows(bool has) { m_hasFollows = has; }
     void SetHasFans(bool has) { m_hasFans = has; }
     bool ShowsEmptyState() const;
+    // The list's answer came and holds no one to show.
+    bool AnsweredNoOne(const FeedStore& store) const;
 
     // The list index of the person whose cell holds the point, or -1.
     int IndexAt(const FeedStore& store, POINT point) const;
@@ -62,6 +64,7 @@ public:
 
 private:
     std::size_t ShownCount(const FeedStore& store) const;
+    void PaintNoOne(HDC hdc, const PanelContext& context);
     void PaintCells(HDC hdc, const PanelContext& context, std::size_t count);
     void PaintCell(Gdiplus::Graphics& graphics, const RECT& cell, Gdiplus::Bitmap* avatar);
     void PaintCard(

@@ -22,7 +22,7 @@ struct FeedRequest {
 };
 
 // Where the raw answer of a request is kept: per user id for kinds 8 and 23,
-// per tag for kind 20, otherwise per kind alone.
+// per tag or search text for kinds 20 and 27, otherwise per kind alone.
 inline std::string AnswerKey(const FeedRequest& request)
 {
     switch (request.kind) {
@@ -30,6 +30,7 @@ inline std::string AnswerKey(const FeedRequest& request)
     case feed_kind::kUserStats:
         return request.userId;
     case feed_kind::kTagFeed:
+    case feed_kind::kPeopleSearch:
         return request.text;
     default:
         return {};

@@ -27,6 +27,9 @@ enum : unsigned {
     UM_PICTURE_DETAILS_READY = 3071,   // posted once a picture's details are stored; 0, 0
 };
 
+// UM_SHOW_LARGE_PICTURE's wParam that first puts the strip's scrolling to rest.
+constexpr unsigned kResetStripScroll = 2012;
+
 // The main window's own traffic: the shell, its controls, the login and web
 // windows and the tray menu. Wide text pointers, valid during the call.
 // UM_LOGIN_STATE (19033) is declared with the login flow.

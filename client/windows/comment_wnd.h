@@ -43,6 +43,9 @@ public:
     void Show(bool visible);
     bool IsShown() const { return m_visible; }
     void Fold(bool fold);
+    // Folded to its header, or on the way there.
+    bool Folded() const { return m_visible && m_target == kHeaderHeight; }
+    bool Animating() const { return m_height != m_target; }
 
     void Paint(HDC hdc);
     void Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -12,8 +12,10 @@
 #include "picture_strip.h"
 #include "program_folder.h"
 #include "pump.h"
+#include "request_log.h"
 #include "signed_in_user.h"
 #include "win32/wide_text.h"
+#include "work_tracker.h"
 
 #include <gtest/gtest.h>
 
@@ -694,9 +696,235 @@ protected:
             SendMessageW(hwnd, WM_COMMAND, command, 0);
     }
 
+    // A home picture in the comment view, grown to its full height.
+    void ShowAPicture()
+    {
+        auto picture = std::make_shared<PictureRecord>();
+        picture->shareId = "5001";
+        window.Services().Store()->StorePicture(PictureListId{feed_kind::kHome, {}}, 0, picture);
+        SendMessageW(hwnd, UM_SHOW_PICTURE_INFO, feed_kind::kHome, 0);
+        ASSERT_TRUE(PumpUntil([&] { return !window.CommentView().Animating(); }));
+    }
+    // The skin's controls read where the pointer really is.
+    void MovePointer(POINT point)
+    {
+        SetCursorPos(point.x, point.y);
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y));
+    }
+    void ClickAt(POINT point)
+    {
+        MovePointer(point);
+        const LPARAM at = MAKELPARAM(point.x, point.y);
+        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(hwnd, WM_LBUTTONUP, 0, at);
+    }
+    // Until the feed workers started so far have ended.
+    bool SettleFeeds()
+    {
+        return PumpUntil([&] { return window.Services().Feeds()->tracker->Running() == 0; });
+    }
+
     Qaurn_Navigate_window window;
     HWND hwnd = nullptr;
 };
+
+TEST_F(BrowsePanelsTest, TheCategoriesFoldTheCommentViewAndOnesPeopleUnfoldIt)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    CCommentWnd& view = window.CommentView();
+    bool pinned = false;
+    struct Row {
+        const char* what;
+        bool pinned, foldedBefore, inputBefore;
+        int tab;  // -1: the command instead
+        WORD command;
+        bool folded, inputOpen;
+    } rows[] = {
+        {"the categories close an open input", false, false, true, 0, 0, false, false},
+        {"the categories fold the pinned view", true, false, false, 0, 0, true, false},
+        {"own follows unfold the pinned view", true, true, false, -1, CMD_FIRST_USER_MENU + 2, false, false},
+        {"own fans unfold the pinned view", true, true, false, -1, CMD_FIRST_USER_MENU + 3, false, false},
+    };
+    for (const Row& row : rows) {
+        ShowAPicture();
+        if (pinned != row.pinned) {
+            const RECT panel = view.PanelRect();
+            ClickAt(POINT{panel.right - 12, panel.top + 12});
+            pinned = row.pinned;
+        }
+        ASSERT_TRUE(PumpUntil([&] { return !view.Animating(); })) << row.what;
+        view.Fold(row.foldedBefore);
+        ASSERT_TRUE(PumpUntil([&] { return !view.Animating(); })) << row.what;
+        if (!row.inputBefore)
+            view.CancelInput();
+        else if (!view.InputOpen())
+            SendMessageW(hwnd, WM_COMMAND, CMD_COMMENT, 0);
+        ASSERT_EQ(view.Folded(), row.foldedBefore) << row.what;
+        ASSERT_EQ(view.InputOpen(), row.inputBefore) << row.what;
+        Choose(row.tab, row.command);
+        EXPECT_EQ(view.Folded(), row.folded) << row.what;
+        EXPECT_EQ(view.InputOpen(), row.inputOpen) << row.what;
+    }
+}
+
+// The local service finds no one for "zzzz", seven pictures for "风景" and
+// fourteen for "a"; the row holds ten at 1920 pixels.
+TEST_F(BrowsePanelsTest, SearchesSayWhatTheyFoundAndPageThroughIt)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    const ContentPanels& content = window.Content();
+    const FeedStore& store = *window.Services().Store();
+    const RECT slot = browse_layout::RowSlot(0);
+    const POINT firstSlot{slot.left + 20, slot.top + 20};
+    struct Row {
+        const char* what;
+        int choice;  // 0 people, 1 pictures
+        const wchar_t* text;
+        bool noOneFound;
+        bool pagesShown;
+        int firstAfterNext;  // -1: no picture row
+    } rows[] = {
+        {"people not found", 0, L"zzzz", true, false, -1},
+        {"pictures on one page", 1, L"风景", false, false, 0},
+        {"pictures over two pages", 1, L"a", false, true, 10},
+    };
+    for (const Row& row : rows) {
+        SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_SEARCH_FIELD, 5), 0);
+        if (row.choice == 1)
+            SendMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 0);
+        window.Content().RunSearch(row.text);
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        UpdateWindow(hwnd);
+        if (row.choice == 0) {
+            EXPECT_EQ(content.Users().AnsweredNoOne(store), row.noOneFound) << row.what;
+            continue;
+        }
+        EXPECT_EQ(content.Row().PagesShown(), row.pagesShown) << row.what;
+        SendMessageW(hwnd, WM_COMMAND, CMD_OWN_NEXT, 0);
+        EXPECT_EQ(content.Row().IndexAt(store, firstSlot), row.firstAfterNext) << row.what;
+    }
+}
+
+TEST_F(BrowsePanelsTest, ACategoryClickAsksForItsCommentsOnceAndNotForItsPicturesAgain)
+{
+    struct Row {
+        const char* what;
+        int category;
+    } rows[] = {
+        {"the first category", 0},
+        {"the last category", 7},
+        {"the first again", 0},
+    };
+    for (const Row& row : rows) {
+        const PictureListId list{feed_kind::kFirstCategory + row.category, {}};
+        FeedStore& store = *window.Services().Store();
+        // The list names the categories, then their feeds are fetched.
+        if (store.PictureCount(list) == 0)
+            window.Services().Fetcher().LoadCategoryList();
+        ASSERT_TRUE(PumpUntil([&] { return store.PictureCount(list) > 0; })) << row.what;
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        const std::string shareId = store.Picture(list, 0)->shareId;
+        const std::string feed = "action=c_cate&cate=";
+        const std::string comments = "c_comment_list&id=" + shareId;
+        const int feeds = CountRequests(feed);
+        const int asked = CountRequests(comments);
+        SendMessageW(hwnd, WM_COMMAND, CMD_FIRST_CATEGORY + row.category, 0);
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        EXPECT_EQ(CountRequests(feed) - feeds, 0) << row.what;
+        EXPECT_EQ(CountRequests(comments) - asked, 1) << row.what;
+    }
+}
+
+TEST_F(BrowsePanelsTest, TheSearchFieldShowsTheTextCursorAndHoversEndWhenThePointerLeaves)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(hwnd);
+    const ContentPanels& content = window.Content();
+    const RECT cell = browse_layout::UserCell(0);
+    const POINT overCell{cell.left + 20, cell.top + 20};
+    window.Content().RunSearch(L"1001");
+    ASSERT_TRUE(PumpUntil([&] {
+        MovePointer(overCell);
+        return content.Users().Hovered() == 0;
+    }));
+    TRACKMOUSEEVENT tracked{};
+    tracked.cbSize = sizeof(tracked);
+    tracked.dwFlags = TME_QUERY;
+    ASSERT_TRUE(TrackMouseEvent(&tracked));
+    EXPECT_TRUE(tracked.dwFlags & TME_LEAVE) << "a move asks to hear of the pointer leaving";
+    EXPECT_EQ(tracked.hwndTrack, hwnd);
+    SendMessageW(hwnd, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(content.Users().Hovered(), -1) << "the card ends when the pointer leaves";
+
+    const RECT field = window.SearchFieldRect();
+    SetCursorPos((field.left + field.right) / 2, (field.top + field.bottom) / 2);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    EXPECT_TRUE(SendMessageW(hwnd, WM_SETCURSOR, WPARAM(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_IBEAM));
+}
+
+// The viewer sends it after each step; the view follows the picture.
+TEST_F(BrowsePanelsTest, AfterAStepTheCommentViewFollowsThePicture)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    CCommentWnd& view = window.CommentView();
+    FeedStore& store = *window.Services().Store();
+    struct Row {
+        const char* what;
+        bool forgotten;  // the list under the view is forgotten first
+        int tab;  // -1: the viewer stays as it is
+        POINT pointer;
+        bool shownBefore, shown;
+    } rows[] = {
+        {"a list forgotten under the view", true, -1, {900, 600}, true, false},
+        {"the pointer on a panel's band", false, 0, {900, 80}, false, false},
+    };
+    for (const Row& row : rows) {
+        ShowAPicture();
+        if (row.tab >= 0)
+            ChooseTab(row.tab);
+        if (!row.shownBefore)
+            view.Show(false);
+        if (row.forgotten)
+            store.ForgetKind(feed_kind::kHome);
+        SetCursorPos(row.pointer.x, row.pointer.y);
+        SendMessageW(hwnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
+        EXPECT_EQ(view.IsShown(), row.shown) << row.what;
+    }
+}
+
+// The strip's scrolling rests for a picture shown with the reset; the home
+// feed's picture makes the home feed the one preloaded.
+TEST_F(BrowsePanelsTest, TheStripFollowsTheLargePicturesMessages)
+{
+    PictureStrip& strip = window.Strip();
+    for (int i = 0; i < 10; ++i)
+        window.Services().Store()->StorePicture(
+            PictureListId{feed_kind::kFirstCategory, {}}, std::size_t(i), std::make_shared<PictureRecord>());
+    const std::string path = "C:\\cache\\shown.jpg";
+    struct Row {
+        const char* what;
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+        int first, feed;
+    } rows[] = {
+        {"a large picture with the reset", UM_SHOW_LARGE_PICTURE, kResetStripScroll, LPARAM(&path), 0, 0},
+        {"the home feed's picture", UM_SHOW_PICTURE_INFO, feed_kind::kHome, 0, 0, feed_kind::kHome},
+    };
+    for (const Row& row : rows) {
+        strip.SetGeometry(128, 128, 129, 4);
+        strip.Anchor(100);
+        strip.SetSource(PictureStrip::kFeedSource, feed_kind::kFirstCategory, {}, 0);
+        strip.SetVisible(true);
+        strip.OnCommand(CMD_STRIP_NEXT);
+        SendMessageW(hwnd, row.msg, row.wParam, row.lParam);
+        for (int step = 0; step < 45; ++step)
+            strip.OnTimer(kStripScrollTimer);
+        EXPECT_EQ(strip.FirstIndex(), row.first) << row.what;
+        EXPECT_EQ(strip.FeedNumber(), row.feed) << row.what;
+    }
+}
 
 TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
 {
