@@ -733,3 +733,9 @@ void ContentPanels::ShowListEnd(bool last)
     m_row.Show(last ? MyPicturesRow::kLastOne : MyPicturesRow::kFirstOne);
     InvalidateRect(m_window, nullptr, FALSE);
 }
+
+void ContentPanels::FillBand()
+{
+    if (m_mode == kContentCategories && !m_categories.IsVisible())
+        ShowOnly(kContentCategories);
+}

@@ -83,6 +83,9 @@ public:
     void RunSearch(const std::wstring& text);
     // The notice at an end of the list the large view steps through.
     void ShowListEnd(bool last);
+    // The band the viewer slides down to is never left empty: the category
+    // buttons hold it unless another panel does.
+    void FillBand();
     void ShowPerson(const std::string& uid, const std::string& name, const std::string& avatarPath);
     // The person last dropped from the user list.
     void ShowLastPerson();

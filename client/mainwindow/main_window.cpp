@@ -317,6 +317,7 @@ void Qaurn_Navigate_window::SlideViewerDown()
 {
     if (m_fullView)
         SendMessageW(m_hWnd, UM_LEAVE_FULL_VIEW, 0, 0);
+    m_content.FillBand();
     if (!m_viewerUp)
         return;
     m_viewerUp = false;

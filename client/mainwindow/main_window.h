@@ -81,7 +81,6 @@ public:
     ClientServices& Services() { return *m_services; }
     bool ViewerUp() const { return m_viewerUp; }
     int TabSelection() const { return m_tab.GetCurSel(); }
-    RECT SearchFieldRect() const { return m_searchField.GetWindowRect(); }
     bool OfflineShown() const { return m_offlineMark.IsShown(); }
     bool InFullView() const { return m_fullView; }
     RECT SearchFieldRect() const { return m_searchField.GetWindowRect(); }

@@ -161,7 +161,7 @@ TEST(DecodedPictures, OnlyFittedOnesKeepNoOriginal)
     wchar_t folder[MAX_PATH] = {};
     ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
     const std::wstring base = std::wstring(folder) + L"quarn-fitted-" + std::to_wstring(GetCurrentProcessId());
-    const std::wstring large = ResourceFolder() + L"main\user_info_bk.png";
+    const std::wstring large = ResourceFolder() + L"main\\user_info_bk.png";
     std::vector<std::wstring> paths;
     for (int i = 0; i < 3; ++i) {
         paths.push_back(base + L"-" + std::to_wstring(i) + L".png");
