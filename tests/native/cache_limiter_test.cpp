@@ -231,7 +231,8 @@ TEST_F(CacheDownloaderTest, TheBoundCountsOnlyWhatADownloadReallyWrote)
 // fetched, and what the target held stays.
 TEST_F(CacheDownloaderTest, AddressesOfOtherKindsLeaveTheTargetAsItWas)
 {
-    const std::string picture("\xff\xd8\xff\xe0\0\x10JFIF a local picture", 28);
+    static const char kLocalPicture[] = "\xff\xd8\xff\xe0\0\x10JFIF a local picture";
+    const std::string picture(kLocalPicture, sizeof kLocalPicture - 1);
     const std::string source = TempFolder::FileUrl(folder_.Write("source.jpg", picture));
     const std::string avatar = LocalService::BaseUrl() + "avatars/u1001.jpg";
     struct Row {

@@ -282,7 +282,8 @@ TEST(IsValidCachedFile, TellsPicturesFromSavedErrorPages)
 // to, reads no local file and leaves nothing on disk.
 TEST_F(TransportTest, OtherSchemesAndRedirectsToThemMoveNothing)
 {
-    const std::string picture("\xff\xd8\xff\xe0\0\x10JFIF a local picture", 28);
+    static const char kLocalPicture[] = "\xff\xd8\xff\xe0\0\x10JFIF a local picture";
+    const std::string picture(kLocalPicture, sizeof kLocalPicture - 1);
     const std::string source = TempFolder::FileUrl(folder_.Write("source.jpg", picture));
     const std::string base = LocalService::BaseUrl();
     const std::string ftp = "ftp" + base.substr(4) + "avatars/u1001.jpg";

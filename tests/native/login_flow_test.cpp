@@ -240,8 +240,9 @@ TEST(LoginFlow, AFailedAvatarDownloadKeepsTheUsersOldAvatarOnly)
         EXPECT_TRUE(IsSignedIn()) << row.name;
         const std::string expected = row.after ? row.after : avatar;
         EXPECT_EQ(platform::FileExists(bench.services.avatarPath), !expected.empty()) << row.name;
-        if (!expected.empty())
+        if (!expected.empty()) {
             EXPECT_EQ(TempFolder::Read(bench.services.avatarPath), expected) << row.name;
+        }
         LocalService::SetFault("normal");
     }
 }

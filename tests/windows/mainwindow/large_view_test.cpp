@@ -175,8 +175,9 @@ TEST_F(LargeViewTest, SteppingPastAnEndShowsItsNotice)
         EXPECT_EQ(window.CurrentIndex(), row.index) << row.what;
         const bool notice = window.Content().Mode() == kContentPictureRow && window.Content().Row().IsVisible();
         EXPECT_EQ(notice, row.rowMode != 0) << row.what;
-        if (row.rowMode != 0)
+        if (row.rowMode != 0) {
             EXPECT_EQ(window.Content().Row().Mode(), row.rowMode) << row.what;
+        }
     }
 }
 
