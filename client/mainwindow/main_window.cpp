@@ -216,6 +216,9 @@ bool Qaurn_Navigate_window::OverTopControl(POINT point) const
 
 BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    // Registered at run time: no case label can name it.
+    if (m_tray.OnTaskbarCreated(msg))
+        return TRUE;
     switch (msg) {
     case WM_CREATE:
         OnCreate();
@@ -239,6 +242,8 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
         OnKeyDown(wParam);
         return TRUE;
     case WM_TIMER:
+        if (m_tray.OnTimer(wParam))
+            return TRUE;
         // The viewer has its ticks from WindowProc with the other controls.
         m_comments.OnTimer(wParam);
         if (!m_strip.OnTimer(wParam))

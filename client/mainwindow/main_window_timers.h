@@ -9,6 +9,7 @@
 #include "skinkit/picture_viewer.h"
 #include "skinkit/rich_edit.h"
 #include "skinkit/scroll_bar.h"
+#include "tray_icon.h"
 
 #include <cstddef>
 
@@ -22,6 +23,7 @@ constexpr UINT_PTR kAll[] = {
     kScrollPageDownTimer, kScrollPageUpTimer,  // the comment list's scroll bar
     kButtonTipTimer,  // the buttons' tips: one shown at a time
     kEditCaretTimer, kEditScrollUpTimer, kEditScrollDownTimer,  // the search field
+    kTrayRetryTimer,  // the tray icon's tries while the notification area is missing
 };
 
 constexpr bool AllDistinct()

@@ -29,6 +29,15 @@ struct CacheDownloader::Queue {
     };
 
     static void Enqueue(const std::shared_ptr<Queue>& queue, Job job);
+    // Starts a worker for `job`, already marked running. When none starts,
+    // the marks are undone and the job fails, and so does every waiting one
+    // that then has room but no worker either.
+    static void Start(const std::shared_ptr<Queue>& queue, Job job);
+    // Undoes the marks of a job whose worker never started; it and a fresh
+    // download that waited on it go to `failed` (called locked).
+    void Unmark(Job job, std::vector<Job>& failed);
+    // A waiting job, marked running, when there is room for it (called locked).
+    bool TakeWaiting(Job& job);
     // One worker: runs its job, then whatever is waiting, then ends.
     static void Work(std::shared_ptr<Queue> queue, Job job, WorkTracker::Token token);
     void Coalesce(Entry& entry, Job job);
@@ -45,6 +54,7 @@ struct CacheDownloader::Queue {
     TransferLimits limits;
     int maxParallel = 1;
     std::shared_ptr<WorkTracker> tracker = std::make_shared<WorkTracker>();
+    ThreadStarter startThread;
 
     std::mutex lock;
     std::deque<Job> waiting;
@@ -68,9 +78,50 @@ void CacheDownloader::Queue::Enqueue(const std::shared_ptr<Queue>& queue, Job jo
         entry->second.running = true;
         ++queue->running;
     }
-    auto shared = std::make_shared<Job>(std::move(job));
-    auto token = std::make_shared<WorkTracker::Token>(queue->tracker);
-    platform::StartDetachedThread([queue, shared, token] { Work(queue, std::move(*shared), std::move(*token)); });
+    Start(queue, std::move(job));
+}
+
+void CacheDownloader::Queue::Start(const std::shared_ptr<Queue>& queue, Job job)
+{
+    std::vector<Job> failed;
+    for (;;) {
+        auto shared = std::make_shared<Job>(std::move(job));
+        auto token = std::make_shared<WorkTracker::Token>(queue->tracker);
+        if (queue->startThread([queue, shared, token] { Work(queue, std::move(*shared), std::move(*token)); }))
+            break;
+        // The work was dropped unrun: the job is still in `shared`.
+        std::lock_guard<std::mutex> guard(queue->lock);
+        queue->Unmark(std::move(*shared), failed);
+        if (!queue->TakeWaiting(job))
+            break;
+    }
+    for (Job& lost : failed) {
+        for (DownloadDone& done : lost.done)
+            done(false);
+    }
+}
+
+void CacheDownloader::Queue::Unmark(Job job, std::vector<Job>& failed)
+{
+    --running;
+    auto entry = targets.find(job.target);
+    failed.push_back(std::move(job));
+    if (entry == targets.end())
+        return;
+    if (entry->second.again)
+        failed.push_back(std::move(*entry->second.again));
+    targets.erase(entry);
+}
+
+bool CacheDownloader::Queue::TakeWaiting(Job& job)
+{
+    if (waiting.empty() || running >= maxParallel)
+        return false;
+    job = std::move(waiting.front());
+    waiting.pop_front();
+    targets[job.target].running = true;
+    ++running;
+    return true;
 }
 
 void CacheDownloader::Queue::Coalesce(Entry& entry, Job job)
@@ -165,10 +216,11 @@ std::uint32_t LandedPictureKey(const std::string& targetPath)
     return hash;
 }
 
-CacheDownloader::CacheDownloader(
-    std::shared_ptr<CacheLimiter> limiter, TransferLimits limits, int maxParallel, std::shared_ptr<MessageSink> sink)
+CacheDownloader::CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits, int maxParallel,
+    std::shared_ptr<MessageSink> sink, ThreadStarter startThread)
     : queue_(std::make_shared<Queue>())
 {
+    queue_->startThread = startThread ? std::move(startThread) : ThreadStarter(platform::StartDetachedThread);
     queue_->limiter = std::move(limiter);
     queue_->sink = std::move(sink);
     queue_->limits = limits;

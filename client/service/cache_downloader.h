@@ -1,9 +1,11 @@
 #pragma once
 #include "downloader.h"
 #include "http_transport.h"
+#include "platform.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,11 +26,16 @@ std::uint32_t LandedPictureKey(const std::string& targetPath);
 // thread stacks small. Each target is pinned while it is written and counted
 // against the cache bound when done. Every file a download puts in place is
 // posted to `sink` (when there is one) as UM_PICTURE_ARRIVED. An address
-// that is not http or https, the empty one too, downloads nothing.
+// that is not http or https, the empty one too, downloads nothing. A worker
+// that cannot start fails its downloads at once (their callbacks hear false)
+// and leaves no trace, so later downloads run when threads start again.
 class CacheDownloader : public Downloader {
 public:
+    // Starts a worker; false when it did not start and dropped the work.
+    using ThreadStarter = std::function<bool(std::function<void()>)>;
+
     CacheDownloader(std::shared_ptr<CacheLimiter> limiter, TransferLimits limits = {}, int maxParallel = 64,
-        std::shared_ptr<MessageSink> sink = nullptr);
+        std::shared_ptr<MessageSink> sink = nullptr, ThreadStarter startThread = platform::StartDetachedThread);
     ~CacheDownloader() override;
 
     void FetchIfMissing(const std::string& url, const std::string& targetPath) override;

@@ -30,10 +30,11 @@ bool CreateDirectoryTree(const std::string& path);
 // A name unique in this process and machine, for temporary files.
 std::string UniqueSuffix();
 
-// Runs `work` on a thread of its own that nobody joins; a thread that cannot
-// start drops it. MinGW's detached std::thread fails (or loses its arguments)
+// Runs `work` on a thread of its own that nobody joins. False when no thread
+// could start: `work` is then dropped unrun, and whoever counted on it must
+// undo that. MinGW's detached std::thread fails (or loses its arguments)
 // when the thread ends before the detach, so Windows starts threads itself.
-void StartDetachedThread(std::function<void()> work);
+bool StartDetachedThread(std::function<void()> work);
 
 // Seconds since 1970 as local time; false when the system cannot convert them.
 bool LocalTime(std::time_t time, std::tm& out);

@@ -18,6 +18,7 @@
 #include "updater_start.h"
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -31,14 +32,23 @@ bool ShowsAtStart()
     return IsFirstRun() == 0 && !IsAutoRunStart(GetCommandLineW());
 }
 
+// Says why a start whose instance mutex was not its own runs all the same.
+void NoteStartingBesideAnotherCopy(DWORD error)
+{
+    const std::wstring reason = L"Quarn: the instance mutex was not created new (error " + std::to_wstring(error)
+        + L") and no running copy's window was found: starting anyway.\n";
+    OutputDebugStringW(reason.c_str());
+}
+
 int RunClient()
 {
-    // Per logon session: no "Global\" prefix.
-    win32kit::ScopedHandle mutex(CreateMutexW(nullptr, FALSE, L"Vorlane"));
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        mutex.Reset();
-        ActivateRunningInstance();
-        return 0;
+    // Kept while this copy runs, though not its own: a later start still
+    // sees a copy and looks for this one's window.
+    const InstanceMutexClaim claim = ClaimInstanceMutex(kInstanceMutexName);
+    if (claim.verdict != InstanceMutexVerdict::firstCopy) {
+        if (ActivateRunningInstance())
+            return 0;
+        NoteStartingBesideAnotherCopy(claim.error);
     }
     // From the program's own folder: a bare name would try the current
     // directory first. Missing, the program runs without crash dumps.

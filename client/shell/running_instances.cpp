@@ -1,7 +1,5 @@
 #include "running_instances.h"
 
-#include "win32kit/scoped_win.h"
-
 #include <tlhelp32.h>
 
 void TerminateOtherInstances(const wchar_t* exeName)
@@ -21,7 +19,22 @@ void TerminateOtherInstances(const wchar_t* exeName)
     }
 }
 
-void ActivateRunningInstance()
+InstanceMutexVerdict JudgeInstanceMutex(HANDLE created, DWORD lastError)
+{
+    if (created == nullptr || lastError == ERROR_ALREADY_EXISTS)
+        return InstanceMutexVerdict::anotherCopyMayRun;
+    return InstanceMutexVerdict::firstCopy;
+}
+
+InstanceMutexClaim ClaimInstanceMutex(const wchar_t* name)
+{
+    // The error is read at once: anything called in between may change it.
+    const HANDLE created = CreateMutexW(nullptr, FALSE, name);
+    const DWORD error = GetLastError();
+    return {win32kit::ScopedHandle(created), JudgeInstanceMutex(created, error), error};
+}
+
+bool ActivateRunningInstance()
 {
     for (HWND window = GetWindow(GetDesktopWindow(), GW_CHILD); window; window = GetWindow(window, GW_HWNDNEXT)) {
         if (!GetPropW(window, kInstanceProperty))
@@ -31,6 +44,7 @@ void ActivateRunningInstance()
         if (IsIconic(window))
             ShowWindow(window, SW_RESTORE);
         SetForegroundWindow(window);
-        return;
+        return true;
     }
+    return false;
 }

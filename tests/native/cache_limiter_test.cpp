@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "feed_doubles.h"
 #include "local_service.h"
@@ -341,4 +345,89 @@ TEST_F(CacheDownloaderTest, QueuedDownloadsAllFinishAndKeepTheCacheBounded)
     CacheLimiter::TrimReport report = limiter->Trim();
     EXPECT_LE(report.before, limiter->Bound());
     EXPECT_GE(report.before, probe.size());
+}
+
+// Worker threads that cannot start (a 32-bit process out of address space,
+// say) fail their downloads at once and leave no mark behind: once threads
+// start again, every download runs and every caller hears back.
+TEST_F(CacheDownloaderTest, AWorkerThatCannotStartFailsItsDownloadAndLeavesNoMark)
+{
+    enum class AskMeanwhile { nothing, sameAgain, otherPicture };
+    struct Row {
+        const char* name;
+        const char* starts;  // one per thread start, '-' fails, '+' starts; then all start
+        int maxParallel;
+        AskMeanwhile meanwhile;  // asked for from inside each failing start
+    };
+    const Row kRows[] = {
+        {"every start fails for a while, one worker", "----", 1, AskMeanwhile::nothing},
+        {"a fresh copy asked for while its start fails", "--", 1, AskMeanwhile::sameAgain},
+        {"another picture waits behind the failing start", "---", 1, AskMeanwhile::otherPicture},
+        {"as many failures as workers", "--", 2, AskMeanwhile::nothing},
+        {"failures between starts", "+-+-", 2, AskMeanwhile::otherPicture},
+        {"threads start", "+", 2, AskMeanwhile::nothing},
+    };
+    for (const Row& row : kRows) {
+        struct Starts {
+            std::string outcomes;
+            std::atomic<std::size_t> calls{0};
+            std::atomic<int> failures{0};
+            std::function<void()> onFailure;
+        };
+        auto starts = std::make_shared<Starts>();
+        starts->outcomes = row.starts;
+        auto starter = [starts](std::function<void()> work) {
+            const std::size_t call = starts->calls++;
+            if (call < starts->outcomes.size() && starts->outcomes[call] == '-') {
+                ++starts->failures;
+                if (starts->onFailure)
+                    starts->onFailure();
+                return false;
+            }
+            return platform::StartDetachedThread(std::move(work));
+        };
+        TempFolder folder;
+        CacheDownloader downloader(nullptr, kPatientLimits, row.maxParallel, nullptr, starter);
+        std::atomic<int> heardTrue{0};
+        std::atomic<int> heardFalse{0};
+        auto hear = [&heardTrue, &heardFalse](bool replaced) { ++(replaced ? heardTrue : heardFalse); };
+        int asked = 0;
+        std::string current;
+        auto ask = [&](const std::string& target) {
+            ++asked;
+            downloader.FetchAlwaysThen(Thumbnail(5001 + asked % 10), target, hear);
+        };
+        starts->onFailure = [&] {
+            if (row.meanwhile == AskMeanwhile::sameAgain)
+                ask(current);
+            if (row.meanwhile == AskMeanwhile::otherPicture)
+                ask(folder.Path("other" + std::to_string(asked) + ".jpg"));
+        };
+        // Each ask meets an idle downloader, so each one starts a thread.
+        for (std::size_t i = 0; i < std::strlen(row.starts); ++i) {
+            current = folder.Path("first" + std::to_string(i) + ".jpg");
+            ask(current);
+            ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20))) << row.name;
+        }
+        starts->onFailure = nullptr;
+        const int failedStarts = starts->failures;
+        EXPECT_EQ(failedStarts, int(std::count(row.starts, row.starts + std::strlen(row.starts), '-'))) << row.name;
+        const int failedDownloads = failedStarts * (row.meanwhile == AskMeanwhile::sameAgain ? 2 : 1);
+        EXPECT_EQ(heardFalse, failedDownloads) << row.name;
+        EXPECT_EQ(heardTrue, asked - failedDownloads) << row.name;
+
+        // Threads start again: more downloads than workers, all at once.
+        heardTrue = 0;
+        heardFalse = 0;
+        std::vector<std::string> later;
+        for (int i = 0; i < 2 * row.maxParallel + 1; ++i) {
+            later.push_back(folder.Path("later" + std::to_string(i) + ".jpg"));
+            ask(later.back());
+        }
+        ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20))) << row.name;
+        EXPECT_EQ(heardTrue, int(later.size())) << row.name;
+        EXPECT_EQ(heardFalse, 0) << row.name;
+        for (const std::string& target : later)
+            EXPECT_TRUE(IsValidCachedFile(target)) << row.name << ": " << target;
+    }
 }

@@ -81,12 +81,13 @@ std::string SystemProxyFor(const std::string&, std::string& noProxy)
     return {};
 }
 
-void StartDetachedThread(std::function<void()> work)
+bool StartDetachedThread(std::function<void()> work)
 {
     try {
         std::thread(std::move(work)).detach();
+        return true;
     } catch (const std::system_error&) {
-        // No thread: the work is dropped.
+        return false;  // no thread: the work is dropped
     }
 }
 

@@ -120,14 +120,15 @@ unsigned __stdcall RunDetached(void* argument)
 
 } // namespace
 
-void StartDetachedThread(std::function<void()> work)
+bool StartDetachedThread(std::function<void()> work)
 {
     auto owned = std::make_unique<std::function<void()>>(std::move(work));
     const uintptr_t thread = _beginthreadex(nullptr, 0, RunDetached, owned.get(), 0, nullptr);
     if (thread == 0)
-        return;
+        return false;
     owned.release();  // the thread frees it
     CloseHandle(reinterpret_cast<HANDLE>(thread));
+    return true;
 }
 
 } // namespace platform

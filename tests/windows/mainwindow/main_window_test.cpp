@@ -287,6 +287,35 @@ TEST_F(MainWindowTest, TheViewerCloseButtonQuitsWithZero)
     EXPECT_FALSE(IsWindow(hwnd));
 }
 
+// Explorer restarted: the new taskbar knows no icons and says so to every
+// top-level window. One that only changed its scale still shows ours.
+TEST_F(MainWindowTest, TheTrayIconComesBackWhenTheTaskbarIsCreated)
+{
+    struct Row {
+        const char* name;
+        bool iconGone;
+    };
+    const Row kRows[] = {
+        {"the icon is gone with the old taskbar", true},
+        {"the icon is still there", false},
+    };
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    ASSERT_NE(taskbarCreated, 0u);
+    for (const Row& row : kRows) {
+        NOTIFYICONDATAA icon{};
+        icon.cbSize = NOTIFYICONDATAA_V3_SIZE;
+        icon.hWnd = hwnd;
+        icon.uFlags = NIF_TIP;
+        if (row.iconGone) {
+            ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon)) << row.name;
+            ASSERT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &icon)) << row.name;
+        }
+        SendMessageW(hwnd, taskbarCreated, 0, 0);
+        EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &icon)) << row.name << ": no tray icon";
+        EXPECT_FALSE(IsWindowVisible(hwnd)) << row.name << ": the icon is there, the window stays in the tray";
+    }
+}
+
 TEST_F(MainWindowTest, APageHandsOverTheNewAvatar)
 {
     StoreAvatarUrl("http://127.0.0.1:9/old.jpg");
