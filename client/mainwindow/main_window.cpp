@@ -91,6 +91,8 @@ void Qaurn_Navigate_window::OnCreate()
         m_strip.SetGeometry(w, h, top, slots);
         m_strip.Anchor(anchor);
         m_strip.SetSource(mode, feed, key, 0);
+        // Thumbnails the cache let go of come back, whether or not the list is asked for again.
+        m_strip.Preload(0);
         m_strip.SetVisible(true);
         InvalidateRect(m_hWnd, nullptr, FALSE);
     };

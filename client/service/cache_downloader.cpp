@@ -197,6 +197,11 @@ bool CacheDownloader::Queue::Run(const Job& job)
         return false;
     }
     const std::int64_t before = platform::FileSize(job.target);
+    // The folder may have gone since the list that named the file was read
+    // (a user clearing the cache): the picture still has somewhere to land.
+    const std::size_t cut = job.target.find_last_of("/\\");
+    if (cut != std::string::npos && !platform::IsDirectory(job.target.substr(0, cut)))
+        platform::CreateDirectoryTree(job.target.substr(0, cut));
     // A failed download leaves the old file; it was counted when it came.
     if (!DownloadFile(job.url, job.target, limits).written)
         return false;

@@ -4,7 +4,8 @@ program start, signed in at start.
 
     browsing_journeys.py --bin BIN_DIR --artifacts DIR
 
-The category bar fetches each category it is clicked on; the hot-tag tab
+Each category button opens its category's first picture without asking
+for the stored feed again; the hot-tag tab
 loads the tags; people and picture searches reach the service with their
 text intact (Chinese, "&", "#" and "%"); a follow toggle in the people found
 follows and the list reloads; the user menu opens from the avatar with its
@@ -91,12 +92,15 @@ def session(j):
     poll(lambda: any(is_coral(p) for row in j.pixels(main, *NOTICE_LABEL) for p in row), j.seconds(15),
          "the notice label")
 
-    j.say("each category button fetches its category")
+    j.say("each category button opens its category's first picture, asking for its comments once")
     choose_tab(j, main, "categories", lambda: band_shown(j, main))
-    since = j.service.mark()
     for index, code in enumerate(CATEGORY_CODES):
+        since = j.service.mark()
         j.click(main, *category_centre(index))
-        j.service.wait_request("c_cate&cate=%s" % code, since, timeout=j.seconds(10))
+        asked = j.service.wait_request("c_comment_list&id=", since, timeout=j.seconds(10))
+        check(len(j.service.requests("c_comment_list&id=" + query_value(asked, "id") + "&", since)) <= 1,
+              "the comments of %s's first picture asked for twice" % code)
+        check(not j.service.requests("c_cate&cate=%s" % code, since), "the stored %s feed asked for again" % code)
     # The large view took the viewer's bar away; the band's bar runs on to the left edge.
     check(sum(j.pixels(main, 100, 10, 1, 1)[0][0]) > 600, "the bar's left end is left unpainted")
     j.settled(main, 0, 0, WIDTH, 130)

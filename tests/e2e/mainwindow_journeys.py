@@ -124,7 +124,7 @@ def strip_journey(j, main):
     j.service.fault("mode=slow&scope=pictures&match=/pictures/gal/&delay_ms=3000")
     mark = j.service.mark()
     open_categories(j, main)
-    # The button fetches its category again; the pointer resting on it drops the strip.
+    # The pointer resting on the button drops the strip, which asks for the thumbnails the cache lacks.
     j.click(main, *GAL_BUTTON)
     poll(lambda: greyish(j.pixels(main, STRIP_X + 50, SLOT_TOP + 128 + 40, 60, 50)), j.seconds(10),
          "a grey 加载中 box in the strip")

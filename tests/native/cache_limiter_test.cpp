@@ -151,6 +151,26 @@ TEST_F(CacheDownloaderTest, DownloadsOnceAndSkipsValidFiles)
     EXPECT_FALSE(platform::FileExists(folder_.Path("none.jpg")));
 }
 
+// The cache's folders may be cleared while the lists that name their files
+// stay in memory: a download makes the folder again.
+TEST_F(CacheDownloaderTest, AFolderThatWentIsMadeAgain)
+{
+    CacheDownloader downloader(nullptr, {2000, 1, 5});
+    const std::string sep(1, platform::kPathSeparator);
+    struct Row {
+        const char* what;
+        std::string target;
+    } rows[] = {
+        {"one folder gone", folder_.Path("beauties" + sep + "p5002_160x160.jpg")},
+        {"two levels gone", folder_.Path("image" + sep + "beauties" + sep + "p5002_160x160.jpg")},
+    };
+    for (const Row& row : rows) {
+        downloader.FetchIfMissing(Thumbnail(5002), row.target);
+        ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(20))) << row.what;
+        EXPECT_TRUE(IsValidCachedFile(row.target)) << row.what;
+    }
+}
+
 TEST_F(CacheDownloaderTest, AFreshDownloadAskedForMeanwhileRunsOnceAfterTheCurrentOne)
 {
     // One download at a time. p5001 is slow and runs; the rows' pictures are
