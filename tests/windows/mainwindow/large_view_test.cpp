@@ -3,14 +3,12 @@
 // notices at the ends of a list, one large transfer at a time, a display
 // change.
 #include "feed_kinds.h"
-#include "first_run.h"
 #include "main_window.h"
 #include "main_window_timers.h"
 #include "picture_cache.h"
 #include "request_log.h"
 #include "signed_in_user.h"
-
-#include <shlobj.h>
+#include "window_pump.h"
 
 #include <gtest/gtest.h>
 
@@ -22,31 +20,13 @@ namespace {
 
 using std::chrono::seconds;
 
-bool PumpFor(seconds limit, const std::function<bool()>& done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT)
-                DispatchMessageW(&msg);
-        }
-    }
-    return true;
-}
-
 const PictureListId kHome{feed_kind::kHome, {}};
 
 class LargeViewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t folder[MAX_PATH];
-        if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
-            CheckFirstRun(folder);
+        MarkNotFirstRun();
         SetSignedIn(false);
         ASSERT_TRUE(LocalService::Reset());
         ASSERT_TRUE(window.CreateFullScreen());

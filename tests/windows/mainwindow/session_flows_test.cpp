@@ -4,7 +4,6 @@
 #include "browse_layout.h"
 #include "comment_notice.h"
 #include "feed_kinds.h"
-#include "first_run.h"
 #include "login_flow.h"
 #include "main_window.h"
 #include "md5.h"
@@ -14,8 +13,7 @@
 #include "win32/wide_text.h"
 #include "win32/window_message_sink.h"
 #include "work_tracker.h"
-
-#include <shlobj.h>
+#include "window_pump.h"
 
 #include <gtest/gtest.h>
 #include <json/json.h>
@@ -38,23 +36,6 @@ struct Account {
 };
 const Account kDemo{"demo@quarn.test", "quarn123", "1001"};
 const Account kTest{"test@quarn.test", "quarn456", "1002"};
-
-// Dispatches until `done` holds or `limit` passed; false on the deadline.
-bool PumpFor(seconds limit, const std::function<bool()>& done)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT)
-                DispatchMessageW(&msg);
-        }
-    }
-    return true;
-}
 
 std::string ReadFile(const std::string& path)
 {
@@ -97,9 +78,7 @@ class SessionFlowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t folder[MAX_PATH];
-        if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
-            CheckFirstRun(folder);
+        MarkNotFirstRun();
         SetSignedIn(false);
         ASSERT_TRUE(LocalService::Reset());
         configPath = Narrow(ProgramFolder()) + "vlconfig.xml";
