@@ -27,6 +27,8 @@ public:
     // Shows the signed-in user's published or liked pictures.
     bool ShowsOwnList() const { return m_visible && (m_mode == kPublished || m_mode == kLiked); }
     int Mode() const { return m_mode; }
+    // The slots that fit the screen's width: a page of found pictures.
+    int SlotCount() const { return m_slotCount; }
     const std::string& Key() const { return m_key; }
     void SetHasPublished(bool has) { m_hasPublished = has; }
     void SetHasLiked(bool has) { m_hasLiked = has; }

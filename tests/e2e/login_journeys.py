@@ -291,7 +291,7 @@ def remembered_session(j):
 TEST_USER = "test@quarn.test"
 MENU_BADGE = (WIDTH - 70, 52)  # the published count's badge, lagoon blue
 LIKED_ITEM = (WIDTH - 150, 98)
-ROW_STRIP = (60, 110, 80, 1)  # a line through the first thumbnail, below the loading note
+ROW_LINE = (60, 110, 800, 1)  # a line through the row's first thumbnails, below the loading note
 
 
 def type_login(j, login, main, name, password):
@@ -317,7 +317,9 @@ def open_liked(j, main, uid):
 
 
 def thumbnails_shown(j, main):
-    return len(set(j.pixels(main, *ROW_STRIP)[0])) > 3
+    """Pictures in the row: many colours along the line, where the empty
+    band and its frames have a few."""
+    return len(set(j.pixels(main, *ROW_LINE)[0])) > 24
 
 
 def forget_kept_feeds(j):
