@@ -402,7 +402,7 @@ void ContentPanels::OnSignedOut()
     // The user's own lists leave with the user, from the screen and from memory.
     if (m_row.ShowsOwnList() || m_users.ShowsOwnList())
         ShowOnly(kContentCategories);
-    for (const int kind : {feed_kind::kMyLiked, feed_kind::kMyPublished, feed_kind::kMyFollows, feed_kind::kMyFans})
+    for (const int kind : feed_kind::kOwnLists)
         m_services->Store()->ForgetKind(kind);
     m_services->Store()->StoreOwnStats(OwnStats{"0", "0", "0", "0", "0"});
     InvalidateRect(m_window, nullptr, FALSE);

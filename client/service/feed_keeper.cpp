@@ -60,18 +60,7 @@ bool FeedKeeper::Keeps(int kind)
     }
 }
 
-bool FeedKeeper::IsOwnList(int kind)
-{
-    switch (kind) {
-    case feed_kind::kMyLiked:
-    case feed_kind::kMyFollows:
-    case feed_kind::kMyFans:
-    case feed_kind::kMyPublished:
-        return true;
-    default:
-        return false;
-    }
-}
+bool FeedKeeper::IsOwnList(int kind) { return feed_kind::IsOwnList(kind); }
 
 std::string FeedKeeper::FileNameOf(const KeptAnswerId& id)
 {

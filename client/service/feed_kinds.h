@@ -29,4 +29,16 @@ enum : int {
 
 inline bool IsCategory(int kind) { return kind >= kFirstCategory && kind <= kLastCategory; }
 
+// The signed-in user's own lists: kept per user, and gone with the user.
+constexpr int kOwnLists[] = {kMyLiked, kMyFollows, kMyFans, kMyPublished};
+
+inline bool IsOwnList(int kind)
+{
+    for (const int own : kOwnLists) {
+        if (kind == own)
+            return true;
+    }
+    return false;
+}
+
 } // namespace feed_kind
