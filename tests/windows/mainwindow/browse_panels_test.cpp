@@ -15,6 +15,7 @@
 #include "request_log.h"
 #include "signed_in_user.h"
 #include "win32/wide_text.h"
+#include "win32kit/scoped_win.h"
 #include "work_tracker.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +152,36 @@ TEST(DecodedPictures, DecodesOncePerFileState)
     EXPECT_LE(fitted->GetHeight(), 30u);
     EXPECT_EQ(pictures.Fitted(path, 40, 30), fitted);
     EXPECT_EQ(pictures.Decodes(), 2u);
+    DeleteFileW(path.c_str());
+}
+
+// Another handle on the file (the cache keeping its time of use, a virus
+// scanner) must not make a picture look unreadable: it would stay blank,
+// since the same file state is never decoded twice.
+TEST(DecodedPictures, AFileOpenElsewhereIsStillRead)
+{
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring path
+        = std::wstring(folder) + L"quarn-shared-" + std::to_wstring(GetCurrentProcessId()) + L".png";
+    ASSERT_TRUE(CopyFileW((ResourceFolder() + L"main\\page_prev.png").c_str(), path.c_str(), FALSE));
+    struct Row {
+        const char* what;
+        DWORD access;
+        DWORD share;
+    } rows[] = {
+        {"read by another", GENERIC_READ, FILE_SHARE_READ},
+        {"open to set its time", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {"open for anything, sharing all", GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+    };
+    for (const Row& row : rows) {
+        win32kit::ScopedHandle other(CreateFileW(path.c_str(), row.access, row.share, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(other.IsValid()) << row.what;
+        DecodedPictures pictures(2);
+        EXPECT_NE(pictures.Find(path), nullptr) << row.what;
+        EXPECT_NE(pictures.Fitted(path, 16, 16), nullptr) << row.what;
+    }
     DeleteFileW(path.c_str());
 }
 
