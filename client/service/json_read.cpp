@@ -42,29 +42,6 @@ bool Parse(std::string_view text, Json::Value& root)
     }
 }
 
-bool ToText(const Json::Value& value, std::string& out)
-{
-    switch (value.type()) {
-    case Json::nullValue:
-        out.clear();
-        return true;
-    case Json::stringValue: {
-        const char* begin = nullptr;
-        const char* end = nullptr;
-        if (value.getString(&begin, &end))
-            out.assign(begin, end);
-        else
-            out.clear();
-        return true;
-    }
-    case Json::booleanValue:
-        out = value.asBool() ? "true" : "false";
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool ToTextView(const Json::Value& value, std::string_view& out)
 {
     switch (value.type()) {
@@ -84,6 +61,15 @@ bool ToTextView(const Json::Value& value, std::string_view& out)
     default:
         return false;
     }
+}
+
+bool ToText(const Json::Value& value, std::string& out)
+{
+    std::string_view text;
+    if (!ToTextView(value, text))
+        return false;
+    out.assign(text.data(), text.size());
+    return true;
 }
 
 bool ToInteger(const Json::Value& value, int& out)

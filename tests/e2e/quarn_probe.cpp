@@ -33,14 +33,14 @@ std::wstring RunValue(HKEY root)
     return data;
 }
 
-bool Post(const std::wstring& spec)
+bool Post(const std::wstring& message)
 {
-    // spec: MSG:LPARAM
-    const std::size_t colon = spec.find(L':');
+    // "MSG:LPARAM"
+    const std::size_t colon = message.find(L':');
     if (colon == std::wstring::npos)
         return false;
-    const UINT msg = UINT(wcstoul(spec.c_str(), nullptr, 10));
-    const LPARAM lParam = LPARAM(wcstol(spec.c_str() + colon + 1, nullptr, 10));
+    const UINT msg = UINT(wcstoul(message.c_str(), nullptr, 10));
+    const LPARAM lParam = LPARAM(wcstol(message.c_str() + colon + 1, nullptr, 10));
     HWND main = FindWindowW(L"Qaurn_Navigate_window", nullptr);
     return main && PostMessageW(main, msg, 0, lParam);
 }

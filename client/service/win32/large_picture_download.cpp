@@ -7,6 +7,7 @@
 #include "../window_messages.h"
 #include "../work_tracker.h"
 #include "wide_text.h"
+#include "win32kit/scoped_win.h"
 
 #include <wininet.h>
 
@@ -28,11 +29,6 @@ struct InternetCloser {
     void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
 };
 using InternetHandle = std::unique_ptr<void, InternetCloser>;
-
-struct FileCloser {
-    void operator()(HANDLE file) const { CloseHandle(file); }
-};
-using FileHandle = std::unique_ptr<void, FileCloser>;
 
 // Targets being downloaded now. A temporary file whose target is not listed
 // here was left by a download that ended short, and is simply replaced.
@@ -249,12 +245,10 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
     if (!wanted.KeepGoing())
         return kLargeDownloadLeft;
 
-    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    win32kit::ScopedHandle file(
+        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
         return kLargeDownloadNotPlaced;
-    }
 
     DWORD announced = ContentLength(static_cast<HINTERNET>(request.get()));
     unsigned long long received = 0;
@@ -262,14 +256,14 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
     for (;;) {
         DWORD got = 0;
         if (!InternetReadFile(static_cast<HINTERNET>(request.get()), block.get(), kReadBlock, &got)) {
-            file.reset();
+            file.Reset();
             DeleteFileW(temporary.c_str());
             return kLargeDownloadReadError;
         }
         if (got == 0)
             break;
         if (!wanted.KeepGoing()) {
-            file.reset();
+            file.Reset();
             DeleteFileW(temporary.c_str());
             return kLargeDownloadLeft;
         }
@@ -277,14 +271,14 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
         SendMessageW(window, UM_DOWNLOAD_PROGRESS, WPARAM(Percent(received, announced)),
                      LPARAM(targetPath.c_str()));
         DWORD written = 0;
-        if (!WriteFile(file.get(), block.get(), got, &written, nullptr) || written != got) {
+        if (!WriteFile(file.Get(), block.get(), got, &written, nullptr) || written != got) {
             // A full disk must not leave a cut picture that counts as whole.
-            file.reset();
+            file.Reset();
             DeleteFileW(temporary.c_str());
             return kLargeDownloadReadError;
         }
     }
-    file.reset();
+    file.Reset();
 
     bool complete = received > 0 && (announced == 0 || received == announced);
     if (!complete) {
