@@ -3,13 +3,13 @@
 
 #include <memory>
 
+#include "manual_clock.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
 #include "skinkit/hyperlink.h"
 #include "skinkit/picture.h"
 #include "skinkit/tab.h"
 #include "skinkit/tooltip.h"
-#include "manual_clock.h"
 #include "test_window.h"
 
 namespace {

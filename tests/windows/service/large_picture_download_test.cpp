@@ -222,8 +222,8 @@ TEST_F(LargePictureDownloadTest, AWindowDestroyedMidDownloadNeitherWaitsNorHolds
 
     const auto destroying = std::chrono::steady_clock::now();
     recorder_.Destroy();
-    const auto destroyMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - destroying).count();
+    const auto destroyMs
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - destroying).count();
     EXPECT_LT(destroyMs, 1000);
     const std::size_t reports = recorder_.percents.size();
 
