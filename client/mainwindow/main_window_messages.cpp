@@ -101,6 +101,10 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
             OpenWebPage(reinterpret_cast<const wchar_t*>(wParam));
         return true;
     case UM_SHOW_HOME_PICTURE:
+        // Asked for by a paint before the user chose a tab, or by a second
+        // paint: the choice made meanwhile stands.
+        if (m_homeShown || m_tabUsed)
+            return true;
         PostMessageW(m_hWnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
         ShowHomePicture();
         return true;

@@ -1,6 +1,7 @@
 #include "skinkit/button.h"
 
 #include "control_util.h"
+#include "skinkit/control_clock.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
 #include "skinkit/tooltip.h"
@@ -57,7 +58,7 @@ struct ButtonLogic {
             if (b.m_state == kButtonHover) return;
             SetState(b, kButtonHover);
             PostCommand(b.m_parent, b.m_id, kButtonMouseEnter);
-            SetTimer(b.m_parent, kButtonTipTimer, kTipDelayMs, nullptr);
+            ControlClock::Current().StartTimer(b.m_parent, kButtonTipTimer, kTipDelayMs);
             return;
         }
         if (b.m_state == kButtonNormal) return;
@@ -80,7 +81,7 @@ struct ButtonLogic {
         if (inside) {
             SetState(b, kButtonHover);
             if (b.m_pressed) {
-                const DWORD now = GetTickCount();
+                const DWORD now = ControlClock::Current().Now();
                 if (now - b.m_lastClickTick > kClickGapMs) {
                     b.m_lastClickTick = now;
                     PostCommand(b.m_parent, b.m_id, 0);
@@ -104,7 +105,7 @@ struct ButtonLogic {
             B::m_pToolTip->SetParent(b.m_parent);
             B::m_pToolTip->ShowToolTip(b.m_tipText);
         }
-        KillTimer(b.m_parent, kButtonTipTimer);
+        ControlClock::Current().StopTimer(b.m_parent, kButtonTipTimer);
     }
 
     template <class B>
@@ -128,7 +129,7 @@ struct ButtonLogic {
         case WM_MOUSELEAVE:
             if (b.m_state != kButtonNormal) {
                 SetState(b, kButtonNormal);
-                KillTimer(b.m_parent, kButtonTipTimer);
+                ControlClock::Current().StopTimer(b.m_parent, kButtonTipTimer);
                 HideTip<B>();
             }
             break;

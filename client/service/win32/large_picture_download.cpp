@@ -52,7 +52,9 @@ private:
 
 DownloadsInProgress& InProgress()
 {
-    static DownloadsInProgress downloads;
+    // Never destroyed: a detached worker may still use it while the
+    // program's statics are destroyed at exit.
+    static DownloadsInProgress& downloads = *new DownloadsInProgress;
     return downloads;
 }
 

@@ -154,7 +154,9 @@ private:
 
 RememberedAnswers& Remembered()
 {
-    static RememberedAnswers answers;
+    // Never destroyed: a detached worker may still use it while the
+    // program's statics are destroyed at exit.
+    static RememberedAnswers& answers = *new RememberedAnswers;
     return answers;
 }
 

@@ -961,6 +961,33 @@ TEST_F(BrowsePanelsTest, TheStripFollowsTheLargePicturesMessages)
     }
 }
 
+// The home feed's first picture opens by a message the window posts to
+// itself from a paint; a tab chosen before that message is handled (in the
+// same click, or by the click the paint came before) must stay chosen.
+TEST_F(BrowsePanelsTest, ATabChosenWhileTheHomePictureIsAskedForStaysChosen)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    auto picture = std::make_shared<PictureRecord>();
+    picture->shareId = "5001";
+    picture->largePath = "C:\\cache\\beauties_l\\home.jpg";
+    window.Services().Store()->StorePicture(PictureListId{feed_kind::kHome, {}}, 0, picture);
+    // Two paints before the first of their messages is handled: two asks.
+    for (int paint = 0; paint < 2; ++paint) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        UpdateWindow(hwnd);
+    }
+    ChooseTab(0);
+    ASSERT_FALSE(window.ViewerUp());
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT)
+            DispatchMessageW(&msg);
+    }
+    EXPECT_FALSE(window.ViewerUp());
+    EXPECT_EQ(window.CurrentPicturePath(), L"");
+    EXPECT_EQ(window.Content().Mode(), kContentCategories);
+}
+
 TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
 {
     const ContentPanels& content = window.Content();
