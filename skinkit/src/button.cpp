@@ -165,10 +165,26 @@ struct ButtonLogic {
 
     template <class B>
     static void SetBkBitmap(B& b, Gdiplus::Bitmap* image) {
-        if (b.m_ownedImage != image) delete b.m_ownedImage;
-        b.m_ownedImage = image;
+        if (b.m_ownedImage.get() != image) b.m_ownedImage.reset(image);
         b.m_image = image;
         b.m_cache.Invalidate();
+    }
+
+    // Buttons of each class alive now: the last one frees their shared tip.
+    template <class B>
+    static int& Alive() {
+        static int alive = 0;
+        return alive;
+    }
+
+    template <class B>
+    static void Born() { ++Alive<B>(); }
+
+    template <class B>
+    static void Gone() {
+        if (--Alive<B>() > 0) return;
+        delete B::m_pToolTip;
+        B::m_pToolTip = nullptr;
     }
 
     template <class B>
@@ -192,9 +208,9 @@ struct ButtonLogic {
 
 // ---------------------------------------------------------------- CButtonUI
 
-CButtonUI::CButtonUI() : m_fontFace(kDefaultFace), m_textColor(kDefaultTextColor) {}
+CButtonUI::CButtonUI() : m_fontFace(kDefaultFace), m_textColor(kDefaultTextColor) { ButtonLogic::Born<CButtonUI>(); }
 
-CButtonUI::~CButtonUI() { delete m_ownedImage; }
+CButtonUI::~CButtonUI() { ButtonLogic::Gone<CButtonUI>(); }
 
 bool CButtonUI::Create(HWND parent, WORD id) {
     if (!ButtonLogic::Create(*this, parent, id, RECT{})) return false;
@@ -286,9 +302,11 @@ void CButtonUI::OnPaint(HDC hdc) {
 
 // ------------------------------------------------------------ Gosick_button
 
-Gosick_button::Gosick_button() : m_fontFace(kDefaultFace), m_textColor(kDefaultTextColor) {}
+Gosick_button::Gosick_button() : m_fontFace(kDefaultFace), m_textColor(kDefaultTextColor) {
+    ButtonLogic::Born<Gosick_button>();
+}
 
-Gosick_button::~Gosick_button() { delete m_ownedImage; }
+Gosick_button::~Gosick_button() { ButtonLogic::Gone<Gosick_button>(); }
 
 RECT Gosick_button::GetWindowRect() const {
     return RECT{m_left.load(), m_top.load(), m_right.load(), m_bottom.load()};

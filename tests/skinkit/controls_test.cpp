@@ -381,6 +381,39 @@ TEST(ToolTipTest, ATipGoesAfterTwoSeconds) {
     DestroyWindow(tip.GetHWND());
 }
 
+// The buttons' shared tip is theirs: it goes, window and all, with the last
+// button of its class, and a later button makes a fresh one.
+TEST(ButtonTipTest, TheSharedTipGoesWithTheLastButton) {
+    ManualClock clock;
+    ScopedControlClock inUse(clock);
+    TestParent parent;
+    ASSERT_TRUE(parent.Open(300, 200));
+    HWND tipWindow = nullptr;
+    {
+        auto first = std::make_unique<CButtonUI>();
+        auto second = std::make_unique<CButtonUI>();
+        ASSERT_TRUE(first->Create(parent.GetHWND(), 42));
+        ASSERT_TRUE(second->Create(parent.GetHWND(), 43));
+        first->SetWindowRect(20, 20, 120, 50);
+        first->SetTipText(L"提示");
+        parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) {
+            first->WindowProc(parent.GetHWND(), msg, wParam, lParam);
+        };
+        parent.MouseAt(60, 30);
+        parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(60, 30));
+        clock.Advance(600);
+        ASSERT_NE(nullptr, CButtonUI::m_pToolTip);
+        tipWindow = CButtonUI::m_pToolTip->GetHWND();
+        ASSERT_TRUE(IsWindow(tipWindow));
+        parent.router = nullptr;
+        first.reset();
+        EXPECT_NE(nullptr, CButtonUI::m_pToolTip) << "freed while a button still shares it";
+        EXPECT_TRUE(IsWindow(tipWindow));
+    }
+    EXPECT_EQ(nullptr, CButtonUI::m_pToolTip);
+    EXPECT_FALSE(IsWindow(tipWindow));
+}
+
 TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
     ManualClock clock;
     ScopedControlClock inUse(clock);
