@@ -207,7 +207,9 @@ TEST_F(TransportTest, FailedDownloadsWriteNothing)
         const char* mode;
         const char* file;
     };
-    for (Fault fault : {Fault{"html", "html.jpg"}, Fault{"short", "short.jpg"}, Fault{"down", "down.jpg"}}) {
+    // truncjpeg: a transfer that is whole, of a picture that is not.
+    for (Fault fault : {Fault{"html", "html.jpg"}, Fault{"short", "short.jpg"}, Fault{"down", "down.jpg"},
+             Fault{"truncjpeg", "cut.jpg"}, Fault{"notfound", "notfound.jpg"}, Fault{"loop", "loop.jpg"}}) {
         ASSERT_TRUE(LocalService::SetFault(fault.mode));
         DownloadToFile(url, folder_.Path(fault.file), kQuickLimits);
         EXPECT_FALSE(platform::FileExists(folder_.Path(fault.file))) << fault.mode;
