@@ -368,6 +368,10 @@ void ContentPanels::OnTab(int item)
 {
     switch (item) {
     case 0:
+        // A list that never came (the service was down at start) is asked
+        // for again, so the bar fills once the service is back.
+        if (m_services->Store()->CategoryCode("1").empty())
+            m_services->Fetcher().LoadCategoryList();
         // The categories keep the band; the view gives way to its header.
         m_host.foldComments(true);
         ShowOnly(kContentCategories);

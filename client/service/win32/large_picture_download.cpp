@@ -287,10 +287,12 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
         DeleteFileW(temporary.c_str());
         return kLargeDownloadWrongLength;
     }
-    // Without a Content-Length a cut transfer ends like a whole one: then
-    // only a picture that runs to its end marker counts.
+    // Only a picture that runs to its end marker counts: without a
+    // Content-Length a cut transfer ends like a whole one, and a sender can
+    // announce a cut picture at its cut length. One whose header claims more
+    // than a decoder holds would stop the window that decodes it.
     const std::string written = Narrow(temporary);
-    if (!IsValidCachedFile(written) || (announced == 0 && !IsWholePicture(written))) {
+    if (!IsValidCachedFile(written) || !IsWholePicture(written)) {
         DeleteFileW(temporary.c_str());
         return kLargeDownloadNotPicture;
     }

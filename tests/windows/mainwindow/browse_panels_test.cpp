@@ -870,6 +870,30 @@ TEST_F(BrowsePanelsTest, ACategoryClickAsksForItsCommentsOnceAndNotForItsPicture
     }
 }
 
+// A service that was down at start leaves the bar without categories; once
+// it is back, the categories tab asks for the list again, and only then.
+TEST_F(BrowsePanelsTest, TheCategoriesTabAsksForAListThatNeverCame)
+{
+    // Signed in, the list is asked for at u.php.
+    const std::string listed = "/u.php?action=c_all";
+    FeedStore& store = *window.Services().Store();
+    ASSERT_TRUE(store.CategoryCode("1").empty());
+    struct Row {
+        const char* what;
+        int asked;  // list requests the tab makes
+    } rows[] = {
+        {"no list yet", 1},
+        {"the list came", 0},
+    };
+    for (const Row& row : rows) {
+        const int before = CountRequests(listed);
+        ChooseTab(0);
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        EXPECT_EQ(CountRequests(listed) - before, row.asked) << row.what;
+    }
+    EXPECT_FALSE(store.CategoryCode("1").empty());
+}
+
 TEST_F(BrowsePanelsTest, TheSearchFieldShowsTheTextCursorAndHoversEndWhenThePointerLeaves)
 {
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);

@@ -254,6 +254,8 @@ TEST_F(LargePictureDownloadTest, OnlyAPictureThatArrivedWholeIsPutInPlace)
         {"error page with status 200", "html&scope=pictures", nullptr, kLargeDownloadNotPicture},
         {"error page without a length", "html&scope=pictures&length=0", nullptr, kLargeDownloadNotPicture},
         {"cut transfer without a length", "short&scope=pictures&length=0", nullptr, kLargeDownloadNotPicture},
+        {"cut picture sent whole", "truncjpeg&scope=pictures", nullptr, kLargeDownloadNotPicture},
+        {"header claiming 20000 x 20000", "bomb&scope=pictures", nullptr, kLargeDownloadNotPicture},
         {"error page saved earlier", "normal", errorPage.c_str(), kLargeDownloadDone},
         {"empty file saved earlier", "normal", "", kLargeDownloadDone},
         {"whole picture without a length", "nolength", nullptr, kLargeDownloadDone},
