@@ -117,7 +117,9 @@ private:
             answer = "function FindProxyForURL(url, host) { return host == \"pac.localhost\" ? \"PROXY " + Address() +
                      "\" : \"DIRECT\"; }";
         else if (target.find(".jpg") != std::string::npos)
-            answer = "\xFF\xD8\xFF\xE0" + std::string(2000, 'j');
+            // Whole to its end marker, as a large picture must be: a
+            // comment segment carries the bulk.
+            answer = std::string("\xFF\xD8\xFF\xFE\x07\xD2", 6) + std::string(2000, 'j') + "\xFF\xD9";
         std::string response = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " +
                                std::to_string(answer.size()) + "\r\n\r\n" + answer;
         send(client, response.data(), int(response.size()), 0);
