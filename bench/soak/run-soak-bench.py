@@ -69,6 +69,7 @@ class Soak:
         self.likes = 0
         self.comments = 0
         self.scrolled = 0
+        self.like_owed = False
         self.readings = {}
 
     # ---- the probe --------------------------------------------------------------
@@ -80,7 +81,8 @@ class Soak:
         return result.stdout.strip().splitlines()[-1]
 
     def stats(self):
-        values = {k: int(v) for k, v in (part.split("=") for part in self.probe("stats").split())}
+        values = {k: int(v) if v.lstrip("-").isdigit() else v
+                  for k, v in (part.split("=", 1) for part in self.probe("stats").split())}
         values["anon"] = self.anonymous_bytes()
         return values
 
@@ -114,10 +116,10 @@ class Soak:
         self.readings[label] = values
         print("soak: %-14s private %7.1f MB  handles %5d  threads %3d  gdi %5d  "
               "(Wine: private %d, handles %d, GetGuiResources %d)  "
-              "pictures %d  comment lists %d  likes %d  comments %d  menus %d" % (
+              "pictures %d  comment lists %d  likes %d  comments %d  menus %d  GDI by type %s" % (
                   label, values["anon"] / 1e6, values["handle_list"], values["threads"], values["gdi_table"],
                   values["private"], values["handles"], values["gdi"], self.pictures, self.comment_lists(),
-                  self.likes, self.comments, self.menus),
+                  self.likes, self.comments, self.menus, values.get("gdi_types", "-")),
               flush=True)
         return values
 
@@ -145,12 +147,15 @@ class Soak:
             self.open_user_menu()
         if self.pictures % 10 == 0 and self.scrolled < 100:
             self.scroll_comments()
-        if self.pictures % 20 == 0 and self.likes < 50:
-            self.like()
+        # A like of one's own picture sends nothing: the next picture gets it.
+        if (self.pictures % 20 == 0 or self.like_owed) and self.likes < 50:
+            self.like_owed = not self.like()
         if self.pictures % 20 == 10 and self.comments < 50:
             self.comment()
         if self.pictures == 100:
             self.reading("100 pictures")
+        elif self.pictures % 100 == 0 and self.pictures < self.goal:
+            self.reading("%d pictures" % self.pictures)
 
     def menu_shown(self):
         return is_lagoon(self.j.pixels(self.main, *MENU_BADGE, 1, 1)[0][0])
@@ -188,8 +193,9 @@ class Soak:
         try:
             self.j.service.wait_request("a=fav", since, timeout=5)
             self.likes += 1
+            return True
         except JourneyError:
-            pass  # the user's own picture: nothing is sent
+            return False  # the user's own picture: nothing is sent
 
     def comment(self):
         j = self.j

@@ -133,7 +133,7 @@ struct BasicInformation {
     ULONG_PTR parentProcessId;
 };
 
-long CountGdiTable(HANDLE process)
+long CountGdiTable(HANDLE process, std::string* types = nullptr)
 {
     using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     const auto query = reinterpret_cast<QueryFn>(
@@ -151,8 +151,15 @@ long CountGdiTable(HANDLE process)
     if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiHandleEntry), &read))
         return -1;
     long live = 0;
-    for (const GdiHandleEntry& entry : entries)
+    long byType[256] = {};
+    for (const GdiHandleEntry& entry : entries) {
         live += entry.type != 0;
+        ++byType[entry.type];
+    }
+    for (int t = 1; types && t < 256; ++t) {
+        if (byType[t])
+            *types += std::to_string(t) + ":" + std::to_string(byType[t]) + ",";
+    }
     return live;
 }
 
@@ -223,11 +230,13 @@ bool Stats()
     GetProcessHandleCount(process, &handles);
     const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
     const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
-    const long table = CountGdiTable(process);
+    std::string types;
+    const long table = CountGdiTable(process, &types);
     CloseHandle(process);
-    std::printf("private=%llu handles=%lu threads=%d gdi=%lu user=%lu gdi_table=%ld handle_list=%ld pid=%lu\n",
+    std::printf(
+        "private=%llu handles=%lu threads=%d gdi=%lu user=%lu gdi_table=%ld handle_list=%ld pid=%lu gdi_types=%s\n",
         haveMemory ? static_cast<unsigned long long>(memory.PrivateUsage) : 0ULL, handles, CountThreads(pid), gdi, user,
-        table, CountHandles(pid), pid);
+        table, CountHandles(pid), pid, types.empty() ? "-" : types.c_str());
     std::fflush(stdout);
     return haveMemory;
 }
