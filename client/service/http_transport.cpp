@@ -1,6 +1,7 @@
 #include "http_transport.h"
 
 #include "platform.h"
+#include "transfer_loop.h"
 
 #include <curl/curl.h>
 
@@ -33,7 +34,7 @@ struct TransferResult {
 TransferResult Perform(CURL* handle)
 {
     TransferResult result;
-    result.code = curl_easy_perform(handle);
+    result.code = transfer_loop::Perform(handle);
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     result.complete = result.code == CURLE_OK;
     return result;
@@ -72,6 +73,7 @@ void AllowOnlyWebProtocols(CURL* handle)
 void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimits& limits)
 {
     AllowOnlyWebProtocols(handle);
+    transfer_loop::UseSharedCaches(handle);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytes);

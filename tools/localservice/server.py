@@ -153,12 +153,60 @@ class QuarnServer(http.server.ThreadingHTTPServer):
         self.uploads = pages.UploadStore(tempfile.mkdtemp(prefix="quarn-uploads-"))
         self.stopping = threading.Event()
         self.started = time.time()
+        # Kept-alive connections: how many carried a service request, which
+        # are sending the end of an answer, and which wait idle for their
+        # next request (those can be dropped).
+        self.connection_lock = threading.Condition()
+        self.connections_served = 0
+        self.finishing_connections = set()
+        self.idle_connections = set()
 
     def reset(self):
         self.state.reset()
         self.log.clear()
         self.uploads.clear()
         self.faults.restore()
+        self.drop_idle_connections()
+        with self.connection_lock:
+            self.connections_served = 0
+
+    def note_serving(self, handler):
+        with self.connection_lock:
+            self.idle_connections.discard(handler.connection)
+            if not handler.counted:
+                handler.counted = True
+                self.connections_served += 1
+
+    def note_finishing(self, handler):
+        with self.connection_lock:
+            self.finishing_connections.add(handler.connection)
+
+    def note_idle(self, handler):
+        with self.connection_lock:
+            self.finishing_connections.discard(handler.connection)
+            self.idle_connections.add(handler.connection)
+            self.connection_lock.notify_all()
+
+    def note_gone(self, handler):
+        with self.connection_lock:
+            self.finishing_connections.discard(handler.connection)
+            self.idle_connections.discard(handler.connection)
+            self.connection_lock.notify_all()
+
+    def drop_idle_connections(self):
+        """Closes every kept-alive connection waiting for a request, as a
+        server ending idle connections does; returns how many. An answer
+        that its client has read may still be ending here: it is waited for."""
+        with self.connection_lock:
+            self.connection_lock.wait_for(lambda: not self.finishing_connections, timeout=2.0)
+            idle = list(self.idle_connections)
+            self.idle_connections.clear()
+        for sock in idle:
+            try:
+                sock.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+        return len(idle)
 
     def stop(self):
         self.stopping.set()
@@ -172,7 +220,23 @@ class QuarnServer(http.server.ThreadingHTTPServer):
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "QuarnLocal/1.0"
-    timeout = 30  # for reading a request; answers are never kept alive
+    timeout = 30  # for reading a request, the first or the next on a kept-alive connection
+    # Answers that end by closing the connection (cut, unannounced length,
+    # reset, held) cannot leave it open for another request.
+    CLOSING_MODES = ("down", "silent", "short", "nolength", "huge")
+
+    def setup(self):
+        super().setup()
+        self.counted = False
+        # Headers and body leave in separate writes; on a kept connection
+        # Nagle would hold the body for the client's delayed acknowledgement.
+        self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+
+    def finish(self):
+        try:
+            super().finish()
+        finally:
+            self.server.note_gone(self)
 
     # ---- request parsing ----------------------------------------------------
 
@@ -230,6 +294,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     # ---- the request ----------------------------------------------------------
 
     def serve(self):
+        # The base parser decided from the request's own Connection header.
+        client_closes = self.close_connection
         self.close_connection = True
         raw = self.raw_target if self.raw_target is not None else self.path.encode("latin-1")
         target = raw.decode("utf-8", "backslashreplace")
@@ -249,6 +315,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 answer = Answer.json({"ok": False, "error": str(e)}, 400)
             self.send_answer(answer, "normal", control.FaultSettings.DEFAULTS)
             return
+        self.server.note_serving(self)
         body_text = body[:control.BODY_LOG_LIMIT].decode("utf-8", "backslashreplace")
         pairs, params = split_params(query, api_unquote)
         entry = self.server.log.add({
@@ -280,7 +347,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             answer = Answer.json({"status": -1, "msg": "internal error"}, 500)
         answer = self.spoil(answer, mode, settings)
         self.server.log.update(entry, status=answer.status)
-        self.send_answer(answer, mode, settings)
+        keep = not client_closes and mode not in self.CLOSING_MODES and settings["length"]
+        self.send_answer(answer, mode, settings, keep)
 
     @staticmethod
     def answer_kind(path, params):
@@ -356,7 +424,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_answer(Answer(status, "text/plain; charset=utf-8", text.encode("utf-8")),
                          "normal", control.FaultSettings.DEFAULTS)
 
-    def send_answer(self, answer, mode, settings):
+    def send_answer(self, answer, mode, settings, keep_alive=False):
         size = answer.size()
         self.send_response(answer.status)
         self.send_header("Content-Type", answer.content_type)
@@ -365,9 +433,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if mode not in ("nolength", "huge") and settings["length"]:
             self.send_header("Content-Length", str(size))
         self.send_header("Cache-Control", "no-cache")
-        self.send_header("Connection", "close")
+        if keep_alive:
+            self.server.note_finishing(self)
+        else:
+            self.send_header("Connection", "close")
         self.end_headers()
         if self.command == "HEAD":
+            self.keep_open(keep_alive)
             return
         count = size
         if mode == "short":
@@ -376,7 +448,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         try:
             self.send_body(answer, count, rate)
         except OSError:
-            pass  # the client went away
+            self.server.note_gone(self)
+            return  # the client went away
+        self.keep_open(keep_alive)
+
+    def keep_open(self, keep_alive):
+        if keep_alive:
+            self.close_connection = False
+            self.server.note_idle(self)
 
     def send_body(self, answer, count, rate_kbps):
         if answer.path is None:
@@ -454,7 +533,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             settings, error = server.faults.change(params)
             if error:
                 return Answer.json({"ok": False, "error": error, "fault": settings}, 400)
+            # A fault meets its request on a fresh connection, as when none was kept.
+            server.drop_idle_connections()
             return Answer.json(dict(settings, ok=True))
+        if name == "drop":
+            return Answer.json({"ok": True, "dropped": server.drop_idle_connections()})
         if name == "status":
             return Answer.json(self.status())
         if name == "state":
@@ -471,6 +554,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return {"ok": True, "pid": os.getpid(), "address": list(server.server_address[:2]),
                 "data_dir": server.data_dir, "data_ready": makedata.is_complete(server.data_dir),
                 "fault": server.faults.current(), "log_size": len(server.log),
+                "connections": server.connections_served,
                 "uptime_s": round(time.time() - server.started, 3)}
 
     def state_dump(self, params):

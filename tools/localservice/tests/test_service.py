@@ -5,6 +5,7 @@ Run from tools/localservice:  python3 -m unittest
 """
 
 import hashlib
+import http.client
 import json
 import math
 import os
@@ -76,14 +77,18 @@ class Server:
 
     def request(self, target, method="POST", body=b"", headers=None, timeout=10.0):
         """Sends one request exactly as given (target may hold raw UTF-8 and
-        spaces) and reads until the server closes. None: no answer at all."""
+        spaces) and reads until the server closes, which it is asked to do
+        unless the headers say otherwise. None: no answer at all."""
         if isinstance(target, str):
             target = target.encode("utf-8")
         if isinstance(body, str):
             body = body.encode("utf-8")
         lines = [b"%s %s HTTP/1.1" % (method.encode(), target),
                  b"Host: 127.0.0.1:%d" % self.port, b"Content-Length: %d" % len(body)]
-        for key, value in (headers or {}).items():
+        headers = dict(headers or {})
+        if not any(key.lower() == "connection" for key in headers):
+            headers["Connection"] = "close"
+        for key, value in headers.items():
             lines.append(("%s: %s" % (key, value)).encode("utf-8"))
         sock = socket.create_connection(("127.0.0.1", self.port), timeout=timeout)
         try:
@@ -446,6 +451,50 @@ class ControlTests(ServiceTestCase):
         snap = log.snapshot()
         self.assertEqual([e["n"] for e in snap["entries"]], [2, 3, 4])
         self.assertEqual(snap["dropped"], 2)
+
+
+class ConnectionTests(ServiceTestCase):
+    def keep_alive(self):
+        return http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=10)
+
+    def test_answers_keep_the_connection_open_and_it_is_counted_once(self):
+        conn = self.keep_alive()
+        try:
+            for target in ("/book.php?action=c_all_list", "/book.php?action=c_hot_tag",
+                           "/book.php?action=c_all"):
+                conn.request("POST", target, body=b"")
+                reply = conn.getresponse()
+                reply.read()
+                self.assertEqual(reply.status, 200)
+                self.assertNotEqual(reply.getheader("Connection", ""), "close")
+        finally:
+            conn.close()
+        self.assertEqual(self.server.control("status")["connections"], 1)
+
+    def test_closing_answers_and_control_paths_end_the_connection(self):
+        # Each would otherwise leave the client waiting for the rest or the end.
+        for mode in ("short", "nolength", "huge"):
+            with self.subTest(mode=mode):
+                self.server.control("fault", "mode=%s&scope=json" % mode)
+                reply = self.server.request("/book.php?action=c_all_list",
+                                            headers={"Connection": "keep-alive"}, timeout=5)
+                self.assertEqual(reply.headers.get("connection"), "close")
+        reply = self.server.request("/__control/status", headers={"Connection": "keep-alive"})
+        self.assertEqual(reply.headers.get("connection"), "close")
+
+    def test_dropping_closes_idle_connections(self):
+        conn = self.keep_alive()
+        try:
+            conn.request("POST", "/book.php?action=c_hot_tag", body=b"")
+            conn.getresponse().read()
+            self.assertEqual(self.server.control("drop")["dropped"], 1)
+            # The next request on it meets a closed connection.
+            with self.assertRaises((http.client.HTTPException, OSError)):
+                conn.request("POST", "/book.php?action=c_hot_tag", body=b"")
+                conn.getresponse().read()
+        finally:
+            conn.close()
+        self.assertEqual(self.server.control("drop")["dropped"], 0)
 
 
 class FaultTests(ServiceTestCase):
