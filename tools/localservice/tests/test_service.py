@@ -497,6 +497,59 @@ class ConnectionTests(ServiceTestCase):
         self.assertEqual(self.server.control("drop")["dropped"], 0)
 
 
+class RttShimTests(ServiceTestCase):
+    RTT_MS = 300
+
+    def setUp(self):
+        super().setUp()
+        self.shim = subprocess.Popen(
+            [sys.executable, os.path.join(SERVICE_DIR, "rtt_shim.py"), "--listen", "0",
+             "--to", "127.0.0.1:%d" % self.server.port, "--rtt-ms", str(self.RTT_MS)],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        match = re.search(r"listening on 127\.0\.0\.1:(\d+)", self.shim.stdout.readline())
+        if not match:
+            self.shim.kill()
+            self.fail("shim did not start")
+        self.port = int(match.group(1))
+
+    def tearDown(self):
+        self.shim.terminate()
+        self.shim.wait(5)
+        self.shim.stdout.close()
+
+    def timed_request(self, conn, target):
+        started = time.monotonic()
+        conn.request("POST", target, body=b"")
+        reply = conn.getresponse()
+        body = reply.read()
+        return time.monotonic() - started, reply.status, body
+
+    def test_a_new_connection_costs_two_round_trips_a_kept_one_one(self):
+        rtt = self.RTT_MS / 1000.0
+        direct = self.server.request("/book.php?action=c_all_list").body
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            first, status, body = self.timed_request(conn, "/book.php?action=c_all_list")
+            self.assertEqual((status, body), (200, direct))
+            again, status, body = self.timed_request(conn, "/book.php?action=c_all_list")
+            self.assertEqual((status, body), (200, direct))
+        finally:
+            conn.close()
+        self.assertGreaterEqual(first, 2 * rtt)
+        self.assertGreaterEqual(again, rtt)
+
+    def test_a_large_answer_arrives_whole(self):
+        picture = "/pictures/big20mb.jpg"
+        direct = self.server.request(picture, method="GET").body
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=20)
+        try:
+            conn.request("GET", picture)
+            relayed = conn.getresponse().read()
+        finally:
+            conn.close()
+        self.assertEqual(relayed, direct)
+
+
 class FaultTests(ServiceTestCase):
     FEED = "/book.php?action=c_cate&cate=fukei"
     PICTURE = "/pictures/fukei/p5072_160x160.jpg"
