@@ -43,6 +43,7 @@ STATIC_ROOTS = ("/pictures/", "/avatars/")
 # "/redirect?to=ADDRESS" answers 302 to ADDRESS, whatever its scheme.
 REDIRECT_PATH = "/redirect"
 UNSAFE_TARGET_BYTES = re.compile(rb"[\x00-\x20\x7f-\xff]")
+FORWARDED_FOR = re.compile(r"for=\"?(_[A-Za-z0-9._-]+)")
 HOST_PATTERN = re.compile(r"^[A-Za-z0-9.\-]+(:[0-9]{1,5})?$|^\[[0-9A-Fa-f:.]+\](:[0-9]{1,5})?$")
 
 HTML_ERROR_PAGE = (
@@ -158,6 +159,7 @@ class QuarnServer(http.server.ThreadingHTTPServer):
         # next request (those can be dropped).
         self.connection_lock = threading.Condition()
         self.connections_served = 0
+        self.clients_seen = set()
         self.finishing_connections = set()
         self.idle_connections = set()
 
@@ -169,13 +171,25 @@ class QuarnServer(http.server.ThreadingHTTPServer):
         self.drop_idle_connections()
         with self.connection_lock:
             self.connections_served = 0
+            self.clients_seen.clear()
 
     def note_serving(self, handler):
         with self.connection_lock:
             self.idle_connections.discard(handler.connection)
-            if not handler.counted:
+            # Behind the TLS front the client's connection is named by the
+            # front's per-connection token; its own connections are pooled.
+            client = handler.front_client()
+            if client is None:
+                if handler.counted:
+                    return
                 handler.counted = True
-                self.connections_served += 1
+            elif client in self.clients_seen:
+                return
+            else:
+                if len(self.clients_seen) > 100000:
+                    self.clients_seen.clear()
+                self.clients_seen.add(client)
+            self.connections_served += 1
 
     def note_finishing(self, handler):
         with self.connection_lock:
@@ -284,12 +298,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         return self.rfile.read(length) if length > 0 else b""
 
+    def front_client(self):
+        """The TLS front's token for the client connection, or None."""
+        match = FORWARDED_FOR.search(self.headers.get("Forwarded", ""))
+        return match.group(1) if match else None
+
     def base_url(self):
         host = self.headers.get("Host", "")
         if not HOST_PATTERN.match(host):
             addr, port = self.server.server_address[:2]
             host = "%s:%d" % (addr, port)
-        return "http://" + host
+        # Behind the TLS front, addresses in answers lead back through it.
+        scheme = "https" if self.headers.get("X-Forwarded-Proto", "") == "https" else "http"
+        return scheme + "://" + host
 
     # ---- the request ----------------------------------------------------------
 
