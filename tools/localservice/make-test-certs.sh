@@ -4,7 +4,7 @@
 #
 #   tools/localservice/make-test-certs.sh        # prints the folder
 #
-# In ${QUARN_TLS_DIR:-/var/cache/quarn-tls}:
+# In ${QUARN_TLS_DIR:-/var/cache/quarn-tls/<hash of this script>}:
 #   ca.pem, ca.der          the test authority (trusted only in the test Wine prefix)
 #   server.pem/.key         127.0.0.1 and localhost, signed by it
 #   expired.pem/.key        the same names, signed by it, expired long ago
@@ -13,7 +13,7 @@
 # A folder with a .complete stamp is reused as it is.
 set -euo pipefail
 
-dir=${QUARN_TLS_DIR:-/var/cache/quarn-tls}
+dir=${QUARN_TLS_DIR:-/var/cache/quarn-tls/$(sha256sum < "${BASH_SOURCE[0]}" | cut -c1-12)}
 if [ -f "$dir/.complete" ]; then
     echo "$dir"
     exit 0
@@ -59,7 +59,9 @@ EOF
         -startdate "$4" -enddate "$5" -notext 2> /dev/null
 }
 
-names="DNS:localhost,IP:127.0.0.1"
+# The address also as a DNS name: Schannel's host check through libcurl and
+# Wine's WinINet compare DNS names only.
+names="DNS:localhost,DNS:127.0.0.1,IP:127.0.0.1"
 now=$(date -u -d '-1 day' +%y%m%d%H%M%SZ)
 later=$(date -u -d '+800 days' +%y%m%d%H%M%SZ)
 authority ca "Quarn Test Authority"
