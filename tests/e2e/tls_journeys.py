@@ -60,16 +60,17 @@ def through_front(entry):
     return entry["headers"].get("X-Forwarded-Proto") == "https"
 
 
-def forget_kept_pictures(j):
-    """Pictures kept by earlier runs in this prefix would be shown without
-    asking the service."""
-    for folder in glob.glob(os.path.join(j.prefix, "drive_c", "users", "*", "AppData", "Roaming",
-                                         "ostrel_quarn", "image")):
-        shutil.rmtree(folder, ignore_errors=True)
+def forget_kept_data(j):
+    """Pictures and answers kept by earlier runs in this prefix: they would be
+    shown without asking, and their addresses lead to the front of that run."""
+    for kept in ("image", "feeds"):
+        for folder in glob.glob(os.path.join(j.prefix, "drive_c", "users", "*", "AppData", "Roaming",
+                                             "ostrel_quarn", kept)):
+            shutil.rmtree(folder, ignore_errors=True)
 
 
 def secure_session(j):
-    forget_kept_pictures(j)
+    forget_kept_data(j)
     j.program.write_config("<login />")
     j.start(will_type=COMMENT, extra_env={"QUARN_SERVICE_BASE_URL": front_url(j, TRUSTED)})
     main = j.find_window(MAIN)
@@ -108,6 +109,7 @@ def secure_session(j):
 
 def refused_row(j, name, offset, reason):
     j.say("%s: 网络错误！ and nothing sent" % name)
+    forget_kept_data(j)
     j.service.reset()
     j.program.write_config("<login />")
     with open(j.program.output, "ab"):

@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "json_text.h"
 #include "local_service.h"
@@ -90,4 +93,32 @@ TEST_F(TlsTransportTest, LargePicturesComeOnlyFromATrustedServer)
         EXPECT_EQ(IsValidCachedFile(target), row.accepted);
         EXPECT_EQ(LocalService::RequestLog().size(), row.accepted ? 1u : 0u);
     }
+}
+
+// A start-up's burst of answers and thumbnails through the front makes a
+// handful of connections to it, not one per request.
+TEST_F(TlsTransportTest, ABurstThroughTheFrontSharesAHandfulOfConnections)
+{
+    const std::string base = FrontUrl(kTrustedFront);
+    const int requests = 24;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> workers;
+    for (int i = 0; i < requests; ++i) {
+        workers.emplace_back([&, i] {
+            if (i % 2 == 0) {
+                std::string answer;
+                PostFormWithTimeout(base + "book.php?action=c_hot_tag", "", answer);
+                failures += !JsonOf(answer).isObject();
+                return;
+            }
+            const std::string target = folder_.Path("burst-" + std::to_string(i) + ".jpg");
+            failures += !DownloadFile(base + "avatars/u" + std::to_string(1001 + i) + ".jpg", target).written;
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    EXPECT_EQ(failures.load(), 0);
+    const int connections = LocalService::ConnectionsServed();
+    EXPECT_GE(connections, 1);
+    EXPECT_LE(connections, 6) << "for " << requests << " requests";
 }
