@@ -109,6 +109,11 @@ void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimi
     TrustSystemAuthorities(handle);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // HTTP/2 where the server offers it over TLS: requests then share one
+    // connection as streams. Not waiting for a connection still being set
+    // up: libcurl then no longer keeps to the connections per host of an
+    // HTTP/1.1 server.
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytes);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
 
@@ -134,6 +139,10 @@ TransferResult Post(const std::string& url, const std::string& body, std::string
     ApplyCommonOptions(handle.get(), url, limits);
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &received);
     curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, AppendToAnswer);
+    // Answers are text and shrink several times; pictures do not, so
+    // downloads leave it out. Only a libcurl with zlib can unpack them.
+    if (curl_version_info(CURLVERSION_NOW)->features & CURL_VERSION_LIBZ)
+        curl_easy_setopt(handle.get(), CURLOPT_ACCEPT_ENCODING, "gzip");
     // Refuses an announced over-size answer before its first byte.
     curl_easy_setopt(handle.get(), CURLOPT_MAXFILESIZE_LARGE, curl_off_t(kMaxAnswerBytes));
     if (withConnectTimeout)

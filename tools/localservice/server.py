@@ -10,6 +10,7 @@ control paths and the fault modes.
 """
 
 import argparse
+import gzip
 import http.server
 import json
 import os
@@ -113,6 +114,7 @@ class Answer:
         self.kind = kind
         self.value = value  # the JSON value before encoding, for the type faults
         self.location = location  # the Location header of a redirect
+        self.encoding = None  # Content-Encoding, when the body is compressed
 
     @classmethod
     def json(cls, value, status=200):
@@ -138,6 +140,18 @@ class Answer:
 
     def size(self):
         return os.path.getsize(self.path) if self.path else len(self.body)
+
+    def gzipped(self):
+        """The same answer compressed, as a web server does for a client
+        that accepts gzip."""
+        self.body = gzip.compress(self.body, mtime=0)
+        self.encoding = "gzip"
+        return self
+
+
+def accepts_gzip(headers):
+    codings = [part.split(";")[0].strip().lower() for part in headers.get("Accept-Encoding", "").split(",")]
+    return "gzip" in codings
 
 
 class QuarnServer(http.server.ThreadingHTTPServer):
@@ -367,6 +381,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             traceback.print_exc()
             answer = Answer.json({"status": -1, "msg": "internal error"}, 500)
         answer = self.spoil(answer, mode, settings)
+        # Only whole JSON answers: the faults cut and pad the plain text.
+        if mode == "normal" and answer.path is None and answer.content_type.startswith("application/json") \
+                and accepts_gzip(self.headers):
+            answer = answer.gzipped()
         self.server.log.update(entry, status=answer.status)
         keep = not client_closes and mode not in self.CLOSING_MODES and settings["length"]
         self.send_answer(answer, mode, settings, keep)
@@ -451,6 +469,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Type", answer.content_type)
         if answer.location is not None:
             self.send_header("Location", answer.location)
+        if answer.encoding is not None:
+            self.send_header("Content-Encoding", answer.encoding)
         if mode not in ("nolength", "huge") and settings["length"]:
             self.send_header("Content-Length", str(size))
         self.send_header("Cache-Control", "no-cache")

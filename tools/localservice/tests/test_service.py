@@ -4,6 +4,7 @@ changes, the control paths and the fault modes.
 Run from tools/localservice:  python3 -m unittest
 """
 
+import gzip
 import hashlib
 import http.client
 import json
@@ -495,6 +496,24 @@ class ConnectionTests(ServiceTestCase):
         finally:
             conn.close()
         self.assertEqual(self.server.control("drop")["dropped"], 0)
+
+
+class CompressionTests(ServiceTestCase):
+    def test_json_answers_are_gzipped_only_for_a_client_that_accepts_it(self):
+        target = "/book.php?action=c_all_list"
+        plain = self.server.request(target)
+        self.assertNotIn("content-encoding", plain.headers)
+        packed = self.server.request(target, headers={"Accept-Encoding": "deflate, gzip"})
+        self.assertEqual(packed.headers.get("content-encoding"), "gzip")
+        self.assertEqual(gzip.decompress(packed.body), plain.body)
+        self.assertEqual(int(packed.headers["content-length"]), len(packed.body))
+
+    def test_pictures_and_faulty_answers_stay_plain(self):
+        avatar = self.server.request("/avatars/u1001.jpg", method="GET", headers={"Accept-Encoding": "gzip"})
+        self.assertNotIn("content-encoding", avatar.headers)
+        self.server.control("fault", "mode=badjson")
+        cut = self.server.request("/book.php?action=c_all_list", headers={"Accept-Encoding": "gzip"})
+        self.assertNotIn("content-encoding", cut.headers)
 
 
 class RttShimTests(ServiceTestCase):
