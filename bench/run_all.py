@@ -54,11 +54,11 @@ class Bench:
 
     # ---- transfers -----------------------------------------------------------
 
-    def run(self, command, env=None):
+    def run(self, command, env=None, timeout=600):
         # Into files, not pipes: Wine's helper processes inherit the output
         # and keep a pipe open long after the program ended.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run(command, env=env, stdout=out, stderr=err, timeout=600).returncode
+            code = subprocess.run(command, env=env, stdout=out, stderr=err, timeout=timeout).returncode
             out.seek(0)
             err.seek(0)
             stdout = out.read().decode("utf-8", "replace").replace("\r", "")
@@ -261,6 +261,42 @@ class Bench:
         quarn, bare_ms = float(match.group(1)), float(match.group(2))
         self.rows.append(Row("first painted main window ms (Wine)", quarn, bare_ms, quarn / bare_ms, "-", None))
 
+    def soak_figures(self):
+        """Memory, handles, GDI objects and threads of the real program over a
+        long run under wine64 (bench/soak/run-soak-bench.py): after 100 pictures
+        is the reference of after the last one."""
+        bin_dir = os.path.join(self.args.windows, "bin")
+        probe = os.path.join(self.args.windows, "tests", "e2e", "quarn_probe.exe")
+        if not os.path.exists(os.path.join(bin_dir, "Quarn.exe")) or not os.path.exists(probe):
+            self.notes.append("soak: not run (Quarn.exe or quarn_probe.exe not built)")
+            return
+        # A prefix of its own: the journeys' would be ended under a running test.
+        cache = os.path.join(os.environ.get("QUARN_WINE_CACHE", "/var/cache/quarn-wine"), "soak-bench")
+        env = dict(os.environ, QUARN_SERVICE_URL=self.base, QUARN_WINE_CACHE=cache)
+        output = self.run([sys.executable, os.path.join(ROOT, "bench", "soak", "run-soak-bench.py"), "--bin", bin_dir,
+                           "--probe", probe, "--pictures", str(self.args.soak_pictures)], env, timeout=4 * 3600)
+        readings = {}
+        for line in output.splitlines():
+            match = re.match(r"soak: (\d+ pictures|resting|rested)\s+private\s+(\S+) MB\s+handles\s+(\d+)\s+"
+                             r"threads\s+(\d+)\s+gdi\s+(\d+)", line)
+            if match:
+                readings[match.group(1)] = [float(v) for v in match.groups()[1:]]
+        first, last = readings["100 pictures"], readings["%d pictures" % self.args.soak_pictures]
+        rest, end = readings["resting"], readings["rested"]
+        label = "soak %d pictures:" % self.args.soak_pictures
+        self.rows.append(Row("%s private MB" % label, last[0], first[0], last[0] / first[0], "<= +10 MB",
+                             last[0] <= first[0] + 10))
+        for name, index in (("handles", 1), ("GDI objects", 3)):
+            ratio = last[index] / first[index]
+            self.rows.append(Row("%s %s" % (label, name), last[index], first[index], ratio, "+-5 %",
+                                 abs(ratio - 1) <= 0.05))
+        self.rows.append(Row("%s threads at rest" % label, end[2], rest[2], end[2] / rest[2], "= resting",
+                             end[2] <= rest[2]))
+        self.notes.append("soak: the reference column is the reading after 100 pictures (threads: at rest after "
+                          "start-up); private bytes are the process's anonymous memory as Linux counts it, handles "
+                          "Wine's system handle list, GDI objects Wine's GDI handle table (Wine reports none of the "
+                          "three for another process)")
+
     # ---- the table -----------------------------------------------------------
 
     def print_table(self):
@@ -308,7 +344,8 @@ def main():
                         help="download queue caps to start up with (default: the program's and 64)")
     parser.add_argument("--relay-rounds", type=int, default=5)
     parser.add_argument("--rtt", type=int, action="append", help="relay round trips (default 20, 60, 150 ms)")
-    parser.add_argument("--only", default="transfer,startup,relay,parse,paint,window")
+    parser.add_argument("--soak-pictures", type=int, default=1000, help="pictures the soak steps through")
+    parser.add_argument("--only", default="transfer,startup,relay,parse,paint,window,soak")
     args = parser.parse_args()
     parts = args.only.split(",")
 
@@ -361,6 +398,12 @@ def main():
                 server.wait(30)
                 server = None
             attempt("window start-up", bench.window_figure)
+        if "soak" in parts:
+            if server:  # the soak's prefix is its own as well
+                subprocess.run([WINESERVER, "-k"], env=wine_env, stderr=subprocess.DEVNULL)
+                server.wait(30)
+                server = None
+            attempt("soak", bench.soak_figures)
     finally:
         if display:
             display.terminate()

@@ -18,8 +18,22 @@ constexpr ULONG kFilterStackBytes = 32 * 1024;
 // A dump of a large process under an emulator takes a while; a hung writer
 // must still not keep the crashed process alive for ever.
 constexpr DWORD kWriterWaitMs = 60000;
+// A new thread's start takes the loader's lock. When the crash happened with
+// that lock held, the writer never starts and the crashing thread must start
+// the uploader itself rather than wait for the writer.
+constexpr DWORD kWriterStartMs = 5000;
 // Room for the dump writer's own calls; only reserved until it runs.
 constexpr SIZE_T kWriterStackBytes = 256 * 1024;
+// A 64-bit dispatch unwinds frame by frame on the overflowing stack, whole
+// contexts as locals; with less than this left it dies before any frame
+// handler or the filter runs. A loader that keeps the reserve above leaves
+// far more; one that ignores it leaves a few pages. The 32-bit dispatch
+// walks a plain chain and reaches the filter even then.
+#ifdef _WIN64
+constexpr SIZE_T kFrameDispatchBytes = 16 * 1024;
+#else
+constexpr SIZE_T kFrameDispatchBytes = 0;
+#endif
 
 struct PendingCrash {
     EXCEPTION_POINTERS* pointers = nullptr;
@@ -29,10 +43,18 @@ struct PendingCrash {
 // Process-wide because the filter is a plain function: the writer thread and
 // the crash it is to record. The first filter call claims the writer and
 // fills the crash before it resumes the thread, which reads it only then.
+// Whichever of the writer and the crashing thread takes `g_recording` first
+// records the crash.
 HANDLE g_writer = nullptr;
-PVOID g_overflowHandler = nullptr;
+HANDLE g_writerStarted = nullptr;
 LONG g_claimed = 0;
+LONG g_recording = 0;
 PendingCrash g_pending;
+// The overflow handlers: the first of all vectored handlers, which puts the
+// last one back at the end of the list, behind every handler added since.
+SRWLOCK g_overflowLock = SRWLOCK_INIT;
+PVOID g_overflowFirst = nullptr;
+PVOID g_overflowLast = nullptr;
 
 // Everything stays on the stack: the heap of a crashed process may be broken.
 // A path that does not fit is refused rather than cut, which would name
@@ -69,6 +91,12 @@ void StartUploader()
     ScopedHandle child(process.hProcess);
 }
 
+bool IsOverflow(const EXCEPTION_POINTERS* pointers)
+{
+    return pointers != nullptr && pointers->ExceptionRecord != nullptr
+        && pointers->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW;
+}
+
 void RecordCrash(const PendingCrash& crash)
 {
     wchar_t path[MAX_PATH];
@@ -77,9 +105,23 @@ void RecordCrash(const PendingCrash& crash)
     StartUploader();
 }
 
+// On the crashing thread itself: an overflowed one has no stack for a dump.
+void RecordCrashHere(const PendingCrash& crash)
+{
+    if (IsOverflow(crash.pointers)) {
+        StartUploader();
+        return;
+    }
+    RecordCrash(crash);
+}
+
+bool TakeRecording() { return InterlockedExchange(&g_recording, 1) == 0; }
+
 DWORD WINAPI WriterMain(void*)
 {
-    RecordCrash(g_pending);
+    SetEvent(g_writerStarted);
+    if (TakeRecording())
+        RecordCrash(g_pending);
     return 0;
 }
 
@@ -91,25 +133,71 @@ void RecordCrashOnWriter(EXCEPTION_POINTERS* pointers)
         return;
     }
     // A crash on another thread meanwhile only waits for the first one's dump.
-    if (InterlockedExchange(&g_claimed, 1) == 0) {
-        g_pending = crash;
-        ResumeThread(g_writer);
+    if (InterlockedExchange(&g_claimed, 1) != 0) {
+        WaitForSingleObject(g_writer, kWriterWaitMs);
+        return;
+    }
+    g_pending = crash;
+    ResumeThread(g_writer);
+    const bool started = WaitForSingleObject(g_writerStarted, kWriterStartMs) == WAIT_OBJECT_0;
+    if (!started && TakeRecording()) {
+        RecordCrashHere(crash);
+        return;
     }
     WaitForSingleObject(g_writer, kWriterWaitMs);
 }
 
-// Some loaders leave an overflowing thread too little stack to dispatch the
-// exception as far as the top-level filter, and end the process with some
-// code of their own. So an overflow is recorded from the first handler the
-// dispatch calls, and the process ends here as the filter would end it.
-LONG WINAPI StackOverflowHandler(EXCEPTION_POINTERS* pointers)
+SIZE_T StackLeft()
 {
-    const DWORD code = pointers->ExceptionRecord->ExceptionCode;
-    if (code != EXCEPTION_STACK_OVERFLOW)
+    volatile char here = 0;
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(const_cast<char*>(&here), &region, sizeof(region)) == 0)
+        return 0;
+    return static_cast<SIZE_T>(const_cast<char*>(&here) - static_cast<char*>(region.AllocationBase));
+}
+
+// Reached only when no vectored handler added before or after us took the
+// overflow. With room for the dispatch the frame handlers and the filter
+// still get their turn; without it the loader would end the process before
+// them with some code of its own, so this is the last chance to record.
+LONG WINAPI LastOverflowHandler(EXCEPTION_POINTERS* pointers)
+{
+    if (!IsOverflow(pointers) || StackLeft() >= kFrameDispatchBytes)
         return EXCEPTION_CONTINUE_SEARCH;
     RecordCrashOnWriter(pointers);
-    TerminateProcess(GetCurrentProcess(), code);
+    TerminateProcess(GetCurrentProcess(), EXCEPTION_STACK_OVERFLOW);
     return EXCEPTION_CONTINUE_SEARCH;
+}
+
+LONG WINAPI FirstOverflowHandler(EXCEPTION_POINTERS* pointers)
+{
+    if (!IsOverflow(pointers))
+        return EXCEPTION_CONTINUE_SEARCH;
+    AcquireSRWLockExclusive(&g_overflowLock);
+    if (g_overflowLast != nullptr)
+        RemoveVectoredExceptionHandler(g_overflowLast);
+    g_overflowLast = AddVectoredExceptionHandler(0, LastOverflowHandler);
+    ReleaseSRWLockExclusive(&g_overflowLock);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+void AddOverflowHandlers()
+{
+    if (kFrameDispatchBytes == 0)
+        return;
+    g_overflowFirst = AddVectoredExceptionHandler(1, FirstOverflowHandler);
+}
+
+void RemoveOverflowHandlers()
+{
+    AcquireSRWLockExclusive(&g_overflowLock);
+    if (g_overflowFirst != nullptr)
+        RemoveVectoredExceptionHandler(g_overflowFirst);
+    if (g_overflowLast != nullptr)
+        RemoveVectoredExceptionHandler(g_overflowLast);
+    g_overflowFirst = nullptr;
+    g_overflowLast = nullptr;
+    ReleaseSRWLockExclusive(&g_overflowLock);
 }
 
 }  // namespace
@@ -142,10 +230,17 @@ void PrepareCrashWriter()
 {
     if (g_writer != nullptr)
         return;
+    g_writerStarted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (g_writerStarted == nullptr)
+        return;
     g_writer = CreateThread(
         nullptr, kWriterStackBytes, WriterMain, nullptr, CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (g_writer != nullptr)
-        g_overflowHandler = AddVectoredExceptionHandler(1, StackOverflowHandler);
+    if (g_writer == nullptr) {
+        CloseHandle(g_writerStarted);
+        g_writerStarted = nullptr;
+        return;
+    }
+    AddOverflowHandlers();
 }
 
 // A writer that never ran is left suspended: it never runs the unloaded code,
@@ -155,12 +250,13 @@ void DiscardCrashWriter()
 {
     if (g_writer == nullptr)
         return;
-    if (g_overflowHandler != nullptr)
-        RemoveVectoredExceptionHandler(g_overflowHandler);
-    g_overflowHandler = nullptr;
+    RemoveOverflowHandlers();
     CloseHandle(g_writer);
     g_writer = nullptr;
+    CloseHandle(g_writerStarted);
+    g_writerStarted = nullptr;
     g_claimed = 0;
+    g_recording = 0;
     g_pending = PendingCrash{};
 }
 

@@ -86,33 +86,12 @@ void ContentPanels::RouteSearchChoice(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 // ---- commands --------------------------------------------------------------------
 
 bool ContentPanels::OnCommand(
-    WORD id, WORD code, LPARAM lParam, const RECT& searchField, const std::wstring& searchText)
+    WORD id, WORD code, LPARAM, const RECT& searchField, const std::wstring& searchText)
 {
-    if (id == CMD_AVATAR) {
-        if (code == kButtonMouseEnter && IsSignedIn())
-            OpenMenu();
-        return true;
-    }
-    if (id == CMD_SEARCH_FIELD) {
-        if (code == kFieldFocused) {
-            if (!m_searchChoice) {
-                m_searchChoice = std::make_unique<CSearchListBox>();
-                m_searchChoice->Create(m_window, CMD_SEARCH_CHOICE, browse_layout::SearchChoiceList(searchField));
-            }
-            m_searchChoice->Show();
-        } else if (code == kFieldBlurred && m_searchChoice) {
-            // A press on the list takes the focus from the field first: the
-            // list stays for that press to choose.
-            POINT cursor{};
-            GetCursorPos(&cursor);
-            ScreenToClient(m_window, &cursor);
-            const RECT list = m_searchChoice->Rect();
-            if (!PtInRect(&list, cursor))
-                m_searchChoice->Hide();
-        }
-        InvalidateRect(m_window, nullptr, FALSE);
-        return true;
-    }
+    if (id == CMD_AVATAR)
+        return OnAvatarNotice(code);
+    if (id == CMD_SEARCH_FIELD)
+        return OnSearchFieldNotice(code, searchField);
     if (code != 0)
         return false;
     if (id >= CMD_FIRST_CATEGORY && id <= CMD_LAST_CATEGORY) {
@@ -124,10 +103,7 @@ bool ContentPanels::OnCommand(
         RunSearch(searchText);
         return true;
     case CMD_SEARCH_CHOICE:
-        if (m_searchChoice)
-            m_searchChoice->Hide();
-        RunSearch(searchText);
-        return true;
+        return OnSearchChosen(searchText);
     case CMD_FIRST_USER_MENU:
         ShowOwnPictures(MyPicturesRow::kPublished);
         return true;
@@ -140,39 +116,17 @@ bool ContentPanels::OnCommand(
     case CMD_FIRST_USER_MENU + 3:
         ShowOwnUsers(UserListPanel::kFans);
         return true;
-    case CMD_LAST_USER_MENU: {
-        CloseMenu();
-        const SignedInUser user = CopySignedInUser();
-        OpenPage(endpoints::ActivityPage(m_services->BaseUrl(), LiveSession::From(user), endpoints::CacheBuster()));
-        return true;
-    }
-    case CMD_USER_MENU_LAST: {
-        CloseMenu();
-        const SignedInUser user = CopySignedInUser();
-        OpenPage(
-            endpoints::PersonalSettingsPage(m_services->BaseUrl(), LiveSession::From(user), endpoints::CacheBuster()));
-        return true;
-    }
+    case CMD_LAST_USER_MENU:
+        return OpenActivityPage();
+    case CMD_USER_MENU_LAST:
+        return OpenPersonalSettingsPage();
     case CMD_SIGN_OUT:
         CloseMenu();
         return false;  // the window signs out
-    case CMD_NOTICE: {
-        const NoticeChoice choice = m_services->Store()->LastNotice();
-        if (choice == NoticeChoice::None || !IsSignedIn())
-            return true;
-        const endpoints::NoticePage page = choice == NoticeChoice::Comments ? endpoints::NoticePage::Comments
-            : choice == NoticeChoice::Replies                               ? endpoints::NoticePage::Replies
-                                                                            : endpoints::NoticePage::Follows;
-        OpenPage(endpoints::NoticesPage(
-            m_services->BaseUrl(), page, LiveSession::From(CopySignedInUser()), endpoints::CacheBuster()));
-        return true;
-    }
+    case CMD_NOTICE:
+        return OpenNoticePage();
     case CMD_OWN_PREVIOUS:
-        if (m_hotTags.IsVisible() && !m_row.IsVisible())
-            m_hotTags.MoreTags(*m_services->Store());
-        else
-            TurnPage(false, false);
-        return true;
+        return OnOwnPrevious();
     case CMD_OWN_NEXT:
         TurnPage(true, false);
         return true;
@@ -181,26 +135,112 @@ bool ContentPanels::OnCommand(
         TurnPage(id == CMD_USER_LIST_NEXT, true);
         return true;
     case CMD_PERSON_PUBLISHED:
-        if (m_person.Uid().empty())
-            return true;
-        m_host.slideViewerDown();
-        FirstPage(*m_services->Store(), feed_kind::kMyPublished);
-        m_services->Fetcher().LoadUserPictures(m_person.Uid());
-        ShowOnly(kContentPictureRow, true);
-        m_row.Show(MyPicturesRow::kPerson, m_person.Uid());
-        return true;
+        return ShowPersonPictures();
     case CMD_PERSON_FOLLOWS:
-        if (m_person.Uid().empty())
-            return true;
-        m_host.slideViewerDown();
-        FirstPage(*m_services->Store(), feed_kind::kFollowsOf);
-        m_services->Fetcher().LoadUserFollows(m_person.Uid());
-        ShowOnly(kContentUserList, true);
-        m_users.Show(UserListPanel::kFollowsOf, m_person.Uid());
-        return true;
+        return ShowPersonFollows();
     default:
         return false;
     }
+}
+
+bool ContentPanels::OnAvatarNotice(WORD code)
+{
+    if (code == kButtonMouseEnter && IsSignedIn())
+        OpenMenu();
+    return true;
+}
+
+bool ContentPanels::OnSearchFieldNotice(WORD code, const RECT& searchField)
+{
+    if (code == kFieldFocused) {
+        if (!m_searchChoice) {
+            m_searchChoice = std::make_unique<CSearchListBox>();
+            m_searchChoice->Create(m_window, CMD_SEARCH_CHOICE, browse_layout::SearchChoiceList(searchField));
+        }
+        m_searchChoice->Show();
+    } else if (code == kFieldBlurred && m_searchChoice) {
+        // A press on the list takes the focus from the field first: the
+        // list stays for that press to choose.
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        ScreenToClient(m_window, &cursor);
+        const RECT list = m_searchChoice->Rect();
+        if (!PtInRect(&list, cursor))
+            m_searchChoice->Hide();
+    }
+    InvalidateRect(m_window, nullptr, FALSE);
+    return true;
+}
+
+bool ContentPanels::OnSearchChosen(const std::wstring& searchText)
+{
+    if (m_searchChoice)
+        m_searchChoice->Hide();
+    RunSearch(searchText);
+    return true;
+}
+
+bool ContentPanels::OpenActivityPage()
+{
+    CloseMenu();
+    const SignedInUser user = CopySignedInUser();
+    OpenPage(endpoints::ActivityPage(m_services->BaseUrl(), LiveSession::From(user), endpoints::CacheBuster()));
+    return true;
+}
+
+bool ContentPanels::OpenPersonalSettingsPage()
+{
+    CloseMenu();
+    const SignedInUser user = CopySignedInUser();
+    OpenPage(endpoints::PersonalSettingsPage(m_services->BaseUrl(), LiveSession::From(user), endpoints::CacheBuster()));
+    return true;
+}
+
+bool ContentPanels::OpenNoticePage()
+{
+    const NoticeChoice choice = m_services->Store()->LastNotice();
+    if (choice == NoticeChoice::None || !IsSignedIn())
+        return true;
+    const endpoints::NoticePage page = choice == NoticeChoice::Comments ? endpoints::NoticePage::Comments
+        : choice == NoticeChoice::Replies                               ? endpoints::NoticePage::Replies
+                                                                        : endpoints::NoticePage::Follows;
+    OpenPage(endpoints::NoticesPage(
+        m_services->BaseUrl(), page, LiveSession::From(CopySignedInUser()), endpoints::CacheBuster()));
+    return true;
+}
+
+// The own row's left arrow turns the hot tags back while they show alone.
+bool ContentPanels::OnOwnPrevious()
+{
+    if (m_hotTags.IsVisible() && !m_row.IsVisible())
+        m_hotTags.MoreTags(*m_services->Store());
+    else
+        TurnPage(false, false);
+    return true;
+}
+
+bool ContentPanels::ShowPersonPictures()
+{
+    if (m_person.Uid().empty())
+        return true;
+    m_host.slideViewerDown();
+    FirstPage(*m_services->Store(), feed_kind::kMyPublished);
+    m_services->Fetcher().LoadUserPictures(m_person.Uid());
+    ShowOnly(kContentPictureRow, true);
+    m_row.Show(MyPicturesRow::kPerson, m_person.Uid());
+    return true;
+}
+
+bool ContentPanels::ShowPersonFollows()
+{
+    if (m_person.Uid().empty())
+        return true;
+    m_host.slideViewerDown();
+    FirstPage(*m_services->Store(), feed_kind::kFollowsOf);
+    m_services->Fetcher().LoadUserFollows(m_person.Uid());
+    ShowOnly(kContentUserList, true);
+    m_users.Show(UserListPanel::kFollowsOf, m_person.Uid());
+    return true;
 }
 
 void ContentPanels::OpenPage(const std::string& url)
@@ -328,6 +368,10 @@ void ContentPanels::OnTab(int item)
 {
     switch (item) {
     case 0:
+        // A list that never came (the service was down at start) is asked
+        // for again, so the bar fills once the service is back.
+        if (m_services->Store()->CategoryCode("1").empty())
+            m_services->Fetcher().LoadCategoryList();
         // The categories keep the band; the view gives way to its header.
         m_host.foldComments(true);
         ShowOnly(kContentCategories);

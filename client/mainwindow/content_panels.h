@@ -123,6 +123,16 @@ public:
 private:
     // The person bar stays only for the person's own pages.
     void ShowOnly(ContentMode mode, bool forPerson = false);
+    // The commands, one each.
+    bool OnAvatarNotice(WORD code);
+    bool OnSearchFieldNotice(WORD code, const RECT& searchField);
+    bool OnSearchChosen(const std::wstring& searchText);
+    bool OpenActivityPage();
+    bool OpenPersonalSettingsPage();
+    bool OpenNoticePage();
+    bool OnOwnPrevious();
+    bool ShowPersonPictures();
+    bool ShowPersonFollows();
     void ShowOwnPictures(int rowMode);
     void ShowOwnUsers(int listMode);
     void ShowCategory(int index);

@@ -94,7 +94,23 @@ private:
     void OnDestroy();
     void OnCommand(WORD id, WORD code, LPARAM lParam);
     bool OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The private messages, one each.
     void OnTrayNotify(LPARAM mouse);
+    void OnTabNotify(WPARAM code, LPARAM lParam);
+    void OnShowLargePicture(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnShowPictureInfo(int kind, std::size_t index);
+    void OnFeedOffline(bool offline);
+    void OnLargeDownloadDone();
+    void OnPictureArrived(std::uint32_t key);
+    void OnOpenWebPage(WPARAM address);
+    void OnShowHomePicture();
+    void OnFeedError();
+    void OnDownloadProgress(int percent, const wchar_t* path);
+    void OnAvatarChanged(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnTrayCommand(WPARAM wParam, LPARAM item);
+    void OnShowOtherUsersPicture(const std::string* uid, std::size_t index);
+    void OnShowOwnPicture(std::size_t index);
+    void OnShowRowPicture(const std::string* key, std::size_t index);
     void OpenTrayMenu();
     void ShowSettings();
     void OpenWizard();

@@ -41,53 +41,22 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         OnTrayNotify(lParam);
         return true;
     case UM_TAB_NOTIFY:
-        if (wParam == kTabSelectionChanged && lParam) {
-            const int item = reinterpret_cast<const CTabNotify*>(lParam)->item;
-            m_tabUsed = true;
-            m_viewerUp = false;
-            m_viewer.show_slid_down();
-            m_content.OnTab(item);
-        } else if (wParam == kTabHotChanged && lParam) {
-            const int item = reinterpret_cast<const CTabNotify*>(lParam)->item;
-            RECT tab{};
-            if (m_tab.GetItemRect(item, &tab)) {
-                MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&tab), 2);
-                m_content.OnTabHover(item, tab);
-            }
-        }
+        OnTabNotify(wParam, lParam);
         return true;
     case UM_SHOW_LARGE_PICTURE:
-        if (wParam == kResetStripScroll)
-            m_strip.ResetScroll();
-        // The strip sends its clicks from this thread.
-        if (m_strip.Sending())
-            ShowLargePicture(Widen(*reinterpret_cast<const std::string*>(lParam)));
-        else if (const std::string* path = SentText(msg, lParam))
-            ShowLargePicture(Widen(*path));
+        OnShowLargePicture(msg, wParam, lParam);
         return true;
     case UM_SHOW_PICTURE_INFO:
-        m_currentKind = int(wParam);
-        m_currentIndex = std::size_t(lParam);
-        m_currentKey = m_strip.Sending() ? m_strip.Key() : std::string();
-        // The download's end preloads the strip's feed: the home picture's too.
-        if (m_currentKind == feed_kind::kHome)
-            m_strip.FollowFeed(feed_kind::kHome);
-        ShowPictureInComments();
+        OnShowPictureInfo(int(wParam), std::size_t(lParam));
         return true;
     case UM_FEED_OFFLINE:
-        if (m_offlineMark.Update(wParam != 0)) {
-            const RECT mark = m_offlineMark.Area();
-            InvalidateRect(m_hWnd, &mark, FALSE);
-        }
+        OnFeedOffline(wParam != 0);
         return true;
     case UM_DOWNLOAD_DONE:
-        if (m_currentKind == m_strip.FeedNumber() && m_currentKey == m_strip.Key())
-            m_strip.Preload(int(m_currentIndex));
+        OnLargeDownloadDone();
         return true;
     case UM_PICTURE_ARRIVED:
-        m_strip.OnPictureArrived(std::uint32_t(wParam));
-        m_content.OnPictureArrived(std::uint32_t(wParam));
-        m_comments.OnPictureArrived(std::uint32_t(wParam));
+        OnPictureArrived(std::uint32_t(wParam));
         return true;
     case UM_LEAVE_FULL_VIEW:
         LeaveFullView();
@@ -96,51 +65,22 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         PostMessageW(LoginWindow().GetHWND(), UM_START_LOGIN, 0, 0);
         return true;
     case UM_OPEN_WEB_PAGE:
-        // Only the login window sends it, from this thread.
-        if (wParam)
-            OpenWebPage(reinterpret_cast<const wchar_t*>(wParam));
+        OnOpenWebPage(wParam);
         return true;
     case UM_SHOW_HOME_PICTURE:
-        PostMessageW(m_hWnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
-        ShowHomePicture();
+        OnShowHomePicture();
         return true;
     case UM_FEED_ERROR:
-        m_currentPath = ResourceFolder() + L"net_work_error.png";
-        m_hold.reset();
-        m_viewer.set_bk_image_local_path(m_currentPath);
-        InvalidateRect(m_hWnd, nullptr, FALSE);
+        OnFeedError();
         return true;
-    case UM_DOWNLOAD_PROGRESS: {
-        const wchar_t* path = SentWideText(msg, lParam);
-        if (!path || !m_progress || m_currentPath != path)
-            return true;
-        // A large picture reports every block; the screen changes only with the number.
-        std::wstring percent = std::to_wstring(wParam);
-        if (percent == m_progress->get_download_percent())
-            return true;
-        m_progress->set_download_percent(std::move(percent));
-        InvalidateRect(m_hWnd, nullptr, FALSE);
+    case UM_DOWNLOAD_PROGRESS:
+        OnDownloadProgress(int(wParam), SentWideText(msg, lParam));
         return true;
-    }
     case UM_AVATAR_CHANGED:
-        // lParam 0: a page's new avatar, sent on by the web window.
-        if (lParam == 0) {
-            if (const wchar_t* address = SentWideText(msg, LPARAM(wParam)))
-                OnNewAvatar(address);
-        } else if (IsSignedIn()) {
-            ShowSignedIn();
-        }
+        OnAvatarChanged(msg, wParam, lParam);
         return true;
     case UM_TRAY_COMMAND:
-        if (wParam == 0 && lParam == 0)
-            OpenInBrowser(Widen(m_services->BaseUrl() + "article/"));
-        else if (wParam == 0 && lParam == 1)
-            OpenInBrowser(Widen(endpoints::FeedbackPage(
-                m_services->BaseUrl(), LiveSession::From(CopySignedInUser()), CopySignedInUser().displayName)));
-        else if (wParam == 0 && lParam == 2)
-            ShowSettings();
-        else if (wParam == 0 && lParam == 3)
-            PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        OnTrayCommand(wParam, lParam);
         return true;
     case UM_OPEN_PICTURE_COMMENTS:
     case UM_OPEN_NOTICE_REPLY:
@@ -156,14 +96,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_UPDATE_COMMENT_VIEW:
         return OnCommentMessage(msg, wParam, lParam);
     case UM_SHOW_LIST_PICTURE:
-        // Another user's picture whose comments are stored; the user id is
-        // the sender's, read inside its send.
-        if (const std::string* uid = SentText(msg, LPARAM(wParam))) {
-            m_currentKind = feed_kind::kUserPictures;
-            m_currentKey = *uid;
-            m_currentIndex = std::size_t(lParam);
-            ShowPictureInComments(false);
-        }
+        OnShowOtherUsersPicture(SentText(msg, LPARAM(wParam)), std::size_t(lParam));
         return true;
     case UM_USER_STATS_READY:
         m_content.OnUserStatsReady();
@@ -172,23 +105,11 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         if (wParam == 0)
             m_content.OnPublishPageReady(lParam);
         return true;
-    case UM_SHOW_OWN_PICTURE: {
-        const PictureListId list = m_content.Row().List();
-        m_currentKind = list.kind;
-        m_currentKey = list.key;
-        m_currentIndex = std::size_t(wParam);
-        ShowPictureInComments();
+    case UM_SHOW_OWN_PICTURE:
+        OnShowOwnPicture(std::size_t(wParam));
         return true;
-    }
     case UM_SHOW_ROW_PICTURE:
-        // The key comes in wParam, read only inside the worker's send.
-        if (const std::string* key = SentText(msg, LPARAM(wParam))) {
-            m_currentKind = m_content.Mode() == kContentPictureRow ? m_content.Row().List().kind : feed_kind::kTagFeed;
-            m_currentKey = *key;
-            m_currentIndex = std::size_t(lParam);
-            // Sent once the comments are stored: shown without asking again.
-            ShowPictureInComments(false);
-        }
+        OnShowRowPicture(SentText(msg, LPARAM(wParam)), std::size_t(lParam));
         return true;
     case UM_SHOW_FIRST_CATEGORY:
         if (!m_tabUsed)
@@ -200,6 +121,174 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     default:
         return false;
     }
+}
+
+void Qaurn_Navigate_window::OnTabNotify(WPARAM code, LPARAM lParam)
+{
+    if (!lParam)
+        return;
+    const int item = reinterpret_cast<const CTabNotify*>(lParam)->item;
+    if (code == kTabSelectionChanged) {
+        m_tabUsed = true;
+        m_viewerUp = false;
+        m_viewer.show_slid_down();
+        m_content.OnTab(item);
+        return;
+    }
+    if (code != kTabHotChanged)
+        return;
+    RECT tab{};
+    if (m_tab.GetItemRect(item, &tab)) {
+        MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&tab), 2);
+        m_content.OnTabHover(item, tab);
+    }
+}
+
+void Qaurn_Navigate_window::OnShowLargePicture(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam == kResetStripScroll)
+        m_strip.ResetScroll();
+    // The strip sends its clicks from this thread.
+    if (m_strip.Sending())
+        ShowLargePicture(Widen(*reinterpret_cast<const std::string*>(lParam)));
+    else if (const std::string* path = SentText(msg, lParam))
+        ShowLargePicture(Widen(*path));
+}
+
+void Qaurn_Navigate_window::OnShowPictureInfo(int kind, std::size_t index)
+{
+    m_currentKind = kind;
+    m_currentIndex = index;
+    m_currentKey = m_strip.Sending() ? m_strip.Key() : std::string();
+    // The download's end preloads the strip's feed: the home picture's too.
+    if (m_currentKind == feed_kind::kHome)
+        m_strip.FollowFeed(feed_kind::kHome);
+    ShowPictureInComments();
+}
+
+void Qaurn_Navigate_window::OnFeedOffline(bool offline)
+{
+    if (!m_offlineMark.Update(offline))
+        return;
+    const RECT mark = m_offlineMark.Area();
+    InvalidateRect(m_hWnd, &mark, FALSE);
+}
+
+void Qaurn_Navigate_window::OnLargeDownloadDone()
+{
+    if (m_currentKind == m_strip.FeedNumber() && m_currentKey == m_strip.Key())
+        m_strip.Preload(int(m_currentIndex));
+}
+
+void Qaurn_Navigate_window::OnPictureArrived(std::uint32_t key)
+{
+    m_strip.OnPictureArrived(key);
+    m_content.OnPictureArrived(key);
+    m_comments.OnPictureArrived(key);
+}
+
+// Only the login window sends it, from this thread.
+void Qaurn_Navigate_window::OnOpenWebPage(WPARAM address)
+{
+    if (address)
+        OpenWebPage(reinterpret_cast<const wchar_t*>(address));
+}
+
+// Asked for by a paint before the user chose a tab, or by a second paint:
+// the choice made meanwhile stands.
+void Qaurn_Navigate_window::OnShowHomePicture()
+{
+    if (m_homeShown || m_tabUsed)
+        return;
+    PostMessageW(m_hWnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
+    ShowHomePicture();
+}
+
+void Qaurn_Navigate_window::OnFeedError()
+{
+    m_currentPath = ResourceFolder() + L"net_work_error.png";
+    m_hold.reset();
+    m_viewer.set_bk_image_local_path(m_currentPath);
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+// A large picture reports every block; the screen changes only with the number.
+void Qaurn_Navigate_window::OnDownloadProgress(int percent, const wchar_t* path)
+{
+    if (!path || !m_progress || m_currentPath != path)
+        return;
+    std::wstring shown = std::to_wstring(percent);
+    if (shown == m_progress->get_download_percent())
+        return;
+    m_progress->set_download_percent(std::move(shown));
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+// lParam 0: a page's new avatar, sent on by the web window.
+void Qaurn_Navigate_window::OnAvatarChanged(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (lParam == 0) {
+        if (const wchar_t* address = SentWideText(msg, LPARAM(wParam)))
+            OnNewAvatar(address);
+    } else if (IsSignedIn()) {
+        ShowSignedIn();
+    }
+}
+
+void Qaurn_Navigate_window::OnTrayCommand(WPARAM wParam, LPARAM item)
+{
+    if (wParam != 0)
+        return;
+    switch (item) {
+    case 0:
+        OpenInBrowser(Widen(m_services->BaseUrl() + "article/"));
+        return;
+    case 1:
+        OpenInBrowser(Widen(endpoints::FeedbackPage(
+            m_services->BaseUrl(), LiveSession::From(CopySignedInUser()), CopySignedInUser().displayName)));
+        return;
+    case 2:
+        ShowSettings();
+        return;
+    case 3:
+        PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return;
+    default:
+        return;
+    }
+}
+
+// Another user's picture whose comments are stored; the user id is the
+// sender's, read inside its send.
+void Qaurn_Navigate_window::OnShowOtherUsersPicture(const std::string* uid, std::size_t index)
+{
+    if (!uid)
+        return;
+    m_currentKind = feed_kind::kUserPictures;
+    m_currentKey = *uid;
+    m_currentIndex = index;
+    ShowPictureInComments(false);
+}
+
+void Qaurn_Navigate_window::OnShowOwnPicture(std::size_t index)
+{
+    const PictureListId list = m_content.Row().List();
+    m_currentKind = list.kind;
+    m_currentKey = list.key;
+    m_currentIndex = index;
+    ShowPictureInComments();
+}
+
+// The key is read only inside the worker's send; the comments are stored
+// already, so the picture shows without asking again.
+void Qaurn_Navigate_window::OnShowRowPicture(const std::string* key, std::size_t index)
+{
+    if (!key)
+        return;
+    m_currentKind = m_content.Mode() == kContentPictureRow ? m_content.Row().List().kind : feed_kind::kTagFeed;
+    m_currentKey = *key;
+    m_currentIndex = index;
+    ShowPictureInComments(false);
 }
 
 void Qaurn_Navigate_window::OnTrayNotify(LPARAM mouse)

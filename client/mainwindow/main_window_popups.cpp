@@ -9,13 +9,13 @@
 
 void Qaurn_Navigate_window::OpenTrayMenu()
 {
-    // Deletes itself when its window goes.
     auto* menu = new CTaskBarIconMenu;
     menu->LoadImages(ResourceFolder());
     if (!menu->Create(m_hWnd)) {
         delete menu;
         return;
     }
+    menu->DeleteWhenGone();
     POINT pointer{};
     GetCursorPos(&pointer);
     menu->Open(pointer.x, pointer.y);
@@ -36,12 +36,13 @@ void Qaurn_Navigate_window::ShowSettings()
 
 void Qaurn_Navigate_window::OpenWizard()
 {
-    // Deletes itself when its window goes, showing this window then.
+    // Shows this window again when it goes.
     auto* wizard = new CQNWizardDlg(m_hWnd, ResourceFolder() + L"wizard\\");
     if (!wizard->Create()) {
         delete wizard;
         ::ShowWindow(m_hWnd, SW_SHOW);
         return;
     }
+    wizard->DeleteWhenGone();
     wizard->Show(true);
 }

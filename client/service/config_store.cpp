@@ -63,7 +63,9 @@ const char* YesNo(bool value) { return value ? "true" : "false"; }
 // Held by every writer of the file in this process, from its read to its move.
 std::mutex& WriterLock()
 {
-    static std::mutex lock;
+    // Never destroyed: a detached worker may still use it while the
+    // program's statics are destroyed at exit.
+    static std::mutex& lock = *new std::mutex;
     return lock;
 }
 

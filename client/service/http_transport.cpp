@@ -1,5 +1,6 @@
 #include "http_transport.h"
 
+#include "picture_format.h"
 #include "platform.h"
 #include "transfer_loop.h"
 
@@ -231,9 +232,11 @@ bool Download(const std::string& url, const std::string& targetPath, const Trans
     curl_easy_getinfo(handle.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
     bool closed = sink.file && std::fclose(sink.file.release()) == 0;
     // A redirect's own body is no picture, nor is an error page sent with a
-    // success status.
+    // success status, nor a picture cut short by its sender (whole transfer,
+    // half a picture): the cache would keep it for good.
     bool success = transfer.httpStatus >= 200 && transfer.httpStatus <= 299;
-    bool usable = transfer.complete && success && closed && received > 0 && IsValidCachedFile(temporary);
+    bool usable = transfer.complete && success && closed && received > 0 && IsValidCachedFile(temporary)
+        && IsWholePicture(temporary);
     result.written = usable && platform::MoveIntoPlace(temporary, targetPath);
     if (!result.written)
         platform::RemoveFile(temporary);

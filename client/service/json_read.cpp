@@ -27,8 +27,9 @@ Json::CharReaderBuilder MakeBuilder()
 bool Parse(std::string_view text, Json::Value& root)
 {
     // The settings are built once and only read afterwards, so threads share
-    // them; each parse makes its own small reader.
-    static const Json::CharReaderBuilder builder = MakeBuilder();
+    // them; each parse makes its own small reader. Never destroyed: a detached
+    // worker may still parse while the program's statics go at exit.
+    static const Json::CharReaderBuilder& builder = *new Json::CharReaderBuilder(MakeBuilder());
     // jsoncpp throws past the nesting limit, and memory can run out on a
     // large answer; either way the answer is unusable, and nothing thrown may
     // leave the core.
@@ -38,29 +39,6 @@ bool Parse(std::string_view text, Json::Value& root)
         return reader->parse(text.data(), text.data() + text.size(), &root, &errors);
     } catch (const std::exception&) {
         root = Json::Value();
-        return false;
-    }
-}
-
-bool ToText(const Json::Value& value, std::string& out)
-{
-    switch (value.type()) {
-    case Json::nullValue:
-        out.clear();
-        return true;
-    case Json::stringValue: {
-        const char* begin = nullptr;
-        const char* end = nullptr;
-        if (value.getString(&begin, &end))
-            out.assign(begin, end);
-        else
-            out.clear();
-        return true;
-    }
-    case Json::booleanValue:
-        out = value.asBool() ? "true" : "false";
-        return true;
-    default:
         return false;
     }
 }
@@ -84,6 +62,15 @@ bool ToTextView(const Json::Value& value, std::string_view& out)
     default:
         return false;
     }
+}
+
+bool ToText(const Json::Value& value, std::string& out)
+{
+    std::string_view text;
+    if (!ToTextView(value, text))
+        return false;
+    out.assign(text.data(), text.size());
+    return true;
 }
 
 bool ToInteger(const Json::Value& value, int& out)
@@ -134,7 +121,7 @@ bool ToFlag(const Json::Value& value)
 
 const Json::Value& Member(const Json::Value& object, std::string_view key)
 {
-    static const Json::Value kNull;
+    static const Json::Value& kNull = *new Json::Value;  // never destroyed, as the builder
     if (!object.isObject())
         return kNull;
     const Json::Value* found = object.find(key.data(), key.data() + key.size());
@@ -165,7 +152,7 @@ MemberFinder::MemberFinder(const std::string_view* keys, std::size_t count) : co
 
 void MemberFinder::Find(const Json::Value& object, const Json::Value** found) const
 {
-    static const Json::Value kNull;
+    static const Json::Value& kNull = *new Json::Value;  // never destroyed, as the builder
     for (std::size_t i = 0; i < count_; ++i)
         found[i] = &kNull;
     if (!object.isObject())
@@ -200,7 +187,7 @@ void MemberFinder::FindEach(const Json::Value& object, const Json::Value** found
 
 const Json::Value& FieldReader::Container(std::string_view key, Json::ValueType type)
 {
-    static const Json::Value kNull;
+    static const Json::Value& kNull = *new Json::Value;  // never destroyed, as the builder
     const Json::Value& value = Member(object_, key);
     if (value.isNull())
         return kNull;

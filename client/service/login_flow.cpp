@@ -2,6 +2,7 @@
 
 #include "downloader.h"
 #include "endpoints.h"
+#include "json_read.h"
 #include "md5.h"
 #include "message_sink.h"
 #include "platform.h"
@@ -177,7 +178,10 @@ LoginError LoginErrorFor(int loginState, bool signedIn)
 
 LoginOutcome JudgeLoginAnswer(const std::string& body, LoginAnswer& answer)
 {
-    if (body.empty())
+    // An answer that is no JSON object at all (a web server's error page, a
+    // cut transfer) is the service failing, not the user's password.
+    Json::Value root;
+    if (body.empty() || !json_read::Parse(body, root) || !root.isObject())
         return LoginOutcome::NoAnswer;
     if (!ParseLoginAnswer(body, answer))
         return LoginOutcome::Refused;

@@ -77,6 +77,18 @@ private:
 
 bool IsRestart(unsigned char marker) { return marker >= 0xD0 && marker <= 0xD7; }
 
+bool Fits(std::uint64_t width, std::uint64_t height)
+{
+    return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide
+        && width * height <= kMaxPicturePixels;
+}
+
+// Start-of-frame markers: C0-CF but for the tables (C4, C8, CC).
+bool IsFrame(unsigned char marker)
+{
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
 // The marker after fill bytes; `reader` stands on its 0xFF.
 bool MarkerAt(Reader& reader, unsigned char& marker)
 {
@@ -125,7 +137,18 @@ bool WholeJpeg(Reader& reader)
         if (!reader.Bytes(length, 2))
             return false;
         unsigned size = unsigned(length[0]) << 8 | length[1];
-        if (size < 2 || !reader.Skip(size - 2))
+        if (size < 2)
+            return false;
+        if (IsFrame(marker)) {
+            // Precision, height, width: a frame no decoder can hold is no picture.
+            unsigned char frame[5];
+            if (size < 2 + sizeof frame || !reader.Bytes(frame, sizeof frame))
+                return false;
+            if (!Fits(unsigned(frame[3]) << 8 | frame[4], unsigned(frame[1]) << 8 | frame[2]))
+                return false;
+            size -= sizeof frame;
+        }
+        if (!reader.Skip(size - 2))
             return false;
         bool next = marker == 0xDA ? MarkerAfterScan(reader, marker) : MarkerAt(reader, marker);
         if (!next)
@@ -148,6 +171,13 @@ bool WholePng(Reader& reader)
         std::uint32_t length = BigEndian32(head);
         if (length > 0x7FFFFFFFu)
             return false;
+        if (std::memcmp(head + 4, "IHDR", 4) == 0 && length >= 8) {
+            unsigned char size[8];
+            if (length < sizeof size || !reader.Bytes(size, sizeof size)
+                || !Fits(BigEndian32(size), BigEndian32(size + 4)))
+                return false;
+            length -= sizeof size;
+        }
         if (!reader.Skip(std::uint64_t(length) + 4))
             return false;
         if (std::memcmp(head + 4, "IEND", 4) == 0)
@@ -179,6 +209,8 @@ bool WholeGif(Reader& reader)
 {
     unsigned char screen[7];
     if (!reader.Bytes(screen, sizeof screen) || !SkipColourTable(reader, screen[4]))
+        return false;
+    if (!Fits(unsigned(screen[1]) << 8 | screen[0], unsigned(screen[3]) << 8 | screen[2]))
         return false;
     for (;;) {
         unsigned char block;

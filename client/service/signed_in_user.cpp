@@ -6,13 +6,17 @@ namespace {
 
 std::mutex& RecordLock()
 {
-    static std::mutex lock;
+    // Never destroyed: a detached worker may still use it while the
+    // program's statics are destroyed at exit.
+    static std::mutex& lock = *new std::mutex;
     return lock;
 }
 
 SignedInUser& Record()
 {
-    static SignedInUser record;
+    // Never destroyed: a detached worker may still use it while the
+    // program's statics are destroyed at exit.
+    static SignedInUser& record = *new SignedInUser;
     return record;
 }
 

@@ -1,35 +1,31 @@
 #include "autorun_registry.h"
 
-#include <windows.h>
+#include "win32kit/scoped_win.h"
 
-#include <memory>
-#include <type_traits>
+#include <windows.h>
 
 namespace {
 
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kValueName[] = L"Vorlane";
 
-struct KeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using KeyHandle = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+using win32kit::ScopedRegKey;
 
-KeyHandle OpenRunKey(HKEY root, REGSAM access)
+ScopedRegKey OpenRunKey(HKEY root, REGSAM access)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, kRunKey, 0, access, &key) != ERROR_SUCCESS)
-        return nullptr;
-    return KeyHandle(key);
+    ScopedRegKey key;
+    if (RegOpenKeyExW(root, kRunKey, 0, access, key.Out()) != ERROR_SUCCESS)
+        return ScopedRegKey();
+    return key;
 }
 
 // A new user profile may have no Run key yet.
-KeyHandle CreateRunKey(HKEY root)
+ScopedRegKey CreateRunKey(HKEY root)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return nullptr;
-    return KeyHandle(key);
+    ScopedRegKey key;
+    if (RegCreateKeyExW(root, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.Out(), nullptr) != ERROR_SUCCESS)
+        return ScopedRegKey();
+    return key;
 }
 
 }  // namespace
@@ -39,8 +35,8 @@ std::wstring AutoRunCommand(const std::wstring& programPath) { return L"\"" + pr
 bool IsAutoRunRegistered(const RunKeyRoots& roots)
 {
     for (HKEY root : {roots.machine, roots.user}) {
-        KeyHandle key = OpenRunKey(root, KEY_READ);
-        if (key && RegQueryValueExW(key.get(), kValueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        ScopedRegKey key = OpenRunKey(root, KEY_READ);
+        if (key && RegQueryValueExW(key.Get(), kValueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
             return true;
     }
     return false;
@@ -48,19 +44,19 @@ bool IsAutoRunRegistered(const RunKeyRoots& roots)
 
 void SetAutoRun(bool enabled, const std::wstring& programPath, const RunKeyRoots& roots)
 {
-    KeyHandle machine = OpenRunKey(roots.machine, KEY_WRITE);
+    ScopedRegKey machine = OpenRunKey(roots.machine, KEY_WRITE);
     if (!enabled) {
         if (machine)
-            RegDeleteValueW(machine.get(), kValueName);
-        if (KeyHandle user = OpenRunKey(roots.user, KEY_WRITE))
-            RegDeleteValueW(user.get(), kValueName);
+            RegDeleteValueW(machine.Get(), kValueName);
+        if (ScopedRegKey user = OpenRunKey(roots.user, KEY_WRITE))
+            RegDeleteValueW(user.Get(), kValueName);
         return;
     }
-    KeyHandle key = machine ? std::move(machine) : CreateRunKey(roots.user);
+    ScopedRegKey key = machine ? std::move(machine) : CreateRunKey(roots.user);
     if (!key)
         return;
     const std::wstring command = AutoRunCommand(programPath);
-    RegSetValueExW(key.get(), kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+    RegSetValueExW(key.Get(), kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
         DWORD((command.size() + 1) * sizeof(wchar_t)));
 }
 

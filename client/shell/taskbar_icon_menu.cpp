@@ -80,8 +80,6 @@ BOOL CTaskBarIconMenu::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_DESTROY:
         m_menuImage.reset();
         m_selImage.reset();
-        // Nothing reaches the object after its window's destruction.
-        delete this;
         return TRUE;
     default:
         return FALSE;

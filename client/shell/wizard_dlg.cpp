@@ -242,8 +242,6 @@ void CQNWizardDlg::OnDestroy()
     m_runImage.reset();
     m_closeImage.reset();
     m_pages.clear();
-    // Nothing reaches the object after its window's destruction.
-    delete this;
 }
 
 void CQNWizardDlg::ShowOwner()

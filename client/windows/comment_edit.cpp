@@ -102,14 +102,9 @@ LRESULT CCommentEdit::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 
 BOOL CCommentEdit::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (HandlePaintMessage(msg, result))
+        return TRUE;
     switch (msg) {
-    case WM_ERASEBKGND:
-        result = 1;
-        return TRUE;
-    case WM_PAINT:
-        Paint();
-        result = 1;
-        return TRUE;
     case WM_MOUSEWHEEL:
         // The comment list under the field scrolls instead.
         PostMessageW(m_owner, msg, wParam, lParam);
@@ -127,32 +122,24 @@ BOOL CCommentEdit::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, L
     }
 }
 
-void CCommentEdit::Paint()
+void CCommentEdit::Compose(HDC dc)
 {
-    PAINTSTRUCT ps;
-    HDC target = BeginPaint(m_hWnd, &ps);
-    __ostrel_memory_dc surface;
-    if (surface.Create_compatible_dc(target, m_width, m_height, 1)) {
-        HDC dc = surface.get_ghost();
-        RECT all{0, 0, m_width, m_height};
-        FillRect(dc, &all, m_white);
-        if (m_fill) {
-            Gdiplus::Graphics g(dc);
-            g.DrawImage(m_fill, 0, 0, m_width, m_height);
-        }
-        m_edit.OnPaint(dc);
-        if (m_empty) {
-            SkinTextStyle hint;
-            hint.points = 10.0f;
-            hint.color = kHintColor;
-            DrawSkinText(dc, L"说点什么吧……", hint,
-                Gdiplus::RectF(float(kTextInset + 2), float(kTextInset + 2), float(m_width - 2 * kTextInset), 20.0f));
-        }
-        if (m_frame) {
-            Gdiplus::Graphics g(dc);
-            g.DrawImage(m_frame, 0, 0, m_width, m_height);
-        }
-        BitBlt(target, 0, 0, m_width, m_height, dc, 0, 0, SRCCOPY);
+    RECT all{0, 0, m_width, m_height};
+    FillRect(dc, &all, m_white);
+    if (m_fill) {
+        Gdiplus::Graphics g(dc);
+        g.DrawImage(m_fill, 0, 0, m_width, m_height);
     }
-    EndPaint(m_hWnd, &ps);
+    m_edit.OnPaint(dc);
+    if (m_empty) {
+        SkinTextStyle hint;
+        hint.points = 10.0f;
+        hint.color = kHintColor;
+        DrawSkinText(dc, L"说点什么吧……", hint,
+            Gdiplus::RectF(float(kTextInset + 2), float(kTextInset + 2), float(m_width - 2 * kTextInset), 20.0f));
+    }
+    if (m_frame) {
+        Gdiplus::Graphics g(dc);
+        g.DrawImage(m_frame, 0, 0, m_width, m_height);
+    }
 }

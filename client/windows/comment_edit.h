@@ -6,15 +6,18 @@
 #include <gdiplus.h>
 
 #include "skinkit/rich_edit.h"
-#include "skinkit/window_base.h"
+#include "layered_window.h"
 
 // The pop-up that holds the comment view's text input: a layered tool
 // window owned by the main window, placed over the view's input area.
-class CCommentEdit : public CWindowBase {
+class CCommentEdit : public CLayeredWindow {
 public:
     static constexpr int kTextLimit = 80;
 
-    CCommentEdit() = default;
+    CCommentEdit()
+        : CLayeredWindow(Surface::kOpaque)
+    {
+    }
     ~CCommentEdit() override;
     CCommentEdit(const CCommentEdit&) = delete;
     CCommentEdit& operator=(const CCommentEdit&) = delete;
@@ -37,7 +40,8 @@ public:
 
 private:
     void OnEditChanged();
-    void Paint();
+    SIZE PictureSize() const override { return SIZE{m_width, m_height}; }
+    void Compose(HDC dc) override;
 
     HWND m_owner = nullptr;
     HBRUSH m_white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));

@@ -70,7 +70,10 @@ bool PutOnClipboard(HWND owner, const std::wstring& text)
 
 }  // namespace
 
-CQNShareDlg::CQNShareDlg() = default;
+CQNShareDlg::CQNShareDlg()
+    : CLayeredWindow(Surface::kOpaque)
+{
+}
 
 CQNShareDlg::~CQNShareDlg()
 {
@@ -167,16 +170,11 @@ LRESULT CQNShareDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 
 BOOL CQNShareDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (HandlePaintMessage(msg, result))
+        return TRUE;
     switch (msg) {
     case WM_CREATE:
         OnCreate();
-        return TRUE;
-    case WM_ERASEBKGND:
-        result = 1;
-        return TRUE;
-    case WM_PAINT:
-        Paint();
-        result = 1;
         return TRUE;
     case WM_SETCURSOR:
         if (m_text.OnSetCursor()) {
@@ -240,29 +238,26 @@ void CQNShareDlg::Copy()
     Show(false);
 }
 
-void CQNShareDlg::Paint()
+SIZE CQNShareDlg::PictureSize() const
 {
-    PAINTSTRUCT ps;
-    HDC target = BeginPaint(m_hWnd, &ps);
     RECT client{};
     GetClientRect(m_hWnd, &client);
-    __ostrel_memory_dc surface;
-    if (surface.Create_compatible_dc(target, client.right, client.bottom, 1)) {
-        HDC dc = surface.get_ghost();
-        {
-            Gdiplus::Graphics g(dc);
-            g.Clear(Gdiplus::Color(255, 255, 255, 255));
-            Draw(g, m_background, POINT{0, 0});
-            Draw(g, m_title, kTitleAt);
-            Draw(g, m_frame, kFrameAt);
-            Draw(g, m_caption, kCaptionAt);
-        }
-        m_close.OnPaint(dc);
-        m_copy.OnPaint(dc);
-        m_firstSite.OnPaint(dc);
-        m_secondSite.OnPaint(dc);
-        m_text.OnPaint(dc);
-        BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+    return SIZE{client.right, client.bottom};
+}
+
+void CQNShareDlg::Compose(HDC dc)
+{
+    {
+        Gdiplus::Graphics g(dc);
+        g.Clear(Gdiplus::Color(255, 255, 255, 255));
+        Draw(g, m_background, POINT{0, 0});
+        Draw(g, m_title, kTitleAt);
+        Draw(g, m_frame, kFrameAt);
+        Draw(g, m_caption, kCaptionAt);
     }
-    EndPaint(m_hWnd, &ps);
+    m_close.OnPaint(dc);
+    m_copy.OnPaint(dc);
+    m_firstSite.OnPaint(dc);
+    m_secondSite.OnPaint(dc);
+    m_text.OnPaint(dc);
 }

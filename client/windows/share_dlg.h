@@ -8,11 +8,11 @@
 
 #include "skinkit/button.h"
 #include "skinkit/rich_edit.h"
-#include "skinkit/window_base.h"
+#include "layered_window.h"
 
 // The share pop-up: an editable invitation, the two microblog sites' share
 // pages opened in the default browser, and a copy to the clipboard.
-class CQNShareDlg : public CWindowBase {
+class CQNShareDlg : public CLayeredWindow {
 public:
     enum CommandId : WORD {
         kClose = 1,
@@ -46,7 +46,8 @@ private:
     void OnCommand(WORD id, WORD code);
     void OnLButtonDown(POINT point);
     void Copy();
-    void Paint();
+    SIZE PictureSize() const override;
+    void Compose(HDC dc) override;
 
     std::wstring m_resourceFolder;
     std::unique_ptr<Gdiplus::Bitmap> m_background;

@@ -52,7 +52,8 @@ void DrawLine(
 }  // namespace
 
 CQNWebBrowser2::CQNWebBrowser2(HWND owner, std::wstring resourceFolder, bool embedded)
-    : m_owner(owner)
+    : CLayeredWindow(Surface::kOpaque)
+    , m_owner(owner)
     , m_resourceFolder(std::move(resourceFolder))
     , m_embedded(embedded)
 {
@@ -183,16 +184,11 @@ LRESULT CQNWebBrowser2::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
 
 BOOL CQNWebBrowser2::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    if (HandlePaintMessage(msg, result))
+        return TRUE;
     switch (msg) {
     case WM_CREATE:
         OnCreate();
-        return TRUE;
-    case WM_ERASEBKGND:
-        result = 1;
-        return TRUE;
-    case WM_PAINT:
-        Paint();
-        result = 1;
         return TRUE;
     case WM_TIMER:
         if (wParam == kLoadingTimer)
@@ -258,28 +254,20 @@ void CQNWebBrowser2::DrawNotice(HDC dc) const
     DrawLine(dc, ShownAddress(m_address), 9.0f, kSlate, Gdiplus::RectF(left, middle + 4.0f, width, 20.0f), true);
 }
 
-void CQNWebBrowser2::Paint()
+void CQNWebBrowser2::Compose(HDC dc)
 {
-    PAINTSTRUCT ps;
-    HDC target = BeginPaint(m_hWnd, &ps);
-    __ostrel_memory_dc surface;
-    if (surface.Create_compatible_dc(target, m_width, m_height, 1)) {
-        HDC dc = surface.get_ghost();
-        {
-            Gdiplus::Graphics g(dc);
-            g.Clear(Gdiplus::Color(255, 255, 255, 255));
-            if (m_background)
-                g.DrawImage(m_background.get(), 0, 0, m_width, m_height);
-            if (m_title)
-                g.DrawImage(m_title.get(), int(kTitleAt.x), int(kTitleAt.y), int(m_title->GetWidth()),
-                    int(m_title->GetHeight()));
-        }
-        if (m_elsewhere)
-            DrawNotice(dc);
-        else
-            DrawLoading(dc);
-        m_close.OnPaint(dc);
-        BitBlt(target, 0, 0, m_width, m_height, dc, 0, 0, SRCCOPY);
+    {
+        Gdiplus::Graphics g(dc);
+        g.Clear(Gdiplus::Color(255, 255, 255, 255));
+        if (m_background)
+            g.DrawImage(m_background.get(), 0, 0, m_width, m_height);
+        if (m_title)
+            g.DrawImage(
+                m_title.get(), int(kTitleAt.x), int(kTitleAt.y), int(m_title->GetWidth()), int(m_title->GetHeight()));
     }
-    EndPaint(m_hWnd, &ps);
+    if (m_elsewhere)
+        DrawNotice(dc);
+    else
+        DrawLoading(dc);
+    m_close.OnPaint(dc);
 }

@@ -9,14 +9,14 @@
 #include "browser_view.h"
 #include "skinkit/button.h"
 #include "skinkit/message_filter.h"
-#include "skinkit/window_base.h"
+#include "layered_window.h"
 
 // The skinned window the service's own pages open in: registration, password
 // recovery, settings, upload, the activity and notice pages. A title picture
 // chosen by the address, "正在加载..." while a slow page loads, and the page in
 // the embedded control once it is there. Where the system cannot show pages
 // itself, the default browser opens the page and the window says so.
-class CQNWebBrowser2 : public CWindowBase, public CMessageFilter {
+class CQNWebBrowser2 : public CLayeredWindow, public CMessageFilter {
 public:
     static constexpr WORD kCloseCommand = 256;
     static constexpr UINT_PTR kLoadingTimer = 1;
@@ -61,7 +61,8 @@ private:
     void Close();
     void ShowCentred();
     void OpenElsewhere();
-    void Paint();
+    SIZE PictureSize() const override { return SIZE{m_width, m_height}; }
+    void Compose(HDC dc) override;
     void DrawLoading(HDC dc) const;
     void DrawNotice(HDC dc) const;
     RECT PageArea() const;

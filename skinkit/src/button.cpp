@@ -1,6 +1,7 @@
 #include "skinkit/button.h"
 
 #include "control_util.h"
+#include "skinkit/control_clock.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
 #include "skinkit/tooltip.h"
@@ -57,7 +58,7 @@ struct ButtonLogic {
             if (b.m_state == kButtonHover) return;
             SetState(b, kButtonHover);
             PostCommand(b.m_parent, b.m_id, kButtonMouseEnter);
-            SetTimer(b.m_parent, kButtonTipTimer, kTipDelayMs, nullptr);
+            ControlClock::Current().StartTimer(b.m_parent, kButtonTipTimer, kTipDelayMs);
             return;
         }
         if (b.m_state == kButtonNormal) return;
@@ -80,7 +81,7 @@ struct ButtonLogic {
         if (inside) {
             SetState(b, kButtonHover);
             if (b.m_pressed) {
-                const DWORD now = GetTickCount();
+                const DWORD now = ControlClock::Current().Now();
                 if (now - b.m_lastClickTick > kClickGapMs) {
                     b.m_lastClickTick = now;
                     PostCommand(b.m_parent, b.m_id, 0);
@@ -104,7 +105,7 @@ struct ButtonLogic {
             B::m_pToolTip->SetParent(b.m_parent);
             B::m_pToolTip->ShowToolTip(b.m_tipText);
         }
-        KillTimer(b.m_parent, kButtonTipTimer);
+        ControlClock::Current().StopTimer(b.m_parent, kButtonTipTimer);
     }
 
     template <class B>
@@ -128,7 +129,7 @@ struct ButtonLogic {
         case WM_MOUSELEAVE:
             if (b.m_state != kButtonNormal) {
                 SetState(b, kButtonNormal);
-                KillTimer(b.m_parent, kButtonTipTimer);
+                ControlClock::Current().StopTimer(b.m_parent, kButtonTipTimer);
                 HideTip<B>();
             }
             break;
@@ -164,10 +165,26 @@ struct ButtonLogic {
 
     template <class B>
     static void SetBkBitmap(B& b, Gdiplus::Bitmap* image) {
-        if (b.m_ownedImage != image) delete b.m_ownedImage;
-        b.m_ownedImage = image;
+        if (b.m_ownedImage.get() != image) b.m_ownedImage.reset(image);
         b.m_image = image;
         b.m_cache.Invalidate();
+    }
+
+    // Buttons of each class alive now: the last one frees their shared tip.
+    template <class B>
+    static int& Alive() {
+        static int alive = 0;
+        return alive;
+    }
+
+    template <class B>
+    static void Born() { ++Alive<B>(); }
+
+    template <class B>
+    static void Gone() {
+        if (--Alive<B>() > 0) return;
+        delete B::m_pToolTip;
+        B::m_pToolTip = nullptr;
     }
 
     template <class B>
@@ -191,9 +208,9 @@ struct ButtonLogic {
 
 // ---------------------------------------------------------------- CButtonUI
 
-CButtonUI::CButtonUI() : m_fontFace(kDefaultFace), m_textColor(kDefaultTextColor) {}
+CButtonUI::CButtonUI() : m_fontFace(kDefaultFace), m_textColor(kDefaultTextColor) { ButtonLogic::Born<CButtonUI>(); }
 
-CButtonUI::~CButtonUI() { delete m_ownedImage; }
+CButtonUI::~CButtonUI() { ButtonLogic::Gone<CButtonUI>(); }
 
 bool CButtonUI::Create(HWND parent, WORD id) {
     if (!ButtonLogic::Create(*this, parent, id, RECT{})) return false;
@@ -285,9 +302,11 @@ void CButtonUI::OnPaint(HDC hdc) {
 
 // ------------------------------------------------------------ Gosick_button
 
-Gosick_button::Gosick_button() : m_fontFace(kDefaultFace), m_textColor(kDefaultTextColor) {}
+Gosick_button::Gosick_button() : m_fontFace(kDefaultFace), m_textColor(kDefaultTextColor) {
+    ButtonLogic::Born<Gosick_button>();
+}
 
-Gosick_button::~Gosick_button() { delete m_ownedImage; }
+Gosick_button::~Gosick_button() { ButtonLogic::Gone<Gosick_button>(); }
 
 RECT Gosick_button::GetWindowRect() const {
     return RECT{m_left.load(), m_top.load(), m_right.load(), m_bottom.load()};

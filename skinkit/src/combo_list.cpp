@@ -246,11 +246,9 @@ void CComboList::DrawRow(HDC dc, Gdiplus::Graphics& g, int row)
     if (m_combo.m_style & kComboMarker) {
         const int top = r.top + (r.bottom - r.top - kMarkerSize) / 2;
         win32kit::ScopedGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, kMarkerFrame));
-        HGDIOBJ oldPen = SelectObject(dc, pen.Get());
-        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
+        const win32kit::ScopedSelectObject penIn(dc, pen.Get());
+        const win32kit::ScopedSelectObject brushIn(dc, GetStockObject(WHITE_BRUSH));
         RoundRect(dc, textLeft, top, textLeft + kMarkerSize, top + kMarkerSize, 5, 5);
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
         textLeft += kMarkerSize + 6;
     }
     RECT text{textLeft, r.top, r.right - 4, r.bottom};
@@ -264,9 +262,8 @@ void CComboList::DrawRow(HDC dc, Gdiplus::Graphics& g, int row)
         DrawImagePart(g, m_combo.m_close, close.left, close.top, state * w, 0, w, close.bottom - close.top);
     }
     ScopedFont font(kDefaultFace, 12);
-    HGDIOBJ oldFont = SelectObject(dc, font.Get());
+    const win32kit::ScopedSelectObject fontIn(dc, font.Get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, m_combo.m_textColor);
     DrawTextW(dc, m_texts[row].c_str(), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
-    SelectObject(dc, oldFont);
 }

@@ -3,8 +3,12 @@
 #include "win32kit/scoped_win.h"
 
 __ostrel_memory_dc::__ostrel_memory_dc(const __ostrel_memory_dc& other)
-    : m_dc(other.m_dc), m_width(other.m_width), m_height(other.m_height), m_bitmap(other.m_bitmap),
-      m_bits(other.m_bits), m_original(other.m_original), m_owner(false)
+    : m_dc(other.m_dc)
+    , m_bitmap(other.m_bitmap)
+    , m_width(other.m_width)
+    , m_height(other.m_height)
+    , m_bits(other.m_bits)
+    , m_owner(false)
 {
 }
 
@@ -15,34 +19,33 @@ __ostrel_memory_dc& __ostrel_memory_dc::operator=(const __ostrel_memory_dc& othe
     if (m_owner)
         DeleteDC();
     m_dc = other.m_dc;
+    m_bitmap = other.m_bitmap;
     m_width = other.m_width;
     m_height = other.m_height;
-    m_bitmap = other.m_bitmap;
     m_bits = other.m_bits;
-    m_original = other.m_original;
     m_owner = false;
     return *this;
 }
 
-__ostrel_memory_dc::~__ostrel_memory_dc()
-{
-    if (m_owner)
-        DeleteDC();
-}
+__ostrel_memory_dc::~__ostrel_memory_dc() = default;
 
 // The DC goes with the DIB's selection undone; the DIB itself only when
-// deleteBitmap says so (a caller may have taken it with GetBitmap).
+// deleteBitmap says so (a caller may have taken it with GetBitmap). A copy
+// only forgets the original's handles.
 int __ostrel_memory_dc::Release(bool deleteBitmap)
 {
-    const BOOL result = win32kit::DeleteBitmapDC(m_dc, m_original, deleteBitmap ? m_bitmap : nullptr);
+    if (deleteBitmap)
+        m_surface.Reset();
+    else
+        m_surface.ReleaseBitmap();
     m_dc = nullptr;
-    m_original = nullptr;
     m_bitmap = nullptr;
     m_bits = nullptr;
-    return result;
+    return TRUE;
 }
 
-int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int deleteOld) {
+int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int deleteOld)
+{
     win32kit::ScopedDC display;
     HDC reference = hdc;
     if (!reference) {
@@ -52,10 +55,9 @@ int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int
     if (m_owner)
         Release(deleteOld != 0);
     m_owner = true;  // what it makes now is its own
-    m_dc = CreateCompatibleDC(reference);
-    if (!m_dc)
+    win32kit::ScopedDC dc(CreateCompatibleDC(reference));
+    if (!dc)
         return 0;
-
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -63,9 +65,14 @@ int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    m_bitmap = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &m_bits, nullptr, 0);
-    if (!m_bitmap) return 0;
-    m_original = SelectObject(m_dc, m_bitmap);
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap)
+        return 0;
+    m_surface.Reset(dc.Release(), bitmap);
+    m_dc = m_surface.Dc();
+    m_bitmap = bitmap;
+    m_bits = bits;
     m_width = width;
     m_height = height;
     return 1;

@@ -39,12 +39,68 @@ bool SameTime(const FILETIME& a, const FILETIME& b)
 
 }  // namespace
 
+namespace {
+
+// No picture file a screen needs comes near this; a larger one is refused
+// before its bytes are read.
+constexpr LONGLONG kMaxFileBytes = 64ll * 1024 * 1024;
+
+// Decodes the bytes in `global` (moveable memory) and frees it.
+std::unique_ptr<Gdiplus::Bitmap> DecodeGlobal(HGLOBAL global)
+{
+    // The stream frees the memory when it is released.
+    win32kit::ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(global, TRUE, stream.Out()))) {
+        GlobalFree(global);
+        return nullptr;
+    }
+    Gdiplus::Bitmap source(stream.Get());
+    return CopyPremultiplied(source);
+}
+
+bool ReadWhole(HANDLE file, void* target, DWORD size)
+{
+    auto* bytes = static_cast<BYTE*>(target);
+    while (size > 0) {
+        DWORD read = 0;
+        if (!ReadFile(file, bytes, size, &read, nullptr) || read == 0)
+            return false;
+        bytes += read;
+        size -= read;
+    }
+    return true;
+}
+
+}  // namespace
+
+// Read through a handle that shares everything: decoding from the path
+// opens the file denying writers, so a cache touching the file's time or a
+// scanner holding it made a good picture read as no picture, and the reader
+// in turn kept a download from replacing the file.
 std::unique_ptr<Gdiplus::Bitmap> DecodePictureFile(const std::wstring& path)
 {
     if (path.empty())
         return nullptr;
-    Gdiplus::Bitmap source(path.c_str());
-    return CopyPremultiplied(source);
+    win32kit::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+        nullptr));
+    if (!file.IsValid())
+        return nullptr;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxFileBytes)
+        return nullptr;
+    const DWORD bytes = static_cast<DWORD>(size.QuadPart);
+    HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!global)
+        return nullptr;
+    void* target = GlobalLock(global);
+    const bool read = target && ReadWhole(file.Get(), target, bytes);
+    GlobalUnlock(global);
+    if (!read) {
+        GlobalFree(global);
+        return nullptr;
+    }
+    return DecodeGlobal(global);
 }
 
 std::unique_ptr<Gdiplus::Bitmap> DecodePictureBytes(const void* bytes, size_t size)
@@ -61,14 +117,7 @@ std::unique_ptr<Gdiplus::Bitmap> DecodePictureBytes(const void* bytes, size_t si
     }
     std::memcpy(target, bytes, size);
     GlobalUnlock(global);
-    // The stream frees the memory when it is released.
-    win32kit::ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(global, TRUE, stream.Out()))) {
-        GlobalFree(global);
-        return nullptr;
-    }
-    Gdiplus::Bitmap source(stream.Get());
-    return CopyPremultiplied(source);
+    return DecodeGlobal(global);
 }
 
 CPictureFileCache::Entry* CPictureFileCache::Lookup(const std::wstring& path)

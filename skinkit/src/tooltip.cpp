@@ -1,6 +1,7 @@
 #include "skinkit/tooltip.h"
 
 #include "control_util.h"
+#include "skinkit/control_clock.h"
 
 using namespace skinkit;
 
@@ -16,8 +17,8 @@ CToolTipUI::~CToolTipUI() {
     const HWND hwnd = m_window.Get();
     if (!hwnd)
         return;
-    KillTimer(hwnd, kHideTimer);
-    KillTimer(hwnd, kKeepInsideTimer);
+    ControlClock::Current().StopTimer(hwnd, kHideTimer);
+    ControlClock::Current().StopTimer(hwnd, kKeepInsideTimer);
     // Unbound first, so nothing the window receives while it goes reaches
     // this object; m_window then destroys it.
     RemovePropW(hwnd, kObjectProperty);
@@ -87,7 +88,7 @@ void CToolTipUI::ShowToolTip(std::wstring text) {
     ::SetWindowPos(GetHWND(), HWND_TOPMOST, m_tipRect.left, m_tipRect.top, Width(m_tipRect), Height(m_tipRect),
         SWP_SHOWWINDOW | SWP_NOACTIVATE);
     InvalidateRect(GetHWND(), nullptr, FALSE);
-    SetTimer(GetHWND(), kHideTimer, kShowMs, nullptr);
+    ControlClock::Current().StartTimer(GetHWND(), kHideTimer, kShowMs);
 }
 
 void CToolTipUI::ShowToolTip(const std::wstring& text, const RECT& keepInside) {
@@ -95,7 +96,7 @@ void CToolTipUI::ShowToolTip(const std::wstring& text, const RECT& keepInside) {
         return;
     m_keepInside = keepInside;
     ShowToolTip(text);
-    SetTimer(GetHWND(), kKeepInsideTimer, 1, nullptr);
+    ControlClock::Current().StartTimer(GetHWND(), kKeepInsideTimer, 1);
 }
 
 void CToolTipUI::HideToolTip() {
@@ -111,8 +112,8 @@ void CToolTipUI::OnTimer(UINT_PTR id) {
     } else if (id != kHideTimer) {
         return;
     }
-    KillTimer(GetHWND(), kHideTimer);
-    KillTimer(GetHWND(), kKeepInsideTimer);
+    ControlClock::Current().StopTimer(GetHWND(), kHideTimer);
+    ControlClock::Current().StopTimer(GetHWND(), kKeepInsideTimer);
     HideToolTip();
 }
 

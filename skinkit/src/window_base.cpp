@@ -121,6 +121,8 @@ void CWindowBase::ReSetWindowRgn() {
 
 void CWindowBase::OnPaint(HDC) {}
 
+void CWindowBase::OnFinalMessage(HWND) {}
+
 LRESULT CALLBACK CWindowBase::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -131,8 +133,11 @@ LRESULT CALLBACK CWindowBase::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
     if (msg == WM_NCDESTROY) {
-        RemovePropW(hwnd, kObjectProperty);
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
+        auto* self = static_cast<CWindowBase*>(RemovePropW(hwnd, kObjectProperty));
+        const LRESULT result = DefWindowProcW(hwnd, msg, wParam, lParam);
+        if (self)
+            self->OnFinalMessage(hwnd);
+        return result;
     }
     auto* self = static_cast<CWindowBase*>(GetPropW(hwnd, kObjectProperty));
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);

@@ -18,7 +18,7 @@ import urllib.parse
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import JourneyError, SCREEN, check, poll, run_journey
+from quarn_e2e import SCREEN, check, poll, run_journey
 
 MAIN = "Vorlane"
 WIDTH = SCREEN[0]
@@ -60,15 +60,8 @@ def band_shown(j, main):
 
 
 def choose_tab(j, main, tab, shown):
-    """Clicks a tab until `shown` holds: a click the program takes while it
-    still opens its first picture can go astray."""
-    for _ in range(3):
-        j.click(main, *TABS[tab])
-        try:
-            return poll(shown, j.seconds(4), "the %s tab" % tab)
-        except JourneyError:
-            continue
-    raise JourneyError("the %s tab did not open" % tab)
+    j.click(main, *TABS[tab])
+    return poll(shown, j.seconds(4), "the %s tab" % tab)
 
 
 def is_coral(pixel):

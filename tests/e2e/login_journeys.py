@@ -112,15 +112,8 @@ def register_page(j, main):
     env = dict(os.environ, WINEPREFIX=j.prefix, WINEDEBUG="-all")
     subprocess.run(["/usr/lib/wine/wine64", "reg", "add"] + key + ["/d", browser, "/f"], env=env, capture_output=True)
     try:
-        # The first click may come while the program still starts up.
-        for attempt in range(3):
-            j.click(main, *REGISTER_LINK)
-            try:
-                web = j.find_window(WEB, timeout=j.seconds(5))
-                break
-            except JourneyError:
-                if attempt == 2:
-                    raise
+        j.click(main, *REGISTER_LINK)
+        web = j.find_window(WEB, timeout=j.seconds(5))
         poll(lambda: os.path.exists(urls) and "user.php?action=c_register" in open(urls).read(), j.seconds(20),
              "the register page in the default browser")
         j.settled(web, 0, 0, 700, 460)

@@ -93,7 +93,8 @@ class Service:
 
     def mark(self):
         """The sequence number after the last logged request."""
-        return self.log()["next_seq"] - 1
+        # Without the entries: a long run's log is megabytes.
+        return json.loads(self._control("log?limit=0"))["next_seq"] - 1
 
     def requests(self, part, since=0):
         """Logged requests whose path, query or body contain `part`."""
@@ -421,6 +422,58 @@ class Journey:
             last[0] = now
             return now if agreed else None
         return poll(same, self.seconds(timeout), "the window to finish painting", step=0.15)
+
+
+class Eyes:
+    """Reads the screen with XGetImage, which leaves the X server free:
+    ImageMagick's import grabs the server while it reads, and Wine's window
+    then waits for it, which the hang watch would take for the program's."""
+
+    class Image(ctypes.Structure):
+        _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                    ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                    ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                    ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+
+    def __init__(self, j):
+        self.j = j
+        self.x11 = ctypes.CDLL("libX11.so.6")
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.x11.XGetImage.restype = ctypes.POINTER(self.Image)
+        self.x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                       ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.x11.XDestroyImage.argtypes = [ctypes.POINTER(self.Image)]
+        self.dpy = self.x11.XOpenDisplay(j.display.name.encode())
+        check(self.dpy, "cannot open display %s" % j.display.name)
+        self.root = self.x11.XDefaultRootWindow(self.dpy)
+
+    def grab(self, x, y, width, height):
+        """Rows of 32-bit pixels (blue, green, red, unused) and their stride."""
+        image = self.x11.XGetImage(self.dpy, self.root, x, y, width, height, 0xFFFFFFFF, 2)
+        check(image, "no screen grab")
+        try:
+            check(image.contents.bits_per_pixel == 32, "a screen of %d bits a pixel" % image.contents.bits_per_pixel)
+            stride = image.contents.bytes_per_line
+            return ctypes.string_at(image.contents.data, stride * height), stride
+        finally:
+            self.x11.XDestroyImage(image)
+
+    def pixels(self, window, x, y, width, height):
+        left, top, _, _ = self.j.geometry(window)
+        raw, stride = self.grab(left + x, top + y, width, height)
+        return [[(raw[r * stride + c * 4 + 2], raw[r * stride + c * 4 + 1], raw[r * stride + c * 4])
+                 for c in range(width)] for r in range(height)]
+
+    def screenshot(self, label):
+        self.j.shots += 1
+        path = os.path.join(self.j.artifacts, "%02d-%s.png" % (self.j.shots, label))
+        raw, stride = self.grab(0, 0, *SCREEN)
+        check(stride == SCREEN[0] * 4, "a screen row of %d bytes" % stride)
+        subprocess.run(["convert", "-size", "%dx%d" % SCREEN, "-depth", "8", "bgra:-", "-alpha", "off", path],
+                       input=raw, check=True, capture_output=True)
+        return path
 
 
 def columns_where(rows, test):

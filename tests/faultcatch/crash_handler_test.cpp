@@ -108,6 +108,33 @@ TEST_F(CrashHandlerTest, StackOverflowIsDumpedAndStartsUploader)
     EXPECT_TRUE(sandbox_.WaitForUploaderMarker()) << "Reportling.exe was not started";
 }
 
+// A handler of the program's own, added after the library's, may still take
+// an overflow; the library must not have ended the process before it runs.
+TEST_F(CrashHandlerTest, OverflowTakenByALaterHandlerLeavesNoDump)
+{
+    ASSERT_TRUE(sandbox_.PlaceUploaderAndDecoy());
+    const auto run = Crash(kProbeModeCaughtOverflow);
+    EXPECT_EQ(run.exitCode, static_cast<DWORD>(kProbeCaught)) << std::hex << "exit code 0x" << run.exitCode;
+    EXPECT_FALSE(std::filesystem::exists(sandbox_.DumpPath()));
+    EXPECT_FALSE(std::filesystem::exists(sandbox_.MarkerPath())) << "the uploader ran";
+}
+
+// A new thread cannot start while the crashing one holds the loader's lock,
+// so the writer never runs; the uploader must start all the same, and soon:
+// well before the writer's own deadline of a minute.
+TEST_F(CrashHandlerTest, CrashUnderTheLoaderLockStillStartsUploaderSoon)
+{
+    ASSERT_TRUE(sandbox_.PlaceUploaderAndDecoy());
+    const auto run = Crash(kProbeModeLoaderLock);
+    ASSERT_NE(run.exitCode, static_cast<DWORD>(kProbeNoLoaderLock));
+    EXPECT_EQ(run.exitCode, kProbeExceptionCode) << std::hex << "exit code 0x" << run.exitCode;
+    EXPECT_LT(run.elapsedMs, 30000u);
+    EXPECT_TRUE(sandbox_.WaitForUploaderMarker()) << "Reportling.exe was not started";
+    const auto exception = DumpedExceptionOfLastCrash();
+    ASSERT_TRUE(exception) << "dump has no exception stream";
+    EXPECT_EQ(exception->code, kProbeExceptionCode);
+}
+
 TEST_F(CrashHandlerTest, UploaderStillStartsWhenDumpFileIsInUse)
 {
     ASSERT_TRUE(sandbox_.PlaceUploaderAndDecoy());

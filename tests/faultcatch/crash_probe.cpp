@@ -26,6 +26,53 @@ int Recurse(int depth)
     return Recurse(depth + 1) + frame[0];
 }
 
+// Where the thread's stack was before the recursion; the catcher resumes
+// there, as a handler that unwinds to its own frame would.
+char* g_stackBeforeRecursion = nullptr;
+
+[[noreturn]] void EndCaught() { ExitProcess(kProbeCaught); }
+
+// Takes whatever the recursion raises, as a catch-all handler would: an
+// emulated 32-bit loader reports the overflow's first fault as an illegal
+// instruction rather than as an overflow.
+LONG WINAPI CatchOverflow(EXCEPTION_POINTERS* pointers)
+{
+    // Aligned as at a call: 16 bytes below the frame, less the return address.
+    const auto top = (reinterpret_cast<ULONG_PTR>(g_stackBeforeRecursion) & ~ULONG_PTR{15}) - 256 - sizeof(void*);
+    CONTEXT* context = pointers->ContextRecord;
+#ifdef _WIN64
+    context->Rsp = top;
+    context->Rip = reinterpret_cast<ULONG_PTR>(&EndCaught);
+#else
+    context->Esp = top;
+    context->Eip = reinterpret_cast<ULONG_PTR>(&EndCaught);
+#endif
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+int OverflowAndCatch()
+{
+    volatile char frame[16];
+    g_stackBeforeRecursion = const_cast<char*>(frame);
+    if (AddVectoredExceptionHandler(0, CatchOverflow) == nullptr)
+        return kProbeLoadFailed;
+    Recurse(0);
+    return kProbeSurvived;
+}
+
+using LockLoaderLock = LONG(NTAPI*)(ULONG flags, ULONG* disposition, ULONG_PTR* cookie);
+
+int RaiseUnderLoaderLock()
+{
+    const auto lock = reinterpret_cast<LockLoaderLock>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock")));
+    ULONG_PTR cookie = 0;
+    if (lock == nullptr || lock(0, nullptr, &cookie) != 0)
+        return kProbeNoLoaderLock;
+    RaiseException(kProbeExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    return kProbeSurvived;
+}
+
 int CallInstalledFilter()
 {
     const LPTOP_LEVEL_EXCEPTION_FILTER installed = SetUnhandledExceptionFilter(nullptr);
@@ -49,6 +96,10 @@ int main(int argc, char** argv)
     const char* mode = argc > 1 ? argv[1] : kProbeModeAccess;
     if (std::strcmp(mode, kProbeModeCallFilter) == 0)
         return CallInstalledFilter();
+    if (std::strcmp(mode, kProbeModeCaughtOverflow) == 0)
+        return OverflowAndCatch();
+    if (std::strcmp(mode, kProbeModeLoaderLock) == 0)
+        return RaiseUnderLoaderLock();
     if (std::strcmp(mode, kProbeModeRaise) == 0) {
         RaiseException(kProbeExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     } else if (std::strcmp(mode, kProbeModeStackOverflow) == 0) {

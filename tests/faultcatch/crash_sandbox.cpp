@@ -114,11 +114,13 @@ CrashSandbox::ProbeRun CrashSandbox::RunProbe(const char* mode) const
 
     ProbeRun run;
     run.threadId = process.dwThreadId;
+    const DWORD started = GetTickCount();
     if (WaitForSingleObject(child.Get(), kProbeDeadlineMs) != WAIT_OBJECT_0) {
         TerminateProcess(child.Get(), 1);
         WaitForSingleObject(child.Get(), kProbeDeadlineMs);
         return run;
     }
+    run.elapsedMs = GetTickCount() - started;
     run.ended = GetExitCodeProcess(child.Get(), &run.exitCode) != FALSE;
     return run;
 }

@@ -13,6 +13,7 @@ public:
         bool ended = false;  // false: still running at the deadline and killed
         DWORD exitCode = 0;
         DWORD threadId = 0;  // the probe's main thread, which is the one that faults
+        DWORD elapsedMs = 0;  // from its start until it ended
     };
 
     CrashSandbox();

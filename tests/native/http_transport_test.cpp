@@ -207,7 +207,11 @@ TEST_F(TransportTest, FailedDownloadsWriteNothing)
         const char* mode;
         const char* file;
     };
-    for (Fault fault : {Fault{"html", "html.jpg"}, Fault{"short", "short.jpg"}, Fault{"down", "down.jpg"}}) {
+    // truncjpeg: a transfer that is whole, of a picture that is not; bomb: a
+    // header that claims 20000 x 20000 pixels.
+    for (Fault fault : {Fault{"html", "html.jpg"}, Fault{"short", "short.jpg"}, Fault{"down", "down.jpg"},
+             Fault{"truncjpeg", "cut.jpg"}, Fault{"bomb", "bomb.jpg"}, Fault{"notfound", "notfound.jpg"},
+             Fault{"loop", "loop.jpg"}}) {
         ASSERT_TRUE(LocalService::SetFault(fault.mode));
         DownloadToFile(url, folder_.Path(fault.file), kQuickLimits);
         EXPECT_FALSE(platform::FileExists(folder_.Path(fault.file))) << fault.mode;

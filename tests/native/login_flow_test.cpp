@@ -75,7 +75,9 @@ TEST(LoginFlow, AnswersDecideTheOutcome)
         LoginOutcome outcome;
     } const kCases[] = {
         {"", LoginOutcome::NoAnswer},
-        {"<html>Bad Request</html>", LoginOutcome::Refused},
+        {"<html>Bad Request</html>", LoginOutcome::NoAnswer},
+        {R"({"status":0,"data":{"uid":"10)", LoginOutcome::NoAnswer},
+        {"[1]", LoginOutcome::NoAnswer},
         {R"({"status":"0","data":{}})", LoginOutcome::Refused},
         {R"({"status":0,"data":{"uid":1001}})", LoginOutcome::Refused},
         {R"({"status":2})", LoginOutcome::Unchanged},
@@ -115,7 +117,7 @@ TEST(LoginFlow, UntouchedFieldsSendTheRememberedDigest)
     EXPECT_EQ(edited.passwordDigest, Md5Hex("**********"));
 }
 
-// A login without any answer is a network error, not a refusal.
+// A login without any usable answer is a network error, not a refusal.
 TEST(LoginFlow, NoAnswerIsANetworkErrorAndRefusalIsNot)
 {
     struct Case {
@@ -128,6 +130,7 @@ TEST(LoginFlow, NoAnswerIsANetworkErrorAndRefusalIsNot)
     } const kCases[] = {
         {"nothing listening", "http://127.0.0.1:1/", "normal", "quarn123", kLoginNetworkError, false},
         {"connection reset", LocalService::BaseUrl(), "down", "quarn123", kLoginNetworkError, false},
+        {"error page instead of the answer", LocalService::BaseUrl(), "html", "quarn123", kLoginNetworkError, false},
         {"wrong password", LocalService::BaseUrl(), "normal", "wrong", kLoginEnded, false},
         {"right password", LocalService::BaseUrl(), "normal", "quarn123", kLoginEnded, true},
     };

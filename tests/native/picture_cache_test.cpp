@@ -224,6 +224,17 @@ TEST(PictureFormat, OnlyAPictureRunningToItsEndMarkerIsWhole)
     gif += "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02xy\x00\x3B"s;
     const std::string real = LocalService::Fetch("pictures/gal/p5001.jpg");
     ASSERT_GT(real.size(), 1000u);
+    // Frames by their claimed size: a few bytes of header can ask for 1.6 GB.
+    auto jpegOf = [&](const std::string& side) {
+        return jpegHead + "\xFF\xC0\x00\x0B\x08"s + side + side + "\x01\x01\x11\x00"s + scan + "\xFF\xD9"s;
+    };
+    auto pngOf = [](const std::string& side) {
+        return "\x89PNG\r\n\x1A\n\x00\x00\x00\x0DIHDR\x00\x00"s + side + "\x00\x00"s + side
+            + "\x08\x02\x00\x00\x00...."s + "\x00\x00\x00\x00IEND...."s;
+    };
+    auto gifOf = [](const std::string& side) { return "GIF89a"s + side + side + "\x00\x00\x00\x3B"s; };
+    const std::string side160 = "\x00\xA0"s, side20000 = "\x4E\x20"s;
+    const std::string gifSide160 = "\xA0\x00"s, gifSide20000 = "\x20\x4E"s;
     struct Case {
         const char* name;
         std::string bytes;
@@ -248,6 +259,12 @@ TEST(PictureFormat, OnlyAPictureRunningToItsEndMarkerIsWhole)
         {"jpeg with bytes after its end", jpeg + std::string(5000, '\xFF'), true},
         {"png", png, true},
         {"gif", gif, true},
+        {"jpeg frame of 160 square", jpegOf(side160), true},
+        {"jpeg frame of 20000 square", jpegOf(side20000), false},
+        {"png of 160 square", pngOf(side160), true},
+        {"png of 20000 square", pngOf(side20000), false},
+        {"gif of 160 square", gifOf(gifSide160), true},
+        {"gif of 20000 square", gifOf(gifSide20000), false},
     };
     TempFolder folder;
     for (const Case& c : kCases)

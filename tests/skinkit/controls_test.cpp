@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "manual_clock.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
 #include "skinkit/hyperlink.h"
@@ -61,12 +62,21 @@ TEST_F(ButtonTest, ClickPostsEnterThenCommandWithTheParentAsLParam) {
 }
 
 TEST_F(ButtonTest, ClicksWithin300MsPostOnce) {
-    parent.Click(60, 30);
-    parent.Click(60, 30);
-    EXPECT_EQ(1, Clicks(parent.TakeCommands()));
-    Sleep(350);
-    parent.Click(60, 30);
-    EXPECT_EQ(1, Clicks(parent.TakeCommands()));
+    ManualClock clock;
+    ScopedControlClock inUse(clock);
+    const struct Row {
+        DWORD gapMs;
+        int clicks;
+    } rows[] = {{0, 0}, {299, 0}, {300, 0}, {301, 1}, {5000, 1}};
+    for (const Row& row : rows) {
+        // Each row's first click comes well after the one before.
+        clock.Advance(1000);
+        parent.Click(60, 30);
+        ASSERT_EQ(1, Clicks(parent.TakeCommands())) << row.gapMs;
+        clock.Advance(row.gapMs);
+        parent.Click(60, 30);
+        EXPECT_EQ(row.clicks, Clicks(parent.TakeCommands())) << row.gapMs;
+    }
 }
 
 TEST_F(ButtonTest, ReleasingOutsidePostsNoClick) {
@@ -323,6 +333,8 @@ TEST(ToolTipTest, NearTheBottomRightCornerTheTipGoesLeftAndAbove) {
 }
 
 TEST(ToolTipTest, AKeptTipGoesOnceThePointerLeavesItsArea) {
+    ManualClock clock;
+    ScopedControlClock inUse(clock);
     CToolTipUI tip;
     ASSERT_TRUE(tip.Create(nullptr));
     const RECT area{200, 200, 300, 240};
@@ -342,12 +354,69 @@ TEST(ToolTipTest, AKeptTipGoesOnceThePointerLeavesItsArea) {
         ASSERT_TRUE(tip.IsVisible()) << row.what;
         SetCursorPos(row.then.x, row.then.y);
         // Well under the two seconds after which any tip goes.
-        EXPECT_EQ(PumpUntil([&] { return !tip.IsVisible(); }, 500), !row.stays) << row.what;
+        clock.Advance(500);
+        EXPECT_EQ(tip.IsVisible(), row.stays) << row.what;
     }
     DestroyWindow(tip.GetHWND());
 }
 
+TEST(ToolTipTest, ATipGoesAfterTwoSeconds) {
+    ManualClock clock;
+    ScopedControlClock inUse(clock);
+    CToolTipUI tip;
+    ASSERT_TRUE(tip.Create(nullptr));
+    tip.ShowToolTip(L"提示");
+    ASSERT_TRUE(tip.IsVisible());
+    clock.Advance(1999);
+    EXPECT_TRUE(tip.IsVisible());
+    clock.Advance(1);
+    EXPECT_FALSE(tip.IsVisible());
+    // Shown again, it has its full two seconds again.
+    clock.Advance(5000);
+    tip.ShowToolTip(L"提示");
+    clock.Advance(1999);
+    EXPECT_TRUE(tip.IsVisible());
+    clock.Advance(1);
+    EXPECT_FALSE(tip.IsVisible());
+    DestroyWindow(tip.GetHWND());
+}
+
+// The buttons' shared tip is theirs: it goes, window and all, with the last
+// button of its class, and a later button makes a fresh one.
+TEST(ButtonTipTest, TheSharedTipGoesWithTheLastButton) {
+    ManualClock clock;
+    ScopedControlClock inUse(clock);
+    TestParent parent;
+    ASSERT_TRUE(parent.Open(300, 200));
+    HWND tipWindow = nullptr;
+    {
+        auto first = std::make_unique<CButtonUI>();
+        auto second = std::make_unique<CButtonUI>();
+        ASSERT_TRUE(first->Create(parent.GetHWND(), 42));
+        ASSERT_TRUE(second->Create(parent.GetHWND(), 43));
+        first->SetWindowRect(20, 20, 120, 50);
+        first->SetTipText(L"提示");
+        parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) {
+            first->WindowProc(parent.GetHWND(), msg, wParam, lParam);
+        };
+        parent.MouseAt(60, 30);
+        parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(60, 30));
+        clock.Advance(600);
+        ASSERT_NE(nullptr, CButtonUI::m_pToolTip);
+        tipWindow = CButtonUI::m_pToolTip->GetHWND();
+        ASSERT_TRUE(IsWindow(tipWindow));
+        parent.router = nullptr;
+        first.reset();
+        EXPECT_NE(nullptr, CButtonUI::m_pToolTip) << "freed while a button still shares it";
+        EXPECT_TRUE(IsWindow(tipWindow));
+    }
+    EXPECT_EQ(nullptr, CButtonUI::m_pToolTip);
+    EXPECT_FALSE(IsWindow(tipWindow));
+}
+
 TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
+    ManualClock clock;
+    ScopedControlClock inUse(clock);
     CButtonUI second;
     ASSERT_TRUE(second.Create(parent.GetHWND(), 43));
     second.SetWindowRect(150, 20, 250, 50);
@@ -363,17 +432,18 @@ TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
     ASSERT_FALSE(tipShown());
 
     parent.MouseAt(60, 30);
-    const DWORD hovered = GetTickCount();
     parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(60, 30));
-    EXPECT_FALSE(tipShown());  // the timer has not run yet
-    ASSERT_TRUE(PumpUntil(tipShown, 5000));
-    EXPECT_GE(GetTickCount() - hovered, 580u);
+    clock.Advance(599);
+    EXPECT_FALSE(tipShown());  // the pause is not over yet
+    clock.Advance(1);
+    ASSERT_TRUE(tipShown());
+    EXPECT_EQ(1, tipTimerRuns);
     EXPECT_EQ(L"第一个提示", CButtonUI::m_pToolTip->GetText());
     POINT cursor{};
     GetCursorPos(&cursor);
     EXPECT_EQ(cursor.x, CButtonUI::m_pToolTip->GetTipRect().left);
     EXPECT_EQ(cursor.y + 20, CButtonUI::m_pToolTip->GetTipRect().top);
-    EXPECT_FALSE(KillTimer(parent.GetHWND(), kButtonTipTimer));  // killed once it ran
+    EXPECT_FALSE(clock.Running(parent.GetHWND(), kButtonTipTimer));  // stopped once it ran
 
     // Leaving hides the tip; the next button shows its own text in the same tip.
     parent.MouseAt(120, 150);
@@ -382,11 +452,15 @@ TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
     CToolTipUI* shared = CButtonUI::m_pToolTip;
     parent.MouseAt(200, 30);
     parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(200, 30));
-    ASSERT_TRUE(PumpUntil(tipShown, 5000));
+    clock.Advance(600);
+    ASSERT_TRUE(tipShown());
     EXPECT_EQ(shared, CButtonUI::m_pToolTip);
     EXPECT_EQ(L"第二个提示", CButtonUI::m_pToolTip->GetText());
     // The tip goes away by itself after two seconds.
-    EXPECT_TRUE(PumpUntil([&] { return !tipShown(); }, 5000));
+    clock.Advance(1999);
+    EXPECT_TRUE(tipShown());
+    clock.Advance(1);
+    EXPECT_FALSE(tipShown());
 
     // Without tip text the timer runs and shows nothing.
     parent.MouseAt(120, 150);
@@ -395,9 +469,10 @@ TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
     tipTimerRuns = 0;
     parent.MouseAt(200, 30);
     parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(200, 30));
-    ASSERT_TRUE(PumpUntil([&] { return tipTimerRuns > 0; }, 5000));
+    clock.Advance(600);
+    EXPECT_EQ(1, tipTimerRuns);
     EXPECT_FALSE(tipShown());
-    EXPECT_FALSE(KillTimer(parent.GetHWND(), kButtonTipTimer));
+    EXPECT_FALSE(clock.Running(parent.GetHWND(), kButtonTipTimer));
     parent.router = nullptr;
 }
 

@@ -14,7 +14,8 @@ public:
     // Clears the request log and the state, and returns to normal answers.
     static bool Reset();
     // "normal", "down", "silent", "slow", "html", "badjson", "wrongtypes",
-    // "short", "nolength", "huge".
+    // "short", "nolength", "huge", "manyfeed", "truncjpeg", "bomb", "notfound",
+    // "loop", "oversize"; options follow as in "html&scope=pictures".
     static bool SetFault(const std::string& mode);
     // The logged requests, oldest first: objects with method, path, query,
     // body and headers.

@@ -7,8 +7,11 @@ import threading
 LOG_CAPACITY = 10000
 BODY_LOG_LIMIT = 8 * 1024  # keeps the full log below about 100 MB
 
-MODES = ("normal", "down", "silent", "slow", "html", "badjson", "wrongtypes", "short", "nolength", "huge")
+MODES = ("normal", "down", "silent", "slow", "html", "badjson", "wrongtypes", "short", "nolength", "huge",
+         "manyfeed", "truncjpeg", "bomb", "notfound", "loop", "oversize")
 SCOPES = ("all", "json", "pictures", "pages")
+MAX_ITEMS = 100000
+MAX_BYTES = 64 * 1024 * 1024
 
 
 class RequestLog:
@@ -66,11 +69,14 @@ class FaultSettings:
     fraction  share of the body sent in mode "short"
     length    0: no Content-Length in any mode (the body ends when the
               connection closes), so "short" cuts a transfer unnoticed
+    items     how many pictures a picture list holds in mode "manyfeed"
+    bytes     exact body size in mode "oversize"
     """
 
     DEFAULTS = {"mode": "normal", "delay_ms": 2000, "latency_ms": 0, "rate_kbps": 0,
                 "status": 200, "scope": "all", "match": "", "count": -1, "hold_s": 300,
-                "fraction": 0.5, "length": 1}
+                "fraction": 0.5, "length": 1, "items": 10000,
+                "bytes": 16 * 1024 * 1024 + 1}
 
     def __init__(self, **start):
         self.lock = threading.Lock()
@@ -101,6 +107,10 @@ class FaultSettings:
         for key in ("delay_ms", "latency_ms", "rate_kbps", "hold_s"):
             if staged[key] < 0:
                 return "%s must not be negative" % key
+        if not 0 <= staged["items"] <= MAX_ITEMS:
+            return "items must be between 0 and %d" % MAX_ITEMS
+        if not 0 <= staged["bytes"] <= MAX_BYTES:
+            return "bytes must be between 0 and %d" % MAX_BYTES
         if not 0.0 <= staged["fraction"] < 1.0:
             return "fraction must be at least 0 and below 1"
         target.update(staged)

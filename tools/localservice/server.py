@@ -39,6 +39,8 @@ DEFAULT_PORT = 8710
 MAX_BODY = 16 * 1024 * 1024
 SEND_BLOCK = 64 * 1024
 HUGE_ANSWER_BYTES = 17 * 1024 * 1024  # above the client's answer cap
+BOMB_SIDE = 20000  # a frame of 20000 x 20000 pixels: 1.6 GB decoded
+MANY_FIRST_ID = 900001  # share ids of the stretched picture lists
 CONTROL_PREFIX = "/__control/"
 STATIC_ROOTS = ("/pictures/", "/avatars/")
 # "/redirect?to=ADDRESS" answers 302 to ADDRESS, whatever its scheme.
@@ -152,6 +154,68 @@ class Answer:
 def accepts_gzip(headers):
     codings = [part.split(";")[0].strip().lower() for part in headers.get("Accept-Encoding", "").split(",")]
     return "gzip" in codings
+
+
+def answer_bytes(answer):
+    if answer.path is None:
+        return answer.body
+    with open(answer.path, "rb") as f:
+        return f.read()
+
+
+def padded(answer, size):
+    """The answer cut or padded with spaces to exactly `size` bytes: JSON stays
+    valid and a JPEG ignores what follows its end marker."""
+    body = answer_bytes(answer)[:size]
+    body += b" " * (size - len(body))
+    return Answer(answer.status, answer.content_type, body, kind=answer.kind)
+
+
+def jpeg_frame_offset(data):
+    """Offset of the height field of a JPEG's frame header, or None."""
+    i = 2
+    while i + 9 < len(data) and data[i] == 0xFF:
+        marker = data[i + 1]
+        length = int.from_bytes(data[i + 2:i + 4], "big")
+        if marker in (0xC0, 0xC1, 0xC2):
+            return i + 5
+        i += 2 + length
+    return None
+
+
+def spoil_picture(answer, mode, settings):
+    """truncjpeg: the first `fraction` of the file, announced at that length,
+    so the transfer is complete and only the picture is cut. bomb: the file
+    with its frame header claiming BOMB_SIDE pixels square."""
+    if answer.status != 200 or not answer.content_type.startswith("image/jpeg"):
+        return answer
+    data = answer_bytes(answer)
+    if mode == "truncjpeg":
+        data = data[:max(2, int(len(data) * settings["fraction"]))]
+    else:
+        at = jpeg_frame_offset(data)
+        if at is None:
+            return answer
+        side = BOMB_SIDE.to_bytes(2, "big")
+        data = data[:at] + side + side + data[at + 4:]
+    return Answer(200, answer.content_type, data, kind=answer.kind)
+
+
+def many_pictures(value, count):
+    """A picture list stretched to `count` pictures, each with a share id of
+    its own, pointing at the pictures the list already holds."""
+    if not isinstance(value, dict) or not value.get("image_list"):
+        return value
+    source = value["image_list"]
+    items = []
+    for i in range(count):
+        item = dict(source[i % len(source)])
+        item["share_id"] = str(MANY_FIRST_ID + i)
+        items.append(item)
+    stretched = dict(value, image_list=items)
+    if isinstance(value.get("page"), dict):
+        stretched["page"] = {"total": count, "page_count": 1, "page": 1}
+    return stretched
 
 
 class QuarnServer(http.server.ThreadingHTTPServer):
@@ -437,13 +501,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return Answer(200, CONTENT_TYPES.get(ext, "application/octet-stream"),
                       path=file_path, kind="pictures")
 
-    @staticmethod
-    def spoil(answer, mode, settings):
+    def spoil(self, answer, mode, settings):
         """The answer as the current fault mode changes it."""
         if mode == "html":
             return Answer(settings["status"], "text/html", HTML_ERROR_PAGE, kind=answer.kind)
+        if mode == "notfound":
+            return Answer.not_found(answer.kind)
+        if mode == "loop":
+            # Back to the very same address, for ever.
+            return Answer.redirect(self.base_url() + self.path_and_query())
+        if mode == "oversize":
+            return padded(answer, settings["bytes"])
+        if mode in ("truncjpeg", "bomb"):
+            return spoil_picture(answer, mode, settings)
         if answer.value is None:
             return answer
+        if mode == "manyfeed":
+            return Answer.json(many_pictures(answer.value, settings["items"]), answer.status)
         if mode == "badjson":
             text = answer.body
             cut = max(1, int(len(text) * 0.6))
@@ -456,6 +530,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             padding = b" " * max(0, HUGE_ANSWER_BYTES - len(answer.body))
             return Answer(answer.status, answer.content_type, answer.body + padding, kind=answer.kind)
         return answer
+
+    def path_and_query(self):
+        raw = self.raw_target if self.raw_target is not None else self.path.encode("latin-1")
+        return raw.decode("utf-8", "backslashreplace")
 
     # ---- sending ----------------------------------------------------------------
 

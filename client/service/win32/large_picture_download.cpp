@@ -7,6 +7,7 @@
 #include "../window_messages.h"
 #include "../work_tracker.h"
 #include "wide_text.h"
+#include "win32kit/scoped_win.h"
 
 #include <wincrypt.h>
 #include <wininet.h>
@@ -32,11 +33,6 @@ struct InternetCloser {
 };
 using InternetHandle = std::unique_ptr<void, InternetCloser>;
 
-struct FileCloser {
-    void operator()(HANDLE file) const { CloseHandle(file); }
-};
-using FileHandle = std::unique_ptr<void, FileCloser>;
-
 // Targets being downloaded now. A temporary file whose target is not listed
 // here was left by a download that ended short, and is simply replaced.
 class DownloadsInProgress {
@@ -59,7 +55,9 @@ private:
 
 DownloadsInProgress& InProgress()
 {
-    static DownloadsInProgress downloads;
+    // Never destroyed: a detached worker may still use it while the
+    // program's statics are destroyed at exit.
+    static DownloadsInProgress& downloads = *new DownloadsInProgress;
     return downloads;
 }
 
@@ -414,12 +412,10 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
     if (!wanted.KeepGoing())
         return kLargeDownloadLeft;
 
-    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    win32kit::ScopedHandle file(
+        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
         return kLargeDownloadNotPlaced;
-    }
 
     DWORD announced = ContentLength(static_cast<HINTERNET>(request.get()));
     unsigned long long received = 0;
@@ -427,14 +423,14 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
     for (;;) {
         DWORD got = 0;
         if (!InternetReadFile(static_cast<HINTERNET>(request.get()), block.get(), kReadBlock, &got)) {
-            file.reset();
+            file.Reset();
             DeleteFileW(temporary.c_str());
             return kLargeDownloadReadError;
         }
         if (got == 0)
             break;
         if (!wanted.KeepGoing()) {
-            file.reset();
+            file.Reset();
             DeleteFileW(temporary.c_str());
             return kLargeDownloadLeft;
         }
@@ -442,24 +438,26 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
         SendMessageW(window, UM_DOWNLOAD_PROGRESS, WPARAM(Percent(received, announced)),
                      LPARAM(targetPath.c_str()));
         DWORD written = 0;
-        if (!WriteFile(file.get(), block.get(), got, &written, nullptr) || written != got) {
+        if (!WriteFile(file.Get(), block.get(), got, &written, nullptr) || written != got) {
             // A full disk must not leave a cut picture that counts as whole.
-            file.reset();
+            file.Reset();
             DeleteFileW(temporary.c_str());
             return kLargeDownloadReadError;
         }
     }
-    file.reset();
+    file.Reset();
 
     bool complete = received > 0 && (announced == 0 || received == announced);
     if (!complete) {
         DeleteFileW(temporary.c_str());
         return kLargeDownloadWrongLength;
     }
-    // Without a Content-Length a cut transfer ends like a whole one: then
-    // only a picture that runs to its end marker counts.
+    // Only a picture that runs to its end marker counts: without a
+    // Content-Length a cut transfer ends like a whole one, and a sender can
+    // announce a cut picture at its cut length. One whose header claims more
+    // than a decoder holds would stop the window that decodes it.
     const std::string written = Narrow(temporary);
-    if (!IsValidCachedFile(written) || (announced == 0 && !IsWholePicture(written))) {
+    if (!IsValidCachedFile(written) || !IsWholePicture(written)) {
         DeleteFileW(temporary.c_str());
         return kLargeDownloadNotPicture;
     }

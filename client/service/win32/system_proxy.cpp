@@ -3,6 +3,7 @@
 #include "../platform.h"
 #include "../proxy_list.h"
 #include "wide_text.h"
+#include "win32kit/scoped_win.h"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -10,7 +11,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <type_traits>
 
 namespace {
 
@@ -25,11 +25,6 @@ struct WinHttpCloser {
     void operator()(void* handle) const { WinHttpCloseHandle(handle); }
 };
 using WinHttpHandle = std::unique_ptr<void, WinHttpCloser>;
-
-struct KeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using KeyHandle = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
 struct ProxySettings {
     bool autoDetect = false;
@@ -68,18 +63,17 @@ std::string RegistryText(HKEY key, const wchar_t* name)
 // on Windows both agree.
 void ReadPlainSettings(ProxySettings& settings)
 {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    win32kit::ScopedRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_QUERY_VALUE, key.Out()) != ERROR_SUCCESS)
         return;
-    KeyHandle key(opened);
     DWORD enabled = 0;
     DWORD size = sizeof enabled;
-    if (RegQueryValueExW(key.get(), L"ProxyEnable", nullptr, nullptr, reinterpret_cast<BYTE*>(&enabled), &size) !=
+    if (RegQueryValueExW(key.Get(), L"ProxyEnable", nullptr, nullptr, reinterpret_cast<BYTE*>(&enabled), &size) !=
             ERROR_SUCCESS ||
         !enabled)
         return;
-    settings.list = RegistryText(key.get(), L"ProxyServer");
-    settings.bypass = RegistryText(key.get(), L"ProxyOverride");
+    settings.list = RegistryText(key.Get(), L"ProxyServer");
+    settings.bypass = RegistryText(key.Get(), L"ProxyOverride");
 }
 
 ProxySettings ReadSettings()
@@ -160,7 +154,9 @@ private:
 
 RememberedAnswers& Remembered()
 {
-    static RememberedAnswers answers;
+    // Never destroyed: a detached worker may still use it while the
+    // program's statics are destroyed at exit.
+    static RememberedAnswers& answers = *new RememberedAnswers;
     return answers;
 }
 

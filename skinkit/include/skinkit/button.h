@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <deque>
+#include <memory>
 #include <string>
 
 #include <windows.h>
@@ -68,6 +69,8 @@ public:
     void OnPaint(HDC hdc);
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+    // Shared by the buttons of this class; made for the first tip, freed
+    // with the last button.
     static CToolTipUI* m_pToolTip;
 
 private:
@@ -91,7 +94,7 @@ private:
     COLORREF m_textColor;
     DWORD m_lastClickTick = 0;
     int m_alignment = 0;
-    Gdiplus::Bitmap* m_ownedImage = nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> m_ownedImage;
     CPaintCache m_cache;
 };
 
@@ -155,6 +158,8 @@ public:
     void OnPaint(HDC hdc);
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+    // Shared by the buttons of this class; made for the first tip, freed
+    // with the last button.
     static CToolTipUI* m_pToolTip;
 
 private:
@@ -184,6 +189,6 @@ private:
     COLORREF m_textColor;
     std::atomic<float> m_alpha{0.0f};
     DWORD m_lastClickTick = 0;
-    Gdiplus::Bitmap* m_ownedImage = nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> m_ownedImage;
     CPaintCache m_cache;
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "skinkit/skinkit_api.h"
+#include "win32kit/scoped_win.h"
 
 // An off-screen 32-bit drawing surface (bottom-up DIB section in a memory DC).
 // Copies share the handles without owning them: only the original releases
@@ -26,14 +27,15 @@ public:
 private:
     int Release(bool deleteBitmap);
 
+    // The DC and its DIB, held by the original only.
+    win32kit::ScopedBitmapDC m_surface;
+    // The surface's DC and DIB: the original's own, or in a copy the
+    // original's, not owned.
     HDC m_dc = nullptr;
+    HBITMAP m_bitmap = nullptr;
     int m_width = 0;
     int m_height = 0;
-    HBITMAP m_bitmap = nullptr;
     void* m_bits = nullptr;
-    // What the DC held before the DIB: it goes back in before the DC is
-    // deleted, or the DIB could not be.
-    HGDIOBJ m_original = nullptr;
     bool m_owner = true;
 };
 

@@ -42,6 +42,9 @@ public:
 
     // A hook for subclasses; the base draws nothing.
     void OnPaint(HDC hdc);
+    // The window's last message has gone by and nothing reaches this object
+    // through it any more: where an object on the heap may delete itself.
+    virtual void OnFinalMessage(HWND hwnd);
 
     HWND GetHWND() const { return m_hWnd; }
     HWND GetParentHWND() const { return m_hParent; }

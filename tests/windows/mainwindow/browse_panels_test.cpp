@@ -15,6 +15,7 @@
 #include "request_log.h"
 #include "signed_in_user.h"
 #include "win32/wide_text.h"
+#include "win32kit/scoped_win.h"
 #include "work_tracker.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +152,36 @@ TEST(DecodedPictures, DecodesOncePerFileState)
     EXPECT_LE(fitted->GetHeight(), 30u);
     EXPECT_EQ(pictures.Fitted(path, 40, 30), fitted);
     EXPECT_EQ(pictures.Decodes(), 2u);
+    DeleteFileW(path.c_str());
+}
+
+// Another handle on the file (the cache keeping its time of use, a virus
+// scanner) must not make a picture look unreadable: it would stay blank,
+// since the same file state is never decoded twice.
+TEST(DecodedPictures, AFileOpenElsewhereIsStillRead)
+{
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring path
+        = std::wstring(folder) + L"quarn-shared-" + std::to_wstring(GetCurrentProcessId()) + L".png";
+    ASSERT_TRUE(CopyFileW((ResourceFolder() + L"main\\page_prev.png").c_str(), path.c_str(), FALSE));
+    struct Row {
+        const char* what;
+        DWORD access;
+        DWORD share;
+    } rows[] = {
+        {"read by another", GENERIC_READ, FILE_SHARE_READ},
+        {"open to set its time", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {"open for anything, sharing all", GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+    };
+    for (const Row& row : rows) {
+        win32kit::ScopedHandle other(CreateFileW(path.c_str(), row.access, row.share, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(other.IsValid()) << row.what;
+        DecodedPictures pictures(2);
+        EXPECT_NE(pictures.Find(path), nullptr) << row.what;
+        EXPECT_NE(pictures.Fitted(path, 16, 16), nullptr) << row.what;
+    }
     DeleteFileW(path.c_str());
 }
 
@@ -839,6 +870,30 @@ TEST_F(BrowsePanelsTest, ACategoryClickAsksForItsCommentsOnceAndNotForItsPicture
     }
 }
 
+// A service that was down at start leaves the bar without categories; once
+// it is back, the categories tab asks for the list again, and only then.
+TEST_F(BrowsePanelsTest, TheCategoriesTabAsksForAListThatNeverCame)
+{
+    // Signed in, the list is asked for at u.php.
+    const std::string listed = "/u.php?action=c_all";
+    FeedStore& store = *window.Services().Store();
+    ASSERT_TRUE(store.CategoryCode("1").empty());
+    struct Row {
+        const char* what;
+        int asked;  // list requests the tab makes
+    } rows[] = {
+        {"no list yet", 1},
+        {"the list came", 0},
+    };
+    for (const Row& row : rows) {
+        const int before = CountRequests(listed);
+        ChooseTab(0);
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        EXPECT_EQ(CountRequests(listed) - before, row.asked) << row.what;
+    }
+    EXPECT_FALSE(store.CategoryCode("1").empty());
+}
+
 TEST_F(BrowsePanelsTest, TheSearchFieldShowsTheTextCursorAndHoversEndWhenThePointerLeaves)
 {
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);
@@ -928,6 +983,33 @@ TEST_F(BrowsePanelsTest, TheStripFollowsTheLargePicturesMessages)
         EXPECT_EQ(strip.FirstIndex(), row.first) << row.what;
         EXPECT_EQ(strip.FeedNumber(), row.feed) << row.what;
     }
+}
+
+// The home feed's first picture opens by a message the window posts to
+// itself from a paint; a tab chosen before that message is handled (in the
+// same click, or by the click the paint came before) must stay chosen.
+TEST_F(BrowsePanelsTest, ATabChosenWhileTheHomePictureIsAskedForStaysChosen)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    auto picture = std::make_shared<PictureRecord>();
+    picture->shareId = "5001";
+    picture->largePath = "C:\\cache\\beauties_l\\home.jpg";
+    window.Services().Store()->StorePicture(PictureListId{feed_kind::kHome, {}}, 0, picture);
+    // Two paints before the first of their messages is handled: two asks.
+    for (int paint = 0; paint < 2; ++paint) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        UpdateWindow(hwnd);
+    }
+    ChooseTab(0);
+    ASSERT_FALSE(window.ViewerUp());
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT)
+            DispatchMessageW(&msg);
+    }
+    EXPECT_FALSE(window.ViewerUp());
+    EXPECT_EQ(window.CurrentPicturePath(), L"");
+    EXPECT_EQ(window.Content().Mode(), kContentCategories);
 }
 
 TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -34,9 +35,15 @@ public:
                                 windowClass.hInstance, nullptr);
         SetWindowLongPtrW(window_, GWLP_USERDATA, LONG_PTR(this));
     }
-    ~MessageRecorder() { DestroyWindow(window_); }
+    ~MessageRecorder() { Destroy(); }
 
     HWND Window() const { return window_; }
+    void Destroy()
+    {
+        if (window_)
+            DestroyWindow(window_);
+        window_ = nullptr;
+    }
 
     // Runs the download on a worker and pumps messages until it ends.
     int Download(const std::string& url, const std::string& target)
@@ -189,6 +196,48 @@ TEST_F(LargePictureDownloadTest, SecondRequestForTheSamePictureWaitsForTheFirst)
     EXPECT_EQ(first, kLargeDownloadDone);
 }
 
+// The window a download reports to goes while the transfer runs (the
+// program ends, say): its destruction does not wait for the worker, and the
+// worker's reports to the gone window (one may be queued already) return
+// at once without this thread pumping, so the worker ends with its transfer.
+TEST_F(LargePictureDownloadTest, AWindowDestroyedMidDownloadNeitherWaitsNorHoldsTheWorker)
+{
+    ASSERT_TRUE(LocalService::SetFault("slow&delay_ms=0&rate_kbps=4096"));
+    platform::CreateDirectoryTree(folder_.Path("beauties_l"));
+    const std::string target = Target("gone.jpg");
+    const std::string url = LocalService::BaseUrl() + kBigPicture;
+    std::atomic<int> result{-100};
+    HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread worker([&] {
+        result = DownloadWithProgress(Widen(url), Widen(target), recorder_.Window());
+        SetEvent(finished);
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (recorder_.percents.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MessageRecorder::PumpPending();
+    }
+    ASSERT_GE(recorder_.percents.size(), 2u) << "no progress reported";
+    ASSERT_LT(recorder_.percents.back(), 100) << "the transfer ended before the window went";
+
+    const auto destroying = std::chrono::steady_clock::now();
+    recorder_.Destroy();
+    const auto destroyMs
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - destroying).count();
+    EXPECT_LT(destroyMs, 1000);
+    const std::size_t reports = recorder_.percents.size();
+
+    const bool ended = WaitForSingleObject(finished, 60000) == WAIT_OBJECT_0;
+    EXPECT_TRUE(ended) << "the worker waits for the gone window";
+    if (!ended)
+        MessageRecorder::Pump(finished);
+    worker.join();
+    CloseHandle(finished);
+    EXPECT_EQ(result.load(), kLargeDownloadDone);
+    EXPECT_EQ(recorder_.percents.size(), reports);
+    EXPECT_EQ(recorder_.doneCount, 0);
+}
+
 TEST_F(LargePictureDownloadTest, OnlyAPictureThatArrivedWholeIsPutInPlace)
 {
     const char kPicture[] = "pictures/gal/p5001.jpg";
@@ -205,6 +254,8 @@ TEST_F(LargePictureDownloadTest, OnlyAPictureThatArrivedWholeIsPutInPlace)
         {"error page with status 200", "html&scope=pictures", nullptr, kLargeDownloadNotPicture},
         {"error page without a length", "html&scope=pictures&length=0", nullptr, kLargeDownloadNotPicture},
         {"cut transfer without a length", "short&scope=pictures&length=0", nullptr, kLargeDownloadNotPicture},
+        {"cut picture sent whole", "truncjpeg&scope=pictures", nullptr, kLargeDownloadNotPicture},
+        {"header claiming 20000 x 20000", "bomb&scope=pictures", nullptr, kLargeDownloadNotPicture},
         {"error page saved earlier", "normal", errorPage.c_str(), kLargeDownloadDone},
         {"empty file saved earlier", "normal", "", kLargeDownloadDone},
         {"whole picture without a length", "nolength", nullptr, kLargeDownloadDone},

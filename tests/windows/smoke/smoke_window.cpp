@@ -20,11 +20,11 @@ void Paint(HWND window) {
     FillRect(dc, &client, background);
     DeleteObject(background);
 
-    LOGFONTW spec{};
-    spec.lfHeight = -48;
-    spec.lfCharSet = DEFAULT_CHARSET;
-    wcscpy(spec.lfFaceName, L"\u5b8b\u4f53");  // 宋体
-    HFONT font = CreateFontIndirectW(&spec);
+    LOGFONTW fontShape{};
+    fontShape.lfHeight = -48;
+    fontShape.lfCharSet = DEFAULT_CHARSET;
+    wcscpy(fontShape.lfFaceName, L"\u5b8b\u4f53");  // 宋体
+    HFONT font = CreateFontIndirectW(&fontShape);
     HGDIOBJ old = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(200, 40, 40));

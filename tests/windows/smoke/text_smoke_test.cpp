@@ -39,13 +39,13 @@ const char kLoadingUtf8[] = "\xe5\x8a\xa0\xe8\xbd\xbd\xe4\xb8\xad";  // 加载�
 const wchar_t kLoading[] = L"\u52a0\u8f7d\u4e2d";
 
 GdiObject MakeFont(const wchar_t* face, int height) {
-    LOGFONTW spec{};
-    spec.lfHeight = -height;
-    spec.lfWeight = FW_NORMAL;
-    spec.lfCharSet = DEFAULT_CHARSET;
-    spec.lfQuality = NONANTIALIASED_QUALITY;
-    wcsncpy(spec.lfFaceName, face, LF_FACESIZE - 1);
-    return GdiObject(CreateFontIndirectW(&spec));
+    LOGFONTW font{};
+    font.lfHeight = -height;
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = NONANTIALIASED_QUALITY;
+    wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+    return GdiObject(CreateFontIndirectW(&font));
 }
 
 // Black text on white in a 48 x 48 bitmap; the pixels, top row first.

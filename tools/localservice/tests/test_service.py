@@ -657,6 +657,50 @@ class FaultTests(ServiceTestCase):
         self.assertEqual(len(reply.body), 17 * 1024 * 1024)
         self.assertTrue(reply.json()["image_list"])
 
+    def test_stretched_feed_and_exact_oversize_answer(self):
+        self.fault("mode=manyfeed&match=c_cate")
+        feed = self.server.request(self.FEED).json()
+        ids = [item["share_id"] for item in feed["image_list"]]
+        self.assertEqual(len(ids), 10000)
+        self.assertEqual(len(set(ids)), 10000)
+        self.assertEqual(feed["page"]["total"], 10000)
+        self.assertTrue(all(item["url"].endswith(".jpg") for item in feed["image_list"]))
+        self.assertEqual(len(self.server.request("/book.php?action=c_all").json()["image_list"]),
+                         answers.HOME_FEED_SIZE)
+        self.fault("mode=oversize")
+        for target in (self.FEED, self.PICTURE):
+            reply = self.server.request(target)
+            self.assertEqual(len(reply.body), 16 * 1024 * 1024 + 1)
+            self.assertEqual(reply.headers["content-length"], str(16 * 1024 * 1024 + 1))
+        self.assertTrue(reply.body.rstrip(b" ").endswith(b"\xff\xd9"))
+        self.assertTrue(self.server.request(self.FEED).json()["image_list"])
+        self.assertEqual(self.server.request("/__control/fault?mode=manyfeed&items=-1").status, 400)
+
+    def test_cut_bomb_and_missing_pictures(self):
+        whole = self.server.request(self.PICTURE).body
+        self.fault("mode=truncjpeg&scope=pictures")
+        reply = self.server.request(self.PICTURE)
+        self.assertEqual(reply.status, 200)
+        self.assertEqual(reply.body, whole[:len(whole) // 2])
+        self.assertEqual(int(reply.headers["content-length"]), len(reply.body))
+        self.server.request(self.FEED).json()
+        self.fault("mode=bomb&scope=pictures")
+        bomb = self.server.request(self.PICTURE).body
+        self.assertEqual(jpeg_size(bomb), (20000, 20000))
+        self.assertEqual(len(bomb), len(whole))
+        self.fault("mode=notfound&scope=pictures")
+        self.assertEqual(self.server.request(self.PICTURE).status, 404)
+        self.assertEqual(self.server.request("/avatars/u1001.jpg").status, 404)
+        self.server.request(self.FEED).json()
+
+    def test_redirect_loop_points_back_at_itself(self):
+        self.fault("mode=loop&scope=pictures")
+        for _ in range(3):
+            reply = self.server.request(self.PICTURE)
+            self.assertEqual(reply.status, 302)
+            self.assertEqual(reply.headers["location"], "http://127.0.0.1:%d%s" % (self.server.port, self.PICTURE))
+        self.assertEqual(self.server.request(self.FEED).status, 200)
+
     def test_match_and_count_limit_the_fault(self):
         self.fault("mode=down&match=c_cate&count=1")
         self.assertEqual(self.server.request("/book.php?action=c_hot_tag").status, 200)

@@ -182,6 +182,16 @@ public:
         m_bitmap = bitmap;
         m_original = memoryDc && bitmap ? SelectObject(memoryDc, bitmap) : nullptr;
     }
+    // Deletes the DC but leaves the bitmap, out of it, to whoever took it.
+    HBITMAP ReleaseBitmap()
+    {
+        const HBITMAP bitmap = m_bitmap;
+        DeleteBitmapDC(m_dc, m_original, nullptr);
+        m_dc = nullptr;
+        m_bitmap = nullptr;
+        m_original = nullptr;
+        return bitmap;
+    }
     HDC Dc() const { return m_dc; }
     HBITMAP Bitmap() const { return m_bitmap; }
     bool IsValid() const { return m_dc && m_bitmap && m_original; }

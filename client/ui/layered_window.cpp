@@ -5,6 +5,10 @@
 
 void CLayeredWindow::Present()
 {
+    if (m_surface == Surface::kOpaque) {
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+        return;
+    }
     const SIZE size = PictureSize();
     win32kit::ScopedGetDC target(m_hWnd);
     __ostrel_memory_dc surface;
@@ -22,10 +26,33 @@ bool CLayeredWindow::HandlePaintMessage(UINT msg, LRESULT& result)
     }
     if (msg != WM_PAINT)
         return false;
+    result = 1;
+    if (m_surface == Surface::kOpaque) {
+        PaintOpaque();
+        return true;
+    }
     PAINTSTRUCT ps;
     BeginPaint(m_hWnd, &ps);
     EndPaint(m_hWnd, &ps);
     Present();
-    result = 1;
     return true;
+}
+
+void CLayeredWindow::PaintOpaque()
+{
+    PAINTSTRUCT ps;
+    HDC target = BeginPaint(m_hWnd, &ps);
+    const SIZE size = PictureSize();
+    __ostrel_memory_dc surface;
+    if (target && surface.Create_compatible_dc(target, size.cx, size.cy, 1)) {
+        Compose(surface.get_ghost());
+        BitBlt(target, 0, 0, size.cx, size.cy, surface.get_ghost(), 0, 0, SRCCOPY);
+    }
+    EndPaint(m_hWnd, &ps);
+}
+
+void CLayeredWindow::OnFinalMessage(HWND)
+{
+    if (m_deleteWhenGone)
+        delete this;
 }
