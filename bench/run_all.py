@@ -186,6 +186,42 @@ class Bench:
                           "(3 x latency + bytes at loopback speed), Quarn / ideal %.2f"
                           % (parallel, feeds, thumbnails, ideal, ours / ideal))
 
+    def relay_figure(self, rtt, parallel, goal):
+        """Start-up through the round-trip relay, against the curl tool
+        replaying the same requests with --parallel, which keeps and shares
+        its connections as a browser does."""
+        relay = "http://127.0.0.1:%d/" % (self.args.port + 5000)
+        subprocess.run(["bash", SERVICE, "restart", "--port", str(self.args.port), "--rtt-ms", str(rtt)],
+                       check=True, stdout=subprocess.DEVNULL)
+        folder = tempfile.mkdtemp(prefix="quarn-bench-relay-")
+        try:
+            config, feeds, thumbnails = self.replay_config(folder)
+            with open(config) as text:
+                replay = text.read().replace(self.base.rstrip("/"), relay.rstrip("/"))
+            with open(config, "w") as text:
+                text.write(replay)
+            peer = "curl -s -S --parallel --parallel-max %d -K %s" % (parallel, shlex.quote(config))
+            output = self.run([self.startup, relay, "--latency", "0", "--rtt", str(rtt), "--rounds",
+                               str(self.args.relay_rounds), "--parallel", str(parallel), "--peer", peer,
+                               "--peer-idle", "curl -s --version > /dev/null",
+                               "--peer-setup", "rm -rf %s/out && mkdir %s/out" % (shlex.quote(folder), shlex.quote(folder))])
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+            subprocess.run(["bash", SERVICE, "restart", "--port", str(self.args.port)], check=True,
+                           stdout=subprocess.DEVNULL)
+        match = re.search(r"^startup-figure (\S+) (\S+) (\S+) (\S+)$", output, re.M)
+        if not match:
+            raise RuntimeError("startup_bench printed no figure:\n" + output)
+        ours, peer_time, ideal = (float(v) * 1e3 for v in match.groups()[:3])
+        ratio = float(match.group(4))
+        self.rows.append(Row("start-up ms, relay %d ms, %d at a time" % (rtt, parallel), ours, peer_time, ratio,
+                             "<= %.1f" % goal, ratio <= goal))
+        self.rows.append(Row("start-up ms, relay %d ms, %d at a time, to the floor" % (rtt, parallel), ours, ideal,
+                             ours / ideal, "<= 1.5", ours / ideal <= 1.5))
+        self.notes.append("relay %d ms: %d feeds + %d thumbnails over plain HTTP through rtt_shim.py; floor "
+                          "%.1f ms (a handshake and three request round trips + bytes at loopback speed)"
+                          % (rtt, feeds, thumbnails, ideal))
+
     # ---- parsing and paint ---------------------------------------------------
 
     def parse_figures(self):
@@ -306,8 +342,10 @@ def main():
     parser.add_argument("--latency", type=int, default=20)
     parser.add_argument("--parallel", type=int, action="append",
                         help="download queue caps to start up with (default: the program's and 64)")
+    parser.add_argument("--relay-rounds", type=int, default=5)
+    parser.add_argument("--rtt", type=int, action="append", help="relay round trips (default 20, 60, 150 ms)")
     parser.add_argument("--soak-pictures", type=int, default=1000, help="pictures the soak steps through")
-    parser.add_argument("--only", default="transfer,startup,parse,paint,window,soak")
+    parser.add_argument("--only", default="transfer,startup,relay,parse,paint,window,soak")
     args = parser.parse_args()
     parts = args.only.split(",")
 
@@ -345,6 +383,10 @@ def main():
                 attempt("start-up", lambda: bench.startup_figure(parallel, 1.2))
             bench.notes.append("start-up: %d rounds, Quarn and the peer taking turns to go first; the columns are "
                                "each side's median, the ratio the median of the rounds' ratios" % args.startup_rounds)
+        if "relay" in parts:
+            for rtt in args.rtt or [20, 60, 150]:
+                attempt("relay start-up", lambda: bench.relay_figure(rtt, program_download_cap(), 1.0))
+            bench.notes.append("relay: %d rounds each, Quarn and the curl tool taking turns" % args.relay_rounds)
         if "parse" in parts:
             attempt("parsing", bench.parse_figures)
         if "paint" in parts:

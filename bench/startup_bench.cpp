@@ -9,7 +9,11 @@
 // --peer-setup runs untimed before it: an empty folder for its files, as each
 // round here starts with an empty cache.
 //
-//   startup_bench [base-url] [--latency MS] [--rounds N] [--parallel N]
+// With --rtt MS the base URL is the round-trip relay before the service
+// (run.sh start --rtt-ms MS): the ideal then adds one round trip for each
+// connection's handshake and three for the chain of requests.
+//
+//   startup_bench [base-url] [--latency MS] [--rtt MS] [--rounds N] [--parallel N]
 //                 [--peer COMMAND] [--peer-idle COMMAND] [--peer-setup COMMAND]
 #include "cache_downloader.h"
 #include "feed_fetcher.h"
@@ -42,6 +46,7 @@ public:
 struct Options {
     std::string base = "http://127.0.0.1:8710/";
     int latencyMs = 20;
+    int rttMs = 0;  // added by the relay the base URL leads through
     int rounds = 7;
     int parallel = 0;  // 0: the downloader's default
     std::string peer;
@@ -58,6 +63,8 @@ Options Read(int argc, char** argv)
         bool hasValue = i + 1 < argc;
         if (!std::strcmp(argv[i], "--latency") && hasValue)
             options.latencyMs = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--rtt") && hasValue)
+            options.rttMs = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--rounds") && hasValue)
             options.rounds = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--parallel") && hasValue)
@@ -244,15 +251,15 @@ int main(int argc, char** argv)
 
     const double median = Median(times);
     const double quickMedian = Median(quick);
-    const double chain = 3 * options.latencyMs / 1000.0;
+    const double chain = 3 * options.latencyMs / 1000.0 + (1 + 3) * options.rttMs / 1000.0;
     const double transfer = speed > 0 ? last.bytes / speed : 0;
     const double ideal = chain + transfer;
     std::printf("requests: 10 answers + %d thumbnails, %lld bytes\n", last.thumbnails, (long long)last.bytes);
     std::printf("start-up, %d ms latency: %.1f ms median of %d (best %.1f, worst %.1f)\n", options.latencyMs,
                 median * 1e3, options.rounds, times.front() * 1e3, times.back() * 1e3);
     std::printf("start-up, no latency:  %.1f ms median of %d\n", quickMedian * 1e3, options.rounds);
-    std::printf("ideal: %.1f ms = 3 x %d ms latency + %.2f ms transfer at loopback speed\n", ideal * 1e3,
-                options.latencyMs, transfer * 1e3);
+    std::printf("ideal: %.1f ms = 3 x %d ms latency + 4 x %d ms round trip + %.2f ms transfer at loopback speed\n",
+                ideal * 1e3, options.latencyMs, options.rttMs, transfer * 1e3);
     std::printf("ratio to the ideal: %.2f (goal <= 1.5)\n", median / ideal);
     std::printf("ratio to 3 x latency + the start-up without latency: %.2f\n", median / (chain + quickMedian));
     if (!options.peer.empty()) {

@@ -31,12 +31,22 @@ if(WIN32)
     endif()
     # Only the cache folder: the MinGW sysroot must not lend a stray copy.
     set(_quarn_where PATHS "${QUARN_WINDOWS_DEPS}" NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    # The packages of this folder, not those an earlier configure cached
+    # (a new folder after a library update would otherwise link the old).
+    set(CURL_DIR "${QUARN_WINDOWS_DEPS}/lib/cmake/CURL" CACHE PATH "libcurl of the Windows libraries" FORCE)
+    set(jsoncpp_DIR "${QUARN_WINDOWS_DEPS}/lib/cmake/jsoncpp" CACHE PATH "jsoncpp of the Windows libraries" FORCE)
+    set(tinyxml_DIR "${QUARN_WINDOWS_DEPS}/lib/cmake/tinyxml" CACHE PATH "TinyXML of the Windows libraries" FORCE)
+    # libcurl asks for zlib by name; it is the folder's own static one.
+    if(EXISTS "${QUARN_WINDOWS_DEPS}/lib/libz.a")
+        set(ZLIB_LIBRARY "${QUARN_WINDOWS_DEPS}/lib/libz.a" CACHE FILEPATH "zlib of the Windows libraries" FORCE)
+        set(ZLIB_INCLUDE_DIR "${QUARN_WINDOWS_DEPS}/include" CACHE PATH "zlib of the Windows libraries" FORCE)
+    endif()
     find_package(CURL CONFIG ${_quarn_required} ${_quarn_where})
     find_package(jsoncpp CONFIG ${_quarn_required} ${_quarn_where})
     find_package(tinyxml CONFIG ${_quarn_required} ${_quarn_where})
 
-    # CURL::libcurl carries CURL_STATICLIB and the system libraries of the
-    # static build (ws2_32, crypt32, bcrypt, advapi32, winmm).
+    # CURL::libcurl carries CURL_STATICLIB, nghttp2, zlib and the system
+    # libraries of the static build (ws2_32, crypt32, bcrypt, advapi32, winmm).
     _quarn_alias(quarn::curl CURL::libcurl)
     _quarn_alias(quarn::jsoncpp jsoncpp_static)
     _quarn_alias(quarn::tinyxml tinyxml::tinyxml)

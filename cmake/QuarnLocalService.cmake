@@ -9,7 +9,8 @@ get_filename_component(_quarn_service_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLU
 
 if(QUARN_START_LOCAL_SERVICE)
     set(_quarn_run_service bash ${_quarn_service_root}/tools/localservice/run.sh)
-    add_test(NAME local-service-start COMMAND ${_quarn_run_service} restart --port ${QUARN_TEST_SERVICE_PORT})
+    # With its TLS fronts, for the tests of the secure path.
+    add_test(NAME local-service-start COMMAND ${_quarn_run_service} restart --port ${QUARN_TEST_SERVICE_PORT} --tls)
     add_test(NAME local-service-stop COMMAND ${_quarn_run_service} stop --port ${QUARN_TEST_SERVICE_PORT})
     # The first start renders the sample pictures (a few minutes).
     set_tests_properties(local-service-start PROPERTIES FIXTURES_SETUP local_service TIMEOUT 900)

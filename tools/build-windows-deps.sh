@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the static Windows libraries the program links -- libcurl
-# (HTTP, HTTPS through Schannel), jsoncpp and TinyXML -- from Debian's source
-# packages with the MinGW-w64 posix compilers.
+# (HTTP, HTTPS through Schannel, HTTP/2 through nghttp2, gzip through zlib),
+# jsoncpp and TinyXML -- from Debian's source packages with the MinGW-w64
+# posix compilers.
 #
 #   tools/build-windows-deps.sh i686|x86_64
 #
@@ -25,7 +26,7 @@ cc=$triple-gcc-posix
 cxx=$triple-g++-posix
 cache=${QUARN_DEPS_CACHE:-/var/cache/quarn-deps}
 jobs=${QUARN_JOBS:-2}
-packages=(curl libjsoncpp tinyxml)
+packages=(curl libjsoncpp tinyxml nghttp2 zlib)
 
 log() { echo "build-windows-deps[$arch]: $*" >&2; }
 
@@ -130,20 +131,48 @@ cmake_common=(
     -DBUILD_SHARED_LIBS=OFF
 )
 
+# The HTTP/2 library alone (no tools, no server), static. MinGW has both
+# clock_gettime and GetTickCount64, a pair this version's clock code cannot
+# take (it then calls a function it left out): the Windows one is used.
+build_nghttp2() {
+    fetch_source nghttp2
+    step nghttp2-configure cmake -S "$work/nghttp2" -B "$work/nghttp2-build" "${cmake_common[@]}" \
+        -DHAVE_CLOCK_GETTIME=0 -DENABLE_LIB_ONLY=ON -DENABLE_STATIC_LIB=ON -DENABLE_SHARED_LIB=OFF -DENABLE_DOC=OFF \
+        -DENABLE_EXAMPLES=OFF -DENABLE_HPACK_TOOLS=OFF -DENABLE_PYTHON_BINDINGS=OFF -DWITH_JEMALLOC=OFF
+    step nghttp2-build cmake --build "$work/nghttp2-build" -j "$jobs"
+    step nghttp2-install cmake --install "$work/nghttp2-build"
+}
+
+# zlib's own build makes a DLL as well; only the static library is kept.
+build_zlib() {
+    fetch_source zlib
+    step zlib-configure cmake -S "$work/zlib" -B "$work/zlib-build" "${cmake_common[@]}"
+    step zlib-build cmake --build "$work/zlib-build" -j "$jobs" --target zlibstatic
+    mkdir -p "$stage/lib" "$stage/include"
+    install -m 644 "$work/zlib-build/libzlibstatic.a" "$stage/lib/libz.a"
+    install -m 644 "$work/zlib/zlib.h" "$work/zlib-build/zconf.h" "$stage/include/"
+}
+
 build_curl() {
     fetch_source curl
-    # HTTP only, TLS through the system's Schannel; nothing that would pull
-    # another library in, and no certificate path of this machine baked in.
+    # HTTP only, TLS through the system's Schannel, HTTP/2 and gzip through
+    # the libraries above; no certificate path of this machine baked in.
     step curl-configure cmake -S "$work/curl" -B "$work/curl-build" "${cmake_common[@]}" \
         -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF -DPICKY_COMPILER=OFF \
         -DHTTP_ONLY=ON -DCURL_DISABLE_LDAP=ON -DCURL_DISABLE_LDAPS=ON \
         -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_WINDOWS_SSPI=ON \
         -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none \
-        -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF \
+        -DCMAKE_C_FLAGS=-DNGHTTP2_STATICLIB \
+        -DUSE_NGHTTP2=ON -DNGHTTP2_INCLUDE_DIR="$stage/include" -DNGHTTP2_LIBRARY="$stage/lib/libnghttp2.a" \
+        -DCURL_ZLIB=ON -DZLIB_INCLUDE_DIR="$stage/include" -DZLIB_LIBRARY="$stage/lib/libz.a" \
+        -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF \
         -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBSSH=OFF -DCURL_USE_GSSAPI=OFF \
         -DCURL_USE_LIBPSL=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF
     step curl-build cmake --build "$work/curl-build" -j "$jobs"
     step curl-install cmake --install "$work/curl-build"
+    # Its files name the staging folder (the paths of nghttp2 and zlib too);
+    # the libraries end up in $dest.
+    { grep -rlF "$stage" "$stage/lib/cmake" "$stage/lib/pkgconfig" "$stage/bin" || true; } | xargs -r sed -i "s|$stage|$dest|g"
 }
 
 build_jsoncpp() {
@@ -193,6 +222,8 @@ EOF
 }
 
 log "building into $dest"
+build_nghttp2
+build_zlib
 build_curl
 build_jsoncpp
 build_tinyxml

@@ -3,7 +3,11 @@
 # against the local picture service (started here on the client's built-in
 # address, http://127.0.0.1:8710/).
 #
-#   tools/run-quarn.sh
+#   tools/run-quarn.sh [--tls]
+#
+# --tls: the service gets its TLS front (nghttpx, https://127.0.0.1:9710/),
+# the test authority is trusted in the Wine prefix only, and Quarn talks to
+# the front (QUARN_SERVICE_BASE_URL).
 #
 # With a display (DISPLAY answers), Quarn opens on it; sign in with a sample
 # user of the service (demo@quarn.test / quarn123), and end it with "关闭".
@@ -11,6 +15,8 @@
 # the demo user signs in by typing, and the screenshots of both are kept in
 # build/shipped-i686/screenshots/.
 set -euo pipefail
+tls=0
+[ "${1:-}" = --tls ] && tls=1
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
@@ -20,9 +26,20 @@ tree=build/shipped-i686
 cmake -S . -B "$tree" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
     -DCMAKE_BUILD_TYPE=Release -DQUARN_WINDOWS_DEPS="$deps" -DQUARN_WINDOWS_TEST_LABELS=smoke > /dev/null
 # The updater and uploader stand-ins and the crash handler ship beside it.
-cmake --build "$tree" --target Quarn Patchling Reportling faultcatch -j 2
+cmake --build "$tree" --target Quarn Patchling Reportling faultcatch quarn_trust_ca -j 2
 
-bash tools/localservice/run.sh start --port 8710
+if [ "$tls" = 1 ]; then
+    bash tools/localservice/run.sh restart --port 8710 --tls
+    export QUARN_SERVICE_BASE_URL=https://127.0.0.1:9710/
+    # The prefix Quarn runs in here, and the journeys' own for the run without a display.
+    for cache in "" journeys; do
+        prefix=$(QUARN_WINE_CACHE=${QUARN_WINE_CACHE:-/var/cache/quarn-wine}${cache:+/$cache} bash tools/wine-prefix.sh | tail -n 1)
+        WINEPREFIX=$prefix bash tools/localservice/trust-test-authority.sh "$tree/tools/tlstrust/quarn_trust_ca.exe"
+    done
+    echo "Quarn talks to the TLS front on $QUARN_SERVICE_BASE_URL."
+else
+    bash tools/localservice/run.sh start --port 8710
+fi
 echo "The local service keeps running on http://127.0.0.1:8710/ (stop: tools/localservice/run.sh stop)."
 
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry > /dev/null 2>&1; then

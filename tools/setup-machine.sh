@@ -51,7 +51,7 @@ apt-get install -y -q --no-install-recommends \
     wine wine64 wine32:i386 libwine:i386 \
     xvfb xdotool x11-apps imagemagick librsvg2-bin \
     fonts-wqy-zenhei fonts-liberation \
-    curl valgrind python3 file ccache locales xcompmgr nsis
+    curl valgrind python3 file ccache locales xcompmgr nsis openssl nghttp2-proxy
 
 # Wine runs in a Chinese locale, so the ANSI code page is 936 as on the
 # systems the program is made for.

@@ -67,7 +67,7 @@ trap 'exit 130' INT TERM
 machine_ready() {
     local tool
     for tool in cmake ninja x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix \
-                /usr/lib/wine/wine64 /usr/lib/wine/wine Xvfb xdotool import qemu-i386; do
+                /usr/lib/wine/wine64 /usr/lib/wine/wine Xvfb xdotool import qemu-i386 nghttpx openssl; do
         command -v "$tool" > /dev/null || return 1
     done
     [ -d /usr/src/googletest ] || return 1

@@ -4,12 +4,15 @@
 #include "program_folder.h"
 #include "resource_ids.h"
 #include "signed_in_user.h"
+#include "web_address.h"
 #include "skinkit/memory_dc.h"
 #include "win32/wide_text.h"
 #include "win32kit/scoped_win.h"
 
 #include <windowsx.h>
 
+#include <iterator>
+#include <string>
 #include <utility>
 
 namespace {
@@ -19,6 +22,20 @@ constexpr COLORREF kBackground = RGB(34, 38, 46);
 constexpr COLORREF kUserNameColor = 0xA4AC6F;
 constexpr WORD kAvatarPictureId = 1;
 constexpr DWORD kSearchFieldStyle = 128;
+
+// The service's address: the built-in one, or QUARN_SERVICE_BASE_URL when
+// set to a web address ending in a slash (a test service, the TLS front).
+std::string ServiceBaseUrl()
+{
+    wchar_t value[512];
+    const DWORD length = GetEnvironmentVariableW(L"QUARN_SERVICE_BASE_URL", value, DWORD(std::size(value)));
+    if (length == 0 || length >= std::size(value))
+        return QUARN_SERVICE_BASE_URL;
+    const std::string url = Narrow(std::wstring(value, length));
+    if (!IsWebAddress(url) || url.back() != '/')
+        return QUARN_SERVICE_BASE_URL;
+    return url;
+}
 
 HICON ProgramIcon(int size)
 {
@@ -61,7 +78,7 @@ std::wstring Qaurn_Navigate_window::ProgressText() const
 void Qaurn_Navigate_window::OnCreate()
 {
     m_services
-        = std::make_unique<ClientServices>(m_hWnd, QUARN_SERVICE_BASE_URL, Narrow(ProgramFolder()) + "vlconfig.xml");
+        = std::make_unique<ClientServices>(m_hWnd, ServiceBaseUrl(), Narrow(ProgramFolder()) + "vlconfig.xml");
 
     m_viewer.Create(m_hWnd, true);
     m_tab.Create(m_hWnd, 0);

@@ -2,6 +2,7 @@
 
 #include "picture_format.h"
 #include "platform.h"
+#include "transfer_loop.h"
 
 #include <curl/curl.h>
 
@@ -31,10 +32,26 @@ struct TransferResult {
     bool complete = false;  // ended without error, so nothing was cut off
 };
 
+bool IsCertificateFault(CURLcode code)
+{
+    return code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CONNECT_ERROR ||
+           code == CURLE_SSL_CACERT_BADFILE || code == CURLE_SSL_CERTPROBLEM || code == CURLE_SSL_INVALIDCERTSTATUS;
+}
+
 TransferResult Perform(CURL* handle)
 {
     TransferResult result;
-    result.code = curl_easy_perform(handle);
+    char errors[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errors);
+    result.code = transfer_loop::Perform(handle);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
+    // A refused server is otherwise just a network error to the user.
+    if (IsCertificateFault(result.code)) {
+        const char* url = nullptr;
+        curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &url);
+        platform::DebugNote(std::string("Quarn: TLS refused ") + (url ? url : "") + ": " +
+                            (errors[0] ? errors : curl_easy_strerror(result.code)));
+    }
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     result.complete = result.code == CURLE_OK;
     return result;
@@ -70,11 +87,34 @@ void AllowOnlyWebProtocols(CURL* handle)
 #endif
 }
 
+// The server's chain and name are checked by libcurl against the system's
+// authorities, not left to the TLS library's automatic validation. A
+// revocation list that cannot be reached does not fail the request; a
+// certificate known to be revoked does.
+void TrustSystemAuthorities(CURL* handle)
+{
+    const std::string& roots = platform::SystemRootCertificates();
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(handle, CURLOPT_SSL_OPTIONS, long(CURLSSLOPT_REVOKE_BEST_EFFORT));
+    if (roots.empty())
+        return;
+    curl_blob blob{const_cast<char*>(roots.data()), roots.size(), CURL_BLOB_NOCOPY};
+    curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
+}
+
 void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimits& limits)
 {
     AllowOnlyWebProtocols(handle);
+    transfer_loop::UseSharedCaches(handle);
+    TrustSystemAuthorities(handle);
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // HTTP/2 where the server offers it over TLS: requests then share one
+    // connection as streams. Not waiting for a connection still being set
+    // up: libcurl then no longer keeps to the connections per host of an
+    // HTTP/1.1 server.
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytes);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
 
@@ -100,6 +140,10 @@ TransferResult Post(const std::string& url, const std::string& body, std::string
     ApplyCommonOptions(handle.get(), url, limits);
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &received);
     curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, AppendToAnswer);
+    // Answers are text and shrink several times; pictures do not, so
+    // downloads leave it out. Only a libcurl with zlib can unpack them.
+    if (curl_version_info(CURLVERSION_NOW)->features & CURL_VERSION_LIBZ)
+        curl_easy_setopt(handle.get(), CURLOPT_ACCEPT_ENCODING, "gzip");
     // Refuses an announced over-size answer before its first byte.
     curl_easy_setopt(handle.get(), CURLOPT_MAXFILESIZE_LARGE, curl_off_t(kMaxAnswerBytes));
     if (withConnectTimeout)

@@ -6,6 +6,11 @@
 // and a sender that never stops must not exhaust the 32-bit process.
 inline constexpr std::size_t kMaxAnswerBytes = 16 * 1024 * 1024;
 
+// Requests share connections: each worker still asks and waits for its own
+// answer, but the transfer runs on the program's one transfer thread, whose
+// connection cache (with the DNS and TLS-session share beside it) lives as
+// long as the program; see transfer_loop.h.
+
 // Every transfer speaks http or https only, and follows no redirect to
 // anything else: another scheme fails before any byte moves.
 

@@ -47,4 +47,13 @@ std::string Utf8FromAnsi(const std::string& ansi);
 // a direct connection. `noProxy` receives the hosts to reach directly.
 std::string SystemProxyFor(const std::string& url, std::string& noProxy);
 
+// The certificate authorities the system trusts, as PEM text, for libcurl to
+// check a server's chain and name against them itself (Schannel left to the
+// system's automatic validation accepted servers whose authority no store
+// held). Empty where libcurl's own store is the system's. Read once.
+const std::string& SystemRootCertificates();
+
+// A line for the debugger (the system's debug output; stderr elsewhere).
+void DebugNote(const std::string& text);
+
 } // namespace platform

@@ -268,8 +268,8 @@ class Program:
         with open(self.config_path, "rb") as config:
             return config.read()
 
-    def start(self, display, prefix):
-        env = dict(os.environ, DISPLAY=display, WINEPREFIX=prefix)
+    def start(self, display, prefix, extra_env=None):
+        env = dict(os.environ, DISPLAY=display, WINEPREFIX=prefix, **(extra_env or {}))
         with open(self.output, "ab") as log:
             self.process = subprocess.Popen(["bash", WINE_RUN, os.path.join(self.folder, "Quarn.exe")],
                                             cwd=self.folder, env=env, stdout=log, stderr=log)
@@ -329,11 +329,11 @@ class Journey:
         return base * self.patience
 
     # Program ----------------------------------------------------------------
-    def start(self, will_type=""):
+    def start(self, will_type="", extra_env=None):
         """Starts Quarn.exe; will_type holds every non-ASCII character the
-        journey is going to type."""
+        journey is going to type; extra_env adds to its environment."""
         self.keys.bind(will_type)
-        self.program.start(self.display.name, self.prefix)
+        self.program.start(self.display.name, self.prefix, extra_env)
 
     def _xdotool(self, *args, check_status=True):
         env = dict(os.environ, DISPLAY=self.display.name, LC_ALL="C.UTF-8")

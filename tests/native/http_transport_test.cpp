@@ -317,3 +317,17 @@ TEST_F(TransportTest, OtherSchemesAndRedirectsToThemMoveNothing)
         EXPECT_EQ(answer.find("a local picture"), std::string::npos) << row.name;
     }
 }
+
+// The service compresses answers for a client that accepts gzip; the answer
+// handed on is the plain text all the same.
+TEST_F(TransportTest, AnswersComeCompressedAndArriveAsText)
+{
+    const std::string path = "book.php?action=c_all_list";
+    std::string answer;
+    ASSERT_EQ(PostFormWithTimeout(LocalService::BaseUrl() + path, "", answer), 0);
+    Json::Value log = LocalService::RequestLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0]["headers"]["Accept-Encoding"].asString().find("gzip"), std::string::npos);
+    EXPECT_EQ(answer, LocalService::Fetch(path));
+    EXPECT_TRUE(JsonOf(answer).isArray());
+}

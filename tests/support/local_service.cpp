@@ -79,6 +79,37 @@ Json::Value LocalService::RequestLog()
     return log["entries"];
 }
 
+namespace {
+
+Json::Value ParsedObject(const std::string& text)
+{
+    Json::Value value;
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errors;
+    if (!reader->parse(text.data(), text.data() + text.size(), &value, &errors) || !value.isObject())
+        return Json::Value(Json::objectValue);
+    return value;
+}
+
+int IntMember(const Json::Value& object, const char* name)
+{
+    const Json::Value& value = object[name];
+    return value.isInt() ? value.asInt() : -1;
+}
+
+} // namespace
+
+int LocalService::ConnectionsServed()
+{
+    return IntMember(ParsedObject(Control("GET", "status")), "connections");
+}
+
+int LocalService::DropIdleConnections()
+{
+    return IntMember(ParsedObject(Control("POST", "drop")), "dropped");
+}
+
 std::string LocalService::Fetch(const std::string& path)
 {
     long status = 0;

@@ -20,6 +20,12 @@ public:
     // The logged requests, oldest first: objects with method, path, query,
     // body and headers.
     static Json::Value RequestLog();
+    // How many connections carried a service request since the last reset;
+    // -1 when the service does not say.
+    static int ConnectionsServed();
+    // Closes the kept-alive connections waiting for their next request, as a
+    // server ending idle connections does; how many, or -1.
+    static int DropIdleConnections();
     // The same bytes the service sends for `path`, fetched outside the code
     // under test.
     static std::string Fetch(const std::string& path);

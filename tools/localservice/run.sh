@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts, stops or reports the local picture service in the background.
 #
-#   run.sh start   [--port N] [--data DIR] [server options, e.g. --fault html]
+#   run.sh start   [--port N] [--data DIR] [--tls] [--rtt-ms MS] [server options, e.g. --fault html]
 #   run.sh stop    [--port N]
 #   run.sh status  [--port N]
 #   run.sh restart [--port N] [...]
@@ -9,6 +9,14 @@
 # start renders the sample pictures first if they are missing (a few minutes
 # the first time), then waits until the port answers. The pid and log files
 # live in $QUARN_SERVICE_RUN (default: /tmp), named after the port.
+#
+# --tls also starts the TLS front (nghttpx, HTTP/2 and HTTP/1.1 over TLS,
+# plain HTTP to the service) on https://127.0.0.1:(N+1000)/ with a
+# certificate of the test authority (make-test-certs.sh), and three fronts
+# whose certificates are at fault: expired on N+2000, for another host name
+# on N+3000, from an unknown authority on N+4000. --rtt-ms MS puts the
+# round-trip relay (rtt_shim.py) on N+5000 in front of the TLS front (of the
+# service without --tls). stop ends all of them.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -18,8 +26,13 @@ command="${1:-}"
 port=8710
 data="${QUARN_SERVICE_DATA:-/var/cache/quarn-service-data}"
 extra=()
+tls=0
+rtt_ms=""
 while [ $# -gt 0 ]; do
     case "$1" in
+        --tls) tls=1; shift ;;
+        --rtt-ms) rtt_ms="$2"; shift 2 ;;
+        --rtt-ms=*) rtt_ms="${1#*=}"; shift ;;
         --port) port="$2"; shift 2 ;;
         --port=*) port="${1#*=}"; shift ;;
         --data) data="$2"; shift 2 ;;
@@ -76,7 +89,80 @@ start() {
     return 1
 }
 
+# The helpers beside the service: pid files named after the service's port.
+helper_pidfile() { echo "$rundir/quarn-$1-$port.pid"; }
+
+stop_helper() {
+    local file pid
+    file=$(helper_pidfile "$1")
+    [ -f "$file" ] || return 0
+    pid=$(cat "$file")
+    kill -TERM "$pid" 2>/dev/null || true
+    for _ in $(seq 1 30); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    rm -f "$file"
+}
+
+port_answers() {
+    python3 -c 'import socket,sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1).close()' "$1" \
+        2>/dev/null
+}
+
+# start_front NAME CERTIFICATE PORT
+start_front() {
+    local certs=$1 name=$2 front_port=$3
+    command -v nghttpx > /dev/null || { echo "nghttpx is missing (Debian: nghttp2-proxy)" >&2; return 1; }
+    local log="$rundir/quarn-$name-$port.log"
+    setsid nohup nghttpx --frontend="127.0.0.1,$front_port" --backend="127.0.0.1,$port;;proto=http/1.1" \
+        --conf=/dev/null --workers=1 --no-ocsp --add-forwarded=for --forwarded-for=obfuscated \
+        --accesslog-file="$log" --errorlog-file="$log" \
+        "$certs/$name.key" "$certs/$name.pem" >/dev/null 2>&1 </dev/null &
+    echo $! >"$(helper_pidfile "$name")"
+    for _ in $(seq 1 50); do
+        port_answers "$front_port" && return 0
+        sleep 0.1
+    done
+    echo "the $name front did not come up; its log:" >&2
+    cat "$log" >&2
+    return 1
+}
+
+start_helpers() {
+    local upstream=$port
+    if [ "$tls" = 1 ]; then
+        local certs
+        certs=$(bash "$here/make-test-certs.sh") || return 1
+        start_front "$certs" server $((port + 1000)) || return 1
+        start_front "$certs" expired $((port + 2000)) || return 1
+        start_front "$certs" wronghost $((port + 3000)) || return 1
+        start_front "$certs" unknown $((port + 4000)) || return 1
+        upstream=$((port + 1000))
+        echo "TLS front on https://127.0.0.1:$((port + 1000))/ (authority $certs/ca.pem)"
+    fi
+    if [ -n "$rtt_ms" ]; then
+        setsid nohup python3 "$here/rtt_shim.py" --listen $((port + 5000)) --to "127.0.0.1:$upstream" \
+            --rtt-ms "$rtt_ms" >"$rundir/quarn-shim-$port.log" 2>&1 </dev/null &
+        echo $! >"$(helper_pidfile shim)"
+        for _ in $(seq 1 50); do
+            port_answers $((port + 5000)) && break
+            sleep 0.1
+        done
+        echo "round-trip relay ($rtt_ms ms) on 127.0.0.1:$((port + 5000)) to port $upstream"
+    fi
+}
+
+stop_helpers() {
+    local name
+    for name in shim server expired wronghost unknown; do
+        stop_helper "$name"
+    done
+}
+
 stop() {
+    stop_helpers
     if ! pid_alive; then
         rm -f "$pidfile"
         echo "not running on port $port"
@@ -105,10 +191,15 @@ status() {
     return 1
 }
 
+start_all() {
+    start || return 1
+    start_helpers || { stop >/dev/null; return 1; }
+}
+
 case "$command" in
-    start) start ;;
+    start) start_all ;;
     stop) stop ;;
     status) status ;;
-    restart) stop >/dev/null; start ;;
+    restart) stop >/dev/null; start_all ;;
     *) echo "usage: $0 start|stop|status|restart [--port N] [--data DIR] [server options]" >&2; exit 2 ;;
 esac

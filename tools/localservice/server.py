@@ -10,6 +10,7 @@ control paths and the fault modes.
 """
 
 import argparse
+import gzip
 import http.server
 import json
 import os
@@ -45,6 +46,7 @@ STATIC_ROOTS = ("/pictures/", "/avatars/")
 # "/redirect?to=ADDRESS" answers 302 to ADDRESS, whatever its scheme.
 REDIRECT_PATH = "/redirect"
 UNSAFE_TARGET_BYTES = re.compile(rb"[\x00-\x20\x7f-\xff]")
+FORWARDED_FOR = re.compile(r"for=\"?(_[A-Za-z0-9._-]+)")
 HOST_PATTERN = re.compile(r"^[A-Za-z0-9.\-]+(:[0-9]{1,5})?$|^\[[0-9A-Fa-f:.]+\](:[0-9]{1,5})?$")
 
 HTML_ERROR_PAGE = (
@@ -114,6 +116,7 @@ class Answer:
         self.kind = kind
         self.value = value  # the JSON value before encoding, for the type faults
         self.location = location  # the Location header of a redirect
+        self.encoding = None  # Content-Encoding, when the body is compressed
 
     @classmethod
     def json(cls, value, status=200):
@@ -139,6 +142,18 @@ class Answer:
 
     def size(self):
         return os.path.getsize(self.path) if self.path else len(self.body)
+
+    def gzipped(self):
+        """The same answer compressed, as a web server does for a client
+        that accepts gzip."""
+        self.body = gzip.compress(self.body, mtime=0)
+        self.encoding = "gzip"
+        return self
+
+
+def accepts_gzip(headers):
+    codings = [part.split(";")[0].strip().lower() for part in headers.get("Accept-Encoding", "").split(",")]
+    return "gzip" in codings
 
 
 def answer_bytes(answer):
@@ -217,12 +232,73 @@ class QuarnServer(http.server.ThreadingHTTPServer):
         self.uploads = pages.UploadStore(tempfile.mkdtemp(prefix="quarn-uploads-"))
         self.stopping = threading.Event()
         self.started = time.time()
+        # Kept-alive connections: how many carried a service request, which
+        # are sending the end of an answer, and which wait idle for their
+        # next request (those can be dropped).
+        self.connection_lock = threading.Condition()
+        self.connections_served = 0
+        self.clients_seen = set()
+        self.finishing_connections = set()
+        self.idle_connections = set()
 
     def reset(self):
         self.state.reset()
         self.log.clear()
         self.uploads.clear()
         self.faults.restore()
+        self.drop_idle_connections()
+        with self.connection_lock:
+            self.connections_served = 0
+            self.clients_seen.clear()
+
+    def note_serving(self, handler):
+        with self.connection_lock:
+            self.idle_connections.discard(handler.connection)
+            # Behind the TLS front the client's connection is named by the
+            # front's per-connection token; its own connections are pooled.
+            client = handler.front_client()
+            if client is None:
+                if handler.counted:
+                    return
+                handler.counted = True
+            elif client in self.clients_seen:
+                return
+            else:
+                if len(self.clients_seen) > 100000:
+                    self.clients_seen.clear()
+                self.clients_seen.add(client)
+            self.connections_served += 1
+
+    def note_finishing(self, handler):
+        with self.connection_lock:
+            self.finishing_connections.add(handler.connection)
+
+    def note_idle(self, handler):
+        with self.connection_lock:
+            self.finishing_connections.discard(handler.connection)
+            self.idle_connections.add(handler.connection)
+            self.connection_lock.notify_all()
+
+    def note_gone(self, handler):
+        with self.connection_lock:
+            self.finishing_connections.discard(handler.connection)
+            self.idle_connections.discard(handler.connection)
+            self.connection_lock.notify_all()
+
+    def drop_idle_connections(self):
+        """Closes every kept-alive connection waiting for a request, as a
+        server ending idle connections does; returns how many. An answer
+        that its client has read may still be ending here: it is waited for."""
+        with self.connection_lock:
+            self.connection_lock.wait_for(lambda: not self.finishing_connections, timeout=2.0)
+            idle = list(self.idle_connections)
+            self.idle_connections.clear()
+        for sock in idle:
+            try:
+                sock.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+        return len(idle)
 
     def stop(self):
         self.stopping.set()
@@ -236,7 +312,23 @@ class QuarnServer(http.server.ThreadingHTTPServer):
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "QuarnLocal/1.0"
-    timeout = 30  # for reading a request; answers are never kept alive
+    timeout = 30  # for reading a request, the first or the next on a kept-alive connection
+    # Answers that end by closing the connection (cut, unannounced length,
+    # reset, held) cannot leave it open for another request.
+    CLOSING_MODES = ("down", "silent", "short", "nolength", "huge")
+
+    def setup(self):
+        super().setup()
+        self.counted = False
+        # Headers and body leave in separate writes; on a kept connection
+        # Nagle would hold the body for the client's delayed acknowledgement.
+        self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+
+    def finish(self):
+        try:
+            super().finish()
+        finally:
+            self.server.note_gone(self)
 
     # ---- request parsing ----------------------------------------------------
 
@@ -284,16 +376,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         return self.rfile.read(length) if length > 0 else b""
 
+    def front_client(self):
+        """The TLS front's token for the client connection, or None."""
+        match = FORWARDED_FOR.search(self.headers.get("Forwarded", ""))
+        return match.group(1) if match else None
+
     def base_url(self):
         host = self.headers.get("Host", "")
         if not HOST_PATTERN.match(host):
             addr, port = self.server.server_address[:2]
             host = "%s:%d" % (addr, port)
-        return "http://" + host
+        # Behind the TLS front, addresses in answers lead back through it.
+        scheme = "https" if self.headers.get("X-Forwarded-Proto", "") == "https" else "http"
+        return scheme + "://" + host
 
     # ---- the request ----------------------------------------------------------
 
     def serve(self):
+        # The base parser decided from the request's own Connection header.
+        client_closes = self.close_connection
         self.close_connection = True
         raw = self.raw_target if self.raw_target is not None else self.path.encode("latin-1")
         target = raw.decode("utf-8", "backslashreplace")
@@ -313,6 +414,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 answer = Answer.json({"ok": False, "error": str(e)}, 400)
             self.send_answer(answer, "normal", control.FaultSettings.DEFAULTS)
             return
+        self.server.note_serving(self)
         body_text = body[:control.BODY_LOG_LIMIT].decode("utf-8", "backslashreplace")
         pairs, params = split_params(query, api_unquote)
         entry = self.server.log.add({
@@ -343,8 +445,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             traceback.print_exc()
             answer = Answer.json({"status": -1, "msg": "internal error"}, 500)
         answer = self.spoil(answer, mode, settings)
+        # Only whole JSON answers: the faults cut and pad the plain text.
+        if mode == "normal" and answer.path is None and answer.content_type.startswith("application/json") \
+                and accepts_gzip(self.headers):
+            answer = answer.gzipped()
         self.server.log.update(entry, status=answer.status)
-        self.send_answer(answer, mode, settings)
+        keep = not client_closes and mode not in self.CLOSING_MODES and settings["length"]
+        self.send_answer(answer, mode, settings, keep)
 
     @staticmethod
     def answer_kind(path, params):
@@ -434,18 +541,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_answer(Answer(status, "text/plain; charset=utf-8", text.encode("utf-8")),
                          "normal", control.FaultSettings.DEFAULTS)
 
-    def send_answer(self, answer, mode, settings):
+    def send_answer(self, answer, mode, settings, keep_alive=False):
         size = answer.size()
         self.send_response(answer.status)
         self.send_header("Content-Type", answer.content_type)
         if answer.location is not None:
             self.send_header("Location", answer.location)
+        if answer.encoding is not None:
+            self.send_header("Content-Encoding", answer.encoding)
         if mode not in ("nolength", "huge") and settings["length"]:
             self.send_header("Content-Length", str(size))
         self.send_header("Cache-Control", "no-cache")
-        self.send_header("Connection", "close")
+        if keep_alive:
+            self.server.note_finishing(self)
+        else:
+            self.send_header("Connection", "close")
         self.end_headers()
         if self.command == "HEAD":
+            self.keep_open(keep_alive)
             return
         count = size
         if mode == "short":
@@ -454,7 +567,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         try:
             self.send_body(answer, count, rate)
         except OSError:
-            pass  # the client went away
+            self.server.note_gone(self)
+            return  # the client went away
+        self.keep_open(keep_alive)
+
+    def keep_open(self, keep_alive):
+        if keep_alive:
+            self.close_connection = False
+            self.server.note_idle(self)
 
     def send_body(self, answer, count, rate_kbps):
         if answer.path is None:
@@ -532,7 +652,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             settings, error = server.faults.change(params)
             if error:
                 return Answer.json({"ok": False, "error": error, "fault": settings}, 400)
+            # A fault meets its request on a fresh connection, as when none was kept.
+            server.drop_idle_connections()
             return Answer.json(dict(settings, ok=True))
+        if name == "drop":
+            return Answer.json({"ok": True, "dropped": server.drop_idle_connections()})
         if name == "status":
             return Answer.json(self.status())
         if name == "state":
@@ -549,6 +673,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return {"ok": True, "pid": os.getpid(), "address": list(server.server_address[:2]),
                 "data_dir": server.data_dir, "data_ready": makedata.is_complete(server.data_dir),
                 "fault": server.faults.current(), "log_size": len(server.log),
+                "connections": server.connections_served,
                 "uptime_s": round(time.time() - server.started, 3)}
 
     def state_dump(self, params):

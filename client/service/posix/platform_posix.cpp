@@ -91,4 +91,16 @@ bool StartDetachedThread(std::function<void()> work)
     }
 }
 
+// OpenSSL reads the system's authorities itself.
+const std::string& SystemRootCertificates()
+{
+    static const std::string none;
+    return none;
+}
+
+void DebugNote(const std::string& text)
+{
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 } // namespace platform

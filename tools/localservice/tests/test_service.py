@@ -4,7 +4,9 @@ changes, the control paths and the fault modes.
 Run from tools/localservice:  python3 -m unittest
 """
 
+import gzip
 import hashlib
+import http.client
 import json
 import math
 import os
@@ -76,14 +78,18 @@ class Server:
 
     def request(self, target, method="POST", body=b"", headers=None, timeout=10.0):
         """Sends one request exactly as given (target may hold raw UTF-8 and
-        spaces) and reads until the server closes. None: no answer at all."""
+        spaces) and reads until the server closes, which it is asked to do
+        unless the headers say otherwise. None: no answer at all."""
         if isinstance(target, str):
             target = target.encode("utf-8")
         if isinstance(body, str):
             body = body.encode("utf-8")
         lines = [b"%s %s HTTP/1.1" % (method.encode(), target),
                  b"Host: 127.0.0.1:%d" % self.port, b"Content-Length: %d" % len(body)]
-        for key, value in (headers or {}).items():
+        headers = dict(headers or {})
+        if not any(key.lower() == "connection" for key in headers):
+            headers["Connection"] = "close"
+        for key, value in headers.items():
             lines.append(("%s: %s" % (key, value)).encode("utf-8"))
         sock = socket.create_connection(("127.0.0.1", self.port), timeout=timeout)
         try:
@@ -446,6 +452,121 @@ class ControlTests(ServiceTestCase):
         snap = log.snapshot()
         self.assertEqual([e["n"] for e in snap["entries"]], [2, 3, 4])
         self.assertEqual(snap["dropped"], 2)
+
+
+class ConnectionTests(ServiceTestCase):
+    def keep_alive(self):
+        return http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=10)
+
+    def test_answers_keep_the_connection_open_and_it_is_counted_once(self):
+        conn = self.keep_alive()
+        try:
+            for target in ("/book.php?action=c_all_list", "/book.php?action=c_hot_tag",
+                           "/book.php?action=c_all"):
+                conn.request("POST", target, body=b"")
+                reply = conn.getresponse()
+                reply.read()
+                self.assertEqual(reply.status, 200)
+                self.assertNotEqual(reply.getheader("Connection", ""), "close")
+        finally:
+            conn.close()
+        self.assertEqual(self.server.control("status")["connections"], 1)
+
+    def test_closing_answers_and_control_paths_end_the_connection(self):
+        # Each would otherwise leave the client waiting for the rest or the end.
+        for mode in ("short", "nolength", "huge"):
+            with self.subTest(mode=mode):
+                self.server.control("fault", "mode=%s&scope=json" % mode)
+                reply = self.server.request("/book.php?action=c_all_list",
+                                            headers={"Connection": "keep-alive"}, timeout=5)
+                self.assertEqual(reply.headers.get("connection"), "close")
+        reply = self.server.request("/__control/status", headers={"Connection": "keep-alive"})
+        self.assertEqual(reply.headers.get("connection"), "close")
+
+    def test_dropping_closes_idle_connections(self):
+        conn = self.keep_alive()
+        try:
+            conn.request("POST", "/book.php?action=c_hot_tag", body=b"")
+            conn.getresponse().read()
+            self.assertEqual(self.server.control("drop")["dropped"], 1)
+            # The next request on it meets a closed connection.
+            with self.assertRaises((http.client.HTTPException, OSError)):
+                conn.request("POST", "/book.php?action=c_hot_tag", body=b"")
+                conn.getresponse().read()
+        finally:
+            conn.close()
+        self.assertEqual(self.server.control("drop")["dropped"], 0)
+
+
+class CompressionTests(ServiceTestCase):
+    def test_json_answers_are_gzipped_only_for_a_client_that_accepts_it(self):
+        target = "/book.php?action=c_all_list"
+        plain = self.server.request(target)
+        self.assertNotIn("content-encoding", plain.headers)
+        packed = self.server.request(target, headers={"Accept-Encoding": "deflate, gzip"})
+        self.assertEqual(packed.headers.get("content-encoding"), "gzip")
+        self.assertEqual(gzip.decompress(packed.body), plain.body)
+        self.assertEqual(int(packed.headers["content-length"]), len(packed.body))
+
+    def test_pictures_and_faulty_answers_stay_plain(self):
+        avatar = self.server.request("/avatars/u1001.jpg", method="GET", headers={"Accept-Encoding": "gzip"})
+        self.assertNotIn("content-encoding", avatar.headers)
+        self.server.control("fault", "mode=badjson")
+        cut = self.server.request("/book.php?action=c_all_list", headers={"Accept-Encoding": "gzip"})
+        self.assertNotIn("content-encoding", cut.headers)
+
+
+class RttShimTests(ServiceTestCase):
+    RTT_MS = 300
+
+    def setUp(self):
+        super().setUp()
+        self.shim = subprocess.Popen(
+            [sys.executable, os.path.join(SERVICE_DIR, "rtt_shim.py"), "--listen", "0",
+             "--to", "127.0.0.1:%d" % self.server.port, "--rtt-ms", str(self.RTT_MS)],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        match = re.search(r"listening on 127\.0\.0\.1:(\d+)", self.shim.stdout.readline())
+        if not match:
+            self.shim.kill()
+            self.fail("shim did not start")
+        self.port = int(match.group(1))
+
+    def tearDown(self):
+        self.shim.terminate()
+        self.shim.wait(5)
+        self.shim.stdout.close()
+
+    def timed_request(self, conn, target):
+        started = time.monotonic()
+        conn.request("POST", target, body=b"")
+        reply = conn.getresponse()
+        body = reply.read()
+        return time.monotonic() - started, reply.status, body
+
+    def test_a_new_connection_costs_two_round_trips_a_kept_one_one(self):
+        rtt = self.RTT_MS / 1000.0
+        direct = self.server.request("/book.php?action=c_all_list").body
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            first, status, body = self.timed_request(conn, "/book.php?action=c_all_list")
+            self.assertEqual((status, body), (200, direct))
+            again, status, body = self.timed_request(conn, "/book.php?action=c_all_list")
+            self.assertEqual((status, body), (200, direct))
+        finally:
+            conn.close()
+        self.assertGreaterEqual(first, 2 * rtt)
+        self.assertGreaterEqual(again, rtt)
+
+    def test_a_large_answer_arrives_whole(self):
+        picture = "/pictures/big20mb.jpg"
+        direct = self.server.request(picture, method="GET").body
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=20)
+        try:
+            conn.request("GET", picture)
+            relayed = conn.getresponse().read()
+        finally:
+            conn.close()
+        self.assertEqual(relayed, direct)
 
 
 class FaultTests(ServiceTestCase):

@@ -1,0 +1,173 @@
+#include "transfer_loop.h"
+
+#include "platform.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace transfer_loop {
+namespace {
+
+// Connections per host over HTTP/1.1: a start-up's burst queues on these and
+// reuses them instead of opening one per request. Streams of an HTTP/2
+// connection do not count against it.
+const long kConnectionsPerHost = 6;
+// Idle connections kept for reuse, across hosts.
+const long kKeptConnections = 16;
+// The longest the thread sleeps without a wake-up; libcurl shortens it to
+// its own time-outs.
+const int kPollMs = 1000;
+
+// DNS answers and TLS sessions shared by every handle, each kind behind its
+// own lock.
+class SharedCaches {
+public:
+    SharedCaches() : share_(curl_share_init())
+    {
+        if (!share_)
+            return;
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, Lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, Unlock);
+        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    }
+    CURLSH* Get() const { return share_; }
+
+private:
+    static std::mutex& LockOf(curl_lock_data data, void* self)
+    {
+        auto& locks = static_cast<SharedCaches*>(self)->locks_;
+        return locks[data >= 0 && data < CURL_LOCK_DATA_LAST ? data : CURL_LOCK_DATA_NONE];
+    }
+    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) { LockOf(data, self).lock(); }
+    static void Unlock(CURL*, curl_lock_data data, void* self) { LockOf(data, self).unlock(); }
+
+    CURLSH* share_;
+    std::mutex locks_[CURL_LOCK_DATA_LAST];
+};
+
+SharedCaches& Caches()
+{
+    // Never destroyed: a worker may still clean up a handle at exit.
+    static SharedCaches* caches = new SharedCaches;
+    return *caches;
+}
+
+// One transfer handed to the thread; `done` and `code` are guarded by the
+// loop's lock.
+struct Job {
+    CURL* handle = nullptr;
+    CURLcode code = CURLE_FAILED_INIT;
+    bool done = false;
+};
+
+class Loop {
+public:
+    bool Start()
+    {
+        multi_ = curl_multi_init();
+        if (!multi_)
+            return false;
+        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kConnectionsPerHost);
+        curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, kKeptConnections);
+        curl_multi_setopt(multi_, CURLMOPT_PIPELINING, long(CURLPIPE_MULTIPLEX));
+        return platform::StartDetachedThread([this] { Drive(); });
+    }
+
+    CURLcode Run(CURL* handle)
+    {
+        Job job;
+        job.handle = handle;
+        std::unique_lock<std::mutex> guard(lock_);
+        incoming_.push_back(&job);
+        guard.unlock();
+        curl_multi_wakeup(multi_);
+        guard.lock();
+        finished_.wait(guard, [&] { return job.done; });
+        return job.code;
+    }
+
+private:
+    void Drive()
+    {
+        for (;;) {
+            Admit();
+            int running = 0;
+            curl_multi_perform(multi_, &running);
+            Collect();
+            curl_multi_poll(multi_, nullptr, 0, kPollMs, nullptr);
+        }
+    }
+
+    void Admit()
+    {
+        std::vector<Job*> arrived;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            arrived.swap(incoming_);
+        }
+        for (Job* job : arrived) {
+            curl_easy_setopt(job->handle, CURLOPT_PRIVATE, job);
+            if (curl_multi_add_handle(multi_, job->handle) != CURLM_OK)
+                Finish(job, CURLE_FAILED_INIT);
+        }
+    }
+
+    void Collect()
+    {
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+            if (message->msg != CURLMSG_DONE)
+                continue;
+            CURL* handle = message->easy_handle;
+            const CURLcode code = message->data.result;
+            Job* job = nullptr;
+            curl_easy_getinfo(handle, CURLINFO_PRIVATE, &job);
+            // The handle leaves the multi before its worker may touch it again.
+            curl_multi_remove_handle(multi_, handle);
+            if (job)
+                Finish(job, code);
+        }
+    }
+
+    void Finish(Job* job, CURLcode code)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        job->code = code;
+        job->done = true;
+        finished_.notify_all();
+    }
+
+    CURLM* multi_ = nullptr;
+    std::mutex lock_;
+    std::condition_variable finished_;
+    std::vector<Job*> incoming_;
+};
+
+// Null when the thread could not start; then every worker transfers itself.
+Loop* TheLoop()
+{
+    static Loop* loop = new Loop;
+    static const bool running = loop->Start();
+    return running ? loop : nullptr;
+}
+
+} // namespace
+
+CURLcode Perform(CURL* handle)
+{
+    Loop* loop = TheLoop();
+    if (!loop)
+        return curl_easy_perform(handle);
+    return loop->Run(handle);
+}
+
+void UseSharedCaches(CURL* handle)
+{
+    if (CURLSH* share = Caches().Get())
+        curl_easy_setopt(handle, CURLOPT_SHARE, share);
+}
+
+} // namespace transfer_loop

@@ -1,0 +1,24 @@
+#pragma once
+#include <curl/curl.h>
+
+// Every libcurl transfer of the program runs on one transfer thread that
+// drives a multi handle; a worker sets up its own easy handle, hands it over
+// and waits for its own answer. The multi handle's connection cache is the
+// program's: connections (and, where the server offers it, HTTP/2 streams)
+// are reused across workers instead of each request paying a new TCP and TLS
+// handshake. libcurl's connection cache is not safe to share between threads
+// that transfer at once, so one thread owns it. DNS answers and TLS sessions
+// sit in a process-wide share object with its locks, since workers set up and
+// clean up their handles on their own threads. Both live as long as the
+// program and are never torn down: detached workers may still run at exit.
+namespace transfer_loop {
+
+// Runs the transfer of `handle` and returns its result. The handle is the
+// caller's again when this returns. Falls back to a transfer on the calling
+// thread when the transfer thread could not start.
+CURLcode Perform(CURL* handle);
+
+// Attaches the process-wide share (DNS, TLS sessions) to a new handle.
+void UseSharedCaches(CURL* handle);
+
+} // namespace transfer_loop

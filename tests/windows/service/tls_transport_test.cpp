@@ -1,0 +1,124 @@
+// Both transfer stacks through the TLS fronts before the local service: the
+// test authority is trusted in this prefix only, and a certificate that is
+// expired, for another host or from an unknown authority is refused before
+// anything reaches the service.
+#include "http_transport.h"
+#include "win32/large_picture_download.h"
+#include "win32/wide_text.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "json_text.h"
+#include "local_service.h"
+#include "temp_folder.h"
+
+namespace {
+
+// The fronts listen at these distances from the service's port
+// (tools/localservice/run.sh start --tls).
+enum FrontOffset : int { kTrustedFront = 1000, kExpiredFront = 2000, kWrongHostFront = 3000, kUnknownFront = 4000 };
+
+std::string FrontUrl(int offset)
+{
+    const std::string base = LocalService::BaseUrl();
+    const std::string::size_type colon = base.rfind(':');
+    const int port = std::atoi(base.c_str() + colon + 1);
+    return "https://127.0.0.1:" + std::to_string(port + offset) + "/";
+}
+
+struct Row {
+    const char* name;
+    int offset;
+    bool accepted;
+};
+
+const Row kRows[] = {
+    {"trusted authority", kTrustedFront, true},
+    {"expired certificate", kExpiredFront, false},
+    {"certificate for another host", kWrongHostFront, false},
+    {"unknown authority", kUnknownFront, false},
+};
+
+class TlsTransportTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(LocalService::Reset()) << "local service not reachable"; }
+    void TearDown() override { LocalService::Reset(); }
+    TempFolder folder_;
+};
+
+} // namespace
+
+TEST_F(TlsTransportTest, ServiceRequestsGoOnlyToATrustedServer)
+{
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(LocalService::Reset());
+        std::string answer;
+        ASSERT_EQ(PostFormWithTimeout(FrontUrl(row.offset) + "book.php?action=c_hot_tag", "", answer), 0);
+        EXPECT_EQ(JsonOf(answer).isObject(), row.accepted) << answer;
+        EXPECT_EQ(LocalService::RequestLog().size(), row.accepted ? 1u : 0u);
+    }
+}
+
+TEST_F(TlsTransportTest, ThumbnailsComeOnlyFromATrustedServer)
+{
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(LocalService::Reset());
+        const std::string target = folder_.Path(std::string("thumb-") + std::to_string(row.offset) + ".jpg");
+        const DownloadResult result = DownloadFile(FrontUrl(row.offset) + "avatars/u1001.jpg", target);
+        EXPECT_EQ(result.written, row.accepted) << "curl code " << result.curlCode;
+        if (!row.accepted) {
+            EXPECT_NE(result.curlCode, 0);
+        }
+        EXPECT_EQ(LocalService::RequestLog().size(), row.accepted ? 1u : 0u);
+    }
+}
+
+TEST_F(TlsTransportTest, LargePicturesComeOnlyFromATrustedServer)
+{
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(LocalService::Reset());
+        const std::wstring url = Widen(FrontUrl(row.offset) + "avatars/u1002.jpg");
+        const std::string target = folder_.Path(std::string("large-") + std::to_string(row.offset) + ".jpg");
+        const int result = DownloadWithProgress(url, Widen(target), nullptr);
+        EXPECT_EQ(result, row.accepted ? kLargeDownloadDone : kLargeDownloadUrlNotOpened);
+        EXPECT_EQ(IsValidCachedFile(target), row.accepted);
+        EXPECT_EQ(LocalService::RequestLog().size(), row.accepted ? 1u : 0u);
+    }
+}
+
+// A start-up's burst of answers and thumbnails through the front makes a
+// handful of connections to it, not one per request.
+TEST_F(TlsTransportTest, ABurstThroughTheFrontSharesAHandfulOfConnections)
+{
+    const std::string base = FrontUrl(kTrustedFront);
+    const int requests = 24;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> workers;
+    for (int i = 0; i < requests; ++i) {
+        workers.emplace_back([&, i] {
+            if (i % 2 == 0) {
+                std::string answer;
+                PostFormWithTimeout(base + "book.php?action=c_hot_tag", "", answer);
+                failures += !JsonOf(answer).isObject();
+                return;
+            }
+            const std::string target = folder_.Path("burst-" + std::to_string(i) + ".jpg");
+            failures += !DownloadFile(base + "avatars/u" + std::to_string(1001 + i) + ".jpg", target).written;
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    EXPECT_EQ(failures.load(), 0);
+    const int connections = LocalService::ConnectionsServed();
+    EXPECT_GE(connections, 1);
+    EXPECT_LE(connections, 6) << "for " << requests << " requests";
+}
