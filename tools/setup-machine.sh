@@ -77,7 +77,7 @@ fi
 # the setup, so builds and the Wine prefix (Wine refuses a prefix that is not
 # the user's own) need no sudo afterwards.
 owner=${QUARN_CACHE_OWNER:-root}
-for dir in /var/cache/quarn-deps /var/cache/quarn-wine /var/cache/quarn-ccache \
+for dir in /var/cache/quarn-deps /var/cache/quarn-wine /var/cache/quarn-ccache /var/cache/quarn-tls \
            /var/cache/quarn-service-data /var/lib/quarn; do
     mkdir -p "$dir"
     if [ "$(stat -c %U "$dir")" != "$owner" ]; then

@@ -92,20 +92,6 @@ start() {
 # The helpers beside the service: pid files named after the service's port.
 helper_pidfile() { echo "$rundir/quarn-$1-$port.pid"; }
 
-stop_helper() {
-    local file pid
-    file=$(helper_pidfile "$1")
-    [ -f "$file" ] || return 0
-    pid=$(cat "$file")
-    kill -TERM "$pid" 2>/dev/null || true
-    for _ in $(seq 1 30); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-    rm -f "$file"
-}
-
 port_answers() {
     python3 -c 'import socket,sys; socket.create_connection(("127.0.0.1", int(sys.argv[1])), 1).close()' "$1" \
         2>/dev/null
@@ -154,11 +140,27 @@ start_helpers() {
     fi
 }
 
+# All at once: each front takes a moment to end.
 stop_helpers() {
-    local name
+    local name file pids=()
     for name in shim server expired wronghost unknown; do
-        stop_helper "$name"
+        file=$(helper_pidfile "$name")
+        [ -f "$file" ] || continue
+        pids+=("$(cat "$file")")
+        rm -f "$file"
     done
+    [ ${#pids[@]} -gt 0 ] || return 0
+    kill -TERM "${pids[@]}" 2>/dev/null || true
+    local pid alive
+    for _ in $(seq 1 30); do
+        alive=0
+        for pid in "${pids[@]}"; do
+            kill -0 "$pid" 2>/dev/null && alive=1
+        done
+        [ "$alive" = 1 ] || return 0
+        sleep 0.1
+    done
+    kill -KILL "${pids[@]}" 2>/dev/null || true
 }
 
 stop() {
