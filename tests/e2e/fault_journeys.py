@@ -23,7 +23,8 @@ import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import (WINE_RUN, SCREEN, Eyes, Journey, JourneyError, check, columns_where, is_red, poll)
+from quarn_e2e import (WINE_RUN, SCREEN, Eyes, Journey, JourneyError, check, colourful, columns_where, greyish, is_red,
+                       poll)
 
 MAIN = "Vorlane"
 LOGIN = "登录Quarn"
@@ -59,18 +60,6 @@ def category_centre(index):
 def slot_area(index, k):
     left = category_centre(index)[0] - 65
     return left + 40, SLOT_TOP + 30 + 128 * k, 60, 40
-
-
-def colourful(rows):
-    """A thumbnail, not a grey box or a dimmed background."""
-    pixels = [p for row in rows for p in row]
-    return sum(1 for p in pixels if max(p) - min(p) > 24) > len(pixels) // 3
-
-
-def greyish(rows):
-    """The grey 加载中 box."""
-    pixels = [p for row in rows for p in row]
-    return sum(1 for p in pixels if max(p) - min(p) < 40) > len(pixels) * 9 // 10
 
 
 def offline_mark_shown(j, main):

@@ -16,7 +16,7 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import SCREEN, check, poll, run_journey
+from quarn_e2e import SCREEN, check, colourful, greyish, poll, run_journey
 
 MAIN = "Vorlane"
 # The viewer's close button, in its bar at the top left.
@@ -80,18 +80,6 @@ STRIP_X = 97
 SLOT_TOP = 129
 # Sample rectangle inside the first and third slot, clear of the hover zoom.
 SLOT_SAMPLE = [(STRIP_X + 40, SLOT_TOP + 30 + 128 * k, 60, 40) for k in range(4)]
-
-
-def colourful(rows):
-    """A thumbnail, not a grey box or a dimmed background."""
-    pixels = [p for row in rows for p in row]
-    return sum(1 for p in pixels if max(p) - min(p) > 24) > len(pixels) // 3
-
-
-def greyish(rows):
-    """The grey 加载中 box: it lets a little of the picture behind through."""
-    pixels = [p for row in rows for p in row]
-    return sum(1 for p in pixels if max(p) - min(p) < 40) > len(pixels) * 9 // 10
 
 
 def slot(j, main, k):

@@ -486,6 +486,18 @@ def is_red(pixel):
     return r > 170 and g < 90 and b < 90
 
 
+def colourful(rows):
+    """A thumbnail, not a grey box or a dimmed background."""
+    pixels = [p for row in rows for p in row]
+    return sum(1 for p in pixels if max(p) - min(p) > 24) > len(pixels) // 3
+
+
+def greyish(rows):
+    """The grey 加载中 box: it lets a little of the picture behind through."""
+    pixels = [p for row in rows for p in row]
+    return sum(1 for p in pixels if max(p) - min(p) < 40) > len(pixels) * 9 // 10
+
+
 def run_journey(name, session):
     """The entry of a journey script of one program session: --bin and
     --artifacts, a fresh local service, the session; 0 when it passed."""
