@@ -117,9 +117,9 @@ bool ContentPanels::OnCommand(
         ShowOwnUsers(UserListPanel::kFans);
         return true;
     case CMD_LAST_USER_MENU:
-        return OpenActivityPage();
+        return OpenOwnPage(endpoints::ActivityPage);
     case CMD_USER_MENU_LAST:
-        return OpenPersonalSettingsPage();
+        return OpenOwnPage(endpoints::PersonalSettingsPage);
     case CMD_SIGN_OUT:
         CloseMenu();
         return false;  // the window signs out
@@ -180,19 +180,11 @@ bool ContentPanels::OnSearchChosen(const std::wstring& searchText)
     return true;
 }
 
-bool ContentPanels::OpenActivityPage()
+// One of the user's own pages from the menu, which closes.
+bool ContentPanels::OpenOwnPage(OwnPageAddress address)
 {
     CloseMenu();
-    const SignedInUser user = CopySignedInUser();
-    OpenPage(endpoints::ActivityPage(m_services->BaseUrl(), LiveSession::From(user), endpoints::CacheBuster()));
-    return true;
-}
-
-bool ContentPanels::OpenPersonalSettingsPage()
-{
-    CloseMenu();
-    const SignedInUser user = CopySignedInUser();
-    OpenPage(endpoints::PersonalSettingsPage(m_services->BaseUrl(), LiveSession::From(user), endpoints::CacheBuster()));
+    OpenPage(address(m_services->BaseUrl(), LiveSession::From(CopySignedInUser()), endpoints::CacheBuster()));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "category_bar.h"
 #include "decoded_pictures.h"
+#include "endpoints.h"
 #include "feed_store.h"
 #include "hot_tag_panel.h"
 #include "my_pictures_row.h"
@@ -127,8 +128,8 @@ private:
     bool OnAvatarNotice(WORD code);
     bool OnSearchFieldNotice(WORD code, const RECT& searchField);
     bool OnSearchChosen(const std::wstring& searchText);
-    bool OpenActivityPage();
-    bool OpenPersonalSettingsPage();
+    using OwnPageAddress = std::string (*)(const std::string& base, const LiveSession& session, int rand);
+    bool OpenOwnPage(OwnPageAddress address);
     bool OpenNoticePage();
     bool OnOwnPrevious();
     bool ShowPersonPictures();
