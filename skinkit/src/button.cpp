@@ -21,7 +21,7 @@ int& AliveButtons() {
 
 // ---------------------------------------------------------------- CButtonUI
 
-CButtonUI::CButtonUI() : m_core(std::make_unique<ButtonCore>(m_pToolTip, AliveButtons<CButtonUI>())) {}
+CButtonUI::CButtonUI() : m_core(std::make_unique<ButtonCore>(this, m_pToolTip, AliveButtons<CButtonUI>())) {}
 
 CButtonUI::~CButtonUI() = default;
 
@@ -86,7 +86,7 @@ void CButtonUI::OnPaint(HDC hdc) { m_core->PaintStrip(hdc); }
 
 // ------------------------------------------------------------ Gosick_button
 
-Gosick_button::Gosick_button() : m_core(std::make_unique<ButtonCore>(m_pToolTip, AliveButtons<Gosick_button>())) {}
+Gosick_button::Gosick_button() : m_core(std::make_unique<ButtonCore>(this, m_pToolTip, AliveButtons<Gosick_button>())) {}
 
 Gosick_button::~Gosick_button() = default;
 

@@ -1,6 +1,7 @@
 #include "button_core.h"
 
 #include "control_util.h"
+#include "skinkit/accessible_facts.h"
 #include "skinkit/control_clock.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
@@ -15,8 +16,8 @@ constexpr UINT kTipDelayMs = 600;
 bool HasRaw(const RECT& raw) { return raw.left || raw.top || raw.right || raw.bottom; }
 }  // namespace
 
-ButtonCore::ButtonCore(CToolTipUI*& sharedTip, int& alive)
-    : textColor(kDefaultTextColor), m_sharedTip(sharedTip), m_alive(alive), m_fontFace(kDefaultFace) {
+ButtonCore::ButtonCore(const void* owner, CToolTipUI*& sharedTip, int& alive)
+    : textColor(kDefaultTextColor), m_owner(owner), m_sharedTip(sharedTip), m_alive(alive), m_fontFace(kDefaultFace) {
     ++m_alive;
 }
 
@@ -56,8 +57,10 @@ void ButtonCore::SetOwnedImage(Gdiplus::Bitmap* image) {
 }
 
 void ButtonCore::SetText(const std::wstring& value) {
+    const bool changed = text != value;
     text = value;
     Invalidate();
+    if (changed) NotifyControlEvent(parent, m_owner, EVENT_OBJECT_NAMECHANGE);
 }
 
 void ButtonCore::SetWindowRect(const RECT& raw) {
@@ -77,7 +80,9 @@ bool ButtonCore::MoveWindow(int x, int y, int w, int h, bool repaint) {
 }
 
 BOOL ButtonCore::Enable(bool enable) {
+    const int before = state;
     state = enable ? kButtonNormal : kButtonDisabled;
+    if (state != before) NotifyControlEvent(parent, m_owner, EVENT_OBJECT_STATECHANGE);
     const RECT r = Rect();
     return InvalidateIfWindow(parent, &r);
 }
@@ -124,6 +129,7 @@ void ButtonCore::SetState(int next) {
     if (state == next) return;
     state = next;
     Invalidate();
+    NotifyControlEvent(parent, m_owner, EVENT_OBJECT_STATECHANGE);
 }
 
 void ButtonCore::HideTip() const {

@@ -21,7 +21,8 @@ class ButtonCore {
 public:
     // sharedTip and alive belong to the owning class: one tip per class,
     // freed with the class's last button.
-    ButtonCore(CToolTipUI*& sharedTip, int& alive);
+    // owner is the exported button: screen readers know the control by it.
+    ButtonCore(const void* owner, CToolTipUI*& sharedTip, int& alive);
     ~ButtonCore();
     ButtonCore(const ButtonCore&) = delete;
     ButtonCore& operator=(const ButtonCore&) = delete;
@@ -69,6 +70,7 @@ private:
     void OnButtonUp();
     void OnTipTimer();
 
+    const void* m_owner;
     CToolTipUI*& m_sharedTip;
     int& m_alive;
     Gdiplus::Bitmap* m_image = nullptr;

@@ -1,5 +1,6 @@
 #include "skinkit/check_box.h"
 
+#include "skinkit/accessible_facts.h"
 #include "control_util.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
@@ -48,8 +49,10 @@ void CCheckBoxUI::SetAttribute(const std::wstring& section, const std::wstring& 
 }
 
 void CCheckBoxUI::SetCheck(bool checked) {
+    const bool changed = m_checked != checked;
     m_checked = checked;
     Invalidate();
+    if (changed) NotifyControlEvent(m_parent, this, EVENT_OBJECT_STATECHANGE);
 }
 
 void CCheckBoxUI::SetWindowTextW(const std::wstring& text) {
@@ -96,6 +99,7 @@ void CCheckBoxUI::SetFocus() {
     m_focus = true;
     if (IsUsableParent(m_parent)) ::SetFocus(m_parent);
     InvalidateIfWindow(m_parent, nullptr);
+    NotifyControlEvent(m_parent, this, EVENT_OBJECT_FOCUS);
 }
 
 void CCheckBoxUI::KillFocus() {
@@ -160,6 +164,7 @@ LRESULT CCheckBoxUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
             if (m_pressed) m_checked = !m_checked;
             m_state = kHover;
             Invalidate();
+            if (m_pressed) NotifyControlEvent(m_parent, this, EVENT_OBJECT_STATECHANGE);
             if (m_pressed) PostCommand(m_parent, m_id, 0);
         }
         m_pressed = false;

@@ -3,8 +3,8 @@
 CControlHost::CControlHost() = default;
 CControlHost::~CControlHost() = default;
 
-void CControlHost::Add(Route route, Filter takes) {
-    if (route) m_entries.push_back(Entry{std::move(route), std::move(takes)});
+void CControlHost::Add(Route route, Filter takes, Describer describe, const void* source) {
+    if (route) m_entries.push_back(Entry{std::move(route), std::move(takes), std::move(describe), source});
 }
 
 bool CControlHost::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) const {
@@ -15,4 +15,21 @@ bool CControlHost::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) c
         if (entry.route(hwnd, msg, wParam, lParam)) return true;
     }
     return false;
+}
+
+std::vector<AccessibleFacts> CControlHost::Describe() const {
+    std::vector<AccessibleFacts> described;
+    for (const Entry& entry : m_entries)
+        if (entry.describe) described.push_back(entry.describe());
+    return described;
+}
+
+long CControlHost::ChildIdOf(const void* control) const {
+    long id = 0;
+    for (const Entry& entry : m_entries) {
+        if (!entry.describe) continue;
+        ++id;
+        if (entry.source == control) return id;
+    }
+    return 0;
 }

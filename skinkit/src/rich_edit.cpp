@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "skinkit/accessible_facts.h"
 #include "control_util.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
@@ -172,6 +173,7 @@ void CRichEditUI::SetFocus() {
     m_focus = true;
     Send(WM_SETFOCUS);
     InvalidateParent(&m_bkRect);
+    NotifyControlEvent(m_parent, this, EVENT_OBJECT_FOCUS);
     NotifyParent(kEditFocusGained, true);
 }
 

@@ -1,5 +1,9 @@
 #include "skinkit/window_base.h"
 
+#include <oleacc.h>
+
+#include "window_accessible.h"
+
 namespace {
 constexpr const wchar_t* kObjectProperty = L"VorlaneWnd";
 }
@@ -31,6 +35,24 @@ LRESULT CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 }
 
 bool CWindowBase::ControlsTakeMessages() const { return true; }
+
+CWindowBase* CWindowBase::FromHandle(HWND hwnd) {
+    return hwnd ? static_cast<CWindowBase*>(GetPropW(hwnd, kObjectProperty)) : nullptr;
+}
+
+namespace {
+// A window with described controls answers screen readers itself; any
+// other leaves the question to the system.
+bool AnswerAccessibility(HWND hwnd, const CControlHost& controls, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT) || controls.Describe().empty()) return false;
+    IAccessible* accessible = NewWindowAccessible(hwnd);
+    // __uuidof: MinGW's oleacc import library gives IID_IAccessible as a code thunk.
+    result = LresultFromObject(__uuidof(IAccessible), wParam, accessible);
+    accessible->Release();
+    // A negative result is the failure's HRESULT.
+    return result > 0;
+}
+}  // namespace
 
 void CWindowBase::HostRoute(CControlHost::Route route, CControlHost::Filter takes) {
     m_controls.Add(std::move(route), std::move(takes));
@@ -166,6 +188,10 @@ LRESULT CALLBACK CWindowBase::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     }
     auto* self = static_cast<CWindowBase*>(GetPropW(hwnd, kObjectProperty));
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_GETOBJECT) {
+        LRESULT answer = 0;
+        if (AnswerAccessibility(hwnd, self->m_controls, wParam, lParam, answer)) return answer;
+    }
     self->WindowProc(hwnd, msg, wParam, lParam);
     LRESULT result = 0;
     self->HandleMessage(hwnd, msg, wParam, lParam, result);

@@ -55,7 +55,15 @@ public:
         m_controls.Host(control, std::move(takes));
     }
     void HostRoute(CControlHost::Route route, CControlHost::Filter takes = nullptr);
+    // A hosted control and the name a screen reader gives it.
+    template <class Control>
+    void HostNamedControl(Control& control, std::wstring name) {
+        m_controls.Host(control, nullptr, std::move(name));
+    }
     const CControlHost& Controls() const { return m_controls; }
+
+    // The object bound to a window this base created; null for any other.
+    static CWindowBase* FromHandle(HWND hwnd);
 
     HWND GetHWND() const { return m_hWnd; }
     HWND GetParentHWND() const { return m_hParent; }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+
+#include "skinkit/skinkit_api.h"
+
+class CButtonUI;
+class Gosick_button;
+class CCheckBoxUI;
+class CHyperLinkUI;
+class CRichEditUI;
+class CStaticUI;
+class CComboBoxUI;
+
+// What a screen reader learns of one drawn control: the name users read on
+// screen, its role and state (the oleacc ROLE_SYSTEM_* and STATE_SYSTEM_*
+// values) and where it is, in its window's client coordinates.
+struct AccessibleFacts {
+    std::wstring name;
+    std::wstring value;
+    long role = 0;
+    long state = 0;
+    RECT rect{};
+};
+
+SKINKIT_API AccessibleFacts DescribeControl(const CButtonUI& control);
+SKINKIT_API AccessibleFacts DescribeControl(const Gosick_button& control);
+SKINKIT_API AccessibleFacts DescribeControl(const CCheckBoxUI& control);
+SKINKIT_API AccessibleFacts DescribeControl(const CHyperLinkUI& control);
+SKINKIT_API AccessibleFacts DescribeControl(const CRichEditUI& control);
+SKINKIT_API AccessibleFacts DescribeControl(const CStaticUI& control);
+SKINKIT_API AccessibleFacts DescribeControl(const CComboBoxUI& control);
+
+// Tells a screen reader that a control of parent's window changed: event is
+// EVENT_OBJECT_FOCUS, EVENT_OBJECT_STATECHANGE or EVENT_OBJECT_NAMECHANGE.
+// Nothing happens for a control its window does not host.
+SKINKIT_API void NotifyControlEvent(HWND parent, const void* control, DWORD event);
