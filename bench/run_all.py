@@ -229,6 +229,12 @@ class Bench:
         bare = float(re.search(r"bare jsoncpp parse:\s+(\S+) ms", output).group(1))
         store = float(re.search(r"parse and store:\s+(\S+) ms", output).group(1))
         self.rows.append(Row("parse + store 1000 items ms", store, bare, store / bare, "<= 1.3", store / bare <= 1.3))
+        # The same rounds by the thread's processor time: on a shared machine
+        # the wall time also holds whatever else ran meanwhile.
+        match = re.search(r"processor time: bare (\S+) ms, parse and store (\S+) ms", output)
+        bare_cpu, store_cpu = float(match.group(1)), float(match.group(2))
+        self.rows.append(Row("parse + store 1000 items processor ms", store_cpu, bare_cpu, store_cpu / bare_cpu,
+                             "<= 1.3", store_cpu / bare_cpu <= 1.3))
         match = re.search(r"instructions: bare (\d+), parse and store (\d+)", output)
         bare_i, store_i = int(match.group(1)), int(match.group(2))
         self.rows.append(Row("parse + store Minstructions", store_i / 1e6, bare_i / 1e6, store_i / bare_i, "<= 1.3",

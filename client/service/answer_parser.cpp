@@ -181,6 +181,9 @@ bool ReadPicturePage(const ParseContext& context, const FeedRequest& request, st
     const PictureLayout layout = LayoutFor(request.kind);
     const json_read::MemberFinder finder(layout.keys, kPictureKeys);
     page.elements = items.size();
+    // Room for the page at once, before the records: lists grow by a page,
+    // and their blocks stay apart from the records' many small pieces.
+    context.store.ReservePictures(PictureListFor(request), items.size());
     page.records.reserve(items.size());
     for (const Json::Value& element : items) {
         bool usable = true;
@@ -190,9 +193,6 @@ bool ReadPicturePage(const ParseContext& context, const FeedRequest& request, st
         if (record)
             page.records.push_back(std::move(record));
     }
-    // Room for the page now, while the tree still holds its memory, rather
-    // than list growth among its freed pieces.
-    context.store.ReservePictures(PictureListFor(request), page.records.size());
     return true;
 }
 
