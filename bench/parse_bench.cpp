@@ -67,6 +67,7 @@ public:
 class IdleStarter : public FeedStarter {
 public:
     void LoadCategoryFeeds() override {}
+    void LoadCategoryFeed(int) override {}
     void LoadTagFeed(const std::string&) override {}
     void LoadComments(const PictureListId&, std::size_t) override {}
 };
