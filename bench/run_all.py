@@ -386,7 +386,7 @@ def main():
         if "startup" in parts:
             # The program's cap, and the download queue's own default.
             for parallel in args.parallel or sorted({program_download_cap(), 64}):
-                attempt("start-up", lambda: bench.startup_figure(parallel, 1.2))
+                attempt("start-up", lambda: bench.startup_figure(parallel, 1.0))
             bench.notes.append("start-up: %d rounds, Quarn and the peer taking turns to go first; the columns are "
                                "each side's median, the ratio the median of the rounds' ratios" % args.startup_rounds)
         if "relay" in parts:

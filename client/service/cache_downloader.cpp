@@ -1,6 +1,7 @@
 #include "cache_downloader.h"
 
 #include "cache_limiter.h"
+#include "transfer_loop.h"
 #include "message_sink.h"
 #include "platform.h"
 #include "web_address.h"
@@ -230,6 +231,7 @@ CacheDownloader::CacheDownloader(std::shared_ptr<CacheLimiter> limiter, Transfer
     queue_->sink = std::move(sink);
     queue_->limits = limits;
     queue_->maxParallel = maxParallel > 0 ? maxParallel : 1;
+    transfer_loop::AllowConnectionsPerHost(queue_->maxParallel);
 }
 
 CacheDownloader::~CacheDownloader() = default;

@@ -2,6 +2,7 @@
 
 #include "platform.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -70,7 +71,7 @@ public:
         multi_ = curl_multi_init();
         if (!multi_)
             return false;
-        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kConnectionsPerHost);
+        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, perHost_);
         curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, kKeptConnections);
         curl_multi_setopt(multi_, CURLMOPT_PIPELINING, long(CURLPIPE_MULTIPLEX));
         return platform::StartDetachedThread([this] { Drive(); });
@@ -89,6 +90,15 @@ public:
         return job.code;
     }
 
+    // Taken up by the transfer thread, which alone may set the multi's options.
+    void Allow(long perHost)
+    {
+        long known = wantedPerHost_.load();
+        while (perHost > known && !wantedPerHost_.compare_exchange_weak(known, perHost)) {
+        }
+        curl_multi_wakeup(multi_);
+    }
+
 private:
     void Drive()
     {
@@ -103,6 +113,11 @@ private:
 
     void Admit()
     {
+        const long wanted = wantedPerHost_.load();
+        if (wanted > perHost_) {
+            perHost_ = wanted;
+            curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, perHost_);
+        }
         std::vector<Job*> arrived;
         {
             std::lock_guard<std::mutex> guard(lock_);
@@ -141,6 +156,8 @@ private:
     }
 
     CURLM* multi_ = nullptr;
+    long perHost_ = kConnectionsPerHost;  // the transfer thread's
+    std::atomic<long> wantedPerHost_{kConnectionsPerHost};
     std::mutex lock_;
     std::condition_variable finished_;
     std::vector<Job*> incoming_;
@@ -162,6 +179,12 @@ CURLcode Perform(CURL* handle)
     if (!loop)
         return curl_easy_perform(handle);
     return loop->Run(handle);
+}
+
+void AllowConnectionsPerHost(long count)
+{
+    if (Loop* loop = TheLoop())
+        loop->Allow(count);
 }
 
 void UseSharedCaches(CURL* handle)

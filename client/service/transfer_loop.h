@@ -18,6 +18,11 @@ namespace transfer_loop {
 // thread when the transfer thread could not start.
 CURLcode Perform(CURL* handle);
 
+// Lets the program keep at least `count` connections to one host: a
+// download queue allowed that many at a time would otherwise wait on the
+// fewer the loop keeps for answers. Never narrows.
+void AllowConnectionsPerHost(long count);
+
 // Attaches the process-wide share (DNS, TLS sessions) to a new handle.
 void UseSharedCaches(CURL* handle);
 
