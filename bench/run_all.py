@@ -253,6 +253,29 @@ class Bench:
         self.notes.append("paint: reference is a bare BitBlt of the same size (gallery) and the same paint "
                           "decoding the picture every time (viewer); medians of the programs' frames")
 
+    def browse_figure(self, wine_env):
+        """Private bytes once every category, the hot tags and the featured
+        users were browsed, against the same process's before its window
+        (Wine and the libraries alone), on a display of its own size."""
+        program = os.path.join(self.args.windows, "bin", "quarn_browse_bench.exe")
+        if not os.path.exists(program):
+            self.notes.append("browsing: not run (quarn_browse_bench.exe not built)")
+            return
+        env = dict(wine_env)
+        display = start_display(env, "1920x1080x24")
+        try:
+            output = self.run(["bash", WINE_RUN, program], env)
+        finally:
+            display.terminate()
+            display.wait(10)
+        steps = re.findall(r"private after (.+?)\s+(\S+) MB", output)
+        after = float(re.search(r"private bytes after browsing (\S+) MB", output).group(1))
+        libraries = float(dict(steps)["the libraries"])
+        self.rows.append(Row("private MB after browsing (Wine)", after, libraries, after / libraries, "< 60 MB",
+                             after < 60))
+        self.notes.append("browsing: the reference is the same process before its window (Wine and the libraries); "
+                          "private bytes step by step: " + ", ".join("%s %s" % (step, mb) for step, mb in steps))
+
     def window_figure(self):
         """Process start to the first painted main window against a bare window (no goal set)."""
         bin_dir = os.path.join(self.args.windows, "bin")
@@ -327,9 +350,9 @@ def wine_environment(args):
     return env
 
 
-def start_display(env):
+def start_display(env, screen="1280x800x24"):
     read_end, write_end = os.pipe()
-    process = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten",
+    process = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten",
                                 "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as numbers:
@@ -351,7 +374,7 @@ def main():
     parser.add_argument("--relay-rounds", type=int, default=5)
     parser.add_argument("--rtt", type=int, action="append", help="relay round trips (default 20, 60, 150 ms)")
     parser.add_argument("--soak-pictures", type=int, default=1000, help="pictures the soak steps through")
-    parser.add_argument("--only", default="transfer,startup,relay,parse,paint,window,soak")
+    parser.add_argument("--only", default="transfer,startup,relay,parse,paint,browse,window,soak")
     args = parser.parse_args()
     parts = args.only.split(",")
 
@@ -360,7 +383,7 @@ def main():
     subprocess.run(["bash", SERVICE, "restart", "--port", str(args.port)], check=True, stdout=subprocess.DEVNULL)
     wine_env, display, server = None, None, None
     try:
-        if "transfer" in parts or "paint" in parts:
+        if "transfer" in parts or "paint" in parts or "browse" in parts:
             wine_env = wine_environment(args)
             subprocess.run([WINESERVER, "-k"], env=wine_env, stderr=subprocess.DEVNULL)
             # One server for every Wine run, so none of them pays for starting it.
@@ -398,6 +421,8 @@ def main():
         if "paint" in parts:
             display = start_display(wine_env)
             attempt("paint", lambda: bench.paint_figures(wine_env))
+        if "browse" in parts:
+            attempt("browsing", lambda: bench.browse_figure(wine_env))
         if "window" in parts:
             if server:  # the window figure keeps a server of its own prefix
                 subprocess.run([WINESERVER, "-k"], env=wine_env, stderr=subprocess.DEVNULL)
