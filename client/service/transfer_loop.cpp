@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <vector>
 
 namespace transfer_loop {
@@ -91,11 +92,18 @@ public:
     }
 
     // Taken up by the transfer thread, which alone may set the multi's options.
-    void Allow(long perHost)
+    void Allow(long perHost, bool living)
     {
-        long known = wantedPerHost_.load();
-        while (perHost > known && !wantedPerHost_.compare_exchange_weak(known, perHost)) {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (living) {
+            allowances_.insert(perHost);
+        } else {
+            auto found = allowances_.find(perHost);
+            if (found != allowances_.end())
+                allowances_.erase(found);
         }
+        const long widest = allowances_.empty() ? 0 : *allowances_.rbegin();
+        wantedPerHost_ = widest > kConnectionsPerHost ? widest : kConnectionsPerHost;
         curl_multi_wakeup(multi_);
     }
 
@@ -114,7 +122,7 @@ private:
     void Admit()
     {
         const long wanted = wantedPerHost_.load();
-        if (wanted > perHost_) {
+        if (wanted != perHost_) {
             perHost_ = wanted;
             curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, perHost_);
         }
@@ -159,6 +167,7 @@ private:
     long perHost_ = kConnectionsPerHost;  // the transfer thread's
     std::atomic<long> wantedPerHost_{kConnectionsPerHost};
     std::mutex lock_;
+    std::multiset<long> allowances_;
     std::condition_variable finished_;
     std::vector<Job*> incoming_;
 };
@@ -181,10 +190,16 @@ CURLcode Perform(CURL* handle)
     return loop->Run(handle);
 }
 
-void AllowConnectionsPerHost(long count)
+HostConnections::HostConnections(long count) : count_(count)
 {
     if (Loop* loop = TheLoop())
-        loop->Allow(count);
+        loop->Allow(count_, true);
+}
+
+HostConnections::~HostConnections()
+{
+    if (Loop* loop = TheLoop())
+        loop->Allow(count_, false);
 }
 
 void UseSharedCaches(CURL* handle)
