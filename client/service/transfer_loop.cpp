@@ -58,11 +58,13 @@ SharedCaches& Caches()
 }
 
 // One transfer handed to the thread; `done` and `code` are guarded by the
-// loop's lock.
+// loop's lock. Each has its own wake-up: one finished transfer wakes its own
+// worker, not every worker waiting on the loop.
 struct Job {
     CURL* handle = nullptr;
     CURLcode code = CURLE_FAILED_INIT;
     bool done = false;
+    std::condition_variable finished;
 };
 
 class Loop {
@@ -87,7 +89,7 @@ public:
         guard.unlock();
         curl_multi_wakeup(multi_);
         guard.lock();
-        finished_.wait(guard, [&] { return job.done; });
+        job.finished.wait(guard, [&] { return job.done; });
         return job.code;
     }
 
@@ -160,7 +162,8 @@ private:
         std::lock_guard<std::mutex> guard(lock_);
         job->code = code;
         job->done = true;
-        finished_.notify_all();
+        // Under the lock: once `done` is seen the worker may end the job.
+        job->finished.notify_one();
     }
 
     CURLM* multi_ = nullptr;
@@ -168,7 +171,6 @@ private:
     std::atomic<long> wantedPerHost_{kConnectionsPerHost};
     std::mutex lock_;
     std::multiset<long> allowances_;
-    std::condition_variable finished_;
     std::vector<Job*> incoming_;
 };
 
