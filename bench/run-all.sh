@@ -3,7 +3,7 @@
 #
 #   bench/run-all.sh [--rounds N] [--startup-rounds N] [--latency MS]
 #                    [--parallel CAP]... [--soak-pictures N]
-#                    [--only transfer,startup,parse,paint,window,soak]
+#                    [--only transfer,startup,relay,parse,paint,browse,window,soak]
 #
 # Builds what it needs: a native tree (QUARN_BENCH_NATIVE, default
 # build/bench-native), an x86_64 Windows tree (QUARN_BENCH_WINDOWS, default
@@ -45,9 +45,9 @@ if ! cmake -S "$root" -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake
 fi
 # The window figure needs the whole program; without it that row is left out.
 if ! cmake --build "$windows" -j "$jobs" --target Quarn Patchling Reportling faultcatch skinkit_skin bare_window \
-    quarn_probe > "$native/run-all-program.log" 2>&1; then
+    quarn_probe quarn_browse_bench > "$native/run-all-program.log" 2>&1; then
     log "the program did not build (see $native/run-all-program.log); no window figure"
-    rm -f "$windows/bin/Quarn.exe"
+    rm -f "$windows/bin/Quarn.exe" "$windows/bin/quarn_browse_bench.exe"
 fi
 
 exec python3 "$root/bench/run_all.py" --native "$native" --windows "$windows" --curl-exe "$curl_exe" \

@@ -159,11 +159,18 @@ double PrivateMegabytes()
     return double(bytes) / (1024.0 * 1024.0);
 }
 
+// Where the private bytes grow, step by step of the browsing.
+void Note(const char* step)
+{
+    std::printf("browse_paint: private after %-28s %.1f MB\n", step, PrivateMegabytes());
+}
+
 int Run()
 {
     wchar_t appData[MAX_PATH];
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
         CheckFirstRun(appData);
+    Note("the libraries");
     Qaurn_Navigate_window window;
     if (!window.CreateFullScreen()) {
         std::printf("browse_paint: no main window\n");
@@ -171,6 +178,7 @@ int Run()
     }
     HWND hwnd = window.GetHWND();
     ShowWindow(hwnd, SW_SHOW);
+    Note("the window");
     window.QueueStartUpFetches();
     PictureStrip& strip = window.Strip();
     // A user's first click leaves the start picture: from then on the viewer
@@ -182,8 +190,10 @@ int Run()
         std::printf("browse_paint: no home picture (is the local service running?)\n");
         return 1;
     }
+    Note("the start-up");
     SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(screen.right * 5 / 8, screen.bottom / 2));
     PumpUntil([&] { return OnDisk(Narrow(window.CurrentPicturePath())); }, 30000);
+    Note("the first large picture");
 
     // Every category, its strip scrolled through to its end, each thumbnail
     // on screen once.
@@ -200,9 +210,13 @@ int Run()
             PumpUntil([&] { return ShownThumbnailsOnDisk(strip); }, 10000);
             Repaint(hwnd);
         }
+        if (kind == 0)
+            Note("the first category");
     }
+    Note("every category");
     ChooseTab(hwnd, 1);
     PumpUntil([] { return false; }, 4000);  // the hot tags and a feed per tag
+    Note("the hot tags");
     ChooseTab(hwnd, 2);
     PumpUntil([] { return false; }, 3000);  // the featured users and their avatars
     const double megabytes = PrivateMegabytes();

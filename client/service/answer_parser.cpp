@@ -23,10 +23,9 @@ std::uintptr_t TextParameter(const std::string& text) { return reinterpret_cast<
 
 // ---- category list (22) ---------------------------------------------------
 
-bool ParseCategoryList(const ParseContext& context, std::string_view text)
+bool ReadCategoryEntries(std::string_view text, std::vector<std::pair<std::string, std::string>>& entries)
 {
     Json::Value root;
-    std::vector<std::pair<std::string, std::string>> entries;
     bool usable = json_read::Parse(text, root) && root.isArray();
     for (Json::ArrayIndex i = 0; usable && i < root.size(); ++i) {
         FieldReader entry(root[i]);
@@ -35,13 +34,36 @@ bool ParseCategoryList(const ParseContext& context, std::string_view text)
         usable = entry.Ok();
         entries.emplace_back(std::move(id), std::move(code));
     }
+    return usable;
+}
+
+// The feeds started early from the kept list stand unless this list gives
+// their category another code.
+void StartCategoryFeeds(const ParseContext& context)
+{
+    std::vector<std::string> early;
+    if (!context.store.TakeEarlyCategoryFeeds(early)) {
+        context.starter.LoadCategoryFeeds();
+        return;
+    }
+    for (int kind = feed_kind::kFirstCategory; kind <= feed_kind::kLastCategory; ++kind) {
+        const std::size_t slot = static_cast<std::size_t>(kind - feed_kind::kFirstCategory);
+        const std::string code = context.store.CategoryCode(std::to_string(kind + 1));
+        if (slot >= early.size() || early[slot] != code)
+            context.starter.LoadCategoryFeed(kind);
+    }
+}
+
+bool ParseCategoryList(const ParseContext& context, std::string_view text)
+{
+    std::vector<std::pair<std::string, std::string>> entries;
+    const bool usable = ReadCategoryEntries(text, entries);
     if (!usable || entries.empty()) {
         context.sink.Send(UM_FEED_ERROR, 0, 0);
         return usable;
     }
-    for (const auto& entry : entries)
-        context.store.StoreCategory(entry.first, entry.second);
-    context.starter.LoadCategoryFeeds();
+    context.store.ReplaceCategories(entries);
+    StartCategoryFeeds(context);
     return true;
 }
 
@@ -181,6 +203,9 @@ bool ReadPicturePage(const ParseContext& context, const FeedRequest& request, st
     const PictureLayout layout = LayoutFor(request.kind);
     const json_read::MemberFinder finder(layout.keys, kPictureKeys);
     page.elements = items.size();
+    // Room for the page at once, before the records: lists grow by a page,
+    // and their blocks stay apart from the records' many small pieces.
+    context.store.ReservePictures(PictureListFor(request), items.size());
     page.records.reserve(items.size());
     for (const Json::Value& element : items) {
         bool usable = true;
@@ -190,9 +215,6 @@ bool ReadPicturePage(const ParseContext& context, const FeedRequest& request, st
         if (record)
             page.records.push_back(std::move(record));
     }
-    // Room for the page now, while the tree still holds its memory, rather
-    // than list growth among its freed pieces.
-    context.store.ReservePictures(PictureListFor(request), page.records.size());
     return true;
 }
 
@@ -498,6 +520,12 @@ bool ParseAnswerText(const ParseContext& context, const FeedRequest& request, st
             return ParsePicturePage(context, request, text);
         return false;
     }
+}
+
+bool ReadCategoryList(std::string_view text, std::vector<std::pair<std::string, std::string>>& entries)
+{
+    entries.clear();
+    return ReadCategoryEntries(text, entries) && !entries.empty();
 }
 
 bool ParseAnswer(const ParseContext& context, const FeedRequest& request)

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class Downloader;
 class FeedStore;
@@ -26,6 +28,10 @@ struct ParseContext {
 bool ParseAnswer(const ParseContext& context, const FeedRequest& request);
 // The same for an answer text at hand.
 bool ParseAnswerText(const ParseContext& context, const FeedRequest& request, std::string_view text);
+
+// The entries (id, code) of a category list answer; false when it is not
+// usable: not JSON, no array, a value of a refused type, or no entry.
+bool ReadCategoryList(std::string_view text, std::vector<std::pair<std::string, std::string>>& entries);
 
 // The details view's time: "YYYY-MM-DD h:m:s", no leading zeros on the time.
 std::string FormatDetailsTime(const std::tm& time);

@@ -1,6 +1,7 @@
 #include "cache_downloader.h"
 
 #include "cache_limiter.h"
+#include "transfer_loop.h"
 #include "message_sink.h"
 #include "platform.h"
 #include "web_address.h"
@@ -51,6 +52,8 @@ struct CacheDownloader::Queue {
 
     std::shared_ptr<CacheLimiter> limiter;
     std::shared_ptr<MessageSink> sink;
+    // As long as the queue's workers may still run.
+    std::unique_ptr<transfer_loop::HostConnections> connections;
     TransferLimits limits;
     int maxParallel = 1;
     std::shared_ptr<WorkTracker> tracker = std::make_shared<WorkTracker>();
@@ -230,6 +233,7 @@ CacheDownloader::CacheDownloader(std::shared_ptr<CacheLimiter> limiter, Transfer
     queue_->sink = std::move(sink);
     queue_->limits = limits;
     queue_->maxParallel = maxParallel > 0 ? maxParallel : 1;
+    queue_->connections = std::make_unique<transfer_loop::HostConnections>(queue_->maxParallel);
 }
 
 CacheDownloader::~CacheDownloader() = default;

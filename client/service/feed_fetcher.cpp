@@ -63,11 +63,32 @@ bool ShowKept(const std::shared_ptr<const FeedServices>& services, const FeedReq
     return true;
 }
 
+// The category feeds need the list's codes. The kept list has them now, so
+// the feeds go out with the list's request rather than a round trip after
+// it; the fresh list then starts only those whose code it changes.
+void StartFromKeptCategoryList(const std::shared_ptr<const FeedServices>& services, const KeptAnswerId& kept)
+{
+    const FeedKeeper* keeper = KeeperFor(*services, kept);
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> entries;
+    if (!keeper || !keeper->Load(kept, text) || !ReadCategoryList(text, entries))
+        return;
+    FeedStore& store = *services->store;
+    store.ReplaceCategories(entries);
+    std::vector<std::string> codes;
+    for (int kind = feed_kind::kFirstCategory; kind <= feed_kind::kLastCategory; ++kind)
+        codes.push_back(store.CategoryCode(std::to_string(kind + 1)));
+    store.NoteEarlyCategoryFeeds(std::move(codes));
+    FeedFetcher(services).LoadCategoryFeeds();
+}
+
 void RunFeed(const std::shared_ptr<const FeedServices>& services, const FeedRequest& request)
 {
     const FeedTarget target = FeedTargetOf(*services, request);
     if (target.url.empty())
         return;
+    if (request.kind == feed_kind::kCategoryList)
+        StartFromKeptCategoryList(services, target.kept);
     std::string answer;
     PostFormWithTimeout(target.url, "", answer, services->limits);
     const bool reached = !answer.empty();
@@ -214,6 +235,12 @@ void FeedFetcher::LoadHomeFeed() const { FetchFeed(Request(feed_kind::kHome)); }
 void FeedFetcher::LoadCategoryFeeds()
 {
     for (int kind = feed_kind::kFirstCategory; kind <= feed_kind::kLastCategory; ++kind)
+        FetchFeed(Request(kind));
+}
+
+void FeedFetcher::LoadCategoryFeed(int kind)
+{
+    if (feed_kind::IsCategory(kind))
         FetchFeed(Request(kind));
 }
 

@@ -22,6 +22,7 @@ public:
     void LoadCategoryList() const;                          // 22
     void LoadHomeFeed() const;                              // 26
     void LoadCategoryFeeds() override;                      // 0-7, in order
+    void LoadCategoryFeed(int kind) override;               // one of 0-7
     void LoadFeed(int kind) const;                          // 9, 10, 14, 15, 16
     void LoadHotTags() const;                               // 21
     void LoadTagFeed(const std::string& tag) override;      // 20

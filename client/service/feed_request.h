@@ -44,6 +44,8 @@ public:
     virtual ~FeedStarter() = default;
     // Kinds 0-7, after the category list was stored.
     virtual void LoadCategoryFeeds() = 0;
+    // One of kinds 0-7, whose code a fresh list changed.
+    virtual void LoadCategoryFeed(int kind) = 0;
     // Kind 20, one per hot tag.
     virtual void LoadTagFeed(const std::string& tag) = 0;
     // Kind 17: the comments of a picture of another user's list.

@@ -272,6 +272,32 @@ void FeedStore::StoreCategory(const std::string& id, const std::string& code)
     categories_[id] = code;
 }
 
+void FeedStore::ReplaceCategories(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    Guard guard(lock_);
+    categories_.clear();
+    for (const auto& entry : entries)
+        categories_[entry.first] = entry.second;
+}
+
+void FeedStore::NoteEarlyCategoryFeeds(std::vector<std::string> codes)
+{
+    Guard guard(lock_);
+    earlyCategoryCodes_ = std::move(codes);
+    earlyCategoryFeeds_ = true;
+}
+
+bool FeedStore::TakeEarlyCategoryFeeds(std::vector<std::string>& codes)
+{
+    Guard guard(lock_);
+    if (!earlyCategoryFeeds_)
+        return false;
+    earlyCategoryFeeds_ = false;
+    codes = std::move(earlyCategoryCodes_);
+    earlyCategoryCodes_.clear();
+    return true;
+}
+
 std::string FeedStore::CategoryCode(const std::string& id) const
 {
     Guard guard(lock_);

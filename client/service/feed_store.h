@@ -86,8 +86,15 @@ public:
     void ResetPage(int kind);     // back to 1
 
     void StoreCategory(const std::string& id, const std::string& code);
+    // A whole list: ids it does not name have no entry any more.
+    void ReplaceCategories(const std::vector<std::pair<std::string, std::string>>& entries);
     // Empty when the id has no entry.
     std::string CategoryCode(const std::string& id) const;
+    // The codes the category feeds (kinds 0-7, in order) were started with
+    // ahead of the list's answer, from the kept list. The next list parsed
+    // takes them, to start only the feeds whose code it changes.
+    void NoteEarlyCategoryFeeds(std::vector<std::string> codes);
+    bool TakeEarlyCategoryFeeds(std::vector<std::string>& codes);
 
     void StoreHotTag(std::size_t index, std::string name);
     std::string HotTag(std::size_t index) const;
@@ -138,6 +145,8 @@ private:
     std::map<int, Pager> pagers_;
     std::map<int, unsigned> generations_;
     std::map<std::string, std::string> categories_;
+    std::vector<std::string> earlyCategoryCodes_;
+    bool earlyCategoryFeeds_ = false;
     std::vector<std::string> hotTags_;
     std::shared_ptr<const PictureDetails> details_;
     OwnStats ownStats_;

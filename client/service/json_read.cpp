@@ -162,7 +162,8 @@ void MemberFinder::Find(const Json::Value& object, const Json::Value** found) co
     // looked up on its own.
     auto key = sorted_.begin();
     std::string_view previous;
-    for (auto member = object.begin(); member != object.end() && key != sorted_.end(); ++member) {
+    const auto last = object.end();  // each call is a library call, not inlined
+    for (auto member = object.begin(); member != last && key != sorted_.end(); ++member) {
         const char* end = nullptr;
         const char* begin = member.memberName(&end);
         const std::string_view name(begin, static_cast<std::size_t>(end - begin));

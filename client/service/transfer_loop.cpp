@@ -2,8 +2,10 @@
 
 #include "platform.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <vector>
 
 namespace transfer_loop {
@@ -56,11 +58,13 @@ SharedCaches& Caches()
 }
 
 // One transfer handed to the thread; `done` and `code` are guarded by the
-// loop's lock.
+// loop's lock. Each has its own wake-up: one finished transfer wakes its own
+// worker, not every worker waiting on the loop.
 struct Job {
     CURL* handle = nullptr;
     CURLcode code = CURLE_FAILED_INIT;
     bool done = false;
+    std::condition_variable finished;
 };
 
 class Loop {
@@ -70,7 +74,7 @@ public:
         multi_ = curl_multi_init();
         if (!multi_)
             return false;
-        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kConnectionsPerHost);
+        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, perHost_);
         curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, kKeptConnections);
         curl_multi_setopt(multi_, CURLMOPT_PIPELINING, long(CURLPIPE_MULTIPLEX));
         return platform::StartDetachedThread([this] { Drive(); });
@@ -85,8 +89,24 @@ public:
         guard.unlock();
         curl_multi_wakeup(multi_);
         guard.lock();
-        finished_.wait(guard, [&] { return job.done; });
+        job.finished.wait(guard, [&] { return job.done; });
         return job.code;
+    }
+
+    // Taken up by the transfer thread, which alone may set the multi's options.
+    void Allow(long perHost, bool living)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (living) {
+            allowances_.insert(perHost);
+        } else {
+            auto found = allowances_.find(perHost);
+            if (found != allowances_.end())
+                allowances_.erase(found);
+        }
+        const long widest = allowances_.empty() ? 0 : *allowances_.rbegin();
+        wantedPerHost_ = widest > kConnectionsPerHost ? widest : kConnectionsPerHost;
+        curl_multi_wakeup(multi_);
     }
 
 private:
@@ -103,6 +123,11 @@ private:
 
     void Admit()
     {
+        const long wanted = wantedPerHost_.load();
+        if (wanted != perHost_) {
+            perHost_ = wanted;
+            curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, perHost_);
+        }
         std::vector<Job*> arrived;
         {
             std::lock_guard<std::mutex> guard(lock_);
@@ -137,12 +162,15 @@ private:
         std::lock_guard<std::mutex> guard(lock_);
         job->code = code;
         job->done = true;
-        finished_.notify_all();
+        // Under the lock: once `done` is seen the worker may end the job.
+        job->finished.notify_one();
     }
 
     CURLM* multi_ = nullptr;
+    long perHost_ = kConnectionsPerHost;  // the transfer thread's
+    std::atomic<long> wantedPerHost_{kConnectionsPerHost};
     std::mutex lock_;
-    std::condition_variable finished_;
+    std::multiset<long> allowances_;
     std::vector<Job*> incoming_;
 };
 
@@ -162,6 +190,18 @@ CURLcode Perform(CURL* handle)
     if (!loop)
         return curl_easy_perform(handle);
     return loop->Run(handle);
+}
+
+HostConnections::HostConnections(long count) : count_(count)
+{
+    if (Loop* loop = TheLoop())
+        loop->Allow(count_, true);
+}
+
+HostConnections::~HostConnections()
+{
+    if (Loop* loop = TheLoop())
+        loop->Allow(count_, false);
 }
 
 void UseSharedCaches(CURL* handle)

@@ -18,6 +18,21 @@ namespace transfer_loop {
 // thread when the transfer thread could not start.
 CURLcode Perform(CURL* handle);
 
+// Lets the program keep at least `count` connections to one host while the
+// returned allowance lives: a download queue allowed that many at a time
+// would otherwise wait on the fewer the loop keeps for answers. The widest
+// living allowance counts.
+class HostConnections {
+public:
+    explicit HostConnections(long count);
+    ~HostConnections();
+    HostConnections(const HostConnections&) = delete;
+    HostConnections& operator=(const HostConnections&) = delete;
+
+private:
+    long count_;
+};
+
 // Attaches the process-wide share (DNS, TLS sessions) to a new handle.
 void UseSharedCaches(CURL* handle);
 

@@ -61,6 +61,7 @@ public:
         for (int id = 1; id <= 8; ++id)
             seen_ += store_.CategoryCode(std::to_string(id)).size();
     }
+    void LoadCategoryFeed(int kind) override { seen_ += store_.CategoryCode(std::to_string(kind + 1)).size(); }
     void LoadTagFeed(const std::string& tag) override { seen_ += tag.size(); }
     void LoadComments(const PictureListId& list, std::size_t index) override
     {

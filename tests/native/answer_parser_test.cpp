@@ -133,6 +133,72 @@ TEST_F(ParserTest, CategoryListThatIsEmptyBrokenOrMistypedSendsFeedError)
     EXPECT_EQ(store_.CategoryCode("1"), "kept");
 }
 
+struct EarlyFeedsRow {
+    const char* name;
+    bool early;                      // feeds were started from a kept list
+    std::vector<std::string> codes;  // the codes they were started with
+    std::vector<std::string> calls;
+};
+
+TEST_F(ParserTest, AListAfterFeedsStartedFromTheKeptOneStartsOnlyTheCategoriesItChanges)
+{
+    const std::vector<std::string> same = {"a", "b", "c", "d", "e", "f", "g", "h"};
+    const std::string list = "[{\"cate_id\":\"1\",\"cate_code\":\"a\"},{\"cate_id\":\"2\",\"cate_code\":\"b\"},"
+                             "{\"cate_id\":\"3\",\"cate_code\":\"c\"},{\"cate_id\":\"4\",\"cate_code\":\"d\"},"
+                             "{\"cate_id\":\"5\",\"cate_code\":\"e\"},{\"cate_id\":\"6\",\"cate_code\":\"f\"},"
+                             "{\"cate_id\":\"7\",\"cate_code\":\"g\"},{\"cate_id\":\"9\",\"cate_code\":\"i\"}]";
+    const EarlyFeedsRow rows[] = {
+        {"no early feeds", false, {}, {"categories"}},
+        // Id 8 is no longer listed: its feed is asked for again, without a code.
+        {"the same codes", true, same, {"category:7"}},
+        {"two codes changed", true, {"a", "x", "c", "d", "e", "f", "y", "h"},
+         {"category:1", "category:6", "category:7"}},
+        {"fewer codes noted", true, {"a", "b"}, {"category:2", "category:3", "category:4", "category:5",
+                                                  "category:6", "category:7"}},
+    };
+    for (const EarlyFeedsRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        FeedStore store;
+        RecordingStarter starter;
+        store.StoreCategory("8", "h");
+        if (row.early)
+            store.NoteEarlyCategoryFeeds(row.codes);
+        const ParseContext context{store, sink_, cache_, downloads_, starter};
+        FeedRequest request;
+        request.kind = 22;
+        ASSERT_TRUE(ParseAnswerText(context, request, list));
+        EXPECT_EQ(starter.Calls(), row.calls);
+        EXPECT_EQ(store.CategoryCode("8"), "") << "the fresh list is the whole list";
+        EXPECT_EQ(store.CategoryCode("9"), "i");
+        std::vector<std::string> left;
+        EXPECT_FALSE(store.TakeEarlyCategoryFeeds(left)) << "the early feeds are compared once";
+    }
+}
+
+TEST(CategoryListTest, ReadsEntriesOnlyFromAUsableNonEmptyList)
+{
+    const struct {
+        const char* text;
+        std::size_t entries;  // 0: not usable
+    } rows[] = {
+        {"[{\"cate_id\":\"1\",\"cate_code\":\"gal\"},{\"cate_id\":\"2\",\"cate_code\":\"moe\"}]", 2},
+        {"[]", 0},
+        {"{}", 0},
+        {"[{\"cate_id\":1,\"cate_code\":\"gal\"}]", 0},
+        {"[{\"cate_id\":\"1\",", 0},
+        {"", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        std::vector<std::pair<std::string, std::string>> entries = {{"stale", "stale"}};
+        EXPECT_EQ(ReadCategoryList(row.text, entries), row.entries > 0);
+        if (row.entries > 0) {
+            ASSERT_EQ(entries.size(), row.entries);
+            EXPECT_EQ(entries[0], std::make_pair(std::string("1"), std::string("gal")));
+        }
+    }
+}
+
 // ---- picture pages -----------------------------------------------------------------
 
 TEST_F(LocalAnswers, CategoryPageFillsRecordsStartsThumbnailsAndRepaintsPerItem)

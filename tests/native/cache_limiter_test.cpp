@@ -367,6 +367,20 @@ TEST_F(CacheDownloaderTest, QueuedDownloadsAllFinishAndKeepTheCacheBounded)
     EXPECT_GE(report.before, probe.size());
 }
 
+// A queue allowed more downloads at once than the transfer thread keeps
+// connections to one host gets them all on their way together.
+TEST_F(CacheDownloaderTest, AQueueOfManyAtATimeIsNotHeldToFewerConnections)
+{
+    const int parallel = 12;
+    ASSERT_TRUE(LocalService::SetFault("slow&scope=pictures&delay_ms=800"));
+    CacheDownloader downloader(nullptr, kPatientLimits, parallel);
+    for (int id = 5001; id < 5001 + parallel; ++id)
+        downloader.FetchAlways(Thumbnail(id), folder_.Path("w" + std::to_string(id) + ".jpg"));
+    ASSERT_TRUE(downloader.WaitIdle(std::chrono::seconds(30)));
+    EXPECT_EQ(RequestsFor("_160x160"), parallel);
+    EXPECT_EQ(LocalService::ConnectionsServed(), parallel) << "each held answer on a connection of its own";
+}
+
 // Worker threads that cannot start (a 32-bit process out of address space,
 // say) fail their downloads at once and leave no mark behind: once threads
 // start again, every download runs and every caller hears back.

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "feed_keeper.h"
 #include "request_log.h"
 #include "service_harness.h"
 
@@ -396,5 +398,98 @@ TEST_F(FetcherTest, AnAnswerForAForgottenListStoresNothing)
         const std::size_t next = row.pictures ? harness.store->PictureCount({row.kind, {}})
                                               : harness.store->UserCount(row.kind);
         EXPECT_GT(next, 0u) << row.action;
+    }
+}
+
+// ---- the kept category list at start ------------------------------------------------
+
+namespace {
+
+// The service's own list, and the same with the third category's code
+// changed since it was kept.
+const char kKeptList[] =
+    "[{\"cate_id\":\"1\",\"cate_code\":\"gal\"},{\"cate_id\":\"2\",\"cate_code\":\"fashion\"},"
+    "{\"cate_id\":\"3\",\"cate_code\":\"fukei\"},{\"cate_id\":\"4\",\"cate_code\":\"moe\"},"
+    "{\"cate_id\":\"5\",\"cate_code\":\"yummy\"},{\"cate_id\":\"6\",\"cate_code\":\"creative\"},"
+    "{\"cate_id\":\"7\",\"cate_code\":\"crowd\"},{\"cate_id\":\"8\",\"cate_code\":\"sukini\"}]";
+const char kChangedList[] =
+    "[{\"cate_id\":\"1\",\"cate_code\":\"gal\"},{\"cate_id\":\"2\",\"cate_code\":\"fashion\"},"
+    "{\"cate_id\":\"3\",\"cate_code\":\"oldscenery\"},{\"cate_id\":\"4\",\"cate_code\":\"moe\"},"
+    "{\"cate_id\":\"5\",\"cate_code\":\"yummy\"},{\"cate_id\":\"6\",\"cate_code\":\"creative\"},"
+    "{\"cate_id\":\"7\",\"cate_code\":\"crowd\"},{\"cate_id\":\"8\",\"cate_code\":\"sukini\"}]";
+
+// How long the service holds the list's answer: a category feed logged
+// sooner after the list's request was sent without waiting for it.
+const int kListHoldMs = 3000;
+
+struct KeptListRow {
+    const char* name;
+    const char* kept;  // null: nothing kept
+    // Category codes requested while the list's answer was held, and after it.
+    std::multiset<std::string> before;
+    std::multiset<std::string> after;
+};
+
+// Category feed codes by when they reached the service: before the list's
+// answer could have left it, or after.
+void SplitByListAnswer(std::multiset<std::string>& before, std::multiset<std::string>& after)
+{
+    double listTime = -1;
+    for (const Json::Value& entry : LocalService::RequestLog()) {
+        if (entry["query"].asString() == "action=c_all_list")
+            listTime = entry["time"].asDouble();
+    }
+    ASSERT_GE(listTime, 0) << "the list was asked for";
+    for (const Json::Value& entry : LocalService::RequestLog()) {
+        const std::string query = entry["query"].asString();
+        const std::string prefix = "action=c_cate&cate=";
+        if (query.rfind(prefix, 0) != 0)
+            continue;
+        const bool early = entry["time"].asDouble() < listTime + kListHoldMs / 1000.0;
+        (early ? before : after).insert(query.substr(prefix.size()));
+    }
+}
+
+} // namespace
+
+TEST_F(FetcherTest, AKeptCategoryListStartsTheFeedsWithoutWaitingAndTheFreshOneOnlyThoseItChanges)
+{
+    const std::multiset<std::string> all(kCategoryCodes.begin(), kCategoryCodes.end());
+    std::multiset<std::string> changed(all);
+    changed.erase("fukei");
+    changed.insert("oldscenery");
+    const KeptListRow rows[] = {
+        {"kept as the service has it", kKeptList, all, {}},
+        {"a code changed since", kChangedList, changed, {"fukei"}},
+        {"nothing kept", nullptr, {}, all},
+        {"a corrupt kept list", "[{\"cate_id\":\"1\",\"cate_co", {}, all},
+        {"a kept list of the wrong types", "[{\"cate_id\":1,\"cate_code\":\"gal\"}]", {}, all},
+    };
+    for (const KeptListRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(LocalService::Reset());
+        ASSERT_TRUE(LocalService::SetFault("slow&delay_ms=" + std::to_string(kListHoldMs) + "&match=c_all_list"));
+        SignedInScope signedOut("1001", false);
+        ServiceHarness harness;
+        auto services = std::make_shared<FeedServices>(*harness.Services());
+        services->limits.lowSpeedSeconds = 30;  // the held answer is waited for
+        auto keeper = std::make_shared<FeedKeeper>(harness.folder.Path("feeds") + platform::kPathSeparator);
+        if (row.kept)
+            ASSERT_TRUE(keeper->Keep({feed_kind::kCategoryList, "", 0}, row.kept));
+        services->keeper = keeper;
+        FeedFetcher(services).LoadCategoryList();
+        ASSERT_TRUE(harness.WaitIdle(seconds(30)));
+
+        std::multiset<std::string> before, after;
+        SplitByListAnswer(before, after);
+        EXPECT_EQ(before, row.before);
+        EXPECT_EQ(after, row.after);
+        for (int kind = 0; kind <= 7; ++kind)
+            EXPECT_GT(harness.store->PictureCount({kind, ""}), 0u) << "category " << kind;
+        EXPECT_EQ(harness.store->CategoryCode("3"), "fukei") << "the fresh list's codes stand";
+        std::string kept;
+        ASSERT_TRUE(keeper->Load({feed_kind::kCategoryList, "", 0}, kept));
+        EXPECT_NE(kept.find("\"fukei\""), std::string::npos) << "the fresh list is kept for the next start";
+        EXPECT_TRUE(harness.sink->Of(UM_FEED_ERROR).empty());
     }
 }

@@ -173,6 +173,7 @@ public:
 class RecordingStarter : public FeedStarter {
 public:
     void LoadCategoryFeeds() override { Add("categories"); }
+    void LoadCategoryFeed(int kind) override { Add("category:" + std::to_string(kind)); }
     void LoadTagFeed(const std::string& tag) override { Add("tag:" + tag); }
     void LoadComments(const PictureListId& list, std::size_t index) override
     {
