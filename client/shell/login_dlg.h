@@ -49,6 +49,15 @@ public:
     // Shown for two seconds, and cleared when the window hides.
     void SetErrorState(LoginError error);
 
+    // What the window shows now, for its tests.
+    bool SavesPassword() const { return m_savePassword.GetCheck(); }
+    bool LogsInAutomatically() const { return m_autoLogin.GetCheck(); }
+    LoginError ShownError() const { return m_error; }
+    bool NameFocused() const { return m_name.IsFocus(); }
+    bool PasswordFocused() const { return m_password.IsFocus(); }
+    bool NameHintShown() const { return m_hintVisible && m_hint == kHintName; }
+    std::wstring TypedName() const { return m_name.GetWindowTextW(); }
+
 protected:
     // A running login owns the window: input to the controls goes nowhere.
     bool ControlsTakeMessages() const override { return !m_flow.Busy(); }

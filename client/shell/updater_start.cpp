@@ -17,14 +17,25 @@ void ReportStartFailure(DWORD error)
 
 }  // namespace
 
-win32kit::ScopedHandle StartUpdater(bool manual)
+win32kit::ScopedHandle OpenSelfForUpdater()
 {
     // The updater inherits this handle to end the program before replacing it.
-    win32kit::ScopedHandle self(OpenProcess(PROCESS_TERMINATE, TRUE, GetCurrentProcessId()));
-    const std::wstring program = ProgramFolder() + L"Patchling.exe";
-    std::wstring parameters = L"-hdl " + std::to_wstring(reinterpret_cast<UINT_PTR>(self.Get()));
+    return win32kit::ScopedHandle(OpenProcess(PROCESS_TERMINATE, TRUE, GetCurrentProcessId()));
+}
+
+std::wstring UpdaterParameters(HANDLE self, bool manual)
+{
+    std::wstring parameters = L"-hdl " + std::to_wstring(reinterpret_cast<UINT_PTR>(self));
     if (manual)
         parameters += L" -man ";
+    return parameters;
+}
+
+win32kit::ScopedHandle StartUpdater(bool manual)
+{
+    win32kit::ScopedHandle self = OpenSelfForUpdater();
+    const std::wstring program = ProgramFolder() + L"Patchling.exe";
+    const std::wstring parameters = UpdaterParameters(self.Get(), manual);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
