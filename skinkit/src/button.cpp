@@ -159,7 +159,8 @@ struct ButtonLogic {
         b.m_tipText = ReadProfileString(iniFile, section, L"TipText");
         CIniFile::GetColorValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"TextColor"), b.m_textColor);
         b.m_image = ImageByNumber(images, ReadProfileInt(iniFile, section, L"Image", 0));
-        CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), b.m_rawRect);
+        if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), b.m_rawRect))
+            ScaleToWindow(b.m_parent, b.m_rawRect);
         Store(b, ResolveRect(b.m_parent, b.m_rawRect));
     }
 
@@ -296,7 +297,7 @@ void CButtonUI::OnPaint(HDC hdc) {
                     format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
                     const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
                                                 static_cast<float>(w), static_cast<float>(h - 1));
-                    DrawTextGdiplus(dc, m_text, m_fontFace.c_str(), m_fontSize, m_textColor, layout, &format);
+                    DrawTextGdiplus(dc, m_text, m_fontFace.c_str(), ScaleToWindow(m_parent, m_fontSize), m_textColor, layout, &format);
                 });
 }
 
@@ -438,6 +439,6 @@ void Gosick_button::OnPaint(HDC hdc) {
         format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
         const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
                                     static_cast<float>(w), static_cast<float>(h - 1));
-        DrawTextGdiplus(dc, m_text, m_fontFace.c_str(), m_fontSize, m_textColor, layout, &format);
+        DrawTextGdiplus(dc, m_text, m_fontFace.c_str(), ScaleToWindow(m_parent, m_fontSize), m_textColor, layout, &format);
     });
 }

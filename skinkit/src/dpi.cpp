@@ -66,8 +66,12 @@ std::vector<int> SetsToTry(int dpi)
 int WindowDpi(HWND hwnd)
 {
     HWND root = TopLevel(hwnd);
-    if (root && IsWindow(root)) {
-        const auto told = reinterpret_cast<INT_PTR>(GetPropW(root, kDpiProperty));
+    if (!root || !IsWindow(root))
+        return BoundDpi(SystemWindowDpi(nullptr));
+    // A pop-up opens where its owner is, so until told otherwise it takes
+    // the owner's DPI.
+    for (HWND window : {root, GetAncestor(root, GA_ROOTOWNER)}) {
+        const auto told = window ? reinterpret_cast<INT_PTR>(GetPropW(window, kDpiProperty)) : 0;
         if (told != 0)
             return BoundDpi(int(told));
     }
@@ -79,6 +83,15 @@ void SetWindowDpi(HWND hwnd, int dpi)
     HWND root = TopLevel(hwnd);
     if (root && IsWindow(root))
         SetPropW(root, kDpiProperty, reinterpret_cast<HANDLE>(INT_PTR(BoundDpi(dpi))));
+}
+
+void TakeDpiChange(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    SetWindowDpi(hwnd, LOWORD(wParam));
+    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (suggested)
+        SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+            suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 RECT ScaleRectToDpi(const RECT& rect, int dpi)

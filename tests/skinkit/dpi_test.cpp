@@ -196,3 +196,22 @@ TEST(DpiTest, TheShippedSkinHasEveryPictureAtEachScale)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DpiTest, AnOwnedPopupTakesItsOwnersDpiUntilToldItsOwn)
+{
+    TestParent owner;
+    ASSERT_TRUE(owner.Open(100, 80));
+    HWND popup = CreateWindowExW(
+        WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, owner.GetHWND(), nullptr, nullptr, nullptr);
+    ASSERT_TRUE(popup);
+    skinkit::SetWindowDpi(owner.GetHWND(), 192);
+    EXPECT_EQ(192, skinkit::WindowDpi(popup));
+    skinkit::SetWindowDpi(popup, 120);
+    EXPECT_EQ(120, skinkit::WindowDpi(popup));
+    EXPECT_EQ(192, skinkit::WindowDpi(owner.GetHWND()));
+    DestroyWindow(popup);
+}
+
+}  // namespace
