@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Quarn at 100 %, 125 %, 150 % and 200 %: for each, the Wine prefix's
-LogPixels is set, the display sized to match, and the guide and the login
-window are measured against their 96-DPI layout times the scale.
+LogPixels is set, the display sized to match, and the guide, the comment
+view and the login window are measured against their 96-DPI layout times
+the scale.
 
     dpi_journeys.py --bin BIN_DIR --artifacts DIR [--dpi N ...]
 
-Per DPI: the guide's size; the login window's size, its login button's
+Per DPI: the guide's size; the comment view's place; the login window's size, its login button's
 rectangle (found by its Lagoon fill), the height of its check boxes' labels
 (fonts made for the DPI), and the width of the logo's left edge's transition
 in pixels, which at 144 and 192 DPI must be no wider than at 96 (pictures
@@ -40,6 +41,9 @@ LABEL_BAND = (146, 158, 210, 182)    # around the 记住密码 label
 LOGIN_LINK = (-250, 14, -215, 30)    # from the main window's right edge
 GUIDE_NEXT = (1066, 582)             # middle of the guide's next button after its intro
 LOGO = (40, 76, 96, 132)             # the Lagoon square in the login background
+COMMENT_VIEW_TOP = 138              # the comment view: top, width, right margin
+COMMENT_VIEW_WIDTH = 480
+COMMENT_VIEW_MARGIN = 24
 LAGOON = (0, 163, 223)
 PAPER = (255, 255, 255)
 
@@ -110,6 +114,22 @@ def measure_guide(j, dpi):
     return {"guide": (width, height)}
 
 
+def measure_comment_view(j, main, main_width, dpi):
+    """The comment view beside the first picture: its Lagoon top edge spans
+    the view's width, at the right margin."""
+    y = scaled(COMMENT_VIEW_TOP + 1, dpi)
+
+    def edge():
+        row = j.pixels(main, 0, y, main_width, 1)[0]
+        xs = [x for x, p in enumerate(row) if near(p, LAGOON, 40)]
+        return (min(xs), max(xs) + 1) if len(xs) > scaled(COMMENT_VIEW_WIDTH, dpi) // 2 else None
+    span = poll(edge, j.seconds(20), "the comment view's top edge")
+    want = (main_width - scaled(COMMENT_VIEW_WIDTH + COMMENT_VIEW_MARGIN, dpi), main_width - scaled(COMMENT_VIEW_MARGIN, dpi))
+    check(all(abs(a - b) <= 2 for a, b in zip(span, want)),
+          "comment view at %d DPI spans %r, not %r" % (dpi, span, want))
+    return span
+
+
 def measure_login(j, dpi):
     j.program.write_config("<login />")
     j.start()
@@ -117,6 +137,7 @@ def measure_login(j, dpi):
     _, _, main_width, _ = j.geometry(main)
     link = [scaled(v, dpi) for v in LOGIN_LINK]
     j.settled(main, main_width + link[0], 0, link[2] - link[0], scaled(40, dpi))
+    comments = measure_comment_view(j, main, main_width, dpi)
     j.click(main, main_width + (link[0] + link[2]) // 2, (link[1] + link[3]) // 2)
     login = j.find_window(LOGIN)
     _, _, width, height = j.geometry(login)
@@ -146,7 +167,8 @@ def measure_login(j, dpi):
     left = scaled(LOGO[0], dpi)
     edge = rows[middle][left - scaled(6, dpi):left + scaled(6, dpi)]
     edge_width = transition_width(edge, LAGOON, PAPER)
-    return {"login": (width, height), "button": button, "label": label_height, "edge": edge_width}
+    return {"login": (width, height), "button": button, "label": label_height, "edge": edge_width,
+            "comments": comments}
 
 
 def run(bin_dir, artifacts, dpis):
@@ -180,10 +202,10 @@ def run(bin_dir, artifacts, dpis):
         allowed = base["edge"] + (0 if dpi in OWN_SETS else 1)
         check(found["edge"] <= allowed, "the logo's edge takes %d px at %d DPI, %d at 96"
               % (found["edge"], dpi, base["edge"]))
-    print("dpi  guide       login     button                label edge")
+    print("dpi  guide       login     button                label edge  comment view")
     for dpi, f in sorted(results.items()):
-        print("%3d  %-10s  %-8s  %-20s  %5d %4d" % (dpi, "%dx%d" % f["guide"], "%dx%d" % f["login"],
-                                                  ",".join(map(str, f["button"])), f["label"], f["edge"]))
+        print("%3d  %-10s  %-8s  %-20s  %5d %4d  %d..%d" % ((dpi, "%dx%d" % f["guide"], "%dx%d" % f["login"],
+              ",".join(map(str, f["button"])), f["label"], f["edge"]) + f["comments"]))
 
 
 def main():
