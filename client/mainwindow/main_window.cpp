@@ -47,7 +47,10 @@ HICON ProgramIcon(int size)
 
 }  // namespace
 
-Qaurn_Navigate_window::Qaurn_Navigate_window() = default;
+Qaurn_Navigate_window::Qaurn_Navigate_window()
+{
+    HostControls();
+}
 
 Qaurn_Navigate_window::~Qaurn_Navigate_window()
 {
@@ -177,40 +180,53 @@ CLoginDlg& Qaurn_Navigate_window::LoginWindow()
 }
 
 // Every message reaches the controls first, in the order their areas stack.
-LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+void Qaurn_Navigate_window::HostControls()
 {
-    m_uploadButton.WindowProc(hwnd, msg, wParam, lParam);
-    m_fullViewButton.WindowProc(hwnd, msg, wParam, lParam);
-    // A click on a control above the viewer is that control's alone: the
-    // viewer would take it for a step to another picture.
-    // The wheel's point is on the screen, which this window covers from its corner.
-    const bool click = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_MOUSEWHEEL;
-    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    const auto signedIn = [this](UINT, WPARAM, LPARAM) { return IsSignedIn(); };
+    const auto signedOut = [this](UINT, WPARAM, LPARAM) { return !IsSignedIn(); };
+    HostControl(m_uploadButton);
+    HostControl(m_fullViewButton);
+    HostControl(m_viewer, [this](UINT msg, WPARAM, LPARAM lParam) { return ViewerTakes(msg, lParam); });
+    HostControl(m_strip);
+    HostControl(m_tab);
+    HostControl(m_searchField);
+    HostControl(m_searchButton);
+    HostPanelRoute(&ContentPanels::RouteCategories);
+    HostControl(m_avatarButton, signedIn);
+    HostControl(m_userName, signedIn);
+    HostPanelRoute(&ContentPanels::RouteUserMenu, signedIn);
+    HostControl(m_inviteLink, signedIn);
+    HostControl(m_loginLink, signedOut);
+    HostControl(m_registerLink, signedOut);
+    HostControl(m_avatarPicture);
+    HostPanelRoute(&ContentPanels::RoutePanels);
+    HostControl(m_noticeButton);
+    HostControl(m_comments);
+    HostPanelRoute(&ContentPanels::RouteSearchChoice, [this](UINT, WPARAM, LPARAM) { return !m_fullView; });
+}
+
+void Qaurn_Navigate_window::HostPanelRoute(PanelRoute route, CControlHost::Filter takes)
+{
+    HostRoute(
+        [this, route](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+            (m_content.*route)(hwnd, msg, wParam, lParam);
+            return false;
+        },
+        std::move(takes));
+}
+
+// A click on a control above the viewer is that control's alone: the viewer
+// would take it for a step to another picture. The wheel's point is on the
+// screen, which this window covers from its corner.
+bool Qaurn_Navigate_window::ViewerTakes(UINT msg, LPARAM lParam)
+{
     // The release that ends a double click toggled full view; it is no step.
-    const bool doubleClickEnd = msg == WM_LBUTTONUP && std::exchange(m_doubleClicked, false);
-    if (!doubleClickEnd && (!click || (!OverTopControl(point) && !m_strip.Covers(point) && !m_comments.Covers(point))))
-        m_viewer.WindowProc(hwnd, msg, wParam, lParam);
-    m_strip.Message(hwnd, msg, wParam, lParam);
-    m_tab.WindowProc(hwnd, msg, wParam, lParam);
-    m_searchField.WindowProc(hwnd, msg, wParam, lParam);
-    m_searchButton.WindowProc(hwnd, msg, wParam, lParam);
-    m_content.RouteCategories(hwnd, msg, wParam, lParam);
-    if (IsSignedIn()) {
-        m_avatarButton.WindowProc(hwnd, msg, wParam, lParam);
-        m_userName.WindowProc(hwnd, msg, wParam, lParam);
-        m_content.RouteUserMenu(hwnd, msg, wParam, lParam);
-        m_inviteLink.WindowProc(hwnd, msg, wParam, lParam);
-    } else {
-        m_loginLink.WindowProc(hwnd, msg, wParam, lParam);
-        m_registerLink.WindowProc(hwnd, msg, wParam, lParam);
-    }
-    m_avatarPicture.WindowProc(hwnd, msg, wParam, lParam);
-    m_content.RoutePanels(hwnd, msg, wParam, lParam);
-    m_noticeButton.WindowProc(hwnd, msg, wParam, lParam);
-    m_comments.Message(hwnd, msg, wParam, lParam);
-    if (!m_fullView)
-        m_content.RouteSearchChoice(hwnd, msg, wParam, lParam);
-    return 0;
+    if (msg == WM_LBUTTONUP && std::exchange(m_doubleClicked, false))
+        return false;
+    if (msg != WM_LBUTTONDOWN && msg != WM_LBUTTONUP && msg != WM_MOUSEWHEEL)
+        return true;
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    return !OverTopControl(point) && !m_strip.Covers(point) && !m_comments.Covers(point);
 }
 
 bool Qaurn_Navigate_window::OverTopControl(POINT point) const

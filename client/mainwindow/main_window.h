@@ -55,7 +55,6 @@ public:
     Qaurn_Navigate_window& operator=(const Qaurn_Navigate_window&) = delete;
 
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"Qaurn_Navigate_window"; }
 
     // The loop the web window's key filter joins; it outlives the window.
@@ -157,6 +156,10 @@ private:
     void ShowShareDialog();
     void OnNewAvatar(const wchar_t* address);
     bool OnSetCursor();
+    using PanelRoute = void (ContentPanels::*)(HWND, UINT, WPARAM, LPARAM);
+    void HostControls();
+    void HostPanelRoute(PanelRoute route, CControlHost::Filter takes = nullptr);
+    bool ViewerTakes(UINT msg, LPARAM lParam);
     bool OverTopControl(POINT point) const;
     void OnMouseMove(POINT point);
     void TrackPointerLeaving();

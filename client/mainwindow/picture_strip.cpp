@@ -378,7 +378,7 @@ void PictureStrip::Preload(int first)
         FetchThumbnail(index);
 }
 
-void PictureStrip::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+void PictureStrip::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (!m_visible)
         return;

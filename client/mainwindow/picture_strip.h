@@ -105,7 +105,7 @@ public:
     bool IsVisible() const { return m_visible; }
 
     void Paint(HDC dc);
-    void Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     // True when the timer was one of the strip's.
     bool OnTimer(UINT_PTR id);
     // The arrow buttons' WM_COMMAND (2031 next, 2033 before).

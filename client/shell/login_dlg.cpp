@@ -48,6 +48,14 @@ CLoginDlg::CLoginDlg(HWND mainWindow, std::wstring resourceFolder, LoginServices
     , m_baseUrl(services.baseUrl)
     , m_flow(std::move(services))
 {
+    HostControl(m_name);
+    HostControl(m_password);
+    HostControl(m_login);
+    HostControl(m_register);
+    HostControl(m_forget);
+    HostControl(m_close);
+    HostControl(m_savePassword);
+    HostControl(m_autoLogin);
 }
 
 CLoginDlg::~CLoginDlg()
@@ -157,22 +165,6 @@ void CLoginDlg::FillFromConfig()
     m_password.SetWindowTextW(remembered ? kPasswordMask : L"");
     // Filling the fields reports a text change; only the user's edits count.
     m_edited = false;
-}
-
-LRESULT CLoginDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    // A running login owns the window: input to the controls goes nowhere.
-    if (m_flow.Busy())
-        return 0;
-    m_name.WindowProc(hwnd, msg, wParam, lParam);
-    m_password.WindowProc(hwnd, msg, wParam, lParam);
-    m_login.WindowProc(hwnd, msg, wParam, lParam);
-    m_register.WindowProc(hwnd, msg, wParam, lParam);
-    m_forget.WindowProc(hwnd, msg, wParam, lParam);
-    m_close.WindowProc(hwnd, msg, wParam, lParam);
-    m_savePassword.WindowProc(hwnd, msg, wParam, lParam);
-    m_autoLogin.WindowProc(hwnd, msg, wParam, lParam);
-    return 0;
 }
 
 BOOL CLoginDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -38,7 +38,6 @@ public:
     CLoginDlg& operator=(const CLoginDlg&) = delete;
 
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"QNLoginWnd"; }
 
     // The window is created hidden, owned by the main window.
@@ -49,6 +48,10 @@ public:
     bool IsBusy() const { return m_flow.Busy(); }
     // Shown for two seconds, and cleared when the window hides.
     void SetErrorState(LoginError error);
+
+protected:
+    // A running login owns the window: input to the controls goes nowhere.
+    bool ControlsTakeMessages() const override { return !m_flow.Busy(); }
 
 private:
     enum HintMode { kHintNone = 0, kHintName = 1, kHintPassword = 2 };

@@ -25,6 +25,9 @@ CQNSetDlg::CQNSetDlg(std::string configPath, RunKeyRoots roots)
     : m_configPath(std::move(configPath))
     , m_roots(roots)
 {
+    HostControl(m_autoRun);
+    HostControl(m_autoLogin);
+    HostControl(m_close);
 }
 
 CQNSetDlg::~CQNSetDlg()
@@ -77,14 +80,6 @@ void CQNSetDlg::Show(bool show)
     ShowWindow(SW_SHOW);
     SetForegroundWindow(m_hWnd);
     Present();
-}
-
-LRESULT CQNSetDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    m_autoRun.WindowProc(hwnd, msg, wParam, lParam);
-    m_autoLogin.WindowProc(hwnd, msg, wParam, lParam);
-    m_close.WindowProc(hwnd, msg, wParam, lParam);
-    return 0;
 }
 
 BOOL CQNSetDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -26,7 +26,6 @@ public:
     CQNSetDlg& operator=(const CQNSetDlg&) = delete;
 
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"QNSetDlg"; }
 
     // Owned by parent; rect null: 425 x 290.

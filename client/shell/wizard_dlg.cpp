@@ -120,6 +120,8 @@ CQNWizardDlg::CQNWizardDlg(HWND owner, std::wstring pictureFolder)
     : m_owner(owner)
     , m_folder(std::move(pictureFolder))
 {
+    HostControl(m_next);
+    HostControl(m_close);
 }
 
 bool CQNWizardDlg::Create(const RECT* rect)
@@ -140,13 +142,6 @@ void CQNWizardDlg::Show(bool show)
     SetForegroundWindow(m_hWnd);
     SetFocus(m_hWnd);
     Present();
-}
-
-LRESULT CQNWizardDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    m_next.WindowProc(hwnd, msg, wParam, lParam);
-    m_close.WindowProc(hwnd, msg, wParam, lParam);
-    return 0;
 }
 
 BOOL CQNWizardDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result)

@@ -41,7 +41,6 @@ public:
     CQNWizardDlg& operator=(const CQNWizardDlg&) = delete;
 
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"QNWizardDlg"; }
 
     // rect null: 1366 x 800.

@@ -95,11 +95,6 @@ void CCommentEdit::OnEditChanged()
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-LRESULT CCommentEdit::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return m_edit.WindowProc(hwnd, msg, wParam, lParam);
-}
-
 BOOL CCommentEdit::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (HandlePaintMessage(msg, result))

@@ -17,13 +17,13 @@ public:
     CCommentEdit()
         : CLayeredWindow(Surface::kOpaque)
     {
+        HostControl(m_edit);
     }
     ~CCommentEdit() override;
     CCommentEdit(const CCommentEdit&) = delete;
     CCommentEdit& operator=(const CCommentEdit&) = delete;
 
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"CommentEdit"; }
     HBRUSH GethBrushBackground() override { return m_white; }
 

@@ -128,7 +128,7 @@ void CCommentListBox::OnMouseMove(POINT point)
     m_hot = row;
 }
 
-void CCommentListBox::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+void CCommentListBox::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     switch (msg) {

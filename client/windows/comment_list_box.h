@@ -60,7 +60,7 @@ public:
     void DrawRows(HDC hdc, POINT origin);
     void PaintScrollBar(HDC hdc) { m_bar.OnPaint(hdc); }
     // Every message of the main window while the list is shown.
-    void Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool OverLink(POINT point) const;
     bool IsDragging() const { return m_bar.IsDragging(); }
     std::size_t KeptAvatars() const { return m_avatars.Size(); }

@@ -379,7 +379,7 @@ void CCommentWnd::OnCommentListMessage(int kind, int row)
     ToggleInput(kInputComment);
 }
 
-void CCommentWnd::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+void CCommentWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (!m_visible)
         return;
@@ -401,7 +401,7 @@ void CCommentWnd::Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         else
             m_follow.WindowProc(hwnd, msg, wParam, lParam);
     }
-    m_list.Message(hwnd, msg, wParam, lParam);
+    m_list.WindowProc(hwnd, msg, wParam, lParam);
 }
 
 bool CCommentWnd::OnSetCursor(POINT point) const

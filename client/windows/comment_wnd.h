@@ -50,7 +50,7 @@ public:
     bool Animating() const { return m_height != m_target; }
 
     void Paint(HDC hdc);
-    void Message(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool OnSetCursor(POINT point) const;
     // Whether the pointer's clicks and wheel at point are the view's: over
     // it, or anywhere while its scroll bar is dragged.

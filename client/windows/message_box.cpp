@@ -25,6 +25,7 @@ CMessageBox::CMessageBox(HWND owner, std::wstring text, std::wstring resourceFol
     , m_text(std::move(text))
     , m_resourceFolder(std::move(resourceFolder))
 {
+    HostControl(m_ok);
 }
 
 CMessageBox::~CMessageBox()
@@ -122,8 +123,6 @@ BOOL CMessageBox::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LR
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_MOUSELEAVE:
-        m_ok.WindowProc(m_hWnd, msg, wParam, lParam);
-        return TRUE;
     case WM_KEYDOWN:
         return TRUE;
     case WM_COMMAND:

@@ -73,6 +73,11 @@ bool PutOnClipboard(HWND owner, const std::wstring& text)
 CQNShareDlg::CQNShareDlg()
     : CLayeredWindow(Surface::kOpaque)
 {
+    HostControl(m_text);
+    HostControl(m_close);
+    HostControl(m_copy);
+    HostControl(m_firstSite);
+    HostControl(m_secondSite);
 }
 
 CQNShareDlg::~CQNShareDlg()
@@ -156,16 +161,6 @@ void CQNShareDlg::OnCreate()
     m_text.SetEidtRect(kFrameAt.x + 5, kFrameAt.y + 5, kFrameAt.x + frameWidth, kFrameAt.y + frameHeight - 5);
     m_text.SetLimitText(kTextLimit);
     m_text.SetTextColor(RGB(0, 0, 0));
-}
-
-LRESULT CQNShareDlg::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    m_text.WindowProc(hwnd, msg, wParam, lParam);
-    m_close.WindowProc(hwnd, msg, wParam, lParam);
-    m_copy.WindowProc(hwnd, msg, wParam, lParam);
-    m_firstSite.WindowProc(hwnd, msg, wParam, lParam);
-    m_secondSite.WindowProc(hwnd, msg, wParam, lParam);
-    return 0;
 }
 
 BOOL CQNShareDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -28,7 +28,6 @@ public:
     CQNShareDlg& operator=(const CQNShareDlg&) = delete;
 
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"QNShareDlg"; }
 
     // Hidden, owned by `owner`; resourceFolder ends with a backslash.

@@ -57,6 +57,7 @@ CQNWebBrowser2::CQNWebBrowser2(HWND owner, std::wstring resourceFolder, bool emb
     , m_resourceFolder(std::move(resourceFolder))
     , m_embedded(embedded)
 {
+    HostControl(m_close);
 }
 
 CQNWebBrowser2::~CQNWebBrowser2()
@@ -174,12 +175,6 @@ void CQNWebBrowser2::Close()
     Show(false);
     if (Contains(m_address, L"action=c_register"))
         PostMessageW(m_owner, WM_COMMAND, MAKEWPARAM(CMD_LOGIN, 0), 0);
-}
-
-LRESULT CQNWebBrowser2::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    m_close.WindowProc(hwnd, msg, wParam, lParam);
-    return 0;
 }
 
 BOOL CQNWebBrowser2::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)

@@ -30,7 +30,6 @@ public:
     CQNWebBrowser2& operator=(const CQNWebBrowser2&) = delete;
 
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
-    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"QNWebBrowser2"; }
     BOOL PreTranslateMessage(MSG* msg) override;
 

@@ -5,11 +5,36 @@ constexpr const wchar_t* kObjectProperty = L"VorlaneWnd";
 }
 
 CWindowBase::CWindowBase() = default;
-CWindowBase::CWindowBase(const CWindowBase& other) = default;
-CWindowBase& CWindowBase::operator=(const CWindowBase& other) = default;
+// A copy binds to the same window but hosts no controls: the routes point
+// into the other object.
+CWindowBase::CWindowBase(const CWindowBase& other)
+    : m_roundWidth(other.m_roundWidth),
+      m_roundHeight(other.m_roundHeight),
+      m_hWnd(other.m_hWnd),
+      m_hParent(other.m_hParent),
+      m_reserved(other.m_reserved) {}
+
+CWindowBase& CWindowBase::operator=(const CWindowBase& other) {
+    m_roundWidth = other.m_roundWidth;
+    m_roundHeight = other.m_roundHeight;
+    m_hWnd = other.m_hWnd;
+    m_hParent = other.m_hParent;
+    m_reserved = other.m_reserved;
+    return *this;
+}
+
 CWindowBase::~CWindowBase() = default;
 
-LRESULT CWindowBase::WindowProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LRESULT CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (ControlsTakeMessages()) m_controls.Dispatch(hwnd, msg, wParam, lParam);
+    return 0;
+}
+
+bool CWindowBase::ControlsTakeMessages() const { return true; }
+
+void CWindowBase::HostRoute(CControlHost::Route route, CControlHost::Filter takes) {
+    m_controls.Add(std::move(route), std::move(takes));
+}
 
 UINT CWindowBase::GetClassStyle() const { return CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS; }
 

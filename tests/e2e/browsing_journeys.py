@@ -74,7 +74,7 @@ def is_lagoon(pixel):
     return r < 40 and 140 < g < 185 and b > 200
 
 
-def session(j):
+def session(j, _args):
     j.program.write_config('<login username="demo@quarn.test" password="%s" isRememberPwd="true" '
                            'isAutoLogin="true" uid="1001" token="stale" />' % DEMO_DIGEST)
     j.start(will_type=SEARCH_TEXT + TAG_TEXT)

@@ -127,7 +127,7 @@ def bar_rows(j, main):
     return [y for y, row in enumerate(rows) if any(min(p) > 150 for p in row)]
 
 
-def session(j):
+def session(j, _args):
     j.program.write_config("<login />")
     j.start(will_type=TEXT + REPLY + FORWARD)
     main = j.find_window(MAIN)

@@ -11,7 +11,6 @@ row quarn_probe.exe sends the main window WM_NULL every 100 ms: none may take
 a second. After every row vlconfig.xml is as it was and every kept answer is
 still whole JSON.
 """
-import argparse
 import glob
 import hashlib
 import json
@@ -23,8 +22,8 @@ import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import (WINE_RUN, SCREEN, Eyes, Journey, JourneyError, check, colourful, columns_where, greyish, is_red,
-                       poll)
+from quarn_e2e import (SCREEN, WINE_RUN, Eyes, JourneyError, check, colourful, columns_where, greyish, is_red, poll,
+                       run_journey)
 
 MAIN = "Vorlane"
 LOGIN = "登录Quarn"
@@ -387,7 +386,8 @@ ROWS = [
 ]
 
 
-def session(j, probe, only):
+def session(j, args):
+    probe, only = args.probe, args.only
     for path in ("feeds", "image"):
         shutil.rmtree(os.path.join(user_data(j), path), ignore_errors=True)
     eyes = Eyes(j)
@@ -422,23 +422,10 @@ def session(j, probe, only):
     check(not late, "; ".join(late))
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
+def fault_options(parser):
     parser.add_argument("--probe", required=True, help="quarn_probe.exe")
-    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
     parser.add_argument("--only", default="", help="run only the rows whose name holds this text")
-    args = parser.parse_args()
-    try:
-        with Journey("faults", args.bin, args.artifacts) as j:
-            j.service.reset()
-            session(j, args.probe, args.only)
-            j.say("passed; screenshots in " + j.artifacts)
-    except (JourneyError, subprocess.TimeoutExpired) as error:
-        print("FAILED: %s" % error, file=sys.stderr)
-        return 1
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_journey("faults", session, options=fault_options))

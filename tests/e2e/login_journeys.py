@@ -19,7 +19,6 @@ SESSION is one program start with the journeys that can share it:
   smoke       starts and signs in by typing (the 32-bit build)
 """
 
-import argparse
 import glob
 import hashlib
 import os
@@ -29,7 +28,7 @@ import sys
 import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
-from quarn_e2e import Journey, JourneyError, check, columns_where, is_red, poll, SCREEN
+from quarn_e2e import SCREEN, check, columns_where, is_red, poll, run_journey
 
 LOGIN = "登录Quarn"
 MAIN = "Vorlane"
@@ -370,23 +369,11 @@ SESSIONS = {"typed": typed_session, "remembered": remembered_session, "switch": 
             "smoke": smoke_session}
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
-    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
+def login_options(parser):
     parser.add_argument("--slow", action="store_true", help="longer deadlines (32-bit build through QEMU)")
     parser.add_argument("session", choices=sorted(SESSIONS))
-    args = parser.parse_args()
-    with Journey(args.session, args.bin, args.artifacts, slow=args.slow) as j:
-        j.service.reset()
-        SESSIONS[args.session](j)
-        j.say("passed; screenshots in " + j.artifacts)
-    return 0
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except JourneyError as error:
-        print("FAILED: %s" % error, file=sys.stderr)
-        sys.exit(1)
+    sys.exit(run_journey(lambda args: args.session, lambda j, args: SESSIONS[args.session](j),
+                         options=login_options))

@@ -30,7 +30,7 @@ def picture_in_centre(j, main):
     return len({pixel for row in j.pixels(main, *CENTRE) for pixel in row}) > 1
 
 
-def session(j):
+def session(j, _args):
     j.program.write_config("<login />")
     j.start()
     main = j.find_window(MAIN)

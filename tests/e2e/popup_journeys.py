@@ -8,14 +8,13 @@ The test display has no tray, so quarn_probe.exe posts the tray icon's right
 click to the main window with the pointer where the journey put it; Wine
 hands opened addresses to a script that logs them.
 """
-import argparse
 import os
 import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import WINE_RUN, SCREEN, Journey, JourneyError, check, poll
+from quarn_e2e import SCREEN, WINE_RUN, check, poll, run_journey
 
 MAIN = "Vorlane"
 MENU = "Vorl菜单"
@@ -144,7 +143,8 @@ def settings(j, p):
     j.wait_hidden(SETTINGS, timeout=10)
 
 
-def session(j, probe):
+def session(j, args):
+    probe = args.probe
     p = Popups(j, probe)
     p.probe("browser:" + p.browser, "clear-run", "user-run:" + OLD_COMMAND)
     j.program.write_config("<login />")
@@ -160,22 +160,9 @@ def session(j, probe):
     check(j.program.process.returncode == 0, "exit code %r" % j.program.process.returncode)
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
+def probe_option(parser):
     parser.add_argument("--probe", required=True, help="quarn_probe.exe")
-    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
-    args = parser.parse_args()
-    with Journey("popups", args.bin, args.artifacts) as j:
-        j.service.reset()
-        session(j, args.probe)
-        j.say("passed; screenshots in " + j.artifacts)
-    return 0
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except (JourneyError, subprocess.TimeoutExpired) as error:
-        print("FAILED: %s" % error, file=sys.stderr)
-        sys.exit(1)
+    sys.exit(run_journey("popups", session, options=probe_option))

@@ -498,17 +498,24 @@ def greyish(rows):
     return sum(1 for p in pixels if max(p) - min(p) < 40) > len(pixels) * 9 // 10
 
 
-def run_journey(name, session):
-    """The entry of a journey script of one program session: --bin and
-    --artifacts, a fresh local service, the session; 0 when it passed."""
+def run_journey(name, session, options=None, prepare=None):
+    """The entry of every journey script: --bin, --artifacts and the script's
+    own options (options(parser) adds them), prepare(j, args) if given, a
+    fresh local service, then session(j, args); 0 when it passed. name may
+    be a function of the arguments."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
     parser.add_argument("--artifacts", required=True, help="where the screenshots go")
+    if options:
+        options(parser)
     args = parser.parse_args()
+    journey_name = name(args) if callable(name) else name
     try:
-        with Journey(name, args.bin, args.artifacts) as j:
+        with Journey(journey_name, args.bin, args.artifacts, slow=getattr(args, "slow", False)) as j:
+            if prepare:
+                prepare(j, args)
             j.service.reset()
-            session(j)
+            session(j, args)
             j.say("passed; screenshots in " + j.artifacts)
     except (JourneyError, subprocess.TimeoutExpired) as error:
         print("FAILED: %s" % error, file=sys.stderr)

@@ -126,7 +126,7 @@ def autorun_and_second_start(j):
     check(j.program.running(), "the first copy ended on the second start")
 
 
-def session(j):
+def session(j, _args):
     first_start_and_replace_mode(j)
     autorun_and_second_start(j)
 

@@ -16,7 +16,6 @@ SESSION:
            the service, and the debug output says why (one start each)
 """
 
-import argparse
 import glob
 import os
 import shutil
@@ -25,7 +24,7 @@ import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 
-from quarn_e2e import Journey, JourneyError, check, columns_where, end_wine, is_red, poll
+from quarn_e2e import check, columns_where, end_wine, is_red, poll, run_journey
 import comment_journeys as view
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -151,24 +150,11 @@ def refused_session(j):
 SESSIONS = {"secure": secure_session, "refused": refused_session}
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="folder of Quarn.exe, skinkit.dll and the skin")
-    parser.add_argument("--artifacts", required=True, help="where the screenshots go")
+def tls_options(parser):
     parser.add_argument("--trust", required=True, help="quarn_trust_ca.exe")
     parser.add_argument("session", choices=sorted(SESSIONS))
-    args = parser.parse_args()
-    with Journey("tls-" + args.session, args.bin, args.artifacts) as j:
-        trust_authority(j, args.trust)
-        j.service.reset()
-        SESSIONS[args.session](j)
-        j.say("passed; screenshots in " + j.artifacts)
-    return 0
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except (JourneyError, subprocess.TimeoutExpired) as error:
-        print("FAILED: %s" % error, file=sys.stderr)
-        sys.exit(1)
+    sys.exit(run_journey(lambda args: "tls-" + args.session, lambda j, args: SESSIONS[args.session](j),
+                         options=tls_options, prepare=lambda j, args: trust_authority(j, args.trust)))

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <type_traits>
 
 #include "manual_clock.h"
 #include "skinkit/button.h"
@@ -519,6 +520,67 @@ TEST(PictureTest, DrawingModesPlaceThePicture) {
     surface.Clear(0);
     picture.OnPaint(surface.Dc());
     EXPECT_EQ(0, Alpha(surface.Pixel(50, 15)));
+}
+
+}  // namespace
+
+namespace {
+
+// Both button classes are one button: the same input gives the same
+// commands and states, and each class keeps a tip of its own.
+template <class Button>
+class EitherButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(parent.Open(300, 200));
+        parent.HostControl(button);
+        ASSERT_TRUE(button.Create(parent.GetHWND(), 7));
+        button.SetWindowRect(20, 20, 120, 50);
+        parent.TakeCommands();
+    }
+    std::vector<WORD> Codes() {
+        std::vector<WORD> codes;
+        for (const RecordedCommand& c : parent.TakeCommands())
+            if (c.id == 7) codes.push_back(c.code);
+        return codes;
+    }
+    TestParent parent;
+    Button button;
+};
+
+using ButtonKinds = ::testing::Types<CButtonUI, Gosick_button>;
+TYPED_TEST_SUITE(EitherButtonTest, ButtonKinds);
+
+TYPED_TEST(EitherButtonTest, EnterClickLeaveAndADisabledButton) {
+    ManualClock clock;
+    ScopedControlClock inUse(clock);
+    clock.Advance(1000);
+    this->parent.Click(60, 30);
+    EXPECT_EQ((std::vector<WORD>{kButtonMouseEnter, 0}), this->Codes());
+    EXPECT_EQ(kButtonHover, this->button.GetState());
+    this->parent.MouseAt(250, 150);
+    this->parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(250, 150));
+    EXPECT_EQ(std::vector<WORD>{kButtonMouseLeave}, this->Codes());
+    EXPECT_EQ(kButtonNormal, this->button.GetState());
+
+    this->button.EnableWindow(false);
+    clock.Advance(1000);
+    this->parent.Click(60, 30);
+    EXPECT_TRUE(this->Codes().empty());
+    EXPECT_EQ(kButtonDisabled, this->button.GetState());
+}
+
+TYPED_TEST(EitherButtonTest, TheTipIsTheClassOwn) {
+    ManualClock clock;
+    ScopedControlClock inUse(clock);
+    this->button.SetTipText(L"提示");
+    this->parent.MouseAt(60, 30);
+    this->parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(60, 30));
+    this->parent.Send(WM_TIMER, kButtonTipTimer, 0);
+    ASSERT_NE(nullptr, TypeParam::m_pToolTip);
+    EXPECT_EQ(L"提示", TypeParam::m_pToolTip->GetText());
+    const bool plain = std::is_same_v<TypeParam, CButtonUI>;
+    EXPECT_EQ(nullptr, plain ? Gosick_button::m_pToolTip : CButtonUI::m_pToolTip);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <deque>
 #include <memory>
 #include <string>
@@ -8,9 +7,9 @@
 #include <windows.h>
 #include <gdiplus.h>
 
-#include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
 
+class ButtonCore;
 class CToolTipUI;
 
 // Button states, also the slice index into a state strip.
@@ -35,23 +34,20 @@ public:
     bool Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring& text);
     void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
                       const std::deque<Gdiplus::Bitmap*>& images);
-    void SetAttribute(Gdiplus::Bitmap* image) {
-        m_image = image;
-        m_cache.Invalidate();
-    }
+    void SetAttribute(Gdiplus::Bitmap* image);
     // Takes ownership: for pictures the caller handed over, never list entries.
     void SetBkBitmap(Gdiplus::Bitmap* image);
 
     void SetWindowTextW(const std::wstring& text);
     bool GetWindowTextW(std::wstring& text) const;
-    void SetTipText(const std::wstring& text) { m_tipText = text; }
-    std::wstring GetTipText() const { return m_tipText; }
-    void SetKeepText(const std::wstring& text) { m_keepText = text; }
-    std::wstring GetKeepText() const { return m_keepText; }
-    void SetTextColor(COLORREF color) { m_textColor = color; }
-    COLORREF GetTextColor() const { return m_textColor; }
-    void SetAlignment(int alignment) { m_alignment = alignment; }
-    void SetCursor(HICON cursor) { m_cursor = cursor; }
+    void SetTipText(const std::wstring& text);
+    std::wstring GetTipText() const;
+    void SetKeepText(const std::wstring& text);
+    std::wstring GetKeepText() const;
+    void SetTextColor(COLORREF color);
+    COLORREF GetTextColor() const;
+    void SetAlignment(int alignment);
+    void SetCursor(HICON cursor);
 
     void SetWindowRect(int left, int top, int right, int bottom);
     void SetWindowRect_New(int x, int y, int w, int h) { SetWindowRect(x, y, x + w, y + h); }
@@ -59,12 +55,12 @@ public:
     bool MoveWindow(int x, int y, int w, int h, bool repaint);
     bool MoveWindow(RECT* rect, bool repaint);
     BOOL EnableWindow(bool enable);
-    bool IsWindowEnabled() const { return m_state != kButtonDisabled; }
+    bool IsWindowEnabled() const;
 
-    bool IsWindowVisible() const { return m_visible; }
+    bool IsWindowVisible() const;
     void ShowWindow(bool visible);
-    RECT GetWindowRect() const { return m_rect; }
-    int GetState() const { return m_state; }
+    RECT GetWindowRect() const;
+    int GetState() const;
 
     void OnPaint(HDC hdc);
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -74,34 +70,12 @@ public:
     static CToolTipUI* m_pToolTip;
 
 private:
-    friend struct ButtonLogic;
-    void Invalidate() const;
-
-    HWND m_parent = nullptr;
-    Gdiplus::Bitmap* m_image = nullptr;
-    RECT m_rawRect{};
-    RECT m_rect{};
-    WORD m_id = 0xFFFF;
-    HICON m_cursor = nullptr;
-    std::wstring m_text;
-    std::wstring m_tipText;
-    std::wstring m_keepText;
-    int m_state = kButtonNormal;
-    bool m_visible = true;
-    bool m_pressed = false;
-    std::wstring m_fontFace;
-    int m_fontSize = 12;
-    COLORREF m_textColor;
-    DWORD m_lastClickTick = 0;
-    int m_alignment = 0;
-    std::unique_ptr<Gdiplus::Bitmap> m_ownedImage;
-    CPaintCache m_cache;
+    std::unique_ptr<ButtonCore> m_core;
 };
 
 // A button drawn from a three-state strip stretched into its rectangle, with
-// a fade-in alpha and size/position steps for the caller's animations. The
-// animated values are atomic: an animation thread may step them while the UI
-// thread paints.
+// a fade-in alpha and size/position steps for the caller's animations, which
+// an animation thread may step while the UI thread paints.
 class SKINKIT_API Gosick_button {
 public:
     Gosick_button();
@@ -113,21 +87,18 @@ public:
     bool Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring& text);
     void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
                       const std::deque<Gdiplus::Bitmap*>& images);
-    void SetAttribute(Gdiplus::Bitmap* image) {
-        m_image = image;
-        m_cache.Invalidate();
-    }
+    void SetAttribute(Gdiplus::Bitmap* image);
     void set_picture_ptr(Gdiplus::Bitmap* image) { SetAttribute(image); }
     void SetBkBitmap(Gdiplus::Bitmap* image);
 
     void SetWindowTextW(const std::wstring& text);
     bool GetWindowTextW(std::wstring& text) const;
-    void SetTipText(const std::wstring& text) { m_tipText = text; }
-    std::wstring GetTipText() const { return m_tipText; }
-    void SetKeepText(const std::wstring& text) { m_keepText = text; }
-    std::wstring GetKeepText() const { return m_keepText; }
-    void SetTextColor(COLORREF color) { m_textColor = color; }
-    void SetCursor(HICON cursor) { m_cursor = cursor; }
+    void SetTipText(const std::wstring& text);
+    std::wstring GetTipText() const;
+    void SetKeepText(const std::wstring& text);
+    std::wstring GetKeepText() const;
+    void SetTextColor(COLORREF color);
+    void SetCursor(HICON cursor);
 
     void SetWindowRect(int left, int top, int right, int bottom);
     void SetWindowRect_New(int x, int y, int w, int h) { SetWindowRect(x, y, x + w, y + h); }
@@ -135,23 +106,23 @@ public:
     bool MoveWindow(int x, int y, int w, int h, bool repaint);
     bool MoveWindow(RECT* rect, bool repaint);
     BOOL EnableWindow(bool enable);
-    bool IsWindowEnabled() const { return m_state != kButtonDisabled; }
+    bool IsWindowEnabled() const;
 
-    bool IsWindowVisible() const { return m_visible; }
+    bool IsWindowVisible() const;
     void ShowWindow(bool visible);
     RECT GetWindowRect() const;
-    int GetState() const { return m_state; }
+    int GetState() const;
 
     void InCreaseAlpha();
-    bool Holy_judgment() const { return m_alpha.load() >= 1.0f; }
-    float GetAlpha() const { return m_alpha.load(); }
-    void SetAlpha(float alpha) { m_alpha.store(alpha); }
+    bool Holy_judgment() const { return GetAlpha() >= 1.0f; }
+    float GetAlpha() const;
+    void SetAlpha(float alpha);
     void Let_me_zoom_in();
     void Let_me_zoom_out();
     void Enlarge_window();
     void Narrow_window();
     void adjust_horizon(int dx);
-    int get_left_vertical_val() const { return m_left.load(); }
+    int get_left_vertical_val() const { return GetWindowRect().left; }
     bool Is_mouse_inrect() const;
     void Moe_shake_window() {}
 
@@ -163,32 +134,5 @@ public:
     static CToolTipUI* m_pToolTip;
 
 private:
-    friend struct ButtonLogic;
-    void StoreRect(const RECT& rect);
-    void GrowBy(int delta);
-    void Invalidate() const;
-    void InvalidateParent() const;
-
-    HWND m_parent = nullptr;
-    Gdiplus::Bitmap* m_image = nullptr;
-    RECT m_rawRect{};
-    std::atomic<int> m_left{0};
-    std::atomic<int> m_top{0};
-    std::atomic<int> m_right{0};
-    std::atomic<int> m_bottom{0};
-    WORD m_id = 0xFFFF;
-    HICON m_cursor = nullptr;
-    std::wstring m_text;
-    std::wstring m_tipText;
-    std::wstring m_keepText;
-    int m_state = kButtonNormal;
-    bool m_visible = true;
-    bool m_pressed = false;
-    std::wstring m_fontFace;
-    int m_fontSize = 12;
-    COLORREF m_textColor;
-    std::atomic<float> m_alpha{0.0f};
-    DWORD m_lastClickTick = 0;
-    std::unique_ptr<Gdiplus::Bitmap> m_ownedImage;
-    CPaintCache m_cache;
+    std::unique_ptr<ButtonCore> m_core;
 };

@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include "skinkit/control_host.h"
 #include "skinkit/skinkit_api.h"
 
 // Owns nothing but the binding between one top-level window and this object:
-// messages are forwarded to the virtual handlers below. Destroying the object
-// does not destroy the window, so the object must outlive its window.
+// messages reach the window's hosted controls, then the virtual handlers
+// below. Destroying the object does not destroy the window, so the object
+// must outlive its window.
 class SKINKIT_API CWindowBase {
 public:
     CWindowBase();
@@ -17,6 +19,7 @@ public:
     // Leaving result nonzero suppresses DefWindowProcW; the BOOL is only
     // informative for callers that dispatch by hand.
     virtual BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+    // Routes the message to the hosted controls; runs before HandleMessage.
     virtual LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     virtual const wchar_t* GetWindowClassName() const = 0;
     virtual UINT GetClassStyle() const;
@@ -46,12 +49,23 @@ public:
     // through it any more: where an object on the heap may delete itself.
     virtual void OnFinalMessage(HWND hwnd);
 
+    // A control drawn on this window, routed after those hosted before it.
+    template <class Control>
+    void HostControl(Control& control, CControlHost::Filter takes = nullptr) {
+        m_controls.Host(control, std::move(takes));
+    }
+    void HostRoute(CControlHost::Route route, CControlHost::Filter takes = nullptr);
+    const CControlHost& Controls() const { return m_controls; }
+
     HWND GetHWND() const { return m_hWnd; }
     HWND GetParentHWND() const { return m_hParent; }
 
     static LRESULT CALLBACK __WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 protected:
+    // False while the window takes no input: its controls then see nothing.
+    virtual bool ControlsTakeMessages() const;
+
     int m_roundWidth = 0;
     int m_roundHeight = 0;
     HWND m_hWnd = nullptr;
@@ -59,5 +73,7 @@ protected:
     int m_reserved = 0;
 
 private:
+    CControlHost m_controls;
+
     void CenterInside(const RECT& reference, const RECT& work);
 };

@@ -302,7 +302,7 @@ protected:
         strip->SetVisible(true);
     }
     static POINT InSlot(int k) { return POINT{kLeft + 30, kTop + 128 * k + 100}; }
-    void Send(UINT msg, WPARAM wParam, POINT point) { strip->Message(host, msg, wParam, MAKELPARAM(point.x, point.y)); }
+    void Send(UINT msg, WPARAM wParam, POINT point) { strip->WindowProc(host, msg, wParam, MAKELPARAM(point.x, point.y)); }
     std::vector<std::string> Asked(DownloadCall::Kind kind) const
     {
         std::vector<std::string> urls;

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include "skinkit/button.h"
+#include "skinkit/paint_cache.h"
+
+class CToolTipUI;
+
+// What both skinned button classes are: the mouse state machine, the
+// rectangle, the pictures, the text and the tip. They differ only in how
+// they draw. The rectangle and alpha are atomic: an animation thread may
+// step them while the UI thread paints.
+class ButtonCore {
+public:
+    // sharedTip and alive belong to the owning class: one tip per class,
+    // freed with the class's last button.
+    ButtonCore(CToolTipUI*& sharedTip, int& alive);
+    ~ButtonCore();
+    ButtonCore(const ButtonCore&) = delete;
+    ButtonCore& operator=(const ButtonCore&) = delete;
+
+    bool Create(HWND parent, WORD id, const RECT& rect);
+    void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
+                      const std::deque<Gdiplus::Bitmap*>& images);
+    void SetImage(Gdiplus::Bitmap* image);
+    void SetOwnedImage(Gdiplus::Bitmap* image);
+    void SetText(const std::wstring& text);
+    void SetWindowRect(const RECT& raw);
+    bool MoveWindow(int x, int y, int w, int h, bool repaint);
+    BOOL Enable(bool enable);
+    void Show(bool visible);
+    RECT Rect() const;
+    void GrowBy(int delta);
+    void Shift(int dx);
+    void IncreaseAlpha();
+    bool PointerInside() const;
+    LRESULT WindowProc(UINT msg, WPARAM wParam);
+
+    // A horizontal strip of four states cut to the button's size.
+    void PaintStrip(HDC hdc);
+    // A strip of three states stretched into the rectangle, faded by alpha.
+    void PaintStretched(HDC hdc);
+
+    HWND parent = nullptr;
+    HICON cursor = nullptr;
+    std::wstring text;
+    std::wstring tipText;
+    std::wstring keepText;
+    COLORREF textColor;
+    int alignment = 0;
+    int state = kButtonNormal;
+    bool visible = true;
+    std::atomic<float> alpha{0.0f};
+
+private:
+    void StoreRect(const RECT& rect);
+    void SetState(int next);
+    void Invalidate() const;
+    void HideTip() const;
+    void OnMouseMove(WPARAM keys);
+    void OnButtonDown();
+    void OnButtonUp();
+    void OnTipTimer();
+
+    CToolTipUI*& m_sharedTip;
+    int& m_alive;
+    Gdiplus::Bitmap* m_image = nullptr;
+    std::unique_ptr<Gdiplus::Bitmap> m_ownedImage;
+    RECT m_rawRect{};
+    std::atomic<int> m_left{0};
+    std::atomic<int> m_top{0};
+    std::atomic<int> m_right{0};
+    std::atomic<int> m_bottom{0};
+    WORD m_id = 0xFFFF;
+    bool m_pressed = false;
+    std::wstring m_fontFace;
+    int m_fontSize = 12;
+    DWORD m_lastClickTick = 0;
+    CPaintCache m_cache;
+};
