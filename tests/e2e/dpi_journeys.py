@@ -14,14 +14,13 @@ come from the set drawn for the DPI, not stretched from 1x). The journeys run in
 a prefix of their own, so no other test ever sees a changed LogPixels.
 """
 
-import argparse
 import os
 import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
-from quarn_e2e import (WINE_PREFIX, Display, Journey, JourneyError, KeyBindings, check, end_wine, first_run_marker,
-                       poll, set_first_run_marker)
+from quarn_e2e import (WINE_PREFIX, Display, KeyBindings, check, end_wine, first_run_marker, poll, run_journey,
+                       set_first_run_marker)
 
 LOGIN = "登录Quarn"
 MAIN = "Vorlane"
@@ -171,24 +170,26 @@ def measure_login(j, dpi):
             "comments": comments}
 
 
-def run(bin_dir, artifacts, dpis):
+def session(j, args):
+    dpis = sorted(set(args.dpi or SCREENS) | {96})  # the others are compared with 96
     results = {}
     prefix = dpi_prefix()
+    j.prefix = prefix
     try:
         for dpi in dpis:
             set_log_pixels(prefix, dpi)
-            with Journey("dpi-%d" % dpi, bin_dir, artifacts) as j:
-                j.display.stop()  # the Journey's own display is replaced by one sized for the DPI
-                j.display = Display(SCREENS[dpi])
-                j.display.start()
-                j.keys = KeyBindings(j.display.name)
-                j.prefix = prefix
-                j.say("at %d DPI on a %dx%d screen" % ((dpi,) + SCREENS[dpi]))
-                found = measure_guide(j, dpi)
-                found.update(measure_login(j, dpi))
-                j.say("measured %r" % found)
-                results[dpi] = found
+            j.display.stop()  # a display sized for the DPI
+            j.display = Display(SCREENS[dpi])
+            j.display.start()
+            j.keys = KeyBindings(j.display.name)
+            j.say("at %d DPI on a %dx%d screen" % ((dpi,) + SCREENS[dpi]))
+            found = measure_guide(j, dpi)
+            found.update(measure_login(j, dpi))
+            j.program.stop()
+            j.say("measured %r" % found)
+            results[dpi] = found
     finally:
+        j.program.stop()
         set_log_pixels(prefix, 96)
     base = results.get(96)
     for dpi, found in sorted(results.items()):
@@ -208,22 +209,9 @@ def run(bin_dir, artifacts, dpis):
               ",".join(map(str, f["button"])), f["label"], f["edge"]) + f["comments"]))
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True)
-    parser.add_argument("--artifacts", required=True)
+def options(parser):
     parser.add_argument("--dpi", type=int, action="append", choices=sorted(SCREENS))
-    args = parser.parse_args()
-    dpis = args.dpi or sorted(SCREENS)
-    if 96 not in dpis:
-        dpis = [96] + dpis  # the others are compared with it
-    try:
-        run(args.bin, args.artifacts, dpis)
-    except (JourneyError, subprocess.TimeoutExpired) as error:
-        print("FAILED: %s" % error, file=sys.stderr)
-        return 1
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_journey("dpi", session, options))
