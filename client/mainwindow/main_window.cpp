@@ -5,6 +5,7 @@
 #include "resource_ids.h"
 #include "signed_in_user.h"
 #include "web_address.h"
+#include "skinkit/dpi.h"
 #include "skinkit/memory_dc.h"
 #include "win32/wide_text.h"
 #include "win32kit/scoped_win.h"
@@ -141,7 +142,7 @@ void Qaurn_Navigate_window::OnCreate()
 
 void Qaurn_Navigate_window::LoadSkin()
 {
-    m_images.Load(ResourceFolder());
+    m_images.Load(ResourceFolder(), skinkit::WindowDpi(m_hWnd));
     m_offlineMark.Load(ResourceFolder());
     const auto& images = m_images.Images();
     const std::wstring ini = ResourceFolder() + L"Qaurn_Navigate_window.ini";
@@ -158,7 +159,8 @@ void Qaurn_Navigate_window::LoadSkin()
     m_uploadButton.SetAttribute(L"upload_picture_button", ini, images);
     m_searchButton.SetAttribute(L"search_picture_button", ini, images);
     m_fullViewButton.SetAttribute(L"full_view_button", ini, images);
-    m_userName.SetWindowRect(-145, 10, -68, 25);
+    const RECT name = skinkit::ScaleRectToDpi(RECT{-145, 10, -68, 25}, skinkit::WindowDpi(m_hWnd));
+    m_userName.SetWindowRect(name.left, name.top, name.right, name.bottom);
     m_avatarPicture.SetStyle(1);
 }
 

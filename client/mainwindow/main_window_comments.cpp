@@ -4,6 +4,7 @@
 
 #include "program_folder.h"
 #include "signed_in_user.h"
+#include "skinkit/dpi.h"
 #include "social_actions.h"
 #include "win32/wallpaper.h"
 #include "win32/wide_text.h"
@@ -32,8 +33,10 @@ void Qaurn_Navigate_window::PlaceCommentView()
 {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    m_comments.SetPanelRect(RECT{width - kCommentViewWidth - kCommentViewMargin, kCommentViewTop,
-        width - kCommentViewMargin, height - kCommentViewMargin});
+    const int dpi = skinkit::WindowDpi(m_hWnd);
+    const int margin = skinkit::ScaleToDpi(kCommentViewMargin, dpi);
+    m_comments.SetPanelRect(RECT{width - skinkit::ScaleToDpi(kCommentViewWidth, dpi) - margin,
+        skinkit::ScaleToDpi(kCommentViewTop, dpi), width - margin, height - margin});
 }
 
 FeedStore::PicturePtr Qaurn_Navigate_window::CurrentPicture() const
@@ -201,7 +204,7 @@ void Qaurn_Navigate_window::UpdateCommentView()
     POINT pointer{};
     GetCursorPos(&pointer);
     ScreenToClient(m_hWnd, &pointer);
-    if (!m_viewerUp && !m_fullView && pointer.y < kPanelBandBottom)
+    if (!m_viewerUp && !m_fullView && pointer.y < skinkit::ScaleToDpi(kPanelBandBottom, skinkit::WindowDpi(m_hWnd)))
         return;
     m_comments.Show(true);
 }

@@ -8,6 +8,7 @@
 #include "program_folder.h"
 #include "signed_in_user.h"
 #include "text_encoding.h"
+#include "win32/desktop_info.h"
 #include "win32/wide_text.h"
 #include "win32/window_message_sink.h"
 
@@ -341,7 +342,7 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
         return false;
     // At the size of the screen as it is now, which may have changed since the list came.
     m_services->Downloads()->FetchLarge(
-        WithResolutionFor(picture->largeUrl, GetSystemMetrics(SM_CXSCREEN)), picture->largePath);
+        WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath);
     ShowLargePicture(Widen(picture->largePath));
     m_currentKind = list.kind;
     m_currentKey = list.key;

@@ -3,6 +3,7 @@
 
 #include "program_folder.h"
 #include "set_dlg.h"
+#include "skinkit/dpi.h"
 #include "taskbar_icon_menu.h"
 #include "win32/wide_text.h"
 #include "wizard_dlg.h"
@@ -25,7 +26,7 @@ void Qaurn_Navigate_window::ShowSettings()
 {
     if (!m_settings) {
         m_settings = std::make_unique<CQNSetDlg>(Narrow(ProgramFolder()) + "vlconfig.xml");
-        m_settings->LoadImages(ResourceFolder());
+        m_settings->LoadImages(ResourceFolder(), skinkit::WindowDpi(m_hWnd));
         if (!m_settings->Create(m_hWnd)) {
             m_settings.reset();
             return;

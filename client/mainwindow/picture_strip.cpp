@@ -8,6 +8,7 @@
 #include "skinkit/paint_cache.h"
 #include "skinkit/picture.h"
 #include "skinkit/pixel_blend.h"
+#include "win32/desktop_info.h"
 #include "win32/wide_text.h"
 #include "window_messages.h"
 
@@ -358,7 +359,7 @@ std::string PictureStrip::LargePath(int index) const
     const FeedStore::PicturePtr picture = Picture(index);
     if (!picture)
         return {};
-    m_downloads->FetchLarge(WithResolutionFor(picture->largeUrl, GetSystemMetrics(SM_CXSCREEN)), picture->largePath);
+    m_downloads->FetchLarge(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath);
     return picture->largePath;
 }
 

@@ -2,6 +2,7 @@
 
 #include "endpoints.h"
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "skinkit/memory_dc.h"
 #include "win32/wide_text.h"
 #include "win32kit/scoped_win.h"
@@ -33,6 +34,12 @@ const Gdiplus::RectF kErrorBox(0, 0, 320, 60);
 
 bool Inside(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
 
+int Scaled(HWND window, int value) { return skinkit::ScaleToDpi(value, skinkit::WindowDpi(window)); }
+Gdiplus::RectF Scaled(HWND window, const Gdiplus::RectF& box)
+{
+    return skinkit::ScaleRectFToDpi(box, skinkit::WindowDpi(window));
+}
+
 }  // namespace
 
 CLoginDlg::CLoginDlg(HWND mainWindow, std::wstring resourceFolder, LoginServices services)
@@ -41,7 +48,6 @@ CLoginDlg::CLoginDlg(HWND mainWindow, std::wstring resourceFolder, LoginServices
     , m_baseUrl(services.baseUrl)
     , m_flow(std::move(services))
 {
-    m_images.Load(m_resourceFolder);
     HostControl(m_name);
     HostControl(m_password);
     HostControl(m_login);
@@ -60,7 +66,8 @@ CLoginDlg::~CLoginDlg()
 
 bool CLoginDlg::CreateHidden()
 {
-    if (!Create(m_mainWindow, L"登录Quarn", kStyle, kExStyle, 0, 0, kWidth, kHeight, nullptr))
+    if (!Create(m_mainWindow, L"登录Quarn", kStyle, kExStyle, 0, 0, Scaled(m_mainWindow, kWidth),
+            Scaled(m_mainWindow, kHeight), nullptr))
         return false;
     // A layered window has no picture, and takes no input, before its first update.
     win32kit::ScopedGetDC target(m_hWnd);
@@ -111,6 +118,21 @@ void CLoginDlg::OnCreate()
     m_savePassword.Create(m_hWnd, kSavePasswordBox);
     m_autoLogin.Create(m_hWnd, kAutoLoginBox);
 
+    ApplySkin();
+    m_name.SetBkTransParent(false);
+    m_name.SetLimitText(kNameLimit);
+    m_password.SetPasswordChar(L'*');
+    m_password.SetLimitText(kPasswordLimit);
+    FillFromConfig();
+}
+
+// The controls point into the picture list: a reload binds them to the new
+// pictures before the old ones go.
+void CLoginDlg::ApplySkin()
+{
+    CImageList previous;
+    previous.Swap(m_images);
+    m_images.Load(m_resourceFolder, skinkit::WindowDpi(m_hWnd));
     const std::wstring ini = m_resourceFolder + L"login_window.ini";
     const auto& images = m_images.Images();
     m_background.SetAttribute(L"window_background_1", ini, images);
@@ -123,12 +145,11 @@ void CLoginDlg::OnCreate()
     m_close.SetAttribute(L"close_button", ini, images);
     m_savePassword.SetAttribute(L"CheckSavePassWord", ini, images);
     m_autoLogin.SetAttribute(L"CheckAutoLogin", ini, images);
-
-    m_name.SetBkTransParent(false);
-    m_name.SetLimitText(kNameLimit);
-    m_password.SetPasswordChar(L'*');
-    m_password.SetLimitText(kPasswordLimit);
-    FillFromConfig();
+    if (m_hint != kHintNone) {
+        const bool shown = m_hintVisible;
+        ShowHint(m_hint);
+        m_hintVisible = shown;
+    }
 }
 
 void CLoginDlg::FillFromConfig()
@@ -158,6 +179,11 @@ BOOL CLoginDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRES
     case WM_PAINT:
         Paint();
         result = 1;
+        return TRUE;
+    case WM_DPICHANGED:
+        skinkit::TakeDpiChange(m_hWnd, wParam, lParam);
+        ApplySkin();
+        Repaint();
         return TRUE;
     case WM_SETCURSOR:
         if (m_name.OnSetCursor() || m_password.OnSetCursor()) {
@@ -332,7 +358,7 @@ void CLoginDlg::StartManualLogin()
 
 void CLoginDlg::ShowHint(HintMode mode)
 {
-    const RECT& place = mode == kHintName ? kNameTip : kPasswordTip;
+    const RECT place = skinkit::ScaleRectToDpi(mode == kHintName ? kNameTip : kPasswordTip, skinkit::WindowDpi(m_hWnd));
     m_tip.set_window_rect(place.left, place.top, place.right, place.bottom);
     m_hint = mode;
     m_hintVisible = true;
@@ -356,10 +382,12 @@ void CLoginDlg::Paint()
 void CLoginDlg::Present(HDC target)
 {
     __ostrel_memory_dc surface;
-    if (!surface.Create_compatible_dc(target, kWidth, kHeight, 1))
+    const int width = Scaled(m_hWnd, kWidth);
+    const int height = Scaled(m_hWnd, kHeight);
+    if (!surface.Create_compatible_dc(target, width, height, 1))
         return;
     Render(surface.get_ghost());
-    PresentLayeredWindow(m_hWnd, target, surface.get_ghost(), kWidth, kHeight);
+    PresentLayeredWindow(m_hWnd, target, surface.get_ghost(), width, height);
 }
 
 void CLoginDlg::Render(HDC hdc)
@@ -376,7 +404,8 @@ void CLoginDlg::Render(HDC hdc)
         style.bold = true;
         style.color = 0xFEFF0000;
         style.centred = true;
-        DrawSkinText(hdc, m_error == kLoginErrorNetwork ? L"网络错误！" : L"用户名或密码错误！", style, kErrorBox);
+        DrawSkinText(hdc, m_error == kLoginErrorNetwork ? L"网络错误！" : L"用户名或密码错误！", style,
+            Scaled(m_hWnd, kErrorBox));
     }
     m_name.OnPaint2(hdc, nullptr);
     m_password.OnPaint2(hdc, nullptr);
@@ -386,5 +415,5 @@ void CLoginDlg::Render(HDC hdc)
     SkinTextStyle style;
     style.points = 10.0f;
     DrawSkinText(hdc, m_hint == kHintName ? L"请输入注册邮箱" : L"请输入密码", style,
-        m_hint == kHintName ? kNameHintBox : kPasswordHintBox);
+        Scaled(m_hWnd, m_hint == kHintName ? kNameHintBox : kPasswordHintBox));
 }

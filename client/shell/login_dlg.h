@@ -66,6 +66,7 @@ private:
     enum HintMode { kHintNone = 0, kHintName = 1, kHintPassword = 2 };
 
     void OnCreate();
+    void ApplySkin();
     void FillFromConfig();
     void OnCommand(WORD id, WORD code);
     void OnKeyDown(WPARAM key);

@@ -1,5 +1,6 @@
 #include "set_dlg.h"
 
+#include "skinkit/dpi.h"
 #include "skinkit/picture.h"
 
 #include <windowsx.h>
@@ -37,16 +38,17 @@ CQNSetDlg::~CQNSetDlg()
 
 bool CQNSetDlg::Create(HWND parent, const RECT* rect)
 {
-    const RECT place = rect ? *rect : RECT{0, 0, m_size.cx, m_size.cy};
+    const RECT place = rect ? *rect : skinkit::ScaleRectToDpi(RECT{0, 0, m_size.cx, m_size.cy}, skinkit::WindowDpi(parent));
     m_size = SIZE{place.right - place.left, place.bottom - place.top};
     return CWindowBase::Create(parent, L"Vorl设置", kStyle, kExStyle, place, nullptr) != nullptr;
 }
 
-void CQNSetDlg::LoadImages(const std::wstring& resourceFolder)
+void CQNSetDlg::LoadImages(const std::wstring& resourceFolder, int dpi)
 {
-    m_background = LoadPictureFile(resourceFolder + L"setting_window.png");
-    m_boxImage = LoadPictureFile(resourceFolder + L"select.png");
-    m_closeImage = LoadPictureFile(resourceFolder + L"close_pic.png");
+    m_resourceFolder = resourceFolder;
+    m_background = skinkit::LoadSkinPicture(resourceFolder + L"setting_window.png", dpi);
+    m_boxImage = skinkit::LoadSkinPicture(resourceFolder + L"select.png", dpi);
+    m_closeImage = skinkit::LoadSkinPicture(resourceFolder + L"close_pic.png", dpi);
     BindImages();
 }
 
@@ -59,7 +61,9 @@ void CQNSetDlg::BindImages()
         return;
     // The close picture holds three states side by side.
     const int width = int(m_closeImage->GetWidth()) / 3;
-    m_close.SetWindowRect_New(kClosePlace.x, kClosePlace.y, width, int(m_closeImage->GetHeight()));
+    const int dpi = skinkit::WindowDpi(m_hWnd);
+    m_close.SetWindowRect_New(skinkit::ScaleToDpi(kClosePlace.x, dpi), skinkit::ScaleToDpi(kClosePlace.y, dpi), width,
+        int(m_closeImage->GetHeight()));
 }
 
 void CQNSetDlg::Show(bool show)
@@ -89,6 +93,10 @@ BOOL CQNSetDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRES
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return TRUE;
+    case WM_DPICHANGED:
+        skinkit::TakeDpiChange(m_hWnd, wParam, lParam);
+        OnDpiChanged();
+        return TRUE;
     case WM_LBUTTONDOWN:
         OnLButtonDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return TRUE;
@@ -107,10 +115,26 @@ BOOL CQNSetDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRES
 
 void CQNSetDlg::OnCreate()
 {
-    m_autoRun.Create(m_hWnd, kAutoRunRect, L"", kAutoRunBox, 0);
-    m_autoLogin.Create(m_hWnd, kAutoLoginRect, L"", kAutoLoginBox, 0);
+    const int dpi = skinkit::WindowDpi(m_hWnd);
+    m_autoRun.Create(m_hWnd, skinkit::ScaleRectToDpi(kAutoRunRect, dpi), L"", kAutoRunBox, 0);
+    m_autoLogin.Create(m_hWnd, skinkit::ScaleRectToDpi(kAutoLoginRect, dpi), L"", kAutoLoginBox, 0);
     m_close.Create(m_hWnd, kCloseButton);
     BindImages();
+    Present();
+}
+
+void CQNSetDlg::OnDpiChanged()
+{
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    m_size = SIZE{window.right - window.left, window.bottom - window.top};
+    const int dpi = skinkit::WindowDpi(m_hWnd);
+    const RECT autoRun = skinkit::ScaleRectToDpi(kAutoRunRect, dpi);
+    const RECT autoLogin = skinkit::ScaleRectToDpi(kAutoLoginRect, dpi);
+    m_autoRun.SetWindowRect(autoRun.left, autoRun.top, autoRun.right, autoRun.bottom);
+    m_autoLogin.SetWindowRect(autoLogin.left, autoLogin.top, autoLogin.right, autoLogin.bottom);
+    if (!m_resourceFolder.empty())
+        LoadImages(m_resourceFolder, dpi);
     Present();
 }
 

@@ -31,7 +31,7 @@ public:
     // Owned by parent; rect null: 425 x 290.
     bool Create(HWND parent, const RECT* rect = nullptr);
     // resourceFolder ends with a backslash.
-    void LoadImages(const std::wstring& resourceFolder);
+    void LoadImages(const std::wstring& resourceFolder, int dpi = 96);
     void Show(bool show);
 
     bool AutoRunChecked() const { return m_autoRun.GetCheck(); }
@@ -39,6 +39,7 @@ public:
 
 private:
     void OnCreate();
+    void OnDpiChanged();
     void OnCommand(WORD id, WORD code);
     void OnLButtonDown(POINT point);
     void BindImages();
@@ -50,6 +51,7 @@ private:
     // Made afresh on every show: a file gone since keeps nothing loaded.
     std::unique_ptr<ConfigDocument> m_config = std::make_unique<ConfigDocument>();
     SIZE m_size{425, 290};
+    std::wstring m_resourceFolder;
     std::unique_ptr<Gdiplus::Bitmap> m_background;
     std::unique_ptr<Gdiplus::Bitmap> m_boxImage;
     std::unique_ptr<Gdiplus::Bitmap> m_closeImage;

@@ -1,6 +1,7 @@
 #include "wizard_dlg.h"
 
 #include "platform.h"
+#include "skinkit/dpi.h"
 #include "skinkit/picture.h"
 #include "win32kit/scoped_win.h"
 
@@ -18,6 +19,8 @@ constexpr POINT kTextPlace{500, 80};
 constexpr int kFirstPageShiftX = -20;
 constexpr int kFirstPageShiftY = -150;
 
+int Scaled(HWND window, int value) { return skinkit::ScaleToDpi(value, skinkit::WindowDpi(window)); }
+
 int ImageWidth(const std::unique_ptr<Gdiplus::Bitmap>& image) { return image ? int(image->GetWidth()) : 0; }
 int ImageHeight(const std::unique_ptr<Gdiplus::Bitmap>& image) { return image ? int(image->GetHeight()) : 0; }
 
@@ -31,7 +34,7 @@ bool Step(const WizardMotion& motion, HWND hwnd, DWORD ms)
     return !motion.windowGone;
 }
 
-void RunIntro(const std::shared_ptr<WizardMotion>& motion, HWND hwnd, int height, int logoHeight)
+void RunIntro(const std::shared_ptr<WizardMotion>& motion, HWND hwnd, int height, int logoHeight, int logoRest)
 {
     WizardMotion& m = *motion;
     while (m.progress < 100) {
@@ -45,8 +48,8 @@ void RunIntro(const std::shared_ptr<WizardMotion>& motion, HWND hwnd, int height
         if (!Step(m, hwnd, 5))
             return;
     }
-    while (m.logoTop > kLogoRest) {
-        m.logoTop = std::max(kLogoRest, m.logoTop - 10);
+    while (m.logoTop > logoRest) {
+        m.logoTop = std::max(logoRest, m.logoTop - 10);
         if (!Step(m, hwnd, 5))
             return;
     }
@@ -123,7 +126,7 @@ CQNWizardDlg::CQNWizardDlg(HWND owner, std::wstring pictureFolder)
 
 bool CQNWizardDlg::Create(const RECT* rect)
 {
-    const RECT place = rect ? *rect : RECT{0, 0, m_size.cx, m_size.cy};
+    const RECT place = rect ? *rect : skinkit::ScaleRectToDpi(RECT{0, 0, m_size.cx, m_size.cy}, skinkit::WindowDpi(m_owner));
     m_size = SIZE{place.right - place.left, place.bottom - place.top};
     return CWindowBase::Create(m_owner, L"Vorlane向导", kStyle, kExStyle, place, nullptr) != nullptr;
 }
@@ -193,30 +196,36 @@ void CQNWizardDlg::OnCreate()
     m_motion->logoTop = -ImageHeight(m_logo);
     m_next.Create(m_hWnd, kNextButton);
     m_next.SetAttribute(m_nextImage.get());
-    m_next.SetWindowRect_New(kNextPlace.x, kNextPlace.y, ImageWidth(m_nextImage) / 3, ImageHeight(m_nextImage));
+    const int nextX = Scaled(m_hWnd, kNextPlace.x);
+    const int nextY = Scaled(m_hWnd, kNextPlace.y);
+    m_next.SetWindowRect_New(nextX, nextY, ImageWidth(m_nextImage) / 3, ImageHeight(m_nextImage));
     m_next.ShowWindow(false);
     m_close.Create(m_hWnd, kCloseButton);
     m_close.SetAttribute(m_closeImage.get());
     const int closeWidth = ImageWidth(m_closeImage) / 3;
-    m_close.SetWindowRect_New(kCloseRight - closeWidth, kNextPlace.y, closeWidth, ImageHeight(m_nextImage));
+    m_close.SetWindowRect_New(Scaled(m_hWnd, kCloseRight) - closeWidth, nextY, closeWidth, ImageHeight(m_nextImage));
     m_close.ShowWindow(false);
     platform::StartDetachedThread([motion = m_motion, hwnd = m_hWnd, height = int(m_size.cy),
-                                      logo = ImageHeight(m_logo)] { RunIntro(motion, hwnd, height, logo); });
+                                      logo = ImageHeight(m_logo), rest = Scaled(m_hWnd, kLogoRest)] {
+        RunIntro(motion, hwnd, height, logo, rest);
+    });
 }
 
 void CQNWizardDlg::LoadPictures()
 {
-    m_background = LoadPictureFile(m_folder + L"wizard_bg.jpg");
-    m_logo = LoadPictureFile(m_folder + L"vl.png");
-    m_nextImage = LoadPictureFile(m_folder + L"next.png");
-    m_runImage = LoadPictureFile(m_folder + L"runapp.png");
-    m_closeImage = LoadPictureFile(m_folder + L"close.png");
+    const int dpi = skinkit::WindowDpi(m_hWnd);
+    const auto load = [&](const std::wstring& name) { return skinkit::LoadSkinPicture(m_folder + name, dpi); };
+    m_background = load(L"wizard_bg.jpg");
+    m_logo = load(L"vl.png");
+    m_nextImage = load(L"next.png");
+    m_runImage = load(L"runapp.png");
+    m_closeImage = load(L"close.png");
     m_pages.clear();
     for (int i = 1; i <= kPageCount; ++i)
-        m_pages.push_back(LoadPictureFile(m_folder + L"page" + std::to_wstring(i) + L".jpg"));
+        m_pages.push_back(load(L"page" + std::to_wstring(i) + L".jpg"));
     // The text fades on every frame of the intro: one decoded layer, blended.
     m_text.DeleteDC();
-    if (auto text = LoadPictureFile(m_folder + L"vl_text.png")) {
+    if (auto text = load(L"vl_text.png")) {
         win32kit::ScopedGetDC screen(nullptr);
         if (m_text.Create_compatible_dc(screen, int(text->GetWidth()), int(text->GetHeight()), 1)) {
             Gdiplus::Graphics g(m_text.get_ghost());
@@ -267,7 +276,7 @@ void CQNWizardDlg::NextPage()
     if (m_page == 0) {
         for (CButtonUI* button : {&m_next, &m_close}) {
             const RECT r = button->GetWindowRect();
-            button->MoveWindow(r.left + kFirstPageShiftX, r.top + kFirstPageShiftY, false);
+            button->MoveWindow(r.left + Scaled(m_hWnd, kFirstPageShiftX), r.top + Scaled(m_hWnd, kFirstPageShiftY), false);
         }
     }
     if (m_page == kPageCount - 1 && m_runImage) {
@@ -319,7 +328,7 @@ void CQNWizardDlg::Render(HDC hdc)
         RenderIntro(g);
     }
     if (m_text.get_ghost()) {
-        BlendPart(hdc, m_size, kTextPlace.x, kTextPlace.y, m_text.get_ghost(),
+        BlendPart(hdc, m_size, Scaled(m_hWnd, kTextPlace.x), Scaled(m_hWnd, kTextPlace.y), m_text.get_ghost(),
             RECT{0, 0, m_text.Width(), m_text.Height()}, m_motion->textAlpha);
     }
     m_close.OnPaint(hdc);
@@ -345,7 +354,8 @@ void CQNWizardDlg::RenderIntro(Gdiplus::Graphics& g)
         }
     }
     if (m_logo)
-        g.DrawImage(m_logo.get(), kLogoLeft.x, int(m_motion->logoTop), ImageWidth(m_logo), ImageHeight(m_logo));
+        g.DrawImage(m_logo.get(), Scaled(m_hWnd, kLogoLeft.x), int(m_motion->logoTop), ImageWidth(m_logo),
+            ImageHeight(m_logo));
 }
 
 void CQNWizardDlg::RenderPage(HDC hdc)

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "skinkit/picture.h"
 #include "win32/wide_text.h"
 
@@ -22,6 +23,8 @@ Gdiplus::RectF Box(const RECT& r)
 
 }  // namespace
 
+int CCommentListBox::Scaled(int value) const { return skinkit::ScaleToDpi(value, skinkit::WindowDpi(m_parent)); }
+
 bool CCommentListBox::Create(HWND parent, WORD scrollBarId, ICommentListBoxMessage* sink)
 {
     m_parent = parent;
@@ -39,9 +42,9 @@ void CCommentListBox::SetImages(
 void CCommentListBox::SetRect(const RECT& rect)
 {
     m_rect = rect;
-    m_bar.MoveWindow(RECT{rect.right - kBarWidth - 2, rect.top, rect.right - 2, rect.bottom});
+    m_bar.MoveWindow(RECT{rect.right - Scaled(kBarWidth + 2), rect.top, rect.right - Scaled(2), rect.bottom});
     m_bar.SetWheelArea(rect);
-    const int content = Count() * kRowHeight;
+    const int content = Count() * Scaled(kRowHeight);
     const int height = std::max(0, int(rect.bottom - rect.top));
     m_bar.SetScrollRange(0, std::max(content, height), false);
     m_bar.ShowScrollBar(content > height);
@@ -75,22 +78,22 @@ RECT CCommentListBox::ThumbRect() const
 
 RECT CCommentListBox::RowRect(int row) const
 {
-    const int top = m_rect.top + row * kRowHeight - m_bar.GetScrollPos();
-    const int right = m_rect.right - (m_bar.IsWindowVisible() ? kBarRoom : 0);
-    return RECT{m_rect.left, top, right, top + kRowHeight};
+    const int top = m_rect.top + row * Scaled(kRowHeight) - m_bar.GetScrollPos();
+    const int right = m_rect.right - (m_bar.IsWindowVisible() ? Scaled(kBarRoom) : 0);
+    return RECT{m_rect.left, top, right, top + Scaled(kRowHeight)};
 }
 
 RECT CCommentListBox::LinkRect(int row) const
 {
     const RECT r = RowRect(row);
-    return RECT{r.right - 79, r.bottom - 27, r.right - 50, r.bottom - 15};
+    return RECT{r.right - Scaled(79), r.bottom - Scaled(27), r.right - Scaled(50), r.bottom - Scaled(15)};
 }
 
 int CCommentListBox::RowAt(POINT point) const
 {
     if (!PtInRect(&m_rect, point))
         return -1;
-    const int row = (point.y - m_rect.top + m_bar.GetScrollPos()) / kRowHeight;
+    const int row = (point.y - m_rect.top + m_bar.GetScrollPos()) / Scaled(kRowHeight);
     return row < Count() ? row : -1;
 }
 
@@ -161,7 +164,7 @@ void CCommentListBox::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 // again on the next paint.
 Gdiplus::Bitmap* CCommentListBox::Avatar(const std::string& path)
 {
-    return m_avatars.Fitted(Widen(path), kAvatarSize, kAvatarSize);
+    return m_avatars.Fitted(Widen(path), Scaled(kAvatarSize), Scaled(kAvatarSize));
 }
 
 void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT origin)
@@ -170,17 +173,19 @@ void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT orig
     RECT r = RowRect(row);
     OffsetRect(&r, -origin.x, -origin.y);
     if (Gdiplus::Bitmap* avatar = Avatar(c.avatarPath))
-        g.DrawImage(avatar, int(r.left) + 10, int(r.top) + 10, kAvatarSize, kAvatarSize);
+        g.DrawImage(avatar, int(r.left) + Scaled(10), int(r.top) + Scaled(10), Scaled(kAvatarSize), Scaled(kAvatarSize));
     if (m_frame)
-        g.DrawImage(m_frame, int(r.left) + 8, int(r.top) + 8, kAvatarSize + 4, kAvatarSize + 4);
+        g.DrawImage(m_frame, int(r.left) + Scaled(8), int(r.top) + Scaled(8), Scaled(kAvatarSize + 4),
+            Scaled(kAvatarSize + 4));
     Gdiplus::SolidBrush divider{Gdiplus::Color(kDivider)};
-    g.FillRectangle(&divider, int(r.left) + 10, int(r.bottom) - 1, int(r.right - r.left) - 20, 1);
+    g.FillRectangle(
+        &divider, int(r.left) + Scaled(10), int(r.bottom) - Scaled(1), int(r.right - r.left) - Scaled(20), Scaled(1));
 
     SkinTextStyle text;
     text.points = 10.0f;
     text.color = kWhite;
     const std::wstring line = Widen(c.authorName) + L"  回复：" + Widen(c.content);
-    DrawSkinText(hdc, line, text, Box(RECT{r.left + 50, r.top + 10, r.right - 20, r.bottom - 10}));
+    DrawSkinText(hdc, line, text, Box(RECT{r.left + Scaled(50), r.top + Scaled(10), r.right - Scaled(20), r.bottom - Scaled(10)}));
 
     SkinTextStyle link = text;
     link.points = 9.0f;
@@ -189,7 +194,8 @@ void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT orig
     DrawSkinText(hdc, L"回复", link, Box(place));
     if (row == m_hot) {
         Gdiplus::SolidBrush underline{Gdiplus::Color(kWhite)};
-        g.FillRectangle(&underline, int(place.left), int(place.bottom) - 1, int(place.right - place.left) - 4, 1);
+        g.FillRectangle(&underline, int(place.left), int(place.bottom) - Scaled(1), int(place.right - place.left) - Scaled(4),
+            Scaled(1));
     }
 }
 
@@ -205,7 +211,7 @@ void CCommentListBox::DrawRows(HDC hdc, POINT origin)
     {
         Gdiplus::Graphics g(hdc);
         g.SetClip(Box(clip));
-        const int first = std::max(0, int(m_bar.GetScrollPos() / kRowHeight));
+        const int first = std::max(0, int(m_bar.GetScrollPos() / Scaled(kRowHeight)));
         for (int row = first; row < Count(); ++row) {
             if (RowRect(row).top >= m_rect.bottom)
                 break;
@@ -217,7 +223,7 @@ void CCommentListBox::DrawRows(HDC hdc, POINT origin)
 
 void CCommentListBox::LoadLandedAvatars()
 {
-    const int first = std::max(0, int(m_bar.GetScrollPos() / kRowHeight));
+    const int first = std::max(0, int(m_bar.GetScrollPos() / Scaled(kRowHeight)));
     for (int row = first; row < Count() && RowRect(row).top < m_rect.bottom; ++row)
         Avatar(m_comments->comments[row].avatarPath);
 }

@@ -66,6 +66,8 @@ public:
     std::size_t KeptAvatars() const { return m_avatars.Size(); }
 
 private:
+    // A length in 96-DPI units at the window's DPI.
+    int Scaled(int value) const;
     RECT RowRect(int row) const;
     RECT LinkRect(int row) const;
     int RowAt(POINT point) const;

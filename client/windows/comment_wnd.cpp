@@ -6,6 +6,7 @@
 #include "answer_parser.h"
 #include "cache_downloader.h"
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "skinkit/picture.h"
 #include "skinkit/picture_scaling.h"
 #include "win32/wide_text.h"
@@ -51,9 +52,12 @@ CCommentWnd::CCommentWnd()
 
 CCommentWnd::~CCommentWnd() = default;
 
+int CCommentWnd::Scaled(int value) const { return skinkit::ScaleToDpi(value, skinkit::WindowDpi(m_main)); }
+
 void CCommentWnd::LoadImages(const std::wstring& folder)
 {
-    auto load = [&](const wchar_t* name) { return LoadPictureFile(folder + name); };
+    const int dpi = skinkit::WindowDpi(m_main);
+    auto load = [&](const wchar_t* name) { return skinkit::LoadSkinPicture(folder + name, dpi); };
     Images& i = *m_images;
     i.background = load(L"comment_bk.png");
     i.wallpaper = load(L"comment_setbk_btn.png");
@@ -125,7 +129,7 @@ bool CCommentWnd::Create(HWND mainWindow, const std::wstring& resourceFolder)
 void CCommentWnd::SetPanelRect(const RECT& rect)
 {
     m_full = rect;
-    if (m_visible && m_height == m_target && m_height > kHeaderHeight)
+    if (m_visible && m_height == m_target && m_height > HeaderHeight())
         m_height = m_target = rect.bottom - rect.top;
     Layout();
 }
@@ -138,45 +142,49 @@ void CCommentWnd::Layout()
     const int t = m_full.top;
     const int r = m_full.right;
     const Images& i = *m_images;
-    m_header.SetWindowRect(l, t + 7, r, t + 37);
+    const auto S = [this](int value) { return Scaled(value); };
+    m_header.SetWindowRect(l, t + S(7), r, t + S(37));
     const int fixedW = ImageWidth(i.fixed.get(), 6);
-    m_fold.SetWindowRect(r - fixedW - 2, t + 2, r - 2, t + 2 + ImageHeight(i.fixed.get()));
+    m_fold.SetWindowRect(r - fixedW - S(2), t + S(2), r - S(2), t + S(2) + ImageHeight(i.fixed.get()));
 
     const int followW = ImageWidth(i.follow.get(), 3);
-    m_follow.SetWindowRect(l + 263, t + 45, l + 263 + followW, t + 45 + ImageHeight(i.follow.get()));
-    m_unfollow.MoveWindow(l + 263, t + 50, false);
+    m_follow.SetWindowRect(l + S(263), t + S(45), l + S(263) + followW, t + S(45) + ImageHeight(i.follow.get()));
+    m_unfollow.MoveWindow(l + S(263), t + S(50), false);
     const int frameW = ImageWidth(i.authorFrame.get(), 1);
-    m_authorAvatar.SetWindowRect(l + 14, t + 42, l + 14 + frameW, t + 42 + ImageHeight(i.authorFrame.get()));
+    m_authorAvatar.SetWindowRect(
+        l + S(14), t + S(42), l + S(14) + frameW, t + S(42) + ImageHeight(i.authorFrame.get()));
 
     // The action row: from the right, 80 pixels apart, higher while the input is open.
-    const int y = t + (m_inputOpen ? 30 : 80);
-    int right = r - kButtonGap;
+    const int y = t + S(m_inputOpen ? 30 : 80);
+    const int gap = S(kButtonGap);
+    int right = r - gap;
     const std::pair<CButtonUI*, int> row[]
         = {{&m_wallpaper, ImageWidth(i.wallpaper.get(), 3)}, {&m_like, ImageWidth(i.like.get(), 3)},
             {&m_forward, ImageWidth(i.forward.get(), 1)}, {&m_comment, ImageWidth(i.comment.get(), 3)}};
     for (const auto& [button, width] : row) {
         button->SetWindowRect(right - width, y, right, y + ImageHeight(i.like.get()));
-        right = right - width - kButtonGap;
+        right = right - width - gap;
     }
 
-    const int middle = (l + r) / 2 - 50;
+    const int middle = (l + r) / 2 - S(50);
     const int confirmW = ImageWidth(i.common.get(), 3);
-    m_confirm.SetWindowRect(middle - confirmW, t + 138, middle, t + 138 + ImageHeight(i.common.get()));
-    m_cancel.MoveWindow(middle - confirmW / 2 - 12, t + 173, false);
+    m_confirm.SetWindowRect(middle - confirmW, t + S(138), middle, t + S(138) + ImageHeight(i.common.get()));
+    m_cancel.MoveWindow(middle - confirmW / 2 - S(12), t + S(173), false);
     const int selectW = ImageWidth(i.select.get(), 6);
-    m_alsoComment.SetWindowRect(l + 16, t + 142, l + 16 + selectW + 60, t + 142 + ImageHeight(i.select.get()));
+    m_alsoComment.SetWindowRect(
+        l + S(16), t + S(142), l + S(16) + selectW + S(60), t + S(142) + ImageHeight(i.select.get()));
 
-    const int listTop = t + (m_inputOpen ? 210 : 150);
-    m_list.SetRect(RECT{l + 8, listTop, r - 8, std::max(listTop, int(m_full.top + m_height - 12))});
+    const int listTop = t + S(m_inputOpen ? 210 : 150);
+    m_list.SetRect(RECT{l + S(8), listTop, r - S(8), std::max(listTop, int(m_full.top + m_height - S(12)))});
     PlaceInput();
 }
 
 void CCommentWnd::PlaceInput()
 {
-    POINT at{m_full.left + 16, m_full.top + 70};
+    POINT at{m_full.left + Scaled(16), m_full.top + Scaled(70)};
     ClientToScreen(m_main, &at);
     m_edit.Place(RECT{at.x, at.y, at.x, at.y});
-    m_edit.Show(m_visible && m_inputOpen && m_height > kHeaderHeight);
+    m_edit.Show(m_visible && m_inputOpen && m_height > HeaderHeight());
 }
 
 void CCommentWnd::Invalidate() const
@@ -224,12 +232,12 @@ void CCommentWnd::Fold(bool fold)
             CloseInput();
         return;
     }
-    if (fold && m_height > kHeaderHeight) {
+    if (fold && m_height > HeaderHeight()) {
         if (m_unfoldedHeight == 0)
             m_unfoldedHeight = m_height;
         CloseInput();
-        AnimateTo(kHeaderHeight);
-    } else if (!fold && m_height == kHeaderHeight) {
+        AnimateTo(HeaderHeight());
+    } else if (!fold && m_height == HeaderHeight()) {
         AnimateTo(m_unfoldedHeight > 0 ? m_unfoldedHeight : m_full.bottom - m_full.top);
     }
 }
@@ -376,7 +384,7 @@ void CCommentWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (!m_visible)
         return;
     m_fold.WindowProc(hwnd, msg, wParam, lParam);
-    if (m_height <= kHeaderHeight) {
+    if (m_height <= HeaderHeight()) {
         m_header.WindowProc(hwnd, msg, wParam, lParam);
         return;
     }
@@ -398,7 +406,7 @@ void CCommentWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 bool CCommentWnd::OnSetCursor(POINT point) const
 {
-    if (!m_visible || m_height <= kHeaderHeight)
+    if (!m_visible || m_height <= HeaderHeight())
         return false;
     const RECT unfollow = m_unfollow.GetWindowRect();
     if (m_following && !m_inputOpen && PtInRect(&unfollow, point)) {
@@ -422,8 +430,8 @@ RECT CCommentWnd::NoticeRect() const
     const int w = ImageWidth(m_images->notice.get(), 1);
     const int h = ImageHeight(m_images->notice.get());
     // Open input: right of the confirm button; closed: over the time line.
-    const int centre = (m_full.left + m_full.right) / 2 + (m_inputOpen ? 70 : 0);
-    const int top = m_full.top + (m_inputOpen ? 140 : 112);
+    const int centre = (m_full.left + m_full.right) / 2 + Scaled(m_inputOpen ? 70 : 0);
+    const int top = m_full.top + Scaled(m_inputOpen ? 140 : 112);
     return RECT{centre - w / 2, top, centre - w / 2 + w, top + h};
 }
 
@@ -459,7 +467,8 @@ void CCommentWnd::DrawBase(HDC hdc, int l, int t)
         // The list's top edge moves with the input, so its rule is drawn here.
         Gdiplus::SolidBrush rule{Gdiplus::Color(0x1AFFFFFF)};
         const int listTop = int(m_list.GetRect().top) - int(m_full.top) + t;
-        g.FillRectangle(&rule, l + 16, listTop - 6, int(m_full.right - m_full.left) - 32, 1);
+        g.FillRectangle(
+            &rule, l + Scaled(16), listTop - Scaled(6), int(m_full.right - m_full.left) - Scaled(32), Scaled(1));
     }
     m_list.DrawRows(hdc, POINT{m_full.left - l, m_full.top - t});
 }
@@ -496,19 +505,20 @@ void CCommentWnd::DrawBackground(Gdiplus::Graphics& g, int l, int t) const
 
 void CCommentWnd::DrawAuthor(HDC hdc, Gdiplus::Graphics& g, int l, int t) const
 {
+    const auto S = [this](int value) { return Scaled(value); };
     if (m_avatar)
-        g.DrawImage(m_avatar.get(), l + 16, t + 44, 40, 40);
+        g.DrawImage(m_avatar.get(), l + S(16), t + S(44), S(40), S(40));
     SkinTextStyle name;
     name.points = 10.0f;
     name.bold = true;
     name.color = kWhite;
-    DrawSkinText(hdc, m_name, name, Box(l + 66, t + 46, 100, 15));
+    DrawSkinText(hdc, m_name, name, Box(l + S(66), t + S(46), S(100), S(15)));
     SkinTextStyle small;
     small.points = 10.0f;
     small.color = kQuiet;
-    DrawSkinText(hdc, L"粉丝  " + std::to_wstring(m_fans), small, Box(l + 66, t + 66, 160, 15));
+    DrawSkinText(hdc, L"粉丝  " + std::to_wstring(m_fans), small, Box(l + S(66), t + S(66), S(160), S(15)));
     small.points = 9.0f;
-    DrawSkinText(hdc, m_timeLine, small, Box(l + 16, t + 122, m_full.right - m_full.left - 32, 14));
+    DrawSkinText(hdc, m_timeLine, small, Box(l + S(16), t + S(122), m_full.right - m_full.left - S(32), S(14)));
 }
 
 void CCommentWnd::DrawCounts(HDC hdc, int l, int t) const
@@ -521,7 +531,7 @@ void CCommentWnd::DrawCounts(HDC hdc, int l, int t) const
     for (const auto& [button, value] : counted) {
         RECT r = button->GetWindowRect();
         OffsetRect(&r, l - m_full.left, t - m_full.top);
-        DrawSkinText(hdc, std::to_wstring(value), count, Box(r.right + 8, (r.top + r.bottom) / 2 - 8, 64, 16));
+        DrawSkinText(hdc, std::to_wstring(value), count, Box(r.right + Scaled(8), (r.top + r.bottom) / 2 - Scaled(8), Scaled(64), Scaled(16)));
     }
 }
 
@@ -542,7 +552,7 @@ void CCommentWnd::PaintNotice(HDC hdc, Gdiplus::Graphics& g) const
 
 void CCommentWnd::Paint(HDC hdc)
 {
-    if (!m_visible || m_height <= kHeaderHeight)
+    if (!m_visible || m_height <= HeaderHeight())
         return;
     const RECT panel = PanelRect();
     const int saved = SaveDC(hdc);

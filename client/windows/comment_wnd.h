@@ -32,6 +32,8 @@ public:
     static constexpr int kHeaderHeight = 30;
 
     CCommentWnd();
+    // The folded panel's height at the main window's DPI.
+    int HeaderHeight() const { return Scaled(kHeaderHeight); }
     virtual ~CCommentWnd();
     CCommentWnd(const CCommentWnd&) = delete;
     CCommentWnd& operator=(const CCommentWnd&) = delete;
@@ -44,7 +46,7 @@ public:
     bool IsShown() const { return m_visible; }
     void Fold(bool fold);
     // Folded to its header, or on the way there.
-    bool Folded() const { return m_visible && m_target == kHeaderHeight; }
+    bool Folded() const { return m_visible && m_target == HeaderHeight(); }
     bool Animating() const { return m_height != m_target; }
 
     void Paint(HDC hdc);
@@ -94,6 +96,8 @@ public:
     void OnCommentListMessage(int kind, int row) override;
 
 private:
+    // A length in 96-DPI units at the main window's DPI.
+    int Scaled(int value) const;
     void LoadImages(const std::wstring& folder);
     void Layout();
     void PlaceInput();

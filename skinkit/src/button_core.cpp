@@ -42,7 +42,8 @@ void ButtonCore::SetAttribute(const std::wstring& section, const std::wstring& i
     tipText = ReadProfileString(iniFile, section, L"TipText");
     CIniFile::GetColorValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"TextColor"), textColor);
     m_image = ImageByNumber(images, ReadProfileInt(iniFile, section, L"Image", 0));
-    CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect);
+    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect))
+        ScaleToWindow(parent, m_rawRect);
     StoreRect(ResolveRect(parent, m_rawRect));
 }
 
@@ -250,7 +251,7 @@ void ButtonCore::PaintStrip(HDC hdc) {
                     format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
                     const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
                                                 static_cast<float>(w), static_cast<float>(h - 1));
-                    DrawTextGdiplus(dc, text, m_fontFace.c_str(), m_fontSize, textColor, layout, &format);
+                    DrawTextGdiplus(dc, text, m_fontFace.c_str(), ScaleToWindow(parent, m_fontSize), textColor, layout, &format);
                 });
 }
 
@@ -285,6 +286,6 @@ void ButtonCore::PaintStretched(HDC hdc) {
         format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
         const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
                                     static_cast<float>(w), static_cast<float>(h - 1));
-        DrawTextGdiplus(dc, text, m_fontFace.c_str(), m_fontSize, textColor, layout, &format);
+        DrawTextGdiplus(dc, text, m_fontFace.c_str(), ScaleToWindow(parent, m_fontSize), textColor, layout, &format);
     });
 }

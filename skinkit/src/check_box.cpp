@@ -43,7 +43,7 @@ void CCheckBoxUI::SetAttribute(const std::wstring& section, const std::wstring& 
         m_style = static_cast<DWORD>(style);
     }
     CIniFile::GetColorValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"TextColor"), m_textColor);
-    CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect);
+    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect)) ScaleToWindow(m_parent, m_rawRect);
     m_rect = ResolveRect(m_parent, m_rawRect);
     if (m_style & kStyleAutoSize) SetAutoSize();
 }
@@ -82,7 +82,7 @@ void CCheckBoxUI::SetAutoSize() {
     int width = slice + 6;
     int height = static_cast<int>(m_image->GetHeight());
     if (!m_text.empty()) {
-        const SIZE label = MeasureText(m_parent, m_text, kDefaultFace, 12);
+        const SIZE label = MeasureText(m_parent, m_text, kDefaultFace, ScaleToWindow(m_parent, 12));
         width += label.cx;
         height = label.cy;
     }
@@ -187,7 +187,7 @@ void CCheckBoxUI::OnPaint(HDC hdc) {
     const auto area = [&] {
         RECT extent{1, 0, 1 + slice, imageHeight};
         if (!m_text.empty()) {
-            const SIZE label = MeasureTextGdiplus(m_text, kDefaultFace, 12);
+            const SIZE label = MeasureTextGdiplus(m_text, kDefaultFace, ScaleToWindow(m_parent, 12));
             const RECT box{slice + 4, 1, slice + 5 + label.cx, 2 + label.cy};
             UnionRect(&extent, &extent, &box);
         }
@@ -200,7 +200,7 @@ void CCheckBoxUI::OnPaint(HDC hdc) {
             DrawImagePart(g, m_image, x + 1, y, index * slice, 0, slice, imageHeight);
         }
         const Gdiplus::RectF at(static_cast<float>(x + slice + 4 + shift), static_cast<float>(y + 1 + shift), 0, 0);
-        DrawTextGdiplus(dc, m_text, kDefaultFace, 12, color, at, nullptr);
+        DrawTextGdiplus(dc, m_text, kDefaultFace, ScaleToWindow(m_parent, 12), color, at, nullptr);
     });
     if (!m_focus) return;
     RECT focus = m_rect;

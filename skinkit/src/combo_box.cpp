@@ -66,8 +66,11 @@ void CComboBoxUI::SetAttribute(
     m_borderColor = ReadListColor(iniFile.c_str(), section.c_str(), L"BorderColor");
     m_selColor = ReadListColor(iniFile.c_str(), section.c_str(), L"CurSelColor");
     SetTextColor(ReadListColor(iniFile.c_str(), section.c_str(), L"TextColor"));
-    SetRects(ReadListRect(iniFile.c_str(), section.c_str(), L"rect"),
-        ReadListRect(iniFile.c_str(), section.c_str(), L"rectEdit"));
+    RECT rect = ReadListRect(iniFile.c_str(), section.c_str(), L"rect");
+    RECT edit = ReadListRect(iniFile.c_str(), section.c_str(), L"rectEdit");
+    ScaleToWindow(m_parent, rect);
+    ScaleToWindow(m_parent, edit);
+    SetRects(rect, edit);
 }
 
 void CComboBoxUI::SetImages(Gdiplus::Bitmap* arrow, Gdiplus::Bitmap* close, Gdiplus::Bitmap* thumbTop,

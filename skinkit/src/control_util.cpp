@@ -5,6 +5,8 @@
 #include <mutex>
 #include <vector>
 
+#include "skinkit/dpi.h"
+
 namespace skinkit {
 
 RECT ResolveRect(HWND parent, const RECT& raw) {
@@ -19,6 +21,10 @@ RECT ResolveRect(HWND parent, const RECT& raw) {
     if (r.bottom < 0) r.bottom += h;
     return r;
 }
+
+void ScaleToWindow(HWND parent, RECT& raw) { raw = ScaleRectToDpi(raw, WindowDpi(parent)); }
+
+int ScaleToWindow(HWND parent, int raw) { return ScaleToDpi(raw, WindowDpi(parent)); }
 
 void CenterHorizontally(HWND parent, RECT& rect) {
     RECT client{};

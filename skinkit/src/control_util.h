@@ -21,6 +21,11 @@ constexpr const wchar_t* kDefaultFace = L"宋体";
 // client edge.
 RECT ResolveRect(HWND parent, const RECT& raw);
 
+// A rectangle or size read from a skin file, in 96-DPI units, scaled to
+// the DPI of parent's window.
+void ScaleToWindow(HWND parent, RECT& raw);
+int ScaleToWindow(HWND parent, int raw);
+
 // Moves rect sideways to the middle of parent's client area.
 void CenterHorizontally(HWND parent, RECT& rect);
 

@@ -28,8 +28,9 @@ void CHyperLinkUI::SetAttribute(const std::wstring& section, const std::wstring&
     m_activeColor = ReadListColor(iniFile.c_str(), section.c_str(), L"ActiveLinkColor ");
     m_style = static_cast<DWORD>(ReadProfileInt(iniFile, section, L"Style", 1));
     m_center = ReadProfileInt(iniFile, section, L"Center", 0) != 0;
-    m_fontSize = ReadProfileInt(iniFile, section, L"FontSize", 12);
+    m_fontSize = ScaleToWindow(m_parent, ReadProfileInt(iniFile, section, L"FontSize", 12));
     m_rawRect = ReadListRect(iniFile.c_str(), section.c_str(), L"rect");
+    ScaleToWindow(m_parent, m_rawRect);
     m_rect = ResolveRect(m_parent, m_rawRect);
     SetAutoSize();
     if (m_center) CenterInParent();

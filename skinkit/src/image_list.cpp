@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "control_util.h"
+#include "skinkit/dpi.h"
 
 CImageList::~CImageList() { Clear(); }
 
@@ -18,7 +19,7 @@ static bool FileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void CImageList::Load(const std::wstring& folder) {
+void CImageList::Load(const std::wstring& folder, int dpi) {
     Clear();
     const std::wstring ini = folder + L"image_resource.ini";
     const int count = skinkit::ReadProfileCount(ini, L"ImageRes", L"ImageNumber");
@@ -28,6 +29,10 @@ void CImageList::Load(const std::wstring& folder) {
         wchar_t name[260] = {};
         GetPrivateProfileStringW(L"ImageRes", key, L"", name, 260, ini.c_str());
         const std::wstring path = folder + name;
+        if (dpi != skinkit::kBaseDpi && name[0] != L'\0') {
+            m_images.push_back(skinkit::LoadSkinPicture(path, dpi).release());
+            continue;
+        }
         if (name[0] == L'\0' || !FileExists(path)) {
             m_images.push_back(nullptr);
             continue;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "skinkit/dpi.h"
 #include "skinkit/memory_dc.h"
 #include "win32kit/scoped_win.h"
 
@@ -117,7 +118,7 @@ void __ostrel_window::LoadImageRes()
 {
     CImageList previous;
     previous.Swap(m_images);
-    m_images.Load(ResourceFolder());
+    m_images.Load(ResourceFolder(), skinkit::WindowDpi(m_hWnd));
     if (previous.Size() != 0)
         SetControlAttribute();
 }

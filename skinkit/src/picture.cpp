@@ -20,7 +20,7 @@ void CPictureUI::SetAttribute(const std::wstring& section, const std::wstring& i
     m_picture = ImageByNumber(images, number);
     m_cache.Invalidate();
     CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"Style"), m_style);
-    CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect);
+    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect)) ScaleToWindow(m_parent, m_rawRect);
     m_rect = ResolveRect(m_parent, m_rawRect);
 }
 

@@ -98,10 +98,12 @@ void CRichEditUI::SetAttribute(const std::wstring& section, const std::wstring& 
     CIniFile::GetColorValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"TextColor"), color);
     SetTextColor(color);
     RECT r = m_rawBkRect;
-    CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rectbk"), r);
+    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rectbk"), r))
+        ScaleToWindow(m_parent, r);
     SetBkRect(r.left, r.top, r.right, r.bottom);
     r = m_rawEditRect;
-    CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), r);
+    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), r))
+        ScaleToWindow(m_parent, r);
     SetEidtRect(r.left, r.top, r.right, r.bottom);
     if (IsUsableParent(m_parent)) SetTimer(m_parent, kEditCaretTimer, kCaretBlinkMs, nullptr);
 }
@@ -596,7 +598,7 @@ void CRichEditUI::SetTextColor(COLORREF color) {
 
 void CRichEditUI::SetFont(int height) {
     LOGFONTW font{};
-    font.lfHeight = height;
+    font.lfHeight = ScaleToWindow(m_parent, height);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     wcsncpy(font.lfFaceName, kDefaultFace, LF_FACESIZE - 1);
@@ -611,7 +613,7 @@ void CRichEditUI::SetFont(const wchar_t* face, int size, bool bold, bool underli
     wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
     font.lfFaceName[LF_FACESIZE - 1] = L'\0';
     font.lfCharSet = DEFAULT_CHARSET;
-    font.lfHeight = -size;
+    font.lfHeight = -ScaleToWindow(m_parent, size);
     if (bold) font.lfWeight += FW_BOLD;
     font.lfUnderline = underline;
     font.lfItalic = italic;

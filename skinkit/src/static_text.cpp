@@ -17,8 +17,9 @@ bool CStaticUI::Create(HWND parent, WORD id, bool visible) {
 void CStaticUI::SetAttribute(const std::wstring& section, const std::wstring& iniFile) {
     m_text = ReadProfileString(iniFile, section, L"Text");
     m_textColor = ReadListColor(iniFile.c_str(), section.c_str(), L"TextColor");
-    m_fontSize = ReadProfileInt(iniFile, section, L"FontSize", 12);
+    m_fontSize = ScaleToWindow(m_parent, ReadProfileInt(iniFile, section, L"FontSize", 12));
     m_rawRect = ReadListRect(iniFile.c_str(), section.c_str(), L"rect");
+    ScaleToWindow(m_parent, m_rawRect);
     m_rect = ResolveRect(m_parent, m_rawRect);
     if (!m_text.empty()) SetAutoSize();
 }

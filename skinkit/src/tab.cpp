@@ -47,10 +47,11 @@ void CTabUI::SetAttribute(const std::wstring& section, const std::wstring& iniFi
         const int width = static_cast<int>(last->GetWidth());
         m_itemWidth = m_highlight ? width : width / 3;
     }
-    m_itemDistance = ReadProfileInt(iniFile, section, L"ItemDistance", 0);
+    m_itemDistance = ScaleToWindow(m_parent, ReadProfileInt(iniFile, section, L"ItemDistance", 0));
     m_style = static_cast<DWORD>(ReadProfileInt(iniFile, section, L"Style", 0));
     m_rawRect = RECT{ReadProfileInt(iniFile, section, L"Left", 0), ReadProfileInt(iniFile, section, L"Top", 0),
                      ReadProfileInt(iniFile, section, L"Right", 0), ReadProfileInt(iniFile, section, L"Bottom", 0)};
+    ScaleToWindow(m_parent, m_rawRect);
     m_rect = ResolveRect(m_parent, m_rawRect);
 }
 

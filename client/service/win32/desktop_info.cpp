@@ -4,7 +4,16 @@
 
 #include <windows.h>
 
-int PrimaryScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
+// The display mode is in device pixels whatever the process's DPI awareness;
+// the system metric is scaled down for a process the system stretches.
+int PrimaryScreenWidth()
+{
+    DEVMODEW mode{};
+    mode.dmSize = sizeof(mode);
+    if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmPelsWidth > 0 && mode.dmPelsWidth < 65536)
+        return int(mode.dmPelsWidth);
+    return GetSystemMetrics(SM_CXSCREEN);
+}
 
 std::string AppDataFolder()
 {

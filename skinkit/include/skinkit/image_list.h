@@ -22,7 +22,8 @@ public:
     // folder ends with a path separator. Frees the pictures loaded before:
     // controls still pointing at them must be given the new ones first
     // (Swap the old list out, load, rebind, then let the old list go).
-    void Load(const std::wstring& folder);
+    // Pictures are sized for dpi (see skinkit/dpi.h).
+    void Load(const std::wstring& folder, int dpi = 96);
     void Clear();
     void Swap(CImageList& other);
 
