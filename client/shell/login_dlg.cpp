@@ -48,8 +48,8 @@ CLoginDlg::CLoginDlg(HWND mainWindow, std::wstring resourceFolder, LoginServices
     , m_baseUrl(services.baseUrl)
     , m_flow(std::move(services))
 {
-    HostControl(m_name);
-    HostControl(m_password);
+    HostNamedControl(m_name, L"用户名");
+    HostNamedControl(m_password, L"密码");
     HostControl(m_login);
     HostControl(m_register);
     HostControl(m_forget);

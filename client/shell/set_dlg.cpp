@@ -25,9 +25,9 @@ CQNSetDlg::CQNSetDlg(std::string configPath, RunKeyRoots roots)
     : m_configPath(std::move(configPath))
     , m_roots(roots)
 {
-    HostControl(m_autoRun);
-    HostControl(m_autoLogin);
-    HostControl(m_close);
+    HostNamedControl(m_autoRun, L"开机时自动启动");
+    HostNamedControl(m_autoLogin, L"启动后自动登录");
+    HostNamedControl(m_close, L"关闭");
 }
 
 CQNSetDlg::~CQNSetDlg()

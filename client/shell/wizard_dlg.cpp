@@ -120,8 +120,8 @@ CQNWizardDlg::CQNWizardDlg(HWND owner, std::wstring pictureFolder)
     : m_owner(owner)
     , m_folder(std::move(pictureFolder))
 {
-    HostControl(m_next);
-    HostControl(m_close);
+    HostNamedControl(m_next, L"下一步");
+    HostNamedControl(m_close, L"跳过");
 }
 
 bool CQNWizardDlg::Create(const RECT* rect)

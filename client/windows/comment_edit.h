@@ -17,7 +17,7 @@ public:
     CCommentEdit()
         : CLayeredWindow(Surface::kOpaque)
     {
-        HostControl(m_edit);
+        HostNamedControl(m_edit, L"发表评论");
     }
     ~CCommentEdit() override;
     CCommentEdit(const CCommentEdit&) = delete;

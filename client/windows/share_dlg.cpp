@@ -73,8 +73,8 @@ bool PutOnClipboard(HWND owner, const std::wstring& text)
 CQNShareDlg::CQNShareDlg()
     : CLayeredWindow(Surface::kOpaque)
 {
-    HostControl(m_text);
-    HostControl(m_close);
+    HostNamedControl(m_text, L"分享给好友");
+    HostNamedControl(m_close, L"关闭");
     HostControl(m_copy);
     HostControl(m_firstSite);
     HostControl(m_secondSite);

@@ -57,7 +57,7 @@ CQNWebBrowser2::CQNWebBrowser2(HWND owner, std::wstring resourceFolder, bool emb
     , m_resourceFolder(std::move(resourceFolder))
     , m_embedded(embedded)
 {
-    HostControl(m_close);
+    HostNamedControl(m_close, L"关闭");
 }
 
 CQNWebBrowser2::~CQNWebBrowser2()

@@ -14,12 +14,13 @@ namespace {
 
 long Shown(bool visible) { return visible ? 0 : STATE_SYSTEM_INVISIBLE; }
 
-// An image-only button has no caption: its tip, or the text it keeps for
-// its other state, is what a user knows it by.
+// An image-only button has no caption: the skin's name for it, its tip or
+// the text it keeps for its other state is what a user knows it by.
 template <class Button>
 AccessibleFacts DescribeButton(const Button& button) {
     AccessibleFacts facts;
     button.GetWindowTextW(facts.name);
+    if (facts.name.empty()) facts.name = button.GetAccessibleName();
     if (facts.name.empty()) facts.name = button.GetTipText();
     if (facts.name.empty()) facts.name = button.GetKeepText();
     facts.role = ROLE_SYSTEM_PUSHBUTTON;

@@ -53,6 +53,8 @@ void CButtonUI::SetTipText(const std::wstring& text) { m_core->tipText = text; }
 std::wstring CButtonUI::GetTipText() const { return m_core->tipText; }
 void CButtonUI::SetKeepText(const std::wstring& text) { m_core->keepText = text; }
 std::wstring CButtonUI::GetKeepText() const { return m_core->keepText; }
+void CButtonUI::SetAccessibleName(const std::wstring& name) { m_core->accessibleName = name; }
+std::wstring CButtonUI::GetAccessibleName() const { return m_core->accessibleName; }
 void CButtonUI::SetTextColor(COLORREF color) { m_core->textColor = color; }
 void CButtonUI::SetCursor(HICON cursor) { m_core->cursor = cursor; }
 
@@ -118,6 +120,8 @@ void Gosick_button::SetTipText(const std::wstring& text) { m_core->tipText = tex
 std::wstring Gosick_button::GetTipText() const { return m_core->tipText; }
 void Gosick_button::SetKeepText(const std::wstring& text) { m_core->keepText = text; }
 std::wstring Gosick_button::GetKeepText() const { return m_core->keepText; }
+void Gosick_button::SetAccessibleName(const std::wstring& name) { m_core->accessibleName = name; }
+std::wstring Gosick_button::GetAccessibleName() const { return m_core->accessibleName; }
 void Gosick_button::SetTextColor(COLORREF color) { m_core->textColor = color; }
 void Gosick_button::SetCursor(HICON cursor) { m_core->cursor = cursor; }
 

@@ -40,6 +40,7 @@ void ButtonCore::SetAttribute(const std::wstring& section, const std::wstring& i
                               const std::deque<Gdiplus::Bitmap*>& images) {
     text = ReadProfileString(iniFile, section, L"Text");
     tipText = ReadProfileString(iniFile, section, L"TipText");
+    accessibleName = ReadProfileString(iniFile, section, L"Name");
     CIniFile::GetColorValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"TextColor"), textColor);
     m_image = ImageByNumber(images, ReadProfileInt(iniFile, section, L"Image", 0));
     if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect))

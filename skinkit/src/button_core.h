@@ -54,6 +54,8 @@ public:
     std::wstring text;
     std::wstring tipText;
     std::wstring keepText;
+    // What a screen reader calls an image-only button: the skin's "Name".
+    std::wstring accessibleName;
     COLORREF textColor;
     int alignment = 0;
     int state = kButtonNormal;

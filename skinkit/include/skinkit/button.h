@@ -44,6 +44,9 @@ public:
     std::wstring GetTipText() const;
     void SetKeepText(const std::wstring& text);
     std::wstring GetKeepText() const;
+    // What a screen reader calls the button when it has no caption.
+    void SetAccessibleName(const std::wstring& name);
+    std::wstring GetAccessibleName() const;
     void SetTextColor(COLORREF color);
     COLORREF GetTextColor() const;
     void SetAlignment(int alignment);
@@ -97,6 +100,9 @@ public:
     std::wstring GetTipText() const;
     void SetKeepText(const std::wstring& text);
     std::wstring GetKeepText() const;
+    // What a screen reader calls the button when it has no caption.
+    void SetAccessibleName(const std::wstring& name);
+    std::wstring GetAccessibleName() const;
     void SetTextColor(COLORREF color);
     void SetCursor(HICON cursor);
 

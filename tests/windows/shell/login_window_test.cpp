@@ -12,10 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cwchar>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -317,4 +320,53 @@ TEST_F(LoginWindowTest, TheTwoCheckBoxesStayCoupled)
         EXPECT_EQ(login->SavesPassword(), row.saveAfter) << row.save << row.autoLogin << " " << row.clicked;
         EXPECT_EQ(login->LogsInAutomatically(), row.autoAfter) << row.save << row.autoLogin << " " << row.clicked;
     }
+}
+
+// A screen reader finds every control of the login window by the name users
+// read on screen, with its role and state.
+TEST_F(LoginWindowTest, AScreenReaderListsEveryControlByName)
+{
+    WriteLogin("isRememberPwd=\"true\" isAutoLogin=\"false\"");
+    std::unique_ptr<CLoginDlg> login = Open();
+    IAccessible* accessible = nullptr;
+    ASSERT_EQ(S_OK, AccessibleObjectFromWindow(login->GetHWND(), static_cast<DWORD>(OBJID_CLIENT),
+                        __uuidof(IAccessible), reinterpret_cast<void**>(&accessible)));
+    struct Row {
+        const wchar_t* name;
+        long role;
+        long state;  // must be set
+    } const kRows[] = {
+        {L"用户名", ROLE_SYSTEM_TEXT, STATE_SYSTEM_FOCUSABLE},
+        {L"密码", ROLE_SYSTEM_TEXT, STATE_SYSTEM_PROTECTED},
+        {L"登录", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE},
+        {L"注册", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE},
+        {L"忘记密码", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE},
+        {L"关闭", ROLE_SYSTEM_PUSHBUTTON, STATE_SYSTEM_FOCUSABLE},
+        {L"记住密码", ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_CHECKED},
+        {L"自动登录", ROLE_SYSTEM_CHECKBUTTON, 0},
+    };
+    long count = 0;
+    ASSERT_EQ(S_OK, accessible->get_accChildCount(&count));
+    ASSERT_EQ(long(std::size(kRows)), count);
+    for (long id = 1; id <= count; ++id) {
+        const Row& row = kRows[id - 1];
+        VARIANT child;
+        VariantInit(&child);
+        child.vt = VT_I4;
+        child.lVal = id;
+        BSTR name = nullptr;
+        ASSERT_EQ(S_OK, accessible->get_accName(child, &name)) << id;
+        EXPECT_STREQ(row.name, name);
+        SysFreeString(name);
+        VARIANT value;
+        ASSERT_EQ(S_OK, accessible->get_accRole(child, &value));
+        EXPECT_EQ(row.role, value.lVal) << id;
+        ASSERT_EQ(S_OK, accessible->get_accState(child, &value));
+        EXPECT_EQ(row.state, value.lVal & row.state) << id;
+        EXPECT_EQ(0, value.lVal & STATE_SYSTEM_INVISIBLE) << id;
+        // Unchecked means unchecked.
+        if (row.role == ROLE_SYSTEM_CHECKBUTTON && row.state == 0)
+            EXPECT_EQ(0, value.lVal & STATE_SYSTEM_CHECKED) << id;
+    }
+    accessible->Release();
 }
