@@ -259,7 +259,8 @@ class Soak:
         since = j.service.mark()
         j.click(main, *MENU_ITEMS[item])
         j.service.wait_request("c_my_", since, timeout=10)
-        poll(lambda: len({p for p in j.pixels(main, 60, 60, 80, 1)[0]}) > 3, 15, "the list's thumbnails")
+        # Across the first three slots: one picture's top row may be a single colour.
+        poll(lambda: len({p for p in j.pixels(main, 60, 60, 320, 20) for p in p}) > 3, 15, "the list's thumbnails")
         self.step_through(lambda: j.click(main, *FIRST_THUMBNAIL), 12)
 
     def hot_tags(self):
