@@ -6,19 +6,22 @@ comment lists opened and scrolled, likes and comments sent, the user menu
 opened and closed. The program's counters are read after 100 and after
 1,000 pictures, and once it has rested at the end.
 
-    run-soak-bench.py --bin BIN_DIR --probe QUARN_PROBE_EXE [--pictures N]
+    run-soak-bench.py --bin BIN_DIR --probe QUARN_PROBE_EXE [--pictures N] [--ledger DIR]
 
 Prints one line per reading and a last line
     soak: private +X MB, handles A->B, gdi C->D, threads E (rest F)
 Counters come from quarn_probe.exe stats: private bytes, handle count and
 thread count as Wine reports them; GDI objects from Wine's GDI handle table
 of the process (Wine's GetGuiResources counts nothing), checked first by the
-probe's gdi-selftest.
+probe's gdi-selftest. With --ledger, each reading also keeps the program's
+list of live off-screen surfaces by the call stack that made them
+(ledger-LABEL.txt in DIR).
 """
 
 import argparse
 import hashlib
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -47,6 +50,7 @@ CONFIRM = ((L + R) // 2 - 86, T + 152)
 LIST_MIDDLE = ((L + R) // 2, SCREEN[1] - 200)
 FIRST_THUMBNAIL = (100, 70)
 PICTURES_PER_CATEGORY = 24
+LEDGER_PERIOD = 2.5
 
 
 def category_centre(index):
@@ -60,8 +64,9 @@ def is_lagoon(pixel):
 
 
 class Soak:
-    def __init__(self, j, probe, pictures):
+    def __init__(self, j, probe, pictures, ledger=None):
         self.j = j
+        self.ledger = ledger
         self.probe_exe = probe
         self.goal = pictures
         self.pictures = 0
@@ -113,6 +118,10 @@ class Soak:
 
     def reading(self, label):
         values = self.stats()
+        if self.ledger:
+            time.sleep(LEDGER_PERIOD)  # the program rewrites it this often
+            shutil.copy(os.path.join(self.ledger, "surfaces.txt"),
+                        os.path.join(self.ledger, "ledger-%s.txt" % label.replace(" ", "-")))
         self.readings[label] = values
         print("soak: %-14s private %7.1f MB  handles %5d  threads %3d  gdi %5d  "
               "(Wine: private %d, handles %d, GetGuiResources %d)  "
@@ -250,7 +259,8 @@ class Soak:
         since = j.service.mark()
         j.click(main, *MENU_ITEMS[item])
         j.service.wait_request("c_my_", since, timeout=10)
-        poll(lambda: len({p for p in j.pixels(main, 60, 60, 80, 1)[0]}) > 3, 15, "the list's thumbnails")
+        # Across the first three slots: one picture's top row may be a single colour.
+        poll(lambda: len({p for p in j.pixels(main, 60, 60, 320, 20) for p in p}) > 3, 15, "the list's thumbnails")
         self.step_through(lambda: j.click(main, *FIRST_THUMBNAIL), 12)
 
     def hot_tags(self):
@@ -305,11 +315,16 @@ def main():
     parser.add_argument("--probe", required=True, help="quarn_probe.exe")
     parser.add_argument("--pictures", type=int, default=1000)
     parser.add_argument("--artifacts", default=os.path.join(tempfile.gettempdir(), "quarn-soak"))
+    parser.add_argument("--ledger", help="folder for the program's lists of live surfaces")
     args = parser.parse_args()
+    if args.ledger:
+        os.makedirs(args.ledger, exist_ok=True)
+        args.ledger = os.path.abspath(args.ledger)
+        os.environ["QUARN_SURFACE_LEDGER"] = "Z:" + os.path.join(args.ledger, "surfaces.txt").replace("/", "\\")
     try:
         with Journey("soak", args.bin, args.artifacts) as j:
             j.service.reset()
-            Soak(j, args.probe, args.pictures).run()
+            Soak(j, args.probe, args.pictures, args.ledger).run()
     except (JourneyError, subprocess.TimeoutExpired) as error:
         print("soak: FAILED: %s" % error, file=sys.stderr)
         return 1

@@ -46,6 +46,9 @@ void HotTagPanel::Hide()
 {
     m_visible = false;
     m_more.ShowWindow(false);
+    // Shown again, the slots draw anew: a panel out of sight keeps no surfaces.
+    for (CPaintCache& cache : m_slotPaint)
+        cache.Release();
 }
 
 RECT HotTagPanel::SlotRect(int slot) const

@@ -91,6 +91,7 @@ BOOL ButtonCore::Enable(bool enable) {
 
 void ButtonCore::Show(bool show) {
     visible = show;
+    if (!show) m_cache.Release();  // a hidden button holds no surface
     Invalidate();
 }
 

@@ -130,6 +130,7 @@ void CCheckBoxUI::OnSize() {
 
 void CCheckBoxUI::ShowWindow(bool visible) {
     m_visible = visible;
+    if (!visible) m_cache.Release();  // a hidden control holds no surface
     Invalidate();
 }
 

@@ -83,6 +83,7 @@ COLORREF CHyperLinkUI::GetCurrentColor() const {
 
 void CHyperLinkUI::ShowWindow(bool visible) {
     m_visible = visible;
+    if (!visible) m_cache.Release();  // a hidden control holds no surface
     Invalidate();
 }
 

@@ -1,5 +1,6 @@
 #include "skinkit/memory_dc.h"
 
+#include "surface_ledger.h"
 #include "win32kit/scoped_win.h"
 
 __ostrel_memory_dc::__ostrel_memory_dc(const __ostrel_memory_dc& other)
@@ -27,13 +28,19 @@ __ostrel_memory_dc& __ostrel_memory_dc::operator=(const __ostrel_memory_dc& othe
     return *this;
 }
 
-__ostrel_memory_dc::~__ostrel_memory_dc() = default;
+__ostrel_memory_dc::~__ostrel_memory_dc()
+{
+    if (m_surface.Dc())
+        skinkit::ledger::Gone(this);
+}
 
 // The DC goes with the DIB's selection undone; the DIB itself only when
 // deleteBitmap says so (a caller may have taken it with GetBitmap). A copy
 // only forgets the original's handles.
 int __ostrel_memory_dc::Release(bool deleteBitmap)
 {
+    if (m_surface.Dc())
+        skinkit::ledger::Gone(this);
     if (deleteBitmap)
         m_surface.Reset();
     else
@@ -75,6 +82,7 @@ int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int
     m_bits = bits;
     m_width = width;
     m_height = height;
+    skinkit::ledger::Made(this, width, height);
     return 1;
 }
 

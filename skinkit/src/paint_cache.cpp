@@ -1,6 +1,7 @@
 #include "skinkit/paint_cache.h"
 
 #include "skinkit/pixel_blend.h"
+#include "surface_ledger.h"
 
 #include <cstring>
 
@@ -12,6 +13,7 @@ CPaintCache& CPaintCache::operator=(const CPaintCache& other) {
 }
 
 void CPaintCache::Release() {
+    if (m_surface.Dc()) skinkit::ledger::Gone(this);
     m_valid = false;
     m_surface.Reset();
     m_bits = nullptr;
@@ -32,6 +34,7 @@ bool CPaintCache::Allocate(int width, int height) {
         Release();
         return false;
     }
+    skinkit::ledger::Made(this, width, height);
     return true;
 }
 

@@ -49,6 +49,7 @@ void CPictureUI::DestroyPicture() {
 
 void CPictureUI::ShowWindow(bool visible) {
     m_visible = visible;
+    if (!visible) m_cache.Release();  // a hidden control holds no surface
     InvalidateIfWindow(m_parent, &m_rect);
 }
 

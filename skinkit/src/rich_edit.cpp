@@ -147,6 +147,11 @@ void CRichEditUI::ShowWindow(bool visible) {
         Send(WM_KILLFOCUS);
     }
     m_visible = visible;
+    if (!visible) {
+        // A hidden field holds no surfaces.
+        m_bkCache.Release();
+        m_textCache.Release();
+    }
     InvalidateParent(&m_bkRect);
 }
 

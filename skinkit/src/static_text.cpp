@@ -52,6 +52,7 @@ void CStaticUI::CenterWindow() { CenterHorizontally(m_parent, m_rect); }
 void CStaticUI::ShowWindow(bool visible) {
     if (m_visible == visible) return;
     m_visible = visible;
+    if (!visible) m_cache.Release();  // a hidden control holds no surface
     InvalidateIfWindow(m_parent, nullptr);
 }
 

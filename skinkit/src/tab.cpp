@@ -125,6 +125,7 @@ int CTabUI::ItemFromPoint(const POINT& point) const {
 
 void CTabUI::ShowWindow(bool visible) {
     m_visible = visible;
+    if (!visible) m_cache.Release();  // a hidden control holds no surface
     Invalidate();
 }
 

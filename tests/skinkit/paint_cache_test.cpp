@@ -14,6 +14,7 @@
 #include "skinkit/rich_edit.h"
 #include "skinkit/static_text.h"
 #include "skinkit/tab.h"
+#include "gdi_objects.h"
 #include "test_window.h"
 
 namespace {
@@ -356,6 +357,109 @@ TEST_F(CachedControlTest, TabPictureAndFieldFollowTheirState) {
     EXPECT_TRUE(Near(after->Pixel(23, 127), RGB(0, 163, 223), 2));  // selection fill
     field.SetWindowTextW(L"");
     EXPECT_EQ(0, CountDifferences(*Painted([&](HDC dc) { field.OnPaint2(dc, nullptr); }), *Painted([](HDC) {})));
+    KillTimer(Parent(), kEditCaretTimer);
+}
+
+TEST(GdiObjectCount, SeesObjectsMadeAndDeleted) {
+    const long before = LiveGdiObjects();
+    ASSERT_GE(before, 0) << "no count of GDI objects";
+    HBRUSH brushes[3] = {CreateSolidBrush(kRed), CreateSolidBrush(kWhite), CreateSolidBrush(kHalfGrey)};
+    EXPECT_EQ(LiveGdiObjects(), before + 3);
+    for (HBRUSH brush : brushes) DeleteObject(brush);
+    EXPECT_EQ(LiveGdiObjects(), before);
+}
+
+// A control shown, painted and hidden again gives its cached picture back,
+// so panels shown once hold nothing for the rest of the run; shown again it
+// paints the very same pixels.
+TEST_F(CachedControlTest, AHiddenControlHoldsNoSurfaceAndPaintsTheSameWhenShownAgain) {
+    auto strip = Solid(120, 30, Gdiplus::Color(255, 40, 90, 200));
+    // One control of a kind, set up; its painting and its showing.
+    struct Control {
+        std::shared_ptr<void> keep;
+        std::function<void(HDC)> paint;
+        std::function<void(bool)> show;
+    };
+    struct Row {
+        const char* what;
+        std::function<Control(HWND)> make;
+    } rows[] = {
+        {"button", [&](HWND parent) {
+             auto b = std::make_shared<CButtonUI>();
+             b->Create(parent, 1);
+             b->SetWindowRect(20, 20, 100, 50);
+             b->SetAttribute(strip.get());
+             b->SetWindowTextW(L"确定");
+             return Control{b, [b](HDC dc) { b->OnPaint(dc); }, [b](bool v) { b->ShowWindow(v); }};
+         }},
+        {"stretched button", [&](HWND parent) {
+             auto b = std::make_shared<Gosick_button>();
+             b->Create(parent, 20, 20, 90, 30, 2, L"分类");
+             b->SetAttribute(strip.get());
+             b->SetAlpha(1.0f);
+             return Control{b, [b](HDC dc) { b->OnPaint(dc); }, [b](bool v) { b->ShowWindow(v); }};
+         }},
+        {"check box", [&](HWND parent) {
+             auto c = std::make_shared<CCheckBoxUI>();
+             c->Create(parent, RECT{10, 10, 120, 26}, L"记住密码", 3, 0);
+             c->SetBitmap(strip.get());
+             return Control{c, [c](HDC dc) { c->OnPaint(dc); }, [c](bool v) { c->ShowWindow(v); }};
+         }},
+        {"static text", [&](HWND parent) {
+             auto l = std::make_shared<CStaticUI>();
+             l->Create(parent, 4, true);
+             l->SetWindowRect(10, 60, 0, 0);
+             l->SetWindowTextW(L"静态文本");
+             return Control{l, [l](HDC dc) { l->OnPaint(dc); }, [l](bool v) { l->ShowWindow(v); }};
+         }},
+        {"link", [&](HWND parent) {
+             auto l = std::make_shared<CHyperLinkUI>();
+             l->Create(parent, 5);
+             l->SetURL(L"http://127.0.0.1/", L"访问主页");
+             return Control{l, [l](HDC dc) { l->OnPaint(dc); }, [l](bool v) { l->ShowWindow(v); }};
+         }},
+        {"tab", [&](HWND parent) {
+             auto t = std::make_shared<CTabUI>();
+             t->Create(parent, 10, 10, 200, 30, 6, 0);
+             t->SetItemSize(SIZE{40, 30});
+             t->AddItem(strip.get());
+             return Control{t, [t](HDC dc) { t->OnPaint(dc); }, [t](bool v) { t->ShowWindow(v); }};
+         }},
+        {"picture", [&](HWND parent) {
+             auto p = std::make_shared<CPictureUI>();
+             p->Create(parent, true);
+             p->set_picture_ptr(strip.get());
+             p->set_window_rect(10, 60, 130, 90);
+             return Control{p, [p](HDC dc) { p->OnPaint(dc); }, [p](bool v) { p->ShowWindow(v); }};
+         }},
+        {"field", [&](HWND parent) {
+             auto f = std::make_shared<CRichEditUI>();
+             f->Create(parent, 7, ES_AUTOHSCROLL);
+             f->SetBkRect(10, 120, 210, 150);
+             f->SetEidtRect(20, 126, 200, 144);
+             f->SetWindowTextW(L"quarn");
+             return Control{f, [f](HDC dc) { f->OnPaint2(dc, nullptr); }, [f](bool v) { f->ShowWindow(v); }};
+         }},
+    };
+    for (const Row& row : rows) {
+        // One of the kind painted and gone first: what the first paint of a
+        // kind makes for good (fonts, brushes) is not counted against it.
+        {
+            Control warm = row.make(Parent());
+            Painted(warm.paint);
+        }
+        Control control = row.make(Parent());
+        const auto first = Painted([](HDC) {});  // its own objects come before the count
+        const long before = LiveGdiObjects();
+        control.paint(first->Dc());
+        ASSERT_GT(LiveGdiObjects(), before) << row.what << ": no picture cached";
+        control.show(false);
+        EXPECT_EQ(LiveGdiObjects(), before) << row.what << ": hidden, it still holds GDI objects";
+        EXPECT_EQ(0, CountDifferences(*Painted(control.paint), *Painted([](HDC) {}))) << row.what << ": paints hidden";
+        control.show(true);
+        EXPECT_EQ(0, CountDifferences(*first, *Painted(control.paint))) << row.what << ": shown again, it looks different";
+        EXPECT_GT(CountDifferences(*first, *Painted([](HDC) {})), 0) << row.what << ": painted nothing";
+    }
     KillTimer(Parent(), kEditCaretTimer);
 }
 

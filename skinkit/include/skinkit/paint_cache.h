@@ -19,7 +19,9 @@
 //
 // The key decides staleness; a setter whose value cannot be seen in the key
 // (a new bitmap that may sit at a freed bitmap's address) calls Invalidate.
-// A copy starts empty and draws its own picture on first use.
+// A copy starts empty and draws its own picture on first use. A control or
+// panel that is hidden releases its picture, so what is out of sight holds no
+// GDI objects; the first paint after showing it again draws anew.
 class SKINKIT_API CPaintCache {
 public:
     CPaintCache() = default;

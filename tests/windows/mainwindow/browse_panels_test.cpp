@@ -5,6 +5,7 @@
 #include "decoded_pictures.h"
 #include "feed_doubles.h"
 #include "feed_kinds.h"
+#include "gdi_objects.h"
 #include "main_window.h"
 #include "md5.h"
 #include "panel_context.h"
@@ -1040,6 +1041,37 @@ TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
         EXPECT_EQ(content.Row().IsVisible(), row.row) << what;
         const int panelMode = row.users ? content.Users().Mode() : row.row ? content.Row().Mode() : -1;
         EXPECT_EQ(panelMode, row.panelMode) << what;
+    }
+}
+
+// A panel shown and left again holds nothing of its own drawing: in the
+// tray for weeks, every panel once shown would otherwise keep its surfaces.
+TEST_F(BrowsePanelsTest, APanelLeftAgainKeepsNoSurfaces)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    struct Row {
+        const char* what;
+        int tab;  // -1: the command instead
+        WORD command;
+    } rows[] = {
+        {"hot tags", 1, 0},
+        {"own published pictures", -1, CMD_FIRST_USER_MENU},
+        {"own liked pictures", -1, CMD_FIRST_USER_MENU + 1},
+    };
+    const auto paintAfter = [&](int tab, WORD command) {
+        Choose(tab, command);
+        const bool settled = SettleFeeds();
+        UpdateWindow(hwnd);
+        return settled;
+    };
+    ASSERT_TRUE(paintAfter(0, 0));
+    for (const Row& row : rows) {
+        const long before = LiveGdiObjects();
+        ASSERT_GE(before, 0) << "no count of GDI objects";
+        ASSERT_TRUE(paintAfter(row.tab, row.command)) << row.what;
+        ASSERT_NE(window.Content().Mode(), kContentCategories) << row.what;
+        ASSERT_TRUE(paintAfter(0, 0)) << row.what;
+        EXPECT_EQ(LiveGdiObjects(), before) << row.what << ": left, it still holds GDI objects";
     }
 }
 
