@@ -25,24 +25,24 @@ namespace {
 // Escaped the way the service sends non-ASCII text.
 const char* const kNames[] = {"\\u963f\\u6728", "\\u6728\\u5b50", "\\u5c0f\\u5938\\u6f14\\u793a", "lina"};
 const char* const kTexts[] = {"\\u8857\\u89d2\\u7684\\u56de\\u7738", "\\u5348\\u540e\\u7684\\u9633\\u5149~",
-                              "\\u6d77\\u8fb9\\u7684\\u65e5\\u843d #\\u98ce\\u666f"};
+    "\\u6d77\\u8fb9\\u7684\\u65e5\\u843d #\\u98ce\\u666f"};
 const char* const kCities[] = {"\\u897f\\u5b89", "\\u4e0a\\u6d77", "\\u5317\\u4eac"};
 
 std::string PageText(int items)
 {
-    std::string text = "{\"page\":{\"total\":" + std::to_string(items) + ",\"page_count\":1,\"page\":1},\"image_list\":[";
+    std::string text
+        = "{\"page\":{\"total\":" + std::to_string(items) + ",\"page_count\":1,\"page\":1},\"image_list\":[";
     for (int i = 0; i < items; ++i) {
         std::string n = std::to_string(5001 + i);
         std::string uid = std::to_string(1001 + i % 48);
         if (i)
             text += ",";
-        text += "{\"url\":\"http://127.0.0.1:8710/pictures/gal/p" + n + ".jpg\",\"uname\":\"" + kNames[i % 4] +
-                "\",\"avatar\":\"http://127.0.0.1:8710/avatars/u" + uid + ".jpg\",\"share_id\":\"" + n +
-                "\",\"uid\":\"" + uid + "\",\"content\":\"" + kTexts[i % 3] + "\",\"comment_count\":\"" +
-                std::to_string(i % 7) + "\",\"relay_count\":\"" + std::to_string(i % 5) + "\",\"like_count\":\"" +
-                std::to_string(i % 11) + "\",\"city_name\":\"" + kCities[i % 3] + "\",\"create_time\":\"" +
-                std::to_string(1370044800 + i * 97) + "\",\"follow_count\":\"" + std::to_string(i % 13) +
-                "\",\"fans\":\"" + std::to_string(i % 17) + "\"}";
+        text += "{\"url\":\"http://127.0.0.1:8710/pictures/gal/p" + n + ".jpg\",\"uname\":\"" + kNames[i % 4]
+            + "\",\"avatar\":\"http://127.0.0.1:8710/avatars/u" + uid + ".jpg\",\"share_id\":\"" + n + "\",\"uid\":\""
+            + uid + "\",\"content\":\"" + kTexts[i % 3] + "\",\"comment_count\":\"" + std::to_string(i % 7)
+            + "\",\"relay_count\":\"" + std::to_string(i % 5) + "\",\"like_count\":\"" + std::to_string(i % 11)
+            + "\",\"city_name\":\"" + kCities[i % 3] + "\",\"create_time\":\"" + std::to_string(1370044800 + i * 97)
+            + "\",\"follow_count\":\"" + std::to_string(i % 13) + "\",\"fans\":\"" + std::to_string(i % 17) + "\"}";
     }
     return text + "]}";
 }
@@ -66,14 +66,18 @@ public:
 
 class IdleStarter : public FeedStarter {
 public:
-    void LoadCategoryFeeds() override {}
-    void LoadCategoryFeed(int) override {}
-    void LoadTagFeed(const std::string&) override {}
-    void LoadComments(const PictureListId&, std::size_t) override {}
+    void LoadCategoryFeeds() override { }
+    void LoadCategoryFeed(int) override { }
+    void LoadTagFeed(const std::string&) override { }
+    void LoadComments(const PictureListId&, std::size_t) override { }
 };
 
 struct Bench {
-    Bench(std::string page, PictureCache pictureCache) : text(std::move(page)), cache(std::move(pictureCache)) {}
+    Bench(std::string page, PictureCache pictureCache)
+        : text(std::move(page))
+        , cache(std::move(pictureCache))
+    {
+    }
 
     std::string text;
     PictureCache cache;
@@ -118,8 +122,7 @@ struct Timing {
 
 // Wall time, and this thread's processor time, which leaves out the time a
 // busy machine gives other processes in the middle of a round.
-template <typename Round>
-Timing Seconds(Round round)
+template <typename Round> Timing Seconds(Round round)
 {
     auto start = std::chrono::steady_clock::now();
     double cpuStart = ThreadSeconds();
@@ -134,13 +137,14 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
     bool instructions = argc > 1 && std::strcmp(argv[1], "--instructions") == 0;
     const char* folder = std::getenv("TMPDIR");
-    Bench bench(PageText(1000), PictureCache(std::string(folder ? folder : "/tmp") + "/quarn-parse-bench/image/", 1280));
+    Bench bench(
+        PageText(1000), PictureCache(std::string(folder ? folder : "/tmp") + "/quarn-parse-bench/image/", 1280));
     std::printf("page: 1000 items, %zu bytes\n", bench.text.size());
 
     // Warm up: folders created, allocator and caches settled.
@@ -179,8 +183,8 @@ int main(int argc, char** argv)
     std::printf("parse and store:     %.3f ms (median of %d)\n", storeMedian * 1e3, rounds);
     std::printf("time ratio: %.3f (goal <= 1.3)\n", storeMedian / bareMedian);
     std::printf("processor time: bare %.3f ms, parse and store %.3f ms, ratio %.3f\n", Median(bareCpu) * 1e3,
-                Median(storeCpu) * 1e3, Median(storeCpu) / Median(bareCpu));
+        Median(storeCpu) * 1e3, Median(storeCpu) / Median(bareCpu));
     std::printf("checksum %zu, downloads started %d, repaints %d\n", bench.checksum, bench.downloads.count,
-                bench.sink.invalidations);
+        bench.sink.invalidations);
     return 0;
 }

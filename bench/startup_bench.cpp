@@ -47,7 +47,7 @@ class QuietSink : public MessageSink {
 public:
     std::intptr_t Send(unsigned, std::uintptr_t, std::intptr_t) override { return 0; }
     bool Post(unsigned, std::uintptr_t, std::intptr_t) override { return true; }
-    void Invalidate() override {}
+    void Invalidate() override { }
 };
 
 struct Options {
@@ -102,8 +102,8 @@ bool SetLatency(const Options& options, int ms)
 std::string ScratchFolder(int round)
 {
     const char* tmp = std::getenv("TMPDIR");
-    return std::string(tmp ? tmp : "/tmp") + "/quarn-startup-bench-" + platform::UniqueSuffix() + "-" +
-           std::to_string(round);
+    return std::string(tmp ? tmp : "/tmp") + "/quarn-startup-bench-" + platform::UniqueSuffix() + "-"
+        + std::to_string(round);
 }
 
 void RemoveTree(const std::string& folder)
@@ -141,8 +141,9 @@ Round RunStartUp(const Options& options, int number)
     services->store = std::make_shared<FeedStore>();
     services->sink = std::make_shared<QuietSink>();
     services->cache = std::make_shared<PictureCache>(folder + "/image/", 1280);
-    auto downloads = options.parallel > 0 ? std::make_shared<CacheDownloader>(nullptr, TransferLimits{}, options.parallel)
-                                          : std::make_shared<CacheDownloader>(nullptr);
+    auto downloads = options.parallel > 0
+        ? std::make_shared<CacheDownloader>(nullptr, TransferLimits{}, options.parallel)
+        : std::make_shared<CacheDownloader>(nullptr);
     services->downloader = downloads;
     services->tracker = std::make_shared<WorkTracker>();
     auto keeper = std::make_shared<FeedKeeper>(folder + "/feeds/");
@@ -240,7 +241,7 @@ double MedianRatio(const std::vector<double>& ours, const PeerTimes& peer)
     return Median(ratios);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -277,11 +278,11 @@ int main(int argc, char** argv)
     const double ideal = chain + transfer;
     std::printf("requests: 10 answers + %d thumbnails, %lld bytes\n", last.thumbnails, (long long)last.bytes);
     std::printf("start-up, %d ms latency: %.1f ms median of %d (best %.1f, worst %.1f)\n", options.latencyMs,
-                median * 1e3, options.rounds, times.front() * 1e3, times.back() * 1e3);
+        median * 1e3, options.rounds, times.front() * 1e3, times.back() * 1e3);
     std::printf("start-up, no latency:  %.1f ms median of %d\n", quickMedian * 1e3, options.rounds);
     std::printf("ideal: %.1f ms = %d x %d ms latency + %d x %d ms round trip + %.2f ms transfer at loopback speed%s\n",
-                ideal * 1e3, steps, options.latencyMs, 1 + steps, options.rttMs, transfer * 1e3,
-                run.keptList.empty() ? "" : " (category list kept)");
+        ideal * 1e3, steps, options.latencyMs, 1 + steps, options.rttMs, transfer * 1e3,
+        run.keptList.empty() ? "" : " (category list kept)");
     std::printf("ratio to the ideal: %.2f (goal <= 1.5)\n", median / ideal);
     std::printf("ratio to %d x latency + the start-up without latency: %.2f\n", steps, median / (chain + quickMedian));
     if (!options.peer.empty()) {
@@ -290,8 +291,8 @@ int main(int argc, char** argv)
             return 1;
         }
         const double peerMedian = Median(peer.whole) - Median(peer.idle);
-        std::printf("peer: %.1f ms median of %d (its start, %.1f ms, taken off)\n", peerMedian * 1e3,
-                    options.rounds, Median(peer.idle) * 1e3);
+        std::printf("peer: %.1f ms median of %d (its start, %.1f ms, taken off)\n", peerMedian * 1e3, options.rounds,
+            Median(peer.idle) * 1e3);
         std::printf("ratio to the peer: %.2f (median of the rounds' ratios)\n", pairedRatio);
         std::printf("startup-figure %.6f %.6f %.6f %.4f\n", median, peerMedian, ideal, pairedRatio);
     }

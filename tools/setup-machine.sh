@@ -44,7 +44,7 @@ fi
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -q --no-install-recommends \
-    build-essential cmake ninja-build pkg-config dpkg-dev clang \
+    build-essential cmake ninja-build pkg-config dpkg-dev clang clang-format-14 \
     libcurl4-openssl-dev libjsoncpp-dev libtinyxml-dev libgtest-dev libgmock-dev libbenchmark-dev \
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools \

@@ -10,8 +10,8 @@
 
 #include <cstdio>
 
-#include "skinkit/image_list.h"
 #include "paint_timing.h"
+#include "skinkit/image_list.h"
 #include "skinkit/memory_dc.h"
 #include "skinkit/picture_viewer.h"
 #include "viewer_preview.h"
@@ -21,7 +21,6 @@ namespace {
 constexpr int kFrames = 30;
 constexpr int kWidth = 1280;
 constexpr int kHeight = 800;
-
 
 std::wstring ProgramFolder()
 {

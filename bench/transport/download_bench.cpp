@@ -22,8 +22,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Best time of `body` over the rounds; `prepare` runs untimed before each.
-template <typename Prepare, typename Body>
-double BestOf(int rounds, Prepare prepare, Body body)
+template <typename Prepare, typename Body> double BestOf(int rounds, Prepare prepare, Body body)
 {
     double best = 1e9;
     for (int i = 0; i < rounds; ++i) {
@@ -35,7 +34,7 @@ double BestOf(int rounds, Prepare prepare, Body body)
     return best;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -51,22 +50,25 @@ int main(int argc, char** argv)
     platform::CreateDirectoryTree(folder);
 
     std::string target = folder + platform::kPathSeparator + "small.jpg";
-    double small = BestOf(rounds, [&] { platform::RemoveFile(target); }, [&] { DownloadToFile(url, target); });
+    double small = BestOf(
+        rounds, [&] { platform::RemoveFile(target); }, [&] { DownloadToFile(url, target); });
     std::printf("DownloadToFile %.6f %lld\n", small, (long long)platform::FileSize(target));
 
 #ifdef _WIN32
     std::string large = folder + "\\beauties_l\\large.jpg";
     platform::CreateDirectoryTree(folder + "\\beauties_l");
-    double progress = BestOf(rounds, [&] { platform::RemoveFile(large); },
-                             [&] { DownloadWithProgress(Widen(url), Widen(large), nullptr); });
+    double progress = BestOf(
+        rounds, [&] { platform::RemoveFile(large); }, [&] { DownloadWithProgress(Widen(url), Widen(large), nullptr); });
     std::printf("DownloadWithProgress %.6f %lld\n", progress, (long long)platform::FileSize(large));
 #endif
 
     std::string post = base + "book.php?action=c_hot_tag";
-    double roundTrip = BestOf(rounds * 4, [] {}, [&] {
-        std::string answer;
-        PostFormWithTimeout(post, "", answer);
-    });
+    double roundTrip = BestOf(
+        rounds * 4, [] {},
+        [&] {
+            std::string answer;
+            PostFormWithTimeout(post, "", answer);
+        });
     std::printf("PostFormWithTimeout %.6f 0\n", roundTrip);
     curl_global_cleanup();
     return 0;

@@ -160,10 +160,7 @@ double PrivateMegabytes()
 }
 
 // Where the private bytes grow, step by step of the browsing.
-void Note(const char* step)
-{
-    std::printf("browse_paint: private after %-28s %.1f MB\n", step, PrivateMegabytes());
-}
+void Note(const char* step) { std::printf("browse_paint: private after %-28s %.1f MB\n", step, PrivateMegabytes()); }
 
 int Run()
 {

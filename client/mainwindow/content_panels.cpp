@@ -85,8 +85,7 @@ void ContentPanels::RouteSearchChoice(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 
 // ---- commands --------------------------------------------------------------------
 
-bool ContentPanels::OnCommand(
-    WORD id, WORD code, LPARAM, const RECT& searchField, const std::wstring& searchText)
+bool ContentPanels::OnCommand(WORD id, WORD code, LPARAM, const RECT& searchField, const std::wstring& searchText)
 {
     if (id == CMD_AVATAR)
         return OnAvatarNotice(code);

@@ -4,9 +4,9 @@
 #include "program_folder.h"
 #include "resource_ids.h"
 #include "signed_in_user.h"
-#include "web_address.h"
 #include "skinkit/dpi.h"
 #include "skinkit/memory_dc.h"
+#include "web_address.h"
 #include "win32/wide_text.h"
 #include "win32kit/scoped_win.h"
 
@@ -47,10 +47,7 @@ HICON ProgramIcon(int size)
 
 }  // namespace
 
-Qaurn_Navigate_window::Qaurn_Navigate_window()
-{
-    HostControls();
-}
+Qaurn_Navigate_window::Qaurn_Navigate_window() { HostControls(); }
 
 Qaurn_Navigate_window::~Qaurn_Navigate_window()
 {
@@ -81,8 +78,7 @@ std::wstring Qaurn_Navigate_window::ProgressText() const
 
 void Qaurn_Navigate_window::OnCreate()
 {
-    m_services
-        = std::make_unique<ClientServices>(m_hWnd, ServiceBaseUrl(), Narrow(ProgramFolder()) + "vlconfig.xml");
+    m_services = std::make_unique<ClientServices>(m_hWnd, ServiceBaseUrl(), Narrow(ProgramFolder()) + "vlconfig.xml");
 
     m_viewer.Create(m_hWnd, true);
     m_tab.Create(m_hWnd, 0);

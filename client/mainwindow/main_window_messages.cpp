@@ -341,8 +341,7 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
     if (!picture)
         return false;
     // At the size of the screen as it is now, which may have changed since the list came.
-    m_services->Downloads()->FetchLarge(
-        WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath);
+    m_services->Downloads()->FetchLarge(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath);
     ShowLargePicture(Widen(picture->largePath));
     m_currentKind = list.kind;
     m_currentKey = list.key;

@@ -1,7 +1,7 @@
 #pragma once
 #include "feed_store.h"
-#include "panel_context.h"
 #include "page_buttons.h"
+#include "panel_context.h"
 
 #include <cstdint>
 #include <memory>

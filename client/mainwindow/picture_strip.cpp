@@ -1,8 +1,8 @@
 #include "picture_strip.h"
 
 #include "cache_downloader.h"
-#include "picture_cache.h"
 #include "downloader.h"
+#include "picture_cache.h"
 #include "program_folder.h"
 #include "resource_ids.h"
 #include "skinkit/paint_cache.h"

@@ -71,8 +71,22 @@ bool ParseCategoryList(const ParseContext& context, std::string_view text)
 
 // The keys of a picture item, in the order they are read; an empty key is
 // not part of the kind's layout.
-enum PictureKey { kAddress, kAuthor, kAvatar, kShareId, kOwner, kContent, kComments, kForwards, kLikes, kCity,
-                  kCreateTime, kFollows, kFans, kPictureKeys };
+enum PictureKey {
+    kAddress,
+    kAuthor,
+    kAvatar,
+    kShareId,
+    kOwner,
+    kContent,
+    kComments,
+    kForwards,
+    kLikes,
+    kCity,
+    kCreateTime,
+    kFollows,
+    kFans,
+    kPictureKeys
+};
 
 struct PictureLayout {
     std::string_view keys[kPictureKeys];
@@ -83,16 +97,16 @@ PictureLayout LayoutFor(int kind)
     switch (kind) {
     case feed_kind::kUserPictures:
         return {{"img", "user_name", "avatar", "share_id", "uid", "content", "comment_count", "relay_count",
-                 "like_count", "city_name", "", "", ""}};
+            "like_count", "city_name", "", "", ""}};
     case feed_kind::kTagFeed:
-        return {{"url", "uname", "avatar", "share_id", "uid", "content", "comment_count", "relay_count",
-                 "like_count", "city_name", "create_time", "", ""}};
+        return {{"url", "uname", "avatar", "share_id", "uid", "content", "comment_count", "relay_count", "like_count",
+            "city_name", "create_time", "", ""}};
     case feed_kind::kMyPublished:
-        return {{"url", "uname", "avatar", "share_id", "uid", "content", "comment_count", "relay_count",
-                 "like_count", "city_name", "create_time", "follow_count", "fans_count"}};
+        return {{"url", "uname", "avatar", "share_id", "uid", "content", "comment_count", "relay_count", "like_count",
+            "city_name", "create_time", "follow_count", "fans_count"}};
     default:
-        return {{"url", "uname", "avatar", "share_id", "uid", "content", "comment_count", "relay_count",
-                 "like_count", "city_name", "create_time", "follow_count", "fans"}};
+        return {{"url", "uname", "avatar", "share_id", "uid", "content", "comment_count", "relay_count", "like_count",
+            "city_name", "create_time", "follow_count", "fans"}};
     }
 }
 
@@ -113,8 +127,8 @@ using PicturePtr = std::shared_ptr<PictureRecord>;
 // Reads one item. Null when it is skipped: its address is no http or https
 // address or has no file name with a dot. Only the address of a skipped item is examined.
 // `usable` turns false when a value has a refused type.
-PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout,
-                       const json_read::MemberFinder& finder, const Json::Value& item, bool& usable)
+PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout, const json_read::MemberFinder& finder,
+    const Json::Value& item, bool& usable)
 {
     if (!item.isObject() && !item.isNull()) {
         usable = false;
@@ -138,9 +152,9 @@ PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout,
     r.largePath = std::move(names.largePath);
     r.thumbnailPath = std::move(names.thumbnailPath);
 
-    std::string* const fields[kPictureKeys] = {nullptr, &r.authorName, &r.avatarUrl, &r.shareId, &r.ownerId,
-                                               &r.content, &r.commentCount, &r.forwardCount, &r.likeCount,
-                                               &r.cityName, &r.createTime, &r.authorFollowCount, &r.authorFanCount};
+    std::string* const fields[kPictureKeys]
+        = {nullptr, &r.authorName, &r.avatarUrl, &r.shareId, &r.ownerId, &r.content, &r.commentCount, &r.forwardCount,
+            &r.likeCount, &r.cityName, &r.createTime, &r.authorFollowCount, &r.authorFanCount};
     for (int key = kAuthor; key < kPictureKeys; ++key) {
         if (!layout.keys[key].empty() && !json_read::ToText(*values[key], *fields[key]))
             usable = false;
@@ -188,8 +202,7 @@ struct PicturePage {
 // Reads the whole page before anything is stored: one refused value leaves
 // the lists as they were. The JSON tree is gone when this returns, so it is
 // never held while the window handles a message.
-bool ReadPicturePage(const ParseContext& context, const FeedRequest& request, std::string_view text,
-                     PicturePage& page)
+bool ReadPicturePage(const ParseContext& context, const FeedRequest& request, std::string_view text, PicturePage& page)
 {
     Json::Value root;
     if (!json_read::Parse(text, root))
@@ -223,8 +236,8 @@ bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, s
     PicturePage page;
     if (!ReadPicturePage(context, request, text, page))
         return false;
-    if (page.pager.present && !context.store.UpdatePager(request.kind, page.pager.total, page.pager.pageCount,
-                                                          request.generation))
+    if (page.pager.present
+        && !context.store.UpdatePager(request.kind, page.pager.total, page.pager.pageCount, request.generation))
         return false;
     if (!page.records.empty()) {
         platform::CreateDirectoryTree(context.cache.ThumbnailFolder());
@@ -241,8 +254,8 @@ bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, s
 
     if (request.kind == feed_kind::kMyPublished && page.elements > 0)
         context.sink.Send(UM_PUBLISH_PAGE_READY, 0, static_cast<std::intptr_t>(page.elements));
-    if (request.kind == feed_kind::kUserPictures && !page.records.empty() &&
-        context.store.CurrentPage(feed_kind::kMyPublished) == 0)
+    if (request.kind == feed_kind::kUserPictures && !page.records.empty()
+        && context.store.CurrentPage(feed_kind::kMyPublished) == 0)
         OpenFirstPicture(context, list, *page.records.front());
     return true;
 }
@@ -374,8 +387,8 @@ bool ParseUserList(const ParseContext& context, const FeedRequest& request, std:
 
 // ---- comment lists (11, 17, 25, 29) --------------------------------------------------
 
-void ReportComments(const ParseContext& context, const FeedRequest& request,
-                    std::shared_ptr<const PictureComments> comments)
+void ReportComments(
+    const ParseContext& context, const FeedRequest& request, std::shared_ptr<const PictureComments> comments)
 {
     if (request.kind == feed_kind::kCurrentComments) {
         context.store.StoreCurrentComments(std::move(comments));
@@ -485,7 +498,7 @@ bool ParseHotTags(const ParseContext& context, std::string_view text)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool ParseAnswerText(const ParseContext& context, const FeedRequest& request, std::string_view text)
 {
@@ -538,7 +551,7 @@ std::string FormatDetailsTime(const std::tm& time)
 {
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %d:%d:%d", time.tm_year + 1900, time.tm_mon + 1, time.tm_mday,
-                  time.tm_hour, time.tm_min, time.tm_sec);
+        time.tm_hour, time.tm_min, time.tm_sec);
     return text;
 }
 

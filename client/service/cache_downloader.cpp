@@ -1,9 +1,9 @@
 #include "cache_downloader.h"
 
 #include "cache_limiter.h"
-#include "transfer_loop.h"
 #include "message_sink.h"
 #include "platform.h"
+#include "transfer_loop.h"
 #include "web_address.h"
 #include "window_messages.h"
 #include "work_tracker.h"

@@ -12,18 +12,15 @@ namespace {
 // A temporary file this young may still be written; older ones are leftovers.
 const auto kTemporaryGrace = std::chrono::hours(1);
 
-std::string Normalised(const std::string& path)
-{
-    return fs::u8path(path).lexically_normal().u8string();
-}
+std::string Normalised(const std::string& path) { return fs::u8path(path).lexically_normal().u8string(); }
 
 bool IsTemporary(const fs::path& path)
 {
-    return path.filename().u8string().find(".part-") != std::string::npos ||
-           path.parent_path().filename().u8string() == "cache";
+    return path.filename().u8string().find(".part-") != std::string::npos
+        || path.parent_path().filename().u8string() == "cache";
 }
 
-} // namespace
+}  // namespace
 
 struct CacheLimiter::Entry {
     std::string path;
@@ -31,15 +28,23 @@ struct CacheLimiter::Entry {
     fs::file_time_type used;
 };
 
-CacheLimiter::CacheLimiter(std::string root, std::uint64_t boundBytes) : root_(std::move(root)), bound_(boundBytes) {}
+CacheLimiter::CacheLimiter(std::string root, std::uint64_t boundBytes)
+    : root_(std::move(root))
+    , bound_(boundBytes)
+{
+}
 
-CacheLimiter::Pin::Pin(CacheLimiter* limiter, std::string path) : limiter_(limiter), path_(std::move(path))
+CacheLimiter::Pin::Pin(CacheLimiter* limiter, std::string path)
+    : limiter_(limiter)
+    , path_(std::move(path))
 {
     if (limiter_)
         limiter_->AddPin(path_);
 }
 
-CacheLimiter::Pin::Pin(Pin&& other) noexcept : limiter_(other.limiter_), path_(std::move(other.path_))
+CacheLimiter::Pin::Pin(Pin&& other) noexcept
+    : limiter_(other.limiter_)
+    , path_(std::move(other.path_))
 {
     other.limiter_ = nullptr;
 }

@@ -67,7 +67,7 @@ private:
     std::uint64_t bound_;
     mutable std::mutex lock_;
     std::map<std::string, int> pinned_;  // normalised path -> count
-    std::uint64_t estimate_ = 0;         // bytes at the last scan plus those written since
+    std::uint64_t estimate_ = 0;  // bytes at the last scan plus those written since
     std::uint64_t writtenSinceScan_ = 0;  // noted while a scan ran, added to its result
     bool scanned_ = false;
     bool trimming_ = false;

@@ -24,8 +24,8 @@ bool LoadDocument(TiXmlDocument& document, const std::string& path, bool& utf8)
     if (!file)
         return false;
     unsigned char head[3] = {};
-    utf8 = std::fread(head, 1, sizeof head, file.get()) == sizeof head && head[0] == 0xEF && head[1] == 0xBB &&
-           head[2] == 0xBF;
+    utf8 = std::fread(head, 1, sizeof head, file.get()) == sizeof head && head[0] == 0xEF && head[1] == 0xBB
+        && head[2] == 0xBF;
     std::rewind(file.get());
     // Detection sees the mark, so a save writes it back.
     return document.LoadFile(file.get(), utf8 ? TIXML_DEFAULT_ENCODING : TIXML_ENCODING_LEGACY);
@@ -85,7 +85,7 @@ bool SaveAside(TiXmlDocument& document, const std::string& path)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 LoginCredentials ReadLoginCredentials(const std::string& configPath)
 {
@@ -122,7 +122,10 @@ int ReadUserProfile(const std::string& configPath, UserProfile& profile)
     return 0;
 }
 
-ConfigDocument::ConfigDocument() : document_(std::make_unique<TiXmlDocument>()) {}
+ConfigDocument::ConfigDocument()
+    : document_(std::make_unique<TiXmlDocument>())
+{
+}
 ConfigDocument::~ConfigDocument() = default;
 
 bool ConfigDocument::Load(const std::string& path)
@@ -133,10 +136,7 @@ bool ConfigDocument::Load(const std::string& path)
     return loaded_;
 }
 
-TiXmlElement* ConfigDocument::LoginElement() const
-{
-    return loaded_ ? FindLogin(*document_) : nullptr;
-}
+TiXmlElement* ConfigDocument::LoginElement() const { return loaded_ ? FindLogin(*document_) : nullptr; }
 
 LoginFill ConfigDocument::ReadLoginFill() const
 {

@@ -13,17 +13,13 @@ ConfigSession ConfigSession::FromFile(const std::string& configPath)
     return {credentials.uid, credentials.token};
 }
 
-LiveSession LiveSession::From(const SignedInUser& user)
-{
-    return {user.signedIn, user.uid, user.token};
-}
+LiveSession LiveSession::From(const SignedInUser& user) { return {user.signedIn, user.uid, user.token}; }
 
 namespace endpoints {
 
 namespace {
 
-template <typename Session>
-std::string UidToken(const Session& session)
+template <typename Session> std::string UidToken(const Session& session)
 {
     return "&uid=" + session.uid + "&token=" + session.token;
 }
@@ -31,7 +27,7 @@ std::string UidToken(const Session& session)
 std::string PageParameter(int page) { return "&page=" + std::to_string(page); }
 std::string RandParameter(int rand) { return "&rand=" + std::to_string(rand); }
 
-} // namespace
+}  // namespace
 
 std::string Login(const std::string& base) { return base + "user.php?action=c_login"; }
 
@@ -105,8 +101,8 @@ std::string MyFollows(const std::string& base, const ConfigSession& session, int
 
 std::string FollowsOf(const std::string& base, const ConfigSession& session, const std::string& otherUid, int page)
 {
-    return base + "u.php?action=c_follows&uid=" + session.uid + "&uid2=" + otherUid + "&token=" + session.token +
-           PageParameter(page);
+    return base + "u.php?action=c_follows&uid=" + session.uid + "&uid2=" + otherUid + "&token=" + session.token
+        + PageParameter(page);
 }
 
 std::string MyFans(const std::string& base, const ConfigSession& session, int page)
@@ -146,10 +142,10 @@ std::string Follow(const std::string& base, const ConfigSession& session, const 
 }
 
 std::string Comment(const std::string& base, const ConfigSession& session, const std::string& shareId,
-                    const std::string& parentId, const std::string& text)
+    const std::string& parentId, const std::string& text)
 {
-    return base + "u.php?action=c_comment" + UidToken(session) + "&share_id=" + shareId +
-           "&parent_id=" + (parentId.empty() ? "0" : parentId) + "&content=" + PercentEncodeText(text);
+    return base + "u.php?action=c_comment" + UidToken(session) + "&share_id=" + shareId
+        + "&parent_id=" + (parentId.empty() ? "0" : parentId) + "&content=" + PercentEncodeText(text);
 }
 
 std::string Like(const std::string& base, const LiveSession& session, const std::string& shareId)
@@ -185,8 +181,9 @@ std::string ActivityPage(const std::string& base, const LiveSession& session, in
 
 std::string NoticesPage(const std::string& base, NoticePage page, const LiveSession& session, int rand)
 {
-    const char* action = page == NoticePage::Comments ? "comm_page" : page == NoticePage::Replies ? "reply_page"
-                                                                                                  : "atten_page";
+    const char* action = page == NoticePage::Comments ? "comm_page"
+        : page == NoticePage::Replies                 ? "reply_page"
+                                                      : "atten_page";
     return base + "u.php?action=" + action + UidToken(session) + RandParameter(rand);
 }
 
@@ -205,20 +202,20 @@ constexpr char kSecondSiteKey[] = "4718203956";
 // The share pages decode the nickname's strict escaping.
 std::string ShareText(const std::string& utf8) { return EncodeFeedbackNickname(utf8); }
 
-} // namespace
+}  // namespace
 
 std::string HomePage() { return kHomePage; }
 
 std::string FirstSiteShare(const std::string& textUtf8)
 {
-    return std::string(kFirstSiteShare) + "?c=share&a=index&appkey=" + kFirstSiteKey +
-           "&url=vorlane&title=" + ShareText(textUtf8) + "&site=" + ShareText(kHomePage);
+    return std::string(kFirstSiteShare) + "?c=share&a=index&appkey=" + kFirstSiteKey
+        + "&url=vorlane&title=" + ShareText(textUtf8) + "&site=" + ShareText(kHomePage);
 }
 
 std::string SecondSiteShare(const std::string& textUtf8)
 {
-    return std::string(kSecondSiteShare) + "?appkey=" + kSecondSiteKey + "&url=" + kHomePage +
-           "&title=" + ShareText(textUtf8);
+    return std::string(kSecondSiteShare) + "?appkey=" + kSecondSiteKey + "&url=" + kHomePage
+        + "&title=" + ShareText(textUtf8);
 }
 
 int CacheBuster()
@@ -228,4 +225,4 @@ int CacheBuster()
     return static_cast<int>(generator() & 0x7fff);
 }
 
-} // namespace endpoints
+}  // namespace endpoints

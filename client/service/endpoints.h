@@ -52,7 +52,7 @@ std::string PictureDetails(const std::string& base, const std::string& shareId);
 std::string Follow(const std::string& base, const ConfigSession& session, const std::string& otherUid);
 // `parentId` is the replied comment's id, or empty for a top-level comment.
 std::string Comment(const std::string& base, const ConfigSession& session, const std::string& shareId,
-                    const std::string& parentId, const std::string& text);
+    const std::string& parentId, const std::string& text);
 std::string Like(const std::string& base, const LiveSession& session, const std::string& shareId);
 std::string Forward(const std::string& base, const ConfigSession& session);
 std::string ForwardBody(const std::string& shareId);
@@ -77,4 +77,4 @@ std::string SecondSiteShare(const std::string& textUtf8);
 // A fresh cache-buster value for the web pages.
 int CacheBuster();
 
-} // namespace endpoints
+}  // namespace endpoints

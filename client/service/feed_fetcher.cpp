@@ -14,8 +14,8 @@
 namespace {
 
 // The parsed text when the answer was usable, null otherwise.
-FeedStore::TextPtr Parse(const std::shared_ptr<const FeedServices>& services, const FeedRequest& request,
-    std::string answer)
+FeedStore::TextPtr Parse(
+    const std::shared_ptr<const FeedServices>& services, const FeedRequest& request, std::string answer)
 {
     // An error page in place of the home feed is not taken.
     if (request.kind == feed_kind::kHome && answer.find("image_list") == std::string::npos)
@@ -206,7 +206,10 @@ std::string FeedUrl(const FeedServices& services, const FeedRequest& request)
     return FeedTargetOf(services, request).url;
 }
 
-FeedFetcher::FeedFetcher(std::shared_ptr<const FeedServices> services) : services_(std::move(services)) {}
+FeedFetcher::FeedFetcher(std::shared_ptr<const FeedServices> services)
+    : services_(std::move(services))
+{
+}
 
 void FeedFetcher::FetchFeed(const FeedRequest& request) const
 {
@@ -226,7 +229,7 @@ FeedRequest Request(int kind)
     return request;
 }
 
-} // namespace
+}  // namespace
 
 void FeedFetcher::LoadCategoryList() const { FetchFeed(Request(feed_kind::kCategoryList)); }
 

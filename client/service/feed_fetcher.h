@@ -19,21 +19,21 @@ public:
     // outside 0-37 are ignored.
     void FetchFeed(const FeedRequest& request) const;
 
-    void LoadCategoryList() const;                          // 22
-    void LoadHomeFeed() const;                              // 26
-    void LoadCategoryFeeds() override;                      // 0-7, in order
-    void LoadCategoryFeed(int kind) override;               // one of 0-7
-    void LoadFeed(int kind) const;                          // 9, 10, 14, 15, 16
-    void LoadHotTags() const;                               // 21
-    void LoadTagFeed(const std::string& tag) override;      // 20
-    void SearchPeople(const std::string& text) const;       // 27
-    void LoadUserPictures(const std::string& userId) const; // 8, paged with kind 16's page
-    void LoadUserStats(const std::string& userId) const;    // 23
+    void LoadCategoryList() const;  // 22
+    void LoadHomeFeed() const;  // 26
+    void LoadCategoryFeeds() override;  // 0-7, in order
+    void LoadCategoryFeed(int kind) override;  // one of 0-7
+    void LoadFeed(int kind) const;  // 9, 10, 14, 15, 16
+    void LoadHotTags() const;  // 21
+    void LoadTagFeed(const std::string& tag) override;  // 20
+    void SearchPeople(const std::string& text) const;  // 27
+    void LoadUserPictures(const std::string& userId) const;  // 8, paged with kind 16's page
+    void LoadUserStats(const std::string& userId) const;  // 23
     void LoadUserFollows(const std::string& userId) const;  // 24
     // 17 for another user's list, 25 for a tag list, 11 otherwise; nothing
     // when the list has no picture at `index`.
     void LoadComments(const PictureListId& list, std::size_t index) override;
-    void LoadPictureDetails(const std::string& shareId) const;                 // 28
+    void LoadPictureDetails(const std::string& shareId) const;  // 28
     void LoadCurrentComments(const std::string& shareId, int listKind) const;  // 29
 
     // True when every worker of these services finished within `timeout`.

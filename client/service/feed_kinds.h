@@ -6,7 +6,7 @@ namespace feed_kind {
 enum : int {
     kFirstCategory = 0,  // kinds 0-7: the eight category feeds, ids "1"-"8"
     kLastCategory = 7,
-    kUserPictures = 8,   // another user's pictures, paged with kind 16's page
+    kUserPictures = 8,  // another user's pictures, paged with kind 16's page
     kMyLiked = 9,
     kFeatured = 10,
     kListComments = 11,  // comments of a picture of a feed-kind list
@@ -41,4 +41,4 @@ inline bool IsOwnList(int kind)
     return false;
 }
 
-} // namespace feed_kind
+}  // namespace feed_kind

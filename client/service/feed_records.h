@@ -39,7 +39,7 @@ struct CommentRecord {
 
 // The comments stored with one picture.
 struct PictureComments {
-    std::string shareId;   // the picture they were requested for
+    std::string shareId;  // the picture they were requested for
     std::string isFollow;  // whether the viewer follows the picture's owner, as sent
     std::vector<CommentRecord> comments;
 };

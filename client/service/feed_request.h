@@ -13,8 +13,8 @@ struct FeedRequest {
     // 29 the list kind of the picture on show.
     PictureListId list;
     std::size_t index = 0;
-    std::string userId;   // kinds 8, 23, 24
-    std::string text;     // the tag (20) or the search text (27)
+    std::string userId;  // kinds 8, 23, 24
+    std::string text;  // the tag (20) or the search text (27)
     std::string shareId;  // kinds 11, 17, 25, 28, 29
     // The store's generation of the kind when the request was made: a list
     // forgotten since (its user signed out) takes nothing from the answer.

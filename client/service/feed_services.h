@@ -15,7 +15,7 @@ class WorkTracker;
 // worker holds the whole set for its life, so nothing it uses can go away
 // while it runs, whoever started it.
 struct FeedServices {
-    std::string baseUrl;     // ends with "/"
+    std::string baseUrl;  // ends with "/"
     std::string configPath;  // vlconfig.xml, read afresh by requests that take the config session
     std::shared_ptr<FeedStore> store;
     std::shared_ptr<MessageSink> sink;

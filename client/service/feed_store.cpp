@@ -12,14 +12,13 @@ bool StartsAfresh(const PictureListId& list)
     return list.kind == feed_kind::kUserPictures || list.kind == feed_kind::kTagFeed;
 }
 
-template <typename Slots>
-void GrowTo(Slots& slots, std::size_t index)
+template <typename Slots> void GrowTo(Slots& slots, std::size_t index)
 {
     if (slots.size() <= index)
         slots.resize(index + 1);
 }
 
-} // namespace
+}  // namespace
 
 FeedStore::TextPtr FeedStore::StoreAnswer(int kind, const std::string& key, std::string text)
 {

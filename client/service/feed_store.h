@@ -81,9 +81,9 @@ public:
     int CurrentPage(int kind) const;
     int PageCount(int kind) const;
     int Total(int kind) const;
-    bool NextPage(int kind);      // +1 while below the page count
+    bool NextPage(int kind);  // +1 while below the page count
     bool PreviousPage(int kind);  // -1 while above 1
-    void ResetPage(int kind);     // back to 1
+    void ResetPage(int kind);  // back to 1
 
     void StoreCategory(const std::string& id, const std::string& code);
     // A whole list: ids it does not name have no entry any more.

@@ -34,8 +34,8 @@ struct TransferResult {
 
 bool IsCertificateFault(CURLcode code)
 {
-    return code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CONNECT_ERROR ||
-           code == CURLE_SSL_CACERT_BADFILE || code == CURLE_SSL_CERTPROBLEM || code == CURLE_SSL_INVALIDCERTSTATUS;
+    return code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CONNECT_ERROR || code == CURLE_SSL_CACERT_BADFILE
+        || code == CURLE_SSL_CERTPROBLEM || code == CURLE_SSL_INVALIDCERTSTATUS;
 }
 
 TransferResult Perform(CURL* handle)
@@ -49,8 +49,8 @@ TransferResult Perform(CURL* handle)
     if (IsCertificateFault(result.code)) {
         const char* url = nullptr;
         curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &url);
-        platform::DebugNote(std::string("Quarn: TLS refused ") + (url ? url : "") + ": " +
-                            (errors[0] ? errors : curl_easy_strerror(result.code)));
+        platform::DebugNote(std::string("Quarn: TLS refused ") + (url ? url : "") + ": "
+            + (errors[0] ? errors : curl_easy_strerror(result.code)));
     }
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     result.complete = result.code == CURLE_OK;
@@ -129,8 +129,8 @@ void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimi
 
 // Only a whole answer reaches `answer`: a cut or over-size one would be
 // judged as if it were what the service meant.
-TransferResult Post(const std::string& url, const std::string& body, std::string& answer,
-                    const TransferLimits& limits, bool withConnectTimeout)
+TransferResult Post(const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits,
+    bool withConnectTimeout)
 {
     answer.clear();
     CurlHandle handle(curl_easy_init());
@@ -202,8 +202,8 @@ bool ReadTextPrefix(const std::string& path, std::string& text)
 
 // False when no transfer handle could be made, or the answer had nowhere to
 // go (no temporary file).
-bool Download(const std::string& url, const std::string& targetPath, const TransferLimits& limits,
-              DownloadResult& result)
+bool Download(
+    const std::string& url, const std::string& targetPath, const TransferLimits& limits, DownloadResult& result)
 {
     CurlHandle handle(curl_easy_init());
     if (!handle) {
@@ -243,15 +243,15 @@ bool Download(const std::string& url, const std::string& targetPath, const Trans
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int PostForm(const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits)
 {
     return Post(url, body, answer, limits, false).code == CURLE_FAILED_INIT ? -1 : 0;
 }
 
-int PostFormWithTimeout(const std::string& url, const std::string& body, std::string& answer,
-                        const TransferLimits& limits)
+int PostFormWithTimeout(
+    const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits)
 {
     return Post(url, body, answer, limits, true).code == CURLE_FAILED_INIT ? -1 : 0;
 }

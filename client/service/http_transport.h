@@ -27,12 +27,11 @@ struct TransferLimits {
 // Content-Length 0) and collects the answer. Returns -1 when no transfer
 // handle could be made, else 0; the caller judges the answer, which is empty
 // unless it arrived whole and within kMaxAnswerBytes.
-int PostForm(const std::string& url, const std::string& body, std::string& answer,
-             const TransferLimits& limits = {});
+int PostForm(const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits = {});
 // The same request with the connect time-out; every service request but the
 // forward uses it.
-int PostFormWithTimeout(const std::string& url, const std::string& body, std::string& answer,
-                        const TransferLimits& limits = {});
+int PostFormWithTimeout(
+    const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits = {});
 
 // What one download did: libcurl's result code (0 when the transfer
 // completed), the HTTP status (0 when none arrived), and whether the target

@@ -22,7 +22,7 @@ Json::CharReaderBuilder MakeBuilder()
     return builder;
 }
 
-} // namespace
+}  // namespace
 
 bool Parse(std::string_view text, Json::Value& root)
 {
@@ -139,9 +139,10 @@ int Compare(std::string_view a, std::string_view b)
     return a.compare(b);
 }
 
-} // namespace
+}  // namespace
 
-MemberFinder::MemberFinder(const std::string_view* keys, std::size_t count) : count_(count)
+MemberFinder::MemberFinder(const std::string_view* keys, std::size_t count)
+    : count_(count)
 {
     for (std::size_t i = 0; i < count; ++i) {
         if (!keys[i].empty())
@@ -199,4 +200,4 @@ const Json::Value& FieldReader::Container(std::string_view key, Json::ValueType 
     return value;
 }
 
-} // namespace json_read
+}  // namespace json_read

@@ -53,7 +53,11 @@ private:
 // non-object is refused at once.
 class FieldReader {
 public:
-    explicit FieldReader(const Json::Value& object) : object_(object), ok_(object.isObject() || object.isNull()) {}
+    explicit FieldReader(const Json::Value& object)
+        : object_(object)
+        , ok_(object.isObject() || object.isNull())
+    {
+    }
 
     void Text(std::string_view key, std::string& out) { Check(ToText(Member(object_, key), out)); }
     std::string Text(std::string_view key)
@@ -88,4 +92,4 @@ private:
     bool ok_;
 };
 
-} // namespace json_read
+}  // namespace json_read

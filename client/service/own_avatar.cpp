@@ -30,10 +30,9 @@ void Refresh(const std::shared_ptr<const FeedServices>& services, const std::str
     services->sink->Post(UM_AVATAR_CHANGED, 0, 1);
 }
 
-} // namespace
+}  // namespace
 
-void RefreshOwnAvatar(std::shared_ptr<const FeedServices> services, const std::string& avatarUrl,
-                      AvatarTiming timing)
+void RefreshOwnAvatar(std::shared_ptr<const FeedServices> services, const std::string& avatarUrl, AvatarTiming timing)
 {
     StartTrackedWorker(services->tracker, [services, avatarUrl, timing] { Refresh(services, avatarUrl, timing); });
 }

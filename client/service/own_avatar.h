@@ -16,5 +16,5 @@ struct AvatarTiming {
 // failed download posts nothing and leaves the old file as it was; an
 // address that is not http or https is not even stored. Runs on a worker of
 // its own.
-void RefreshOwnAvatar(std::shared_ptr<const FeedServices> services, const std::string& avatarUrl,
-                      AvatarTiming timing = {});
+void RefreshOwnAvatar(
+    std::shared_ptr<const FeedServices> services, const std::string& avatarUrl, AvatarTiming timing = {});

@@ -28,7 +28,7 @@ std::string AfterLastSlash(const std::string& text)
     return slash == std::string::npos ? text : text.substr(slash + 1);
 }
 
-} // namespace
+}  // namespace
 
 const char* ResolutionSuffixFor(int screenWidth)
 {
@@ -54,7 +54,8 @@ std::string WithResolutionFor(const std::string& largeUrl, int screenWidth)
 }
 
 PictureCache::PictureCache(std::string imageFolder, int screenWidth)
-    : imageFolder_(std::move(imageFolder)), suffix_(ResolutionSuffixFor(screenWidth))
+    : imageFolder_(std::move(imageFolder))
+    , suffix_(ResolutionSuffixFor(screenWidth))
 {
     if (!imageFolder_.empty() && imageFolder_.back() != platform::kPathSeparator)
         imageFolder_ += platform::kPathSeparator;

@@ -56,4 +56,4 @@ const std::string& SystemRootCertificates();
 // A line for the debugger (the system's debug output; stderr elsewhere).
 void DebugNote(const std::string& text);
 
-} // namespace platform
+}  // namespace platform

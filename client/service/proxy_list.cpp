@@ -142,7 +142,7 @@ bool BypassEntryMatches(std::string entry, const ProxyTarget& target)
     return WildcardMatch(host, target.host);
 }
 
-} // namespace
+}  // namespace
 
 bool ParseProxyTarget(const std::string& url, ProxyTarget& target)
 {

@@ -8,9 +8,9 @@
 
 // What the proxy choice for a URL depends on.
 struct ProxyTarget {
-    std::string scheme; // lower case
-    std::string host;   // lower case; an IPv6 address without its brackets
-    int port = 0;       // the scheme's default when the URL names none
+    std::string scheme;  // lower case
+    std::string host;  // lower case; an IPv6 address without its brackets
+    int port = 0;  // the scheme's default when the URL names none
 };
 // False when `url` has no "scheme://host" or a port out of range.
 bool ParseProxyTarget(const std::string& url, ProxyTarget& target);

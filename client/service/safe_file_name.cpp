@@ -297,7 +297,7 @@ bool IsPlain(std::string_view name, std::string_view suffix)
     return !StemIsDevice(name, suffix);
 }
 
-} // namespace
+}  // namespace
 
 void AppendSafeFileName(std::string& out, std::string_view name, std::string_view suffix)
 {

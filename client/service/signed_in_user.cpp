@@ -20,7 +20,7 @@ SignedInUser& Record()
     return record;
 }
 
-} // namespace
+}  // namespace
 
 SignedInUser CopySignedInUser()
 {

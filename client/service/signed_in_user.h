@@ -5,7 +5,7 @@
 // the window take their own copy and never hold a reference into it.
 struct SignedInUser {
     bool signedIn = false;
-    std::string userName;        // the sign-in name as sent
+    std::string userName;  // the sign-in name as sent
     std::string passwordDigest;  // 32 hex digits
     std::string token;
     std::string uid;

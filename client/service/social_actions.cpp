@@ -17,8 +17,7 @@ using Services = std::shared_ptr<const FeedServices>;
 
 // Runs `work` on a detached worker that holds the services and its own
 // copies of everything it captured.
-template <typename Work>
-void Start(const Services& services, Work work)
+template <typename Work> void Start(const Services& services, Work work)
 {
     StartTrackedWorker(services->tracker, [services, work = std::move(work)]() mutable { work(*services); });
 }
@@ -70,7 +69,7 @@ void PollOnce(const FeedServices& services)
     services.sink->Invalidate();
 }
 
-} // namespace
+}  // namespace
 
 bool AnswerHasStatus(std::string_view answer, int status)
 {
@@ -86,8 +85,9 @@ bool AnswerHasStatus(std::string_view answer, int status)
         while (p < answer.size() && IsDigit(answer[p]) && p - digits < 10)
             value = value * 10 + (answer[p++] - '0');
         // The whole number: no further digit, fraction or exponent.
-        bool whole = p > digits && (p == answer.size() || (!IsDigit(answer[p]) && answer[p] != '.' &&
-                                                           answer[p] != 'e' && answer[p] != 'E'));
+        bool whole = p > digits
+            && (p == answer.size()
+                || (!IsDigit(answer[p]) && answer[p] != '.' && answer[p] != 'e' && answer[p] != 'E'));
         if (whole && (negative ? -value : value) == status)
             return true;
     }
@@ -104,7 +104,8 @@ NoticeChoice ChooseNotice(int comments, int replies, int follows)
 }
 
 SocialActions::SocialActions(std::shared_ptr<const FeedServices> services, NoticeTiming timing)
-    : services_(std::move(services)), timing_(std::move(timing))
+    : services_(std::move(services))
+    , timing_(std::move(timing))
 {
     if (!timing_.wait)
         timing_.wait = [](std::chrono::milliseconds tick) { std::this_thread::sleep_for(tick); };
@@ -125,20 +126,20 @@ void SocialActions::FollowUser(const std::string& targetUid) const
     });
 }
 
-void SocialActions::CommentOnPicture(const std::string& shareId, const std::string& text,
-                                     const PictureComments* comments, int parentSelector) const
+void SocialActions::CommentOnPicture(
+    const std::string& shareId, const std::string& text, const PictureComments* comments, int parentSelector) const
 {
     if (parentSelector == -1) {
         ReplyToComment(shareId, text, {});
         return;
     }
-    const bool known = comments && parentSelector >= 0 &&
-                       static_cast<std::size_t>(parentSelector) < comments->comments.size();
+    const bool known
+        = comments && parentSelector >= 0 && static_cast<std::size_t>(parentSelector) < comments->comments.size();
     ReplyToComment(shareId, text, known ? comments->comments[parentSelector].commentId : std::string());
 }
 
-void SocialActions::ReplyToComment(const std::string& shareId, const std::string& text,
-                                   std::optional<std::string> parentId) const
+void SocialActions::ReplyToComment(
+    const std::string& shareId, const std::string& text, std::optional<std::string> parentId) const
 {
     // A reply whose comment is not known fails rather than posting at the top.
     if (parentId && parentId->empty()) {
@@ -194,8 +195,7 @@ void SocialActions::ForwardPicture(const std::string& shareId) const
     });
 }
 
-void SocialActions::FollowFromList(const std::string& targetUid, FollowList list,
-                                   const std::string& listOwnerUid) const
+void SocialActions::FollowFromList(const std::string& targetUid, FollowList list, const std::string& listOwnerUid) const
 {
     Start(services_, [services = services_, targetUid, list, listOwnerUid](const FeedServices& s) {
         const ConfigSession session = ConfigSession::FromFile(s.configPath);

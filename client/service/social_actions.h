@@ -46,12 +46,11 @@ public:
     // `comments` are the picture's stored comments; `parentSelector` is the
     // index of the comment replied to, or -1 for a top-level comment. A reply
     // whose comment is gone fails at once rather than posting at the top.
-    void CommentOnPicture(const std::string& shareId, const std::string& text, const PictureComments* comments,
-                          int parentSelector) const;
+    void CommentOnPicture(
+        const std::string& shareId, const std::string& text, const PictureComments* comments, int parentSelector) const;
     // A reply to the comment with `parentId`, or, without one, a top-level
     // comment. An empty id fails at once.
-    void ReplyToComment(const std::string& shareId, const std::string& text,
-                        std::optional<std::string> parentId) const;
+    void ReplyToComment(const std::string& shareId, const std::string& text, std::optional<std::string> parentId) const;
     void LikePicture(const std::string& shareId, const std::string& ownerUid) const;
     // The like of a picture of a list; fails at once when it is no longer stored.
     void LikePictureAt(const PictureListId& list, std::size_t index) const;

@@ -7,13 +7,9 @@ bool IsAsciiAlnum(unsigned char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-bool IsUnreserved(unsigned char c)
-{
-    return IsAsciiAlnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
-}
+bool IsUnreserved(unsigned char c) { return IsAsciiAlnum(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
 
-template <typename KeepByte>
-std::string Escape(std::string_view bytes, KeepByte keep)
+template <typename KeepByte> std::string Escape(std::string_view bytes, KeepByte keep)
 {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
@@ -30,14 +26,8 @@ std::string Escape(std::string_view bytes, KeepByte keep)
     return out;
 }
 
-} // namespace
+}  // namespace
 
-std::string PercentEncodeText(std::string_view utf8)
-{
-    return Escape(utf8, IsUnreserved);
-}
+std::string PercentEncodeText(std::string_view utf8) { return Escape(utf8, IsUnreserved); }
 
-std::string EncodeFeedbackNickname(std::string_view utf8)
-{
-    return Escape(utf8, IsAsciiAlnum);
-}
+std::string EncodeFeedbackNickname(std::string_view utf8) { return Escape(utf8, IsAsciiAlnum); }

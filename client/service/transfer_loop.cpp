@@ -25,7 +25,8 @@ const int kPollMs = 1000;
 // own lock.
 class SharedCaches {
 public:
-    SharedCaches() : share_(curl_share_init())
+    SharedCaches()
+        : share_(curl_share_init())
     {
         if (!share_)
             return;
@@ -182,7 +183,7 @@ Loop* TheLoop()
     return running ? loop : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 CURLcode Perform(CURL* handle)
 {
@@ -192,7 +193,8 @@ CURLcode Perform(CURL* handle)
     return loop->Run(handle);
 }
 
-HostConnections::HostConnections(long count) : count_(count)
+HostConnections::HostConnections(long count)
+    : count_(count)
 {
     if (Loop* loop = TheLoop())
         loop->Allow(count_, true);
@@ -210,4 +212,4 @@ void UseSharedCaches(CURL* handle)
         curl_easy_setopt(handle, CURLOPT_SHARE, share);
 }
 
-} // namespace transfer_loop
+}  // namespace transfer_loop

@@ -36,4 +36,4 @@ private:
 // Attaches the process-wide share (DNS, TLS sessions) to a new handle.
 void UseSharedCaches(CURL* handle);
 
-} // namespace transfer_loop
+}  // namespace transfer_loop

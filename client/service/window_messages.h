@@ -2,29 +2,29 @@
 
 // Private window messages the service core sends to the user interface.
 enum : unsigned {
-    UM_DOWNLOAD_DONE = 3060,      // large picture in place; wParam 0, lParam 0
+    UM_DOWNLOAD_DONE = 3060,  // large picture in place; wParam 0, lParam 0
     UM_DOWNLOAD_PROGRESS = 3062,  // wParam percent, lParam wide target path (valid during the call)
-    UM_PICTURE_ARRIVED = 3063,    // posted: a download put a file in place; wParam LandedPictureKey(path), 0
+    UM_PICTURE_ARRIVED = 3063,  // posted: a download put a file in place; wParam LandedPictureKey(path), 0
 };
 
 // Sent or posted by the feed store, the fetcher and the social actions. Text
 // parameters are pointers to UTF-8 std::string objects (the window converts
 // them), valid only during a sent message; posted messages carry numbers only.
 enum : unsigned {
-    UM_SHOW_LARGE_PICTURE = 3037,      // sent; wParam 0, lParam const std::string* large-picture path
-    UM_COMMENT_LIST_READY = 3038,      // sent; wParam list kind, lParam index
-    UM_COMMENT_POSTED = 3039,          // sent before the comment's UM_ACTION_RESULT; 0, 0
+    UM_SHOW_LARGE_PICTURE = 3037,  // sent; wParam 0, lParam const std::string* large-picture path
+    UM_COMMENT_LIST_READY = 3038,  // sent; wParam list kind, lParam index
+    UM_COMMENT_POSTED = 3039,  // sent before the comment's UM_ACTION_RESULT; 0, 0
     UM_PICTURE_COMMENTS_READY = 3040,  // posted; wParam list kind of the current picture, lParam -2012
-    UM_SHOW_LIST_PICTURE = 3043,       // sent; wParam const std::string* user id, lParam index
-    UM_ACTION_RESULT = 3044,           // posted; wParam action kind, lParam outcome
-    UM_SHOW_PICTURE_INFO = 3046,       // sent right after UM_SHOW_LARGE_PICTURE; wParam feed kind, lParam index
-    UM_FEED_ERROR = 3050,              // sent; 0, 0
-    UM_USER_STATS_READY = 3051,        // sent; 0, 0
-    UM_PUBLISH_PAGE_READY = 3053,      // sent; wParam 0, lParam number of items sent
-    UM_SHOW_ROW_PICTURE = 3054,        // sent; wParam const std::string* tag, lParam index
-    UM_AVATAR_CHANGED = 3056,          // posted by the avatar refresh with wParam 0, lParam 1
-    UM_FEED_OFFLINE = 3070,            // posted; wParam 1 a kept answer is shown, 0 any usable answer came; lParam kind
-    UM_PICTURE_DETAILS_READY = 3071,   // posted once a picture's details are stored; 0, 0
+    UM_SHOW_LIST_PICTURE = 3043,  // sent; wParam const std::string* user id, lParam index
+    UM_ACTION_RESULT = 3044,  // posted; wParam action kind, lParam outcome
+    UM_SHOW_PICTURE_INFO = 3046,  // sent right after UM_SHOW_LARGE_PICTURE; wParam feed kind, lParam index
+    UM_FEED_ERROR = 3050,  // sent; 0, 0
+    UM_USER_STATS_READY = 3051,  // sent; 0, 0
+    UM_PUBLISH_PAGE_READY = 3053,  // sent; wParam 0, lParam number of items sent
+    UM_SHOW_ROW_PICTURE = 3054,  // sent; wParam const std::string* tag, lParam index
+    UM_AVATAR_CHANGED = 3056,  // posted by the avatar refresh with wParam 0, lParam 1
+    UM_FEED_OFFLINE = 3070,  // posted; wParam 1 a kept answer is shown, 0 any usable answer came; lParam kind
+    UM_PICTURE_DETAILS_READY = 3071,  // posted once a picture's details are stored; 0, 0
 };
 
 // UM_SHOW_LARGE_PICTURE's wParam that first puts the strip's scrolling to rest.
@@ -34,19 +34,19 @@ constexpr unsigned kResetStripScroll = 2012;
 // windows and the tray menu. Wide text pointers, valid during the call.
 // UM_LOGIN_STATE (19033) is declared with the login flow.
 enum : unsigned {
-    UM_TRAY_NOTIFY = 2545,          // tray icon callback; lParam the mouse message
-    UM_TAB_NOTIFY = 2560,           // sent by the tab; wParam kind, lParam its notification record
+    UM_TRAY_NOTIFY = 2545,  // tray icon callback; lParam the mouse message
+    UM_TAB_NOTIFY = 2560,  // sent by the tab; wParam kind, lParam its notification record
     UM_UPDATE_COMMENT_VIEW = 3042,  // sent by the viewer, posted by UM_SHOW_HOME_PICTURE; 0, 0
-    UM_LEAVE_FULL_VIEW = 3045,      // sent; 0, 0
-    UM_START_LOGIN = 3047,          // posted at start-up; 0, 0
-    UM_OPEN_WEB_PAGE = 3048,        // sent; wParam const wchar_t* URL
-    UM_SHOW_HOME_PICTURE = 3049,    // the home feed's first picture; 0, 0
-    UM_SHOW_OWN_PICTURE = 3052,     // wParam index in the own list
+    UM_LEAVE_FULL_VIEW = 3045,  // sent; 0, 0
+    UM_START_LOGIN = 3047,  // posted at start-up; 0, 0
+    UM_OPEN_WEB_PAGE = 3048,  // sent; wParam const wchar_t* URL
+    UM_SHOW_HOME_PICTURE = 3049,  // the home feed's first picture; 0, 0
+    UM_SHOW_OWN_PICTURE = 3052,  // wParam index in the own list
     UM_SHOW_FIRST_CATEGORY = 3055,  // category feed 0's first picture; 0, 0
-    UM_SHOW_AUTHOR_PICTURES = 3057,     // sent by the strip; 0, 0
-    UM_OPEN_PICTURE_COMMENTS = 3058,    // sent; wParam, lParam const wchar_t*
-    UM_OPEN_NOTICE_REPLY = 3059,        // as UM_OPEN_PICTURE_COMMENTS
-    UM_TRAY_COMMAND = 35879,            // posted by the tray menu; wParam 0, lParam the item
+    UM_SHOW_AUTHOR_PICTURES = 3057,  // sent by the strip; 0, 0
+    UM_OPEN_PICTURE_COMMENTS = 3058,  // sent; wParam, lParam const wchar_t*
+    UM_OPEN_NOTICE_REPLY = 3059,  // as UM_OPEN_PICTURE_COMMENTS
+    UM_TRAY_COMMAND = 35879,  // posted by the tray menu; wParam 0, lParam the item
 };
 
 // Command identifiers of the main window's controls (WM_COMMAND).
@@ -68,7 +68,7 @@ enum : unsigned short {
     CMD_UNFOLLOW = 1862,
     CMD_PIN = 1863,
     CMD_COMMENT_SCROLL = 1864,  // the comment list's scroll bar
-    CMD_COMMENT_TEXT = 1865,    // the comment input's field, in its own pop-up
+    CMD_COMMENT_TEXT = 1865,  // the comment input's field, in its own pop-up
     CMD_FIRST_CATEGORY = 2001,  // to 2008
     CMD_LAST_CATEGORY = 2008,
     CMD_LOGIN = 2012,

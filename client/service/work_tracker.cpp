@@ -1,6 +1,7 @@
 #include "work_tracker.h"
 
-WorkTracker::Token::Token(std::shared_ptr<WorkTracker> tracker) : tracker_(std::move(tracker))
+WorkTracker::Token::Token(std::shared_ptr<WorkTracker> tracker)
+    : tracker_(std::move(tracker))
 {
     if (tracker_)
         tracker_->Begin();

@@ -42,8 +42,7 @@ private:
 };
 
 // Runs `work` on a detached worker that `tracker` counts until it ends.
-template <typename Work>
-void StartTrackedWorker(const std::shared_ptr<WorkTracker>& tracker, Work work)
+template <typename Work> void StartTrackedWorker(const std::shared_ptr<WorkTracker>& tracker, Work work)
 {
     // The thread start wants a copyable function: the move-only parts are shared.
     auto shared = std::make_shared<Work>(std::move(work));

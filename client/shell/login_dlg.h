@@ -13,7 +13,6 @@
 #include "skinkit/window_base.h"
 #include "window_messages.h"
 
-
 // The skinned login pop-up. The flow behind it (requests, answers, the
 // configuration, the signed-in record) is the core's LoginFlow; this window
 // gathers the input, shows hints and errors and runs the watchdog.

@@ -27,10 +27,7 @@ constexpr DWORD kCommonControlClasses = ICC_BAR_CLASSES | ICC_USEREX_CLASSES | I
 
 // Whether the main window shows at start: a start with Windows stays in the
 // tray, and the first run leaves it to the wizard, which shows it when done.
-bool ShowsAtStart()
-{
-    return IsFirstRun() == 0 && !IsAutoRunStart(GetCommandLineW());
-}
+bool ShowsAtStart() { return IsFirstRun() == 0 && !IsAutoRunStart(GetCommandLineW()); }
 
 // Says why a start whose instance mutex was not its own runs all the same.
 void NoteStartingBesideAnotherCopy(DWORD error)

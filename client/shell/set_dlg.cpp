@@ -38,7 +38,8 @@ CQNSetDlg::~CQNSetDlg()
 
 bool CQNSetDlg::Create(HWND parent, const RECT* rect)
 {
-    const RECT place = rect ? *rect : skinkit::ScaleRectToDpi(RECT{0, 0, m_size.cx, m_size.cy}, skinkit::WindowDpi(parent));
+    const RECT place
+        = rect ? *rect : skinkit::ScaleRectToDpi(RECT{0, 0, m_size.cx, m_size.cy}, skinkit::WindowDpi(parent));
     m_size = SIZE{place.right - place.left, place.bottom - place.top};
     return CWindowBase::Create(parent, L"Vorl设置", kStyle, kExStyle, place, nullptr) != nullptr;
 }

@@ -8,9 +8,9 @@
 
 #include "autorun_registry.h"
 #include "config_store.h"
+#include "layered_window.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
-#include "layered_window.h"
 
 // The settings pop-up: start with Windows and sign in automatically. Both
 // boxes are read afresh from their stores each time it shows, and a click

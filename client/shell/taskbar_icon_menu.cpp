@@ -115,6 +115,6 @@ void CTaskBarIconMenu::Compose(HDC dc)
     if (m_menuImage)
         g.DrawImage(m_menuImage.get(), 0, 0, m_menuImage->GetWidth(), m_menuImage->GetHeight());
     if (m_hot >= 0 && m_selImage)
-        g.DrawImage(m_selImage.get(), int(m_menu.left), int(m_menu.top + m_hot * kRowHeight),
-            m_selImage->GetWidth(), m_selImage->GetHeight());
+        g.DrawImage(m_selImage.get(), int(m_menu.left), int(m_menu.top + m_hot * kRowHeight), m_selImage->GetWidth(),
+            m_selImage->GetHeight());
 }

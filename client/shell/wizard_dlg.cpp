@@ -126,7 +126,8 @@ CQNWizardDlg::CQNWizardDlg(HWND owner, std::wstring pictureFolder)
 
 bool CQNWizardDlg::Create(const RECT* rect)
 {
-    const RECT place = rect ? *rect : skinkit::ScaleRectToDpi(RECT{0, 0, m_size.cx, m_size.cy}, skinkit::WindowDpi(m_owner));
+    const RECT place
+        = rect ? *rect : skinkit::ScaleRectToDpi(RECT{0, 0, m_size.cx, m_size.cy}, skinkit::WindowDpi(m_owner));
     m_size = SIZE{place.right - place.left, place.bottom - place.top};
     return CWindowBase::Create(m_owner, L"Vorlane向导", kStyle, kExStyle, place, nullptr) != nullptr;
 }
@@ -205,10 +206,9 @@ void CQNWizardDlg::OnCreate()
     const int closeWidth = ImageWidth(m_closeImage) / 3;
     m_close.SetWindowRect_New(Scaled(m_hWnd, kCloseRight) - closeWidth, nextY, closeWidth, ImageHeight(m_nextImage));
     m_close.ShowWindow(false);
-    platform::StartDetachedThread([motion = m_motion, hwnd = m_hWnd, height = int(m_size.cy),
-                                      logo = ImageHeight(m_logo), rest = Scaled(m_hWnd, kLogoRest)] {
-        RunIntro(motion, hwnd, height, logo, rest);
-    });
+    platform::StartDetachedThread(
+        [motion = m_motion, hwnd = m_hWnd, height = int(m_size.cy), logo = ImageHeight(m_logo),
+            rest = Scaled(m_hWnd, kLogoRest)] { RunIntro(motion, hwnd, height, logo, rest); });
 }
 
 void CQNWizardDlg::LoadPictures()
@@ -276,7 +276,8 @@ void CQNWizardDlg::NextPage()
     if (m_page == 0) {
         for (CButtonUI* button : {&m_next, &m_close}) {
             const RECT r = button->GetWindowRect();
-            button->MoveWindow(r.left + Scaled(m_hWnd, kFirstPageShiftX), r.top + Scaled(m_hWnd, kFirstPageShiftY), false);
+            button->MoveWindow(
+                r.left + Scaled(m_hWnd, kFirstPageShiftX), r.top + Scaled(m_hWnd, kFirstPageShiftY), false);
         }
     }
     if (m_page == kPageCount - 1 && m_runImage) {
@@ -354,8 +355,8 @@ void CQNWizardDlg::RenderIntro(Gdiplus::Graphics& g)
         }
     }
     if (m_logo)
-        g.DrawImage(m_logo.get(), Scaled(m_hWnd, kLogoLeft.x), int(m_motion->logoTop), ImageWidth(m_logo),
-            ImageHeight(m_logo));
+        g.DrawImage(
+            m_logo.get(), Scaled(m_hWnd, kLogoLeft.x), int(m_motion->logoTop), ImageWidth(m_logo), ImageHeight(m_logo));
 }
 
 void CQNWizardDlg::RenderPage(HDC hdc)

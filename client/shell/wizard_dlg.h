@@ -8,9 +8,9 @@
 // GDI+ needs the Windows types first.
 #include <gdiplus.h>
 
+#include "layered_window.h"
 #include "skinkit/button.h"
 #include "skinkit/memory_dc.h"
-#include "layered_window.h"
 
 // What the animation threads move and the window paints. Shared with the
 // threads, so a thread still running after the window went touches only this.

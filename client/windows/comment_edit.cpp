@@ -62,8 +62,8 @@ void CCommentEdit::Show(bool visible)
     HWND above = GetWindow(m_owner, GW_HWNDPREV);
     if (above == m_hWnd)
         above = GetWindow(m_hWnd, GW_HWNDPREV);
-    ::SetWindowPos(m_hWnd, above ? above : HWND_TOP, 0, 0, 0, 0,
-        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ::SetWindowPos(
+        m_hWnd, above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 

@@ -5,8 +5,8 @@
 // GDI+ needs the Windows types first.
 #include <gdiplus.h>
 
-#include "skinkit/rich_edit.h"
 #include "layered_window.h"
+#include "skinkit/rich_edit.h"
 
 // The pop-up that holds the comment view's text input: a layered tool
 // window owned by the main window, placed over the view's input area.

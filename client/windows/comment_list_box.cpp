@@ -173,10 +173,11 @@ void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT orig
     RECT r = RowRect(row);
     OffsetRect(&r, -origin.x, -origin.y);
     if (Gdiplus::Bitmap* avatar = Avatar(c.avatarPath))
-        g.DrawImage(avatar, int(r.left) + Scaled(10), int(r.top) + Scaled(10), Scaled(kAvatarSize), Scaled(kAvatarSize));
+        g.DrawImage(
+            avatar, int(r.left) + Scaled(10), int(r.top) + Scaled(10), Scaled(kAvatarSize), Scaled(kAvatarSize));
     if (m_frame)
-        g.DrawImage(m_frame, int(r.left) + Scaled(8), int(r.top) + Scaled(8), Scaled(kAvatarSize + 4),
-            Scaled(kAvatarSize + 4));
+        g.DrawImage(
+            m_frame, int(r.left) + Scaled(8), int(r.top) + Scaled(8), Scaled(kAvatarSize + 4), Scaled(kAvatarSize + 4));
     Gdiplus::SolidBrush divider{Gdiplus::Color(kDivider)};
     g.FillRectangle(
         &divider, int(r.left) + Scaled(10), int(r.bottom) - Scaled(1), int(r.right - r.left) - Scaled(20), Scaled(1));
@@ -185,7 +186,8 @@ void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT orig
     text.points = 10.0f;
     text.color = kWhite;
     const std::wstring line = Widen(c.authorName) + L"  回复：" + Widen(c.content);
-    DrawSkinText(hdc, line, text, Box(RECT{r.left + Scaled(50), r.top + Scaled(10), r.right - Scaled(20), r.bottom - Scaled(10)}));
+    DrawSkinText(hdc, line, text,
+        Box(RECT{r.left + Scaled(50), r.top + Scaled(10), r.right - Scaled(20), r.bottom - Scaled(10)}));
 
     SkinTextStyle link = text;
     link.points = 9.0f;
@@ -194,8 +196,8 @@ void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT orig
     DrawSkinText(hdc, L"回复", link, Box(place));
     if (row == m_hot) {
         Gdiplus::SolidBrush underline{Gdiplus::Color(kWhite)};
-        g.FillRectangle(&underline, int(place.left), int(place.bottom) - Scaled(1), int(place.right - place.left) - Scaled(4),
-            Scaled(1));
+        g.FillRectangle(&underline, int(place.left), int(place.bottom) - Scaled(1),
+            int(place.right - place.left) - Scaled(4), Scaled(1));
     }
 }
 

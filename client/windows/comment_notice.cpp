@@ -4,8 +4,9 @@
 
 const wchar_t* NoticeText(int code)
 {
-    static const wchar_t* const kTexts[] = {L"", L"评论成功", L"评论失败", L"转发成功", L"转发失败", L"已喜欢",
-        L"这是你自己", L"喜欢成功", L"喜欢失败", L"已成为壁纸", L"设置失败", L"关注成功", L"关注失败", L"内容为空", L"取消成功"};
+    static const wchar_t* const kTexts[]
+        = {L"", L"评论成功", L"评论失败", L"转发成功", L"转发失败", L"已喜欢", L"这是你自己", L"喜欢成功", L"喜欢失败",
+            L"已成为壁纸", L"设置失败", L"关注成功", L"关注失败", L"内容为空", L"取消成功"};
     if (code < 0 || code >= int(sizeof(kTexts) / sizeof(kTexts[0])))
         return L"";
     return kTexts[code];

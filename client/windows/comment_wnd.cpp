@@ -531,7 +531,8 @@ void CCommentWnd::DrawCounts(HDC hdc, int l, int t) const
     for (const auto& [button, value] : counted) {
         RECT r = button->GetWindowRect();
         OffsetRect(&r, l - m_full.left, t - m_full.top);
-        DrawSkinText(hdc, std::to_wstring(value), count, Box(r.right + Scaled(8), (r.top + r.bottom) / 2 - Scaled(8), Scaled(64), Scaled(16)));
+        DrawSkinText(hdc, std::to_wstring(value), count,
+            Box(r.right + Scaled(8), (r.top + r.bottom) / 2 - Scaled(8), Scaled(64), Scaled(16)));
     }
 }
 

@@ -6,8 +6,8 @@
 // GDI+ needs the Windows types first.
 #include <gdiplus.h>
 
-#include "skinkit/button.h"
 #include "layered_window.h"
+#include "skinkit/button.h"
 
 // The client's skinned message box: one line of text and "确定", modal over
 // the window that was active. It runs a message loop of its own until the

@@ -6,9 +6,9 @@
 // GDI+ needs the Windows types first.
 #include <gdiplus.h>
 
+#include "layered_window.h"
 #include "skinkit/button.h"
 #include "skinkit/rich_edit.h"
-#include "layered_window.h"
 
 // The share pop-up: an editable invitation, the two microblog sites' share
 // pages opened in the default browser, and a copy to the clipboard.

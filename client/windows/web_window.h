@@ -7,9 +7,9 @@
 #include <gdiplus.h>
 
 #include "browser_view.h"
+#include "layered_window.h"
 #include "skinkit/button.h"
 #include "skinkit/message_filter.h"
-#include "layered_window.h"
 
 // The skinned window the service's own pages open in: registration, password
 // recovery, settings, upload, the activity and notice pages. A title picture

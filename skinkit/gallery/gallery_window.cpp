@@ -2,12 +2,13 @@
 
 namespace {
 
-constexpr const wchar_t* kPictureSections[] = {L"picture_natural", L"picture_stretch", L"picture_tile",
-                                               L"picture_centre", L"picture_three_part"};
+constexpr const wchar_t* kPictureSections[]
+    = {L"picture_natural", L"picture_stretch", L"picture_tile", L"picture_centre", L"picture_three_part"};
 constexpr UINT_PTR kFadeTimer = 1;
 constexpr DWORD kEditStyle = ES_AUTOHSCROLL;
 
-std::wstring ProgramFolder() {
+std::wstring ProgramFolder()
+{
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path);
@@ -16,11 +17,14 @@ std::wstring ProgramFolder() {
 
 }  // namespace
 
-CGalleryWindow::~CGalleryWindow() {
-    if (m_hWnd && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
+CGalleryWindow::~CGalleryWindow()
+{
+    if (m_hWnd && IsWindow(m_hWnd))
+        DestroyWindow(m_hWnd);
 }
 
-bool CGalleryWindow::Create(const std::wstring& folder, bool quitOnDestroy) {
+bool CGalleryWindow::Create(const std::wstring& folder, bool quitOnDestroy)
+{
     m_folder = folder.empty() ? ProgramFolder() + L"Qnv_resource\\gallery\\" : folder;
     m_ini = m_folder + L"gallery.ini";
     m_quitOnDestroy = quitOnDestroy;
@@ -33,7 +37,8 @@ bool CGalleryWindow::Create(const std::wstring& folder, bool quitOnDestroy) {
     return CreateLayered(L"skinkit 控件一览", 40, 40);
 }
 
-void CGalleryWindow::CreateControls() {
+void CGalleryWindow::CreateControls()
+{
     m_background.Create(m_hWnd, true);
     m_close.Create(m_hWnd, kGalleryClose);
     m_primary.Create(m_hWnd, kGalleryPrimary);
@@ -48,12 +53,14 @@ void CGalleryWindow::CreateControls() {
     m_status.Create(m_hWnd, kGalleryStatus, true);
     m_link.Create(m_hWnd, kGalleryLink);
     m_tab.Create(m_hWnd, kGalleryTab);
-    for (CPictureUI& picture : m_pictures) picture.Create(m_hWnd, true);
+    for (CPictureUI& picture : m_pictures)
+        picture.Create(m_hWnd, true);
     m_name.Create(m_hWnd, kGalleryName, kEditStyle);
     m_password.Create(m_hWnd, kGalleryPassword, kEditStyle);
 }
 
-void CGalleryWindow::ApplyAttributes() {
+void CGalleryWindow::ApplyAttributes()
+{
     const auto& images = m_images.Images();
     m_background.SetAttribute(L"window_background", m_ini, images);
     m_close.SetAttribute(L"close_button", m_ini, images);
@@ -69,7 +76,8 @@ void CGalleryWindow::ApplyAttributes() {
     m_status.SetAttribute(L"status_text", m_ini);
     m_link.SetAttribute(L"home_link", m_ini);
     m_tab.SetAttribute(L"feed_tab", m_ini, images);
-    for (size_t i = 0; i < m_pictures.size(); ++i) m_pictures[i].SetAttribute(kPictureSections[i], m_ini, images);
+    for (size_t i = 0; i < m_pictures.size(); ++i)
+        m_pictures[i].SetAttribute(kPictureSections[i], m_ini, images);
     m_name.SetAttribute(L"name_edit", m_ini, images);
     m_password.SetAttribute(L"password_edit", m_ini, images);
 
@@ -83,13 +91,15 @@ void CGalleryWindow::ApplyAttributes() {
     m_password.SetWindowTextW(L"secret");
 }
 
-int CGalleryWindow::ControlCount() const {
+int CGalleryWindow::ControlCount() const
+{
     // Background, five buttons, three boxes, three texts, link, tab, five
     // pictures, two fields.
     return 22 + static_cast<int>(m_fillers.size());
 }
 
-void CGalleryWindow::AddFillerControls(int count) {
+void CGalleryWindow::AddFillerControls(int count)
+{
     const auto& images = m_images.Images();
     int column = 0;
     int row = 0;
@@ -110,7 +120,8 @@ void CGalleryWindow::AddFillerControls(int count) {
     }
 }
 
-void CGalleryWindow::Render(HDC hdc) {
+void CGalleryWindow::Render(HDC hdc)
+{
     m_background.OnPaint(hdc);
     m_close.OnPaint(hdc);
     m_primary.OnPaint(hdc);
@@ -125,13 +136,16 @@ void CGalleryWindow::Render(HDC hdc) {
     m_status.OnPaint(hdc);
     m_link.OnPaint(hdc);
     m_tab.OnPaint(hdc);
-    for (CPictureUI& picture : m_pictures) picture.OnPaint(hdc);
+    for (CPictureUI& picture : m_pictures)
+        picture.OnPaint(hdc);
     m_name.OnPaint2(hdc, nullptr);
     m_password.OnPaint2(hdc, nullptr);
-    for (auto& filler : m_fillers) filler->OnPaint(hdc);
+    for (auto& filler : m_fillers)
+        filler->OnPaint(hdc);
 }
 
-void CGalleryWindow::Route(UINT msg, WPARAM wParam, LPARAM lParam) {
+void CGalleryWindow::Route(UINT msg, WPARAM wParam, LPARAM lParam)
+{
     m_background.WindowProc(m_hWnd, msg, wParam, lParam);
     m_close.WindowProc(m_hWnd, msg, wParam, lParam);
     m_primary.WindowProc(m_hWnd, msg, wParam, lParam);
@@ -146,19 +160,24 @@ void CGalleryWindow::Route(UINT msg, WPARAM wParam, LPARAM lParam) {
     m_status.WindowProc(m_hWnd, msg, wParam, lParam);
     m_link.WindowProc(m_hWnd, msg, wParam, lParam);
     m_tab.WindowProc(m_hWnd, msg, wParam, lParam);
-    for (CPictureUI& picture : m_pictures) picture.WindowProc(m_hWnd, msg, wParam, lParam);
+    for (CPictureUI& picture : m_pictures)
+        picture.WindowProc(m_hWnd, msg, wParam, lParam);
     m_name.WindowProc(m_hWnd, msg, wParam, lParam);
     m_password.WindowProc(m_hWnd, msg, wParam, lParam);
-    for (auto& filler : m_fillers) filler->WindowProc(m_hWnd, msg, wParam, lParam);
+    for (auto& filler : m_fillers)
+        filler->WindowProc(m_hWnd, msg, wParam, lParam);
 }
 
-void CGalleryWindow::SetStatus(const std::wstring& text) {
+void CGalleryWindow::SetStatus(const std::wstring& text)
+{
     m_statusText = text;
     m_status.SetWindowTextW(text);
 }
 
-void CGalleryWindow::OnCommand(WORD id, WORD code) {
-    if (code != 0) return;
+void CGalleryWindow::OnCommand(WORD id, WORD code)
+{
+    if (code != 0)
+        return;
     switch (id) {
     case kGalleryClose:
         DestroyWindow(m_hWnd);
@@ -184,24 +203,28 @@ void CGalleryWindow::OnCommand(WORD id, WORD code) {
     }
 }
 
-bool CGalleryWindow::CursorOver(const RECT& rect) const {
+bool CGalleryWindow::CursorOver(const RECT& rect) const
+{
     POINT p{};
     GetCursorPos(&p);
     ScreenToClient(m_hWnd, &p);
     return PtInRect(&rect, p) != FALSE;
 }
 
-bool CGalleryWindow::OverControl(POINT p) const {
+bool CGalleryWindow::OverControl(POINT p) const
+{
     for (const RECT& r : {m_close.GetWindowRect(), m_primary.GetWindowRect(), m_secondary.GetWindowRect(),
-                          m_like.GetWindowRect(), m_help.GetWindowRect(), m_remember.GetWindowRect(),
-                          m_autoLogin.GetWindowRect(), m_disabledCheck.GetWindowRect(), m_link.GetWindowRect(),
-                          m_tab.GetWindowRect(), m_name.GetEditBkRect(), m_password.GetEditBkRect()}) {
-        if (PtInRect(&r, p)) return true;
+             m_like.GetWindowRect(), m_help.GetWindowRect(), m_remember.GetWindowRect(), m_autoLogin.GetWindowRect(),
+             m_disabledCheck.GetWindowRect(), m_link.GetWindowRect(), m_tab.GetWindowRect(), m_name.GetEditBkRect(),
+             m_password.GetEditBkRect()}) {
+        if (PtInRect(&r, p))
+            return true;
     }
     return false;
 }
 
-BOOL CGalleryWindow::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+BOOL CGalleryWindow::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
     switch (msg) {
     case WM_CREATE:
         CreateControls();
@@ -217,7 +240,8 @@ BOOL CGalleryWindow::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam,
         result = 1;
         return TRUE;
     case WM_DESTROY:
-        if (m_quitOnDestroy) PostQuitMessage(0);
+        if (m_quitOnDestroy)
+            PostQuitMessage(0);
         return TRUE;
     case WM_SETCURSOR:
         if (m_name.OnSetCursor() || m_password.OnSetCursor()) {

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "layered_preview.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
 #include "skinkit/hyperlink.h"
@@ -15,7 +16,6 @@
 #include "skinkit/rich_edit.h"
 #include "skinkit/static_text.h"
 #include "skinkit/tab.h"
-#include "layered_preview.h"
 
 // Command ids of the gallery's controls.
 enum GalleryId : WORD {
@@ -41,7 +41,10 @@ enum GalleryId : WORD {
 // the paint benchmark.
 class CGalleryWindow : public CLayeredPreview {
 public:
-    CGalleryWindow() : CLayeredPreview(SIZE{600, 440}) {}
+    CGalleryWindow()
+        : CLayeredPreview(SIZE{600, 440})
+    {
+    }
     ~CGalleryWindow() override;
 
     // folder: the gallery's resource folder, ending in a separator.

@@ -15,7 +15,10 @@ public:
     SIZE GetSize() const { return m_size; }
 
 protected:
-    explicit CLayeredPreview(SIZE size) : m_size(size) {}
+    explicit CLayeredPreview(SIZE size)
+        : m_size(size)
+    {
+    }
     // Creates the window at m_size, centres it and gives it its first picture.
     bool CreateLayered(const wchar_t* title, int x, int y);
     // Answers WM_PAINT.

@@ -4,17 +4,21 @@ namespace {
 constexpr DWORD kFieldStyle = ES_AUTOHSCROLL;
 }
 
-CLoginPreview::~CLoginPreview() {
-    if (m_hWnd && IsWindow(m_hWnd)) DestroyWindow(m_hWnd);
+CLoginPreview::~CLoginPreview()
+{
+    if (m_hWnd && IsWindow(m_hWnd))
+        DestroyWindow(m_hWnd);
 }
 
-bool CLoginPreview::Create(const std::wstring& folder) {
+bool CLoginPreview::Create(const std::wstring& folder)
+{
     m_ini = folder + L"login_window.ini";
     m_images.Load(folder);
     return CreateLayered(L"登录Quarn", 0, 0);
 }
 
-void CLoginPreview::Layout() {
+void CLoginPreview::Layout()
+{
     const auto& images = m_images.Images();
     m_background.Create(m_hWnd, true);
     m_tip.Create(m_hWnd, true);
@@ -47,7 +51,8 @@ void CLoginPreview::Layout() {
     m_tip.set_window_rect(130, 71, 294, 107);
 }
 
-void CLoginPreview::Render(HDC hdc) {
+void CLoginPreview::Render(HDC hdc)
+{
     m_background.OnPaint(hdc);
     m_login.OnPaint(hdc);
     m_register.OnPaint(hdc);
@@ -57,7 +62,8 @@ void CLoginPreview::Render(HDC hdc) {
     m_close.OnPaint(hdc);
     m_name.OnPaint2(hdc, nullptr);
     m_password.OnPaint2(hdc, nullptr);
-    if (!m_showTip) return;
+    if (!m_showTip)
+        return;
     m_tip.OnPaint(hdc);
     Gdiplus::Graphics g(hdc);
     Gdiplus::Font font(L"WenQuanYi Zen Hei", 10, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
@@ -65,7 +71,8 @@ void CLoginPreview::Render(HDC hdc) {
     g.DrawString(L"请输入注册邮箱", -1, &font, Gdiplus::RectF(135, 85, 140, 36), nullptr, &brush);
 }
 
-void CLoginPreview::Route(UINT msg, WPARAM wParam, LPARAM lParam) {
+void CLoginPreview::Route(UINT msg, WPARAM wParam, LPARAM lParam)
+{
     m_login.WindowProc(m_hWnd, msg, wParam, lParam);
     m_register.WindowProc(m_hWnd, msg, wParam, lParam);
     m_forget.WindowProc(m_hWnd, msg, wParam, lParam);
@@ -76,7 +83,8 @@ void CLoginPreview::Route(UINT msg, WPARAM wParam, LPARAM lParam) {
     m_password.WindowProc(m_hWnd, msg, wParam, lParam);
 }
 
-BOOL CLoginPreview::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+BOOL CLoginPreview::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
     switch (msg) {
     case WM_CREATE:
         Layout();
@@ -90,8 +98,10 @@ BOOL CLoginPreview::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, 
         return TRUE;
     case WM_COMMAND:
         Route(msg, wParam, lParam);
-        if (LOWORD(wParam) == 2022 && HIWORD(wParam) == 0) DestroyWindow(m_hWnd);
-        if (LOWORD(wParam) == 2017 && HIWORD(wParam) == kEditCharTyped) m_showTip = false;
+        if (LOWORD(wParam) == 2022 && HIWORD(wParam) == 0)
+            DestroyWindow(m_hWnd);
+        if (LOWORD(wParam) == 2017 && HIWORD(wParam) == kEditCharTyped)
+            m_showTip = false;
         return TRUE;
     default:
         Route(msg, wParam, lParam);

@@ -4,18 +4,21 @@
 
 #include <windows.h>
 
+#include "layered_preview.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
 #include "skinkit/image_list.h"
 #include "skinkit/picture.h"
 #include "skinkit/rich_edit.h"
-#include "layered_preview.h"
 
 // The login window's skin laid out by skinkit controls, without the login
 // logic: a way to look at "login_window.ini" and its pictures.
 class CLoginPreview : public CLayeredPreview {
 public:
-    CLoginPreview() : CLayeredPreview(SIZE{425, 290}) {}
+    CLoginPreview()
+        : CLayeredPreview(SIZE{425, 290})
+    {
+    }
     ~CLoginPreview() override;
     // folder: the resource folder holding image_resource.ini and
     // login_window.ini, ending in a separator.

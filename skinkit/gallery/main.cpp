@@ -2,8 +2,8 @@
 // window's skin; with --viewer=default|large|fit|small|loading, the picture
 // viewer in that scene) and runs until it is closed.
 #include <windows.h>
-#include <objbase.h>
 #include <gdiplus.h>
+#include <objbase.h>
 
 #include <cwchar>
 
@@ -15,12 +15,15 @@ namespace {
 
 class GdiplusSession {
 public:
-    GdiplusSession() {
+    GdiplusSession()
+    {
         Gdiplus::GdiplusStartupInput input;
         m_ok = Gdiplus::GdiplusStartup(&m_token, &input, nullptr) == Gdiplus::Ok;
     }
-    ~GdiplusSession() {
-        if (m_ok) Gdiplus::GdiplusShutdown(m_token);
+    ~GdiplusSession()
+    {
+        if (m_ok)
+            Gdiplus::GdiplusShutdown(m_token);
     }
     bool Ok() const { return m_ok; }
 
@@ -29,7 +32,8 @@ private:
     bool m_ok = false;
 };
 
-int RunLoop() {
+int RunLoop()
+{
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
@@ -38,7 +42,8 @@ int RunLoop() {
     return static_cast<int>(msg.wParam);
 }
 
-std::wstring ProgramFolder() {
+std::wstring ProgramFolder()
+{
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path);
@@ -67,12 +72,14 @@ bool ViewerSceneFrom(const wchar_t* commandLine, ViewerScene& scene)
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
+{
     OleInitialize(nullptr);
     int code = 1;
     {
         GdiplusSession gdiplus;
-        if (!gdiplus.Ok()) return 1;
+        if (!gdiplus.Ok())
+            return 1;
         ViewerScene scene = ViewerScene::kDefault;
         if (ViewerSceneFrom(commandLine, scene)) {
             CViewerPreview viewer;

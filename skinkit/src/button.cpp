@@ -10,8 +10,8 @@ CToolTipUI* Gosick_button::m_pToolTip = nullptr;
 
 namespace {
 // Buttons of each class alive now: the last one frees the class's shared tip.
-template <class Button>
-int& AliveButtons() {
+template <class Button> int& AliveButtons()
+{
     static int alive = 0;
     return alive;
 }
@@ -21,22 +21,29 @@ int& AliveButtons() {
 
 // ---------------------------------------------------------------- CButtonUI
 
-CButtonUI::CButtonUI() : m_core(std::make_unique<ButtonCore>(this, m_pToolTip, AliveButtons<CButtonUI>())) {}
+CButtonUI::CButtonUI()
+    : m_core(std::make_unique<ButtonCore>(this, m_pToolTip, AliveButtons<CButtonUI>()))
+{
+}
 
 CButtonUI::~CButtonUI() = default;
 
-bool CButtonUI::Create(HWND parent, WORD id) {
-    if (!m_core->Create(parent, id, RECT{})) return false;
+bool CButtonUI::Create(HWND parent, WORD id)
+{
+    if (!m_core->Create(parent, id, RECT{}))
+        return false;
     m_core->cursor = LoadCursorW(nullptr, IDC_ARROW);
     return true;
 }
 
-bool CButtonUI::Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring&) {
+bool CButtonUI::Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring&)
+{
     return m_core->Create(parent, id, RECT{x, y, x + w, y + h});
 }
 
-void CButtonUI::SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                          const std::deque<Gdiplus::Bitmap*>& images) {
+void CButtonUI::SetAttribute(
+    const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images)
+{
     m_core->SetAttribute(section, iniFile, images);
 }
 
@@ -44,7 +51,8 @@ void CButtonUI::SetAttribute(Gdiplus::Bitmap* image) { m_core->SetImage(image); 
 void CButtonUI::SetBkBitmap(Gdiplus::Bitmap* image) { m_core->SetOwnedImage(image); }
 void CButtonUI::SetWindowTextW(const std::wstring& text) { m_core->SetText(text); }
 
-bool CButtonUI::GetWindowTextW(std::wstring& text) const {
+bool CButtonUI::GetWindowTextW(std::wstring& text) const
+{
     text = m_core->text;
     return true;
 }
@@ -58,19 +66,23 @@ std::wstring CButtonUI::GetAccessibleName() const { return m_core->accessibleNam
 void CButtonUI::SetTextColor(COLORREF color) { m_core->textColor = color; }
 void CButtonUI::SetCursor(HICON cursor) { m_core->cursor = cursor; }
 
-void CButtonUI::SetWindowRect(int left, int top, int right, int bottom) {
+void CButtonUI::SetWindowRect(int left, int top, int right, int bottom)
+{
     m_core->SetWindowRect(RECT{left, top, right, bottom});
 }
 
-bool CButtonUI::MoveWindow(int x, int y, bool repaint) {
+bool CButtonUI::MoveWindow(int x, int y, bool repaint)
+{
     const RECT r = m_core->Rect();
     return m_core->MoveWindow(x, y, Width(r), Height(r), repaint);
 }
 
 bool CButtonUI::MoveWindow(int x, int y, int w, int h, bool repaint) { return m_core->MoveWindow(x, y, w, h, repaint); }
 
-bool CButtonUI::MoveWindow(RECT* rect, bool repaint) {
-    if (!rect) return false;
+bool CButtonUI::MoveWindow(RECT* rect, bool repaint)
+{
+    if (!rect)
+        return false;
     return m_core->MoveWindow(rect->left, rect->top, Width(*rect), Height(*rect), repaint);
 }
 
@@ -88,22 +100,29 @@ void CButtonUI::OnPaint(HDC hdc) { m_core->PaintStrip(hdc); }
 
 // ------------------------------------------------------------ Gosick_button
 
-Gosick_button::Gosick_button() : m_core(std::make_unique<ButtonCore>(this, m_pToolTip, AliveButtons<Gosick_button>())) {}
+Gosick_button::Gosick_button()
+    : m_core(std::make_unique<ButtonCore>(this, m_pToolTip, AliveButtons<Gosick_button>()))
+{
+}
 
 Gosick_button::~Gosick_button() = default;
 
-bool Gosick_button::Create(HWND parent, WORD id) {
-    if (!m_core->Create(parent, id, RECT{})) return false;
+bool Gosick_button::Create(HWND parent, WORD id)
+{
+    if (!m_core->Create(parent, id, RECT{}))
+        return false;
     m_core->cursor = LoadCursorW(nullptr, IDC_ARROW);
     return true;
 }
 
-bool Gosick_button::Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring&) {
+bool Gosick_button::Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring&)
+{
     return m_core->Create(parent, id, RECT{x, y, x + w, y + h});
 }
 
-void Gosick_button::SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                          const std::deque<Gdiplus::Bitmap*>& images) {
+void Gosick_button::SetAttribute(
+    const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images)
+{
     m_core->SetAttribute(section, iniFile, images);
 }
 
@@ -111,7 +130,8 @@ void Gosick_button::SetAttribute(Gdiplus::Bitmap* image) { m_core->SetImage(imag
 void Gosick_button::SetBkBitmap(Gdiplus::Bitmap* image) { m_core->SetOwnedImage(image); }
 void Gosick_button::SetWindowTextW(const std::wstring& text) { m_core->SetText(text); }
 
-bool Gosick_button::GetWindowTextW(std::wstring& text) const {
+bool Gosick_button::GetWindowTextW(std::wstring& text) const
+{
     text = m_core->text;
     return true;
 }
@@ -125,19 +145,26 @@ std::wstring Gosick_button::GetAccessibleName() const { return m_core->accessibl
 void Gosick_button::SetTextColor(COLORREF color) { m_core->textColor = color; }
 void Gosick_button::SetCursor(HICON cursor) { m_core->cursor = cursor; }
 
-void Gosick_button::SetWindowRect(int left, int top, int right, int bottom) {
+void Gosick_button::SetWindowRect(int left, int top, int right, int bottom)
+{
     m_core->SetWindowRect(RECT{left, top, right, bottom});
 }
 
-bool Gosick_button::MoveWindow(int x, int y, bool repaint) {
+bool Gosick_button::MoveWindow(int x, int y, bool repaint)
+{
     const RECT r = m_core->Rect();
     return m_core->MoveWindow(x, y, Width(r), Height(r), repaint);
 }
 
-bool Gosick_button::MoveWindow(int x, int y, int w, int h, bool repaint) { return m_core->MoveWindow(x, y, w, h, repaint); }
+bool Gosick_button::MoveWindow(int x, int y, int w, int h, bool repaint)
+{
+    return m_core->MoveWindow(x, y, w, h, repaint);
+}
 
-bool Gosick_button::MoveWindow(RECT* rect, bool repaint) {
-    if (!rect) return false;
+bool Gosick_button::MoveWindow(RECT* rect, bool repaint)
+{
+    if (!rect)
+        return false;
     return m_core->MoveWindow(rect->left, rect->top, Width(*rect), Height(*rect), repaint);
 }
 

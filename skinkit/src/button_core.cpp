@@ -17,18 +17,27 @@ bool HasRaw(const RECT& raw) { return raw.left || raw.top || raw.right || raw.bo
 }  // namespace
 
 ButtonCore::ButtonCore(const void* owner, CToolTipUI*& sharedTip, int& alive)
-    : textColor(kDefaultTextColor), m_owner(owner), m_sharedTip(sharedTip), m_alive(alive), m_fontFace(kDefaultFace) {
+    : textColor(kDefaultTextColor)
+    , m_owner(owner)
+    , m_sharedTip(sharedTip)
+    , m_alive(alive)
+    , m_fontFace(kDefaultFace)
+{
     ++m_alive;
 }
 
-ButtonCore::~ButtonCore() {
-    if (--m_alive > 0) return;
+ButtonCore::~ButtonCore()
+{
+    if (--m_alive > 0)
+        return;
     delete m_sharedTip;
     m_sharedTip = nullptr;
 }
 
-bool ButtonCore::Create(HWND parentWindow, WORD id, const RECT& rect) {
-    if (!IsUsableParent(parentWindow)) return false;
+bool ButtonCore::Create(HWND parentWindow, WORD id, const RECT& rect)
+{
+    if (!IsUsableParent(parentWindow))
+        return false;
     parent = parentWindow;
     m_id = id;
     m_rawRect = RECT{};
@@ -36,8 +45,9 @@ bool ButtonCore::Create(HWND parentWindow, WORD id, const RECT& rect) {
     return true;
 }
 
-void ButtonCore::SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                              const std::deque<Gdiplus::Bitmap*>& images) {
+void ButtonCore::SetAttribute(
+    const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images)
+{
     text = ReadProfileString(iniFile, section, L"Text");
     tipText = ReadProfileString(iniFile, section, L"TipText");
     accessibleName = ReadProfileString(iniFile, section, L"Name");
@@ -48,29 +58,36 @@ void ButtonCore::SetAttribute(const std::wstring& section, const std::wstring& i
     StoreRect(ResolveRect(parent, m_rawRect));
 }
 
-void ButtonCore::SetImage(Gdiplus::Bitmap* image) {
+void ButtonCore::SetImage(Gdiplus::Bitmap* image)
+{
     m_image = image;
     m_cache.Invalidate();
 }
 
-void ButtonCore::SetOwnedImage(Gdiplus::Bitmap* image) {
-    if (m_ownedImage.get() != image) m_ownedImage.reset(image);
+void ButtonCore::SetOwnedImage(Gdiplus::Bitmap* image)
+{
+    if (m_ownedImage.get() != image)
+        m_ownedImage.reset(image);
     SetImage(image);
 }
 
-void ButtonCore::SetText(const std::wstring& value) {
+void ButtonCore::SetText(const std::wstring& value)
+{
     const bool changed = text != value;
     text = value;
     Invalidate();
-    if (changed) NotifyControlEvent(parent, m_owner, EVENT_OBJECT_NAMECHANGE);
+    if (changed)
+        NotifyControlEvent(parent, m_owner, EVENT_OBJECT_NAMECHANGE);
 }
 
-void ButtonCore::SetWindowRect(const RECT& raw) {
+void ButtonCore::SetWindowRect(const RECT& raw)
+{
     m_rawRect = raw;
     StoreRect(ResolveRect(parent, raw));
 }
 
-bool ButtonCore::MoveWindow(int x, int y, int w, int h, bool repaint) {
+bool ButtonCore::MoveWindow(int x, int y, int w, int h, bool repaint)
+{
     const RECT old = Rect();
     const RECT now{x, y, x + w, y + h};
     StoreRect(now);
@@ -81,41 +98,49 @@ bool ButtonCore::MoveWindow(int x, int y, int w, int h, bool repaint) {
     return true;
 }
 
-BOOL ButtonCore::Enable(bool enable) {
+BOOL ButtonCore::Enable(bool enable)
+{
     const int before = state;
     state = enable ? kButtonNormal : kButtonDisabled;
-    if (state != before) NotifyControlEvent(parent, m_owner, EVENT_OBJECT_STATECHANGE);
+    if (state != before)
+        NotifyControlEvent(parent, m_owner, EVENT_OBJECT_STATECHANGE);
     const RECT r = Rect();
     return InvalidateIfWindow(parent, &r);
 }
 
-void ButtonCore::Show(bool show) {
+void ButtonCore::Show(bool show)
+{
     visible = show;
-    if (!show) m_cache.Release();  // a hidden button holds no surface
+    if (!show)
+        m_cache.Release();  // a hidden button holds no surface
     Invalidate();
 }
 
 RECT ButtonCore::Rect() const { return RECT{m_left.load(), m_top.load(), m_right.load(), m_bottom.load()}; }
 
-void ButtonCore::StoreRect(const RECT& rect) {
+void ButtonCore::StoreRect(const RECT& rect)
+{
     m_left.store(rect.left);
     m_top.store(rect.top);
     m_right.store(rect.right);
     m_bottom.store(rect.bottom);
 }
 
-void ButtonCore::GrowBy(int delta) {
+void ButtonCore::GrowBy(int delta)
+{
     m_right.fetch_add(delta);
     m_bottom.fetch_add(delta);
     InvalidateIfWindow(parent, nullptr);
 }
 
-void ButtonCore::Shift(int dx) {
+void ButtonCore::Shift(int dx)
+{
     m_left.fetch_add(dx);
     m_right.fetch_add(dx);
 }
 
-void ButtonCore::IncreaseAlpha() {
+void ButtonCore::IncreaseAlpha()
+{
     const float next = alpha.load() + 1.0f;
     alpha.store(next > 1.0f ? 1.0f : next);
     InvalidateIfWindow(parent, nullptr);
@@ -123,48 +148,60 @@ void ButtonCore::IncreaseAlpha() {
 
 bool ButtonCore::PointerInside() const { return Contains(Rect(), CursorInClient(parent)); }
 
-void ButtonCore::Invalidate() const {
+void ButtonCore::Invalidate() const
+{
     const RECT r = Rect();
     InvalidateIfWindow(parent, &r);
 }
 
-void ButtonCore::SetState(int next) {
-    if (state == next) return;
+void ButtonCore::SetState(int next)
+{
+    if (state == next)
+        return;
     state = next;
     Invalidate();
     NotifyControlEvent(parent, m_owner, EVENT_OBJECT_STATECHANGE);
 }
 
-void ButtonCore::HideTip() const {
-    if (m_sharedTip && m_sharedTip->IsVisible()) m_sharedTip->HideToolTip();
+void ButtonCore::HideTip() const
+{
+    if (m_sharedTip && m_sharedTip->IsVisible())
+        m_sharedTip->HideToolTip();
 }
 
-void ButtonCore::OnMouseMove(WPARAM keys) {
+void ButtonCore::OnMouseMove(WPARAM keys)
+{
     if (PointerInside()) {
         if (keys & MK_LBUTTON) {
-            if (m_pressed) SetState(kButtonPressed);
+            if (m_pressed)
+                SetState(kButtonPressed);
             return;
         }
-        if (state == kButtonHover) return;
+        if (state == kButtonHover)
+            return;
         SetState(kButtonHover);
         PostCommand(parent, m_id, kButtonMouseEnter);
         ControlClock::Current().StartTimer(parent, kButtonTipTimer, kTipDelayMs);
         return;
     }
-    if (state == kButtonNormal) return;
+    if (state == kButtonNormal)
+        return;
     SetState(kButtonNormal);
     PostCommand(parent, m_id, kButtonMouseLeave);
     HideTip();
 }
 
-void ButtonCore::OnButtonDown() {
+void ButtonCore::OnButtonDown()
+{
     HideTip();
-    if (!PointerInside() || m_pressed) return;
+    if (!PointerInside() || m_pressed)
+        return;
     m_pressed = true;
     SetState(kButtonPressed);
 }
 
-void ButtonCore::OnButtonUp() {
+void ButtonCore::OnButtonUp()
+{
     if (PointerInside()) {
         SetState(kButtonHover);
         if (m_pressed) {
@@ -174,7 +211,8 @@ void ButtonCore::OnButtonUp() {
                 PostCommand(parent, m_id, 0);
             }
             // The command's receiver may have moved the button away.
-            if (!PointerInside()) SetState(kButtonNormal);
+            if (!PointerInside())
+                SetState(kButtonNormal);
         }
     } else if (state != kButtonNormal) {
         SetState(kButtonNormal);
@@ -182,7 +220,8 @@ void ButtonCore::OnButtonUp() {
     m_pressed = false;
 }
 
-void ButtonCore::OnTipTimer() {
+void ButtonCore::OnTipTimer()
+{
     const bool buttonUp = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0;
     if (buttonUp && !tipText.empty() && PointerInside()) {
         if (!m_sharedTip) {
@@ -195,12 +234,15 @@ void ButtonCore::OnTipTimer() {
     ControlClock::Current().StopTimer(parent, kButtonTipTimer);
 }
 
-LRESULT ButtonCore::WindowProc(UINT msg, WPARAM wParam) {
+LRESULT ButtonCore::WindowProc(UINT msg, WPARAM wParam)
+{
     if (msg == WM_SIZE) {
-        if (wParam != SIZE_MINIMIZED && HasRaw(m_rawRect)) StoreRect(ResolveRect(parent, m_rawRect));
+        if (wParam != SIZE_MINIMIZED && HasRaw(m_rawRect))
+            StoreRect(ResolveRect(parent, m_rawRect));
         return 0;
     }
-    if (!visible || state == kButtonDisabled) return 0;
+    if (!visible || state == kButtonDisabled)
+        return 0;
     switch (msg) {
     case WM_MOUSEMOVE:
         OnMouseMove(wParam);
@@ -220,7 +262,8 @@ LRESULT ButtonCore::WindowProc(UINT msg, WPARAM wParam) {
         }
         break;
     case WM_TIMER:
-        if (wParam == kButtonTipTimer) OnTipTimer();
+        if (wParam == kButtonTipTimer)
+            OnTipTimer();
         break;
     default:
         break;
@@ -228,8 +271,10 @@ LRESULT ButtonCore::WindowProc(UINT msg, WPARAM wParam) {
     return 0;
 }
 
-void ButtonCore::PaintStrip(HDC hdc) {
-    if (!visible) return;
+void ButtonCore::PaintStrip(HDC hdc)
+{
+    if (!visible)
+        return;
     const RECT r = Rect();
     const int w = Width(r);
     const int h = Height(r);
@@ -239,26 +284,30 @@ void ButtonCore::PaintStrip(HDC hdc) {
     CPaintKey key;
     key << m_image << srcX << w << h << shift << text << m_fontFace << m_fontSize << textColor << alignment;
     const bool blank = !m_image && text.empty();
-    PaintCached(m_cache, hdc, r.left, r.top, key, [&] { return blank ? RECT{} : BoxArea(w, h); },
-                [&](HDC dc, int x, int y) {
-                    if (m_image) {
-                        Gdiplus::Graphics g(dc);
-                        DrawImagePart(g, m_image, x, y, srcX, 0, w, h);
-                    }
-                    if (text.empty()) return;
-                    Gdiplus::StringFormat format;
-                    format.SetAlignment(alignment == 0 ? Gdiplus::StringAlignmentCenter
-                                                       : Gdiplus::StringAlignmentNear);
-                    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-                    format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
-                    const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
-                                                static_cast<float>(w), static_cast<float>(h - 1));
-                    DrawTextGdiplus(dc, text, m_fontFace.c_str(), ScaleToWindow(parent, m_fontSize), textColor, layout, &format);
-                });
+    PaintCached(
+        m_cache, hdc, r.left, r.top, key, [&] { return blank ? RECT{} : BoxArea(w, h); },
+        [&](HDC dc, int x, int y) {
+            if (m_image) {
+                Gdiplus::Graphics g(dc);
+                DrawImagePart(g, m_image, x, y, srcX, 0, w, h);
+            }
+            if (text.empty())
+                return;
+            Gdiplus::StringFormat format;
+            format.SetAlignment(alignment == 0 ? Gdiplus::StringAlignmentCenter : Gdiplus::StringAlignmentNear);
+            format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+            format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
+            const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
+                static_cast<float>(w), static_cast<float>(h - 1));
+            DrawTextGdiplus(
+                dc, text, m_fontFace.c_str(), ScaleToWindow(parent, m_fontSize), textColor, layout, &format);
+        });
 }
 
-void ButtonCore::PaintStretched(HDC hdc) {
-    if (!visible || !m_image) return;
+void ButtonCore::PaintStretched(HDC hdc)
+{
+    if (!visible || !m_image)
+        return;
     const RECT r = Rect();
     const int w = Width(r);
     const int h = Height(r);
@@ -273,21 +322,25 @@ void ButtonCore::PaintStretched(HDC hdc) {
     CPaintKey key;
     key << m_image << srcX << slice << imageHeight << w << h << fade << shift << text << m_fontFace << m_fontSize
         << textColor;
-    PaintCached(m_cache, hdc, r.left, r.top, key, [&] { return BoxArea(w, h); }, [&](HDC dc, int x, int y) {
-        Gdiplus::ColorMatrix matrix = {
-            {{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, fade, 0}, {0, 0, 0, 0, 1}}};
-        Gdiplus::ImageAttributes attributes;
-        attributes.SetColorMatrix(&matrix);
-        {
-            Gdiplus::Graphics g(dc);
-            DrawImageStretched(g, m_image, Gdiplus::Rect(x, y, w, h), srcX, 0, slice, imageHeight, &attributes);
-        }
-        if (text.empty()) return;
-        Gdiplus::StringFormat format;
-        format.SetAlignment(Gdiplus::StringAlignmentCenter);
-        format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-        const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
-                                    static_cast<float>(w), static_cast<float>(h - 1));
-        DrawTextGdiplus(dc, text, m_fontFace.c_str(), ScaleToWindow(parent, m_fontSize), textColor, layout, &format);
-    });
+    PaintCached(
+        m_cache, hdc, r.left, r.top, key, [&] { return BoxArea(w, h); },
+        [&](HDC dc, int x, int y) {
+            Gdiplus::ColorMatrix matrix
+                = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, fade, 0}, {0, 0, 0, 0, 1}}};
+            Gdiplus::ImageAttributes attributes;
+            attributes.SetColorMatrix(&matrix);
+            {
+                Gdiplus::Graphics g(dc);
+                DrawImageStretched(g, m_image, Gdiplus::Rect(x, y, w, h), srcX, 0, slice, imageHeight, &attributes);
+            }
+            if (text.empty())
+                return;
+            Gdiplus::StringFormat format;
+            format.SetAlignment(Gdiplus::StringAlignmentCenter);
+            format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+            const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
+                static_cast<float>(w), static_cast<float>(h - 1));
+            DrawTextGdiplus(
+                dc, text, m_fontFace.c_str(), ScaleToWindow(parent, m_fontSize), textColor, layout, &format);
+        });
 }

@@ -28,8 +28,8 @@ public:
     ButtonCore& operator=(const ButtonCore&) = delete;
 
     bool Create(HWND parent, WORD id, const RECT& rect);
-    void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                      const std::deque<Gdiplus::Bitmap*>& images);
+    void SetAttribute(
+        const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images);
     void SetImage(Gdiplus::Bitmap* image);
     void SetOwnedImage(Gdiplus::Bitmap* image);
     void SetText(const std::wstring& text);

@@ -1,7 +1,7 @@
 #include "skinkit/check_box.h"
 
-#include "skinkit/accessible_facts.h"
 #include "control_util.h"
+#include "skinkit/accessible_facts.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
 
@@ -12,21 +12,29 @@ constexpr COLORREF kDisabledTextColor = RGB(194, 194, 194);
 constexpr int kSlices = 6;
 }  // namespace
 
-CCheckBoxUI::CCheckBoxUI() : m_textColor(kDefaultTextColor) {}
+CCheckBoxUI::CCheckBoxUI()
+    : m_textColor(kDefaultTextColor)
+{
+}
 
-bool CCheckBoxUI::Create(HWND parent, WORD id) {
-    if (!IsUsableParent(parent)) return false;
+bool CCheckBoxUI::Create(HWND parent, WORD id)
+{
+    if (!IsUsableParent(parent))
+        return false;
     m_parent = parent;
     m_id = id;
     return true;
 }
 
-bool CCheckBoxUI::Create(HWND parent, int x, int y, int w, int h, const std::wstring& label, WORD id, DWORD style) {
+bool CCheckBoxUI::Create(HWND parent, int x, int y, int w, int h, const std::wstring& label, WORD id, DWORD style)
+{
     return Create(parent, RECT{x, y, x + w, y + h}, label, id, style);
 }
 
-bool CCheckBoxUI::Create(HWND parent, const RECT& rect, const std::wstring& label, WORD id, DWORD style) {
-    if (!Create(parent, id)) return false;
+bool CCheckBoxUI::Create(HWND parent, const RECT& rect, const std::wstring& label, WORD id, DWORD style)
+{
+    if (!Create(parent, id))
+        return false;
     m_rawRect = rect;
     m_rect = ResolveRect(parent, rect);
     m_text = label;
@@ -34,8 +42,9 @@ bool CCheckBoxUI::Create(HWND parent, const RECT& rect, const std::wstring& labe
     return true;
 }
 
-void CCheckBoxUI::SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                               const std::deque<Gdiplus::Bitmap*>& images) {
+void CCheckBoxUI::SetAttribute(
+    const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images)
+{
     m_text = ReadProfileString(iniFile, section, L"Text");
     m_image = ImageByNumber(images, ReadProfileInt(iniFile, section, L"Image", 0));
     int style = static_cast<int>(m_style);
@@ -43,40 +52,51 @@ void CCheckBoxUI::SetAttribute(const std::wstring& section, const std::wstring& 
         m_style = static_cast<DWORD>(style);
     }
     CIniFile::GetColorValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"TextColor"), m_textColor);
-    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect)) ScaleToWindow(m_parent, m_rawRect);
+    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect))
+        ScaleToWindow(m_parent, m_rawRect);
     m_rect = ResolveRect(m_parent, m_rawRect);
-    if (m_style & kStyleAutoSize) SetAutoSize();
+    if (m_style & kStyleAutoSize)
+        SetAutoSize();
 }
 
-void CCheckBoxUI::SetCheck(bool checked) {
+void CCheckBoxUI::SetCheck(bool checked)
+{
     const bool changed = m_checked != checked;
     m_checked = checked;
     Invalidate();
-    if (changed) NotifyControlEvent(m_parent, this, EVENT_OBJECT_STATECHANGE);
+    if (changed)
+        NotifyControlEvent(m_parent, this, EVENT_OBJECT_STATECHANGE);
 }
 
-void CCheckBoxUI::SetWindowTextW(const std::wstring& text) {
+void CCheckBoxUI::SetWindowTextW(const std::wstring& text)
+{
     m_text = text;
     Invalidate();
 }
 
-bool CCheckBoxUI::GetWindowTextW(std::wstring& text) const {
+bool CCheckBoxUI::GetWindowTextW(std::wstring& text) const
+{
     text = m_text;
     return true;
 }
 
 COLORREF CCheckBoxUI::GetTextColor() const { return m_state == kDisabled ? kDisabledTextColor : m_textColor; }
 
-bool CCheckBoxUI::ModifyStyle(DWORD remove, DWORD add, bool redraw) {
+bool CCheckBoxUI::ModifyStyle(DWORD remove, DWORD add, bool redraw)
+{
     const DWORD style = (m_style & ~remove) | add;
-    if (style == m_style) return false;
+    if (style == m_style)
+        return false;
     m_style = style;
-    if (redraw) Invalidate();
+    if (redraw)
+        Invalidate();
     return true;
 }
 
-void CCheckBoxUI::SetAutoSize() {
-    if (!m_image) return;
+void CCheckBoxUI::SetAutoSize()
+{
+    if (!m_image)
+        return;
     m_style |= kStyleAutoSize;
     const int slice = static_cast<int>(m_image->GetWidth()) / kSlices;
     int width = slice + 6;
@@ -90,66 +110,84 @@ void CCheckBoxUI::SetAutoSize() {
     m_rect.bottom = m_rect.top + height;
 }
 
-BOOL CCheckBoxUI::EnableWindow(bool enable) {
+BOOL CCheckBoxUI::EnableWindow(bool enable)
+{
     m_state = enable ? kNormal : kDisabled;
     return InvalidateIfWindow(m_parent, &m_rect);
 }
 
-void CCheckBoxUI::SetFocus() {
+void CCheckBoxUI::SetFocus()
+{
     m_focus = true;
-    if (IsUsableParent(m_parent)) ::SetFocus(m_parent);
+    if (IsUsableParent(m_parent))
+        ::SetFocus(m_parent);
     InvalidateIfWindow(m_parent, nullptr);
     NotifyControlEvent(m_parent, this, EVENT_OBJECT_FOCUS);
 }
 
-void CCheckBoxUI::KillFocus() {
+void CCheckBoxUI::KillFocus()
+{
     m_focus = false;
     InvalidateIfWindow(m_parent, nullptr);
 }
 
-void CCheckBoxUI::SetWindowRect(int left, int top, int right, int bottom) {
+void CCheckBoxUI::SetWindowRect(int left, int top, int right, int bottom)
+{
     m_rawRect = RECT{left, top, right, bottom};
     m_rect = ResolveRect(m_parent, m_rawRect);
 }
 
-bool CCheckBoxUI::MoveWindow(int x, int y, int w, int h, bool repaint) {
+bool CCheckBoxUI::MoveWindow(int x, int y, int w, int h, bool repaint)
+{
     m_rect = RECT{x, y, x + w, y + h};
-    if (repaint) InvalidateIfWindow(m_parent, nullptr);
+    if (repaint)
+        InvalidateIfWindow(m_parent, nullptr);
     return true;
 }
 
-bool CCheckBoxUI::MoveWindow(RECT* rect, bool repaint) {
-    if (!rect) return false;
+bool CCheckBoxUI::MoveWindow(RECT* rect, bool repaint)
+{
+    if (!rect)
+        return false;
     return MoveWindow(rect->left, rect->top, Width(*rect), Height(*rect), repaint);
 }
 
-void CCheckBoxUI::OnSize() {
+void CCheckBoxUI::OnSize()
+{
     m_rect = ResolveRect(m_parent, m_rawRect);
-    if (m_style & kStyleAutoSize) SetAutoSize();
+    if (m_style & kStyleAutoSize)
+        SetAutoSize();
 }
 
-void CCheckBoxUI::ShowWindow(bool visible) {
+void CCheckBoxUI::ShowWindow(bool visible)
+{
     m_visible = visible;
-    if (!visible) m_cache.Release();  // a hidden control holds no surface
+    if (!visible)
+        m_cache.Release();  // a hidden control holds no surface
     Invalidate();
 }
 
-void CCheckBoxUI::SetState(int state) {
-    if (m_state == state) return;
+void CCheckBoxUI::SetState(int state)
+{
+    if (m_state == state)
+        return;
     m_state = state;
     Invalidate();
 }
 
 void CCheckBoxUI::Invalidate() const { InvalidateIfWindow(m_parent, &m_rect); }
 
-LRESULT CCheckBoxUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
-    if (!m_visible || m_state == kDisabled) return 0;
+LRESULT CCheckBoxUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM)
+{
+    if (!m_visible || m_state == kDisabled)
+        return 0;
     // Read only for the mouse: under Wine each read asks the X server.
     const auto inside = [&] { return Contains(m_rect, CursorInClient(m_parent)); };
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        if (inside()) m_pressed = true;
+        if (inside())
+            m_pressed = true;
         break;
     case WM_MOUSEMOVE:
         if (!inside()) {
@@ -162,11 +200,14 @@ LRESULT CCheckBoxUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
         break;
     case WM_LBUTTONUP:
         if (inside()) {
-            if (m_pressed) m_checked = !m_checked;
+            if (m_pressed)
+                m_checked = !m_checked;
             m_state = kHover;
             Invalidate();
-            if (m_pressed) NotifyControlEvent(m_parent, this, EVENT_OBJECT_STATECHANGE);
-            if (m_pressed) PostCommand(m_parent, m_id, 0);
+            if (m_pressed)
+                NotifyControlEvent(m_parent, this, EVENT_OBJECT_STATECHANGE);
+            if (m_pressed)
+                PostCommand(m_parent, m_id, 0);
         }
         m_pressed = false;
         break;
@@ -176,8 +217,10 @@ LRESULT CCheckBoxUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
     return 0;
 }
 
-void CCheckBoxUI::OnPaint(HDC hdc) {
-    if (!m_visible || !m_image) return;
+void CCheckBoxUI::OnPaint(HDC hdc)
+{
+    if (!m_visible || !m_image)
+        return;
     const int slice = static_cast<int>(m_image->GetWidth()) / kSlices;
     const int imageHeight = static_cast<int>(m_image->GetHeight());
     const int index = m_state + (m_checked ? 3 : 0);
@@ -203,7 +246,8 @@ void CCheckBoxUI::OnPaint(HDC hdc) {
         const Gdiplus::RectF at(static_cast<float>(x + slice + 4 + shift), static_cast<float>(y + 1 + shift), 0, 0);
         DrawTextGdiplus(dc, m_text, kDefaultFace, ScaleToWindow(m_parent, 12), color, at, nullptr);
     });
-    if (!m_focus) return;
+    if (!m_focus)
+        return;
     RECT focus = m_rect;
     InflateRect(&focus, 1, 2);
     DrawFocusRect(hdc, &focus);

@@ -9,16 +9,22 @@
 
 namespace skinkit {
 
-RECT ResolveRect(HWND parent, const RECT& raw) {
+RECT ResolveRect(HWND parent, const RECT& raw)
+{
     RECT client{};
-    if (parent && IsWindow(parent)) GetClientRect(parent, &client);
+    if (parent && IsWindow(parent))
+        GetClientRect(parent, &client);
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
     RECT r = raw;
-    if (r.left < 0) r.left += w;
-    if (r.right < 0) r.right += w;
-    if (r.top < 0) r.top += h;
-    if (r.bottom < 0) r.bottom += h;
+    if (r.left < 0)
+        r.left += w;
+    if (r.right < 0)
+        r.right += w;
+    if (r.top < 0)
+        r.top += h;
+    if (r.bottom < 0)
+        r.bottom += h;
     return r;
 }
 
@@ -26,7 +32,8 @@ void ScaleToWindow(HWND parent, RECT& raw) { raw = ScaleRectToDpi(raw, WindowDpi
 
 int ScaleToWindow(HWND parent, int raw) { return ScaleToDpi(raw, WindowDpi(parent)); }
 
-void CenterHorizontally(HWND parent, RECT& rect) {
+void CenterHorizontally(HWND parent, RECT& rect)
+{
     RECT client{};
     GetClientRect(parent, &client);
     const int width = Width(rect);
@@ -34,29 +41,35 @@ void CenterHorizontally(HWND parent, RECT& rect) {
     rect.right = rect.left + width;
 }
 
-POINT CursorInClient(HWND hwnd) {
+POINT CursorInClient(HWND hwnd)
+{
     POINT p{};
     GetCursorPos(&p);
-    if (hwnd) ScreenToClient(hwnd, &p);
+    if (hwnd)
+        ScreenToClient(hwnd, &p);
     return p;
 }
 
 bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
 
-BOOL InvalidateIfWindow(HWND hwnd, const RECT* rect) {
-    if (!hwnd || !IsWindow(hwnd)) return FALSE;
+BOOL InvalidateIfWindow(HWND hwnd, const RECT* rect)
+{
+    if (!hwnd || !IsWindow(hwnd))
+        return FALSE;
     return InvalidateRect(hwnd, rect, FALSE);
 }
 
 bool IsUsableParent(HWND hwnd) { return hwnd && IsWindow(hwnd); }
 
-std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section, const wchar_t* key) {
+std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section, const wchar_t* key)
+{
     wchar_t buffer[260] = {};
     GetPrivateProfileStringW(section.c_str(), key, L"", buffer, 260, file.c_str());
     return buffer;
 }
 
-int ReadProfileInt(const std::wstring& file, const std::wstring& section, const wchar_t* key, int fallback) {
+int ReadProfileInt(const std::wstring& file, const std::wstring& section, const wchar_t* key, int fallback)
+{
     return static_cast<int>(GetPrivateProfileIntW(section.c_str(), key, fallback, file.c_str()));
 }
 
@@ -73,30 +86,37 @@ int ReadProfileCount(const std::wstring& file, const std::wstring& section, cons
 
 // Splits at commas; each part is a decimal number (leading blanks allowed,
 // stops at the first non-digit).
-static std::vector<long> ListParts(const std::wstring& value) {
+static std::vector<long> ListParts(const std::wstring& value)
+{
     std::vector<long> parts;
     size_t start = 0;
     for (;;) {
         const size_t comma = value.find(L',', start);
         const std::wstring part = value.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
         parts.push_back(wcstol(part.c_str(), nullptr, 10));
-        if (comma == std::wstring::npos) break;
+        if (comma == std::wstring::npos)
+            break;
         start = comma + 1;
     }
     return parts;
 }
 
-RECT ParseListRect(const std::wstring& value) {
+RECT ParseListRect(const std::wstring& value)
+{
     RECT r{};
-    if (value.find(L',') == std::wstring::npos) return r;
+    if (value.find(L',') == std::wstring::npos)
+        return r;
     const std::vector<long> p = ListParts(value);
     LONG* fields[] = {&r.left, &r.top, &r.right, &r.bottom};
-    for (size_t i = 0; i < 4 && i < p.size(); ++i) *fields[i] = p[i];
+    for (size_t i = 0; i < 4 && i < p.size(); ++i)
+        *fields[i] = p[i];
     return r;
 }
 
-COLORREF ParseListColor(const std::wstring& value) {
-    if (value.find(L',') == std::wstring::npos) return kDefaultTextColor;
+COLORREF ParseListColor(const std::wstring& value)
+{
+    if (value.find(L',') == std::wstring::npos)
+        return kDefaultTextColor;
     const std::vector<long> p = ListParts(value);
     const long red = p.size() > 0 ? p[0] : 58;
     const long green = p.size() > 1 ? p[1] : 67;
@@ -104,11 +124,13 @@ COLORREF ParseListColor(const std::wstring& value) {
     return RGB(red, green, blue);
 }
 
-RECT ReadListRect(const wchar_t* file, const wchar_t* section, const wchar_t* key) {
+RECT ReadListRect(const wchar_t* file, const wchar_t* section, const wchar_t* key)
+{
     return ParseListRect(ReadProfileString(file, section, key));
 }
 
-COLORREF ReadListColor(const wchar_t* file, const wchar_t* section, const wchar_t* key) {
+COLORREF ReadListColor(const wchar_t* file, const wchar_t* section, const wchar_t* key)
+{
     return ParseListColor(ReadProfileString(file, section, key));
 }
 
@@ -118,7 +140,8 @@ ScopedFont::ScopedFont(const wchar_t* face, int size, bool underline, int weight
 {
 }
 
-SIZE MeasureText(HWND hwnd, const std::wstring& text, const wchar_t* face, int size, bool underline) {
+SIZE MeasureText(HWND hwnd, const std::wstring& text, const wchar_t* face, int size, bool underline)
+{
     const win32kit::ScopedGetDC dc(hwnd);
     if (!dc)
         return SIZE{};
@@ -134,13 +157,15 @@ SIZE MeasureText(HWND hwnd, const std::wstring& text, const wchar_t* face, int s
 // back to the one GDI realises for it. Looking a family up enumerates the
 // installed fonts, which do not change while the program runs, so each
 // answer is remembered (behind a lock: any thread may paint).
-static std::wstring ResolveFace(HDC hdc, HFONT font, const wchar_t* face) {
+static std::wstring ResolveFace(HDC hdc, HFONT font, const wchar_t* face)
+{
     static std::mutex lock;
     static std::map<std::wstring, std::wstring> resolved;
     {
         std::lock_guard<std::mutex> guard(lock);
         const auto found = resolved.find(face);
-        if (found != resolved.end()) return found->second;
+        if (found != resolved.end())
+            return found->second;
     }
     std::wstring answer = face;
     Gdiplus::FontFamily family(face);
@@ -151,7 +176,8 @@ static std::wstring ResolveFace(HDC hdc, HFONT font, const wchar_t* face) {
             std::vector<char> buffer(size);
             auto* metrics = reinterpret_cast<OUTLINETEXTMETRICW*>(buffer.data());
             if (GetOutlineTextMetricsW(hdc, size, metrics)) {
-                answer = reinterpret_cast<const wchar_t*>(buffer.data() + reinterpret_cast<size_t>(metrics->otmpFaceName));
+                answer
+                    = reinterpret_cast<const wchar_t*>(buffer.data() + reinterpret_cast<size_t>(metrics->otmpFaceName));
             }
         }
     }
@@ -160,7 +186,8 @@ static std::wstring ResolveFace(HDC hdc, HFONT font, const wchar_t* face) {
     return answer;
 }
 
-LOGFONTW GdiplusLogFont(HDC hdc, HFONT font) {
+LOGFONTW GdiplusLogFont(HDC hdc, HFONT font)
+{
     LOGFONTW logFont{};
     GetObjectW(font, sizeof(logFont), &logFont);
     const std::wstring face = ResolveFace(hdc, font, logFont.lfFaceName);
@@ -169,7 +196,8 @@ LOGFONTW GdiplusLogFont(HDC hdc, HFONT font) {
     return logFont;
 }
 
-SIZE MeasureTextGdiplus(const std::wstring& text, const wchar_t* face, int size) {
+SIZE MeasureTextGdiplus(const std::wstring& text, const wchar_t* face, int size)
+{
     const win32kit::ScopedGetDC dc(nullptr);
     if (!dc)
         return SIZE{};
@@ -182,16 +210,20 @@ SIZE MeasureTextGdiplus(const std::wstring& text, const wchar_t* face, int size)
     return SIZE{static_cast<LONG>(box.Width + 0.99f), static_cast<LONG>(box.Height + 0.99f)};
 }
 
-RECT TextArea(const std::wstring& text, const wchar_t* face, int size) {
-    if (text.empty()) return RECT{};
+RECT TextArea(const std::wstring& text, const wchar_t* face, int size)
+{
+    if (text.empty())
+        return RECT{};
     const SIZE extent = MeasureTextGdiplus(text, face, size);
     // Room for anti-aliasing and for the underline below the measured box.
     return RECT{-2, -2, extent.cx + 3, extent.cy + 3};
 }
 
 void DrawTextGdiplus(HDC hdc, const std::wstring& text, const wchar_t* face, int size, COLORREF color,
-                     const Gdiplus::RectF& layout, const Gdiplus::StringFormat* format, bool underline, int weight) {
-    if (text.empty()) return;
+    const Gdiplus::RectF& layout, const Gdiplus::StringFormat* format, bool underline, int weight)
+{
+    if (text.empty())
+        return;
     ScopedFont gdiFont(face, size, underline, weight);
     const LOGFONTW logFont = GdiplusLogFont(hdc, gdiFont.Get());
     Gdiplus::Font font(hdc, &logFont);
@@ -206,8 +238,10 @@ void DrawTextGdiplus(HDC hdc, const std::wstring& text, const wchar_t* face, int
     g.DrawString(text.c_str(), length, &font, Gdiplus::PointF(layout.X, layout.Y), &brush);
 }
 
-void DrawImagePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, int x, int y, int srcX, int srcY, int w, int h) {
-    if (!image || w <= 0 || h <= 0) return;
+void DrawImagePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, int x, int y, int srcX, int srcY, int w, int h)
+{
+    if (!image || w <= 0 || h <= 0)
+        return;
     // 1:1 copies: no filtering, so slice edges do not bleed into neighbours.
     const Gdiplus::InterpolationMode oldMode = g.GetInterpolationMode();
     const Gdiplus::PixelOffsetMode oldOffset = g.GetPixelOffsetMode();
@@ -219,8 +253,10 @@ void DrawImagePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, int x, int y, i
 }
 
 void DrawImageStretched(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const Gdiplus::Rect& dest, int srcX, int srcY,
-                        int srcW, int srcH, const Gdiplus::ImageAttributes* extra) {
-    if (!image || dest.Width <= 0 || dest.Height <= 0 || srcW <= 0 || srcH <= 0) return;
+    int srcW, int srcH, const Gdiplus::ImageAttributes* extra)
+{
+    if (!image || dest.Width <= 0 || dest.Height <= 0 || srcW <= 0 || srcH <= 0)
+        return;
     Gdiplus::ImageAttributes local;
     Gdiplus::ImageAttributes* attributes = extra ? const_cast<Gdiplus::ImageAttributes*>(extra) : &local;
     attributes->SetWrapMode(Gdiplus::WrapModeTileFlipXY);
@@ -235,16 +271,18 @@ void DrawImageStretched(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const Gdip
     // destination column of some scaled draws through float rounding.
     const Gdiplus::RectF target(dest.X - 0.01f, dest.Y - 0.01f, dest.Width + 0.01f, dest.Height + 0.01f);
     g.DrawImage(image, target, static_cast<float>(srcX), static_cast<float>(srcY), static_cast<float>(srcW),
-                static_cast<float>(srcH), Gdiplus::UnitPixel, attributes);
+        static_cast<float>(srcH), Gdiplus::UnitPixel, attributes);
     g.SetInterpolationMode(oldMode);
     g.SetPixelOffsetMode(oldOffset);
 }
 
-void PostCommand(HWND parent, WORD id, WORD code) {
+void PostCommand(HWND parent, WORD id, WORD code)
+{
     PostMessageW(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(parent));
 }
 
-LRESULT SendCommand(HWND parent, WORD id, WORD code) {
+LRESULT SendCommand(HWND parent, WORD id, WORD code)
+{
     return SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(parent));
 }
 

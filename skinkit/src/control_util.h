@@ -67,7 +67,8 @@ SIZE MeasureText(HWND hwnd, const std::wstring& text, const wchar_t* face, int s
 // The extent GDI+ draws text in (its layout adds a little padding to GDI's).
 SIZE MeasureTextGdiplus(const std::wstring& text, const wchar_t* face, int size);
 
-inline Gdiplus::Color TextArgb(COLORREF color, BYTE alpha = 254) {
+inline Gdiplus::Color TextArgb(COLORREF color, BYTE alpha = 254)
+{
     return Gdiplus::Color(alpha, GetRValue(color), GetGValue(color), GetBValue(color));
 }
 
@@ -77,14 +78,13 @@ LOGFONTW GdiplusLogFont(HDC hdc, HFONT font);
 // Draws text with GDI+ from a GDI font of the given face and size; a null
 // format means a point layout at the rectangle's top-left.
 void DrawTextGdiplus(HDC hdc, const std::wstring& text, const wchar_t* face, int size, COLORREF color,
-                     const Gdiplus::RectF& layout, const Gdiplus::StringFormat* format, bool underline = false,
-                     int weight = FW_NORMAL);
+    const Gdiplus::RectF& layout, const Gdiplus::StringFormat* format, bool underline = false, int weight = FW_NORMAL);
 
 // Draws a w x h block of image taken at (srcX, srcY) 1:1 at (x, y).
 void DrawImagePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, int x, int y, int srcX, int srcY, int w, int h);
 // Draws a block of image stretched into dest, edges repeated instead of faded.
-void DrawImageStretched(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const Gdiplus::Rect& dest, int srcX,
-                        int srcY, int srcW, int srcH, const Gdiplus::ImageAttributes* extra = nullptr);
+void DrawImageStretched(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const Gdiplus::Rect& dest, int srcX, int srcY,
+    int srcW, int srcH, const Gdiplus::ImageAttributes* extra = nullptr);
 
 // Paints through cache. When key differs from the cached picture's, the
 // picture is redrawn: area() gives its extent relative to the anchor and
@@ -92,13 +92,14 @@ void DrawImageStretched(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const Gdip
 // blended onto hdc with the anchor at (anchorX, anchorY). Without a surface,
 // paint draws straight onto hdc.
 template <class Area, class Paint>
-void PaintCached(CPaintCache& cache, HDC hdc, int anchorX, int anchorY, const CPaintKey& key, Area area,
-                 Paint paint) {
+void PaintCached(CPaintCache& cache, HDC hdc, int anchorX, int anchorY, const CPaintKey& key, Area area, Paint paint)
+{
     if (!cache.IsCurrent(key.Bytes())) {
         const RECT extent = area();
         HDC dc = cache.Begin(extent, key.Bytes());
         if (!dc) {
-            if (!IsRectEmpty(&extent)) paint(hdc, anchorX, anchorY);
+            if (!IsRectEmpty(&extent))
+                paint(hdc, anchorX, anchorY);
             return;
         }
         paint(dc, -extent.left, -extent.top);

@@ -9,17 +9,21 @@ CImageList::~CImageList() { Clear(); }
 
 void CImageList::Swap(CImageList& other) { m_images.swap(other.m_images); }
 
-void CImageList::Clear() {
-    for (Gdiplus::Bitmap* image : m_images) delete image;
+void CImageList::Clear()
+{
+    for (Gdiplus::Bitmap* image : m_images)
+        delete image;
     m_images.clear();
 }
 
-static bool FileExists(const std::wstring& path) {
+static bool FileExists(const std::wstring& path)
+{
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void CImageList::Load(const std::wstring& folder, int dpi) {
+void CImageList::Load(const std::wstring& folder, int dpi)
+{
     Clear();
     const std::wstring ini = folder + L"image_resource.ini";
     const int count = skinkit::ReadProfileCount(ini, L"ImageRes", L"ImageNumber");
@@ -47,7 +51,9 @@ void CImageList::Load(const std::wstring& folder, int dpi) {
     }
 }
 
-Gdiplus::Bitmap* ImageByNumber(const std::deque<Gdiplus::Bitmap*>& images, int number) {
-    if (number < 1 || static_cast<size_t>(number) > images.size()) return nullptr;
+Gdiplus::Bitmap* ImageByNumber(const std::deque<Gdiplus::Bitmap*>& images, int number)
+{
+    if (number < 1 || static_cast<size_t>(number) > images.size())
+        return nullptr;
     return images[static_cast<size_t>(number) - 1];
 }

@@ -88,7 +88,8 @@ int __ostrel_memory_dc::Create_compatible_dc(HDC hdc, int width, int height, int
 
 int __ostrel_memory_dc::DeleteDC() { return Release(true); }
 
-BOOL PresentLayeredWindow(HWND hwnd, HDC target, HDC source, int width, int height) {
+BOOL PresentLayeredWindow(HWND hwnd, HDC target, HDC source, int width, int height)
+{
     RECT window{};
     GetWindowRect(hwnd, &window);
     POINT position{window.left, window.top};

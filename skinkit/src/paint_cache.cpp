@@ -7,19 +7,24 @@
 
 CPaintCache::~CPaintCache() { Release(); }
 
-CPaintCache& CPaintCache::operator=(const CPaintCache& other) {
-    if (this != &other) Invalidate();
+CPaintCache& CPaintCache::operator=(const CPaintCache& other)
+{
+    if (this != &other)
+        Invalidate();
     return *this;
 }
 
-void CPaintCache::Release() {
-    if (m_surface.Dc()) skinkit::ledger::Gone(this);
+void CPaintCache::Release()
+{
+    if (m_surface.Dc())
+        skinkit::ledger::Gone(this);
     m_valid = false;
     m_surface.Reset();
     m_bits = nullptr;
 }
 
-bool CPaintCache::Allocate(int width, int height) {
+bool CPaintCache::Allocate(int width, int height)
+{
     Release();
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -38,7 +43,8 @@ bool CPaintCache::Allocate(int width, int height) {
     return true;
 }
 
-HDC CPaintCache::Begin(const RECT& area, const std::string& key) {
+HDC CPaintCache::Begin(const RECT& area, const std::string& key)
+{
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     m_valid = false;
@@ -73,7 +79,8 @@ constexpr long kMinCorePixels = 128 * 128;
 }  // namespace
 
 // Looks over the finished picture once, before its first draw.
-void CPaintCache::Survey() {
+void CPaintCache::Survey()
+{
     m_surveyed = true;
     GdiFlush();
     m_plainRows = m_bits ? skinkit::FindPlainRows(Pixels()) : std::vector<unsigned char>{};
@@ -82,41 +89,53 @@ void CPaintCache::Survey() {
 
 // Grows a rectangle from the centre: the opaque run of the middle row, then
 // every row above and below that is opaque across the whole run.
-void CPaintCache::FindOpaqueCore() {
+void CPaintCache::FindOpaqueCore()
+{
     m_opaqueCore = RECT{};
     const int width = m_area.right - m_area.left;
     const int height = m_area.bottom - m_area.top;
-    if (!m_bits || static_cast<long>(width) * height < kMinCorePixels) return;
+    if (!m_bits || static_cast<long>(width) * height < kMinCorePixels)
+        return;
     const auto* pixels = static_cast<const UINT32*>(m_bits);
     const auto opaque = [&](int x, int y) { return (pixels[static_cast<size_t>(y) * width + x] >> 24) == 0xFF; };
     const int middle = height / 2;
     int left = width / 2;
     int right = left;
-    while (left > 0 && opaque(left - 1, middle)) --left;
-    while (right < width && opaque(right, middle)) ++right;
-    if (right - left <= 0) return;
+    while (left > 0 && opaque(left - 1, middle))
+        --left;
+    while (right < width && opaque(right, middle))
+        ++right;
+    if (right - left <= 0)
+        return;
     const auto rowOpaque = [&](int y) {
         for (int x = left; x < right; ++x) {
-            if (!opaque(x, y)) return false;
+            if (!opaque(x, y))
+                return false;
         }
         return true;
     };
-    if (!rowOpaque(middle)) return;
+    if (!rowOpaque(middle))
+        return;
     int top = middle;
     int bottom = middle + 1;
-    while (top > 0 && rowOpaque(top - 1)) --top;
-    while (bottom < height && rowOpaque(bottom)) ++bottom;
-    if (static_cast<long>(right - left) * (bottom - top) < kMinCorePixels) return;
+    while (top > 0 && rowOpaque(top - 1))
+        --top;
+    while (bottom < height && rowOpaque(bottom))
+        ++bottom;
+    if (static_cast<long>(right - left) * (bottom - top) < kMinCorePixels)
+        return;
     m_opaqueCore = RECT{left, top, right, bottom};
 }
 
 // Straight into a 32-bit DIB target where it can: the main window blends
 // whole panels each paint.
-bool CPaintCache::BlendDirect(HDC target, int x, int y, const RECT& part) const {
+bool CPaintCache::BlendDirect(HDC target, int x, int y, const RECT& part) const
+{
     return m_bits && skinkit::BlendStraight(target, x, y, Pixels(), part);
 }
 
-skinkit::PixelRows CPaintCache::Pixels() const {
+skinkit::PixelRows CPaintCache::Pixels() const
+{
     skinkit::PixelRows pixels;
     pixels.top = static_cast<const UINT32*>(m_bits);
     pixels.width = m_area.right - m_area.left;
@@ -126,11 +145,14 @@ skinkit::PixelRows CPaintCache::Pixels() const {
     return pixels;
 }
 
-void CPaintCache::Blend(HDC target, int x, int y, const RECT& part) const {
+void CPaintCache::Blend(HDC target, int x, int y, const RECT& part) const
+{
     const int width = part.right - part.left;
     const int height = part.bottom - part.top;
-    if (width <= 0 || height <= 0) return;
-    if (BlendDirect(target, x, y, part)) return;
+    if (width <= 0 || height <= 0)
+        return;
+    if (BlendDirect(target, x, y, part))
+        return;
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     GdiAlphaBlend(
         target, x + part.left, y + part.top, width, height, m_surface.Dc(), part.left, part.top, width, height, blend);
@@ -145,10 +167,12 @@ RECT CPaintCache::OpaqueArea(int anchorX, int anchorY) const
     return area;
 }
 
-void CPaintCache::Draw(HDC target, int anchorX, int anchorY) {
+void CPaintCache::Draw(HDC target, int anchorX, int anchorY)
+{
     if (!m_valid || !m_surface.Dc())
         return;
-    if (!m_surveyed) Survey();
+    if (!m_surveyed)
+        Survey();
     const int width = m_area.right - m_area.left;
     const int height = m_area.bottom - m_area.top;
     const int x = anchorX + m_area.left;

@@ -6,60 +6,72 @@
 
 using namespace skinkit;
 
-bool CPictureUI::Create(HWND parent, bool visible) {
-    if (!IsUsableParent(parent)) return false;
+bool CPictureUI::Create(HWND parent, bool visible)
+{
+    if (!IsUsableParent(parent))
+        return false;
     m_parent = parent;
     m_visible = visible;
     return true;
 }
 
-void CPictureUI::SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                              const std::deque<Gdiplus::Bitmap*>& images) {
+void CPictureUI::SetAttribute(
+    const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images)
+{
     int number = 0;
     CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"Image"), number);
     m_picture = ImageByNumber(images, number);
     m_cache.Invalidate();
     CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"Style"), m_style);
-    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect)) ScaleToWindow(m_parent, m_rawRect);
+    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect))
+        ScaleToWindow(m_parent, m_rawRect);
     m_rect = ResolveRect(m_parent, m_rawRect);
 }
 
-void CPictureUI::set_window_rect(UINT left, UINT top, UINT right, UINT bottom) {
-    m_rect = RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
-                  static_cast<LONG>(bottom)};
+void CPictureUI::set_window_rect(UINT left, UINT top, UINT right, UINT bottom)
+{
+    m_rect = RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(bottom)};
     InvalidateIfWindow(m_parent, nullptr);
 }
 
-void CPictureUI::SetWindowRect(int left, int top, int right, int bottom) {
+void CPictureUI::SetWindowRect(int left, int top, int right, int bottom)
+{
     m_rawRect = RECT{left, top, right, bottom};
     m_rect = ResolveRect(m_parent, m_rawRect);
     InvalidateIfWindow(m_parent, nullptr);
 }
 
-void CPictureUI::set_picture_ptr(Gdiplus::Bitmap* picture) {
+void CPictureUI::set_picture_ptr(Gdiplus::Bitmap* picture)
+{
     m_picture = picture;
     m_cache.Invalidate();
 }
 
-void CPictureUI::DestroyPicture() {
+void CPictureUI::DestroyPicture()
+{
     delete m_picture;
     m_picture = nullptr;
     m_cache.Invalidate();
 }
 
-void CPictureUI::ShowWindow(bool visible) {
+void CPictureUI::ShowWindow(bool visible)
+{
     m_visible = visible;
-    if (!visible) m_cache.Release();  // a hidden control holds no surface
+    if (!visible)
+        m_cache.Release();  // a hidden control holds no surface
     InvalidateIfWindow(m_parent, &m_rect);
 }
 
-void CPictureUI::OnPaint(HDC hdc) {
-    if (m_visible) DrawPicture(hdc);
+void CPictureUI::OnPaint(HDC hdc)
+{
+    if (m_visible)
+        DrawPicture(hdc);
 }
 
 namespace {
 
-void DrawTiled(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const RECT& r) {
+void DrawTiled(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const RECT& r)
+{
     // One textured fill instead of a draw per tile: the tiles start at the
     // rectangle's top-left and the clip ends them at its edges.
     Gdiplus::TextureBrush brush(image, Gdiplus::WrapModeTile);
@@ -69,7 +81,8 @@ void DrawTiled(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const RECT& r) {
 
 // Caps of (width - 1) / 2 columns at natural size, the middle column
 // stretched between them.
-void DrawThreePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const RECT& r) {
+void DrawThreePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const RECT& r)
+{
     const int iw = static_cast<int>(image->GetWidth());
     const int ih = static_cast<int>(image->GetHeight());
     const int cap = (iw - 1) / 2;
@@ -82,7 +95,8 @@ void DrawThreePart(Gdiplus::Graphics& g, Gdiplus::Bitmap* image, const RECT& r) 
 
 // The part of the picture's rectangle that a style paints, relative to its
 // top-left corner.
-RECT CPictureUI::PaintedArea() const {
+RECT CPictureUI::PaintedArea() const
+{
     const int w = Width(m_rect);
     const int h = Height(m_rect);
     const int iw = static_cast<int>(m_picture->GetWidth());
@@ -107,41 +121,47 @@ RECT CPictureUI::PaintedArea() const {
     return area;
 }
 
-void CPictureUI::DrawPicture(HDC hdc) {
-    if (!m_picture) return;
+void CPictureUI::DrawPicture(HDC hdc)
+{
+    if (!m_picture)
+        return;
     const int w = Width(m_rect);
     const int h = Height(m_rect);
     CPaintKey key;
     key << m_picture << m_style << w << h;
-    PaintCached(m_cache, hdc, m_rect.left, m_rect.top, key, [&] { return PaintedArea(); }, [&](HDC dc, int x, int y) {
-        const RECT r{x, y, x + w, y + h};
-        const int iw = static_cast<int>(m_picture->GetWidth());
-        const int ih = static_cast<int>(m_picture->GetHeight());
-        Gdiplus::Graphics g(dc);
-        g.SetClip(Gdiplus::Rect(r.left, r.top, w, h));
-        switch (m_style) {
-        case 0:
-            g.DrawImage(m_picture, r.left, r.top, iw, ih);
-            break;
-        case 1:
-            DrawImageStretched(g, m_picture, Gdiplus::Rect(r.left, r.top, w, h), 0, 0, iw, ih);
-            break;
-        case 2:
-            DrawTiled(g, m_picture, r);
-            break;
-        case 3:
-            g.DrawImage(m_picture, r.left + (w - iw) / 2, r.top + (h - ih) / 2, iw, ih);
-            break;
-        case 5:
-            DrawThreePart(g, m_picture, r);
-            break;
-        default:
-            break;
-        }
-    });
+    PaintCached(
+        m_cache, hdc, m_rect.left, m_rect.top, key, [&] { return PaintedArea(); },
+        [&](HDC dc, int x, int y) {
+            const RECT r{x, y, x + w, y + h};
+            const int iw = static_cast<int>(m_picture->GetWidth());
+            const int ih = static_cast<int>(m_picture->GetHeight());
+            Gdiplus::Graphics g(dc);
+            g.SetClip(Gdiplus::Rect(r.left, r.top, w, h));
+            switch (m_style) {
+            case 0:
+                g.DrawImage(m_picture, r.left, r.top, iw, ih);
+                break;
+            case 1:
+                DrawImageStretched(g, m_picture, Gdiplus::Rect(r.left, r.top, w, h), 0, 0, iw, ih);
+                break;
+            case 2:
+                DrawTiled(g, m_picture, r);
+                break;
+            case 3:
+                g.DrawImage(m_picture, r.left + (w - iw) / 2, r.top + (h - ih) / 2, iw, ih);
+                break;
+            case 5:
+                DrawThreePart(g, m_picture, r);
+                break;
+            default:
+                break;
+            }
+        });
 }
 
-LRESULT CPictureUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) {
-    if (msg == WM_SIZE && wParam != SIZE_MINIMIZED) m_rect = ResolveRect(m_parent, m_rawRect);
+LRESULT CPictureUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM)
+{
+    if (msg == WM_SIZE && wParam != SIZE_MINIMIZED)
+        m_rect = ResolveRect(m_parent, m_rawRect);
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "picture_file_cache.h"
 
-#include "skinkit/picture_scaling.h"
 #include "skinkit/picture.h"
+#include "skinkit/picture_scaling.h"
 
 #include <cstring>
 #include <utility>
@@ -81,9 +81,9 @@ std::unique_ptr<Gdiplus::Bitmap> DecodePictureFile(const std::wstring& path)
 {
     if (path.empty())
         return nullptr;
-    win32kit::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-        nullptr));
+    win32kit::ScopedHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.IsValid())
         return nullptr;
     LARGE_INTEGER size{};
@@ -166,9 +166,9 @@ void CPictureFileCache::Decode(Entry& entry)
 {
     entry.picture = DecodePictureFile(entry.path);
     entry.unloaded = false;
-    entry.pictureSize = entry.picture ? SIZE{static_cast<LONG>(entry.picture->GetWidth()),
-                                             static_cast<LONG>(entry.picture->GetHeight())}
-                                      : SIZE{};
+    entry.pictureSize = entry.picture
+        ? SIZE{static_cast<LONG>(entry.picture->GetWidth()), static_cast<LONG>(entry.picture->GetHeight())}
+        : SIZE{};
     ++m_decodes;
 }
 

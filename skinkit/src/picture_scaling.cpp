@@ -85,8 +85,8 @@ bool ReadPixels(Gdiplus::Bitmap& picture, std::vector<uint32_t>& pixels, int& wi
     data.PixelFormat = PixelFormat32bppPARGB;
     data.Scan0 = pixels.data();
     Gdiplus::Rect all(0, 0, width, height);
-    if (picture.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
-            PixelFormat32bppPARGB, &data)
+    if (picture.LockBits(
+            &all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppPARGB, &data)
         != Gdiplus::Ok)
         return false;
     picture.UnlockBits(&data);
@@ -129,7 +129,8 @@ std::unique_ptr<Gdiplus::Bitmap> ScaledPicture(Gdiplus::Bitmap& picture, int wid
     std::vector<uint32_t> target(std::size_t(width) * std::size_t(height));
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)
-            target[std::size_t(y) * std::size_t(width) + std::size_t(x)] = Blend(rows.data() + x, width, down[std::size_t(y)]);
+            target[std::size_t(y) * std::size_t(width) + std::size_t(x)]
+                = Blend(rows.data() + x, width, down[std::size_t(y)]);
     }
     return FromPixels(target, width, height);
 }

@@ -6,9 +6,9 @@
 
 #include "control_util.h"
 #include "picture_file_cache.h"
-#include "skinkit/picture_scaling.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
+#include "skinkit/picture_scaling.h"
 #include "viewer_motion.h"
 #include "win32kit/scoped_win.h"
 
@@ -228,7 +228,8 @@ void Rir_picture_ui::SetAttribute(
         }
     }
     CIniFile::GetIntValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"Style"), m_style);
-    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect)) ScaleToWindow(m_parent, m_rawRect);
+    if (CIniFile::GetRectValue(iniFile.c_str(), section.c_str(), const_cast<wchar_t*>(L"rect"), m_rawRect))
+        ScaleToWindow(m_parent, m_rawRect);
     m_rect = ResolveRect(m_parent, m_rawRect);
     m_motion->viewerRight.store(m_rect.right);
 }
@@ -272,8 +273,8 @@ void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
     // The previous picture leaves as it was on screen when its ready copy is
     // there (its decoded pixels are gone by then).
     const RECT previousPlace = ReadyPlace(m_previousPath);
-    const int previousWidth = IsRectEmpty(&previousPlace) ? ImageWidth(m_pictures->Find(m_previousPath))
-                                                          : Width(previousPlace);
+    const int previousWidth
+        = IsRectEmpty(&previousPlace) ? ImageWidth(m_pictures->Find(m_previousPath)) : Width(previousPlace);
     const int currentWidth = ImageWidth(m_pictures->Find(m_currentPath));
     ViewerMotion& m = *m_motion;
     m.previousWidth.store(previousWidth);

@@ -58,8 +58,8 @@ public:
     WINBOOL TxSetCaretPos(INT x, INT y) override;
     WINBOOL TxSetTimer(UINT id, UINT timeout) override;
     void TxKillTimer(UINT id) override;
-    void TxScrollWindowEx(INT dx, INT dy, LPCRECT scroll, LPCRECT clip, HRGN update, LPRECT updateRect,
-                          UINT flags) override;
+    void TxScrollWindowEx(
+        INT dx, INT dy, LPCRECT scroll, LPCRECT clip, HRGN update, LPRECT updateRect, UINT flags) override;
     void TxSetCapture(WINBOOL capture) override;
     void TxSetFocus() override;
     void TxSetCursor(HCURSOR cursor, WINBOOL text) override;

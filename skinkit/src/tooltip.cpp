@@ -13,7 +13,8 @@ constexpr UINT_PTR kKeepInsideTimer = 735;
 constexpr UINT kShowMs = 2000;
 }  // namespace
 
-CToolTipUI::~CToolTipUI() {
+CToolTipUI::~CToolTipUI()
+{
     const HWND hwnd = m_window.Get();
     if (!hwnd)
         return;
@@ -24,7 +25,8 @@ CToolTipUI::~CToolTipUI() {
     RemovePropW(hwnd, kObjectProperty);
 }
 
-bool CToolTipUI::RegisterWindowClass() {
+bool CToolTipUI::RegisterWindowClass()
+{
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.style = CS_DROPSHADOW | CS_DBLCLKS;
@@ -32,12 +34,15 @@ bool CToolTipUI::RegisterWindowClass() {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
-    if (RegisterClassExW(&wc)) return true;
+    if (RegisterClassExW(&wc))
+        return true;
     return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-bool CToolTipUI::Create(HWND parent) {
-    if (!RegisterWindowClass()) return false;
+bool CToolTipUI::Create(HWND parent)
+{
+    if (!RegisterWindowClass())
+        return false;
     m_parent = parent;
     // One window per tip: a second window would outlive the object.
     if (m_window)
@@ -47,22 +52,26 @@ bool CToolTipUI::Create(HWND parent) {
     return true;
 }
 
-int CToolTipUI::SetParent(HWND parent) {
+int CToolTipUI::SetParent(HWND parent)
+{
     m_parent = parent;
     return 1;
 }
 
-void CToolTipUI::SetBkColor(COLORREF color) {
+void CToolTipUI::SetBkColor(COLORREF color)
+{
     m_bkColor = color;
     InvalidateIfWindow(GetHWND(), nullptr);
 }
 
-void CToolTipUI::SetBorderColor(COLORREF color) {
+void CToolTipUI::SetBorderColor(COLORREF color)
+{
     m_borderColor = color;
     InvalidateIfWindow(GetHWND(), nullptr);
 }
 
-void CToolTipUI::Place(const std::wstring& text) {
+void CToolTipUI::Place(const std::wstring& text)
+{
     const SIZE extent = MeasureTextGdiplus(text, kDefaultFace, 12);
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -81,7 +90,8 @@ void CToolTipUI::Place(const std::wstring& text) {
     m_text = text;
 }
 
-void CToolTipUI::ShowToolTip(std::wstring text) {
+void CToolTipUI::ShowToolTip(std::wstring text)
+{
     if (text.empty() || !GetHWND() || IsVisible())
         return;
     Place(text);
@@ -91,7 +101,8 @@ void CToolTipUI::ShowToolTip(std::wstring text) {
     ControlClock::Current().StartTimer(GetHWND(), kHideTimer, kShowMs);
 }
 
-void CToolTipUI::ShowToolTip(const std::wstring& text, const RECT& keepInside) {
+void CToolTipUI::ShowToolTip(const std::wstring& text, const RECT& keepInside)
+{
     if (text.empty() || !GetHWND() || IsVisible())
         return;
     m_keepInside = keepInside;
@@ -99,16 +110,19 @@ void CToolTipUI::ShowToolTip(const std::wstring& text, const RECT& keepInside) {
     ControlClock::Current().StartTimer(GetHWND(), kKeepInsideTimer, 1);
 }
 
-void CToolTipUI::HideToolTip() {
+void CToolTipUI::HideToolTip()
+{
     if (IsVisible())
         ::ShowWindow(GetHWND(), SW_HIDE);
 }
 
-void CToolTipUI::OnTimer(UINT_PTR id) {
+void CToolTipUI::OnTimer(UINT_PTR id)
+{
     if (id == kKeepInsideTimer) {
         POINT cursor{};
         GetCursorPos(&cursor);
-        if (PtInRect(&m_keepInside, cursor)) return;
+        if (PtInRect(&m_keepInside, cursor))
+            return;
     } else if (id != kHideTimer) {
         return;
     }
@@ -117,7 +131,8 @@ void CToolTipUI::OnTimer(UINT_PTR id) {
     HideToolTip();
 }
 
-void CToolTipUI::OnPaint() {
+void CToolTipUI::OnPaint()
+{
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(GetHWND(), &ps);
     RECT client{};
@@ -136,9 +151,9 @@ void CToolTipUI::OnPaint() {
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
     format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
     DrawTextGdiplus(mem, m_text, kDefaultFace, 12, RGB(0, 0, 0),
-                    Gdiplus::RectF(static_cast<float>(text.left), static_cast<float>(text.top),
-                                   static_cast<float>(Width(text)), static_cast<float>(Height(text))),
-                    &format);
+        Gdiplus::RectF(static_cast<float>(text.left), static_cast<float>(text.top), static_cast<float>(Width(text)),
+            static_cast<float>(Height(text))),
+        &format);
 
     FrameRect(mem, &client, win32kit::ScopedGdiObject<HBRUSH>(CreateSolidBrush(m_borderColor)).Get());
 
@@ -146,7 +161,8 @@ void CToolTipUI::OnPaint() {
     EndPaint(GetHWND(), &ps);
 }
 
-LRESULT CALLBACK CToolTipUI::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK CToolTipUI::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
     if (msg == WM_NCCREATE) {
         auto* self = static_cast<CToolTipUI*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
@@ -163,7 +179,8 @@ LRESULT CALLBACK CToolTipUI::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
             self->OnPaint();
             return 0;
         }
-        if (msg == WM_TIMER) self->OnTimer(wParam);
+        if (msg == WM_TIMER)
+            self->OnTimer(wParam);
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }

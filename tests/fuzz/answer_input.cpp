@@ -55,7 +55,10 @@ private:
 // Reads the store back the way the fetcher would for the feeds it starts.
 class StoreReadingStarter : public FeedStarter {
 public:
-    explicit StoreReadingStarter(const FeedStore& store) : store_(store) {}
+    explicit StoreReadingStarter(const FeedStore& store)
+        : store_(store)
+    {
+    }
     void LoadCategoryFeeds() override
     {
         for (int id = 1; id <= 8; ++id)
@@ -82,7 +85,7 @@ const PictureCache& Cache()
     return cache;
 }
 
-} // namespace
+}  // namespace
 
 bool ParseAnswerInput(const std::uint8_t* data, std::size_t size)
 {

@@ -103,7 +103,7 @@ protected:
     static std::string Session() { return std::string("&uid=") + kDemoUid + "&token=" + kDemoToken; }
 };
 
-} // namespace
+}  // namespace
 
 // ---- category list ---------------------------------------------------------------
 
@@ -120,7 +120,7 @@ TEST_F(ParserTest, CategoryListThatIsEmptyBrokenOrMistypedSendsFeedError)
 {
     store_.StoreCategory("1", "kept");
     for (const char* text : {"[]", "[{\"cate_id\":\"1\",", "[{\"cate_id\":1,\"cate_code\":\"x\"}]", "{}",
-                             "[{\"cate_id\":\"1\",\"cate_code\":[]}]", "<html>"}) {
+             "[{\"cate_id\":\"1\",\"cate_code\":[]}]", "<html>"}) {
         sink_.Clear();
         Parse(22, std::string(text));
         auto errors = sink_.Of(UM_FEED_ERROR);
@@ -135,7 +135,7 @@ TEST_F(ParserTest, CategoryListThatIsEmptyBrokenOrMistypedSendsFeedError)
 
 struct EarlyFeedsRow {
     const char* name;
-    bool early;                      // feeds were started from a kept list
+    bool early;  // feeds were started from a kept list
     std::vector<std::string> codes;  // the codes they were started with
     std::vector<std::string> calls;
 };
@@ -152,9 +152,9 @@ TEST_F(ParserTest, AListAfterFeedsStartedFromTheKeptOneStartsOnlyTheCategoriesIt
         // Id 8 is no longer listed: its feed is asked for again, without a code.
         {"the same codes", true, same, {"category:7"}},
         {"two codes changed", true, {"a", "x", "c", "d", "e", "f", "y", "h"},
-         {"category:1", "category:6", "category:7"}},
-        {"fewer codes noted", true, {"a", "b"}, {"category:2", "category:3", "category:4", "category:5",
-                                                  "category:6", "category:7"}},
+            {"category:1", "category:6", "category:7"}},
+        {"fewer codes noted", true, {"a", "b"},
+            {"category:2", "category:3", "category:4", "category:5", "category:6", "category:7"}},
     };
     for (const EarlyFeedsRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -278,7 +278,7 @@ TEST_F(ParserTest, WrongTypedValueMakesTheAnswerUnusableAndKeepsTheList)
     itemNotObject["image_list"].append("p.jpg");
 
     for (const Json::Value& bad : {Page({Item(8), numberCount}), Page({objectAuthor}), stringTotal, listNotArray,
-                                   pageNotObject, itemNotObject, Json::Value("text")})
+             pageNotObject, itemNotObject, Json::Value("text")})
         EXPECT_FALSE(Parse(2, bad)) << Text(bad);
     EXPECT_FALSE(Parse(2, std::string("{\"image_list\":[")));
 
@@ -553,8 +553,8 @@ TEST_F(ParserTest, UserListsReadTheirSpellingsAndDownloadAvatars)
 TEST_F(ParserTest, UserListsRefuseWrongTypes)
 {
     ASSERT_TRUE(Parse(10, std::string(R"({"daren_list":[{"uid":"1","uname":"a"}]})")));
-    for (const char* bad : {R"({"daren_list":[{"uid":1}]})", R"({"daren_list":{}})",
-                            R"({"daren_list":[{"uid":"2","photos_count":4}]})"})
+    for (const char* bad :
+        {R"({"daren_list":[{"uid":1}]})", R"({"daren_list":{}})", R"({"daren_list":[{"uid":"2","photos_count":4}]})"})
         EXPECT_FALSE(Parse(10, std::string(bad))) << bad;
     EXPECT_FALSE(Parse(14, std::string(R"({"follows_list":[{"uid":"1","share":"yes"}]})")));
     EXPECT_FALSE(Parse(14, std::string(R"({"follows_list":[{"uid":"1","share":{"photos":[1]}}]})")));
@@ -677,7 +677,8 @@ TEST_F(ParserTest, PictureDetailsAreStoredForTheViewer)
     FeedRequest request;
     request.shareId = "5001";
     ASSERT_TRUE(Parse(28, std::string(R"({"user_name":"lina","content":"c","create_time":"1370044800","uid":"7",
-        "collect_count":"3","comment_count":"4","relay_count":"5"})"), request));
+        "collect_count":"3","comment_count":"4","relay_count":"5"})"),
+        request));
     auto details = store_.Details();
     ASSERT_TRUE(details);
     EXPECT_EQ(details->shareId, "5001");

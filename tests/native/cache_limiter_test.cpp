@@ -38,7 +38,7 @@ std::string Put(const TempFolder& folder, const std::string& name, std::size_t b
     return path;
 }
 
-} // namespace
+}  // namespace
 
 TEST(CacheLimiter, LeavesACacheUnderItsBoundAlone)
 {

@@ -30,7 +30,7 @@ LoginResult SampleLogin()
     return result;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ConfigStore, WorkerReadsTakeWhatIsThereAndLeaveTheRestEmpty)
 {
@@ -55,8 +55,9 @@ TEST(ConfigStore, UserProfileCountsAndResult)
 {
     TempFolder folder;
     UserProfile profile;
-    std::string path = folder.Write("a.xml", "<r><login uid=\"7\" token=\"t\" image_count=\"12\" like_count=\"x\" "
-                                             "follow_count=\"3abc\"/></r>");
+    std::string path = folder.Write("a.xml",
+        "<r><login uid=\"7\" token=\"t\" image_count=\"12\" like_count=\"x\" "
+        "follow_count=\"3abc\"/></r>");
     EXPECT_EQ(ReadUserProfile(path, profile), 0);
     EXPECT_EQ(profile.uid, "7");
     EXPECT_EQ(profile.imageCount, 12);
@@ -74,8 +75,9 @@ TEST(ConfigStore, LoginFillNeedsExactTrueWhileAutoLoginAcceptsYes)
 {
     TempFolder folder;
     ConfigDocument exact;
-    ASSERT_TRUE(exact.Load(folder.Write("a.xml", "<r><login isRememberPwd=\"true\" isAutoLogin=\"true\" "
-                                                 "username=\"me\" password=\"abc\"/></r>")));
+    ASSERT_TRUE(exact.Load(folder.Write("a.xml",
+        "<r><login isRememberPwd=\"true\" isAutoLogin=\"true\" "
+        "username=\"me\" password=\"abc\"/></r>")));
     LoginFill fill = exact.ReadLoginFill();
     EXPECT_TRUE(fill.rememberPassword);
     EXPECT_TRUE(fill.autoLogin);
@@ -84,8 +86,9 @@ TEST(ConfigStore, LoginFillNeedsExactTrueWhileAutoLoginAcceptsYes)
     EXPECT_TRUE(exact.ReadAutoLogin());
 
     ConfigDocument yes;
-    ASSERT_TRUE(yes.Load(folder.Write("b.xml", "<r><login isRememberPwd=\"yes\" isAutoLogin=\"yes\" "
-                                               "username=\"me\" password=\"abc\"/></r>")));
+    ASSERT_TRUE(yes.Load(folder.Write("b.xml",
+        "<r><login isRememberPwd=\"yes\" isAutoLogin=\"yes\" "
+        "username=\"me\" password=\"abc\"/></r>")));
     fill = yes.ReadLoginFill();
     EXPECT_FALSE(fill.rememberPassword);
     EXPECT_FALSE(fill.autoLogin);
@@ -111,8 +114,7 @@ TEST(ConfigStore, FirstManualLoginAppendsAllTwelveAttributesInOrder)
 
     std::string saved = folder.Read(path);
     std::vector<std::string> order = {"username=", "password=", "bLogined=", "isRememberPwd=", "uid=", "token=",
-                                      "image_count=", "like_count=", "follow_count=", "fans_count=", "avatar=",
-                                      "isAutoLogin="};
+        "image_count=", "like_count=", "follow_count=", "fans_count=", "avatar=", "isAutoLogin="};
     std::string::size_type last = 0;
     for (const std::string& name : order) {
         std::string::size_type at = saved.find(" " + name);
@@ -201,22 +203,22 @@ TEST(ConfigStore, AnsiNamesSurviveLoadAndSave)
     struct Case {
         const char* name;
         std::string file;
-        std::string userName; // as the file holds it
+        std::string userName;  // as the file holds it
         bool utf8;
     };
     const std::string bom = "\xEF\xBB\xBF";
     const Case kCases[] = {
         {"lead byte before the closing quote", "<c><login token=\"t\" username=\"\xCD\xF5\xE6\xC3\"/></c>",
-         "\xCD\xF5\xE6\xC3", false},
+            "\xCD\xF5\xE6\xC3", false},
         {"trail byte that is a lead byte", "<c><login username=\"\xC0\xEE\" token=\"t\"/></c>", "\xC0\xEE", false},
         {"declaration without an encoding",
-         "<?xml version=\"1.0\" ?><c><login username=\"\xCD\xF5\xE6\xC3\" token=\"t\"/></c>",
-         "\xCD\xF5\xE6\xC3", false},
+            "<?xml version=\"1.0\" ?><c><login username=\"\xCD\xF5\xE6\xC3\" token=\"t\"/></c>", "\xCD\xF5\xE6\xC3",
+            false},
         {"single quotes", "<c><login username='\xB3\xC2' token='t'/></c>", "\xB3\xC2", false},
         {"four-byte lead", "<c><login username=\"\xF0\xAE\" token=\"t\"/></c>", "\xF0\xAE", false},
         {"backslash trail byte", "<c><login username=\"\x81\x5C\" token=\"t\"/></c>", "\x81\x5C", false},
-        {"UTF-8 with a byte-order mark", bom + "<c><login username=\"\xE7\x8E\x8B\" token=\"t\"/></c>",
-         "\xE7\x8E\x8B", true},
+        {"UTF-8 with a byte-order mark", bom + "<c><login username=\"\xE7\x8E\x8B\" token=\"t\"/></c>", "\xE7\x8E\x8B",
+            true},
     };
     for (const Case& c : kCases) {
         TempFolder folder;

@@ -40,7 +40,7 @@ protected:
     TempFolder folder_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ConnectionReuseTest, SequentialRequestsShareOneConnection)
 {
@@ -65,8 +65,7 @@ TEST_F(ConnectionReuseTest, ConcurrentRequestsAndDownloadsShareAFewConnections)
                     failures += !AsksWell(kHotTags);
                     return;
                 }
-                const std::string target =
-                    folder_.Path("t" + std::to_string(round) + "_" + std::to_string(i) + ".jpg");
+                const std::string target = folder_.Path("t" + std::to_string(round) + "_" + std::to_string(i) + ".jpg");
                 const std::string url = base + "avatars/u" + std::to_string(1001 + i) + ".jpg";
                 failures += !DownloadFile(url, target).written;
             });

@@ -27,8 +27,8 @@ std::string PageOf(int generation, int items)
     for (int i = 0; i < items; ++i) {
         if (i)
             text += ",";
-        text += "{\"url\":\"http://p.test/" + g + "/p" + std::to_string(i) + ".jpg\",\"uname\":\"u" + g +
-                "\",\"share_id\":\"" + g + "\",\"content\":\"" + g + "\",\"comment_count\":\"" + g + "\"}";
+        text += "{\"url\":\"http://p.test/" + g + "/p" + std::to_string(i) + ".jpg\",\"uname\":\"u" + g
+            + "\",\"share_id\":\"" + g + "\",\"content\":\"" + g + "\",\"comment_count\":\"" + g + "\"}";
     }
     return text + "]}";
 }
@@ -37,11 +37,11 @@ bool Whole(const PictureRecord& record)
 {
     const std::string& g = record.shareId;
     const std::string folder = "http://p.test/" + g + "/";
-    return record.content == g && record.commentCount == g && record.authorName == "u" + g &&
-           record.thumbnailUrl.compare(0, folder.size(), folder) == 0;
+    return record.content == g && record.commentCount == g && record.authorName == "u" + g
+        && record.thumbnailUrl.compare(0, folder.size(), folder) == 0;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FeedConcurrency, ReadersSeeWholeRecordsWhileWorkersParse)
 {
@@ -71,8 +71,8 @@ TEST(FeedConcurrency, ReadersSeeWholeRecordsWhileWorkersParse)
                 request.kind = 11;
                 request.list = {26, ""};
                 request.index = round % 4;
-                ParseAnswerText(context, request, "{\"is_follow\":\"1\",\"comment_list\":[{\"comment_id\":\"" +
-                                                      std::to_string(generation) + "\"}]}");
+                ParseAnswerText(context, request,
+                    "{\"is_follow\":\"1\",\"comment_list\":[{\"comment_id\":\"" + std::to_string(generation) + "\"}]}");
             }
             --writersLeft;
         });

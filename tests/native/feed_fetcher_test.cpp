@@ -72,7 +72,7 @@ FeedRequest OfKind(int kind)
 
 const std::set<std::string> kCategoryCodes = {"gal", "fashion", "fukei", "moe", "yummy", "creative", "crowd", "sukini"};
 
-} // namespace
+}  // namespace
 
 TEST_F(FetcherTest, StartUpLoadsTheListThenTheEightCategoryFeeds)
 {
@@ -386,8 +386,8 @@ TEST_F(FetcherTest, AnAnswerForAForgottenListStoresNothing)
         harness.Fetcher().LoadFeed(row.kind);
         harness.store->ForgetKind(row.kind);  // signed out before the answer
         ASSERT_TRUE(harness.WaitIdle(seconds(30)));
-        const std::size_t stored = row.pictures ? harness.store->PictureCount({row.kind, {}})
-                                                : harness.store->UserCount(row.kind);
+        const std::size_t stored
+            = row.pictures ? harness.store->PictureCount({row.kind, {}}) : harness.store->UserCount(row.kind);
         EXPECT_EQ(stored, 0u) << row.action;
         EXPECT_EQ(harness.store->PageCount(row.kind), 0) << row.action;
 
@@ -395,8 +395,8 @@ TEST_F(FetcherTest, AnAnswerForAForgottenListStoresNothing)
         ASSERT_TRUE(LocalService::SetFault("normal"));
         harness.Fetcher().LoadFeed(row.kind);
         ASSERT_TRUE(harness.WaitIdle(seconds(30)));
-        const std::size_t next = row.pictures ? harness.store->PictureCount({row.kind, {}})
-                                              : harness.store->UserCount(row.kind);
+        const std::size_t next
+            = row.pictures ? harness.store->PictureCount({row.kind, {}}) : harness.store->UserCount(row.kind);
         EXPECT_GT(next, 0u) << row.action;
     }
 }
@@ -407,16 +407,15 @@ namespace {
 
 // The service's own list, and the same with the third category's code
 // changed since it was kept.
-const char kKeptList[] =
-    "[{\"cate_id\":\"1\",\"cate_code\":\"gal\"},{\"cate_id\":\"2\",\"cate_code\":\"fashion\"},"
-    "{\"cate_id\":\"3\",\"cate_code\":\"fukei\"},{\"cate_id\":\"4\",\"cate_code\":\"moe\"},"
-    "{\"cate_id\":\"5\",\"cate_code\":\"yummy\"},{\"cate_id\":\"6\",\"cate_code\":\"creative\"},"
-    "{\"cate_id\":\"7\",\"cate_code\":\"crowd\"},{\"cate_id\":\"8\",\"cate_code\":\"sukini\"}]";
-const char kChangedList[] =
-    "[{\"cate_id\":\"1\",\"cate_code\":\"gal\"},{\"cate_id\":\"2\",\"cate_code\":\"fashion\"},"
-    "{\"cate_id\":\"3\",\"cate_code\":\"oldscenery\"},{\"cate_id\":\"4\",\"cate_code\":\"moe\"},"
-    "{\"cate_id\":\"5\",\"cate_code\":\"yummy\"},{\"cate_id\":\"6\",\"cate_code\":\"creative\"},"
-    "{\"cate_id\":\"7\",\"cate_code\":\"crowd\"},{\"cate_id\":\"8\",\"cate_code\":\"sukini\"}]";
+const char kKeptList[] = "[{\"cate_id\":\"1\",\"cate_code\":\"gal\"},{\"cate_id\":\"2\",\"cate_code\":\"fashion\"},"
+                         "{\"cate_id\":\"3\",\"cate_code\":\"fukei\"},{\"cate_id\":\"4\",\"cate_code\":\"moe\"},"
+                         "{\"cate_id\":\"5\",\"cate_code\":\"yummy\"},{\"cate_id\":\"6\",\"cate_code\":\"creative\"},"
+                         "{\"cate_id\":\"7\",\"cate_code\":\"crowd\"},{\"cate_id\":\"8\",\"cate_code\":\"sukini\"}]";
+const char kChangedList[]
+    = "[{\"cate_id\":\"1\",\"cate_code\":\"gal\"},{\"cate_id\":\"2\",\"cate_code\":\"fashion\"},"
+      "{\"cate_id\":\"3\",\"cate_code\":\"oldscenery\"},{\"cate_id\":\"4\",\"cate_code\":\"moe\"},"
+      "{\"cate_id\":\"5\",\"cate_code\":\"yummy\"},{\"cate_id\":\"6\",\"cate_code\":\"creative\"},"
+      "{\"cate_id\":\"7\",\"cate_code\":\"crowd\"},{\"cate_id\":\"8\",\"cate_code\":\"sukini\"}]";
 
 // How long the service holds the list's answer: a category feed logged
 // sooner after the list's request was sent without waiting for it.
@@ -450,7 +449,7 @@ void SplitByListAnswer(std::multiset<std::string>& before, std::multiset<std::st
     }
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(FetcherTest, AKeptCategoryListStartsTheFeedsWithoutWaitingAndTheFreshOneOnlyThoseItChanges)
 {

@@ -20,7 +20,7 @@ std::shared_ptr<const PictureComments> CommentsFor(const std::string& shareId)
     return comments;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FeedStore, PagerStartsOnPageOneAndMovesWithinItsCount)
 {
@@ -104,8 +104,8 @@ TEST(FeedStore, CommentsReachOnlyThePictureTheyWereAskedFor)
 TEST(FeedStore, UserAndTagListsStartEachItemAfresh)
 {
     FeedStore store;
-    for (const PictureListId& list : {PictureListId{feed_kind::kUserPictures, "1001"},
-                                      PictureListId{feed_kind::kTagFeed, "sky"}}) {
+    for (const PictureListId& list :
+        {PictureListId{feed_kind::kUserPictures, "1001"}, PictureListId{feed_kind::kTagFeed, "sky"}}) {
         store.StorePicture(list, 0, Picture("a"));
         store.StorePicture(list, 1, Picture("b"));
         ASSERT_TRUE(store.StoreComments(list, 0, CommentsFor("a")));

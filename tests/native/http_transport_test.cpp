@@ -72,7 +72,7 @@ protected:
     TempFolder folder_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(TransportTest, EmptyBodyIsStillAPostWithContentLengthZero)
 {
@@ -121,7 +121,7 @@ TEST_F(TransportTest, AnswerArrivesOnlyWholeAndWithinTheCap)
         bool kept;
     };
     const Case kCases[] = {
-        {"huge", false},   // valid JSON, far past the cap, length not announced
+        {"huge", false},  // valid JSON, far past the cap, length not announced
         {"short", false},  // cut off before its announced length
         {"badjson", true},
         {"nolength", true},
@@ -129,8 +129,8 @@ TEST_F(TransportTest, AnswerArrivesOnlyWholeAndWithinTheCap)
     for (const Case& c : kCases) {
         ASSERT_TRUE(LocalService::SetFault(c.mode));
         std::string answer;
-        EXPECT_EQ(PostFormWithTimeout(LocalService::BaseUrl() + "book.php?action=c_hot_tag", "", answer, kQuickLimits),
-                  0);
+        EXPECT_EQ(
+            PostFormWithTimeout(LocalService::BaseUrl() + "book.php?action=c_hot_tag", "", answer, kQuickLimits), 0);
         EXPECT_EQ(!answer.empty(), c.kept) << c.mode << ": " << answer.size() << " bytes";
         EXPECT_LE(answer.size(), kMaxAnswerBytes) << c.mode;
     }
@@ -152,8 +152,8 @@ TEST_F(TransportTest, DownloadResultsSayWhatHappened)
     const Case kCases[] = {
         // The temporary file is made at the answer's first byte, so its status is known.
         {"normal", picture, folder_.Path("no-folder/a.jpg"), CURLE_WRITE_ERROR, 200, false, -1},
-        {"normal", LocalService::BaseUrl() + "pictures/none.jpg", folder_.Path("b.jpg"), CURLE_HTTP_RETURNED_ERROR,
-         404, false, 0},
+        {"normal", LocalService::BaseUrl() + "pictures/none.jpg", folder_.Path("b.jpg"), CURLE_HTTP_RETURNED_ERROR, 404,
+            false, 0},
         {"short", picture, folder_.Path("c.jpg"), CURLE_PARTIAL_FILE, 200, false, 0},
         {"html", picture, folder_.Path("d.jpg"), CURLE_OK, 200, false, 0},  // an error page sent as success
         {"normal", picture, folder_.Path("e.jpg"), CURLE_OK, 200, true, 0},
@@ -176,9 +176,8 @@ TEST_F(TransportTest, SilentServerReleasesTheWorker)
     // Without a low-speed limit this call would never return.
     EXPECT_EQ(PostForm(LocalService::BaseUrl() + "book.php?action=c_hot_tag", "", answer, kQuickLimits), 0);
     EXPECT_TRUE(answer.empty());
-    EXPECT_EQ(DownloadToFile(LocalService::BaseUrl() + "book.php?action=c_hot_tag", folder_.Path("x.jpg"),
-                             kQuickLimits),
-              0);
+    EXPECT_EQ(
+        DownloadToFile(LocalService::BaseUrl() + "book.php?action=c_hot_tag", folder_.Path("x.jpg"), kQuickLimits), 0);
     EXPECT_FALSE(platform::FileExists(folder_.Path("x.jpg")));
 }
 

@@ -11,7 +11,7 @@ Json::Value Doc(const std::string& text)
     return root;
 }
 
-} // namespace
+}  // namespace
 
 TEST(JsonRead, HostileDocumentsAreUnusableNeverThrown)
 {
@@ -122,7 +122,10 @@ TEST(JsonRead, EscapesDecodeToUtf8AndCommentsAreAllowed)
     Json::Value v = Doc("/* note */ {\"s\":\"\\u56fe\\u0041\\ud83d\\ude00\"} // end");
     std::string out;
     ASSERT_TRUE(json_read::ToText(v["s"], out));
-    EXPECT_EQ(out, "\xE5\x9B\xBE" "A" "\xF0\x9F\x98\x80");
+    EXPECT_EQ(out,
+        "\xE5\x9B\xBE"
+        "A"
+        "\xF0\x9F\x98\x80");
 
     Json::Value broken;
     EXPECT_FALSE(json_read::Parse("{\"s\":", broken));

@@ -218,7 +218,7 @@ TEST(LoginFlow, AFailedAvatarDownloadKeepsTheUsersOldAvatarOnly)
         const char* name;
         const char* fault;
         const char* lastUid;  // of the user signed in before
-        const char* after;    // the file's text after the login; empty: no file
+        const char* after;  // the file's text after the login; empty: no file
     };
     const Row kRows[] = {
         {"another user's, avatar missing", "html&scope=pictures&status=404", "1002", ""},

@@ -27,11 +27,11 @@ bool StaysIn(const std::string& path, const std::string& folder)
     if (path.compare(0, folder.size(), folder) != 0)
         return false;
     std::string name = path.substr(folder.size());
-    return !name.empty() && name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
-           name != "." && name != "..";
+    return !name.empty() && name.find('/') == std::string::npos && name.find('\\') == std::string::npos && name != "."
+        && name != "..";
 }
 
-} // namespace
+}  // namespace
 
 TEST(PictureCache, ResolutionSuffixFollowsTheScreenWidth)
 {
@@ -58,7 +58,7 @@ TEST(PictureCache, DerivesUrlsAndPathsFromTheAddress)
     EXPECT_EQ(cache.ThumbnailPath("http://h.test/pic/p123.jpg"), names.thumbnailPath);
     EXPECT_EQ(cache.LargePicturePath("http://h.test/pic/p123.jpg"), names.largePath);
     EXPECT_EQ(cache.LargePicturePathFor("http://h.test/x/p9_1400x1050.jpg"),
-              Folder() + "beauties_l" + kSep + "p9_1400x1050.jpg");
+        Folder() + "beauties_l" + kSep + "p9_1400x1050.jpg");
 }
 
 TEST(PictureCache, OnlyTheDotOfTheFileNameCounts)
@@ -85,7 +85,8 @@ TEST(PictureCache, FolderLayoutUsesTheFixedNames)
     EXPECT_EQ(cache.ListAvatarPath(AvatarFolder::Fans, "lina"), Folder() + "funs_avatar" + kSep + "lina.jpg");
     EXPECT_EQ(cache.ListAvatarPath(AvatarFolder::Comments, "lina"), Folder() + "comment_list" + kSep + "lina.jpg");
     EXPECT_EQ(cache.OwnAvatarPath(), Folder() + "user_avatar.jpg");
-    EXPECT_EQ(PictureCache("no-separator", 1024).OwnAvatarPath(), std::string("no-separator") + kSep + "user_avatar.jpg");
+    EXPECT_EQ(
+        PictureCache("no-separator", 1024).OwnAvatarPath(), std::string("no-separator") + kSep + "user_avatar.jpg");
 }
 
 TEST(SafeFileName, PlainNamesStayAsTheyAre)
@@ -97,10 +98,9 @@ TEST(SafeFileName, PlainNamesStayAsTheyAre)
 
 TEST(SafeFileName, UnsafeNamesCannotLeaveTheFolderOrNameADevice)
 {
-    const std::vector<std::string> unsafe = {
-        "..", ".", "../../evil.jpg", "..\\..\\evil.jpg", "a/b.jpg", "a\\b.jpg", "C:evil.jpg", "c:\\x.jpg",
-        "CON", "con.jpg", "Nul.txt", "AUX", "PRN.jpg", "COM1.jpg", "lpt9", "COM\xC2\xB9.jpg", "CON .jpg",
-        "name.", "name ", "a<b>.jpg", "q?.jpg", "star*.jpg", "pipe|.jpg", "quote\".jpg", "tab\t.jpg",
+    const std::vector<std::string> unsafe = {"..", ".", "../../evil.jpg", "..\\..\\evil.jpg", "a/b.jpg", "a\\b.jpg",
+        "C:evil.jpg", "c:\\x.jpg", "CON", "con.jpg", "Nul.txt", "AUX", "PRN.jpg", "COM1.jpg", "lpt9", "COM\xC2\xB9.jpg",
+        "CON .jpg", "name.", "name ", "a<b>.jpg", "q?.jpg", "star*.jpg", "pipe|.jpg", "quote\".jpg", "tab\t.jpg",
         "bad\xFF.jpg", "cut\xE9\x98.jpg", "50%.jpg", ""};
     std::set<std::string> seen;
     for (const std::string& name : unsafe) {
@@ -120,9 +120,8 @@ TEST(SafeFileName, UnsafeNamesCannotLeaveTheFolderOrNameADevice)
 TEST(SafeFileName, DifferentNamesNeverShareAFile)
 {
     // Pairs that a plain replacement of unsafe characters would merge.
-    const std::vector<std::pair<std::string, std::string>> pairs = {
-        {"a/b", "a\\b"}, {"a/b", "a_b"}, {"a/b", "a%2Fb"}, {"a:b", "a%3Ab"}, {"x.", "x%2E"},
-        {"..", ".%2E"}, {"CON", "%43ON"}, {"", "%"}, {"a%b", "a%25b"}};
+    const std::vector<std::pair<std::string, std::string>> pairs = {{"a/b", "a\\b"}, {"a/b", "a_b"}, {"a/b", "a%2Fb"},
+        {"a:b", "a%3Ab"}, {"x.", "x%2E"}, {"..", ".%2E"}, {"CON", "%43ON"}, {"", "%"}, {"a%b", "a%25b"}};
     for (const auto& pair : pairs)
         EXPECT_NE(SafeFileName(pair.first), SafeFileName(pair.second)) << pair.first << " / " << pair.second;
 }

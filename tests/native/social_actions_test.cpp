@@ -79,7 +79,7 @@ protected:
 
 using Outcomes = std::vector<std::pair<int, int>>;
 
-} // namespace
+}  // namespace
 
 TEST(StatusMatch, TheValueIsMatchedWhole)
 {
@@ -122,8 +122,8 @@ TEST_F(ActionsTest, FollowReportsTheOutcomeAndFollowingOneselfSendsNothing)
     Actions().FollowUser("1001");
     ASSERT_TRUE(Idle());
     EXPECT_EQ(Results(), (Outcomes{{4, 1}, {3, 2}}));
-    EXPECT_EQ(Requests(), std::vector<std::string>{"/u.php?action=c_follow&uid=1001&token=" + TokenOf("1001") +
-                                                   "&buid=1005"});
+    EXPECT_EQ(Requests(),
+        std::vector<std::string>{"/u.php?action=c_follow&uid=1001&token=" + TokenOf("1001") + "&buid=1005"});
 
     harness_.WriteConfig("1001", "wrong-token");
     Actions().FollowUser("1005");
@@ -153,8 +153,8 @@ TEST_F(ActionsTest, CommentsAndRepliesPostTheirParentAndTellTheWindowFirst)
     Actions().CommentOnPicture("5005", "hi & you", nullptr, -1);
     ASSERT_TRUE(Idle());
     Json::Value sent = LastRequest();
-    EXPECT_EQ(sent["query"].asString(), "action=c_comment&uid=1001&token=" + TokenOf("1001") +
-                                            "&share_id=5005&parent_id=0&content=hi%20%26%20you");
+    EXPECT_EQ(sent["query"].asString(),
+        "action=c_comment&uid=1001&token=" + TokenOf("1001") + "&share_id=5005&parent_id=0&content=hi%20%26%20you");
     auto events = harness_.sink->Events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].message, UM_COMMENT_POSTED);
@@ -199,8 +199,7 @@ TEST_F(ActionsTest, LikeOutcomesFollowTheStatus)
     ASSERT_TRUE(Idle());
     EXPECT_EQ(Results(), (Outcomes{{3, 1}, {3, -1}, {3, 2}})) << "status 4, then status 2, then oneself";
     EXPECT_EQ(CountRequests("a=fav"), 2);
-    EXPECT_EQ(LastRequest()["query"].asString(),
-              "m=share&a=fav&uid=1001&token=" + TokenOf("1001") + "&id=" + shareId);
+    EXPECT_EQ(LastRequest()["query"].asString(), "m=share&a=fav&uid=1001&token=" + TokenOf("1001") + "&id=" + shareId);
 
     {
         SignedInScope restore("1001");
@@ -241,8 +240,8 @@ TEST_F(ActionsTest, FollowFromAListAlwaysReloadsThatList)
 {
     Actions().FollowFromList("1001", FollowList::MyFans);
     ASSERT_TRUE(Idle());
-    EXPECT_EQ(Requests(), std::vector<std::string>{"/u.php?action=c_fans&uid=1001&token=" + TokenOf("1001") +
-                                                   "&page=0"})
+    EXPECT_EQ(
+        Requests(), std::vector<std::string>{"/u.php?action=c_fans&uid=1001&token=" + TokenOf("1001") + "&page=0"})
         << "oneself: no follow, still a reload";
 
     ASSERT_TRUE(LocalService::Reset());
@@ -338,7 +337,7 @@ private:
     int allowed_ = 0;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ActionsTest, NoticePollKeepsItsRhythmAndEndsAtSignOut)
 {

@@ -17,7 +17,8 @@
 
 namespace {
 
-VARIANT Child(long id) {
+VARIANT Child(long id)
+{
     VARIANT child;
     VariantInit(&child);
     child.vt = VT_I4;
@@ -25,24 +26,29 @@ VARIANT Child(long id) {
     return child;
 }
 
-std::wstring Name(IAccessible* accessible, long id) {
+std::wstring Name(IAccessible* accessible, long id)
+{
     BSTR name = nullptr;
-    if (accessible->get_accName(Child(id), &name) != S_OK || !name) return L"";
+    if (accessible->get_accName(Child(id), &name) != S_OK || !name)
+        return L"";
     std::wstring text(name, SysStringLen(name));
     SysFreeString(name);
     return text;
 }
 
-long Number(HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*), IAccessible* accessible, long id) {
+long Number(HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*), IAccessible* accessible, long id)
+{
     VARIANT value;
     VariantInit(&value);
-    if ((accessible->*getter)(Child(id), &value) != S_OK || value.vt != VT_I4) return -1;
+    if ((accessible->*getter)(Child(id), &value) != S_OK || value.vt != VT_I4)
+        return -1;
     return value.lVal;
 }
 
 class AccessibilityTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         window.HostControl(caption);
         window.HostControl(imageOnly);
         window.HostControl(disabled);
@@ -73,11 +79,14 @@ protected:
         password.SetBkRect(10, 130, 210, 160);
         password.SetEidtRect(14, 134, 206, 156);
         password.SetWindowTextW(L"secret");
-        ASSERT_EQ(S_OK, AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                                                   reinterpret_cast<void**>(&accessible)));
+        ASSERT_EQ(S_OK,
+            AccessibleObjectFromWindow(
+                hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible), reinterpret_cast<void**>(&accessible)));
     }
-    void TearDown() override {
-        if (accessible) accessible->Release();
+    void TearDown() override
+    {
+        if (accessible)
+            accessible->Release();
     }
 
     TestParent window;
@@ -91,7 +100,8 @@ protected:
     IAccessible* accessible = nullptr;
 };
 
-TEST_F(AccessibilityTest, EveryHostedControlIsAChildWithItsNameRoleAndState) {
+TEST_F(AccessibilityTest, EveryHostedControlIsAChildWithItsNameRoleAndState)
+{
     struct Row {
         long id;
         const wchar_t* name;
@@ -123,7 +133,8 @@ TEST_F(AccessibilityTest, EveryHostedControlIsAChildWithItsNameRoleAndState) {
     EXPECT_EQ(ROLE_SYSTEM_CLIENT, Number(&IAccessible::get_accRole, accessible, CHILDID_SELF));
 }
 
-TEST_F(AccessibilityTest, ValuesAreReadButAPasswordNever) {
+TEST_F(AccessibilityTest, ValuesAreReadButAPasswordNever)
+{
     BSTR value = nullptr;
     ASSERT_EQ(S_OK, accessible->get_accValue(Child(6), &value));
     EXPECT_STREQ(L"alice", value);
@@ -133,7 +144,8 @@ TEST_F(AccessibilityTest, ValuesAreReadButAPasswordNever) {
     EXPECT_EQ(nullptr, value);
 }
 
-TEST_F(AccessibilityTest, PlacesAreOnTheScreenAndAHitFindsTheControl) {
+TEST_F(AccessibilityTest, PlacesAreOnTheScreenAndAHitFindsTheControl)
+{
     POINT origin{0, 0};
     ClientToScreen(window.GetHWND(), &origin);
     long x = 0, y = 0, w = 0, h = 0;
@@ -159,7 +171,8 @@ TEST_F(AccessibilityTest, PlacesAreOnTheScreenAndAHitFindsTheControl) {
     EXPECT_EQ(E_INVALIDARG, accessible->get_accRole(Child(8), &next));
 }
 
-TEST_F(AccessibilityTest, AReaderThatOutlivesTheWindowIsToldItIsGone) {
+TEST_F(AccessibilityTest, AReaderThatOutlivesTheWindowIsToldItIsGone)
+{
     DestroyWindow(window.GetHWND());
     long count = 0;
     EXPECT_EQ(RPC_E_DISCONNECTED, accessible->get_accChildCount(&count));
@@ -170,16 +183,19 @@ TEST_F(AccessibilityTest, AReaderThatOutlivesTheWindowIsToldItIsGone) {
 std::vector<std::pair<DWORD, long>>* g_events = nullptr;
 HWND g_watched = nullptr;
 
-void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
-    if (g_events && hwnd == g_watched && object == OBJID_CLIENT) g_events->push_back({event, child});
+void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD)
+{
+    if (g_events && hwnd == g_watched && object == OBJID_CLIENT)
+        g_events->push_back({event, child});
 }
 
-TEST_F(AccessibilityTest, FocusAndStateChangesRaiseEventsForTheirChild) {
+TEST_F(AccessibilityTest, FocusAndStateChangesRaiseEventsForTheirChild)
+{
     std::vector<std::pair<DWORD, long>> events;
     g_events = &events;
     g_watched = window.GetHWND();
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_NAMECHANGE, nullptr, RecordEvent,
-                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     ASSERT_NE(nullptr, hook);
     name.SetFocus();
     autoLogin.SetCheck(false);

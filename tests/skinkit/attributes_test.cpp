@@ -16,21 +16,23 @@ wchar_t* Key(const wchar_t* key) { return const_cast<wchar_t*>(key); }
 
 class IniFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ini = folder.Write(L"values.ini",
-                           L"[s]\r\n"
-                           L"dec=42\r\noct=010\r\nhex=0x10\r\nneg=-7\r\nempty=\r\nword=abc\r\n"
-                           L"rect=-100,10,-10,40\r\nshortrect=1,2,3\r\nhexrect=0x10,010,3,4\r\n"
-                           L"color=200,10,5\r\nshortcolor=200,10\r\n"
-                           L"list_oct=010,0x10,7,8\r\nlist_blank= 5, 6,7 ,8\r\nlist_nocomma=200\r\n"
-                           L"lcolor_short=200,10\r\nlcolor_one=200\r\nlcolor_full=1,2,3\r\nlcolor_empty=\r\n"
-                           L"text=记住密码\r\n");
+            L"[s]\r\n"
+            L"dec=42\r\noct=010\r\nhex=0x10\r\nneg=-7\r\nempty=\r\nword=abc\r\n"
+            L"rect=-100,10,-10,40\r\nshortrect=1,2,3\r\nhexrect=0x10,010,3,4\r\n"
+            L"color=200,10,5\r\nshortcolor=200,10\r\n"
+            L"list_oct=010,0x10,7,8\r\nlist_blank= 5, 6,7 ,8\r\nlist_nocomma=200\r\n"
+            L"lcolor_short=200,10\r\nlcolor_one=200\r\nlcolor_full=1,2,3\r\nlcolor_empty=\r\n"
+            L"text=记住密码\r\n");
     }
     ScratchFolder folder;
     std::wstring ini;
 };
 
-TEST_F(IniFileTest, IntegerReaderTakesDecimalOctalAndHex) {
+TEST_F(IniFileTest, IntegerReaderTakesDecimalOctalAndHex)
+{
     int value = -1;
     EXPECT_NE(0, CIniFile::GetIntValue(ini.c_str(), L"s", Key(L"dec"), value));
     EXPECT_EQ(42, value);
@@ -42,7 +44,8 @@ TEST_F(IniFileTest, IntegerReaderTakesDecimalOctalAndHex) {
     EXPECT_EQ(-7, value);
 }
 
-TEST_F(IniFileTest, ReadersLeaveOutputAloneWhenAbsentEmptyOrUnreadable) {
+TEST_F(IniFileTest, ReadersLeaveOutputAloneWhenAbsentEmptyOrUnreadable)
+{
     int value = 1234;
     EXPECT_EQ(0, CIniFile::GetIntValue(ini.c_str(), L"s", Key(L"missing"), value));
     EXPECT_EQ(0, CIniFile::GetIntValue(ini.c_str(), L"s", Key(L"empty"), value));
@@ -62,7 +65,8 @@ TEST_F(IniFileTest, ReadersLeaveOutputAloneWhenAbsentEmptyOrUnreadable) {
     EXPECT_STREQ(L"keep", text);
 }
 
-TEST_F(IniFileTest, RectColorAndStringReaders) {
+TEST_F(IniFileTest, RectColorAndStringReaders)
+{
     RECT r{};
     EXPECT_NE(0, CIniFile::GetRectValue(ini.c_str(), L"s", Key(L"rect"), r));
     EXPECT_EQ(-100, r.left);
@@ -80,14 +84,16 @@ TEST_F(IniFileTest, RectColorAndStringReaders) {
     EXPECT_STREQ(L"记住密码", text);
 }
 
-TEST_F(IniFileTest, SetKeyValueWritesWhatTheReaderReadsBack) {
+TEST_F(IniFileTest, SetKeyValueWritesWhatTheReaderReadsBack)
+{
     EXPECT_NE(0, CIniFile::SetKeyValue(ini.c_str(), L"w", Key(L"n"), Key(L"0x20")));
     int value = 0;
     EXPECT_NE(0, CIniFile::GetIntValue(ini.c_str(), L"w", Key(L"n"), value));
     EXPECT_EQ(32, value);
 }
 
-TEST_F(IniFileTest, ListReadersAreDecimalOnlyAndFillMissingParts) {
+TEST_F(IniFileTest, ListReadersAreDecimalOnlyAndFillMissingParts)
+{
     RECT r = CStaticUI::GetPrivateProfileRect(L"s", L"list_oct", ini.c_str());
     EXPECT_EQ(10, r.left);
     EXPECT_EQ(0, r.top);
@@ -111,12 +117,13 @@ TEST_F(IniFileTest, ListReadersAreDecimalOnlyAndFillMissingParts) {
     EXPECT_EQ(RGB(1, 2, 3), CHyperLinkUI::GetPrivateProfileColor(L"s", L"lcolor_full", ini.c_str()));
 }
 
-TEST(ImageListTest, MissingFileKeepsNumberingAndAbsentCountGivesEmptyList) {
+TEST(ImageListTest, MissingFileKeepsNumberingAndAbsentCountGivesEmptyList)
+{
     ScratchFolder folder;
     folder.WritePng(L"one.png", 4, 2, Gdiplus::Color(255, 255, 0, 0));
     folder.WritePng(L"three.png", 6, 3, Gdiplus::Color(255, 0, 0, 255));
     folder.Write(L"image_resource.ini",
-                 L"[ImageRes]\r\nImageNumber=3\r\nImageID_1=one.png\r\nImageID_2=gone.png\r\nImageID_3=three.png\r\n");
+        L"[ImageRes]\r\nImageNumber=3\r\nImageID_1=one.png\r\nImageID_2=gone.png\r\nImageID_3=three.png\r\n");
     CImageList list;
     list.Load(folder.Path());
     ASSERT_EQ(3u, list.Size());
@@ -170,11 +177,13 @@ TEST(SkinCountTest, CountsOutOfRangeAreIgnored)
     }
 }
 
-TEST(AnchoringTest, NegativeRectFollowsTheParentWidth) {
+TEST(AnchoringTest, NegativeRectFollowsTheParentWidth)
+{
     TestParent parent;
     ASSERT_TRUE(parent.Open(500, 300));
     ScratchFolder folder;
-    const std::wstring ini = folder.Write(L"layout.ini", L"[b]\r\nrect=-100,10,-10,40\r\n[p]\r\nrect=10,-50,-10,-10\r\n");
+    const std::wstring ini
+        = folder.Write(L"layout.ini", L"[b]\r\nrect=-100,10,-10,40\r\n[p]\r\nrect=10,-50,-10,-10\r\n");
     CButtonUI button;
     CPictureUI picture;
     ASSERT_TRUE(button.Create(parent.GetHWND(), 7));
@@ -204,12 +213,14 @@ TEST(AnchoringTest, NegativeRectFollowsTheParentWidth) {
     EXPECT_EQ(500, button.GetWindowRect().left);
 }
 
-TEST(AttributeDefaultsTest, ControlsKeepOrResetValuesAsTheKeyKindSays) {
+TEST(AttributeDefaultsTest, ControlsKeepOrResetValuesAsTheKeyKindSays)
+{
     TestParent parent;
     ASSERT_TRUE(parent.Open(300, 200));
     ScratchFolder folder;
-    const std::wstring ini = folder.Write(L"d.ini", L"[link]\r\nURL=http://127.0.0.1/\r\nrect=5,6\r\n"
-                                                    L"[button]\r\nText=确定\r\n");
+    const std::wstring ini = folder.Write(L"d.ini",
+        L"[link]\r\nURL=http://127.0.0.1/\r\nrect=5,6\r\n"
+        L"[button]\r\nText=确定\r\n");
     CHyperLinkUI link;
     ASSERT_TRUE(link.Create(parent.GetHWND(), 3));
     EXPECT_EQ(RGB(132, 132, 132), link.GetLinkColor());

@@ -14,7 +14,8 @@ namespace {
 struct LoggingControl {
     std::string name;
     std::vector<std::string>* log;
-    LRESULT WindowProc(HWND, UINT msg, WPARAM, LPARAM) {
+    LRESULT WindowProc(HWND, UINT msg, WPARAM, LPARAM)
+    {
         log->push_back(name + ":" + std::to_string(msg));
         return 0;
     }
@@ -25,8 +26,10 @@ public:
     bool takesInput = true;
     std::vector<std::string> log;
 
-    BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        if (msg == WM_USER) log.push_back("window:" + std::to_string(msg));
+    BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (msg == WM_USER)
+            log.push_back("window:" + std::to_string(msg));
         return TestParent::HandleMessage(hwnd, msg, wParam, lParam, result);
     }
 
@@ -36,7 +39,8 @@ protected:
 
 std::string Seen(const std::string& name, UINT msg) { return name + ":" + std::to_string(msg); }
 
-TEST(ControlHostTest, RoutesInHostingOrderHonouringFiltersAndEnds) {
+TEST(ControlHostTest, RoutesInHostingOrderHonouringFiltersAndEnds)
+{
     const auto clicksOnly = [](UINT msg, WPARAM, LPARAM) { return msg == WM_LBUTTONDOWN; };
     const auto notClicks = [](UINT msg, WPARAM, LPARAM) { return msg != WM_LBUTTONDOWN; };
     struct Case {
@@ -46,12 +50,12 @@ TEST(ControlHostTest, RoutesInHostingOrderHonouringFiltersAndEnds) {
     };
     const Case cases[] = {
         {"a move reaches every unfiltered control in order", WM_MOUSEMOVE,
-         {Seen("a", WM_MOUSEMOVE), Seen("c", WM_MOUSEMOVE), Seen("end", WM_MOUSEMOVE), Seen("d", WM_MOUSEMOVE)}},
+            {Seen("a", WM_MOUSEMOVE), Seen("c", WM_MOUSEMOVE), Seen("end", WM_MOUSEMOVE), Seen("d", WM_MOUSEMOVE)}},
         {"a click skips the filtered control and reaches the one that takes it", WM_LBUTTONDOWN,
-         {Seen("a", WM_LBUTTONDOWN), Seen("b", WM_LBUTTONDOWN), Seen("end", WM_LBUTTONDOWN),
-          Seen("d", WM_LBUTTONDOWN)}},
+            {Seen("a", WM_LBUTTONDOWN), Seen("b", WM_LBUTTONDOWN), Seen("end", WM_LBUTTONDOWN),
+                Seen("d", WM_LBUTTONDOWN)}},
         {"a route that claims the message ends it", WM_KEYDOWN,
-         {Seen("a", WM_KEYDOWN), Seen("c", WM_KEYDOWN), Seen("end", WM_KEYDOWN)}},
+            {Seen("a", WM_KEYDOWN), Seen("c", WM_KEYDOWN), Seen("end", WM_KEYDOWN)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -71,14 +75,16 @@ TEST(ControlHostTest, RoutesInHostingOrderHonouringFiltersAndEnds) {
     }
 }
 
-TEST(ControlHostTest, AControlHostedWhileAMessageIsRoutedSeesTheNextOne) {
+TEST(ControlHostTest, AControlHostedWhileAMessageIsRoutedSeesTheNextOne)
+{
     std::vector<std::string> log;
     CControlHost host;
     LoggingControl late{"late", &log};
     host.Add([&](HWND, UINT msg, WPARAM, LPARAM) {
         // Enough hosting to move every entry of a vector that grew.
         if (host.Count() == 1)
-            for (int i = 0; i < 64; ++i) host.Host(late, [](UINT, WPARAM, LPARAM) { return false; });
+            for (int i = 0; i < 64; ++i)
+                host.Host(late, [](UINT, WPARAM, LPARAM) { return false; });
         log.push_back(Seen("first", msg));
         return false;
     });
@@ -87,7 +93,8 @@ TEST(ControlHostTest, AControlHostedWhileAMessageIsRoutedSeesTheNextOne) {
     EXPECT_EQ(std::vector<std::string>{Seen("first", WM_TIMER)}, log);
 }
 
-TEST(ControlHostTest, TheWindowRoutesToItsControlsBeforeItsOwnHandler) {
+TEST(ControlHostTest, TheWindowRoutesToItsControlsBeforeItsOwnHandler)
+{
     RoutedWindow window;
     LoggingControl a{"a", &window.log}, b{"b", &window.log};
     window.HostControl(a);
@@ -95,8 +102,7 @@ TEST(ControlHostTest, TheWindowRoutesToItsControlsBeforeItsOwnHandler) {
     ASSERT_TRUE(window.Open(120, 80));
     window.log.clear();
     window.Send(WM_USER);
-    EXPECT_EQ((std::vector<std::string>{Seen("a", WM_USER), Seen("b", WM_USER), Seen("window", WM_USER)}),
-              window.log);
+    EXPECT_EQ((std::vector<std::string>{Seen("a", WM_USER), Seen("b", WM_USER), Seen("window", WM_USER)}), window.log);
 
     // A window that takes no input keeps its controls out of it; its own handler still runs.
     window.takesInput = false;
@@ -105,7 +111,8 @@ TEST(ControlHostTest, TheWindowRoutesToItsControlsBeforeItsOwnHandler) {
     EXPECT_EQ(std::vector<std::string>{Seen("window", WM_USER)}, window.log);
 }
 
-TEST(ControlHostTest, AHostedButtonIsClickedWithoutAnyForwardingByHand) {
+TEST(ControlHostTest, AHostedButtonIsClickedWithoutAnyForwardingByHand)
+{
     TestParent window;
     CButtonUI button;
     window.HostControl(button);
@@ -118,14 +125,18 @@ TEST(ControlHostTest, AHostedButtonIsClickedWithoutAnyForwardingByHand) {
     EXPECT_TRUE(clicked);
 }
 
-TEST(ControlHostTest, ACopyOfAWindowRoutesToNoControls) {
+TEST(ControlHostTest, ACopyOfAWindowRoutesToNoControls)
+{
     std::vector<std::string> log;
     LoggingControl a{"a", &log};
     RoutedWindow window;
     window.HostControl(a);
     CWindowBase& base = window;
     struct Copy : CWindowBase {
-        explicit Copy(const CWindowBase& from) : CWindowBase(from) {}
+        explicit Copy(const CWindowBase& from)
+            : CWindowBase(from)
+        {
+        }
         BOOL HandleMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) override { return FALSE; }
         const wchar_t* GetWindowClassName() const override { return L"SkinkitCopy"; }
     } copy(base);

@@ -22,7 +22,8 @@ constexpr COLORREF kGrey = RGB(128, 128, 128);
 
 class ButtonTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(parent.Open(300, 200));
         ASSERT_TRUE(button.Create(parent.GetHWND(), 42));
         button.SetWindowRect(20, 20, 120, 50);
@@ -31,7 +32,8 @@ protected:
         };
         parent.TakeCommands();
     }
-    int Clicks(const std::vector<RecordedCommand>& commands) {
+    int Clicks(const std::vector<RecordedCommand>& commands)
+    {
         int clicks = 0;
         for (const RecordedCommand& c : commands) {
             if (c.id == 42 && c.code == 0) {
@@ -45,7 +47,8 @@ protected:
     CButtonUI button;
 };
 
-TEST_F(ButtonTest, ClickPostsEnterThenCommandWithTheParentAsLParam) {
+TEST_F(ButtonTest, ClickPostsEnterThenCommandWithTheParentAsLParam)
+{
     EXPECT_FALSE(CButtonUI().Create(nullptr, 1));
     parent.Click(60, 30);
     const auto commands = parent.TakeCommands();
@@ -62,7 +65,8 @@ TEST_F(ButtonTest, ClickPostsEnterThenCommandWithTheParentAsLParam) {
     EXPECT_EQ(kButtonNormal, button.GetState());
 }
 
-TEST_F(ButtonTest, ClicksWithin300MsPostOnce) {
+TEST_F(ButtonTest, ClicksWithin300MsPostOnce)
+{
     ManualClock clock;
     ScopedControlClock inUse(clock);
     const struct Row {
@@ -80,7 +84,8 @@ TEST_F(ButtonTest, ClicksWithin300MsPostOnce) {
     }
 }
 
-TEST_F(ButtonTest, ReleasingOutsidePostsNoClick) {
+TEST_F(ButtonTest, ReleasingOutsidePostsNoClick)
+{
     parent.MouseAt(60, 30);
     parent.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 30));
     EXPECT_EQ(kButtonPressed, button.GetState());
@@ -91,7 +96,8 @@ TEST_F(ButtonTest, ReleasingOutsidePostsNoClick) {
     EXPECT_EQ(kButtonNormal, button.GetState());
 }
 
-TEST_F(ButtonTest, DisabledOrHiddenButtonIgnoresTheMouse) {
+TEST_F(ButtonTest, DisabledOrHiddenButtonIgnoresTheMouse)
+{
     button.EnableWindow(false);
     EXPECT_FALSE(button.IsWindowEnabled());
     parent.Click(60, 30);
@@ -102,7 +108,8 @@ TEST_F(ButtonTest, DisabledOrHiddenButtonIgnoresTheMouse) {
     EXPECT_TRUE(parent.TakeCommands().empty());
 }
 
-TEST_F(ButtonTest, PaintsTheSliceOfItsState) {
+TEST_F(ButtonTest, PaintsTheSliceOfItsState)
+{
     auto strip = Strip(100, 30, {kRed, kGreen, kBlue, kGrey});
     button.SetAttribute(strip.get());
     Surface surface(300, 200);
@@ -133,7 +140,8 @@ TEST_F(ButtonTest, PaintsTheSliceOfItsState) {
     parent.Send(WM_LBUTTONUP, 0, MAKELPARAM(60, 30));
 }
 
-TEST(GosickButtonTest, AlphaZeroIsInvisibleAndOneStepMakesItOpaque) {
+TEST(GosickButtonTest, AlphaZeroIsInvisibleAndOneStepMakesItOpaque)
+{
     TestParent parent;
     ASSERT_TRUE(parent.Open(200, 100));
     Gosick_button button;
@@ -161,14 +169,14 @@ TEST(GosickButtonTest, AlphaZeroIsInvisibleAndOneStepMakesItOpaque) {
     EXPECT_EQ(59, button.GetWindowRect().bottom);
 }
 
-TEST(CheckBoxTest, ClickTogglesAndPostsSetCheckDoesNot) {
+TEST(CheckBoxTest, ClickTogglesAndPostsSetCheckDoesNot)
+{
     TestParent parent;
     ASSERT_TRUE(parent.Open(200, 100));
     CCheckBoxUI box;
     ASSERT_TRUE(box.Create(parent.GetHWND(), RECT{10, 10, 100, 26}, L"记住密码", 2016, 0));
-    parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) {
-        box.WindowProc(parent.GetHWND(), msg, wParam, lParam);
-    };
+    parent.router
+        = [&](UINT msg, WPARAM wParam, LPARAM lParam) { box.WindowProc(parent.GetHWND(), msg, wParam, lParam); };
     parent.Click(20, 18);
     auto commands = parent.TakeCommands();
     ASSERT_EQ(1u, commands.size());
@@ -192,7 +200,8 @@ TEST(CheckBoxTest, ClickTogglesAndPostsSetCheckDoesNot) {
     EXPECT_TRUE(parent.TakeCommands().empty());
 }
 
-TEST(CheckBoxTest, DrawsTheCheckedSliceAndAutoSizes) {
+TEST(CheckBoxTest, DrawsTheCheckedSliceAndAutoSizes)
+{
     TestParent parent;
     ASSERT_TRUE(parent.Open(200, 100));
     CCheckBoxUI box;
@@ -215,17 +224,19 @@ TEST(CheckBoxTest, DrawsTheCheckedSliceAndAutoSizes) {
 
 class TabTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(parent.Open(400, 100));
         ASSERT_TRUE(tab.Create(parent.GetHWND(), 10, 10, 300, 30, 77, 0));
         tab.SetItemSize(SIZE{80, 30});
         tab.SetItemDistance(20);
-        for (int i = 0; i < 3; ++i) tab.AddItem(strip.get());
-        parent.router = [this](UINT msg, WPARAM wParam, LPARAM lParam) {
-            tab.WindowProc(parent.GetHWND(), msg, wParam, lParam);
-        };
+        for (int i = 0; i < 3; ++i)
+            tab.AddItem(strip.get());
+        parent.router
+            = [this](UINT msg, WPARAM wParam, LPARAM lParam) { tab.WindowProc(parent.GetHWND(), msg, wParam, lParam); };
     }
-    void MoveTo(int x, int y) {
+    void MoveTo(int x, int y)
+    {
         parent.MouseAt(x, y);
         parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
     }
@@ -234,7 +245,8 @@ protected:
     CTabUI tab;
 };
 
-TEST_F(TabTest, HotAndSelectedItemsNotifyWithTheRecord) {
+TEST_F(TabTest, HotAndSelectedItemsNotifyWithTheRecord)
+{
     MoveTo(20, 20);
     auto notices = parent.TakeTabNotices();
     ASSERT_EQ(1u, notices.size());
@@ -258,14 +270,15 @@ TEST_F(TabTest, HotAndSelectedItemsNotifyWithTheRecord) {
 
     Surface surface(400, 100);
     tab.OnPaint(surface.Dc());
-    EXPECT_TRUE(Near(surface.Pixel(15, 20), kRed));    // item 0 normal
+    EXPECT_TRUE(Near(surface.Pixel(15, 20), kRed));  // item 0 normal
     EXPECT_TRUE(Near(surface.Pixel(125, 20), kBlue));  // item 1 selected
     MoveTo(230, 20);
     tab.OnPaint(surface.Dc());
     EXPECT_TRUE(Near(surface.Pixel(235, 20), kGreen));  // item 2 hot
 }
 
-TEST_F(TabTest, GapBetweenItemsSelectsNothingAndReportsNoHotItem) {
+TEST_F(TabTest, GapBetweenItemsSelectsNothingAndReportsNoHotItem)
+{
     MoveTo(20, 20);
     parent.TakeTabNotices();
     MoveTo(100, 20);  // gap between item 0 (10..90) and item 1 (110..190)
@@ -282,7 +295,8 @@ TEST_F(TabTest, GapBetweenItemsSelectsNothingAndReportsNoHotItem) {
     EXPECT_EQ(3, tab.GetItemCount());
 }
 
-TEST(HyperLinkTest, HoverColourUnderlineStyleAndClick) {
+TEST(HyperLinkTest, HoverColourUnderlineStyleAndClick)
+{
     TestParent parent;
     ASSERT_TRUE(parent.Open(300, 100));
     CHyperLinkUI link;
@@ -291,9 +305,8 @@ TEST(HyperLinkTest, HoverColourUnderlineStyleAndClick) {
     link.SetURL(L"http://127.0.0.1:8710/", L"");
     const RECT r = link.GetWindowRect();
     ASSERT_GT(r.right, r.left + 50);  // sized to the URL it shows
-    parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) {
-        link.WindowProc(parent.GetHWND(), msg, wParam, lParam);
-    };
+    parent.router
+        = [&](UINT msg, WPARAM wParam, LPARAM lParam) { link.WindowProc(parent.GetHWND(), msg, wParam, lParam); };
     EXPECT_EQ(RGB(132, 132, 132), link.GetCurrentColor());
     parent.Click(r.left + 5, r.top + 5);
     EXPECT_TRUE(link.IsHover());
@@ -312,7 +325,8 @@ TEST(HyperLinkTest, HoverColourUnderlineStyleAndClick) {
     EXPECT_GT(CountIf(surface, r, [](UINT32 p) { return Alpha(p) > 0; }), 20);
 }
 
-TEST(ToolTipTest, NearTheBottomRightCornerTheTipGoesLeftAndAbove) {
+TEST(ToolTipTest, NearTheBottomRightCornerTheTipGoesLeftAndAbove)
+{
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     CToolTipUI tip;
@@ -333,7 +347,8 @@ TEST(ToolTipTest, NearTheBottomRightCornerTheTipGoesLeftAndAbove) {
     DestroyWindow(tip.GetHWND());
 }
 
-TEST(ToolTipTest, AKeptTipGoesOnceThePointerLeavesItsArea) {
+TEST(ToolTipTest, AKeptTipGoesOnceThePointerLeavesItsArea)
+{
     ManualClock clock;
     ScopedControlClock inUse(clock);
     CToolTipUI tip;
@@ -361,7 +376,8 @@ TEST(ToolTipTest, AKeptTipGoesOnceThePointerLeavesItsArea) {
     DestroyWindow(tip.GetHWND());
 }
 
-TEST(ToolTipTest, ATipGoesAfterTwoSeconds) {
+TEST(ToolTipTest, ATipGoesAfterTwoSeconds)
+{
     ManualClock clock;
     ScopedControlClock inUse(clock);
     CToolTipUI tip;
@@ -384,7 +400,8 @@ TEST(ToolTipTest, ATipGoesAfterTwoSeconds) {
 
 // The buttons' shared tip is theirs: it goes, window and all, with the last
 // button of its class, and a later button makes a fresh one.
-TEST(ButtonTipTest, TheSharedTipGoesWithTheLastButton) {
+TEST(ButtonTipTest, TheSharedTipGoesWithTheLastButton)
+{
     ManualClock clock;
     ScopedControlClock inUse(clock);
     TestParent parent;
@@ -397,9 +414,8 @@ TEST(ButtonTipTest, TheSharedTipGoesWithTheLastButton) {
         ASSERT_TRUE(second->Create(parent.GetHWND(), 43));
         first->SetWindowRect(20, 20, 120, 50);
         first->SetTipText(L"提示");
-        parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) {
-            first->WindowProc(parent.GetHWND(), msg, wParam, lParam);
-        };
+        parent.router
+            = [&](UINT msg, WPARAM wParam, LPARAM lParam) { first->WindowProc(parent.GetHWND(), msg, wParam, lParam); };
         parent.MouseAt(60, 30);
         parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(60, 30));
         clock.Advance(600);
@@ -415,7 +431,8 @@ TEST(ButtonTipTest, TheSharedTipGoesWithTheLastButton) {
     EXPECT_FALSE(IsWindow(tipWindow));
 }
 
-TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
+TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons)
+{
     ManualClock clock;
     ScopedControlClock inUse(clock);
     CButtonUI second;
@@ -425,7 +442,8 @@ TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
     second.SetTipText(L"第二个提示");
     int tipTimerRuns = 0;
     parent.router = [&](UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == WM_TIMER && wParam == kButtonTipTimer) ++tipTimerRuns;
+        if (msg == WM_TIMER && wParam == kButtonTipTimer)
+            ++tipTimerRuns;
         button.WindowProc(parent.GetHWND(), msg, wParam, lParam);
         second.WindowProc(parent.GetHWND(), msg, wParam, lParam);
     };
@@ -477,7 +495,8 @@ TEST_F(ButtonTest, TipAppearsAfterTheHoverPauseAndIsSharedByTheButtons) {
     parent.router = nullptr;
 }
 
-TEST(PictureTest, DrawingModesPlaceThePicture) {
+TEST(PictureTest, DrawingModesPlaceThePicture)
+{
     TestParent parent;
     ASSERT_TRUE(parent.Open(200, 100));
     auto square = Strip(10, 10, {kRed});
@@ -514,7 +533,8 @@ TEST(PictureTest, DrawingModesPlaceThePicture) {
     surface.Clear(0);
     picture.OnPaint(surface.Dc());
     EXPECT_TRUE(Near(surface.Pixel(11, 15), kRed));
-    for (int x = 12; x < 108; x += 7) EXPECT_TRUE(Near(surface.Pixel(x, 15), kGreen)) << "x " << x;
+    for (int x = 12; x < 108; x += 7)
+        EXPECT_TRUE(Near(surface.Pixel(x, 15), kGreen)) << "x " << x;
     EXPECT_TRUE(Near(surface.Pixel(108, 15), kBlue));
     picture.ShowWindow(false);
     surface.Clear(0);
@@ -528,20 +548,22 @@ namespace {
 
 // Both button classes are one button: the same input gives the same
 // commands and states, and each class keeps a tip of its own.
-template <class Button>
-class EitherButtonTest : public ::testing::Test {
+template <class Button> class EitherButtonTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(parent.Open(300, 200));
         parent.HostControl(button);
         ASSERT_TRUE(button.Create(parent.GetHWND(), 7));
         button.SetWindowRect(20, 20, 120, 50);
         parent.TakeCommands();
     }
-    std::vector<WORD> Codes() {
+    std::vector<WORD> Codes()
+    {
         std::vector<WORD> codes;
         for (const RecordedCommand& c : parent.TakeCommands())
-            if (c.id == 7) codes.push_back(c.code);
+            if (c.id == 7)
+                codes.push_back(c.code);
         return codes;
     }
     TestParent parent;
@@ -551,7 +573,8 @@ protected:
 using ButtonKinds = ::testing::Types<CButtonUI, Gosick_button>;
 TYPED_TEST_SUITE(EitherButtonTest, ButtonKinds);
 
-TYPED_TEST(EitherButtonTest, EnterClickLeaveAndADisabledButton) {
+TYPED_TEST(EitherButtonTest, EnterClickLeaveAndADisabledButton)
+{
     ManualClock clock;
     ScopedControlClock inUse(clock);
     clock.Advance(1000);
@@ -570,7 +593,8 @@ TYPED_TEST(EitherButtonTest, EnterClickLeaveAndADisabledButton) {
     EXPECT_EQ(kButtonDisabled, this->button.GetState());
 }
 
-TYPED_TEST(EitherButtonTest, TheTipIsTheClassOwn) {
+TYPED_TEST(EitherButtonTest, TheTipIsTheClassOwn)
+{
     ManualClock clock;
     ScopedControlClock inUse(clock);
     this->button.SetTipText(L"提示");

@@ -37,11 +37,8 @@ TEST(DpiTest, PicturesComeFromTheSetAtOrAboveTheDpiSizedForIt)
         COLORREF from;
     };
     const Case cases[] = {
-        {96, 96, 10, 6, kOneX},
-        {120, 144, 13, 8, kOneHalfX},  // 15 x 9 scaled down to 12.5 x 7.5
-        {144, 144, 15, 9, kOneHalfX},
-        {168, 192, 18, 11, kTwoX},
-        {192, 192, 20, 12, kTwoX},
+        {96, 96, 10, 6, kOneX}, {120, 144, 13, 8, kOneHalfX},  // 15 x 9 scaled down to 12.5 x 7.5
+        {144, 144, 15, 9, kOneHalfX}, {168, 192, 18, 11, kTwoX}, {192, 192, 20, 12, kTwoX},
         {240, 192, 25, 15, kTwoX},  // no larger set: the largest, scaled up
     };
     for (const Case& c : cases) {
@@ -133,7 +130,8 @@ TEST(DpiTest, AWindowsDpiIsWhatItWasLastToldForItAndItsChildren)
 {
     TestParent parent;
     ASSERT_TRUE(parent.Open(100, 80));
-    HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, parent.GetHWND(), nullptr, nullptr, nullptr);
+    HWND child
+        = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, parent.GetHWND(), nullptr, nullptr, nullptr);
     ASSERT_TRUE(child);
     HDC screen = GetDC(nullptr);
     const int system = GetDeviceCaps(screen, LOGPIXELSX);

@@ -16,13 +16,15 @@ constexpr COLORREF kLagoonLift = RGB(47, 182, 232);
 constexpr COLORREF kInk = RGB(58, 67, 74);
 constexpr COLORREF kSlate = RGB(132, 132, 132);
 
-int CountNear(const Surface& s, RECT r, COLORREF color, int tolerance) {
+int CountNear(const Surface& s, RECT r, COLORREF color, int tolerance)
+{
     return CountIf(s, r, [&](UINT32 p) { return static_cast<bool>(Near(p, color, tolerance)); });
 }
 
 // Pixels whose colour exceeds their alpha: not premultiplied, which
 // UpdateLayeredWindow needs.
-int CountNotPremultiplied(const Surface& s) {
+int CountNotPremultiplied(const Surface& s)
+{
     int count = 0;
     for (int y = 0; y < s.Height(); ++y) {
         for (int x = 0; x < s.Width(); ++x) {
@@ -36,13 +38,15 @@ int CountNotPremultiplied(const Surface& s) {
 
 // Pixels clearly unlike color (some channel off by more than distance): ink
 // of anti-aliased text on a known fill.
-int CountAway(const Surface& s, RECT r, COLORREF color, int distance) {
+int CountAway(const Surface& s, RECT r, COLORREF color, int distance)
+{
     return CountIf(s, r, [&](UINT32 p) { return !Near(p, color, distance); });
 }
 
 class GalleryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(gallery.Create(L"", false));
         const SIZE size = gallery.GetSize();
         ASSERT_EQ(600, size.cx);
@@ -60,7 +64,8 @@ protected:
     std::unique_ptr<Surface> surface;
 };
 
-TEST_F(GalleryTest, CardAndShadowFormTheWindowShape) {
+TEST_F(GalleryTest, CardAndShadowFormTheWindowShape)
+{
     EXPECT_EQ(0, Alpha(At(1, 1)));
     EXPECT_TRUE(Near(At(300, 370), kPaper, 2));
     EXPECT_EQ(255, Alpha(At(300, 370)));
@@ -73,7 +78,8 @@ TEST_F(GalleryTest, CardAndShadowFormTheWindowShape) {
 // What the login window hands to UpdateLayeredWindow: premultiplied, with a
 // shadow of dark pixels at low alpha around an opaque card (a screen without
 // a compositor shows such pixels black, not as a shadow).
-TEST(LoginPreviewTest, CardCastsADarkTranslucentShadow) {
+TEST(LoginPreviewTest, CardCastsADarkTranslucentShadow)
+{
     CLoginPreview login;
     ASSERT_TRUE(login.Create(ProgramFolder() + L"Qnv_resource\\"));
     const SIZE size = login.GetSize();
@@ -96,7 +102,8 @@ TEST(LoginPreviewTest, CardCastsADarkTranslucentShadow) {
     }
 }
 
-TEST_F(GalleryTest, ButtonsShowTheirNormalSlicesAndCaptions) {
+TEST_F(GalleryTest, ButtonsShowTheirNormalSlicesAndCaptions)
+{
     EXPECT_TRUE(Near(At(36, 104), kLagoon, 2));
     EXPECT_GT(CountAway(*surface, RECT{60, 106, 104, 126}, kLagoon, 60), 20);  // white caption
     EXPECT_TRUE(Near(At(146, 104), kPaper, 2));
@@ -107,25 +114,29 @@ TEST_F(GalleryTest, ButtonsShowTheirNormalSlicesAndCaptions) {
     EXPECT_GT(Alpha(At(268, 104)), 200);  // like button frame (alpha 1 after fade-in)
 }
 
-TEST_F(GalleryTest, CheckBoxesShowCheckedUncheckedAndDisabled) {
+TEST_F(GalleryTest, CheckBoxesShowCheckedUncheckedAndDisabled)
+{
     EXPECT_TRUE(Near(At(36, 176), kLagoon, 4));
     EXPECT_TRUE(Near(At(128, 180), kPaper, 2));
     EXPECT_TRUE(Near(At(218, 180), kCloud, 4));
     EXPECT_GT(CountNear(*surface, RECT{52, 172, 110, 188}, kInk, 60), 10);
 }
 
-TEST_F(GalleryTest, TabPicturesAndProgressPill) {
+TEST_F(GalleryTest, TabPicturesAndProgressPill)
+{
     EXPECT_TRUE(Near(At(320, 104), kLagoon, 2));  // selected first item
-    EXPECT_TRUE(Near(At(470, 104), kPaper, 2));   // unselected item, no fill
+    EXPECT_TRUE(Near(At(470, 104), kPaper, 2));  // unselected item, no fill
     EXPECT_TRUE(Near(At(340, 176), kLagoonLift, 6));  // natural photo sky
     EXPECT_TRUE(Near(At(390, 176), kLagoonLift, 6));  // stretched photo sky
-    EXPECT_TRUE(Near(At(456, 176), kLagoon, 30));     // tile dot
-    EXPECT_TRUE(Near(At(453, 173), kCloud, 4));       // tile background
-    for (int x = 318; x < 478; x += 4) EXPECT_TRUE(Near(At(x, 258), kLagoon, 4)) << "pill x " << x;
+    EXPECT_TRUE(Near(At(456, 176), kLagoon, 30));  // tile dot
+    EXPECT_TRUE(Near(At(453, 173), kCloud, 4));  // tile background
+    for (int x = 318; x < 478; x += 4)
+        EXPECT_TRUE(Near(At(x, 258), kLagoon, 4)) << "pill x " << x;
     EXPECT_TRUE(Near(At(520, 258), kLine, 4));  // track beyond the pill
 }
 
-TEST_F(GalleryTest, TextLinkAndFieldsCarryInk) {
+TEST_F(GalleryTest, TextLinkAndFieldsCarryInk)
+{
     EXPECT_GT(CountNear(*surface, RECT{32, 228, 130, 242}, kInk, 60), 20);  // static text
     EXPECT_GT(CountAway(*surface, RECT{190, 228, 250, 242}, kPaper, 60), 20);  // link
     EXPECT_GT(CountNear(*surface, RECT{190, 228, 250, 242}, kLagoon, 80), 5);
@@ -135,7 +146,8 @@ TEST_F(GalleryTest, TextLinkAndFieldsCarryInk) {
     EXPECT_EQ(L"secret", gallery.PasswordEdit().GetWindowTextW());
 }
 
-TEST_F(GalleryTest, ControlsAnswerWindowMessages) {
+TEST_F(GalleryTest, ControlsAnswerWindowMessages)
+{
     HWND hwnd = gallery.GetHWND();
     POINT p{60, 116};
     ClientToScreen(hwnd, &p);
@@ -144,7 +156,8 @@ TEST_F(GalleryTest, ControlsAnswerWindowMessages) {
     SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 116));
     SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(60, 116));
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
     EXPECT_EQ(L"点击了：确定", gallery.LastStatus());
 
     p = POINT{440, 116};
@@ -163,7 +176,8 @@ TEST_F(GalleryTest, ControlsAnswerWindowMessages) {
     EXPECT_TRUE(gallery.NameEdit().IsFocus());
 }
 
-TEST(GalleryDenseTest, FillerControlsBringTheCountToFifty) {
+TEST(GalleryDenseTest, FillerControlsBringTheCountToFifty)
+{
     CGalleryWindow gallery;
     ASSERT_TRUE(gallery.Create(L"", false));
     gallery.AddFillerControls(50);

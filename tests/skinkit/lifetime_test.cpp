@@ -7,8 +7,8 @@
 #include <cstring>
 #include <functional>
 
-#include <richole.h>
 #include <windows.h>
+#include <richole.h>
 
 #include "skinkit/memory_dc.h"
 #include "skinkit/ostrel_window.h"
@@ -135,7 +135,9 @@ TEST(GdiOwnershipTest, BitmapsLeaveTheirDcBeforeTheyAreDeleted)
             [] {
                 __ostrel_memory_dc surface;
                 ASSERT_EQ(1, surface.Create_compatible_dc(nullptr, 40, 30, 1));
-                { __ostrel_memory_dc copy(surface); }
+                {
+                    __ostrel_memory_dc copy(surface);
+                }
                 EXPECT_EQ(DWORD(OBJ_BITMAP), GetObjectType(surface.GetBitmap())) << "the copy released the DIB";
                 EXPECT_EQ(DWORD(OBJ_MEMDC), GetObjectType(surface.get_ghost()));
             }},

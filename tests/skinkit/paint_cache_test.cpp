@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "gdi_objects.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
 #include "skinkit/hyperlink.h"
@@ -14,7 +15,6 @@
 #include "skinkit/rich_edit.h"
 #include "skinkit/static_text.h"
 #include "skinkit/tab.h"
-#include "gdi_objects.h"
 #include "test_window.h"
 
 namespace {
@@ -23,23 +23,27 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kHalfGrey = RGB(127, 127, 127);
 
-std::unique_ptr<Gdiplus::Bitmap> Solid(int width, int height, Gdiplus::Color color) {
+std::unique_ptr<Gdiplus::Bitmap> Solid(int width, int height, Gdiplus::Color color)
+{
     auto bitmap = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) bitmap->SetPixel(x, y, color);
+        for (int x = 0; x < width; ++x)
+            bitmap->SetPixel(x, y, color);
     }
     return bitmap;
 }
 
 // Draws into a new surface cleared to transparent.
-std::unique_ptr<Surface> Painted(const std::function<void(HDC)>& paint) {
+std::unique_ptr<Surface> Painted(const std::function<void(HDC)>& paint)
+{
     auto surface = std::make_unique<Surface>(300, 200);
     surface->Clear(0);
     paint(surface->Dc());
     return surface;
 }
 
-TEST(PaintCacheTest, KeysDecideWhatIsCurrentAndCopiesStartEmpty) {
+TEST(PaintCacheTest, KeysDecideWhatIsCurrentAndCopiesStartEmpty)
+{
     CPaintCache cache;
     CPaintKey key;
     key << 7 << std::wstring(L"按钮");
@@ -68,7 +72,8 @@ TEST(PaintCacheTest, KeysDecideWhatIsCurrentAndCopiesStartEmpty) {
 // A row of six equal pixels blended onto grey, through the cache (which
 // writes straight into the surface, four pixels at a time) and through
 // GDI's own blend.
-TEST(PaintCacheTest, BlendsStraightIntoASurfaceAsGdiDoes) {
+TEST(PaintCacheTest, BlendsStraightIntoASurfaceAsGdiDoes)
+{
     struct Row {
         const char* what;
         UINT32 source;
@@ -115,7 +120,8 @@ TEST(PaintCacheTest, BlendsStraightIntoASurfaceAsGdiDoes) {
 
 // A picture whose top row alone is red lands the right way up whichever way
 // the target's rows run in memory, clipped or not.
-TEST(PaintCacheTest, BlendsTheRightWayUpIntoEitherRowOrder) {
+TEST(PaintCacheTest, BlendsTheRightWayUpIntoEitherRowOrder)
+{
     struct Row {
         const char* what;
         bool topDown;
@@ -153,7 +159,8 @@ TEST(PaintCacheTest, BlendsTheRightWayUpIntoEitherRowOrder) {
     }
 }
 
-TEST(PaintCacheTest, BlendsTranslucentPixelsAndCopiesOnlyTheOpaqueCore) {
+TEST(PaintCacheTest, BlendsTranslucentPixelsAndCopiesOnlyTheOpaqueCore)
+{
     // 200 x 200 around the anchor from (-10, -10): a half-transparent black
     // frame, an opaque red square inside, and a half-transparent hole in the
     // square on its middle row.
@@ -176,21 +183,22 @@ TEST(PaintCacheTest, BlendsTranslucentPixelsAndCopiesOnlyTheOpaqueCore) {
     target.Clear(0xFFFFFFFF);
     cache.Draw(target.Dc(), 50, 50);  // the picture covers 40..240
 
-    EXPECT_TRUE(Near(target.Pixel(30, 30), kWhite, 0));    // outside
+    EXPECT_TRUE(Near(target.Pixel(30, 30), kWhite, 0));  // outside
     EXPECT_TRUE(Near(target.Pixel(245, 100), kWhite, 0));  // outside
     for (const POINT p : {POINT{42, 42}, POINT{45, 140}, POINT{140, 235}, POINT{236, 60}}) {
         EXPECT_TRUE(Near(target.Pixel(p.x, p.y), kHalfGrey, 3)) << "frame " << p.x << "," << p.y;
         EXPECT_EQ(255, Alpha(target.Pixel(p.x, p.y)));
     }
     EXPECT_TRUE(Near(target.Pixel(140, 140), kRed, 0));  // core
-    EXPECT_TRUE(Near(target.Pixel(195, 90), kRed, 0));   // opaque, above the hole: outside the core
+    EXPECT_TRUE(Near(target.Pixel(195, 90), kRed, 0));  // opaque, above the hole: outside the core
     EXPECT_TRUE(Near(target.Pixel(225, 140), kRed, 0));  // opaque, right of the hole
     EXPECT_TRUE(Near(target.Pixel(195, 140), kHalfGrey, 3));  // the hole blends too
 }
 
 class CachedControlTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(parent.Open(300, 200));
         SetCursorPos(1, 1);  // nothing hovered
     }
@@ -198,7 +206,8 @@ protected:
 
     // The changed control must paint exactly what a fresh one with the final
     // settings paints, and differently from before the change.
-    void ExpectRedrawn(const Surface& before, const Surface& after, const Surface& fresh, const char* what) {
+    void ExpectRedrawn(const Surface& before, const Surface& after, const Surface& fresh, const char* what)
+    {
         EXPECT_GT(CountDifferences(before, after), 0) << what << ": the change does not show";
         EXPECT_EQ(0, CountDifferences(after, fresh)) << what << ": stale picture";
     }
@@ -206,7 +215,8 @@ protected:
     TestParent parent;
 };
 
-TEST_F(CachedControlTest, ButtonFollowsCaptionColourStateImageAndPosition) {
+TEST_F(CachedControlTest, ButtonFollowsCaptionColourStateImageAndPosition)
+{
     auto blue = Solid(80, 30, Gdiplus::Color(255, 0, 0, 255));
     CButtonUI button;
     ASSERT_TRUE(button.Create(Parent(), 1));
@@ -228,7 +238,8 @@ TEST_F(CachedControlTest, ButtonFollowsCaptionColourStateImageAndPosition) {
 
     // The same bitmap with new pixels, handed over again.
     before = Painted([&](HDC dc) { button.OnPaint(dc); });
-    for (int x = 0; x < 80; ++x) blue->SetPixel(x, 2, Gdiplus::Color(255, 0, 255, 0));
+    for (int x = 0; x < 80; ++x)
+        blue->SetPixel(x, 2, Gdiplus::Color(255, 0, 255, 0));
     button.SetAttribute(blue.get());
     after = Painted([&](HDC dc) { button.OnPaint(dc); });
     fresh.SetAttribute(blue.get());
@@ -251,17 +262,19 @@ TEST_F(CachedControlTest, ButtonFollowsCaptionColourStateImageAndPosition) {
     // Moving needs no redraw: the same picture at the new place.
     button.MoveWindow(120, 100, false);
     fresh.MoveWindow(120, 100, false);
-    EXPECT_EQ(0, CountDifferences(*Painted([&](HDC dc) { button.OnPaint(dc); }),
-                                  *Painted([&](HDC dc) { fresh.OnPaint(dc); })));
+    EXPECT_EQ(0,
+        CountDifferences(*Painted([&](HDC dc) { button.OnPaint(dc); }), *Painted([&](HDC dc) { fresh.OnPaint(dc); })));
     auto moved = Painted([&](HDC dc) { button.OnPaint(dc); });
     EXPECT_EQ(0, Alpha(moved->Pixel(30, 30)));
     EXPECT_GT(Alpha(moved->Pixel(130, 110)), 200);
 }
 
-TEST_F(CachedControlTest, CheckBoxStaticAndLinkFollowTheirSetters) {
+TEST_F(CachedControlTest, CheckBoxStaticAndLinkFollowTheirSetters)
+{
     auto boxes = Solid(84, 14, Gdiplus::Color(255, 200, 200, 200));
     for (int y = 0; y < 14; ++y) {
-        for (int x = 42; x < 84; ++x) boxes->SetPixel(x, y, Gdiplus::Color(255, 0, 163, 223));
+        for (int x = 42; x < 84; ++x)
+            boxes->SetPixel(x, y, Gdiplus::Color(255, 0, 163, 223));
     }
     CCheckBoxUI box;
     CCheckBoxUI freshBox;
@@ -274,8 +287,8 @@ TEST_F(CachedControlTest, CheckBoxStaticAndLinkFollowTheirSetters) {
     box.SetWindowTextW(L"自动登录");
     freshBox.SetCheck(true);
     freshBox.SetWindowTextW(L"自动登录");
-    ExpectRedrawn(*before, *Painted([&](HDC dc) { box.OnPaint(dc); }),
-                  *Painted([&](HDC dc) { freshBox.OnPaint(dc); }), "check box");
+    ExpectRedrawn(*before, *Painted([&](HDC dc) { box.OnPaint(dc); }), *Painted([&](HDC dc) { freshBox.OnPaint(dc); }),
+        "check box");
 
     CStaticUI label;
     CStaticUI freshLabel;
@@ -290,28 +303,31 @@ TEST_F(CachedControlTest, CheckBoxStaticAndLinkFollowTheirSetters) {
     freshLabel.SetWindowTextW(L"另一段文字");
     freshLabel.SetTextColor(RGB(200, 0, 0));
     ExpectRedrawn(*before, *Painted([&](HDC dc) { label.OnPaint(dc); }),
-                  *Painted([&](HDC dc) { freshLabel.OnPaint(dc); }), "static text");
+        *Painted([&](HDC dc) { freshLabel.OnPaint(dc); }), "static text");
     label.SetWindowTextW(L"");
     label.SetWindowRect(10, 60, 100, 80);
     EXPECT_EQ(0, CountDifferences(*Painted([&](HDC dc) { label.OnPaint(dc); }), *Painted([](HDC) {})));
 
     CHyperLinkUI link;
     CHyperLinkUI freshLink;
-    for (CHyperLinkUI* l : {&link, &freshLink}) ASSERT_TRUE(l->Create(Parent(), 5));
+    for (CHyperLinkUI* l : {&link, &freshLink})
+        ASSERT_TRUE(l->Create(Parent(), 5));
     link.SetURL(L"http://127.0.0.1/", L"访问主页");
     before = Painted([&](HDC dc) { link.OnPaint(dc); });
     link.SetURL(L"http://127.0.0.1/help", L"帮助");
     link.ModifyStyle(0, CHyperLinkUI::kStyleUnderline, false);
     freshLink.SetURL(L"http://127.0.0.1/help", L"帮助");
     freshLink.ModifyStyle(0, CHyperLinkUI::kStyleUnderline, false);
-    ExpectRedrawn(*before, *Painted([&](HDC dc) { link.OnPaint(dc); }),
-                  *Painted([&](HDC dc) { freshLink.OnPaint(dc); }), "link");
+    ExpectRedrawn(
+        *before, *Painted([&](HDC dc) { link.OnPaint(dc); }), *Painted([&](HDC dc) { freshLink.OnPaint(dc); }), "link");
 }
 
-TEST_F(CachedControlTest, TabPictureAndFieldFollowTheirState) {
+TEST_F(CachedControlTest, TabPictureAndFieldFollowTheirState)
+{
     auto items = Solid(90, 20, Gdiplus::Color(255, 220, 220, 220));
     for (int y = 0; y < 20; ++y) {
-        for (int x = 60; x < 90; ++x) items->SetPixel(x, y, Gdiplus::Color(255, 0, 163, 223));
+        for (int x = 60; x < 90; ++x)
+            items->SetPixel(x, y, Gdiplus::Color(255, 0, 163, 223));
     }
     CTabUI tab;
     ASSERT_TRUE(tab.Create(Parent(), 10, 10, 200, 20, 6, 0));
@@ -334,7 +350,8 @@ TEST_F(CachedControlTest, TabPictureAndFieldFollowTheirState) {
     picture.set_window_rect(10, 60, 50, 100);
     before = Painted([&](HDC dc) { picture.OnPaint(dc); });
     for (int y = 0; y < 20; ++y) {
-        for (int x = 0; x < 20; ++x) photo->SetPixel(x, y, Gdiplus::Color(255, 0, 0, 255));
+        for (int x = 0; x < 20; ++x)
+            photo->SetPixel(x, y, Gdiplus::Color(255, 0, 0, 255));
     }
     picture.set_picture_ptr(photo.get());
     after = Painted([&](HDC dc) { picture.OnPaint(dc); });
@@ -360,19 +377,22 @@ TEST_F(CachedControlTest, TabPictureAndFieldFollowTheirState) {
     KillTimer(Parent(), kEditCaretTimer);
 }
 
-TEST(GdiObjectCount, SeesObjectsMadeAndDeleted) {
+TEST(GdiObjectCount, SeesObjectsMadeAndDeleted)
+{
     const long before = LiveGdiObjects();
     ASSERT_GE(before, 0) << "no count of GDI objects";
     HBRUSH brushes[3] = {CreateSolidBrush(kRed), CreateSolidBrush(kWhite), CreateSolidBrush(kHalfGrey)};
     EXPECT_EQ(LiveGdiObjects(), before + 3);
-    for (HBRUSH brush : brushes) DeleteObject(brush);
+    for (HBRUSH brush : brushes)
+        DeleteObject(brush);
     EXPECT_EQ(LiveGdiObjects(), before);
 }
 
 // A control shown, painted and hidden again gives its cached picture back,
 // so panels shown once hold nothing for the rest of the run; shown again it
 // paints the very same pixels.
-TEST_F(CachedControlTest, AHiddenControlHoldsNoSurfaceAndPaintsTheSameWhenShownAgain) {
+TEST_F(CachedControlTest, AHiddenControlHoldsNoSurfaceAndPaintsTheSameWhenShownAgain)
+{
     auto strip = Solid(120, 30, Gdiplus::Color(255, 40, 90, 200));
     // One control of a kind, set up; its painting and its showing.
     struct Control {
@@ -384,62 +404,70 @@ TEST_F(CachedControlTest, AHiddenControlHoldsNoSurfaceAndPaintsTheSameWhenShownA
         const char* what;
         std::function<Control(HWND)> make;
     } rows[] = {
-        {"button", [&](HWND parent) {
-             auto b = std::make_shared<CButtonUI>();
-             b->Create(parent, 1);
-             b->SetWindowRect(20, 20, 100, 50);
-             b->SetAttribute(strip.get());
-             b->SetWindowTextW(L"确定");
-             return Control{b, [b](HDC dc) { b->OnPaint(dc); }, [b](bool v) { b->ShowWindow(v); }};
-         }},
-        {"stretched button", [&](HWND parent) {
-             auto b = std::make_shared<Gosick_button>();
-             b->Create(parent, 20, 20, 90, 30, 2, L"分类");
-             b->SetAttribute(strip.get());
-             b->SetAlpha(1.0f);
-             return Control{b, [b](HDC dc) { b->OnPaint(dc); }, [b](bool v) { b->ShowWindow(v); }};
-         }},
-        {"check box", [&](HWND parent) {
-             auto c = std::make_shared<CCheckBoxUI>();
-             c->Create(parent, RECT{10, 10, 120, 26}, L"记住密码", 3, 0);
-             c->SetBitmap(strip.get());
-             return Control{c, [c](HDC dc) { c->OnPaint(dc); }, [c](bool v) { c->ShowWindow(v); }};
-         }},
-        {"static text", [&](HWND parent) {
-             auto l = std::make_shared<CStaticUI>();
-             l->Create(parent, 4, true);
-             l->SetWindowRect(10, 60, 0, 0);
-             l->SetWindowTextW(L"静态文本");
-             return Control{l, [l](HDC dc) { l->OnPaint(dc); }, [l](bool v) { l->ShowWindow(v); }};
-         }},
-        {"link", [&](HWND parent) {
-             auto l = std::make_shared<CHyperLinkUI>();
-             l->Create(parent, 5);
-             l->SetURL(L"http://127.0.0.1/", L"访问主页");
-             return Control{l, [l](HDC dc) { l->OnPaint(dc); }, [l](bool v) { l->ShowWindow(v); }};
-         }},
-        {"tab", [&](HWND parent) {
-             auto t = std::make_shared<CTabUI>();
-             t->Create(parent, 10, 10, 200, 30, 6, 0);
-             t->SetItemSize(SIZE{40, 30});
-             t->AddItem(strip.get());
-             return Control{t, [t](HDC dc) { t->OnPaint(dc); }, [t](bool v) { t->ShowWindow(v); }};
-         }},
-        {"picture", [&](HWND parent) {
-             auto p = std::make_shared<CPictureUI>();
-             p->Create(parent, true);
-             p->set_picture_ptr(strip.get());
-             p->set_window_rect(10, 60, 130, 90);
-             return Control{p, [p](HDC dc) { p->OnPaint(dc); }, [p](bool v) { p->ShowWindow(v); }};
-         }},
-        {"field", [&](HWND parent) {
-             auto f = std::make_shared<CRichEditUI>();
-             f->Create(parent, 7, ES_AUTOHSCROLL);
-             f->SetBkRect(10, 120, 210, 150);
-             f->SetEidtRect(20, 126, 200, 144);
-             f->SetWindowTextW(L"quarn");
-             return Control{f, [f](HDC dc) { f->OnPaint2(dc, nullptr); }, [f](bool v) { f->ShowWindow(v); }};
-         }},
+        {"button",
+            [&](HWND parent) {
+                auto b = std::make_shared<CButtonUI>();
+                b->Create(parent, 1);
+                b->SetWindowRect(20, 20, 100, 50);
+                b->SetAttribute(strip.get());
+                b->SetWindowTextW(L"确定");
+                return Control{b, [b](HDC dc) { b->OnPaint(dc); }, [b](bool v) { b->ShowWindow(v); }};
+            }},
+        {"stretched button",
+            [&](HWND parent) {
+                auto b = std::make_shared<Gosick_button>();
+                b->Create(parent, 20, 20, 90, 30, 2, L"分类");
+                b->SetAttribute(strip.get());
+                b->SetAlpha(1.0f);
+                return Control{b, [b](HDC dc) { b->OnPaint(dc); }, [b](bool v) { b->ShowWindow(v); }};
+            }},
+        {"check box",
+            [&](HWND parent) {
+                auto c = std::make_shared<CCheckBoxUI>();
+                c->Create(parent, RECT{10, 10, 120, 26}, L"记住密码", 3, 0);
+                c->SetBitmap(strip.get());
+                return Control{c, [c](HDC dc) { c->OnPaint(dc); }, [c](bool v) { c->ShowWindow(v); }};
+            }},
+        {"static text",
+            [&](HWND parent) {
+                auto l = std::make_shared<CStaticUI>();
+                l->Create(parent, 4, true);
+                l->SetWindowRect(10, 60, 0, 0);
+                l->SetWindowTextW(L"静态文本");
+                return Control{l, [l](HDC dc) { l->OnPaint(dc); }, [l](bool v) { l->ShowWindow(v); }};
+            }},
+        {"link",
+            [&](HWND parent) {
+                auto l = std::make_shared<CHyperLinkUI>();
+                l->Create(parent, 5);
+                l->SetURL(L"http://127.0.0.1/", L"访问主页");
+                return Control{l, [l](HDC dc) { l->OnPaint(dc); }, [l](bool v) { l->ShowWindow(v); }};
+            }},
+        {"tab",
+            [&](HWND parent) {
+                auto t = std::make_shared<CTabUI>();
+                t->Create(parent, 10, 10, 200, 30, 6, 0);
+                t->SetItemSize(SIZE{40, 30});
+                t->AddItem(strip.get());
+                return Control{t, [t](HDC dc) { t->OnPaint(dc); }, [t](bool v) { t->ShowWindow(v); }};
+            }},
+        {"picture",
+            [&](HWND parent) {
+                auto p = std::make_shared<CPictureUI>();
+                p->Create(parent, true);
+                p->set_picture_ptr(strip.get());
+                p->set_window_rect(10, 60, 130, 90);
+                return Control{p, [p](HDC dc) { p->OnPaint(dc); }, [p](bool v) { p->ShowWindow(v); }};
+            }},
+        {"field",
+            [&](HWND parent) {
+                auto f = std::make_shared<CRichEditUI>();
+                f->Create(parent, 7, ES_AUTOHSCROLL);
+                f->SetBkRect(10, 120, 210, 150);
+                f->SetEidtRect(20, 126, 200, 144);
+                f->SetWindowTextW(L"quarn");
+                return Control{f, [f](HDC dc) { f->OnPaint2(dc, nullptr); }, [f](bool v) { f->ShowWindow(v); }};
+            }},
     };
     for (const Row& row : rows) {
         // One of the kind painted and gone first: what the first paint of a
@@ -457,7 +485,8 @@ TEST_F(CachedControlTest, AHiddenControlHoldsNoSurfaceAndPaintsTheSameWhenShownA
         EXPECT_EQ(LiveGdiObjects(), before) << row.what << ": hidden, it still holds GDI objects";
         EXPECT_EQ(0, CountDifferences(*Painted(control.paint), *Painted([](HDC) {}))) << row.what << ": paints hidden";
         control.show(true);
-        EXPECT_EQ(0, CountDifferences(*first, *Painted(control.paint))) << row.what << ": shown again, it looks different";
+        EXPECT_EQ(0, CountDifferences(*first, *Painted(control.paint)))
+            << row.what << ": shown again, it looks different";
         EXPECT_GT(CountDifferences(*first, *Painted([](HDC) {})), 0) << row.what << ": painted nothing";
     }
     KillTimer(Parent(), kEditCaretTimer);

@@ -12,7 +12,8 @@ namespace {
 constexpr WORD kId = 2017;
 
 // Background parts are 10 pixels high.
-std::unique_ptr<Gdiplus::Bitmap> Slices(int cellWidth, std::initializer_list<COLORREF> colors) {
+std::unique_ptr<Gdiplus::Bitmap> Slices(int cellWidth, std::initializer_list<COLORREF> colors)
+{
     return Strip(cellWidth, 10, colors);
 }
 
@@ -20,18 +21,21 @@ class RichEditTest : public ::testing::Test {
 protected:
     // One visible, active parent for the suite: focus moves as it would in a
     // real window, and Wine is spared re-mapping a window per test.
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         shared = new TestParent;
         shared->Open(300, 120);
         ShowWindow(shared->GetHWND(), SW_SHOW);
         SetForegroundWindow(shared->GetHWND());
         SetFocus(shared->GetHWND());
     }
-    static void TearDownTestSuite() {
+    static void TearDownTestSuite()
+    {
         delete shared;
         shared = nullptr;
     }
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_NE(nullptr, shared->GetHWND());
         ASSERT_TRUE(edit.Create(parent.GetHWND(), kId, ES_AUTOHSCROLL));
         ASSERT_TRUE(edit.HasTextHost());
@@ -43,33 +47,41 @@ protected:
         parent.MouseAt(280, 110);
         parent.TakeCommands();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         SetKeyboardCtrl(false);
         parent.router = nullptr;
         KillTimer(parent.GetHWND(), kEditCaretTimer);
         parent.TakeCommands();
     }
 
-    std::vector<WORD> Codes() {
+    std::vector<WORD> Codes()
+    {
         std::vector<WORD> codes;
         for (const RecordedCommand& c : parent.TakeCommands()) {
-            if (c.id == kId) codes.push_back(c.code);
+            if (c.id == kId)
+                codes.push_back(c.code);
         }
         return codes;
     }
-    static int Count(const std::vector<WORD>& codes, WORD code) {
+    static int Count(const std::vector<WORD>& codes, WORD code)
+    {
         return static_cast<int>(std::count(codes.begin(), codes.end(), code));
     }
-    void Type(const wchar_t* text) {
-        for (const wchar_t* p = text; *p; ++p) parent.Send(WM_CHAR, *p, 1);
+    void Type(const wchar_t* text)
+    {
+        for (const wchar_t* p = text; *p; ++p)
+            parent.Send(WM_CHAR, *p, 1);
     }
-    static void SetKeyboardCtrl(bool down) {
+    static void SetKeyboardCtrl(bool down)
+    {
         BYTE keys[256] = {};
         GetKeyboardState(keys);
         keys[VK_CONTROL] = down ? 0x80 : 0;
         SetKeyboardState(keys);
     }
-    void Focus() {
+    void Focus()
+    {
         edit.SetFocus();
         parent.TakeCommands();
     }
@@ -81,7 +93,8 @@ protected:
 
 TestParent* RichEditTest::shared = nullptr;
 
-TEST_F(RichEditTest, SetAndGetTextWithTheChangeNotificationOnce) {
+TEST_F(RichEditTest, SetAndGetTextWithTheChangeNotificationOnce)
+{
     edit.SetWindowTextW(L"你好 Quarn");
     EXPECT_EQ(L"你好 Quarn", edit.GetWindowTextW());
     EXPECT_EQ(8, edit.GetTextLength());
@@ -97,7 +110,8 @@ TEST_F(RichEditTest, SetAndGetTextWithTheChangeNotificationOnce) {
     EXPECT_EQ(L"Quarn", edit.GetTextRange(3, 8));
 }
 
-TEST_F(RichEditTest, TypingReachesTheEngineOnlyWhileFocused) {
+TEST_F(RichEditTest, TypingReachesTheEngineOnlyWhileFocused)
+{
     Type(L"ab");
     EXPECT_EQ(L"", edit.GetWindowTextW());
     EXPECT_TRUE(Codes().empty());
@@ -114,7 +128,8 @@ TEST_F(RichEditTest, TypingReachesTheEngineOnlyWhileFocused) {
     EXPECT_FALSE(edit.IsFocus());
 }
 
-TEST_F(RichEditTest, TabIsNeverInsertedAndEnterLeavesASingleLine) {
+TEST_F(RichEditTest, TabIsNeverInsertedAndEnterLeavesASingleLine)
+{
     Focus();
     Type(L"ab");
     Codes();
@@ -128,7 +143,8 @@ TEST_F(RichEditTest, TabIsNeverInsertedAndEnterLeavesASingleLine) {
     EXPECT_EQ(1, edit.GetLineCount());
 }
 
-TEST_F(RichEditTest, CtrlChordsNotifyOnlyForPasteAndCut) {
+TEST_F(RichEditTest, CtrlChordsNotifyOnlyForPasteAndCut)
+{
     Focus();
     SetKeyboardCtrl(true);
     parent.Send(WM_CHAR, 3, 1);  // Ctrl+C
@@ -141,7 +157,8 @@ TEST_F(RichEditTest, CtrlChordsNotifyOnlyForPasteAndCut) {
     EXPECT_EQ(L"", edit.GetWindowTextW());
 }
 
-TEST_F(RichEditTest, PasswordFieldKeepsTheTextAndShowsAsterisks) {
+TEST_F(RichEditTest, PasswordFieldKeepsTheTextAndShowsAsterisks)
+{
     EXPECT_EQ(0, edit.SetPasswordChar(L'*'));
     EXPECT_TRUE(edit.IsPassword());
     Focus();
@@ -154,7 +171,8 @@ TEST_F(RichEditTest, PasswordFieldKeepsTheTextAndShowsAsterisks) {
 
     // Caret after the third asterisk at left + 2 + 6 x 3, in the blink phase.
     edit.SetSel(3, 3);
-    if (!edit.IsCaretPhaseVisible()) edit.OnTimer(kEditCaretTimer);
+    if (!edit.IsCaretPhaseVisible())
+        edit.OnTimer(kEditCaretTimer);
     ASSERT_TRUE(edit.IsCaretPhaseVisible());
     Surface surface(300, 120);
     surface.Clear(0);
@@ -170,7 +188,8 @@ TEST_F(RichEditTest, PasswordFieldKeepsTheTextAndShowsAsterisks) {
     EXPECT_EQ(0, Alpha(surface.Pixel(40, 34)));
 }
 
-TEST_F(RichEditTest, ClicksTakeAndDropFocusByRectangle) {
+TEST_F(RichEditTest, ClicksTakeAndDropFocusByRectangle)
+{
     parent.Click(50, 28);  // inside the edit rectangle
     auto codes = Codes();
     EXPECT_EQ(1, Count(codes, kEditFocusGained));
@@ -193,7 +212,8 @@ TEST_F(RichEditTest, ClicksTakeAndDropFocusByRectangle) {
     EXPECT_TRUE(Codes().empty());
 }
 
-TEST_F(RichEditTest, LimitAndReadOnly) {
+TEST_F(RichEditTest, LimitAndReadOnly)
+{
     edit.SetLimitText(5);
     EXPECT_EQ(5, edit.GetLimitText());
     Focus();
@@ -207,16 +227,18 @@ TEST_F(RichEditTest, LimitAndReadOnly) {
     EXPECT_FALSE(edit.IsFocus());
 }
 
-TEST_F(RichEditTest, BackgroundShowsTheFocusedSliceUnlessSingleState) {
+TEST_F(RichEditTest, BackgroundShowsTheFocusedSliceUnlessSingleState)
+{
     auto left = Slices(10, {RGB(255, 0, 0), RGB(0, 255, 0)});
     auto middle = Slices(1, {RGB(9, 9, 9), RGB(9, 9, 9)});
     auto single = Slices(1, {RGB(9, 9, 9)});
     std::deque<Gdiplus::Bitmap*> images{left.get(), middle.get(), single.get()};
     ScratchFolder folder;
-    const std::wstring ini = folder.Write(L"e.ini", L"[two]\r\nImageBkLeft=1\r\nImageBkMiddle=2\r\nImageBkRight=1\r\n"
-                                                    L"rectbk=10,10,210,46\r\nrect=20,20,200,36\r\n"
-                                                    L"[one]\r\nImageBkLeft=1\r\nImageBkMiddle=3\r\nImageBkRight=1\r\n"
-                                                    L"rectbk=10,10,210,46\r\nrect=20,20,200,36\r\n");
+    const std::wstring ini = folder.Write(L"e.ini",
+        L"[two]\r\nImageBkLeft=1\r\nImageBkMiddle=2\r\nImageBkRight=1\r\n"
+        L"rectbk=10,10,210,46\r\nrect=20,20,200,36\r\n"
+        L"[one]\r\nImageBkLeft=1\r\nImageBkMiddle=3\r\nImageBkRight=1\r\n"
+        L"rectbk=10,10,210,46\r\nrect=20,20,200,36\r\n");
     edit.SetAttribute(L"two", ini, images);
     EXPECT_EQ(RGB(58, 67, 74), edit.GetTextColor());
     Surface surface(300, 120);
@@ -239,29 +261,38 @@ TEST_F(RichEditTest, BackgroundShowsTheFocusedSliceUnlessSingleState) {
 // user would press are queued before the menu's loop starts reading.
 class EditMenu {
 public:
-    EditMenu(TestParent& parent, CRichEditUI& edit) : m_parent(parent), m_edit(edit) {}
+    EditMenu(TestParent& parent, CRichEditUI& edit)
+        : m_parent(parent)
+        , m_edit(edit)
+    {
+    }
     void Choose(int position) { m_position = position; }
     UINT LastCommand() const { return m_command; }
 
-    void Route(UINT msg, WPARAM wParam, LPARAM lParam) {
+    void Route(UINT msg, WPARAM wParam, LPARAM lParam)
+    {
         m_edit.WindowProc(m_parent.GetHWND(), msg, wParam, lParam);
-        if (msg == WM_COMMAND && LOWORD(wParam) == kId && HIWORD(wParam) == kEditContextMenu) Show();
+        if (msg == WM_COMMAND && LOWORD(wParam) == kId && HIWORD(wParam) == kEditContextMenu)
+            Show();
     }
 
 private:
-    void Show() {
+    void Show()
+    {
         HWND hwnd = m_parent.GetHWND();
         HMENU menu = CreatePopupMenu();
         AppendMenuW(menu, MF_STRING, kEditMenuCopy, L"复制");
         AppendMenuW(menu, MF_STRING, kEditMenuPaste, L"粘贴");
         AppendMenuW(menu, MF_STRING, kEditMenuCut, L"剪切");
-        for (int i = 0; i <= m_position; ++i) PostMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 0);
+        for (int i = 0; i <= m_position; ++i)
+            PostMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0);
         POINT at{};
         GetCursorPos(&at);
         m_command = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0, hwnd, nullptr));
         DestroyMenu(menu);
-        if (m_command) SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(m_command, 0), 0);
+        if (m_command)
+            SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(m_command, 0), 0);
     }
 
     TestParent& m_parent;
@@ -270,9 +301,11 @@ private:
     UINT m_command = 0;
 };
 
-std::wstring ClipboardText(HWND owner) {
+std::wstring ClipboardText(HWND owner)
+{
     std::wstring text;
-    if (!OpenClipboard(owner)) return text;
+    if (!OpenClipboard(owner))
+        return text;
     if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
         if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
             text = chars;
@@ -285,7 +318,8 @@ std::wstring ClipboardText(HWND owner) {
 
 // A multi-line field: Wine's engine pastes over the whole text of a
 // single-line plain-text field instead of at the selection.
-TEST_F(RichEditTest, RightButtonMenuCopiesCutsAndPastesThroughTheClipboard) {
+TEST_F(RichEditTest, RightButtonMenuCopiesCutsAndPastesThroughTheClipboard)
+{
     CRichEditUI field;
     ASSERT_TRUE(field.Create(parent.GetHWND(), kId, ES_MULTILINE));
     field.SetBkRect(10, 10, 210, 46);
@@ -333,7 +367,8 @@ TEST_F(RichEditTest, RightButtonMenuCopiesCutsAndPastesThroughTheClipboard) {
 
 // The variant for ordinary windows: the three-part background and the text
 // the engine draws itself, inside the edit rectangle.
-TEST_F(RichEditTest, EngineDrawnVariantPaintsThreePartsAndTheEngineText) {
+TEST_F(RichEditTest, EngineDrawnVariantPaintsThreePartsAndTheEngineText)
+{
     constexpr COLORREF kLeft = RGB(230, 230, 230);
     constexpr COLORREF kLeftFocused = RGB(220, 240, 220);
     constexpr COLORREF kFill = RGB(250, 250, 250);
@@ -346,14 +381,15 @@ TEST_F(RichEditTest, EngineDrawnVariantPaintsThreePartsAndTheEngineText) {
     auto right = Slices(8, {kRight, kRightFocused});
     for (int y = 0; y < 10; ++y) {
         right->SetPixel(0, y, Gdiplus::Color(255, GetRValue(kFill), GetGValue(kFill), GetBValue(kFill)));
-        right->SetPixel(8, y, Gdiplus::Color(255, GetRValue(kFillFocused), GetGValue(kFillFocused),
-                                             GetBValue(kFillFocused)));
+        right->SetPixel(
+            8, y, Gdiplus::Color(255, GetRValue(kFillFocused), GetGValue(kFillFocused), GetBValue(kFillFocused)));
     }
     std::deque<Gdiplus::Bitmap*> images{left.get(), middle.get(), right.get()};
     ScratchFolder folder;
-    const std::wstring ini = folder.Write(L"e.ini", L"[field]\r\nImageBkLeft=1\r\nImageBkMiddle=2\r\n"
-                                                    L"ImageBkRight=3\r\nTextColor=0,0,0\r\n"
-                                                    L"rectbk=10,10,210,46\r\nrect=20,20,200,36\r\n");
+    const std::wstring ini = folder.Write(L"e.ini",
+        L"[field]\r\nImageBkLeft=1\r\nImageBkMiddle=2\r\n"
+        L"ImageBkRight=3\r\nTextColor=0,0,0\r\n"
+        L"rectbk=10,10,210,46\r\nrect=20,20,200,36\r\n");
     edit.SetAttribute(L"field", ini, images);
     edit.SetWindowTextW(L"Quarn 图片");
     // The engine takes the colour and the face as its default format.

@@ -7,7 +7,8 @@
 
 namespace {
 
-TEST(WindowBaseTest, WindowAndObjectAreBoundThroughTheProperty) {
+TEST(WindowBaseTest, WindowAndObjectAreBoundThroughTheProperty)
+{
     TestParent window;
     ASSERT_TRUE(window.Open(200, 100));
     HWND hwnd = window.GetHWND();
@@ -21,7 +22,8 @@ TEST(WindowBaseTest, WindowAndObjectAreBoundThroughTheProperty) {
     EXPECT_EQ(static_cast<UINT>(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS), window.GetClassStyle());
 }
 
-TEST(WindowBaseTest, NonzeroResultSuppressesDefaultProcessingAndZeroLetsItRun) {
+TEST(WindowBaseTest, NonzeroResultSuppressesDefaultProcessingAndZeroLetsItRun)
+{
     TestParent window;
     ASSERT_TRUE(window.Open(200, 100));
     HWND hwnd = window.GetHWND();
@@ -38,7 +40,8 @@ TEST(WindowBaseTest, NonzeroResultSuppressesDefaultProcessingAndZeroLetsItRun) {
     EXPECT_STREQ(L"", title);
 }
 
-TEST(WindowBaseTest, CenterWindowKeepsAWideWindowInsideTheWorkArea) {
+TEST(WindowBaseTest, CenterWindowKeepsAWideWindowInsideTheWorkArea)
+{
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     TestParent window;
@@ -56,7 +59,8 @@ TEST(WindowBaseTest, CenterWindowKeepsAWideWindowInsideTheWorkArea) {
     EXPECT_EQ((work.top + work.bottom) / 2 - 50, r.top);
 }
 
-TEST(WindowBaseTest, ClientToScreenConvertsBothCorners) {
+TEST(WindowBaseTest, ClientToScreenConvertsBothCorners)
+{
     TestParent window;
     ASSERT_TRUE(window.Open(200, 100, 150, 120));
     RECT r{10, 20, 30, 40};
@@ -67,7 +71,8 @@ TEST(WindowBaseTest, ClientToScreenConvertsBothCorners) {
     EXPECT_EQ(160, r.bottom);
 }
 
-TEST(WindowBaseTest, RoundRegionCoversTheWindowButNotItsCorners) {
+TEST(WindowBaseTest, RoundRegionCoversTheWindowButNotItsCorners)
+{
     TestParent window;
     ASSERT_TRUE(window.Open(120, 80));
     window.SetRoundSize(30, 30);
@@ -80,7 +85,8 @@ TEST(WindowBaseTest, RoundRegionCoversTheWindowButNotItsCorners) {
     DeleteObject(region);
 }
 
-TEST(MemoryDcTest, CreatesA32BitSurfaceAndReleasesIt) {
+TEST(MemoryDcTest, CreatesA32BitSurfaceAndReleasesIt)
+{
     __ostrel_memory_dc surface;
     ASSERT_EQ(1, surface.Create_compatible_dc(nullptr, 40, 30, 1));
     ASSERT_NE(nullptr, surface.get_ghost());
@@ -98,7 +104,8 @@ TEST(MemoryDcTest, CreatesA32BitSurfaceAndReleasesIt) {
     EXPECT_EQ(nullptr, surface.GetBitmap());
 }
 
-TEST(OstrelWindowTest, LoadsItsBackgroundAndSizesItself) {
+TEST(OstrelWindowTest, LoadsItsBackgroundAndSizesItself)
+{
     __ostrel_window window;
     ASSERT_TRUE(window.Create(nullptr, nullptr));
     RECT r{};

@@ -134,8 +134,14 @@ struct DownloadCall {
 
 class RecordingDownloader : public Downloader {
 public:
-    void FetchIfMissing(const std::string& url, const std::string& path) override { Add({DownloadCall::IfMissing, url, path}); }
-    void FetchAlways(const std::string& url, const std::string& path) override { Add({DownloadCall::Always, url, path}); }
+    void FetchIfMissing(const std::string& url, const std::string& path) override
+    {
+        Add({DownloadCall::IfMissing, url, path});
+    }
+    void FetchAlways(const std::string& url, const std::string& path) override
+    {
+        Add({DownloadCall::Always, url, path});
+    }
     void FetchAlwaysThen(const std::string& url, const std::string& path, DownloadDone done) override
     {
         FetchAlways(url, path);

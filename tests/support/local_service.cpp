@@ -38,7 +38,7 @@ std::string Request(const std::string& method, const std::string& url, long* sta
     return answer;
 }
 
-} // namespace
+}  // namespace
 
 std::string LocalService::BaseUrl()
 {
@@ -98,17 +98,11 @@ int IntMember(const Json::Value& object, const char* name)
     return value.isInt() ? value.asInt() : -1;
 }
 
-} // namespace
+}  // namespace
 
-int LocalService::ConnectionsServed()
-{
-    return IntMember(ParsedObject(Control("GET", "status")), "connections");
-}
+int LocalService::ConnectionsServed() { return IntMember(ParsedObject(Control("GET", "status")), "connections"); }
 
-int LocalService::DropIdleConnections()
-{
-    return IntMember(ParsedObject(Control("POST", "drop")), "dropped");
-}
+int LocalService::DropIdleConnections() { return IntMember(ParsedObject(Control("POST", "drop")), "dropped"); }
 
 std::string LocalService::Fetch(const std::string& path)
 {

@@ -74,7 +74,8 @@ private:
 // Puts a user into the process-wide signed-in record for one test.
 class SignedInScope {
 public:
-    SignedInScope(const std::string& uid, bool signedIn = true) : saved_(CopySignedInUser())
+    SignedInScope(const std::string& uid, bool signedIn = true)
+        : saved_(CopySignedInUser())
     {
         SignedInUser user;
         user.signedIn = signedIn;

@@ -81,7 +81,7 @@ bool SignIn(const Options& options, SignedInUser& user)
         ConfigDocument document;
         if (document.Load(options.config)) {
             LoginResult result{options.user, digest, true, false, answer.uid, answer.token, answer.imageCount,
-                               answer.likeCount, answer.followCount, answer.fansCount, answer.avatarUrl};
+                answer.likeCount, answer.followCount, answer.fansCount, answer.avatarUrl};
             document.SaveLoginResult(result);
         }
     }
@@ -105,28 +105,29 @@ int PrintHomeFeed(const Options& options, const SignedInUser& user)
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors) || !root.isObject() ||
-        !root["image_list"].isArray()) {
+    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors) || !root.isObject()
+        || !root["image_list"].isArray()) {
         std::printf("首页加载失败\n");
         return 1;
     }
     const Json::Value& items = root["image_list"];
     std::printf("首页 %u 张图片\n", items.size());
     for (const Json::Value& item : items) {
-        std::printf("  %-8s %-12s %s  [%s 评论, %s 喜欢]\n", Text(item, "share_id").c_str(), Text(item, "uname").c_str(),
-                    Text(item, "content").c_str(), Text(item, "comment_count").c_str(),
-                    Text(item, "like_count").c_str());
+        std::printf("  %-8s %-12s %s  [%s 评论, %s 喜欢]\n", Text(item, "share_id").c_str(),
+            Text(item, "uname").c_str(), Text(item, "content").c_str(), Text(item, "comment_count").c_str(),
+            Text(item, "like_count").c_str());
     }
     return items.empty() ? 1 : 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: quarn_check [--base URL] [--user NAME] [--password TEXT] [--config vlconfig.xml]\n");
+        std::fprintf(
+            stderr, "usage: quarn_check [--base URL] [--user NAME] [--password TEXT] [--config vlconfig.xml]\n");
         return 2;
     }
 #ifdef _WIN32
@@ -137,7 +138,7 @@ int main(int argc, char** argv)
     int result = SignIn(options, user) ? 0 : 1;
     if (result == 0) {
         std::printf("已登录: %s (uid %s), %s 张图片, %s 关注, %s 粉丝\n", user.displayName.c_str(), user.uid.c_str(),
-                    user.imageCount.c_str(), user.followCount.c_str(), user.fansCount.c_str());
+            user.imageCount.c_str(), user.followCount.c_str(), user.fansCount.c_str());
         result = PrintHomeFeed(options, user);
     }
     curl_global_cleanup();

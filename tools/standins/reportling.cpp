@@ -2,6 +2,7 @@
 // "Crash.dmp" beside its own program file to the service, if there is one.
 // curl first: it brings in winsock2.h, which must precede windows.h.
 #include <curl/curl.h>
+
 #include <windows.h>
 
 #include <filesystem>

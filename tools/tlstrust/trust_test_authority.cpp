@@ -47,7 +47,7 @@ bool IsInStore(HCERTSTORE store, const std::vector<BYTE>& der)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -67,8 +67,8 @@ int main(int argc, char** argv)
     }
     if (std::string(argv[1]) == "check")
         return IsInStore(root.store, der) ? 0 : 1;
-    if (!CertAddEncodedCertificateToStore(root.store, X509_ASN_ENCODING, der.data(), DWORD(der.size()),
-                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr)) {
+    if (!CertAddEncodedCertificateToStore(
+            root.store, X509_ASN_ENCODING, der.data(), DWORD(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr)) {
         std::fprintf(stderr, "cannot add the authority (%lu)\n", GetLastError());
         return 1;
     }

@@ -12,10 +12,7 @@
 
 namespace platform {
 
-std::FILE* OpenFile(const std::string& path, const char* mode)
-{
-    return std::fopen(path.c_str(), mode);
-}
+std::FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
 bool FileExists(const std::string& path)
 {
@@ -37,15 +34,9 @@ std::int64_t FileSize(const std::string& path)
     return info.st_size;
 }
 
-bool RemoveFile(const std::string& path)
-{
-    return ::unlink(path.c_str()) == 0;
-}
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
-bool MoveIntoPlace(const std::string& from, const std::string& to)
-{
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
+bool MoveIntoPlace(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
 bool CreateDirectoryTree(const std::string& path)
 {
@@ -65,10 +56,7 @@ std::string UniqueSuffix()
     return std::to_string(::getpid()) + "-" + std::to_string(++counter);
 }
 
-bool LocalTime(std::time_t time, std::tm& out)
-{
-    return ::localtime_r(&time, &out) != nullptr;
-}
+bool LocalTime(std::time_t time, std::tm& out) { return ::localtime_r(&time, &out) != nullptr; }
 
 // On Linux the "ANSI code page" is UTF-8, so no conversion is needed.
 std::string AnsiFromUtf8(const std::string& utf8) { return utf8; }
@@ -98,9 +86,6 @@ const std::string& SystemRootCertificates()
     return none;
 }
 
-void DebugNote(const std::string& text)
-{
-    std::fprintf(stderr, "%s\n", text.c_str());
-}
+void DebugNote(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
 
-} // namespace platform
+}  // namespace platform

@@ -21,9 +21,9 @@
 
 namespace {
 
-const wchar_t kRequestHeaders[] =
-    L"Accept: */*\r\nAccept-Language: zh-cn\r\nAccept-Encoding: gzip, deflate\r\n"
-    L"User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)";
+const wchar_t kRequestHeaders[]
+    = L"Accept: */*\r\nAccept-Language: zh-cn\r\nAccept-Encoding: gzip, deflate\r\n"
+      L"User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)";
 // Large reads: under Wine every read is a round trip to the server process,
 // and a 16 KiB block made the download four times slower.
 const DWORD kReadBlock = 256 * 1024;
@@ -63,11 +63,16 @@ DownloadsInProgress& InProgress()
 
 class ClaimGuard {
 public:
-    explicit ClaimGuard(const std::wstring& target) : target_(target), claimed_(InProgress().Claim(target)) {}
+    explicit ClaimGuard(const std::wstring& target)
+        : target_(target)
+        , claimed_(InProgress().Claim(target))
+    {
+    }
     // A transfer of the same target that was just told to stop lets go of it
     // in a moment: waited for, boundedly, while `stillWanted` holds.
     template <typename StillWanted>
-    ClaimGuard(const std::wstring& target, StillWanted stillWanted) : ClaimGuard(target)
+    ClaimGuard(const std::wstring& target, StillWanted stillWanted)
+        : ClaimGuard(target)
     {
         for (int tries = 0; !claimed_ && tries < 50 && stillWanted(); ++tries) {
             Sleep(20);
@@ -118,7 +123,7 @@ std::string JudgeCertificate(PCCERT_CONTEXT certificate, const std::wstring& hos
     para.cbSize = sizeof para;
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &para,
-                                 CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT, nullptr, &chain))
+            CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT, nullptr, &chain))
         return "no certificate chain could be built";
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
@@ -228,13 +233,14 @@ bool SendSecure(HINTERNET session, const std::wstring& url, SecureRequest& opene
     if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts))
         return false;
     // The query stays part of the path here.
-    opened.connection.reset(InternetConnectW(session, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    opened.connection.reset(
+        InternetConnectW(session, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!opened.connection)
         return false;
-    const DWORD flags = INTERNET_FLAG_SECURE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                        INTERNET_FLAG_PRAGMA_NOCACHE;
-    opened.request.reset(HttpOpenRequestW(static_cast<HINTERNET>(opened.connection.get()), L"GET", path, nullptr,
-                                          nullptr, nullptr, flags, 0));
+    const DWORD flags
+        = INTERNET_FLAG_SECURE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+    opened.request.reset(HttpOpenRequestW(
+        static_cast<HINTERNET>(opened.connection.get()), L"GET", path, nullptr, nullptr, nullptr, flags, 0));
     HINTERNET request = static_cast<HINTERNET>(opened.request.get());
     if (!request)
         return false;
@@ -255,8 +261,8 @@ bool SendSecure(HINTERNET session, const std::wstring& url, SecureRequest& opene
     }
     if (fault.empty())
         fault = WinInetFault(error);
-    platform::DebugNote("Quarn: TLS refused " + Narrow(url) + ": " + fault + " (WinINet error " +
-                        std::to_string(error) + ")");
+    platform::DebugNote(
+        "Quarn: TLS refused " + Narrow(url) + ": " + fault + " (WinINet error " + std::to_string(error) + ")");
     return false;
 }
 
@@ -296,7 +302,11 @@ int Percent(unsigned long long received, DWORD announced)
 // goes with it.
 class WishGuard {
 public:
-    WishGuard(LargePictureWish* wish, const std::wstring& target) : wish_(wish), target_(target) {}
+    WishGuard(LargePictureWish* wish, const std::wstring& target)
+        : wish_(wish)
+        , target_(target)
+    {
+    }
     ~WishGuard()
     {
         if (wish_ && !left_)
@@ -323,7 +333,7 @@ private:
     bool left_ = false;
 };
 
-} // namespace
+}  // namespace
 
 namespace {
 // Wants closer together than this are a user stepping through pictures.
@@ -391,8 +401,7 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
             return kLargeDownloadUrlNotOpened;
     } else {
         plain.reset(InternetOpenUrlW(static_cast<HINTERNET>(session.get()), url.c_str(), kRequestHeaders, DWORD(-1),
-                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE,
-                                     0));
+            INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0));
     }
     const InternetHandle& request = secure.request ? secure.request : plain;
     if (!request || !IsSuccessStatus(static_cast<HINTERNET>(request.get())))
@@ -435,8 +444,7 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
             return kLargeDownloadLeft;
         }
         received += got;
-        SendMessageW(window, UM_DOWNLOAD_PROGRESS, WPARAM(Percent(received, announced)),
-                     LPARAM(targetPath.c_str()));
+        SendMessageW(window, UM_DOWNLOAD_PROGRESS, WPARAM(Percent(received, announced)), LPARAM(targetPath.c_str()));
         DWORD written = 0;
         if (!WriteFile(file.Get(), block.get(), got, &written, nullptr) || written != got) {
             // A full disk must not leave a cut picture that counts as whole.

@@ -20,8 +20,8 @@ std::FILE* OpenFile(const std::string& path, const char* mode)
         return _wfopen(Widen(path).c_str(), Widen(mode).c_str());
     // Readers share delete access, so a writer can move a new copy over the
     // file while it is being read.
-    HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
     int descriptor = _open_osfhandle(intptr_t(handle), _O_RDONLY | _O_BINARY);
@@ -35,10 +35,7 @@ std::FILE* OpenFile(const std::string& path, const char* mode)
     return file;
 }
 
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsDirectory(const std::string& path)
 {
@@ -56,10 +53,7 @@ std::int64_t FileSize(const std::string& path)
     return (std::int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool RemoveFile(const std::string& path)
-{
-    return DeleteFileW(Widen(path).c_str()) != 0;
-}
+bool RemoveFile(const std::string& path) { return DeleteFileW(Widen(path).c_str()) != 0; }
 
 bool MoveIntoPlace(const std::string& from, const std::string& to)
 {
@@ -95,14 +89,11 @@ bool CreateDirectoryTree(const std::string& path)
 std::string UniqueSuffix()
 {
     static std::atomic<unsigned> counter{0};
-    return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetCurrentThreadId()) + "-" +
-           std::to_string(++counter);
+    return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetCurrentThreadId()) + "-"
+        + std::to_string(++counter);
 }
 
-bool LocalTime(std::time_t time, std::tm& out)
-{
-    return localtime_s(&out, &time) == 0;
-}
+bool LocalTime(std::time_t time, std::tm& out) { return localtime_s(&out, &time) == 0; }
 
 std::string AnsiFromUtf8(const std::string& utf8) { return AnsiFromWide(Widen(utf8)); }
 std::string Utf8FromAnsi(const std::string& ansi) { return Narrow(WideFromAnsi(ansi)); }
@@ -118,7 +109,7 @@ unsigned __stdcall RunDetached(void* argument)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 bool StartDetachedThread(std::function<void()> work)
 {
@@ -131,4 +122,4 @@ bool StartDetachedThread(std::function<void()> work)
     return true;
 }
 
-} // namespace platform
+}  // namespace platform

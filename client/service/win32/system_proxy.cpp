@@ -48,8 +48,8 @@ std::string RegistryText(HKEY key, const wchar_t* name)
 {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ ||
-        size > kMaxSettingBytes)
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ
+        || size > kMaxSettingBytes)
         return {};
     std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
     if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&text[0]), &size) != ERROR_SUCCESS)
@@ -68,9 +68,9 @@ void ReadPlainSettings(ProxySettings& settings)
         return;
     DWORD enabled = 0;
     DWORD size = sizeof enabled;
-    if (RegQueryValueExW(key.Get(), L"ProxyEnable", nullptr, nullptr, reinterpret_cast<BYTE*>(&enabled), &size) !=
-            ERROR_SUCCESS ||
-        !enabled)
+    if (RegQueryValueExW(key.Get(), L"ProxyEnable", nullptr, nullptr, reinterpret_cast<BYTE*>(&enabled), &size)
+            != ERROR_SUCCESS
+        || !enabled)
         return;
     settings.list = RegistryText(key.Get(), L"ProxyServer");
     settings.bypass = RegistryText(key.Get(), L"ProxyOverride");
@@ -160,7 +160,7 @@ RememberedAnswers& Remembered()
     return answers;
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -183,4 +183,4 @@ std::string SystemProxyFor(const std::string& url, std::string& noProxy)
     return proxy;
 }
 
-} // namespace platform
+}  // namespace platform

@@ -40,8 +40,8 @@ void AppendPem(PCCERT_CONTEXT certificate, std::string& pem)
 
 void AppendStore(DWORD location, const wchar_t* name, std::set<std::string>& seen, std::string& pem)
 {
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                     location | CERT_STORE_READONLY_FLAG | CERT_STORE_OPEN_EXISTING_FLAG, name);
+    HCERTSTORE store = CertOpenStore(
+        CERT_STORE_PROV_SYSTEM_W, 0, 0, location | CERT_STORE_READONLY_FLAG | CERT_STORE_OPEN_EXISTING_FLAG, name);
     if (!store)
         return;
     PCCERT_CONTEXT certificate = nullptr;
@@ -64,7 +64,7 @@ std::string ReadRoots()
     return pem;
 }
 
-} // namespace
+}  // namespace
 
 const std::string& SystemRootCertificates()
 {
@@ -73,9 +73,6 @@ const std::string& SystemRootCertificates()
 }
 
 // The ANSI form: Wine passes only it on to its debug channel.
-void DebugNote(const std::string& text)
-{
-    OutputDebugStringA(AnsiFromUtf8(text + "\n").c_str());
-}
+void DebugNote(const std::string& text) { OutputDebugStringA(AnsiFromUtf8(text + "\n").c_str()); }
 
-} // namespace platform
+}  // namespace platform

@@ -55,8 +55,9 @@ bool SetStretchedByParameters(const std::wstring& path)
         RegSetValueExW(
             key.Get(), L"TileWallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 2 * sizeof(wchar_t));
     }
-    return SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(path.c_str()),
-                                 SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE) != FALSE;
+    return SystemParametersInfoW(
+               SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(path.c_str()), SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE)
+        != FALSE;
 }
 
 std::wstring WindowsFolder()
@@ -66,7 +67,7 @@ std::wstring WindowsFolder()
     return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring(L"C:\\Windows");
 }
 
-} // namespace
+}  // namespace
 
 WallpaperSystem SystemWallpaper()
 {
@@ -74,7 +75,7 @@ WallpaperSystem SystemWallpaper()
     system.windowsFolder = WindowsFolder();
     system.createDesktop = [](IActiveDesktop** desktop) {
         return CoCreateInstance(kActiveDesktopClass, nullptr, CLSCTX_INPROC_SERVER, kActiveDesktopInterface,
-                                reinterpret_cast<void**>(desktop));
+            reinterpret_cast<void**>(desktop));
     };
     system.setByParameters = SetStretchedByParameters;
     return system;

@@ -2,6 +2,7 @@
 #include <windows.h>
 // MinGW's <shlobj.h> declares IActiveDesktop only after <wininet.h>.
 #include <wininet.h>
+
 #include <shlobj.h>
 
 #include <functional>

@@ -24,7 +24,7 @@ std::string FromWide(UINT codePage, const std::wstring& wide)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 std::wstring Widen(const std::string& utf8) { return ToWide(CP_UTF8, utf8); }
 std::string Narrow(const std::wstring& wide) { return FromWide(CP_UTF8, wide); }

@@ -32,8 +32,8 @@ public:
 
     bool Create(HWND parent, WORD id);
     bool Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring& text);
-    void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                      const std::deque<Gdiplus::Bitmap*>& images);
+    void SetAttribute(
+        const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images);
     void SetAttribute(Gdiplus::Bitmap* image);
     // Takes ownership: for pictures the caller handed over, never list entries.
     void SetBkBitmap(Gdiplus::Bitmap* image);
@@ -88,8 +88,8 @@ public:
 
     bool Create(HWND parent, WORD id);
     bool Create(HWND parent, int x, int y, int w, int h, WORD id, const std::wstring& text);
-    void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                      const std::deque<Gdiplus::Bitmap*>& images);
+    void SetAttribute(
+        const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images);
     void SetAttribute(Gdiplus::Bitmap* image);
     void set_picture_ptr(Gdiplus::Bitmap* image) { SetAttribute(image); }
     void SetBkBitmap(Gdiplus::Bitmap* image);
@@ -130,7 +130,7 @@ public:
     void adjust_horizon(int dx);
     int get_left_vertical_val() const { return GetWindowRect().left; }
     bool Is_mouse_inrect() const;
-    void Moe_shake_window() {}
+    void Moe_shake_window() { }
 
     void OnPaint(HDC hdc);
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -21,12 +21,13 @@ public:
     bool Create(HWND parent, WORD id);
     bool Create(HWND parent, int x, int y, int w, int h, const std::wstring& label, WORD id, DWORD style);
     bool Create(HWND parent, const RECT& rect, const std::wstring& label, WORD id, DWORD style);
-    void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                      const std::deque<Gdiplus::Bitmap*>& images);
+    void SetAttribute(
+        const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images);
 
     bool GetCheck() const { return m_checked; }
     void SetCheck(bool checked);
-    void SetBitmap(Gdiplus::Bitmap* image) {
+    void SetBitmap(Gdiplus::Bitmap* image)
+    {
         m_image = image;
         m_cache.Invalidate();
     }

@@ -33,8 +33,8 @@ public:
     // control or a group of them. It only watches, so routing goes on.
     // name, when given, is what a screen reader calls the control (a field
     // whose label is part of the background picture).
-    template <class Control>
-    void Host(Control& control, Filter takes = nullptr, std::wstring name = {}) {
+    template <class Control> void Host(Control& control, Filter takes = nullptr, std::wstring name = {})
+    {
         Add(
             [&control](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 control.WindowProc(hwnd, msg, wParam, lParam);
@@ -54,18 +54,20 @@ public:
     long ChildIdOf(const void* control) const;
 
 private:
-    template <class Control, class = void>
-    struct Describable : std::false_type {};
+    template <class Control, class = void> struct Describable : std::false_type {
+    };
     template <class Control>
     struct Describable<Control, std::void_t<decltype(DescribeControl(std::declval<const Control&>()))>>
-        : std::true_type {};
+        : std::true_type {
+    };
 
-    template <class Control>
-    static Describer DescriberOf(const Control& control, std::wstring name) {
+    template <class Control> static Describer DescriberOf(const Control& control, std::wstring name)
+    {
         if constexpr (Describable<Control>::value) {
             return [&control, name = std::move(name)] {
                 AccessibleFacts facts = DescribeControl(control);
-                if (!name.empty()) facts.name = name;
+                if (!name.empty())
+                    facts.name = name;
                 return facts;
             };
         } else {

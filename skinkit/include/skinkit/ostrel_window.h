@@ -41,7 +41,7 @@ public:
     void Draw_window(HDC hdc);
     void DrawControl(HDC hdc);
     void LoadImageRes();
-    void UnLoadImageRes() {}
+    void UnLoadImageRes() { }
     void SetControlAttribute();
     void Init_common_controls();
 

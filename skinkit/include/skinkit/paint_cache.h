@@ -26,7 +26,7 @@ class SKINKIT_API CPaintCache {
 public:
     CPaintCache() = default;
     ~CPaintCache();
-    CPaintCache(const CPaintCache&) {}
+    CPaintCache(const CPaintCache&) { }
     CPaintCache& operator=(const CPaintCache& other);
 
     bool IsCurrent(const std::string& key) const { return m_valid && key == m_key; }
@@ -68,14 +68,15 @@ private:
 // Builds a CPaintCache key from plain values and strings.
 class CPaintKey {
 public:
-    template <class T>
-    CPaintKey& operator<<(const T& value) {
+    template <class T> CPaintKey& operator<<(const T& value)
+    {
         static_assert(std::is_arithmetic<T>::value || std::is_pointer<T>::value || std::is_enum<T>::value,
-                      "keys hold plain values; add strings with their own overload");
+            "keys hold plain values; add strings with their own overload");
         m_bytes.append(reinterpret_cast<const char*>(&value), sizeof(value));
         return *this;
     }
-    CPaintKey& operator<<(const std::wstring& text) {
+    CPaintKey& operator<<(const std::wstring& text)
+    {
         *this << text.size();
         m_bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
         return *this;

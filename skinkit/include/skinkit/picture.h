@@ -20,8 +20,8 @@ public:
     CPictureUI() = default;
 
     bool Create(HWND parent, bool visible);
-    void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                      const std::deque<Gdiplus::Bitmap*>& images);
+    void SetAttribute(
+        const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images);
 
     void set_window_rect(UINT left, UINT top, UINT right, UINT bottom);
     void SetWindowRect(int left, int top, int right, int bottom);

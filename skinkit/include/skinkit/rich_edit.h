@@ -4,8 +4,8 @@
 #include <string>
 
 #include <windows.h>
-#include <richedit.h>
 #include <gdiplus.h>
+#include <richedit.h>
 
 #include "skinkit/paint_cache.h"
 #include "skinkit/skinkit_api.h"
@@ -46,20 +46,20 @@ public:
 
     virtual LRESULT TxSendMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) const;
     virtual bool OnTxViewChanged() { return true; }
-    virtual void OnTxNotify(DWORD code, void* data) {}
+    virtual void OnTxNotify(DWORD code, void* data) { }
 
     bool Create(HWND parent, WORD id, DWORD style);
     bool Create(HWND parent, int x, int y, int w, int h, DWORD style);
     bool Create(HWND parent, RECT* rect, DWORD style);
-    void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                      const std::deque<Gdiplus::Bitmap*>& images);
+    void SetAttribute(
+        const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images);
     void SetBkRect(int left, int top, int right, int bottom);
     // Background pictures from elsewhere than its own INI section (not owned).
     void SetBkImages(Gdiplus::Bitmap* left, Gdiplus::Bitmap* middle, Gdiplus::Bitmap* right);
     void SetEidtRect(int left, int top, int right, int bottom);
     RECT GetWindowRect() const { return m_editRect; }
     RECT GetEditBkRect() const { return m_bkRect; }
-    void SetPos(RECT) {}
+    void SetPos(RECT) { }
     void ShowWindow(bool visible);
     bool IsWindowVisible() const { return m_visible; }
 

@@ -32,8 +32,8 @@ public:
     bool Create(HWND parent, WORD id);
     bool Create(HWND parent, int x, int y, int w, int h, WORD id, DWORD style);
     bool Create(HWND parent, RECT* rect, WORD id, DWORD style);
-    void SetAttribute(const std::wstring& section, const std::wstring& iniFile,
-                      const std::deque<Gdiplus::Bitmap*>& images);
+    void SetAttribute(
+        const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images);
 
     void SetItemDistance(int distance) { m_itemDistance = distance; }
     void SetItemSize(const SIZE& size);

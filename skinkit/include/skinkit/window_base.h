@@ -26,8 +26,8 @@ public:
     virtual HBRUSH GethBrushBackground();
 
     bool RegisterWindowClass();
-    HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int width,
-                int height, HMENU menu);
+    HWND Create(
+        HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int width, int height, HMENU menu);
     HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, RECT rect, HMENU menu);
 
     void CenterWindow();
@@ -50,14 +50,14 @@ public:
     virtual void OnFinalMessage(HWND hwnd);
 
     // A control drawn on this window, routed after those hosted before it.
-    template <class Control>
-    void HostControl(Control& control, CControlHost::Filter takes = nullptr) {
+    template <class Control> void HostControl(Control& control, CControlHost::Filter takes = nullptr)
+    {
         m_controls.Host(control, std::move(takes));
     }
     void HostRoute(CControlHost::Route route, CControlHost::Filter takes = nullptr);
     // A hosted control and the name a screen reader gives it.
-    template <class Control>
-    void HostNamedControl(Control& control, std::wstring name) {
+    template <class Control> void HostNamedControl(Control& control, std::wstring name)
+    {
         m_controls.Host(control, nullptr, std::move(name));
     }
     const CControlHost& Controls() const { return m_controls; }

@@ -177,7 +177,8 @@ TEST(DecodedPictures, AFileOpenElsewhereIsStillRead)
             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
     };
     for (const Row& row : rows) {
-        win32kit::ScopedHandle other(CreateFileW(path.c_str(), row.access, row.share, nullptr, OPEN_EXISTING, 0, nullptr));
+        win32kit::ScopedHandle other(
+            CreateFileW(path.c_str(), row.access, row.share, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(other.IsValid()) << row.what;
         DecodedPictures pictures(2);
         EXPECT_NE(pictures.Find(path), nullptr) << row.what;
@@ -215,7 +216,8 @@ TEST(DecodedPictures, OnlyFittedOnesKeepNoOriginal)
         {"the first again", 0, true, 5},
     };
     for (const Row& row : rows) {
-        Gdiplus::Bitmap* picture = row.fittedOnly ? avatars.Fitted(paths[row.file], 32, 32) : avatars.Find(paths[row.file]);
+        Gdiplus::Bitmap* picture
+            = row.fittedOnly ? avatars.Fitted(paths[row.file], 32, 32) : avatars.Find(paths[row.file]);
         ASSERT_NE(picture, nullptr) << row.what;
         if (row.fittedOnly) {
             EXPECT_LE(picture->GetWidth(), 32u) << row.what;
@@ -303,7 +305,10 @@ protected:
         strip->SetVisible(true);
     }
     static POINT InSlot(int k) { return POINT{kLeft + 30, kTop + 128 * k + 100}; }
-    void Send(UINT msg, WPARAM wParam, POINT point) { strip->WindowProc(host, msg, wParam, MAKELPARAM(point.x, point.y)); }
+    void Send(UINT msg, WPARAM wParam, POINT point)
+    {
+        strip->WindowProc(host, msg, wParam, MAKELPARAM(point.x, point.y));
+    }
     std::vector<std::string> Asked(DownloadCall::Kind kind) const
     {
         std::vector<std::string> urls;

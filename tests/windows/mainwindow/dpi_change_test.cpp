@@ -17,7 +17,8 @@ TEST(DpiChange, TheSettingsDialogMovesItsCloseButtonWithTheDpi)
 {
     for (const int dpi : {120, 144, 192}) {
         SCOPED_TRACE(dpi);
-        HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        HWND owner
+            = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(owner);
         skinkit::SetWindowDpi(owner, 96);
         CQNSetDlg dialog(std::string("C:\\nowhere\\vlconfig.xml"));
@@ -26,8 +27,8 @@ TEST(DpiChange, TheSettingsDialogMovesItsCloseButtonWithTheDpi)
         dialog.Show(true);
         const HWND hwnd = dialog.GetHWND();
 
-        const RECT suggested{40, 30, 40 + skinkit::ScaleToDpi(kDialogSize.cx, dpi),
-            30 + skinkit::ScaleToDpi(kDialogSize.cy, dpi)};
+        const RECT suggested{
+            40, 30, 40 + skinkit::ScaleToDpi(kDialogSize.cx, dpi), 30 + skinkit::ScaleToDpi(kDialogSize.cy, dpi)};
         SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         RECT window{};
         GetWindowRect(hwnd, &window);

@@ -12,8 +12,8 @@
 #include "signed_in_user.h"
 #include "win32/wide_text.h"
 #include "win32/window_message_sink.h"
-#include "work_tracker.h"
 #include "window_pump.h"
+#include "work_tracker.h"
 
 #include <gtest/gtest.h>
 #include <json/json.h>

@@ -18,14 +18,14 @@ TEST(ConfigCodePage, ChineseNamesRoundTripThroughGbk)
         const char* utf8;
     };
     const Case kCases[] = {
-        {"\xCD\xF5\xE6\xC3", "\xE7\x8E\x8B\xE5\xA9\xB7"}, // a lead byte before the closing quote
-        {"\xC0\xEE", "\xE6\x9D\x8E"},                     // a trail byte that is a UTF-8 lead byte
-        {"\x81\x5C", "\xE4\xB9\x97"},                     // a backslash as trail byte
+        {"\xCD\xF5\xE6\xC3", "\xE7\x8E\x8B\xE5\xA9\xB7"},  // a lead byte before the closing quote
+        {"\xC0\xEE", "\xE6\x9D\x8E"},  // a trail byte that is a UTF-8 lead byte
+        {"\x81\x5C", "\xE4\xB9\x97"},  // a backslash as trail byte
     };
     for (const Case& c : kCases) {
         TempFolder folder;
-        std::string path =
-            folder.Write("vlconfig.xml", std::string("<c><login username=\"") + c.gbk + "\" token=\"t\"/></c>");
+        std::string path
+            = folder.Write("vlconfig.xml", std::string("<c><login username=\"") + c.gbk + "\" token=\"t\"/></c>");
         EXPECT_EQ(ReadLoginCredentials(path).userName, c.utf8) << c.utf8;
 
         ConfigDocument document;

@@ -31,8 +31,8 @@ public:
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"QuarnTestRecorder";
         RegisterClassW(&windowClass);
-        window_ = CreateWindowW(L"QuarnTestRecorder", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                windowClass.hInstance, nullptr);
+        window_ = CreateWindowW(
+            L"QuarnTestRecorder", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
         SetWindowLongPtrW(window_, GWLP_USERDATA, LONG_PTR(this));
     }
     ~MessageRecorder() { Destroy(); }
@@ -112,7 +112,7 @@ protected:
     MessageRecorder recorder_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(LargePictureDownloadTest, ReportsProgressAndMovesTheWholePictureIntoPlace)
 {
@@ -143,7 +143,7 @@ TEST_F(LargePictureDownloadTest, UnreachableOrFailingServerOpensNoUrl)
 {
     EXPECT_EQ(recorder_.Download("http://127.0.0.1:1/pictures/x.jpg", Target("x.jpg")), kLargeDownloadUrlNotOpened);
     EXPECT_EQ(recorder_.Download(LocalService::BaseUrl() + "pictures/no-such.jpg", Target("none.jpg")),
-              kLargeDownloadUrlNotOpened);
+        kLargeDownloadUrlNotOpened);
     EXPECT_FALSE(platform::FileExists(Target("none.jpg")));
     EXPECT_EQ(recorder_.doneCount, 0);
 }

@@ -114,14 +114,14 @@ private:
         }
         std::string answer = "{}";
         if (target.find("proxy.pac") != std::string::npos)
-            answer = "function FindProxyForURL(url, host) { return host == \"pac.localhost\" ? \"PROXY " + Address() +
-                     "\" : \"DIRECT\"; }";
+            answer = "function FindProxyForURL(url, host) { return host == \"pac.localhost\" ? \"PROXY " + Address()
+                + "\" : \"DIRECT\"; }";
         else if (target.find(".jpg") != std::string::npos)
             // Whole to its end marker, as a large picture must be: a
             // comment segment carries the bulk.
             answer = std::string("\xFF\xD8\xFF\xFE\x07\xD2", 6) + std::string(2000, 'j') + "\xFF\xD9";
-        std::string response = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " +
-                               std::to_string(answer.size()) + "\r\n\r\n" + answer;
+        std::string response = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: "
+            + std::to_string(answer.size()) + "\r\n\r\n" + answer;
         send(client, response.data(), int(response.size()), 0);
         shutdown(client, SD_SEND);
     }
@@ -137,7 +137,8 @@ private:
 // One registry value, put back as it was (or removed) at the end.
 class SavedValue {
 public:
-    SavedValue(const wchar_t* path, const wchar_t* name) : name_(name)
+    SavedValue(const wchar_t* path, const wchar_t* name)
+        : name_(name)
     {
         RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
         DWORD size = 0;
@@ -172,8 +173,8 @@ private:
 // The browser's binary connection settings: version, counter, flags, then the
 // counted proxy, bypass and script address. Flag 2 names a proxy, 4 a script;
 // without 8 no discovery runs (Wine assumes it when the value is missing).
-std::vector<BYTE> ConnectionSettings(DWORD flags, const std::string& proxy, const std::string& bypass,
-                                     const std::string& script)
+std::vector<BYTE> ConnectionSettings(
+    DWORD flags, const std::string& proxy, const std::string& bypass, const std::string& script)
 {
     std::vector<BYTE> blob;
     auto put = [&blob](DWORD value) {
@@ -220,7 +221,7 @@ protected:
     SavedValue connection_{kConnections, L"DefaultConnectionSettings"};
 };
 
-} // namespace
+}  // namespace
 
 // Service requests and large-picture downloads take the same route.
 TEST_F(SystemProxyTest, RequestsAndDownloadsTakeTheRouteTheSettingsGive)

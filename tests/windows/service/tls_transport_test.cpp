@@ -52,7 +52,7 @@ protected:
     TempFolder folder_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(TlsTransportTest, ServiceRequestsGoOnlyToATrustedServer)
 {

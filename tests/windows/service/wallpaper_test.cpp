@@ -104,7 +104,7 @@ protected:
     std::vector<std::wstring> fallbackPaths_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(WallpaperTest, ActiveDesktopSetsTheCopyStretchedAndAppliesEverything)
 {

@@ -329,8 +329,9 @@ TEST_F(LoginWindowTest, AScreenReaderListsEveryControlByName)
     WriteLogin("isRememberPwd=\"true\" isAutoLogin=\"false\"");
     std::unique_ptr<CLoginDlg> login = Open();
     IAccessible* accessible = nullptr;
-    ASSERT_EQ(S_OK, AccessibleObjectFromWindow(login->GetHWND(), static_cast<DWORD>(OBJID_CLIENT),
-                        __uuidof(IAccessible), reinterpret_cast<void**>(&accessible)));
+    ASSERT_EQ(S_OK,
+        AccessibleObjectFromWindow(login->GetHWND(), static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+            reinterpret_cast<void**>(&accessible)));
     struct Row {
         const wchar_t* name;
         long role;

@@ -11,7 +11,8 @@ namespace {
 const wchar_t kClassName[] = L"QuarnDisplaySmoke";
 constexpr COLORREF kFill = RGB(12, 200, 34);
 
-LRESULT CALLBACK FillProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK FillProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
     if (message != WM_PAINT) {
         return DefWindowProcW(window, message, wparam, lparam);
     }
@@ -26,17 +27,19 @@ LRESULT CALLBACK FillProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 
 class PopupWindow {
 public:
-    PopupWindow(HINSTANCE instance, const RECT& place) : instance_(instance) {
+    PopupWindow(HINSTANCE instance, const RECT& place)
+        : instance_(instance)
+    {
         WNDCLASSW window_class{};
         window_class.lpfnWndProc = FillProc;
         window_class.hInstance = instance;
         window_class.lpszClassName = kClassName;
         RegisterClassW(&window_class);
-        window_ = CreateWindowExW(WS_EX_TOPMOST, kClassName, L"display smoke", WS_POPUP | WS_VISIBLE,
-                                  place.left, place.top, place.right - place.left,
-                                  place.bottom - place.top, nullptr, nullptr, instance, nullptr);
+        window_ = CreateWindowExW(WS_EX_TOPMOST, kClassName, L"display smoke", WS_POPUP | WS_VISIBLE, place.left,
+            place.top, place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance, nullptr);
     }
-    ~PopupWindow() {
+    ~PopupWindow()
+    {
         if (window_) {
             DestroyWindow(window_);
         }
@@ -52,7 +55,8 @@ private:
     HWND window_ = nullptr;
 };
 
-void PumpMessages() {
+void PumpMessages()
+{
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
@@ -60,14 +64,16 @@ void PumpMessages() {
     }
 }
 
-COLORREF ScreenPixel(int x, int y) {
+COLORREF ScreenPixel(int x, int y)
+{
     HDC screen = GetDC(nullptr);
     const COLORREF pixel = GetPixel(screen, x, y);
     ReleaseDC(nullptr, screen);
     return pixel;
 }
 
-TEST(DisplaySmoke, PaintedWindowShowsOnTheScreen) {
+TEST(DisplaySmoke, PaintedWindowShowsOnTheScreen)
+{
     if (!std::getenv("DISPLAY")) {
         GTEST_SKIP() << "no DISPLAY";
     }

@@ -18,12 +18,14 @@ struct CurlCleanup {
 };
 using CurlHandle = std::unique_ptr<CURL, CurlCleanup>;
 
-size_t Collect(char* data, size_t size, size_t count, void* user) {
+size_t Collect(char* data, size_t size, size_t count, void* user)
+{
     static_cast<std::string*>(user)->append(data, size * count);
     return size * count;
 }
 
-TEST(LibrariesSmoke, CurlUsesTheSystemTls) {
+TEST(LibrariesSmoke, CurlUsesTheSystemTls)
+{
     const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
     ASSERT_NE(info, nullptr);
     ASSERT_NE(info->ssl_version, nullptr);
@@ -31,7 +33,8 @@ TEST(LibrariesSmoke, CurlUsesTheSystemTls) {
     EXPECT_TRUE(info->features & CURL_VERSION_SSL);
 }
 
-TEST(LibrariesSmoke, CurlPostsOverLoopback) {
+TEST(LibrariesSmoke, CurlPostsOverLoopback)
+{
     ASSERT_EQ(curl_global_init(CURL_GLOBAL_ALL), CURLE_OK);
     LoopbackServer server("{\"status\":1}");
     ASSERT_TRUE(server.Start());
@@ -58,7 +61,8 @@ TEST(LibrariesSmoke, CurlPostsOverLoopback) {
     EXPECT_EQ(server.Request().substr(server.Request().size() - 3), "x=1");
 }
 
-TEST(LibrariesSmoke, JsonCppReadsAnAnswer) {
+TEST(LibrariesSmoke, JsonCppReadsAnAnswer)
+{
     Json::Reader reader(Json::Features::all());
     Json::Value root;
     ASSERT_TRUE(reader.parse("// comment\n{\"status\": 1, \"data\": [{\"title\": \"\\u52a0\"}]}", root));
@@ -70,7 +74,8 @@ TEST(LibrariesSmoke, JsonCppReadsAnAnswer) {
     EXPECT_FALSE(reader.parse("{\"status\": ", root));
 }
 
-TEST(LibrariesSmoke, TinyXmlReadsAndWrites) {
+TEST(LibrariesSmoke, TinyXmlReadsAndWrites)
+{
     TiXmlDocument document;
     document.Parse("<config><user name=\"quarn\" auto_login=\"true\"/></config>");
     ASSERT_FALSE(document.Error()) << document.ErrorDesc();

@@ -10,7 +10,10 @@ constexpr DWORD kWaitMs = 20000;
 
 class SocketCloser {
 public:
-    explicit SocketCloser(SOCKET socket) : socket_(socket) {}
+    explicit SocketCloser(SOCKET socket)
+        : socket_(socket)
+    {
+    }
     ~SocketCloser() { closesocket(socket_); }
     SocketCloser(const SocketCloser&) = delete;
     SocketCloser& operator=(const SocketCloser&) = delete;
@@ -19,7 +22,8 @@ private:
     SOCKET socket_;
 };
 
-size_t ContentLength(const std::string& head) {
+size_t ContentLength(const std::string& head)
+{
     const std::string key = "\r\ncontent-length:";
     std::string lower(head);
     for (char& c : lower) {
@@ -31,9 +35,13 @@ size_t ContentLength(const std::string& head) {
 
 }  // namespace
 
-LoopbackServer::LoopbackServer(std::string body) : body_(std::move(body)) {}
+LoopbackServer::LoopbackServer(std::string body)
+    : body_(std::move(body))
+{
+}
 
-LoopbackServer::~LoopbackServer() {
+LoopbackServer::~LoopbackServer()
+{
     Finish();
     if (listener_ != INVALID_SOCKET) {
         closesocket(listener_);
@@ -43,7 +51,8 @@ LoopbackServer::~LoopbackServer() {
     }
 }
 
-bool LoopbackServer::Start() {
+bool LoopbackServer::Start()
+{
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
         return false;
@@ -58,9 +67,8 @@ bool LoopbackServer::Start() {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
     int length = sizeof(address);
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(listener_, 1) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(listener_, 1) != 0
+        || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return false;
     }
     port_ = ntohs(address.sin_port);
@@ -68,13 +76,15 @@ bool LoopbackServer::Start() {
     return true;
 }
 
-void LoopbackServer::Finish() {
+void LoopbackServer::Finish()
+{
     if (thread_.joinable()) {
         thread_.join();
     }
 }
 
-void LoopbackServer::Serve() {
+void LoopbackServer::Serve()
+{
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(listener_, &readable);
@@ -91,18 +101,19 @@ void LoopbackServer::Serve() {
     if (!ReadRequest(client, request_)) {
         return;
     }
-    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-                               std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
+        + std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
     send(client, answer.data(), static_cast<int>(answer.size()), 0);
     shutdown(client, SD_SEND);
 }
 
-bool LoopbackServer::ReadRequest(SOCKET client, std::string& request) {
+bool LoopbackServer::ReadRequest(SOCKET client, std::string& request)
+{
     char buffer[4096];
     for (;;) {
         const size_t head_end = request.find("\r\n\r\n");
-        if (head_end != std::string::npos &&
-            request.size() >= head_end + 4 + ContentLength(request.substr(0, head_end))) {
+        if (head_end != std::string::npos
+            && request.size() >= head_end + 4 + ContentLength(request.substr(0, head_end))) {
             return true;
         }
         const int got = recv(client, buffer, sizeof(buffer), 0);

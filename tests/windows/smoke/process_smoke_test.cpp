@@ -22,11 +22,15 @@ using ModuleHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFree>
 
 class CSquare : public CSmokeShape {
 public:
-    explicit CSquare(int side) : CSmokeShape(side, side) {}
+    explicit CSquare(int side)
+        : CSmokeShape(side, side)
+    {
+    }
     std::wstring Name() const override { return L"square"; }
 };
 
-TEST(ProcessSmoke, RunsAsTheBitnessItWasBuiltFor) {
+TEST(ProcessSmoke, RunsAsTheBitnessItWasBuiltFor)
+{
     // The prefix is 64-bit: a 32-bit program must run under WoW64 there, and
     // a 64-bit one natively. Anything else means the wrong loader or prefix.
     BOOL wow64 = FALSE;
@@ -38,16 +42,18 @@ TEST(ProcessSmoke, RunsAsTheBitnessItWasBuiltFor) {
     EXPECT_EQ(native.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_AMD64);
 }
 
-TEST(ProcessSmoke, NeedsNoCompilerRuntimeDlls) {
+TEST(ProcessSmoke, NeedsNoCompilerRuntimeDlls)
+{
     // Everything is linked statically, so the programs run from a folder
     // holding only our own files.
-    for (const wchar_t* name : {L"libstdc++-6.dll", L"libgcc_s_dw2-1.dll",
-                                L"libgcc_s_seh-1.dll", L"libwinpthread-1.dll"}) {
+    for (const wchar_t* name :
+        {L"libstdc++-6.dll", L"libgcc_s_dw2-1.dll", L"libgcc_s_seh-1.dll", L"libwinpthread-1.dll"}) {
         EXPECT_EQ(GetModuleHandleW(name), nullptr) << "loaded: " << std::string(name, name + wcslen(name));
     }
 }
 
-TEST(ProcessSmoke, ExportedClassCrossesTheDllBoundary) {
+TEST(ProcessSmoke, ExportedClassCrossesTheDllBoundary)
+{
     EXPECT_NE(GetModuleHandleW(L"quarn_smoke_library.dll"), nullptr);
     const int before = CSmokeShape::LiveCount();
     {
@@ -61,16 +67,17 @@ TEST(ProcessSmoke, ExportedClassCrossesTheDllBoundary) {
     EXPECT_EQ(CSmokeShape::LiveCount(), before);
 }
 
-TEST(ProcessSmoke, LoadsALibraryByName) {
+TEST(ProcessSmoke, LoadsALibraryByName)
+{
     ModuleHandle plugin(LoadLibraryW(L"quarn_smoke_plugin.dll"));
     ASSERT_NE(plugin, nullptr) << "error " << GetLastError();
 
     using CountFn = LONG (*)();
     using SizeFn = int (*)();
-    auto attach_count = reinterpret_cast<CountFn>(
-        reinterpret_cast<void*>(GetProcAddress(plugin.get(), "quarn_smoke_attach_count")));
-    auto pointer_size = reinterpret_cast<SizeFn>(
-        reinterpret_cast<void*>(GetProcAddress(plugin.get(), "quarn_smoke_pointer_size")));
+    auto attach_count
+        = reinterpret_cast<CountFn>(reinterpret_cast<void*>(GetProcAddress(plugin.get(), "quarn_smoke_attach_count")));
+    auto pointer_size
+        = reinterpret_cast<SizeFn>(reinterpret_cast<void*>(GetProcAddress(plugin.get(), "quarn_smoke_pointer_size")));
     ASSERT_NE(attach_count, nullptr);
     ASSERT_NE(pointer_size, nullptr);
     EXPECT_EQ(attach_count(), 1);
@@ -79,7 +86,8 @@ TEST(ProcessSmoke, LoadsALibraryByName) {
     EXPECT_EQ(GetProcAddress(plugin.get(), "no_such_export"), nullptr);
 }
 
-TEST(ProcessSmoke, ThreadsShareStateUnderALock) {
+TEST(ProcessSmoke, ThreadsShareStateUnderALock)
+{
     constexpr int kThreads = 4;
     constexpr int kRounds = 2000;
     std::mutex lock;
@@ -101,8 +109,7 @@ TEST(ProcessSmoke, ThreadsShareStateUnderALock) {
     }
     {
         std::unique_lock<std::mutex> hold(lock);
-        EXPECT_TRUE(changed.wait_for(hold, std::chrono::seconds(60),
-                                     [&] { return finished == kThreads; }));
+        EXPECT_TRUE(changed.wait_for(hold, std::chrono::seconds(60), [&] { return finished == kThreads; }));
     }
     for (auto& worker : workers) {
         worker.join();

@@ -3,15 +3,16 @@
 //   quarn_smoke_window.exe [milliseconds to stay open, default 3000]
 #include <windows.h>
 
-#include <cwchar>
 #include <cstdlib>
+#include <cwchar>
 
 namespace {
 
 const wchar_t kClassName[] = L"QuarnSmokeWindow";
 const wchar_t kLoading[] = L"\u52a0\u8f7d\u4e2d";  // 加载中
 
-void Paint(HWND window) {
+void Paint(HWND window)
+{
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     RECT client;
@@ -34,7 +35,8 @@ void Paint(HWND window) {
     EndPaint(window, &paint);
 }
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
     switch (message) {
     case WM_PAINT:
         Paint(window);
@@ -52,7 +54,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int)
+{
     const UINT stay_ms = command_line && *command_line ? wcstoul(command_line, nullptr, 10) : 3000;
     WNDCLASSW window_class{};
     window_class.lpfnWndProc = WindowProc;
@@ -62,8 +65,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     if (!RegisterClassW(&window_class)) {
         return 1;
     }
-    HWND window = CreateWindowExW(0, kClassName, kLoading, WS_OVERLAPPEDWINDOW, 40, 40, 360, 200,
-                                  nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExW(
+        0, kClassName, kLoading, WS_OVERLAPPEDWINDOW, 40, 40, 360, 200, nullptr, nullptr, instance, nullptr);
     if (!window) {
         return 1;
     }

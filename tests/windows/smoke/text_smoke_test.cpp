@@ -25,7 +25,11 @@ using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiDelete>;
 // Puts an object into a DC for the life of the scope.
 class Selection {
 public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+    Selection(HDC dc, HGDIOBJ object)
+        : dc_(dc)
+        , old_(SelectObject(dc, object))
+    {
+    }
     ~Selection() { SelectObject(dc_, old_); }
     Selection(const Selection&) = delete;
     Selection& operator=(const Selection&) = delete;
@@ -38,7 +42,8 @@ private:
 const char kLoadingUtf8[] = "\xe5\x8a\xa0\xe8\xbd\xbd\xe4\xb8\xad";  // 加载中
 const wchar_t kLoading[] = L"\u52a0\u8f7d\u4e2d";
 
-GdiObject MakeFont(const wchar_t* face, int height) {
+GdiObject MakeFont(const wchar_t* face, int height)
+{
     LOGFONTW font{};
     font.lfHeight = -height;
     font.lfWeight = FW_NORMAL;
@@ -49,7 +54,8 @@ GdiObject MakeFont(const wchar_t* face, int height) {
 }
 
 // Black text on white in a 48 x 48 bitmap; the pixels, top row first.
-std::vector<std::uint32_t> Render(const wchar_t* face, const std::wstring& text) {
+std::vector<std::uint32_t> Render(const wchar_t* face, const std::wstring& text)
+{
     constexpr int kSide = 48;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -77,7 +83,8 @@ std::vector<std::uint32_t> Render(const wchar_t* face, const std::wstring& text)
     return std::vector<std::uint32_t>(pixels, pixels + kSide * kSide);
 }
 
-int InkedPixels(const std::vector<std::uint32_t>& pixels) {
+int InkedPixels(const std::vector<std::uint32_t>& pixels)
+{
     int inked = 0;
     for (std::uint32_t pixel : pixels) {
         inked += (pixel & 0xFFFFFF) != 0xFFFFFF;
@@ -85,7 +92,8 @@ int InkedPixels(const std::vector<std::uint32_t>& pixels) {
     return inked;
 }
 
-TEST(TextSmoke, Utf8RoundTripsThroughUtf16) {
+TEST(TextSmoke, Utf8RoundTripsThroughUtf16)
+{
     const int wide_length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, kLoadingUtf8, -1, nullptr, 0);
     ASSERT_EQ(wide_length, 4);
     std::wstring wide(wide_length, L'\0');
@@ -100,7 +108,8 @@ TEST(TextSmoke, Utf8RoundTripsThroughUtf16) {
     EXPECT_EQ(narrow, kLoadingUtf8);
 }
 
-TEST(TextSmoke, ProgramFontsDrawAsTheInstalledFonts) {
+TEST(TextSmoke, ProgramFontsDrawAsTheInstalledFonts)
+{
     // Wine reports a replaced font under the name asked for, so compare ink.
     const std::wstring chinese = kLoading;
     EXPECT_EQ(Render(L"\u5b8b\u4f53", chinese), Render(L"WenQuanYi Zen Hei", chinese));  // 宋体
@@ -111,8 +120,9 @@ TEST(TextSmoke, ProgramFontsDrawAsTheInstalledFonts) {
 
 // A missing glyph draws as the same box whatever the character, so two
 // different characters drawing the same pixels means the font lacks them.
-void ExpectDistinctChineseGlyphs(const wchar_t* face) {
-    const auto first = Render(face, L"\u52a0");   // 加
+void ExpectDistinctChineseGlyphs(const wchar_t* face)
+{
+    const auto first = Render(face, L"\u52a0");  // 加
     const auto second = Render(face, L"\u8f7d");  // 载
     ASSERT_FALSE(first.empty());
     EXPECT_GT(InkedPixels(first), 40);
@@ -120,11 +130,10 @@ void ExpectDistinctChineseGlyphs(const wchar_t* face) {
     EXPECT_NE(first, second);
 }
 
-TEST(TextSmoke, SongtiDrawsChinese) {
-    ExpectDistinctChineseGlyphs(L"\u5b8b\u4f53");
-}
+TEST(TextSmoke, SongtiDrawsChinese) { ExpectDistinctChineseGlyphs(L"\u5b8b\u4f53"); }
 
-TEST(TextSmoke, DialogFontsFallBackToAChineseFont) {
+TEST(TextSmoke, DialogFontsFallBackToAChineseFont)
+{
     ExpectDistinctChineseGlyphs(L"Tahoma");
     ExpectDistinctChineseGlyphs(L"MS Shell Dlg");
 }
