@@ -291,16 +291,7 @@ void ButtonCore::PaintStrip(HDC hdc)
                 Gdiplus::Graphics g(dc);
                 DrawImagePart(g, m_image, x, y, srcX, 0, w, h);
             }
-            if (text.empty())
-                return;
-            Gdiplus::StringFormat format;
-            format.SetAlignment(alignment == 0 ? Gdiplus::StringAlignmentCenter : Gdiplus::StringAlignmentNear);
-            format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-            format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
-            const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
-                static_cast<float>(w), static_cast<float>(h - 1));
-            DrawTextGdiplus(
-                dc, text, m_fontFace.c_str(), ScaleToWindow(parent, m_fontSize), textColor, layout, &format);
+            DrawCaption(dc, RECT{x, y, x + w, y + h}, shift, alignment == 0, true);
         });
 }
 
@@ -333,14 +324,21 @@ void ButtonCore::PaintStretched(HDC hdc)
                 Gdiplus::Graphics g(dc);
                 DrawImageStretched(g, m_image, Gdiplus::Rect(x, y, w, h), srcX, 0, slice, imageHeight, &attributes);
             }
-            if (text.empty())
-                return;
-            Gdiplus::StringFormat format;
-            format.SetAlignment(Gdiplus::StringAlignmentCenter);
-            format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-            const Gdiplus::RectF layout(static_cast<float>(x + shift), static_cast<float>(y + shift + 1),
-                static_cast<float>(w), static_cast<float>(h - 1));
-            DrawTextGdiplus(
-                dc, text, m_fontFace.c_str(), ScaleToWindow(parent, m_fontSize), textColor, layout, &format);
+            DrawCaption(dc, RECT{x, y, x + w, y + h}, shift, true, false);
         });
+}
+
+// The caption sits one pixel low and follows a press down by shift.
+void ButtonCore::DrawCaption(HDC dc, const RECT& box, int shift, bool centred, bool trimmed) const
+{
+    if (text.empty())
+        return;
+    Gdiplus::StringFormat format;
+    format.SetAlignment(centred ? Gdiplus::StringAlignmentCenter : Gdiplus::StringAlignmentNear);
+    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    if (trimmed)
+        format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
+    const Gdiplus::RectF layout(static_cast<float>(box.left + shift), static_cast<float>(box.top + shift + 1),
+        static_cast<float>(Width(box)), static_cast<float>(Height(box) - 1));
+    DrawTextGdiplus(dc, text, m_fontFace.c_str(), ScaleToWindow(parent, m_fontSize), textColor, layout, &format);
 }

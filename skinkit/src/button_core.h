@@ -71,6 +71,7 @@ private:
     void OnButtonDown();
     void OnButtonUp();
     void OnTipTimer();
+    void DrawCaption(HDC dc, const RECT& box, int shift, bool centred, bool trimmed) const;
 
     const void* m_owner;
     CToolTipUI*& m_sharedTip;
