@@ -106,6 +106,11 @@ make_prefix() {
     WINEPREFIX=$(bash tools/wine-prefix.sh | tail -n 1) || return 1
     export WINEPREFIX
     echo "WINEPREFIX=$WINEPREFIX"
+    # A Wine server left from a program on another display keeps that
+    # display's screen size, and windows sized from it fail on this one.
+    if [ "${CI:-}" = true ]; then
+        /usr/lib/wine/wineserver -k > /dev/null 2>&1 || true
+    fi
 }
 timed "wine prefix" make_prefix || die "creating the Wine prefix failed"
 
