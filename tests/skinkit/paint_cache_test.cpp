@@ -380,7 +380,8 @@ TEST_F(CachedControlTest, TabPictureAndFieldFollowTheirState)
 TEST(GdiObjectCount, SeesObjectsMadeAndDeleted)
 {
     const long before = LiveGdiObjects();
-    ASSERT_GE(before, 0) << "no count of GDI objects";
+    if (before < 0)
+        GTEST_SKIP() << "this Wine keeps no GDI handle table to count (32-bit)";
     HBRUSH brushes[3] = {CreateSolidBrush(kRed), CreateSolidBrush(kWhite), CreateSolidBrush(kHalfGrey)};
     EXPECT_EQ(LiveGdiObjects(), before + 3);
     for (HBRUSH brush : brushes)
@@ -469,6 +470,8 @@ TEST_F(CachedControlTest, AHiddenControlHoldsNoSurfaceAndPaintsTheSameWhenShownA
                 return Control{f, [f](HDC dc) { f->OnPaint2(dc, nullptr); }, [f](bool v) { f->ShowWindow(v); }};
             }},
     };
+    if (LiveGdiObjects() < 0)
+        GTEST_SKIP() << "this Wine keeps no GDI handle table to count (32-bit)";
     for (const Row& row : rows) {
         // One of the kind painted and gone first: what the first paint of a
         // kind makes for good (fonts, brushes) is not counted against it.
