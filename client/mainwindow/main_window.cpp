@@ -183,7 +183,9 @@ void Qaurn_Navigate_window::HostControls()
     HostControl(m_uploadButton);
     HostControl(m_fullViewButton);
     HostControl(m_viewer, [this](UINT msg, WPARAM, LPARAM lParam) { return ViewerTakes(msg, lParam); });
+    HostDescriber([this] { return DescribeViewer(); }, &m_viewer);
     HostControl(m_strip);
+    HostDescriber([this] { return m_strip.Describe(); }, &m_strip);
     HostControl(m_tab);
     HostControl(m_searchField);
     HostControl(m_searchButton);
@@ -198,6 +200,7 @@ void Qaurn_Navigate_window::HostControls()
     HostPanelRoute(&ContentPanels::RoutePanels);
     HostControl(m_noticeButton);
     HostControl(m_comments);
+    HostDescriber([this] { return m_comments.DescribeComments(); }, &m_comments);
     HostPanelRoute(&ContentPanels::RouteSearchChoice, [this](UINT, WPARAM, LPARAM) { return !m_fullView; });
 }
 

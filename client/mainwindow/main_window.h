@@ -159,6 +159,9 @@ private:
     using PanelRoute = void (ContentPanels::*)(HWND, UINT, WPARAM, LPARAM);
     void HostControls();
     void HostPanelRoute(PanelRoute route, CControlHost::Filter takes = nullptr);
+    // Screen readers (main_window_accessible.cpp).
+    AccessibleFacts DescribeViewer();
+    void AnnouncePicture();
     bool ViewerTakes(UINT msg, LPARAM lParam);
     bool OverTopControl(POINT point) const;
     void OnMouseMove(POINT point);
@@ -218,4 +221,6 @@ private:
     PictureHold m_hold;
     std::unique_ptr<__ostrel_messenger> m_progress;
     std::unique_ptr<Gdiplus::Bitmap> m_avatar;
+    // The picture a screen reader was last told of.
+    std::string m_announcedPicture;
 };

@@ -67,6 +67,7 @@ void Qaurn_Navigate_window::ShowPictureInComments(bool fetchComments)
     if (fetchComments)
         m_services->Fetcher().LoadComments(list, m_currentIndex);
     m_comments.Show(true);
+    AnnouncePicture();
 }
 
 bool Qaurn_Navigate_window::OnCommentCommand(WORD id, WORD code, LPARAM lParam)
@@ -154,6 +155,7 @@ void Qaurn_Navigate_window::OpenPagePicture(const std::string& shareId)
     m_comments.SetComments(nullptr);
     m_services->Fetcher().LoadCurrentComments(shareId, m_currentKind);
     m_services->Fetcher().LoadPictureDetails(shareId);
+    AnnouncePicture();
 }
 
 void Qaurn_Navigate_window::ShowPageDetails()
@@ -163,12 +165,14 @@ void Qaurn_Navigate_window::ShowPageDetails()
         return;
     auto picture = std::make_shared<PictureRecord>(*m_pagePicture);
     picture->authorName = details->authorName;
+    picture->content = details->content;
     picture->ownerId = details->ownerId;
     picture->likeCount = details->likeCount;
     picture->commentCount = details->commentCount;
     picture->forwardCount = details->forwardCount;
     m_pagePicture = picture;
     m_comments.SetDetails(*details);
+    AnnouncePicture();
 }
 
 // A follow toggles: the notice says what it did, by the state of the view

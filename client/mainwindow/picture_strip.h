@@ -11,6 +11,7 @@
 #include <gdiplus.h>
 
 #include "feed_store.h"
+#include "skinkit/accessible_facts.h"
 #include "skinkit/button.h"
 #include "skinkit/memory_dc.h"
 
@@ -140,6 +141,9 @@ public:
     // that UM_SHOW_LARGE_PICTURE comes from this thread, not from a worker.
     bool Sending() const { return m_sending; }
     const ThumbnailCache& Thumbnails() const { return m_thumbnails; }
+    // The column and the thumbnails in it to a screen reader, each by its
+    // picture's title; the one under the pointer is the selected one.
+    AccessibleFacts Describe() const;
 
 private:
     PictureListId List() const;

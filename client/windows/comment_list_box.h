@@ -9,6 +9,7 @@
 
 #include "decoded_pictures.h"
 #include "feed_records.h"
+#include "skinkit/accessible_facts.h"
 #include "skinkit/paint_cache.h"
 #include "skinkit/scroll_bar.h"
 
@@ -62,6 +63,9 @@ public:
     // Every message of the main window while the list is shown.
     void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool OverLink(POINT point) const;
+    // The list and its rows to a screen reader; the row whose comment id is
+    // `replyingTo` (when not empty) is the selected one.
+    AccessibleFacts Describe(const std::string& replyingTo) const;
     bool IsDragging() const { return m_bar.IsDragging(); }
     std::size_t KeptAvatars() const { return m_avatars.Size(); }
 

@@ -94,6 +94,8 @@ public:
     bool AlsoComment() const { return m_alsoComment.GetCheck(); }
 
     void OnCommentListMessage(int kind, int row) override;
+    // The comment rows to a screen reader; hidden with the panel or its fold.
+    AccessibleFacts DescribeComments() const;
 
 private:
     // A length in 96-DPI units at the main window's DPI.

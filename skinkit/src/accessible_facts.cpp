@@ -126,3 +126,93 @@ void NotifyControlEvent(HWND parent, const void* control, DWORD event)
     if (child != 0)
         NotifyWinEvent(event, parent, OBJID_CLIENT, child);
 }
+
+namespace {
+
+// The code point at text[at], advancing at past it; an invalid or cut
+// sequence gives U+FFFD and skips one byte.
+char32_t NextCodePoint(const std::string& text, size_t& at)
+{
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) {
+        ++at;
+        return lead;
+    }
+    int extra = 0;
+    char32_t point = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1, point = lead & 0x1F, least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2, point = lead & 0x0F, least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3, point = lead & 0x07, least = 0x10000;
+    } else {
+        ++at;
+        return 0xFFFD;
+    }
+    if (at + extra >= text.size()) {
+        ++at;
+        return 0xFFFD;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) {
+            ++at;
+            return 0xFFFD;
+        }
+        point = (point << 6) | (byte(at + i) & 0x3F);
+    }
+    if (point < least || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+        ++at;
+        return 0xFFFD;
+    }
+    at += extra + 1;
+    return point;
+}
+
+bool IsBlank(char32_t point)
+{
+    return point <= 0x20 || (point >= 0x7F && point <= 0x9F) || point == 0x2028 || point == 0x2029;
+}
+
+void Append(std::wstring& out, char32_t point)
+{
+    if (point < 0x10000) {
+        out.push_back(static_cast<wchar_t>(point));
+        return;
+    }
+    point -= 0x10000;
+    out.push_back(static_cast<wchar_t>(0xD800 + (point >> 10)));
+    out.push_back(static_cast<wchar_t>(0xDC00 + (point & 0x3FF)));
+}
+
+}  // namespace
+
+std::wstring ReadableText(const std::string& utf8, size_t limit)
+{
+    std::wstring out;
+    size_t characters = 0;
+    bool blank = false;
+    size_t at = 0;
+    // A very long text is read only as far as the cut.
+    while (at < utf8.size()) {
+        const char32_t point = NextCodePoint(utf8, at);
+        if (IsBlank(point)) {
+            blank = !out.empty();
+            continue;
+        }
+        if (characters + (blank ? 1 : 0) >= limit) {
+            out.push_back(L'\u2026');
+            return out;
+        }
+        if (blank) {
+            out.push_back(L' ');
+            ++characters;
+            blank = false;
+        }
+        Append(out, point);
+        ++characters;
+    }
+    return out;
+}

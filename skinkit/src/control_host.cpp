@@ -5,7 +5,7 @@ CControlHost::~CControlHost() = default;
 
 void CControlHost::Add(Route route, Filter takes, Describer describe, const void* source)
 {
-    if (route)
+    if (route || describe)
         m_entries.push_back(Entry{std::move(route), std::move(takes), std::move(describe), source});
 }
 
@@ -14,7 +14,7 @@ bool CControlHost::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) c
     // By index: a route may host another control while it runs.
     for (size_t i = 0; i < m_entries.size(); ++i) {
         const Entry& entry = m_entries[i];
-        if (entry.takes && !entry.takes(msg, wParam, lParam))
+        if (!entry.route || (entry.takes && !entry.takes(msg, wParam, lParam)))
             continue;
         if (entry.route(hwnd, msg, wParam, lParam))
             return true;
@@ -29,6 +29,14 @@ std::vector<AccessibleFacts> CControlHost::Describe() const
         if (entry.describe)
             described.push_back(entry.describe());
     return described;
+}
+
+bool CControlHost::HasDescribed() const
+{
+    for (const Entry& entry : m_entries)
+        if (entry.describe)
+            return true;
+    return false;
 }
 
 long CControlHost::ChildIdOf(const void* control) const

@@ -1,6 +1,7 @@
 #include "window_accessible.h"
 
 #include <atomic>
+#include <utility>
 #include <vector>
 
 #include "skinkit/window_base.h"
@@ -9,8 +10,11 @@ namespace {
 
 class WindowAccessible final : public IAccessible {
 public:
-    explicit WindowAccessible(HWND hwnd)
+    // path: 1-based child ids from the client area down; empty for the
+    // client area itself.
+    WindowAccessible(HWND hwnd, std::vector<long> path)
         : m_hwnd(hwnd)
+        , m_path(std::move(path))
     {
     }
 
@@ -57,19 +61,23 @@ public:
         if (!parent)
             return E_POINTER;
         *parent = nullptr;
-        if (!Window())
+        AccessibleFacts self;
+        if (!Self(self))
             return RPC_E_DISCONNECTED;
-        return AccessibleObjectFromWindow(
-            m_hwnd, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch, reinterpret_cast<void**>(parent));
+        if (m_path.empty())
+            return AccessibleObjectFromWindow(
+                m_hwnd, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch, reinterpret_cast<void**>(parent));
+        *parent = new WindowAccessible(m_hwnd, std::vector<long>(m_path.begin(), m_path.end() - 1));
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override
     {
         if (!count)
             return E_POINTER;
-        const CWindowBase* window = Window();
-        if (!window)
+        AccessibleFacts self;
+        if (!Self(self))
             return RPC_E_DISCONNECTED;
-        *count = static_cast<long>(window->Controls().Describe().size());
+        *count = static_cast<long>(self.children.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override
@@ -78,52 +86,36 @@ public:
             return E_POINTER;
         *out = nullptr;
         AccessibleFacts facts;
-        // The children are simple elements, answered through this object.
-        return Child(child, facts) ? S_FALSE : E_INVALIDARG;
+        if (!Child(child, facts))
+            return E_INVALIDARG;
+        // Rows of their own make an object; anything else is a simple
+        // element, answered through this object.
+        if (facts.children.empty())
+            return S_FALSE;
+        *out = ChildObject(child.lVal);
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override
     {
-        if (!name)
-            return E_POINTER;
-        *name = nullptr;
-        if (IsSelf(child)) {
-            if (!Window())
-                return RPC_E_DISCONNECTED;
-            wchar_t title[256] = {};
-            GetWindowTextW(m_hwnd, title, 256);
-            return Text(title, name);
-        }
-        AccessibleFacts facts;
-        if (!Child(child, facts))
-            return E_INVALIDARG;
-        return Text(facts.name, name);
+        return TextOf(child, name, &AccessibleFacts::name);
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
     {
-        if (!value)
-            return E_POINTER;
-        *value = nullptr;
-        AccessibleFacts facts;
-        if (IsSelf(child))
-            return S_FALSE;
-        if (!Child(child, facts))
-            return E_INVALIDARG;
-        return Text(facts.value, value);
+        return TextOf(child, value, &AccessibleFacts::value);
     }
-    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT, BSTR* text) override { return Nothing(text); }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override
+    {
+        return TextOf(child, text, &AccessibleFacts::description);
+    }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
     {
         if (!role)
             return E_POINTER;
         VariantInit(role);
         AccessibleFacts facts;
-        if (IsSelf(child)) {
-            if (!Window())
-                return RPC_E_DISCONNECTED;
-            facts.role = ROLE_SYSTEM_CLIENT;
-        } else if (!Child(child, facts)) {
-            return E_INVALIDARG;
-        }
+        const HRESULT found = Facts(child, facts);
+        if (found != S_OK)
+            return found;
         role->vt = VT_I4;
         role->lVal = facts.role;
         return S_OK;
@@ -134,13 +126,9 @@ public:
             return E_POINTER;
         VariantInit(state);
         AccessibleFacts facts;
-        if (IsSelf(child)) {
-            if (!Window())
-                return RPC_E_DISCONNECTED;
-            facts.state = STATE_SYSTEM_FOCUSABLE | (GetFocus() == m_hwnd ? STATE_SYSTEM_FOCUSED : 0);
-        } else if (!Child(child, facts)) {
-            return E_INVALIDARG;
-        }
+        const HRESULT found = Facts(child, facts);
+        if (found != S_OK)
+            return found;
         state->vt = VT_I4;
         state->lVal = facts.state;
         return S_OK;
@@ -160,18 +148,16 @@ public:
         if (!focus)
             return E_POINTER;
         VariantInit(focus);
-        const CWindowBase* window = Window();
-        if (!window)
+        AccessibleFacts self;
+        if (!Self(self))
             return RPC_E_DISCONNECTED;
-        const std::vector<AccessibleFacts> all = window->Controls().Describe();
-        for (size_t i = 0; i < all.size(); ++i) {
-            if (all[i].state & STATE_SYSTEM_FOCUSED) {
-                focus->vt = VT_I4;
-                focus->lVal = static_cast<long>(i + 1);
-                return S_OK;
-            }
+        const long focused = FirstWith(self, STATE_SYSTEM_FOCUSED);
+        if (focused > 0) {
+            focus->vt = VT_I4;
+            focus->lVal = focused;
+            return S_OK;
         }
-        if (GetFocus() != m_hwnd)
+        if (!(self.state & STATE_SYSTEM_FOCUSED))
             return S_FALSE;
         focus->vt = VT_I4;
         focus->lVal = CHILDID_SELF;
@@ -182,7 +168,15 @@ public:
         if (!selection)
             return E_POINTER;
         VariantInit(selection);
-        return S_FALSE;
+        AccessibleFacts self;
+        if (!Self(self))
+            return RPC_E_DISCONNECTED;
+        const long selected = FirstWith(self, STATE_SYSTEM_SELECTED);
+        if (selected == 0)
+            return S_FALSE;
+        selection->vt = VT_I4;
+        selection->lVal = selected;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT, BSTR* text) override { return Nothing(text); }
     HRESULT STDMETHODCALLTYPE accSelect(long, VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
@@ -190,17 +184,11 @@ public:
     {
         if (!x || !y || !w || !h)
             return E_POINTER;
-        RECT rect{};
-        if (IsSelf(child)) {
-            if (!Window())
-                return RPC_E_DISCONNECTED;
-            GetClientRect(m_hwnd, &rect);
-        } else {
-            AccessibleFacts facts;
-            if (!Child(child, facts))
-                return E_INVALIDARG;
-            rect = facts.rect;
-        }
+        AccessibleFacts facts;
+        const HRESULT found = Facts(child, facts);
+        if (found != S_OK)
+            return found;
+        const RECT rect = facts.rect;
         POINT corner{rect.left, rect.top};
         ClientToScreen(m_hwnd, &corner);
         *x = corner.x;
@@ -249,24 +237,30 @@ public:
         if (!hit)
             return E_POINTER;
         VariantInit(hit);
-        const CWindowBase* window = Window();
-        if (!window)
+        AccessibleFacts self;
+        if (!Self(self))
             return RPC_E_DISCONNECTED;
         POINT point{x, y};
         ScreenToClient(m_hwnd, &point);
-        RECT client{};
-        GetClientRect(m_hwnd, &client);
-        if (!PtInRect(&client, point))
+        RECT area = self.rect;
+        if (m_path.empty())
+            GetClientRect(m_hwnd, &area);
+        if (!PtInRect(&area, point))
             return S_FALSE;
         // The last described control is drawn last, so it is the one on top.
-        const std::vector<AccessibleFacts> all = window->Controls().Describe();
         hit->vt = VT_I4;
         hit->lVal = CHILDID_SELF;
+        const std::vector<AccessibleFacts>& all = self.children;
         for (size_t i = all.size(); i-- > 0;) {
-            if (!(all[i].state & STATE_SYSTEM_INVISIBLE) && PtInRect(&all[i].rect, point)) {
+            if (all[i].state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN) || !PtInRect(&all[i].rect, point))
+                continue;
+            if (all[i].children.empty()) {
                 hit->lVal = static_cast<long>(i + 1);
-                break;
+            } else {
+                hit->vt = VT_DISPATCH;
+                hit->pdispVal = ChildObject(static_cast<long>(i + 1));
             }
+            break;
         }
         return S_OK;
     }
@@ -279,16 +273,79 @@ private:
 
     static bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
-    bool Child(const VARIANT& child, AccessibleFacts& facts) const
+    // What this object stands for, asked afresh: false once the window is
+    // gone or the list no longer has the row.
+    bool Self(AccessibleFacts& self) const
     {
         const CWindowBase* window = Window();
-        if (!window || child.vt != VT_I4 || child.lVal < 1)
+        if (!window)
             return false;
-        const std::vector<AccessibleFacts> all = window->Controls().Describe();
-        if (static_cast<size_t>(child.lVal) > all.size())
-            return false;
-        facts = all[static_cast<size_t>(child.lVal) - 1];
+        AccessibleFacts node;
+        node.role = ROLE_SYSTEM_CLIENT;
+        node.state = STATE_SYSTEM_FOCUSABLE | (GetFocus() == m_hwnd ? STATE_SYSTEM_FOCUSED : 0);
+        GetClientRect(m_hwnd, &node.rect);
+        wchar_t title[256] = {};
+        GetWindowTextW(m_hwnd, title, 256);
+        node.name = title;
+        node.children = window->Controls().Describe();
+        for (const long id : m_path) {
+            if (id < 1 || static_cast<size_t>(id) > node.children.size())
+                return false;
+            AccessibleFacts next = std::move(node.children[static_cast<size_t>(id) - 1]);
+            node = std::move(next);
+        }
+        self = std::move(node);
         return true;
+    }
+
+    bool Child(const VARIANT& child, AccessibleFacts& facts) const
+    {
+        AccessibleFacts self;
+        if (child.vt != VT_I4 || child.lVal < 1 || !Self(self))
+            return false;
+        if (static_cast<size_t>(child.lVal) > self.children.size())
+            return false;
+        facts = std::move(self.children[static_cast<size_t>(child.lVal) - 1]);
+        return true;
+    }
+
+    // This object's facts for CHILDID_SELF, else the child's.
+    HRESULT Facts(const VARIANT& child, AccessibleFacts& facts) const
+    {
+        if (IsSelf(child))
+            return Self(facts) ? S_OK : RPC_E_DISCONNECTED;
+        return Child(child, facts) ? S_OK : E_INVALIDARG;
+    }
+
+    IDispatch* ChildObject(long id) const
+    {
+        std::vector<long> path = m_path;
+        path.push_back(id);
+        return new WindowAccessible(m_hwnd, std::move(path));
+    }
+
+    // 1-based id of the first child with all of `flags`, 0 for none.
+    static long FirstWith(const AccessibleFacts& self, long flags)
+    {
+        for (size_t i = 0; i < self.children.size(); ++i)
+            if ((self.children[i].state & flags) == flags)
+                return static_cast<long>(i + 1);
+        return 0;
+    }
+
+    HRESULT TextOf(const VARIANT& child, BSTR* out, std::wstring AccessibleFacts::*field) const
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        AccessibleFacts facts;
+        const HRESULT found = Facts(child, facts);
+        if (found != S_OK)
+            return found;
+        // The client area's value is its window's, not a control's.
+        if (IsSelf(child) && m_path.empty() && field != &AccessibleFacts::name)
+            return S_FALSE;
+        return Text(facts.*field, out);
     }
 
     static HRESULT Text(const std::wstring& text, BSTR* out)
@@ -308,9 +365,10 @@ private:
     }
 
     HWND m_hwnd;
+    std::vector<long> m_path;
     std::atomic<ULONG> m_references{1};
 };
 
 }  // namespace
 
-IAccessible* NewWindowAccessible(HWND hwnd) { return new WindowAccessible(hwnd); }
+IAccessible* NewWindowAccessible(HWND hwnd) { return new WindowAccessible(hwnd, {}); }

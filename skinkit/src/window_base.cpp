@@ -51,7 +51,7 @@ namespace {
 // other leaves the question to the system.
 bool AnswerAccessibility(HWND hwnd, const CControlHost& controls, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
-    if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT) || controls.Describe().empty())
+    if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT) || !controls.HasDescribed())
         return false;
     IAccessible* accessible = NewWindowAccessible(hwnd);
     // __uuidof: MinGW's oleacc import library gives IID_IAccessible as a code thunk.
@@ -65,6 +65,11 @@ bool AnswerAccessibility(HWND hwnd, const CControlHost& controls, WPARAM wParam,
 void CWindowBase::HostRoute(CControlHost::Route route, CControlHost::Filter takes)
 {
     m_controls.Add(std::move(route), std::move(takes));
+}
+
+void CWindowBase::HostDescriber(CControlHost::Describer describe, const void* source)
+{
+    m_controls.Add(nullptr, nullptr, std::move(describe), source);
 }
 
 UINT CWindowBase::GetClassStyle() const { return CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS; }

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include "skinkit/accessible_facts.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
 #include "skinkit/hyperlink.h"
@@ -212,6 +213,203 @@ TEST_F(AccessibilityTest, FocusAndStateChangesRaiseEventsForTheirChild)
     g_events = nullptr;
     EXPECT_EQ(expected, events);
     EXPECT_EQ(L"好的", Name(accessible, 1));
+}
+
+// A drawn list hosted as a describer alone: its rows are its children.
+class DrawnListTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window.HostControl(button);
+        window.HostDescriber(
+            [this] {
+                ++described;
+                return list;
+            },
+            &list);
+        ASSERT_TRUE(window.Open(400, 240));
+        ASSERT_TRUE(button.Create(window.GetHWND(), 10, 10, 80, 24, 1, L""));
+        button.SetWindowTextW(L"确定");
+        list.name = L"评论";
+        list.role = ROLE_SYSTEM_LIST;
+        list.rect = RECT{20, 50, 220, 200};
+        const wchar_t* names[] = {L"阿木：好看", L"小林：", L"末行"};
+        const long states[] = {STATE_SYSTEM_HOTTRACKED, STATE_SYSTEM_SELECTED, STATE_SYSTEM_OFFSCREEN};
+        for (int i = 0; i < 3; ++i) {
+            AccessibleFacts row;
+            row.name = names[i];
+            row.description = L"第" + std::to_wstring(i + 1) + L"行";
+            row.role = ROLE_SYSTEM_LISTITEM;
+            row.state = STATE_SYSTEM_READONLY | states[i];
+            row.rect = RECT{20, 50 + 72 * i, 220, 122 + 72 * i};
+            list.children.push_back(row);
+        }
+        ASSERT_EQ(S_OK,
+            AccessibleObjectFromWindow(window.GetHWND(), static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                reinterpret_cast<void**>(client.Out())));
+    }
+
+    win32kit::ComPtr<IAccessible> ListObject()
+    {
+        win32kit::ComPtr<IDispatch> dispatch;
+        win32kit::ComPtr<IAccessible> object;
+        if (client->get_accChild(Child(2), dispatch.Out()) != S_OK || !dispatch)
+            return object;
+        dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(object.Out()));
+        return object;
+    }
+
+    TestParent window;
+    CButtonUI button;
+    AccessibleFacts list;
+    int described = 0;
+    win32kit::ComPtr<IAccessible> client;
+};
+
+std::wstring Description(IAccessible* accessible, long id)
+{
+    BSTR text = nullptr;
+    if (accessible->get_accDescription(Child(id), &text) != S_OK || !text)
+        return L"";
+    std::wstring out(text, SysStringLen(text));
+    SysFreeString(text);
+    return out;
+}
+
+TEST_F(DrawnListTest, TheListIsAnObjectWhoseRowsAreItsChildren)
+{
+    long count = 0;
+    ASSERT_EQ(S_OK, client->get_accChildCount(&count));
+    EXPECT_EQ(2, count);
+    EXPECT_EQ(L"评论", Name(client.Get(), 2));
+    EXPECT_EQ(ROLE_SYSTEM_LIST, Number(&IAccessible::get_accRole, client.Get(), 2));
+    // A plain control stays a simple element.
+    win32kit::ComPtr<IDispatch> simple;
+    EXPECT_EQ(S_FALSE, client->get_accChild(Child(1), simple.Out()));
+    EXPECT_FALSE(simple);
+
+    win32kit::ComPtr<IAccessible> rows = ListObject();
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(L"评论", Name(rows.Get(), CHILDID_SELF));
+    EXPECT_EQ(ROLE_SYSTEM_LIST, Number(&IAccessible::get_accRole, rows.Get(), CHILDID_SELF));
+    ASSERT_EQ(S_OK, rows->get_accChildCount(&count));
+    ASSERT_EQ(3, count);
+    POINT origin{0, 0};
+    ClientToScreen(window.GetHWND(), &origin);
+    for (long id = 1; id <= 3; ++id) {
+        SCOPED_TRACE(id);
+        const AccessibleFacts& row = list.children[static_cast<size_t>(id) - 1];
+        EXPECT_EQ(row.name, Name(rows.Get(), id));
+        EXPECT_EQ(row.description, Description(rows.Get(), id));
+        EXPECT_EQ(ROLE_SYSTEM_LISTITEM, Number(&IAccessible::get_accRole, rows.Get(), id));
+        EXPECT_EQ(row.state, Number(&IAccessible::get_accState, rows.Get(), id));
+        long x = 0, y = 0, w = 0, h = 0;
+        ASSERT_EQ(S_OK, rows->accLocation(&x, &y, &w, &h, Child(id)));
+        EXPECT_EQ(origin.x + row.rect.left, x);
+        EXPECT_EQ(origin.y + row.rect.top, y);
+        EXPECT_EQ(200, w);
+        EXPECT_EQ(72, h);
+    }
+    BSTR past = nullptr;
+    EXPECT_EQ(E_INVALIDARG, rows->get_accName(Child(4), &past));
+    VARIANT selected;
+    ASSERT_EQ(S_OK, rows->get_accSelection(&selected));
+    EXPECT_EQ(VT_I4, selected.vt);
+    EXPECT_EQ(2, selected.lVal);
+
+    // Up again: the list's parent is the client area.
+    win32kit::ComPtr<IDispatch> parent;
+    ASSERT_EQ(S_OK, rows->get_accParent(parent.Out()));
+    win32kit::ComPtr<IAccessible> up;
+    ASSERT_EQ(S_OK, parent->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(up.Out())));
+    EXPECT_EQ(ROLE_SYSTEM_CLIENT, Number(&IAccessible::get_accRole, up.Get(), CHILDID_SELF));
+    ASSERT_EQ(S_OK, up->get_accChildCount(&count));
+    EXPECT_EQ(2, count);
+}
+
+TEST_F(DrawnListTest, AHitOnTheListGivesItsObjectAndThenTheRow)
+{
+    POINT origin{0, 0};
+    ClientToScreen(window.GetHWND(), &origin);
+    VARIANT hit;
+    VariantInit(&hit);
+    ASSERT_EQ(S_OK, client->accHitTest(origin.x + 100, origin.y + 140, &hit));
+    ASSERT_EQ(VT_DISPATCH, hit.vt);
+    win32kit::ComPtr<IDispatch> dispatch = win32kit::ComPtr<IDispatch>::Adopt(hit.pdispVal);
+    win32kit::ComPtr<IAccessible> rows;
+    ASSERT_EQ(S_OK, dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(rows.Out())));
+    VARIANT row;
+    VariantInit(&row);
+    ASSERT_EQ(S_OK, rows->accHitTest(origin.x + 100, origin.y + 140, &row));
+    EXPECT_EQ(VT_I4, row.vt);
+    EXPECT_EQ(2, row.lVal);
+    // The row scrolled out of view is not what lies under the pointer there.
+    ASSERT_EQ(S_OK, rows->accHitTest(origin.x + 100, origin.y + 195, &row));
+    EXPECT_EQ(CHILDID_SELF, row.lVal);
+}
+
+TEST_F(DrawnListTest, ARowsObjectThatOutlivesItsRowOrWindowIsToldItIsGone)
+{
+    win32kit::ComPtr<IAccessible> rows = ListObject();
+    ASSERT_TRUE(rows);
+    long count = 0;
+    // The list went empty: its object is still the list.
+    list.children.clear();
+    ASSERT_EQ(S_OK, rows->get_accChildCount(&count));
+    EXPECT_EQ(0, count);
+    DestroyWindow(window.GetHWND());
+    EXPECT_EQ(RPC_E_DISCONNECTED, rows->get_accChildCount(&count));
+    BSTR name = nullptr;
+    EXPECT_EQ(RPC_E_DISCONNECTED, rows->get_accName(Child(CHILDID_SELF), &name));
+    EXPECT_EQ(nullptr, name);
+}
+
+TEST_F(DrawnListTest, AReadersQuestionDoesNotListTheControls)
+{
+    described = 0;
+    const LRESULT answer = SendMessageW(window.GetHWND(), WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
+    EXPECT_GT(answer, 0);
+    EXPECT_EQ(0, described) << "the whole list was built to learn that it is not empty";
+    // The answer is an object; take it so that it is released.
+    win32kit::ComPtr<IAccessible> taken;
+    EXPECT_EQ(S_OK, ObjectFromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(taken.Out())));
+}
+
+TEST(ReadableTextTest, ServiceTextIsMadeSafeToSpeak)
+{
+    struct Row {
+        const char* what;
+        std::string utf8;
+        size_t limit;
+        std::wstring expected;
+    };
+    const Row rows[] = {
+        {"empty", "", 200, L""},
+        {"plain", "\xe5\xa5\xbd\xe7\x9c\x8b", 200, L"好看"},
+        {"blanks only", " \t\r\n ", 200, L""},
+        {"control characters", "\x07line\r\none\x1b[31m\x7f\xc2\x85", 200, L"line one [31m"},
+        {"runs of blanks", "  a \t\t b  ", 200, L"a b"},
+        {"a byte that is no UTF-8",
+            "a\xff"
+            "b",
+            200,
+            L"a\uFFFD"
+            L"b"},
+        {"a sequence cut short", "a\xe6\x9c", 200, L"a\uFFFD\uFFFD"},
+        {"a lead without its follower", "\xc3(", 200, L"\uFFFD("},
+        {"an overlong slash", "\xc0\xaf", 200, L"\uFFFD\uFFFD"},
+        {"an encoded surrogate", "\xed\xa0\x80", 200, L"\uFFFD\uFFFD\uFFFD"},
+        {"past the last code point", "\xf4\x90\x80\x80", 200, L"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"four bytes", "\xf0\x9f\x98\x80", 200, L"\U0001F600"},
+        {"at the limit", "abc", 3, L"abc"},
+        {"past the limit", "abcd", 3, L"abc\u2026"},
+        {"a blank at the cut", "abc def", 3, L"abc\u2026"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.expected, ReadableText(row.utf8, row.limit)) << row.what;
+    const std::wstring cut = ReadableText(std::string(3'000'000, 'x'));
+    EXPECT_EQ(201u, cut.size());
+    EXPECT_EQ(L'\u2026', cut.back());
 }
 
 }  // namespace

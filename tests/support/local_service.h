@@ -15,7 +15,7 @@ public:
     static bool Reset();
     // "normal", "down", "silent", "slow", "html", "badjson", "wrongtypes",
     // "short", "nolength", "huge", "manyfeed", "truncjpeg", "bomb", "notfound",
-    // "loop", "oversize"; options follow as in "html&scope=pictures".
+    // "loop", "oversize", "hostiletext"; options follow as in "html&scope=pictures".
     static bool SetFault(const std::string& mode);
     // The logged requests, oldest first: objects with method, path, query,
     // body and headers.

@@ -8,7 +8,7 @@ LOG_CAPACITY = 10000
 BODY_LOG_LIMIT = 8 * 1024  # keeps the full log below about 100 MB
 
 MODES = ("normal", "down", "silent", "slow", "html", "badjson", "wrongtypes", "short", "nolength", "huge",
-         "manyfeed", "truncjpeg", "bomb", "notfound", "loop", "oversize")
+         "manyfeed", "truncjpeg", "bomb", "notfound", "loop", "oversize", "hostiletext")
 SCOPES = ("all", "json", "pictures", "pages")
 MAX_ITEMS = 100000
 MAX_BYTES = 64 * 1024 * 1024

@@ -201,6 +201,34 @@ def spoil_picture(answer, mode, settings):
     return Answer(200, answer.content_type, data, kind=answer.kind)
 
 
+# What a careless service lets through in its users' text, by position in a
+# list: nothing, far too much, control characters, bytes that are not UTF-8
+# (the marker is swapped for them once the answer is encoded) and blanks.
+INVALID_UTF8_MARK = "@@not-utf-8@@"
+INVALID_UTF8_BYTES = b"\xff\xfe\xc3(\xe6\x9c"
+HOSTILE_TEXTS = (
+    "",
+    "\u957f" * 5000,
+    "\u7b2c\u4e00\u884c\r\n\u7b2c\u4e8c\u884c\t\x07\u54cd\u94c3\x1b[31m\u7ea2\x7f\u0085",
+    INVALID_UTF8_MARK + "\u574f",
+    " \t ",
+)
+HOSTILE_KEYS = ("content", "uname", "user_name")
+
+
+def hostile_text(value):
+    """Every list entry's text and author replaced by the hostile text of its
+    position; the encoded answer."""
+    def spoil(item, i):
+        if not isinstance(item, dict):
+            return item
+        return {k: HOSTILE_TEXTS[i % len(HOSTILE_TEXTS)] if k in HOSTILE_KEYS else v for k, v in item.items()}
+    if isinstance(value, dict):
+        value = {k: [spoil(e, i) for i, e in enumerate(v)] if isinstance(v, list) else v
+                 for k, v in value.items()}
+    return to_json(value).replace(INVALID_UTF8_MARK.encode("ascii"), INVALID_UTF8_BYTES)
+
+
 def many_pictures(value, count):
     """A picture list stretched to `count` pictures, each with a share id of
     its own, pointing at the pictures the list already holds."""
@@ -525,6 +553,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                           text[:cut] + b"\n<br />\n<b>Warning</b>: unexpected end", kind=answer.kind)
         if mode == "wrongtypes":
             return Answer.json(mistype(answer.value), answer.status)
+        if mode == "hostiletext":
+            return Answer(answer.status, answer.content_type, hostile_text(answer.value), kind=answer.kind)
         if mode == "huge":
             # Still valid JSON, only far too long for a client to hold.
             padding = b" " * max(0, HUGE_ANSWER_BYTES - len(answer.body))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -16,14 +17,22 @@ class CComboBoxUI;
 
 // What a screen reader learns of one drawn control: the name users read on
 // screen, its role and state (the oleacc ROLE_SYSTEM_* and STATE_SYSTEM_*
-// values) and where it is, in its window's client coordinates.
+// values) and where it is, in its window's client coordinates. A drawn list
+// carries its rows as children, described the same way.
 struct AccessibleFacts {
     std::wstring name;
     std::wstring value;
+    std::wstring description;
     long role = 0;
     long state = 0;
     RECT rect{};
+    std::vector<AccessibleFacts> children;
 };
+
+// Service text as a reader should hear it: invalid UTF-8 as U+FFFD, control
+// characters and runs of white space as one space, trimmed, and cut after
+// `limit` characters, where an ellipsis follows.
+SKINKIT_API std::wstring ReadableText(const std::string& utf8, size_t limit = 200);
 
 SKINKIT_API AccessibleFacts DescribeControl(const CButtonUI& control);
 SKINKIT_API AccessibleFacts DescribeControl(const Gosick_button& control);

@@ -42,7 +42,8 @@ public:
             },
             std::move(takes), DescriberOf(control, std::move(name)), &control);
     }
-    // source names the control to events; describe lists it to screen readers.
+    // source names the control to events; describe lists it to screen
+    // readers. A describer alone, without a route, lists a drawn part.
     void Add(Route route, Filter takes = nullptr, Describer describe = nullptr, const void* source = nullptr);
     // True when a route ended the message.
     bool Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) const;
@@ -50,6 +51,8 @@ public:
 
     // The described controls, in hosting order.
     std::vector<AccessibleFacts> Describe() const;
+    // Whether Describe() would list anything, without building the list.
+    bool HasDescribed() const;
     // 1-based position in Describe()'s list, 0 when not there.
     long ChildIdOf(const void* control) const;
 

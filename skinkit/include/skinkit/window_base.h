@@ -55,6 +55,9 @@ public:
         m_controls.Host(control, std::move(takes));
     }
     void HostRoute(CControlHost::Route route, CControlHost::Filter takes = nullptr);
+    // A part drawn by the window or a hosted group, listed to screen readers
+    // after what was hosted before it; source names it to NotifyControlEvent.
+    void HostDescriber(CControlHost::Describer describe, const void* source);
     // A hosted control and the name a screen reader gives it.
     template <class Control> void HostNamedControl(Control& control, std::wstring name)
     {

@@ -676,6 +676,23 @@ class FaultTests(ServiceTestCase):
         self.assertTrue(self.server.request(self.FEED).json()["image_list"])
         self.assertEqual(self.server.request("/__control/fault?mode=manyfeed&items=-1").status, 400)
 
+    def test_hostile_text_in_lists(self):
+        self.fault("mode=hostiletext")
+        body = self.server.request(self.FEED).body
+        self.assertTrue(b"\xff\xfe\xc3(\xe6\x9c" in body)
+        feed = json.loads(body.decode("utf-8", "replace"))
+        items = feed["image_list"]
+        self.assertEqual(items[0]["content"], "")
+        self.assertEqual(items[1]["content"], "\u957f" * 5000)
+        self.assertIn("\r\n", items[2]["content"])
+        self.assertEqual(items[2]["uname"], items[2]["content"])
+        self.assertEqual(items[4]["content"].strip(), "")
+        self.assertTrue(all(item["url"].endswith(".jpg") for item in items))
+        comments = self.server.request("/book.php?action=c_comment_list&id=5072").json()["comment_list"]
+        self.assertEqual([c["content"] for c in comments[:2]], ["", "\u957f" * 5000])
+        self.fault("mode=normal")
+        self.assertFalse(b"\xff" in self.server.request(self.FEED).body)
+
     def test_cut_bomb_and_missing_pictures(self):
         whole = self.server.request(self.PICTURE).body
         self.fault("mode=truncjpeg&scope=pictures")
