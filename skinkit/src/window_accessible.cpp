@@ -77,7 +77,7 @@ public:
         AccessibleFacts self;
         if (!Self(self))
             return RPC_E_DISCONNECTED;
-        *count = static_cast<long>(self.children.size());
+        *count = static_cast<long>(self.ChildCount());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override
@@ -90,7 +90,7 @@ public:
             return E_INVALIDARG;
         // Rows of their own make an object; anything else is a simple
         // element, answered through this object.
-        if (facts.children.empty())
+        if (facts.ChildCount() == 0)
             return S_FALSE;
         *out = ChildObject(child.lVal);
         return S_OK;
@@ -250,11 +250,12 @@ public:
         // The last described control is drawn last, so it is the one on top.
         hit->vt = VT_I4;
         hit->lVal = CHILDID_SELF;
-        const std::vector<AccessibleFacts>& all = self.children;
-        for (size_t i = all.size(); i-- > 0;) {
-            if (all[i].state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN) || !PtInRect(&all[i].rect, point))
+        AccessibleFacts child;
+        for (size_t i = self.ChildCount(); i-- > 0;) {
+            if (!self.ChildAt(i, child) || child.state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN)
+                || !PtInRect(&child.rect, point))
                 continue;
-            if (all[i].children.empty()) {
+            if (child.ChildCount() == 0) {
                 hit->lVal = static_cast<long>(i + 1);
             } else {
                 hit->vt = VT_DISPATCH;
@@ -289,9 +290,9 @@ private:
         node.name = title;
         node.children = window->Controls().Describe();
         for (const long id : m_path) {
-            if (id < 1 || static_cast<size_t>(id) > node.children.size())
+            AccessibleFacts next;
+            if (id < 1 || !node.ChildAt(static_cast<size_t>(id) - 1, next))
                 return false;
-            AccessibleFacts next = std::move(node.children[static_cast<size_t>(id) - 1]);
             node = std::move(next);
         }
         self = std::move(node);
@@ -303,10 +304,7 @@ private:
         AccessibleFacts self;
         if (child.vt != VT_I4 || child.lVal < 1 || !Self(self))
             return false;
-        if (static_cast<size_t>(child.lVal) > self.children.size())
-            return false;
-        facts = std::move(self.children[static_cast<size_t>(child.lVal) - 1]);
-        return true;
+        return self.ChildAt(static_cast<size_t>(child.lVal) - 1, facts);
     }
 
     // This object's facts for CHILDID_SELF, else the child's.
@@ -327,8 +325,9 @@ private:
     // 1-based id of the first child with all of `flags`, 0 for none.
     static long FirstWith(const AccessibleFacts& self, long flags)
     {
-        for (size_t i = 0; i < self.children.size(); ++i)
-            if ((self.children[i].state & flags) == flags)
+        AccessibleFacts child;
+        for (size_t i = 0; i < self.ChildCount(); ++i)
+            if (self.ChildAt(i, child) && (child.state & flags) == flags)
                 return static_cast<long>(i + 1);
         return 0;
     }

@@ -375,6 +375,39 @@ TEST_F(DrawnListTest, AReadersQuestionDoesNotListTheControls)
     EXPECT_EQ(S_OK, ObjectFromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(taken.Out())));
 }
 
+TEST_F(DrawnListTest, ALongListsRowsAreMadeOnlyWhenAskedFor)
+{
+    // The same rows, given one at a time.
+    const std::vector<AccessibleFacts> rows = std::move(list.children);
+    std::vector<size_t> made;
+    list.children.clear();
+    list.rowCount = rows.size();
+    list.row = [&rows, &made](size_t index) {
+        made.push_back(index);
+        return rows[index];
+    };
+    win32kit::ComPtr<IAccessible> object = ListObject();
+    ASSERT_TRUE(object);
+    long count = 0;
+    ASSERT_EQ(S_OK, object->get_accChildCount(&count));
+    EXPECT_EQ(3, count);
+    made.clear();
+    EXPECT_EQ(L"小林：", Name(object.Get(), 2));
+    EXPECT_EQ(std::vector<size_t>{1}, made) << "more rows were made than the one asked for";
+    EXPECT_EQ(rows[2].state, Number(&IAccessible::get_accState, object.Get(), 3));
+    VARIANT selected;
+    ASSERT_EQ(S_OK, object->get_accSelection(&selected));
+    EXPECT_EQ(2, selected.lVal);
+    POINT origin{0, 0};
+    ClientToScreen(window.GetHWND(), &origin);
+    VARIANT hit;
+    VariantInit(&hit);
+    ASSERT_EQ(S_OK, object->accHitTest(origin.x + 100, origin.y + 60, &hit));
+    EXPECT_EQ(1, hit.lVal);
+    BSTR past = nullptr;
+    EXPECT_EQ(E_INVALIDARG, object->get_accName(Child(4), &past));
+}
+
 TEST(ReadableTextTest, ServiceTextIsMadeSafeToSpeak)
 {
     struct Row {

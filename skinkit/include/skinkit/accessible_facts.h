@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,9 @@ class CComboBoxUI;
 // What a screen reader learns of one drawn control: the name users read on
 // screen, its role and state (the oleacc ROLE_SYSTEM_* and STATE_SYSTEM_*
 // values) and where it is, in its window's client coordinates. A drawn list
-// carries its rows as children, described the same way.
+// carries its rows as children, described the same way; a long one gives
+// the number of its rows and each row when asked, since a reader's every
+// question describes the window afresh.
 struct AccessibleFacts {
     std::wstring name;
     std::wstring value;
@@ -27,6 +30,18 @@ struct AccessibleFacts {
     long state = 0;
     RECT rect{};
     std::vector<AccessibleFacts> children;
+    size_t rowCount = 0;
+    std::function<AccessibleFacts(size_t)> row;
+
+    size_t ChildCount() const { return row ? rowCount : children.size(); }
+    // The child at 0-based `index`; false past the last.
+    bool ChildAt(size_t index, AccessibleFacts& child) const
+    {
+        if (index >= ChildCount())
+            return false;
+        child = row ? row(index) : children[index];
+        return true;
+    }
 };
 
 // Service text as a reader should hear it: invalid UTF-8 as U+FFFD, control
