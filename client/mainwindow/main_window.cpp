@@ -123,9 +123,11 @@ void Qaurn_Navigate_window::OnCreate()
     host.foldComments = [this](bool fold) { m_comments.Fold(fold); };
     m_content.Create(m_hWnd, *m_services, ResourceFolder() + L"Qaurn_Navigate_window.ini", std::move(host));
 
-    m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(16));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(16)));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(ProgramIcon(32)));
+    // The system's icon sizes: 16 and 32 at 96 DPI, larger at a larger scale.
+    const int smallIcon = GetSystemMetrics(SM_CXSMICON);
+    m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(smallIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(smallIcon)));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(ProgramIcon(GetSystemMetrics(SM_CXICON))));
     ShowSignedOut();
 
     // The first run belongs to the wizard; any other start signs in once the
