@@ -1,5 +1,7 @@
 #include "browse_layout.h"
 
+#include <algorithm>
+
 namespace browse_layout {
 
 namespace {
@@ -12,51 +14,93 @@ constexpr int kUserTop = 37;
 constexpr int kTagTop = 50;
 constexpr int kChoiceCount = 2;
 
-}  // namespace
-
-RECT CategoryButton(int screenWidth, int index)
+RECT Scaled(const RECT& rect, int dpi)
 {
-    const int spare = screenWidth - kCategoryCount * kCategoryWidth;
-    const int gap = spare > 0 ? spare / (kCategoryCount + 1) : 0;
-    const int left = gap * (index + 1) + kCategoryWidth * index;
-    return RECT{left, kCategoryTop, left + kCategoryWidth, kCategoryBottom};
+    return RECT{browse_layout::Scaled(rect.left, dpi), browse_layout::Scaled(rect.top, dpi),
+        browse_layout::Scaled(rect.right, dpi), browse_layout::Scaled(rect.bottom, dpi)};
 }
 
-RECT RowSlot(int index) { return RECT{50 + 120 * index, kPanelTop, 170 + 120 * index, kPanelBottom}; }
+}  // namespace
 
-RECT PreviousPageButton(int screenWidth) { return RECT{screenWidth - 50, 32, screenWidth - 26, 72}; }
-
-RECT NextPageButton(int screenWidth) { return RECT{screenWidth - 50, 82, screenWidth - 26, 122}; }
-
-int UserCellsPerRow(int screenWidth)
+// At a DPI whose buttons would not fit the screen they shrink to fit, but
+// never below their 96-DPI size.
+RECT CategoryButton(int screenWidth, int index, int dpi)
 {
-    const int cells = screenWidth / kUserCell - 2;
+    const int fitting = screenWidth / kCategoryCount;
+    const int width = std::max(kCategoryWidth, std::min(Scaled(kCategoryWidth, dpi), fitting));
+    const int height = MulDiv(width, kCategoryBottom - kCategoryTop, kCategoryWidth);
+    const int middle = Scaled((kCategoryTop + kCategoryBottom) / 2, dpi);
+    const int spare = screenWidth - kCategoryCount * width;
+    const int gap = spare > 0 ? spare / (kCategoryCount + 1) : 0;
+    const int left = gap * (index + 1) + width * index;
+    const int top = middle - height / 2;
+    return RECT{left, top, left + width, top + height};
+}
+
+RECT RowSlot(int index, int dpi)
+{
+    return Scaled(RECT{50 + 120 * index, kPanelTop, 170 + 120 * index, kPanelBottom}, dpi);
+}
+
+// The buttons keep their distance from the right edge.
+RECT PreviousPageButton(int screenWidth, int dpi)
+{
+    const RECT r = Scaled(RECT{-50, 32, -26, 72}, dpi);
+    return RECT{screenWidth + r.left, r.top, screenWidth + r.right, r.bottom};
+}
+
+RECT NextPageButton(int screenWidth, int dpi)
+{
+    const RECT r = Scaled(RECT{-50, 82, -26, 122}, dpi);
+    return RECT{screenWidth + r.left, r.top, screenWidth + r.right, r.bottom};
+}
+
+int UserCellsPerRow(int screenWidth, int dpi)
+{
+    const int cells = screenWidth / Scaled(kUserCell, dpi) - 2;
     return cells > 0 ? cells : 1;
 }
 
-RECT UserCell(int index)
+RECT UserCell(int index, int dpi)
 {
-    const int left = 20 + kUserCell * index;
-    return RECT{left, kUserTop, left + kUserCell, kUserTop + kUserCell};
+    const int cell = Scaled(kUserCell, dpi);
+    const int left = Scaled(20, dpi) + cell * index;
+    const int top = Scaled(kUserTop, dpi);
+    return RECT{left, top, left + cell, top + cell};
 }
 
-RECT FollowToggle(const RECT& cell) { return RECT{cell.right - 60, cell.bottom - 20, cell.right, cell.bottom}; }
-
-int TagsPerRow(int screenWidth) { return screenWidth > 100 ? (screenWidth - 100) / kTagWidth : 0; }
-
-int TagSlotCount(int screenWidth) { return TagsPerRow(screenWidth) + 20; }
-
-RECT TagSlot(int index)
+RECT FollowToggle(const RECT& cell, int dpi)
 {
-    const int left = kTagWidth * index + kTagRowStart;
-    return RECT{left, kTagTop, left + kTagWidth, kTagTop + kTagHeight};
+    return RECT{cell.right - Scaled(60, dpi), cell.bottom - Scaled(20, dpi), cell.right, cell.bottom};
 }
 
-RECT SearchChoiceList(const RECT& field)
+int TagsPerRow(int screenWidth, int dpi)
 {
-    return RECT{field.left - 5, field.bottom + 5, field.right + 33, field.bottom + 59};
+    const int margin = Scaled(100, dpi);
+    return screenWidth > margin ? (screenWidth - margin) / Scaled(kTagWidth, dpi) : 0;
 }
 
+int TagSlotCount(int screenWidth, int dpi) { return TagsPerRow(screenWidth, dpi) + 20; }
+
+RECT TagSlot(int index, int dpi)
+{
+    const int width = Scaled(kTagWidth, dpi);
+    const int left = width * index + Scaled(kTagRowStart, dpi);
+    const int top = Scaled(kTagTop, dpi);
+    return RECT{left, top, left + width, top + Scaled(kTagHeight, dpi)};
+}
+
+int StripSlots(int screenHeight, int top, int thumbnail, int most)
+{
+    const int fitting = thumbnail > 0 ? (screenHeight - top) / thumbnail : most;
+    return std::max(1, std::min(most, fitting));
+}
+
+RECT SearchChoiceList(const RECT& field, int dpi)
+{
+    return RECT{field.left - Scaled(5, dpi), field.bottom + Scaled(5, dpi), field.right + Scaled(33, dpi),
+        field.bottom + Scaled(59, dpi)};
+}
 int SearchChoiceAt(const RECT& list, POINT point)
 {
     if (!PtInRect(&list, point))

@@ -1,6 +1,9 @@
 #include "category_bar.h"
 
 #include "skin_pictures.h"
+#include "skinkit/dpi.h"
+
+#include <utility>
 
 namespace {
 
@@ -15,14 +18,21 @@ constexpr float kFadeStep = 0.2f;
 void CategoryBar::Create(HWND parent, WORD firstCommand, int width)
 {
     m_parent = parent;
-    for (int i = 0; i < browse_layout::kCategoryCount; ++i) {
+    for (int i = 0; i < browse_layout::kCategoryCount; ++i)
         m_buttons[i].Create(parent, WORD(firstCommand + i));
-        m_pictures[i] = LoadPanelPicture(kPictures[i]);
-        m_buttons[i].SetAttribute(m_pictures[i].get());
-        const RECT rect = browse_layout::CategoryButton(width, i);
+    Layout(width, skinkit::WindowDpi(parent));
+    Hide();
+}
+
+void CategoryBar::Layout(int width, int dpi)
+{
+    for (int i = 0; i < browse_layout::kCategoryCount; ++i) {
+        auto picture = LoadPanelPicture(kPictures[i], dpi);
+        m_buttons[i].SetAttribute(picture.get());
+        m_pictures[i] = std::move(picture);
+        const RECT rect = browse_layout::CategoryButton(width, i, dpi);
         m_buttons[i].SetWindowRect(rect.left, rect.top, rect.right, rect.bottom);
     }
-    Hide();
 }
 
 void CategoryBar::Show()

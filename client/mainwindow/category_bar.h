@@ -17,6 +17,8 @@ public:
     CategoryBar& operator=(const CategoryBar&) = delete;
 
     void Create(HWND parent, WORD firstCommand, int width);
+    // Places the buttons and loads their pictures for the window's DPI.
+    void Layout(int width, int dpi);
     void Show();
     void Hide();
     bool IsVisible() const { return m_visible; }

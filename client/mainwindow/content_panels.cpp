@@ -7,6 +7,7 @@
 #include "feed_kinds.h"
 #include "signed_in_user.h"
 #include "skin_pictures.h"
+#include "skinkit/dpi.h"
 #include "social_actions.h"
 #include "win32/wide_text.h"
 #include "window_messages.h"
@@ -51,7 +52,35 @@ void ContentPanels::Create(HWND window, ClientServices& services, const std::wst
     m_noticeLabel.SetAttribute(L"new_message_label", ini);
     m_noticeLabel.ShowWindow(false);
     m_tip.Create(window);
-    m_band = LoadPanelPicture(L"content_band.png");
+    m_ini = ini;
+    m_dpi = skinkit::WindowDpi(window);
+    m_band = LoadPanelPicture(L"content_band.png", m_dpi);
+}
+
+int ContentPanels::StripSlots(int thumbnail) const
+{
+    return browse_layout::StripSlots(GetSystemMetrics(SM_CYSCREEN), Px(kStripTop), thumbnail, kStripSlots);
+}
+
+void ContentPanels::ApplyDpi(int dpi)
+{
+    m_dpi = dpi;
+    m_categories.Layout(m_width, dpi);
+    m_menu.Layout(dpi);
+    m_users.Layout(m_width, dpi);
+    m_row.Layout(m_width, dpi);
+    m_hotTags.Layout(m_width, dpi);
+    if (m_person.IsCreated())
+        m_person.Layout(dpi);
+    m_noticeLabel.SetAttribute(L"new_message_label", m_ini);
+    m_noticeLabel.ShowWindow(m_noticeShown);
+    // Made again at the new DPI when the search field next takes the focus.
+    m_searchChoice.reset();
+    m_band = LoadPanelPicture(L"content_band.png", dpi);
+    m_bandReady = false;
+    m_host.hideStrip();
+    m_lastCategory = m_lastCellLeft = m_lastTagSlot = -1;
+    InvalidateRect(m_window, nullptr, FALSE);
 }
 
 // ---- routing ---------------------------------------------------------------------
@@ -154,7 +183,7 @@ bool ContentPanels::OnSearchFieldNotice(WORD code, const RECT& searchField)
     if (code == kFieldFocused) {
         if (!m_searchChoice) {
             m_searchChoice = std::make_unique<CSearchListBox>();
-            m_searchChoice->Create(m_window, CMD_SEARCH_CHOICE, browse_layout::SearchChoiceList(searchField));
+            m_searchChoice->Create(m_window, CMD_SEARCH_CHOICE, browse_layout::SearchChoiceList(searchField, m_dpi));
         }
         m_searchChoice->Show();
     } else if (code == kFieldBlurred && m_searchChoice) {
@@ -454,9 +483,8 @@ void ContentPanels::OnMouseMove(POINT point, bool overAvatar)
     if (m_users.IsVisible() && !m_menu.IsOpen()) {
         const int index = m_users.IndexAt(*m_services->Store(), point);
         // The card of the hovered person stays while the pointer is on it.
-        const bool onCard = m_users.Hovered() >= 0 && index < 0 && point.y >= browse_layout::UserCell(0).top
-            && point.y < browse_layout::UserCell(0).bottom
-            && point.x < browse_layout::UserCell(m_users.Hovered()).right + 170;
+        const bool onCard = m_users.Hovered() >= 0 && index < 0 && point.y >= m_users.CellRect(0).top
+            && point.y < m_users.CellRect(0).bottom && point.x < m_users.CellRect(m_users.Hovered()).right + Px(170);
         if (!onCard && m_users.SetHovered(index))
             InvalidateRect(m_window, nullptr, FALSE);
     }
@@ -474,7 +502,7 @@ void ContentPanels::OnPointerLeft()
 
 void ContentPanels::DriveStrip(POINT point)
 {
-    if (point.y < kBandTop || m_menu.IsOpen()) {
+    if (point.y < Px(kBandTop) || m_menu.IsOpen()) {
         m_host.hideStrip();
         m_lastCategory = m_lastCellLeft = m_lastTagSlot = -1;
         return;
@@ -483,7 +511,8 @@ void ContentPanels::DriveStrip(POINT point)
         const int button = m_categories.ButtonAt(point);
         if (button >= 0 && button != m_lastCategory) {
             const RECT rect = m_categories.ButtonRect(button);
-            m_host.dropStrip(128, 128, kStripTop, kStripSlots, rect.left, 0, feed_kind::kFirstCategory + button, {});
+            m_host.dropStrip(Px(128), Px(128), Px(kStripTop), StripSlots(Px(128)), rect.left, 0,
+                feed_kind::kFirstCategory + button, {});
         }
         m_lastCategory = button;
     }
@@ -491,7 +520,7 @@ void ContentPanels::DriveStrip(POINT point)
         const FeedStore& store = *m_services->Store();
         const int index = m_users.IndexAt(store, point);
         const auto user = index >= 0 ? store.User(m_users.Kind(), std::size_t(index)) : nullptr;
-        const RECT cell = browse_layout::UserCell(index < 0 ? 0 : index);
+        const RECT cell = m_users.CellRect(index < 0 ? 0 : index);
         if (user && cell.left != m_lastCellLeft) {
             m_lastCellLeft = cell.left;
             m_droppedUid = user->uid;
@@ -503,10 +532,11 @@ void ContentPanels::DriveStrip(POINT point)
                 FirstPage(*m_services->Store(), feed_kind::kMyPublished);
             if (m_services->Store()->PictureCount(PictureListId{feed_kind::kUserPictures, user->uid}) == 0)
                 m_services->Fetcher().LoadUserPictures(user->uid);
-            m_host.dropStrip(80, 80, kStripTop, kStripSlots, cell.left, 2, feed_kind::kUserPictures, user->uid);
+            m_host.dropStrip(
+                Px(80), Px(80), Px(kStripTop), StripSlots(Px(80)), cell.left, 2, feed_kind::kUserPictures, user->uid);
         }
-        const int lastRight = m_users.CellsPerRow() * browse_layout::kUserCell + 20;
-        if (point.x < 20 || point.x > lastRight) {
+        const int lastRight = m_users.CellsPerRow() * Px(browse_layout::kUserCell) + Px(20);
+        if (point.x < Px(20) || point.x > lastRight) {
             m_host.hideStrip();
             m_lastCellLeft = -1;
         }
@@ -516,8 +546,8 @@ void ContentPanels::DriveStrip(POINT point)
         if (slot >= 0 && slot != m_lastTagSlot) {
             const std::string tag = m_hotTags.TagOf(*m_services->Store(), slot);
             if (!tag.empty())
-                m_host.dropStrip(
-                    130, 130, kStripTop, kStripSlots, m_hotTags.SlotRect(slot).left, 1, feed_kind::kTagFeed, tag);
+                m_host.dropStrip(Px(130), Px(130), Px(kStripTop), StripSlots(Px(130)), m_hotTags.SlotRect(slot).left, 1,
+                    feed_kind::kTagFeed, tag);
         }
         m_lastTagSlot = slot;
     }
@@ -554,7 +584,8 @@ bool ContentPanels::OnClick(POINT point)
         m_hotTags.SetCurrentTag(tag);
         if (store.PictureCount(PictureListId{feed_kind::kTagFeed, tag}) == 0)
             m_services->Fetcher().LoadTagFeed(tag);
-        m_host.dropStrip(130, 130, kStripTop, kStripSlots, m_hotTags.SlotRect(slot).left, 1, feed_kind::kTagFeed, tag);
+        m_host.dropStrip(Px(130), Px(130), Px(kStripTop), StripSlots(Px(130)), m_hotTags.SlotRect(slot).left, 1,
+            feed_kind::kTagFeed, tag);
         m_host.showPicture(PictureListId{feed_kind::kTagFeed, tag}, 0);
         return true;
     }
@@ -639,7 +670,7 @@ bool ContentPanels::Covers(POINT point) const
     }
     const bool panelShown
         = m_categories.IsVisible() || m_hotTags.IsVisible() || m_users.IsVisible() || m_row.IsVisible();
-    return panelShown && point.y >= kBandTop && point.y < kBandBottom;
+    return panelShown && point.y >= Px(kBandTop) && point.y < Px(kBandBottom);
 }
 
 // ---- the person bar ------------------------------------------------------------------------
@@ -659,8 +690,8 @@ void ContentPanels::ShowPerson(const std::string& uid, const std::string& name, 
     if (m_services->Store()->CurrentPage(feed_kind::kMyPublished) == 0)
         FirstPage(*m_services->Store(), feed_kind::kMyPublished);
     m_services->Fetcher().LoadUserPictures(uid);
-    m_host.dropStrip(
-        80, 80, kStripTop, kStripSlots, m_lastCellLeft < 0 ? 20 : m_lastCellLeft, 2, feed_kind::kUserPictures, uid);
+    m_host.dropStrip(Px(80), Px(80), Px(kStripTop), StripSlots(Px(80)), m_lastCellLeft < 0 ? Px(20) : m_lastCellLeft, 2,
+        feed_kind::kUserPictures, uid);
     InvalidateRect(m_window, nullptr, FALSE);
 }
 
@@ -681,7 +712,7 @@ void ContentPanels::OnPictureArrived(std::uint32_t key)
     if (!person && !m_row.ShowsPicture(store, key) && !m_users.ShowsAvatar(store, key))
         return;
     // The person bar and the panels' band.
-    const RECT area{0, 0, m_width, kBandBottom};
+    const RECT area{0, 0, m_width, Px(kBandBottom)};
     InvalidateRect(m_window, &area, FALSE);
 }
 
@@ -750,9 +781,10 @@ void ContentPanels::PaintBand(HDC hdc, bool titleShown)
     }
     // The viewer's own title and buttons keep the bar's left end while they
     // show; with the viewer's bar slid away the band's bar runs to the edge.
-    const int barLeft = titleShown ? kViewerTitleRight : 0;
-    BitBlt(hdc, barLeft, 0, m_width - barLeft, kBandTop, m_bandSurface.get_ghost(), barLeft, 0, SRCCOPY);
-    BitBlt(hdc, 0, kBandTop, m_width, height - kBandTop, m_bandSurface.get_ghost(), 0, kBandTop, SRCCOPY);
+    const int barLeft = titleShown ? Px(kViewerTitleRight) : 0;
+    const int bandTop = Px(kBandTop);
+    BitBlt(hdc, barLeft, 0, m_width - barLeft, bandTop, m_bandSurface.get_ghost(), barLeft, 0, SRCCOPY);
+    BitBlt(hdc, 0, bandTop, m_width, height - bandTop, m_bandSurface.get_ghost(), 0, bandTop, SRCCOPY);
 }
 
 void ContentPanels::PaintOnTop(HDC hdc)

@@ -1,4 +1,5 @@
 #pragma once
+#include "browse_layout.h"
 #include "category_bar.h"
 #include "decoded_pictures.h"
 #include "endpoints.h"
@@ -60,6 +61,10 @@ public:
     ContentPanels& operator=(const ContentPanels&) = delete;
 
     void Create(HWND window, ClientServices& services, const std::wstring& ini, ContentHost host);
+    // The window was told a new DPI: every panel lays itself out and loads
+    // its pictures for it.
+    void ApplyDpi(int dpi);
+    int Dpi() const { return m_dpi; }
 
     // The window's messages, in the window's distribution order.
     void RouteCategories(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -148,8 +153,14 @@ private:
     void DriveStrip(POINT point);
     void PaintBand(HDC hdc, bool titleShown);
 
+    int Px(int value) const { return browse_layout::Scaled(value, m_dpi); }
+    // How many thumbnails a strip of this size shows on the screen.
+    int StripSlots(int thumbnail) const;
+
     HWND m_window = nullptr;
     ClientServices* m_services = nullptr;
+    std::wstring m_ini;
+    int m_dpi = browse_layout::kLayoutDpi;
     ContentHost m_host;
     int m_width = 0;
     ContentMode m_mode = kContentCategories;

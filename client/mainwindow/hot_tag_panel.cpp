@@ -4,7 +4,10 @@
 #include "platform.h"
 #include "skin_pictures.h"
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "win32/wide_text.h"
+
+#include <utility>
 
 namespace {
 
@@ -19,19 +22,28 @@ constexpr int kFirstFirstTag = -3;
 void HotTagPanel::Create(HWND parent, WORD moreCommand, int width)
 {
     m_parent = parent;
-    m_width = width;
-    m_tagsPerRow = browse_layout::TagsPerRow(width);
-    m_slots = browse_layout::TagSlotCount(width);
-    m_slotPaint.resize(std::size_t(m_slots));
-    m_white = LoadPanelPicture(L"hot_tag_white.png");
-    m_red = LoadPanelPicture(L"hot_tag_red.png");
-    m_morePicture = LoadPanelPicture(L"dyn_pagedown.png");
     m_more.Create(parent, moreCommand);
-    m_more.SetAttribute(m_morePicture.get());
     m_more.SetTipText(L"更多");
-    PlaceMoreButton();
+    Layout(width, skinkit::WindowDpi(parent));
     m_created = true;
     Hide();
+}
+
+void HotTagPanel::Layout(int width, int dpi)
+{
+    m_width = width;
+    m_dpi = dpi;
+    m_tagsPerRow = browse_layout::TagsPerRow(width, dpi);
+    m_slots = browse_layout::TagSlotCount(width, dpi);
+    m_slotPaint.clear();
+    m_slotPaint.resize(std::size_t(m_slots));
+    m_white = LoadPanelPicture(L"hot_tag_white.png", dpi);
+    m_red = LoadPanelPicture(L"hot_tag_red.png", dpi);
+    auto more = LoadPanelPicture(L"dyn_pagedown.png", dpi);
+    m_more.SetAttribute(more.get());
+    m_morePicture = std::move(more);
+    m_drift = m_pointerTravel = 0;
+    PlaceMoreButton();
 }
 
 void HotTagPanel::Show()
@@ -53,15 +65,16 @@ void HotTagPanel::Hide()
 
 RECT HotTagPanel::SlotRect(int slot) const
 {
-    RECT rect = browse_layout::TagSlot(slot);
-    OffsetRect(&rect, -(m_drift + m_motion->scroll.load()), 0);
+    RECT rect = browse_layout::TagSlot(slot, m_dpi);
+    // The scroll steps in 96-DPI units.
+    OffsetRect(&rect, -(m_drift + Px(m_motion->scroll.load())), 0);
     return rect;
 }
 
 void HotTagPanel::PlaceMoreButton()
 {
     const RECT last = SlotRect(m_slots - 1);
-    m_more.SetWindowRect(last.right + 100, last.bottom - 20, last.right + 125, last.bottom + 5);
+    m_more.SetWindowRect(last.right + Px(100), last.bottom - Px(20), last.right + Px(125), last.bottom + Px(5));
 }
 
 int HotTagPanel::SlotAt(POINT point) const
@@ -95,12 +108,13 @@ bool HotTagPanel::OnMouseMove(POINT point)
     if (!m_visible)
         return false;
     bool repaint = false;
-    if (point.y >= 1 && point.y <= 179) {
+    if (point.y >= 1 && point.y <= Px(179)) {
         SetCursor(LoadCursorW(nullptr, IDC_HAND));
         if (m_lastX >= 0 && point.x != m_lastX) {
             // Kept in pointer pixels: a slow pointer moves the row too.
-            const int furthest = 5 * (browse_layout::kTagWidth * m_slots + browse_layout::kTagRowStart - m_width);
-            const int least = 5 * browse_layout::kTagRowStart;
+            const int furthest
+                = 5 * (Px(browse_layout::kTagWidth) * m_slots + Px(browse_layout::kTagRowStart) - m_width);
+            const int least = 5 * Px(browse_layout::kTagRowStart);
             m_pointerTravel += point.x - m_lastX;
             m_pointerTravel = m_pointerTravel < least ? least : m_pointerTravel > furthest ? furthest : m_pointerTravel;
             m_drift = m_pointerTravel / 5;
@@ -109,9 +123,9 @@ bool HotTagPanel::OnMouseMove(POINT point)
         }
         m_lastX = point.x;
     }
-    if (point.x >= m_width - kEdge && 20 - m_tagsPerRow > 0)
+    if (point.x >= m_width - Px(kEdge) && 20 - m_tagsPerRow > 0)
         StartScroll(1);
-    else if (point.x < kEdge)
+    else if (point.x < Px(kEdge))
         StartScroll(-1);
     const int slot = SlotAt(point);
     if (slot != m_motion->selected.exchange(slot))
@@ -125,12 +139,12 @@ void HotTagPanel::StartScroll(int direction)
     if (m_motion->scrolling.exchange(true))
         return;
     platform::StartDetachedThread(
-        [motion = m_motion, window = m_parent, width = m_width, perRow = m_tagsPerRow, direction] {
+        [motion = m_motion, window = m_parent, width = m_width, perRow = m_tagsPerRow, edge = Px(kEdge), direction] {
             auto atEdge = [&] {
                 POINT point{};
                 GetCursorPos(&point);
                 ScreenToClient(window, &point);
-                return direction > 0 ? point.x >= width - kEdge : point.x < kEdge;
+                return direction > 0 ? point.x >= width - edge : point.x < edge;
             };
             auto more = [&] {
                 return direction > 0 ? motion->firstTag.load() < kLastFirstTag - perRow
@@ -165,7 +179,7 @@ void HotTagPanel::Paint(HDC hdc, const PanelContext& context)
         key << text << (i == selected) << m_white.get() << m_red.get();
         CPaintCache& cache = m_slotPaint[std::size_t(i)];
         if (!cache.IsCurrent(key.Bytes())) {
-            const RECT area{0, 0, browse_layout::kTagWidth, browse_layout::kTagHeight};
+            const RECT area{0, 0, Px(browse_layout::kTagWidth), Px(browse_layout::kTagHeight)};
             HDC dc = cache.Begin(area, key.Bytes());
             if (!dc) {
                 // No surface to keep: drawn straight into the window this time.
@@ -197,7 +211,7 @@ void HotTagPanel::PaintSlot(HDC hdc, const std::wstring& text, bool selected)
     style.centred = true;
     style.color = selected ? 0xFEFFFFFF : 0xFE787878;
     const Gdiplus::RectF box(
-        0.0f, 0.0f, Gdiplus::REAL(browse_layout::kTagWidth), Gdiplus::REAL(browse_layout::kTagHeight));
+        0.0f, 0.0f, Gdiplus::REAL(Px(browse_layout::kTagWidth)), Gdiplus::REAL(Px(browse_layout::kTagHeight)));
     DrawSkinText(hdc, text.empty() ? std::wstring(L"加载中") : text, style, box);
 }
 

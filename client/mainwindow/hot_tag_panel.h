@@ -1,4 +1,5 @@
 #pragma once
+#include "browse_layout.h"
 #include "panel_context.h"
 #include "skinkit/button.h"
 #include "skinkit/paint_cache.h"
@@ -22,6 +23,8 @@ public:
     HotTagPanel& operator=(const HotTagPanel&) = delete;
 
     void Create(HWND parent, WORD moreCommand, int width);
+    // Slots, pictures and the more button for the window's DPI.
+    void Layout(int width, int dpi);
     void Show();
     void Hide();
     bool IsVisible() const { return m_visible; }
@@ -54,7 +57,10 @@ private:
     void PaintSlot(HDC hdc, const std::wstring& text, bool selected);
     void PlaceMoreButton();
 
+    int Px(int value) const { return browse_layout::Scaled(value, m_dpi); }
+
     HWND m_parent = nullptr;
+    int m_dpi = browse_layout::kLayoutDpi;
     int m_width = 0;
     int m_slots = 0;
     int m_tagsPerRow = 0;

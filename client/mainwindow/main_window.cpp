@@ -123,9 +123,11 @@ void Qaurn_Navigate_window::OnCreate()
     host.foldComments = [this](bool fold) { m_comments.Fold(fold); };
     m_content.Create(m_hWnd, *m_services, ResourceFolder() + L"Qaurn_Navigate_window.ini", std::move(host));
 
-    m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(16));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(16)));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(ProgramIcon(32)));
+    // The system's icon sizes: 16 and 32 at 96 DPI, larger at a larger scale.
+    const int smallIcon = GetSystemMetrics(SM_CXSMICON);
+    m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(smallIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(smallIcon)));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(ProgramIcon(GetSystemMetrics(SM_CXICON))));
     ShowSignedOut();
 
     // The first run belongs to the wizard; any other start signs in once the
@@ -139,7 +141,7 @@ void Qaurn_Navigate_window::OnCreate()
 void Qaurn_Navigate_window::LoadSkin()
 {
     m_images.Load(ResourceFolder(), skinkit::WindowDpi(m_hWnd));
-    m_offlineMark.Load(ResourceFolder());
+    m_offlineMark.Load(ResourceFolder(), skinkit::WindowDpi(m_hWnd));
     const auto& images = m_images.Images();
     const std::wstring ini = ResourceFolder() + L"Qaurn_Navigate_window.ini";
     m_viewer.SetAttribute(L"window_background", ini, images);
@@ -158,6 +160,29 @@ void Qaurn_Navigate_window::LoadSkin()
     const RECT name = skinkit::ScaleRectToDpi(RECT{-145, 10, -68, 25}, skinkit::WindowDpi(m_hWnd));
     m_userName.SetWindowRect(name.left, name.top, name.right, name.bottom);
     m_avatarPicture.SetStyle(1);
+}
+
+// Moved to a screen of another DPI: the window takes the rectangle the
+// system suggests, and every part loads its pictures and lays itself out
+// for the new DPI.
+void Qaurn_Navigate_window::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    skinkit::TakeDpiChange(m_hWnd, wParam, lParam);
+    const int dpi = skinkit::WindowDpi(m_hWnd);
+    // The controls point into the picture list until LoadSkin binds them
+    // to the new one.
+    CImageList previous;
+    previous.Swap(m_images);
+    LoadSkin();
+    RECT client{};
+    GetClientRect(m_hWnd, &client);
+    m_viewer.set_window_rect(0, 0, client.right, client.bottom);
+    m_viewer.SetDpi(dpi);
+    m_strip.SetDpi(dpi);
+    m_content.ApplyDpi(dpi);
+    m_comments.ApplyDpi();
+    PlaceCommentView();
+    InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 void Qaurn_Navigate_window::OnDestroy()
@@ -287,6 +312,9 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
         return TRUE;
     case WM_DISPLAYCHANGE:
         OnDisplayChange();
+        return TRUE;
+    case WM_DPICHANGED:
+        OnDpiChanged(wParam, lParam);
         return TRUE;
     case WM_LBUTTONDBLCLK:
         OnDoubleClick(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});

@@ -90,6 +90,7 @@ public:
 private:
     void OnCreate();
     void LoadSkin();
+    void OnDpiChanged(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
     void OnCommand(WORD id, WORD code, LPARAM lParam);
     bool OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lParam);

@@ -11,7 +11,7 @@
 void Qaurn_Navigate_window::OpenTrayMenu()
 {
     auto* menu = new CTaskBarIconMenu;
-    menu->LoadImages(ResourceFolder());
+    menu->LoadImages(ResourceFolder(), skinkit::WindowDpi(m_hWnd));
     if (!menu->Create(m_hWnd)) {
         delete menu;
         return;

@@ -5,6 +5,7 @@
 #include "feed_kinds.h"
 #include "skin_pictures.h"
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "win32/wide_text.h"
 #include "window_messages.h"
 
@@ -22,18 +23,26 @@ RECT Box(int left, int top, int width, int height) { return RECT{left, top, left
 
 void MyPicturesRow::Create(HWND parent, int width)
 {
-    // Ten slots, fewer on a screen where they would reach the page buttons.
-    const int fitting = (browse_layout::PreviousPageButton(width).left - browse_layout::RowSlot(0).left) / 120;
-    m_slotCount = fitting < 1 ? 1 : fitting < browse_layout::kRowSlots ? fitting : browse_layout::kRowSlots;
-    m_frame = LoadPanelPicture(L"user_info_picture.png");
-    m_lastOne = LoadPanelPicture(L"the_last_one.png");
-    m_firstOne = LoadPanelPicture(L"this_is_first.png");
-    m_noPublish = LoadPanelPicture(L"user_info_no_publish.png");
-    m_noLike = LoadPanelPicture(L"user_info_no_like.png");
-    m_loading = LoadPanelPicture(L"loading_picture.png");
     m_pages.Create(parent, width, CMD_OWN_PREVIOUS, CMD_OWN_NEXT);
+    Layout(width, skinkit::WindowDpi(parent));
     m_created = true;
     Hide();
+}
+
+void MyPicturesRow::Layout(int width, int dpi)
+{
+    m_dpi = dpi;
+    // Ten slots, fewer on a screen where they would reach the page buttons.
+    const int fitting
+        = (browse_layout::PreviousPageButton(width, dpi).left - browse_layout::RowSlot(0, dpi).left) / Px(120);
+    m_slotCount = fitting < 1 ? 1 : fitting < browse_layout::kRowSlots ? fitting : browse_layout::kRowSlots;
+    m_frame = LoadPanelPicture(L"user_info_picture.png", dpi);
+    m_lastOne = LoadPanelPicture(L"the_last_one.png", dpi);
+    m_firstOne = LoadPanelPicture(L"this_is_first.png", dpi);
+    m_noPublish = LoadPanelPicture(L"user_info_no_publish.png", dpi);
+    m_noLike = LoadPanelPicture(L"user_info_no_like.png", dpi);
+    m_loading = LoadPanelPicture(L"loading_picture.png", dpi);
+    m_pages.Layout(width, dpi);
 }
 
 void MyPicturesRow::Show(int mode, std::string key)
@@ -96,8 +105,8 @@ int MyPicturesRow::IndexAt(const FeedStore& store, POINT point) const
         return -1;
     const std::size_t count = ShownCount(store);
     for (int slot = 0; slot < m_slotCount; ++slot) {
-        const RECT rect = browse_layout::RowSlot(slot);
-        const RECT picture = Box(rect.left, rect.top, kThumbnail, kThumbnail);
+        const RECT rect = browse_layout::RowSlot(slot, m_dpi);
+        const RECT picture = Box(rect.left, rect.top, Px(kThumbnail), Px(kThumbnail));
         const std::size_t index = m_firstIndex + std::size_t(slot);
         if (index < count && PtInRect(&picture, point))
             return int(index);
@@ -122,29 +131,30 @@ bool MyPicturesRow::ShowsPicture(const FeedStore& store, std::uint32_t key) cons
 
 void MyPicturesRow::PaintNotice(Gdiplus::Graphics& graphics, int width)
 {
-    const RECT slot = browse_layout::RowSlot(2);
+    const RECT slot = browse_layout::RowSlot(2, m_dpi);
     if (m_mode == kLastOne && m_lastOne) {
-        DrawPicture(graphics, m_lastOne.get(), (width - int(m_lastOne->GetWidth())) / 2, slot.top + 30);
+        DrawPicture(graphics, m_lastOne.get(), (width - int(m_lastOne->GetWidth())) / 2, slot.top + Px(30));
         return;
     }
     if (m_mode == kFirstOne && m_firstOne) {
-        constexpr int kPartWidth = 153, kPartHeight = 24;
+        // The picture is loaded for the DPI: its part is cut at that scale too.
+        const int partWidth = Px(153), partHeight = Px(24);
         graphics.DrawImage(m_firstOne.get(),
-            Gdiplus::Rect((width - kPartWidth) / 2, slot.top + 20, kPartWidth, kPartHeight), 90, 20, kPartWidth,
-            kPartHeight, Gdiplus::UnitPixel);
+            Gdiplus::Rect((width - partWidth) / 2, slot.top + Px(20), partWidth, partHeight), Px(90), Px(20), partWidth,
+            partHeight, Gdiplus::UnitPixel);
     }
 }
 
 // The empty and waiting states take the slots' place; true when one did.
 bool MyPicturesRow::PaintEmptyState(HDC hdc, Gdiplus::Graphics& graphics, const PanelContext& context)
 {
-    const RECT first = browse_layout::RowSlot(0);
+    const RECT first = browse_layout::RowSlot(0, m_dpi);
     if (m_mode == kPublished && !m_hasPublished) {
-        DrawPicture(graphics, m_noPublish.get(), context.width - 855, first.top + 10);
+        DrawPicture(graphics, m_noPublish.get(), context.width - Px(855), first.top + Px(10));
         return true;
     }
     if (m_mode == kLiked && !m_hasLiked) {
-        DrawPicture(graphics, m_noLike.get(), 70, first.top + 10);
+        DrawPicture(graphics, m_noLike.get(), Px(70), first.top + Px(10));
         return true;
     }
     const PictureListId list = List();
@@ -152,10 +162,10 @@ bool MyPicturesRow::PaintEmptyState(HDC hdc, Gdiplus::Graphics& graphics, const 
         return false;
     // An answer with no pictures is an outcome, not a wait.
     if (!context.store->Answer(list.kind, list.key)) {
-        DrawPicture(graphics, m_loading.get(), 70, first.top + 30);
+        DrawPicture(graphics, m_loading.get(), Px(70), first.top + Px(30));
         return true;
     }
-    DrawPanelNote(hdc, m_mode == kSearch ? L"没有找到相关的图片" : L"还没有图片", 70, first.top + 30);
+    DrawPanelNote(hdc, m_mode == kSearch ? L"没有找到相关的图片" : L"还没有图片", Px(70), first.top + Px(30), m_dpi);
     return true;
 }
 
@@ -173,19 +183,21 @@ void MyPicturesRow::Paint(HDC hdc, const PanelContext& context)
         PaintNotice(graphics, context.width);
         return;
     }
-    const RECT first = browse_layout::RowSlot(0);
-    const RECT last = browse_layout::RowSlot(m_slotCount - 1);
-    graphics.SetClip(Gdiplus::Rect(first.left - 3, kBandTop, last.right - first.left + 3, kBandBottom - kBandTop));
+    const RECT first = browse_layout::RowSlot(0, m_dpi);
+    const RECT last = browse_layout::RowSlot(m_slotCount - 1, m_dpi);
+    graphics.SetClip(
+        Gdiplus::Rect(first.left - Px(3), Px(kBandTop), last.right - first.left + Px(3), Px(kBandBottom - kBandTop)));
     if (!PaintEmptyState(hdc, graphics, context)) {
         const std::size_t count = ShownCount(*context.store);
         const PictureListId list = List();
         for (int slot = 0; slot < m_slotCount && m_firstIndex + slot < count; ++slot) {
-            const RECT rect = browse_layout::RowSlot(slot);
-            DrawPicture(graphics, m_frame.get(), rect.left - 3, rect.top - 3);
+            const RECT rect = browse_layout::RowSlot(slot, m_dpi);
+            DrawPicture(graphics, m_frame.get(), rect.left - Px(3), rect.top - Px(3));
             const auto picture = context.store->Picture(list, m_firstIndex + slot);
+            const int side = Px(kThumbnail);
             if (picture)
-                DrawFitted(graphics, context.pictures->Fitted(Widen(picture->thumbnailPath), kThumbnail, kThumbnail),
-                    Box(rect.left, rect.top, kThumbnail, kThumbnail));
+                DrawFitted(graphics, context.pictures->Fitted(Widen(picture->thumbnailPath), side, side),
+                    Box(rect.left, rect.top, side, side));
         }
     }
     graphics.ResetClip();
@@ -196,7 +208,9 @@ void MyPicturesRow::Paint(HDC hdc, const PanelContext& context)
         SkinTextStyle style;
         style.points = 9.0f;
         style.color = 0xFE000000;
-        DrawSkinText(hdc, label, style, Gdiplus::RectF(Gdiplus::REAL(context.width - 50), 70.0f, 100.0f, 20.0f));
+        DrawSkinText(hdc, label, style,
+            Gdiplus::RectF(Gdiplus::REAL(context.width - Px(50)), Gdiplus::REAL(Px(70)), Gdiplus::REAL(Px(100)),
+                Gdiplus::REAL(Px(20))));
     }
     if (m_mode != kPerson)
         m_pages.Paint(hdc);

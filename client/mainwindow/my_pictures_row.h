@@ -1,4 +1,5 @@
 #pragma once
+#include "browse_layout.h"
 #include "feed_store.h"
 #include "page_buttons.h"
 #include "panel_context.h"
@@ -21,6 +22,8 @@ public:
     MyPicturesRow& operator=(const MyPicturesRow&) = delete;
 
     void Create(HWND parent, int width);
+    // Slots, pictures and page buttons for the window's DPI.
+    void Layout(int width, int dpi);
     void Show(int mode, std::string key = {});
     void Hide();
     bool IsVisible() const { return m_visible; }
@@ -54,6 +57,9 @@ private:
     void PaintNotice(Gdiplus::Graphics& graphics, int width);
     bool PaintEmptyState(HDC hdc, Gdiplus::Graphics& graphics, const PanelContext& context);
 
+    int Px(int value) const { return browse_layout::Scaled(value, m_dpi); }
+
+    int m_dpi = browse_layout::kLayoutDpi;
     int m_mode = kPublished;
     std::string m_key;
     int m_slotCount = 10;

@@ -1,5 +1,6 @@
 #include "offline_mark.h"
 
+#include "skinkit/dpi.h"
 #include "skinkit/picture.h"
 
 namespace {
@@ -10,9 +11,11 @@ constexpr int kTop = 7;
 
 }  // namespace
 
-void OfflineMark::Load(const std::wstring& resourceFolder)
+void OfflineMark::Load(const std::wstring& resourceFolder, int dpi)
 {
-    m_picture = LoadPictureFile(resourceFolder + L"offline_mark.png");
+    m_dpi = dpi;
+    m_picture = dpi == skinkit::kBaseDpi ? LoadPictureFile(resourceFolder + L"offline_mark.png")
+                                         : skinkit::LoadSkinPicture(resourceFolder + L"offline_mark.png", dpi);
 }
 
 bool OfflineMark::Update(bool offline)
@@ -27,7 +30,9 @@ RECT OfflineMark::Area() const
 {
     const int w = m_picture ? int(m_picture->GetWidth()) : 0;
     const int h = m_picture ? int(m_picture->GetHeight()) : 0;
-    return RECT{kLeft, kTop, kLeft + w, kTop + h};
+    const int left = skinkit::ScaleToDpi(kLeft, m_dpi);
+    const int top = skinkit::ScaleToDpi(kTop, m_dpi);
+    return RECT{left, top, left + w, top + h};
 }
 
 void OfflineMark::Paint(HDC dc) const

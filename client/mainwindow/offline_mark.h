@@ -11,8 +11,8 @@
 // answer.
 class OfflineMark {
 public:
-    // "offline_mark.png" of the resource folder.
-    void Load(const std::wstring& resourceFolder);
+    // "offline_mark.png" of the resource folder, for the window's DPI.
+    void Load(const std::wstring& resourceFolder, int dpi = 96);
     // UM_FEED_OFFLINE's wParam; true when the mark changed.
     bool Update(bool offline);
     bool IsShown() const { return m_shown; }
@@ -21,5 +21,6 @@ public:
 
 private:
     std::unique_ptr<Gdiplus::Bitmap> m_picture;
+    int m_dpi = 96;
     bool m_shown = false;
 };

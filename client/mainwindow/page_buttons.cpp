@@ -2,12 +2,14 @@
 
 #include "browse_layout.h"
 #include "skin_pictures.h"
+#include "skinkit/dpi.h"
+
+#include <utility>
 
 namespace {
 
-void Place(CButtonUI& button, HWND parent, WORD id, Gdiplus::Bitmap* picture, const RECT& rect)
+void Place(CButtonUI& button, Gdiplus::Bitmap* picture, const RECT& rect)
 {
-    button.Create(parent, id);
     button.SetAttribute(picture);
     button.SetWindowRect(rect.left, rect.top, rect.right, rect.bottom);
 }
@@ -16,10 +18,19 @@ void Place(CButtonUI& button, HWND parent, WORD id, Gdiplus::Bitmap* picture, co
 
 void PageButtons::Create(HWND parent, int width, WORD previousId, WORD nextId)
 {
-    m_previousPicture = LoadPanelPicture(L"page_prev.png");
-    m_nextPicture = LoadPanelPicture(L"page_next.png");
-    Place(m_previous, parent, previousId, m_previousPicture.get(), browse_layout::PreviousPageButton(width));
-    Place(m_next, parent, nextId, m_nextPicture.get(), browse_layout::NextPageButton(width));
+    m_previous.Create(parent, previousId);
+    m_next.Create(parent, nextId);
+    Layout(width, skinkit::WindowDpi(parent));
+}
+
+void PageButtons::Layout(int width, int dpi)
+{
+    auto previous = LoadPanelPicture(L"page_prev.png", dpi);
+    auto next = LoadPanelPicture(L"page_next.png", dpi);
+    Place(m_previous, previous.get(), browse_layout::PreviousPageButton(width, dpi));
+    Place(m_next, next.get(), browse_layout::NextPageButton(width, dpi));
+    m_previousPicture = std::move(previous);
+    m_nextPicture = std::move(next);
 }
 
 void PageButtons::Show(bool shown)

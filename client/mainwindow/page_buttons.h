@@ -12,6 +12,7 @@
 class PageButtons {
 public:
     void Create(HWND parent, int width, WORD previousId, WORD nextId);
+    void Layout(int width, int dpi);
     void Show(bool shown);
     bool IsShown() const { return m_next.IsWindowVisible(); }
     void Paint(HDC hdc);

@@ -1,8 +1,11 @@
 #include "person_bar.h"
 
 #include "skin_pictures.h"
+#include "skinkit/dpi.h"
 #include "win32/wide_text.h"
 #include "window_messages.h"
+
+#include <utility>
 
 namespace {
 
@@ -15,50 +18,57 @@ constexpr COLORREF kCountColor = RGB(58, 67, 74);
 constexpr int kLeft = 20;
 constexpr int kTop = 133;
 
-RECT At(int left, int top, int right, int bottom)
+RECT At(int left, int top, int right, int bottom, int dpi)
 {
-    return RECT{left - 400 + kLeft, top + kTop, right - 400 + kLeft, bottom + kTop};
+    return skinkit::ScaleRectToDpi(RECT{left - 400 + kLeft, top + kTop, right - 400 + kLeft, bottom + kTop}, dpi);
 }
 
 }  // namespace
 
-void PersonBar::Place(CButtonUI& button, const RECT& rect)
+template <typename Control> void PersonBar::Place(Control& control, const RECT& rect)
 {
-    button.SetWindowRect(rect.left, rect.top, rect.right, rect.bottom);
+    control.SetWindowRect(rect.left, rect.top, rect.right, rect.bottom);
 }
 
 void PersonBar::Create(HWND parent)
 {
-    m_framePicture = LoadPanelPicture(L"user_avatar_bk.png");
-    m_cardPicture = LoadPanelPicture(L"person_bar_bk.png");
     m_card.Create(parent, false);
-    m_card.set_picture_ptr(m_cardPicture.get());
-    const RECT card = At(392, -6, 620, 38);
-    m_card.SetWindowRect(card.left, card.top, card.right, card.bottom);
     m_frame.Create(parent, kAvatarCommand);
-    m_frame.SetAttribute(m_framePicture.get());
-    Place(m_frame, At(400, 3, 426, 29));
     m_avatar.Create(parent, false);
-    const RECT avatar = At(400, 4, 424, 28);
-    m_avatar.SetWindowRect(avatar.left, avatar.top, avatar.right, avatar.bottom);
     m_avatar.SetStyle(1);
     m_name.Create(parent, kNameCommand);
-    Place(m_name, At(427, 10, 490, 25));
     m_name.SetTextColor(kNameColor);
     m_publishedLink.Create(parent, CMD_PERSON_PUBLISHED);
     m_publishedLink.SetURL(L"", L"发布");
-    m_publishedLink.MoveWindow(At(490, 12, 0, 0).left, At(490, 12, 0, 0).top, false);
     m_followsLink.Create(parent, CMD_PERSON_FOLLOWS);
     m_followsLink.SetURL(L"", L"关注");
-    m_followsLink.MoveWindow(At(545, 12, 0, 0).left, At(545, 12, 0, 0).top, false);
     m_published.Create(parent, CMD_PERSON_PUBLISHED);
-    Place(m_published, At(515, 11, 545, 26));
     m_published.SetTextColor(kCountColor);
     m_follows.Create(parent, CMD_PERSON_FOLLOWS);
-    Place(m_follows, At(575, 11, 605, 26));
     m_follows.SetTextColor(kCountColor);
+    Layout(skinkit::WindowDpi(parent));
     m_created = true;
     Hide();
+}
+
+void PersonBar::Layout(int dpi)
+{
+    auto frame = LoadPanelPicture(L"user_avatar_bk.png", dpi);
+    auto card = LoadPanelPicture(L"person_bar_bk.png", dpi);
+    m_card.set_picture_ptr(card.get());
+    m_frame.SetAttribute(frame.get());
+    m_cardPicture = std::move(card);
+    m_framePicture = std::move(frame);
+    Place(m_card, At(392, -6, 620, 38, dpi));
+    Place(m_frame, At(400, 3, 426, 29, dpi));
+    Place(m_avatar, At(400, 4, 424, 28, dpi));
+    Place(m_name, At(427, 10, 490, 25, dpi));
+    const RECT published = At(490, 12, 0, 0, dpi);
+    m_publishedLink.MoveWindow(published.left, published.top, false);
+    const RECT follows = At(545, 12, 0, 0, dpi);
+    m_followsLink.MoveWindow(follows.left, follows.top, false);
+    Place(m_published, At(515, 11, 545, 26, dpi));
+    Place(m_follows, At(575, 11, 605, 26, dpi));
 }
 
 void PersonBar::Show(const std::string& uid, const std::string& name, Gdiplus::Bitmap* avatar)

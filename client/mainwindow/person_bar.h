@@ -20,6 +20,8 @@ public:
 
     bool IsCreated() const { return m_created; }
     void Create(HWND parent);
+    // The card's parts and pictures for the window's DPI.
+    void Layout(int dpi);
     void Show(const std::string& uid, const std::string& name, Gdiplus::Bitmap* avatar);
     void Hide();
     bool IsVisible() const { return m_visible; }
@@ -44,7 +46,7 @@ private:
     bool m_created = false;
     bool m_visible = false;
     std::string m_uid;
-    static void Place(CButtonUI& button, const RECT& rect);
+    template <typename Control> static void Place(Control& control, const RECT& rect);
 
     CPictureUI m_card;
     std::unique_ptr<Gdiplus::Bitmap> m_cardPicture;

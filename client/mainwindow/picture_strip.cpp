@@ -5,6 +5,7 @@
 #include "picture_cache.h"
 #include "program_folder.h"
 #include "resource_ids.h"
+#include "skinkit/dpi.h"
 #include "skinkit/paint_cache.h"
 #include "skinkit/picture.h"
 #include "skinkit/pixel_blend.h"
@@ -245,16 +246,25 @@ bool PictureStrip::Create(
     m_downloads = std::move(downloads);
     m_next.Create(window, CMD_STRIP_NEXT);
     m_before.Create(window, CMD_STRIP_BEFORE);
-    m_nextImage = LoadPictureFile(ResourceFolder() + L"navigate_next.png");
-    m_beforeImage = LoadPictureFile(ResourceFolder() + L"navigate_before.png");
-    m_next.SetAttribute(m_nextImage.get());
-    m_before.SetAttribute(m_beforeImage.get());
     m_next.ShowWindow(false);
     m_before.ShowWindow(false);
     m_spinner = ProgramPng(QUARN_SPINNER_PNG);
     m_loading = ProgramPng(QUARN_LOADING_PNG);
-    SetGeometry(128, 128, 149, 4);
+    SetDpi(skinkit::WindowDpi(window));
     return true;
+}
+
+void PictureStrip::SetDpi(int dpi)
+{
+    m_dpi = dpi;
+    auto next = skinkit::LoadSkinPicture(ResourceFolder() + L"navigate_next.png", dpi);
+    auto before = skinkit::LoadSkinPicture(ResourceFolder() + L"navigate_before.png", dpi);
+    m_next.SetAttribute(next.get());
+    m_before.SetAttribute(before.get());
+    m_nextImage = std::move(next);
+    m_beforeImage = std::move(before);
+    m_placeholderKey.clear();
+    SetGeometry(Px(128), Px(128), Px(149), 4);
 }
 
 void PictureStrip::SetGeometry(int w, int h, int t, int n)
@@ -272,10 +282,10 @@ void PictureStrip::Anchor(int x)
 {
     for (RECT& slot : m_slots) {
         slot.left = x;
-        slot.right = x + kSlotWidth;
+        slot.right = x + Px(kSlotWidth);
     }
-    m_next.SetWindowRect(x + m_w + 15, m_b - 29, x + m_w + 32, m_b);
-    m_before.SetWindowRect(x + m_w + 15, m_b - 58, x + m_w + 32, m_b - 29);
+    m_next.SetWindowRect(x + m_w + Px(15), m_b - Px(29), x + m_w + Px(32), m_b);
+    m_before.SetWindowRect(x + m_w + Px(15), m_b - Px(58), x + m_w + Px(32), m_b - Px(29));
     m_area = RECT{x, m_t, x + m_w, m_b};
     m_next.ShowWindow(true);
     m_before.ShowWindow(true);
@@ -305,7 +315,7 @@ void PictureStrip::ResetScroll()
     SetGeometry(m_w, m_h, m_t, m_n);
     for (RECT& slot : m_slots) {
         slot.left = left;
-        slot.right = left + kSlotWidth;
+        slot.right = left + Px(kSlotWidth);
     }
     Repaint();
 }
@@ -444,7 +454,7 @@ void PictureStrip::OnMouseMove(POINT point)
         }
         return;
     }
-    if (point.x < m_slots[0].left || point.x > m_slots[5].right + 30) {
+    if (point.x < m_slots[0].left || point.x > m_slots[5].right + Px(30)) {
         InvalidateRect(m_window, nullptr, FALSE);
         m_visible = false;
     }
@@ -520,7 +530,7 @@ void PictureStrip::TrackStep()
     if (OverArrow(point)) {
         m_dx = m_dy = 0;
     } else if (!m_zooming && m_mode != kTagSource) {
-        const int bound = m_mode == kFeedSource ? 50 : 10;
+        const int bound = Px(m_mode == kFeedSource ? 50 : 10);
         m_dx = std::clamp(int(point.x - m_origin.x) / 2, -bound, bound);
         m_dy = std::clamp(int(point.y - m_origin.y), -bound, bound);
     }
@@ -578,7 +588,7 @@ void PictureStrip::ScrollStep()
     ++m_scrollSteps;
     if (m_scrollDirection > 0) {
         for (int i = 0; i < kHoverSlots; ++i)
-            Move(m_slots[i], -10);
+            Move(m_slots[i], -Px(10));
         if (m_slots[0].bottom <= m_t) {
             for (int i = 0; i < 4; ++i)
                 m_slots[i] = m_slots[i + 1];
@@ -589,7 +599,7 @@ void PictureStrip::ScrollStep()
         }
     } else {
         for (int i = 0; i < kHoverSlots; ++i)
-            Move(m_slots[i], 10);
+            Move(m_slots[i], Px(10));
         if (m_slots[0].top > m_t && m_first > 0) {
             for (int i = 4; i > 0; --i)
                 m_slots[i] = m_slots[i - 1];
@@ -626,7 +636,7 @@ void PictureStrip::OnPictureArrived(std::uint32_t key)
         Repaint();
 }
 
-RECT PictureStrip::PaintArea() const { return RECT{m_slots[0].left - 300, m_t, m_slots[0].right + 300, m_b}; }
+RECT PictureStrip::PaintArea() const { return RECT{m_slots[0].left - Px(300), m_t, m_slots[0].right + Px(300), m_b}; }
 
 void PictureStrip::Repaint() const
 {
@@ -654,20 +664,23 @@ const BlendPicture* PictureStrip::Placeholder(bool none)
     Gdiplus::Graphics g(canvas.get());
     Gdiplus::SolidBrush fill(kLoadingFill);
     g.FillRectangle(&fill, 0, 0, w, h);
-    const int textX = m_mode == kPersonSource ? 25 : 45;
-    const int textY = (h - 20) / 2;
-    if (m_spinner && textX >= 22 && !none)
-        g.DrawImage(m_spinner.get(), Gdiplus::Rect(textX - 22, textY, 20, 20), 0, 0, 20, 20, Gdiplus::UnitPixel);
+    const int textX = Px(m_mode == kPersonSource ? 25 : 45);
+    const int spinner = Px(20);
+    const int textY = (h - spinner) / 2;
+    if (m_spinner && textX >= Px(22) && !none)
+        g.DrawImage(
+            m_spinner.get(), Gdiplus::Rect(textX - Px(22), textY, spinner, spinner), 0, 0, 20, 20, Gdiplus::UnitPixel);
     Gdiplus::FontFamily family(L"宋体");
-    Gdiplus::Font font(&family, 9, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
+    // A bitmap's points are 96-DPI ones: 9 points in the window's pixels.
+    Gdiplus::Font font(&family, 9.0f * float(m_dpi) / 72.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
     Gdiplus::SolidBrush text(kLoadingText);
     g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-    const Gdiplus::RectF box(Gdiplus::REAL(textX), Gdiplus::REAL(textY + 3), Gdiplus::REAL(w), Gdiplus::REAL(h));
+    const Gdiplus::RectF box(Gdiplus::REAL(textX), Gdiplus::REAL(textY + Px(3)), Gdiplus::REAL(w), Gdiplus::REAL(h));
     if (none) {
         // Centred: the person strip's narrow slots leave no room beside a spinner's place.
         Gdiplus::StringFormat centred;
         centred.SetAlignment(Gdiplus::StringAlignmentCenter);
-        const Gdiplus::RectF whole(0.0f, Gdiplus::REAL(textY + 3), Gdiplus::REAL(w), Gdiplus::REAL(h));
+        const Gdiplus::RectF whole(0.0f, Gdiplus::REAL(textY + Px(3)), Gdiplus::REAL(w), Gdiplus::REAL(h));
         g.DrawString(L"还没有图片", -1, &font, whole, &centred, &text);
     } else {
         g.DrawString(L"加载中", -1, &font, box, nullptr, &text);
@@ -739,7 +752,7 @@ void PictureStrip::PaintHovered(HDC dc)
         Gdiplus::Bitmap* original = m_thumbnails.Original(wide);
         if (!original)
             return;
-        const int grow = kZoomSteps - m_zoomStep;
+        const int grow = Px(kZoomSteps - m_zoomStep);
         const Gdiplus::Rect big{box.X - grow, box.Y - grow, box.Width + 2 * grow, box.Height + 2 * grow};
         Gdiplus::Graphics g(dc);
         Gdiplus::SolidBrush backing(kDim);

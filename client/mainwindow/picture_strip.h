@@ -90,6 +90,10 @@ public:
     // False when `window` is not a window. Creates the arrow buttons (2031,
     // 2033) on it, hidden until the strip is anchored.
     bool Create(HWND window, bool visible, std::shared_ptr<FeedStore> store, std::shared_ptr<Downloader> downloads);
+    // Loads the arrows for dpi and lays the column out for it; the window
+    // anchors it again.
+    void SetDpi(int dpi);
+    int Dpi() const { return m_dpi; }
     // Thumbnail width and height, top of the first slot, visible count.
     void SetGeometry(int w, int h, int t, int n);
     // Moves the column under an item whose left edge is x.
@@ -169,7 +173,10 @@ private:
     const BlendPicture* Placeholder(bool none = false);
     const BlendPicture* Dim(int width, int height);
 
+    int Px(int value) const { return MulDiv(value, m_dpi, 96); }
+
     HWND m_window = nullptr;
+    int m_dpi = 96;
     std::shared_ptr<FeedStore> m_store;
     std::shared_ptr<Downloader> m_downloads;
     bool m_visible = false;

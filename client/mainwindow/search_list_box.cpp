@@ -3,6 +3,7 @@
 #include "browse_layout.h"
 #include "skin_pictures.h"
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 
 #include <windowsx.h>
 
@@ -17,8 +18,9 @@ void CSearchListBox::Create(HWND owner, WORD command, const RECT& rect)
     m_owner = owner;
     m_command = command;
     m_rect = rect;
-    m_background = LoadPanelPicture(L"search_lb_bg.png");
-    m_selection = LoadPanelPicture(L"search_lb_sel.png");
+    m_dpi = skinkit::WindowDpi(owner);
+    m_background = LoadPanelPicture(L"search_lb_bg.png", m_dpi);
+    m_selection = LoadPanelPicture(L"search_lb_sel.png", m_dpi);
 }
 
 void CSearchListBox::Show()
@@ -44,8 +46,10 @@ void CSearchListBox::Paint(HDC hdc)
     style.points = 9.0f;
     style.color = 0xFE3A434A;
     for (int entry = 0; entry < 2; ++entry) {
-        const Gdiplus::RectF box(Gdiplus::REAL(m_rect.left + 12), Gdiplus::REAL(m_rect.top + entry * half + 6),
-            Gdiplus::REAL(m_rect.right - m_rect.left - 24), Gdiplus::REAL(half - 12));
+        const int inset = skinkit::ScaleToDpi(12, m_dpi);
+        const Gdiplus::RectF box(Gdiplus::REAL(m_rect.left + inset),
+            Gdiplus::REAL(m_rect.top + entry * half + inset / 2), Gdiplus::REAL(m_rect.right - m_rect.left - 2 * inset),
+            Gdiplus::REAL(half - inset));
         DrawSkinText(hdc, kEntries[entry], style, box);
     }
 }

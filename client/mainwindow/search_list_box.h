@@ -27,6 +27,7 @@ public:
 private:
     HWND m_owner = nullptr;
     WORD m_command = 0;
+    int m_dpi = 96;
     RECT m_rect{};
     bool m_visible = false;
     int m_selected = 0;

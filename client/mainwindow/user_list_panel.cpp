@@ -5,6 +5,7 @@
 #include "feed_kinds.h"
 #include "skin_pictures.h"
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "skinkit/paint_cache.h"
 #include "win32/wide_text.h"
 #include "window_messages.h"
@@ -25,15 +26,23 @@ Gdiplus::RectF TextBox(int left, int top, int width, int height)
 
 void UserListPanel::Create(HWND parent, int width)
 {
-    m_width = width;
-    m_cellsPerRow = browse_layout::UserCellsPerRow(width);
-    m_card = LoadPanelPicture(L"guide_image.png");
-    m_noFollows = LoadPanelPicture(L"user_info_no_concern.png");
-    m_noFans = LoadPanelPicture(L"user_info_no_funs.png");
-    m_loading = LoadPanelPicture(L"loading_picture.png");
     m_pages.Create(parent, width, CMD_USER_LIST_PREVIOUS, CMD_USER_LIST_NEXT);
+    Layout(width, skinkit::WindowDpi(parent));
     m_created = true;
     Hide();
+}
+
+void UserListPanel::Layout(int width, int dpi)
+{
+    m_width = width;
+    m_dpi = dpi;
+    m_cellsPerRow = browse_layout::UserCellsPerRow(width, dpi);
+    m_card = LoadPanelPicture(L"guide_image.png", dpi);
+    m_noFollows = LoadPanelPicture(L"user_info_no_concern.png", dpi);
+    m_noFans = LoadPanelPicture(L"user_info_no_funs.png", dpi);
+    m_loading = LoadPanelPicture(L"loading_picture.png", dpi);
+    m_pages.Layout(width, dpi);
+    m_cellsKey.clear();
 }
 
 void UserListPanel::Show(int mode, std::string key)
@@ -93,7 +102,7 @@ int UserListPanel::IndexAt(const FeedStore& store, POINT point) const
         return -1;
     const std::size_t count = ShownCount(store);
     for (std::size_t i = 0; i < count; ++i) {
-        const RECT cell = browse_layout::UserCell(int(i));
+        const RECT cell = CellRect(int(i));
         if (PtInRect(&cell, point))
             return int(i);
     }
@@ -125,7 +134,7 @@ bool UserListPanel::OnFollowToggle(POINT point) const
 {
     if (!m_visible || m_hovered < 0)
         return false;
-    const RECT toggle = browse_layout::FollowToggle(browse_layout::UserCell(m_hovered));
+    const RECT toggle = browse_layout::FollowToggle(CellRect(m_hovered), m_dpi);
     return PtInRect(&toggle, point) != FALSE;
 }
 
@@ -141,19 +150,18 @@ void UserListPanel::PaintCells(HDC hdc, const PanelContext& context, std::size_t
         const auto user = context.store->User(Kind(), i);
         std::size_t serial = 0;
         if (user && int(i) != m_hovered)
-            avatars[i] = context.pictures->Fitted(
-                Widen(user->avatarPath), browse_layout::kUserCell, browse_layout::kUserCell, &serial);
+            avatars[i] = context.pictures->Fitted(Widen(user->avatarPath), CellSide(), CellSide(), &serial);
         key << bool(user) << serial;
     }
-    const RECT first = browse_layout::UserCell(0);
-    const int width = browse_layout::kUserCell * int(count);
+    const RECT first = CellRect(0);
+    const int width = CellSide() * int(count);
     const int height = first.bottom - first.top;
     const auto draw = [&](HDC dc, int dx, int dy) {
         Gdiplus::Graphics graphics(dc);
         for (std::size_t i = 0; i < count; ++i) {
             if (!context.store->User(Kind(), i) || int(i) == m_hovered)
                 continue;
-            RECT cell = browse_layout::UserCell(int(i));
+            RECT cell = CellRect(int(i));
             OffsetRect(&cell, dx, dy);
             PaintCell(graphics, cell, avatars[i]);
         }
@@ -216,20 +224,22 @@ void UserListPanel::PaintCard(
         graphics.DrawRectangle(
             &frame, int(cell.left), int(cell.top), int(cell.right - cell.left - 1), int(cell.bottom - cell.top - 1));
         if (toggleShown) {
-            const RECT toggle = browse_layout::FollowToggle(cell);
+            const RECT toggle = browse_layout::FollowToggle(cell, m_dpi);
             Gdiplus::SolidBrush shade{Gdiplus::Color(kShade)};
-            graphics.FillRectangle(&shade, int(toggle.left), int(toggle.top), 60, 20);
+            graphics.FillRectangle(&shade, int(toggle.left), int(toggle.top), int(toggle.right - toggle.left),
+                int(toggle.bottom - toggle.top));
         }
     }
     SkinTextStyle name;
     name.points = 10.0f;
     name.color = 0xFE6FACA4;
-    DrawSkinText(hdc, Widen(user.name), name, TextBox(cell.right + 20, cell.top + 20, 100, 20));
+    DrawSkinText(hdc, Widen(user.name), name, TextBox(cell.right + Px(20), cell.top + Px(20), Px(100), Px(20)));
     SkinTextStyle counts;
     counts.points = 9.0f;
     counts.color = 0xFE979797;
     for (const CardCount& count : CardCounts(user))
-        DrawSkinText(hdc, count.text, counts, TextBox(cell.right + count.dx, cell.top + count.dy, 100, 20));
+        DrawSkinText(
+            hdc, count.text, counts, TextBox(cell.right + Px(count.dx), cell.top + Px(count.dy), Px(100), Px(20)));
     if (!toggleShown)
         return;
     SkinTextStyle toggle;
@@ -237,7 +247,7 @@ void UserListPanel::PaintCard(
     toggle.color = 0xFEFFFFFF;
     toggle.centred = true;
     const wchar_t* label = !viewerUid.empty() && user.isFollowed ? L"取消关注" : L"加关注";
-    DrawSkinText(hdc, label, toggle, TextBox(cell.right - 60, cell.bottom - 15, 60, 15));
+    DrawSkinText(hdc, label, toggle, TextBox(cell.right - Px(60), cell.bottom - Px(15), Px(60), Px(15)));
 }
 
 // An answer with no one in it is an outcome, not a wait.
@@ -249,28 +259,28 @@ bool UserListPanel::AnsweredNoOne(const FeedStore& store) const
 // A search says it found no one; another list shows nothing.
 void UserListPanel::PaintNoOne(HDC hdc, const PanelContext& context)
 {
-    const RECT first = browse_layout::UserCell(0);
+    const RECT first = CellRect(0);
     if (AnsweredNoOne(*context.store)) {
         if (m_mode == kSearch)
-            DrawPanelNote(hdc, L"没有找到相关的用户", 70, first.top + 23);
+            DrawPanelNote(hdc, L"没有找到相关的用户", Px(70), first.top + Px(23), m_dpi);
         return;
     }
     Gdiplus::Graphics graphics(hdc);
     if (m_loading)
-        DrawPicture(graphics, m_loading.get(), (context.width - int(m_loading->GetWidth())) / 2, first.top + 30);
+        DrawPicture(graphics, m_loading.get(), (context.width - int(m_loading->GetWidth())) / 2, first.top + Px(30));
 }
 
 void UserListPanel::Paint(HDC hdc, const PanelContext& context, const std::string& viewerUid)
 {
     if (!m_visible || !m_created)
         return;
-    const RECT first = browse_layout::UserCell(0);
+    const RECT first = CellRect(0);
     if (ShowsEmptyState()) {
         Gdiplus::Graphics graphics(hdc);
         if (m_mode == kFollows)
-            DrawPicture(graphics, m_noFollows.get(), context.width - 900, first.top);
+            DrawPicture(graphics, m_noFollows.get(), context.width - Px(900), first.top);
         else
-            DrawPicture(graphics, m_noFans.get(), context.width - 930, first.top);
+            DrawPicture(graphics, m_noFans.get(), context.width - Px(930), first.top);
     } else if (ShownCount(*context.store) == 0) {
         PaintNoOne(hdc, context);
     } else {
@@ -281,10 +291,8 @@ void UserListPanel::Paint(HDC hdc, const PanelContext& context, const std::strin
             : nullptr;
         // The card lies over the cells right of it.
         if (hovered)
-            PaintCard(hdc, browse_layout::UserCell(m_hovered), *hovered,
-                context.pictures->Fitted(
-                    Widen(hovered->avatarPath), browse_layout::kUserCell, browse_layout::kUserCell),
-                viewerUid);
+            PaintCard(hdc, CellRect(m_hovered), *hovered,
+                context.pictures->Fitted(Widen(hovered->avatarPath), CellSide(), CellSide()), viewerUid);
     }
     if (m_mode == kFollows || m_mode == kFans || m_mode == kFollowsOf) {
         const std::wstring label = std::to_wstring(context.store->CurrentPage(Kind())) + L"/"
@@ -292,7 +300,7 @@ void UserListPanel::Paint(HDC hdc, const PanelContext& context, const std::strin
         SkinTextStyle style;
         style.points = 9.0f;
         style.color = 0xFE000000;
-        DrawSkinText(hdc, label, style, TextBox(context.width - 50, 70, 100, 20));
+        DrawSkinText(hdc, label, style, TextBox(context.width - Px(50), Px(70), Px(100), Px(20)));
         m_pages.Paint(hdc);
     }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "browse_layout.h"
 #include "feed_store.h"
 #include "page_buttons.h"
 #include "panel_context.h"
@@ -33,6 +34,10 @@ public:
     UserListPanel& operator=(const UserListPanel&) = delete;
 
     void Create(HWND parent, int width);
+    // Cells, pictures and page buttons for the window's DPI.
+    void Layout(int width, int dpi);
+    // Cell i's square at the panel's DPI.
+    RECT CellRect(int index) const { return browse_layout::UserCell(index, m_dpi); }
     void Show(int mode, std::string key = {});
     void Hide();
     bool IsVisible() const { return m_visible; }
@@ -70,6 +75,10 @@ private:
     void PaintCard(
         HDC hdc, const RECT& cell, const UserRecord& user, Gdiplus::Bitmap* avatar, const std::string& viewerUid);
 
+    int Px(int value) const { return browse_layout::Scaled(value, m_dpi); }
+    int CellSide() const { return Px(browse_layout::kUserCell); }
+
+    int m_dpi = browse_layout::kLayoutDpi;
     int m_mode = kFeatured;
     std::string m_key;
     int m_width = 0;

@@ -2,8 +2,11 @@
 
 #include "skin_pictures.h"
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "skinkit/hyperlink.h"
 #include "window_messages.h"
+
+#include <utility>
 
 namespace {
 
@@ -20,31 +23,44 @@ constexpr int kCountHeight = 15;
 
 void UserMenu::Create(HWND parent, WORD baseCommand, const std::wstring& ini)
 {
+    m_ini = ini;
     m_background.Create(parent, false);
-    m_backgroundPicture = LoadPanelPicture(L"user_info_bk.png");
-    m_background.set_picture_ptr(m_backgroundPicture.get());
-    const RECT placed = CHyperLinkUI::GetPrivateProfileRect(L"user_info_menu", L"rect", ini.c_str());
-    m_background.SetWindowRect(placed.left, placed.top, placed.right, placed.bottom);
     for (int i = 0; i < kItems; ++i) {
         const WORD command = i < kCounts ? WORD(baseCommand + i)
             : i == 5                     ? WORD(CMD_USER_MENU_LAST)
                                          : WORD(CMD_SIGN_OUT);
         m_items[i].Create(parent, command);
-        m_itemPictures[i] = LoadPanelPicture(kItemPictures[i]);
-        m_items[i].SetAttribute(m_itemPictures[i].get());
         m_items[i].ShowWindow(false);
     }
-    PlaceItems();
+    Layout(skinkit::WindowDpi(parent));
     m_created = true;
+}
+
+void UserMenu::Layout(int dpi)
+{
+    m_dpi = dpi;
+    auto background = LoadPanelPicture(L"user_info_bk.png", dpi);
+    m_background.set_picture_ptr(background.get());
+    m_backgroundPicture = std::move(background);
+    const RECT placed
+        = skinkit::ScaleRectToDpi(CHyperLinkUI::GetPrivateProfileRect(L"user_info_menu", L"rect", m_ini.c_str()), dpi);
+    m_background.SetWindowRect(placed.left, placed.top, placed.right, placed.bottom);
+    for (int i = 0; i < kItems; ++i) {
+        auto picture = LoadPanelPicture(kItemPictures[i], dpi);
+        m_items[i].SetAttribute(picture.get());
+        m_itemPictures[i] = std::move(picture);
+    }
+    PlaceItems();
 }
 
 void UserMenu::PlaceItems()
 {
     const RECT menu = Rect();
+    const auto px = [this](int value) { return skinkit::ScaleToDpi(value, m_dpi); };
     for (int i = 0; i < kItems; ++i) {
-        const int left = menu.left + kItemLeft;
-        const int top = menu.top + kItemTop + kItemHeight * i;
-        m_items[i].SetWindowRect(left, top, left + kItemWidth, top + kItemHeight);
+        const int left = menu.left + px(kItemLeft);
+        const int top = menu.top + px(kItemTop) + px(kItemHeight) * i;
+        m_items[i].SetWindowRect(left, top, left + px(kItemWidth), top + px(kItemHeight));
     }
 }
 
@@ -83,8 +99,9 @@ void UserMenu::Paint(HDC hdc)
     style.color = 0xFEFFFFFF;
     style.centred = true;
     for (int i = 0; i < kCounts; ++i) {
-        const Gdiplus::RectF box(Gdiplus::REAL(first.right - 10), Gdiplus::REAL(ItemRect(i).top),
-            Gdiplus::REAL(kCountWidth), Gdiplus::REAL(kCountHeight));
+        const Gdiplus::RectF box(Gdiplus::REAL(first.right - skinkit::ScaleToDpi(10, m_dpi)),
+            Gdiplus::REAL(ItemRect(i).top), Gdiplus::REAL(skinkit::ScaleToDpi(kCountWidth, m_dpi)),
+            Gdiplus::REAL(skinkit::ScaleToDpi(kCountHeight, m_dpi)));
         DrawSkinText(hdc, m_counts[i], style, box);
     }
 }

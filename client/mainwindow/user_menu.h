@@ -22,6 +22,8 @@ public:
 
     // Items 0-4 take baseCommand onwards; settings and sign-out their own.
     void Create(HWND parent, WORD baseCommand, const std::wstring& ini);
+    // The menu's place, items and pictures for the window's DPI.
+    void Layout(int dpi);
 
     bool IsOpen() const { return m_open; }
     void Open();
@@ -39,6 +41,8 @@ public:
 private:
     void PlaceItems();
 
+    std::wstring m_ini;
+    int m_dpi = 96;
     CPictureUI m_background;
     std::unique_ptr<Gdiplus::Bitmap> m_backgroundPicture;
     std::array<CButtonUI, kItems> m_items;

@@ -1,5 +1,6 @@
 #include "taskbar_icon_menu.h"
 
+#include "skinkit/dpi.h"
 #include "skinkit/picture.h"
 #include "win32kit/scoped_win.h"
 #include "window_messages.h"
@@ -19,15 +20,20 @@ int Height(const RECT& r) { return r.bottom - r.top; }
 bool CTaskBarIconMenu::Create(HWND owner, const RECT* rect)
 {
     m_owner = owner;
-    if (rect)
-        m_menu = *rect;
+    m_menu = rect ? *rect : skinkit::ScaleRectToDpi(RECT{0, 0, 100, 137}, m_dpi);
     return CWindowBase::Create(nullptr, L"Vorl菜单", kStyle, kExStyle, m_menu, nullptr) != nullptr;
 }
 
-void CTaskBarIconMenu::LoadImages(const std::wstring& resourceFolder)
+void CTaskBarIconMenu::LoadImages(const std::wstring& resourceFolder, int dpi)
 {
-    m_menuImage = LoadPictureFile(resourceFolder + L"taskbaricon_menu.png");
-    m_selImage = LoadPictureFile(resourceFolder + L"taskbaricon_Sel_menu.png");
+    m_dpi = dpi;
+    if (dpi == skinkit::kBaseDpi) {
+        m_menuImage = LoadPictureFile(resourceFolder + L"taskbaricon_menu.png");
+        m_selImage = LoadPictureFile(resourceFolder + L"taskbaricon_Sel_menu.png");
+        return;
+    }
+    m_menuImage = skinkit::LoadSkinPicture(resourceFolder + L"taskbaricon_menu.png", dpi);
+    m_selImage = skinkit::LoadSkinPicture(resourceFolder + L"taskbaricon_Sel_menu.png", dpi);
 }
 
 POINT CTaskBarIconMenu::Placement(POINT pointer, SIZE menu, SIZE screen)
@@ -92,7 +98,7 @@ void CTaskBarIconMenu::OnMouseMove(POINT point)
         TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, m_hWnd, 0};
         m_tracking = TrackMouseEvent(&track) != FALSE;
     }
-    const int hot = PtInRect(&m_menu, point) ? RowAt(point.y, m_menu) : -1;
+    const int hot = PtInRect(&m_menu, point) ? RowAt(point.y, m_menu, RowHeight()) : -1;
     if (hot == m_hot)
         return;
     m_hot = hot;
@@ -103,7 +109,7 @@ void CTaskBarIconMenu::OnLButtonUp(POINT point)
 {
     if (!PtInRect(&m_menu, point))
         return;
-    PostMessageW(m_owner, UM_TRAY_COMMAND, 0, RowAt(point.y, m_menu));
+    PostMessageW(m_owner, UM_TRAY_COMMAND, 0, RowAt(point.y, m_menu, RowHeight()));
     PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
 }
 
@@ -115,6 +121,6 @@ void CTaskBarIconMenu::Compose(HDC dc)
     if (m_menuImage)
         g.DrawImage(m_menuImage.get(), 0, 0, m_menuImage->GetWidth(), m_menuImage->GetHeight());
     if (m_hot >= 0 && m_selImage)
-        g.DrawImage(m_selImage.get(), int(m_menu.left), int(m_menu.top + m_hot * kRowHeight), m_selImage->GetWidth(),
+        g.DrawImage(m_selImage.get(), int(m_menu.left), int(m_menu.top + m_hot * RowHeight()), m_selImage->GetWidth(),
             m_selImage->GetHeight());
 }

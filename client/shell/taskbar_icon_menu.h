@@ -25,17 +25,19 @@ public:
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     const wchar_t* GetWindowClassName() const override { return L"TaskBarIconMenu"; }
 
-    // rect null: the menu picture's 100 x 137.
+    // rect null: the menu picture's 100 x 137 at 96 DPI, scaled to the DPI
+    // the pictures were loaded for.
     bool Create(HWND owner, const RECT* rect = nullptr);
-    // resourceFolder ends with a backslash.
-    void LoadImages(const std::wstring& resourceFolder);
+    // resourceFolder ends with a backslash; the pictures are drawn for dpi.
+    void LoadImages(const std::wstring& resourceFolder, int dpi = 96);
     // At the pointer, turned to the left or upwards where the screen ends.
     void Open(int x, int y);
 
     // The top-left corner for a pointer at `pointer` on a screen of `screen`.
     static POINT Placement(POINT pointer, SIZE menu, SIZE screen);
-    // The row under client y, counted from the menu's top.
-    static int RowAt(int y, const RECT& menu) { return (y - menu.top) / kRowHeight; }
+    // The row under client y, counted from the menu's top, with rows of
+    // rowHeight pixels.
+    static int RowAt(int y, const RECT& menu, int rowHeight = kRowHeight) { return (y - menu.top) / rowHeight; }
 
 private:
     void OnMouseMove(POINT point);
@@ -43,7 +45,10 @@ private:
     SIZE PictureSize() const override;
     void Compose(HDC dc) override;
 
+    int RowHeight() const { return MulDiv(kRowHeight, m_dpi, 96); }
+
     HWND m_owner = nullptr;
+    int m_dpi = 96;
     RECT m_menu{0, 0, 100, 137};
     int m_hot = -1;
     bool m_tracking = false;

@@ -145,7 +145,7 @@ void CQNWizardDlg::Show(bool show)
     Present();
 }
 
-BOOL CQNWizardDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT& result)
+BOOL CQNWizardDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (HandlePaintMessage(msg, result)) {
         // The animations keep a repaint pending, so the message loop never
@@ -161,6 +161,9 @@ BOOL CQNWizardDlg::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM, LRESULT&
         return TRUE;
     case WM_DESTROY:
         OnDestroy();
+        return TRUE;
+    case WM_DPICHANGED:
+        OnDpiChanged(wParam, lParam);
         return TRUE;
     case WM_KEYDOWN:
         OnKeyDown(wParam);
@@ -196,19 +199,50 @@ void CQNWizardDlg::OnCreate()
     LoadPictures();
     m_motion->logoTop = -ImageHeight(m_logo);
     m_next.Create(m_hWnd, kNextButton);
-    m_next.SetAttribute(m_nextImage.get());
-    const int nextX = Scaled(m_hWnd, kNextPlace.x);
-    const int nextY = Scaled(m_hWnd, kNextPlace.y);
-    m_next.SetWindowRect_New(nextX, nextY, ImageWidth(m_nextImage) / 3, ImageHeight(m_nextImage));
     m_next.ShowWindow(false);
     m_close.Create(m_hWnd, kCloseButton);
-    m_close.SetAttribute(m_closeImage.get());
-    const int closeWidth = ImageWidth(m_closeImage) / 3;
-    m_close.SetWindowRect_New(Scaled(m_hWnd, kCloseRight) - closeWidth, nextY, closeWidth, ImageHeight(m_nextImage));
     m_close.ShowWindow(false);
+    PlaceButtons();
     platform::StartDetachedThread(
         [motion = m_motion, hwnd = m_hWnd, height = int(m_size.cy), logo = ImageHeight(m_logo),
             rest = Scaled(m_hWnd, kLogoRest)] { RunIntro(motion, hwnd, height, logo, rest); });
+}
+
+// The buttons for the page on show: below the text at first, moved up and
+// left from the first page on, the last page's next button running the program.
+void CQNWizardDlg::PlaceButtons()
+{
+    Gdiplus::Bitmap* next = m_page == kPageCount - 1 && m_runImage ? m_runImage.get() : m_nextImage.get();
+    const int nextWidth = next ? int(next->GetWidth()) / 3 : 0;
+    const int nextHeight = next ? int(next->GetHeight()) : 0;
+    const int shiftX = m_page >= 0 ? Scaled(m_hWnd, kFirstPageShiftX) : 0;
+    const int shiftY = m_page >= 0 ? Scaled(m_hWnd, kFirstPageShiftY) : 0;
+    const int top = Scaled(m_hWnd, kNextPlace.y) + shiftY;
+    m_next.SetAttribute(next);
+    m_next.SetWindowRect_New(Scaled(m_hWnd, kNextPlace.x) + shiftX, top, nextWidth, nextHeight);
+    const int closeWidth = ImageWidth(m_closeImage) / 3;
+    m_close.SetAttribute(m_closeImage.get());
+    m_close.SetWindowRect_New(
+        Scaled(m_hWnd, kCloseRight) + shiftX - closeWidth, top, closeWidth, ImageHeight(m_nextImage));
+}
+
+// Moved to a screen of another DPI: the suggested rectangle, the pictures
+// for the new DPI and the buttons placed for them.
+void CQNWizardDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    const int old = skinkit::WindowDpi(m_hWnd);
+    skinkit::TakeDpiChange(m_hWnd, wParam, lParam);
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    m_size = SIZE{window.right - window.left, window.bottom - window.top};
+    // The buttons draw the old pictures until they are placed again.
+    const auto next = std::move(m_nextImage);
+    const auto run = std::move(m_runImage);
+    const auto close = std::move(m_closeImage);
+    LoadPictures();
+    PlaceButtons();
+    m_motion->logoTop = MulDiv(m_motion->logoTop.load(), skinkit::WindowDpi(m_hWnd), old);
+    Present();
 }
 
 void CQNWizardDlg::LoadPictures()

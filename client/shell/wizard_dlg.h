@@ -50,6 +50,8 @@ public:
 private:
     void OnCreate();
     void LoadPictures();
+    void PlaceButtons();
+    void OnDpiChanged(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
     void OnKeyDown(WPARAM key);
     void NextPage();

@@ -1,6 +1,7 @@
 #include "comment_edit.h"
 
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "skinkit/memory_dc.h"
 
 namespace {
@@ -17,14 +18,16 @@ CCommentEdit::~CCommentEdit()
         DestroyWindow(m_hWnd);
 }
 
+int CCommentEdit::Scaled(int value) const
+{
+    return skinkit::ScaleToDpi(value, skinkit::WindowDpi(m_hWnd ? m_hWnd : m_owner));
+}
+
 bool CCommentEdit::Create(HWND owner, WORD editId, Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame)
 {
     m_owner = owner;
     m_editId = editId;
-    m_fill = fill;
-    m_frame = frame;
-    m_width = frame ? int(frame->GetWidth()) : 440;
-    m_height = frame ? int(frame->GetHeight()) : 64;
+    TakePictures(fill, frame);
     if (!CWindowBase::Create(owner, L"发表评论", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_LAYERED, CW_USEDEFAULT,
             CW_USEDEFAULT, m_width, m_height, nullptr))
         return false;
@@ -34,9 +37,34 @@ bool CCommentEdit::Create(HWND owner, WORD editId, Gdiplus::Bitmap* fill, Gdiplu
     m_edit.SetWordWrap(true);
     m_edit.SetLimitText(kTextLimit);
     m_edit.SetTextColor(RGB(0, 0, 0));
-    m_edit.SetBkRect(0, 0, m_width, m_height);
-    m_edit.SetEidtRect(kTextInset, kTextInset, m_width - kTextInset, m_height - kTextInset);
+    PlaceField();
     return true;
+}
+
+// The frame's picture is drawn for the DPI: it gives the field's size.
+void CCommentEdit::TakePictures(Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame)
+{
+    m_fill = fill;
+    m_frame = frame;
+    m_width = frame ? int(frame->GetWidth()) : Scaled(440);
+    m_height = frame ? int(frame->GetHeight()) : Scaled(64);
+}
+
+void CCommentEdit::PlaceField()
+{
+    const int inset = Scaled(kTextInset);
+    m_edit.SetBkRect(0, 0, m_width, m_height);
+    m_edit.SetEidtRect(inset, inset, m_width - inset, m_height - inset);
+}
+
+void CCommentEdit::SetPictures(Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame)
+{
+    TakePictures(fill, frame);
+    if (!m_hWnd)
+        return;
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_width, m_height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceField();
+    InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 void CCommentEdit::Place(const RECT& rect)
@@ -130,8 +158,10 @@ void CCommentEdit::Compose(HDC dc)
         SkinTextStyle hint;
         hint.points = 10.0f;
         hint.color = kHintColor;
+        const int inset = Scaled(kTextInset);
         DrawSkinText(dc, L"说点什么吧……", hint,
-            Gdiplus::RectF(float(kTextInset + 2), float(kTextInset + 2), float(m_width - 2 * kTextInset), 20.0f));
+            Gdiplus::RectF(
+                float(inset + Scaled(2)), float(inset + Scaled(2)), float(m_width - 2 * inset), float(Scaled(20))));
     }
     if (m_frame) {
         Gdiplus::Graphics g(dc);

@@ -29,6 +29,8 @@ public:
 
     // Pictures not owned: the field's fill and its frame.
     bool Create(HWND owner, WORD editId, Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame);
+    // The pictures for a new DPI; the field takes the frame's size.
+    void SetPictures(Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame);
     // Screen rectangle.
     void Place(const RECT& rect);
     void Show(bool visible);
@@ -39,6 +41,9 @@ public:
     void SetText(const std::wstring& text);
 
 private:
+    int Scaled(int value) const;
+    void TakePictures(Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame);
+    void PlaceField();
     void OnEditChanged();
     SIZE PictureSize() const override { return SIZE{m_width, m_height}; }
     void Compose(HDC dc) override;

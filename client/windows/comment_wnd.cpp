@@ -83,47 +83,65 @@ bool CCommentWnd::Create(HWND mainWindow, const std::wstring& resourceFolder)
     m_main = mainWindow;
     m_folder = resourceFolder;
     LoadImages(resourceFolder);
-    const Images& i = *m_images;
     m_header.Create(mainWindow, CMD_COMMENT_HEADER);
     m_wallpaper.Create(mainWindow, CMD_WALLPAPER);
-    m_wallpaper.SetAttribute(i.wallpaper.get());
     m_wallpaper.SetTipText(L"设为壁纸");
     m_like.Create(mainWindow, CMD_LIKE);
-    m_like.SetAttribute(i.like.get());
     m_like.SetTipText(L"喜欢");
     m_forward.Create(mainWindow, CMD_FORWARD);
-    m_forward.SetAttribute(i.forward.get());
     m_forward.SetTipText(L"转发");
     m_comment.Create(mainWindow, CMD_COMMENT);
-    m_comment.SetAttribute(i.comment.get());
     m_comment.SetTipText(L"评论");
     m_follow.Create(mainWindow, CMD_FOLLOW);
-    m_follow.SetAttribute(i.follow.get());
     m_authorAvatar.Create(mainWindow, CMD_AUTHOR_AVATAR);
-    m_authorAvatar.SetAttribute(i.authorFrame.get());
     m_confirm.Create(mainWindow, CMD_CONFIRM);
-    m_confirm.SetAttribute(i.common.get());
     m_confirm.SetWindowTextW(L"确定");
     m_confirm.SetTextColor(RGB(255, 255, 255));
 
-    const std::wstring ini = resourceFolder + L"comment_window.ini";
     m_unfollow.Create(mainWindow, CMD_UNFOLLOW);
-    m_unfollow.SetAttribute(L"unfollow_link", ini);
-    m_unfollow.SetURL(L"取消关注", L"取消关注");
     m_cancel.Create(mainWindow, CMD_CANCEL_INPUT);
-    m_cancel.SetAttribute(L"cancel_link", ini);
-    m_cancel.SetURL(L"", L"取消");
 
     m_alsoComment.Create(mainWindow, RECT{}, L"同时评论", CMD_ALSO_COMMENT, 0);
-    m_alsoComment.SetBitmap(i.select.get());
     m_alsoComment.SetTextColor(kLabelColor);
     m_alsoComment.ShowWindow(false);
     m_fold.Create(mainWindow, RECT{}, L"", CMD_PIN, 0);
-    m_fold.SetBitmap(i.fixed.get());
 
     m_list.Create(mainWindow, CMD_COMMENT_SCROLL, this);
-    m_list.SetImages(i.thumbTop.get(), i.thumbMiddle.get(), i.thumbBottom.get(), i.smallFrame.get());
+    BindImages();
+    const Images& i = *m_images;
     return m_edit.Create(mainWindow, CMD_COMMENT_TEXT, i.editFill.get(), i.editBorder.get());
+}
+
+void CCommentWnd::BindImages()
+{
+    const Images& i = *m_images;
+    m_wallpaper.SetAttribute(i.wallpaper.get());
+    m_like.SetAttribute(i.like.get());
+    m_forward.SetAttribute(i.forward.get());
+    m_comment.SetAttribute(i.comment.get());
+    m_follow.SetAttribute(i.follow.get());
+    m_authorAvatar.SetAttribute(i.authorFrame.get());
+    m_confirm.SetAttribute(i.common.get());
+    const std::wstring ini = m_folder + L"comment_window.ini";
+    // The skin's section sets the text too: the links' own come after it.
+    m_unfollow.SetAttribute(L"unfollow_link", ini);
+    m_unfollow.SetURL(L"取消关注", L"取消关注");
+    m_cancel.SetAttribute(L"cancel_link", ini);
+    m_cancel.SetURL(L"", L"取消");
+    m_alsoComment.SetBitmap(i.select.get());
+    m_fold.SetBitmap(i.fixed.get());
+    m_list.SetImages(i.thumbTop.get(), i.thumbMiddle.get(), i.thumbBottom.get(), i.smallFrame.get());
+}
+
+void CCommentWnd::ApplyDpi()
+{
+    // The controls keep the old pictures until they are bound to the new.
+    const std::unique_ptr<Images> previous = std::exchange(m_images, std::make_unique<Images>());
+    LoadImages(m_folder);
+    BindImages();
+    m_edit.SetPictures(m_images->editFill.get(), m_images->editBorder.get());
+    Layout();
+    Invalidate();
 }
 
 void CCommentWnd::SetPanelRect(const RECT& rect)

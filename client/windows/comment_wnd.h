@@ -39,6 +39,8 @@ public:
     CCommentWnd& operator=(const CCommentWnd&) = delete;
 
     bool Create(HWND mainWindow, const std::wstring& resourceFolder);
+    // The main window was told a new DPI: pictures and places follow it.
+    void ApplyDpi();
     // Left, top, right and the bottom of the unfolded panel.
     void SetPanelRect(const RECT& rect);
     RECT PanelRect() const;
@@ -101,6 +103,7 @@ private:
     // A length in 96-DPI units at the main window's DPI.
     int Scaled(int value) const;
     void LoadImages(const std::wstring& folder);
+    void BindImages();
     void Layout();
     void PlaceInput();
     void SetHeight(int height);

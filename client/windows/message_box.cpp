@@ -1,6 +1,7 @@
 #include "message_box.h"
 
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "skinkit/picture.h"
 
 #include <windowsx.h>
@@ -9,6 +10,8 @@ namespace {
 
 constexpr DWORD kStyle = WS_POPUP;
 constexpr DWORD kExStyle = WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+constexpr int kDefaultWidth = 280;
+constexpr int kDefaultHeight = 180;
 constexpr POINT kButtonAt{55, 90};
 constexpr Gdiplus::ARGB kTextColor = 0xFE2D4D64;
 // One line between the caption band and the button.
@@ -93,19 +96,23 @@ void CMessageBox::End(INT_PTR result)
 
 void CMessageBox::OnCreate()
 {
-    m_background = LoadPictureFile(m_resourceFolder + L"msgbox_bg.png");
-    m_buttonImage = LoadPictureFile(m_resourceFolder + L"common_btn.png");
+    // A pop-up opens at its owner's DPI (the system's without one).
+    m_dpi = skinkit::WindowDpi(m_hWnd);
+    m_background = skinkit::LoadSkinPicture(m_resourceFolder + L"msgbox_bg.png", m_dpi);
+    m_buttonImage = skinkit::LoadSkinPicture(m_resourceFolder + L"common_btn.png", m_dpi);
+    m_width = Px(kDefaultWidth);
+    m_height = Px(kDefaultHeight);
     if (m_background) {
         m_width = int(m_background->GetWidth());
         m_height = int(m_background->GetHeight());
     }
     ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, m_width, m_height, SWP_NOMOVE | SWP_NOACTIVATE);
     CenterWindow();
-    const int buttonWidth = m_buttonImage ? int(m_buttonImage->GetWidth()) / 3 : 90;
-    const int buttonHeight = m_buttonImage ? int(m_buttonImage->GetHeight()) : 28;
+    const int buttonWidth = m_buttonImage ? int(m_buttonImage->GetWidth()) / 3 : Px(90);
+    const int buttonHeight = m_buttonImage ? int(m_buttonImage->GetHeight()) : Px(28);
     m_ok.Create(m_hWnd, IDOK);
     m_ok.SetAttribute(m_buttonImage.get());
-    m_ok.SetWindowRect_New(kButtonAt.x, kButtonAt.y, buttonWidth, buttonHeight);
+    m_ok.SetWindowRect_New(Px(kButtonAt.x), Px(kButtonAt.y), buttonWidth, buttonHeight);
     m_ok.SetWindowTextW(L"确定");
     m_ok.SetTextColor(RGB(255, 255, 255));
     Present();
@@ -146,6 +153,7 @@ void CMessageBox::Compose(HDC dc)
     style.centred = true;
     style.singleLine = true;
     DrawSkinText(dc, m_text, style,
-        Gdiplus::RectF(float(kTextMargin), float(kTextTop), float(m_width - 2 * kTextMargin), float(kTextHeight)));
+        Gdiplus::RectF(
+            float(Px(kTextMargin)), float(Px(kTextTop)), float(m_width - 2 * Px(kTextMargin)), float(Px(kTextHeight))));
     m_ok.OnPaint(dc);
 }

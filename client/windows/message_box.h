@@ -34,8 +34,10 @@ private:
     void End(INT_PTR result);
     SIZE PictureSize() const override { return SIZE{m_width, m_height}; }
     void Compose(HDC dc) override;
+    int Px(int value) const { return MulDiv(value, m_dpi, 96); }
 
     HWND m_owner;
+    int m_dpi = 96;
     std::wstring m_text;
     std::wstring m_resourceFolder;
     std::unique_ptr<Gdiplus::Bitmap> m_background;

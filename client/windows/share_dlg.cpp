@@ -3,6 +3,7 @@
 #include "default_browser.h"
 #include "endpoints.h"
 #include "message_box.h"
+#include "skinkit/dpi.h"
 #include "skinkit/memory_dc.h"
 #include "skinkit/picture.h"
 #include "win32/wide_text.h"
@@ -39,10 +40,11 @@ int Height(const std::unique_ptr<Gdiplus::Bitmap>& picture, int fallback)
     return picture ? int(picture->GetHeight()) : fallback;
 }
 
-void Draw(Gdiplus::Graphics& g, const std::unique_ptr<Gdiplus::Bitmap>& picture, POINT at)
+void Draw(Gdiplus::Graphics& g, const std::unique_ptr<Gdiplus::Bitmap>& picture, POINT at, int dpi)
 {
     if (picture)
-        g.DrawImage(picture.get(), int(at.x), int(at.y), int(picture->GetWidth()), int(picture->GetHeight()));
+        g.DrawImage(picture.get(), skinkit::ScaleToDpi(int(at.x), dpi), skinkit::ScaleToDpi(int(at.y), dpi),
+            int(picture->GetWidth()), int(picture->GetHeight()));
 }
 
 // The clipboard takes UTF-16; the system makes the ANSI form for readers
@@ -89,19 +91,25 @@ CQNShareDlg::~CQNShareDlg()
 bool CQNShareDlg::Create(HWND owner, const std::wstring& resourceFolder)
 {
     m_resourceFolder = resourceFolder;
-    m_background = LoadPictureFile(resourceFolder + L"web_bk.png");
-    m_title = LoadPictureFile(resourceFolder + L"share_title.png");
-    m_frame = LoadPictureFile(resourceFolder + L"share_edit.png");
-    m_caption = LoadPictureFile(resourceFolder + L"share_text.png");
-    m_closeImage = LoadPictureFile(resourceFolder + L"close_btn.png");
-    m_copyImage = LoadPictureFile(resourceFolder + L"common_btn.png");
-    m_firstLogo = LoadPictureFile(resourceFolder + L"share_site_one.png");
-    m_secondLogo = LoadPictureFile(resourceFolder + L"share_site_two.png");
-    const int width = Width(m_background, kDefaultWidth);
-    const int height = Height(m_background, kDefaultHeight);
+    // A pop-up opens at its owner's DPI.
+    m_dpi = skinkit::WindowDpi(owner);
+    const auto load = [&](const wchar_t* name) {
+        return m_dpi == skinkit::kBaseDpi ? LoadPictureFile(resourceFolder + name)
+                                          : skinkit::LoadSkinPicture(resourceFolder + name, m_dpi);
+    };
+    m_background = load(L"web_bk.png");
+    m_title = load(L"share_title.png");
+    m_frame = load(L"share_edit.png");
+    m_caption = load(L"share_text.png");
+    m_closeImage = load(L"close_btn.png");
+    m_copyImage = load(L"common_btn.png");
+    m_firstLogo = load(L"share_site_one.png");
+    m_secondLogo = load(L"share_site_two.png");
+    const int width = Width(m_background, Px(kDefaultWidth));
+    const int height = Height(m_background, Px(kDefaultHeight));
     if (!CWindowBase::Create(owner, L"分享", kStyle, kExStyle, 0, 0, width, height, nullptr))
         return false;
-    HRGN region = CreateRoundRectRgn(5, 5, width - 4, height - 6, 1, 1);
+    HRGN region = CreateRoundRectRgn(Px(5), Px(5), width - Px(4), height - Px(6), 1, 1);
     if (region && !SetWindowRgn(m_hWnd, region, FALSE))
         DeleteObject(region);
     return true;
@@ -134,31 +142,36 @@ void CQNShareDlg::OnCreate()
     RECT client{};
     GetClientRect(m_hWnd, &client);
     const int w = client.right;
-    const int closeWidth = Width(m_closeImage, 72) / 3;
+    const int closeWidth = Width(m_closeImage, Px(72)) / 3;
+    const int closeTop = Px(15);
     m_close.Create(m_hWnd, kClose);
     m_close.SetAttribute(m_closeImage.get());
-    m_close.SetWindowRect(w - closeWidth - 20, 15, w - 20, 15 + Height(m_closeImage, 24));
+    m_close.SetWindowRect(w - closeWidth - Px(20), closeTop, w - Px(20), closeTop + Height(m_closeImage, Px(24)));
 
     m_firstSite.Create(m_hWnd, kFirstSite);
     m_firstSite.SetAttribute(m_firstLogo.get());
-    m_firstSite.SetWindowRect_New(kFirstSiteAt.x, kFirstSiteAt.y, Width(m_firstLogo, 144) / 3, Height(m_firstLogo, 48));
+    m_firstSite.SetWindowRect_New(
+        Px(kFirstSiteAt.x), Px(kFirstSiteAt.y), Width(m_firstLogo, Px(144)) / 3, Height(m_firstLogo, Px(48)));
     m_secondSite.Create(m_hWnd, kSecondSite);
     m_secondSite.SetAttribute(m_secondLogo.get());
     m_secondSite.SetWindowRect_New(
-        kSecondSiteAt.x, kSecondSiteAt.y, Width(m_secondLogo, 144) / 3, Height(m_secondLogo, 48));
+        Px(kSecondSiteAt.x), Px(kSecondSiteAt.y), Width(m_secondLogo, Px(144)) / 3, Height(m_secondLogo, Px(48)));
 
-    const int copyWidth = Width(m_copyImage, 270) / 3;
+    const int copyWidth = Width(m_copyImage, Px(270)) / 3;
+    const int copyRight = Px(kCopyRight);
+    const int copyTop = Px(kCopyTop);
     m_copy.Create(m_hWnd, kCopy);
     m_copy.SetAttribute(m_copyImage.get());
-    m_copy.SetWindowRect(kCopyRight - copyWidth, kCopyTop, kCopyRight, kCopyTop + Height(m_copyImage, 32));
+    m_copy.SetWindowRect(copyRight - copyWidth, copyTop, copyRight, copyTop + Height(m_copyImage, Px(32)));
     m_copy.SetWindowTextW(L"复制");
     m_copy.SetTextColor(RGB(255, 255, 255));
 
-    const int frameWidth = Width(m_frame, 530);
-    const int frameHeight = Height(m_frame, 90);
+    const int frameWidth = Width(m_frame, Px(530));
+    const int frameHeight = Height(m_frame, Px(90));
+    const POINT frame{Px(kFrameAt.x), Px(kFrameAt.y)};
     m_text.Create(m_hWnd, kTextField, kTextStyle);
-    m_text.SetBkRect(kFrameAt.x, kFrameAt.y, kFrameAt.x + frameWidth, kFrameAt.y + frameHeight);
-    m_text.SetEidtRect(kFrameAt.x + 5, kFrameAt.y + 5, kFrameAt.x + frameWidth, kFrameAt.y + frameHeight - 5);
+    m_text.SetBkRect(frame.x, frame.y, frame.x + frameWidth, frame.y + frameHeight);
+    m_text.SetEidtRect(frame.x + Px(5), frame.y + Px(5), frame.x + frameWidth, frame.y + frameHeight - Px(5));
     m_text.SetLimitText(kTextLimit);
     m_text.SetTextColor(RGB(0, 0, 0));
 }
@@ -218,7 +231,7 @@ void CQNShareDlg::OnCommand(WORD id, WORD code)
 void CQNShareDlg::OnLButtonDown(POINT point)
 {
     const RECT close = m_close.GetWindowRect();
-    if (point.y >= kDragBand || PtInRect(&close, point))
+    if (point.y >= Px(kDragBand) || PtInRect(&close, point))
         return;
     ReleaseCapture();
     PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
@@ -245,10 +258,10 @@ void CQNShareDlg::Compose(HDC dc)
     {
         Gdiplus::Graphics g(dc);
         g.Clear(Gdiplus::Color(255, 255, 255, 255));
-        Draw(g, m_background, POINT{0, 0});
-        Draw(g, m_title, kTitleAt);
-        Draw(g, m_frame, kFrameAt);
-        Draw(g, m_caption, kCaptionAt);
+        Draw(g, m_background, POINT{0, 0}, m_dpi);
+        Draw(g, m_title, kTitleAt, m_dpi);
+        Draw(g, m_frame, kFrameAt, m_dpi);
+        Draw(g, m_caption, kCaptionAt, m_dpi);
     }
     m_close.OnPaint(dc);
     m_copy.OnPaint(dc);

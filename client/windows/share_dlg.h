@@ -48,7 +48,10 @@ private:
     SIZE PictureSize() const override;
     void Compose(HDC dc) override;
 
+    int Px(int value) const { return MulDiv(value, m_dpi, 96); }
+
     std::wstring m_resourceFolder;
+    int m_dpi = 96;
     std::unique_ptr<Gdiplus::Bitmap> m_background;
     std::unique_ptr<Gdiplus::Bitmap> m_title;
     std::unique_ptr<Gdiplus::Bitmap> m_frame;

@@ -2,6 +2,7 @@
 
 #include "default_browser.h"
 #include "skin_text.h"
+#include "skinkit/dpi.h"
 #include "skinkit/memory_dc.h"
 #include "skinkit/picture.h"
 #include "win32/window_message_sink.h"
@@ -14,6 +15,8 @@ namespace {
 
 constexpr DWORD kStyle = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
+constexpr int kDefaultWidth = 700;
+constexpr int kDefaultHeight = 460;
 constexpr POINT kTitleAt{42, 35};
 const Gdiplus::PointF kLoadingAt(300.0f, 250.0f);
 constexpr float kLoadingPoints = 20.0f;
@@ -77,8 +80,12 @@ std::wstring CQNWebBrowser2::TitlePictureFor(const std::wstring& address)
 
 bool CQNWebBrowser2::Create()
 {
-    m_background = LoadPictureFile(m_resourceFolder + L"web_bk.png");
-    m_closeImage = LoadPictureFile(m_resourceFolder + L"close_btn.png");
+    // A pop-up opens at its owner's DPI.
+    m_dpi = skinkit::WindowDpi(m_owner);
+    m_background = LoadPicture(L"web_bk.png");
+    m_closeImage = LoadPicture(L"close_btn.png");
+    m_width = Px(kDefaultWidth);
+    m_height = Px(kDefaultHeight);
     if (m_background) {
         m_width = int(m_background->GetWidth());
         m_height = int(m_background->GetHeight());
@@ -86,7 +93,7 @@ bool CQNWebBrowser2::Create()
     // Not the main window's caption: tools that find windows by name must tell them apart.
     if (!CWindowBase::Create(m_owner, L"网页", kStyle, kExStyle, 0, 0, m_width, m_height, nullptr))
         return false;
-    HRGN region = CreateRoundRectRgn(5, 5, m_width - 4, m_height - 6, 1, 1);
+    HRGN region = CreateRoundRectRgn(Px(5), Px(5), m_width - Px(4), m_height - Px(6), 1, 1);
     if (region && !SetWindowRgn(m_hWnd, region, FALSE))
         DeleteObject(region);
     return true;
@@ -94,16 +101,24 @@ bool CQNWebBrowser2::Create()
 
 void CQNWebBrowser2::OnCreate()
 {
-    const int closeWidth = m_closeImage ? int(m_closeImage->GetWidth()) / 3 : 24;
-    const int closeHeight = m_closeImage ? int(m_closeImage->GetHeight()) : 24;
+    const int closeWidth = m_closeImage ? int(m_closeImage->GetWidth()) / 3 : Px(24);
+    const int closeHeight = m_closeImage ? int(m_closeImage->GetHeight()) : Px(24);
     m_close.Create(m_hWnd, kCloseCommand);
     m_close.SetAttribute(m_closeImage.get());
-    m_close.SetWindowRect(m_width - closeWidth - 20, 15, m_width - 20, 15 + closeHeight);
+    m_close.SetWindowRect(m_width - closeWidth - Px(20), Px(15), m_width - Px(20), Px(15) + closeHeight);
+}
+
+std::unique_ptr<Gdiplus::Bitmap> CQNWebBrowser2::LoadPicture(const std::wstring& name) const
+{
+    if (m_dpi == skinkit::kBaseDpi)
+        return LoadPictureFile(m_resourceFolder + name);
+    return skinkit::LoadSkinPicture(m_resourceFolder + name, m_dpi);
 }
 
 RECT CQNWebBrowser2::PageArea() const
 {
-    return RECT{kPageInset.left, kPageInset.top, m_width - kPageInset.right, m_height - kPageInset.bottom};
+    return RECT{
+        Px(kPageInset.left), Px(kPageInset.top), m_width - Px(kPageInset.right), m_height - Px(kPageInset.bottom)};
 }
 
 void CQNWebBrowser2::Open(const std::wstring& address)
@@ -112,7 +127,7 @@ void CQNWebBrowser2::Open(const std::wstring& address)
         return;
     m_address = address;
     m_titleFile = TitlePictureFor(address);
-    m_title = m_titleFile.empty() ? nullptr : LoadPictureFile(m_resourceFolder + m_titleFile);
+    m_title = m_titleFile.empty() ? nullptr : LoadPicture(m_titleFile);
     if (!m_embedded || !m_view.Create(m_hWnd, PageArea()) || FAILED(m_view.Navigate(address))) {
         OpenElsewhere();
         return;
@@ -229,7 +244,8 @@ BOOL CQNWebBrowser2::PreTranslateMessage(MSG* msg)
 
 void CQNWebBrowser2::DrawLoading(HDC dc) const
 {
-    const Gdiplus::RectF box(kLoadingAt.X, kLoadingAt.Y, float(m_width) - kLoadingAt.X, 40.0f);
+    const float x = float(Px(int(kLoadingAt.X)));
+    const Gdiplus::RectF box(x, float(Px(int(kLoadingAt.Y))), float(m_width) - x, float(Px(40)));
     DrawLine(dc, L"正在加载...", kLoadingPoints, 0xFE000000, box, false);
 }
 
@@ -241,12 +257,13 @@ std::wstring CQNWebBrowser2::ShownAddress(const std::wstring& address)
 void CQNWebBrowser2::DrawNotice(HDC dc) const
 {
     const RECT page = PageArea();
-    const float left = float(page.left + 20);
-    const float width = float(page.right - page.left - 40);
+    const float left = float(page.left + Px(20));
+    const float width = float(page.right - page.left - Px(40));
     const float middle = float(page.top + page.bottom) / 2.0f;
     DrawLine(dc, L"此电脑无法在窗口中显示网页，已在默认浏览器中打开", 12.0f, kInk,
-        Gdiplus::RectF(left, middle - 34.0f, width, 24.0f), true);
-    DrawLine(dc, ShownAddress(m_address), 9.0f, kSlate, Gdiplus::RectF(left, middle + 4.0f, width, 20.0f), true);
+        Gdiplus::RectF(left, middle - float(Px(34)), width, float(Px(24))), true);
+    DrawLine(dc, ShownAddress(m_address), 9.0f, kSlate,
+        Gdiplus::RectF(left, middle + float(Px(4)), width, float(Px(20))), true);
 }
 
 void CQNWebBrowser2::Compose(HDC dc)
@@ -258,7 +275,7 @@ void CQNWebBrowser2::Compose(HDC dc)
             g.DrawImage(m_background.get(), 0, 0, m_width, m_height);
         if (m_title)
             g.DrawImage(
-                m_title.get(), int(kTitleAt.x), int(kTitleAt.y), int(m_title->GetWidth()), int(m_title->GetHeight()));
+                m_title.get(), Px(kTitleAt.x), Px(kTitleAt.y), int(m_title->GetWidth()), int(m_title->GetHeight()));
     }
     if (m_elsewhere)
         DrawNotice(dc);

@@ -65,8 +65,12 @@ private:
     void DrawLoading(HDC dc) const;
     void DrawNotice(HDC dc) const;
     RECT PageArea() const;
+    // A skin picture for the window's DPI.
+    std::unique_ptr<Gdiplus::Bitmap> LoadPicture(const std::wstring& name) const;
+    int Px(int value) const { return MulDiv(value, m_dpi, 96); }
 
     HWND m_owner;
+    int m_dpi = 96;
     std::wstring m_resourceFolder;
     bool m_embedded;
     std::unique_ptr<Gdiplus::Bitmap> m_background;

@@ -6,6 +6,7 @@
 
 #include "control_util.h"
 #include "picture_file_cache.h"
+#include "skinkit/dpi.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
 #include "skinkit/picture_scaling.h"
@@ -181,7 +182,9 @@ bool Rir_picture_ui::Create(HWND parent, bool visible)
     m_parent = parent;
     m_motion->parent.store(parent);
     m_visible = visible;
-    m_motion->barBottom.store(kBarStartBottom);
+    m_dpi = skinkit::WindowDpi(parent);
+    m_motion->dpi.store(m_dpi);
+    m_motion->barBottom.store(Px(kBarStartBottom));
     m_screenWidth = GetSystemMetrics(SM_CXSCREEN);
     LoadOwnImages();
     SetTimer(m_parent, kViewerSpinnerTimer, kSpinnerMs, nullptr);
@@ -191,21 +194,44 @@ bool Rir_picture_ui::Create(HWND parent, bool visible)
 void Rir_picture_ui::LoadButton(CButtonUI& button, const std::wstring& file, int x, const wchar_t* tip)
 {
     button.SetTipText(tip);
-    std::unique_ptr<Gdiplus::Bitmap> image = DecodePictureFile(ResourceFolder() + file);
+    std::unique_ptr<Gdiplus::Bitmap> image = m_dpi == skinkit::kBaseDpi
+        ? DecodePictureFile(ResourceFolder() + file)
+        : skinkit::LoadSkinPicture(ResourceFolder() + file, m_dpi);
     if (!image)
         return;  // no picture: the button keeps its empty rectangle
     const int w = ImageWidth(image.get()) / 3;
     const int h = ImageHeight(image.get());
-    button.SetWindowRect(x, 3, x + w, 3 + h);
+    const int left = Px(x);
+    const int top = Px(3);
+    button.SetWindowRect(left, top, left + w, top + h);
     button.SetBkBitmap(image.release());
+}
+
+void Rir_picture_ui::LoadButtons()
+{
+    LoadButton(m_minimize, L"close_window.png", 303, L"最小化");
+    LoadButton(m_close, L"exit_process.png", 325, L"关闭");
+}
+
+void Rir_picture_ui::SetDpi(int dpi)
+{
+    const int old = m_dpi;
+    m_dpi = dpi;
+    m_motion->dpi.store(dpi);
+    // A bar at rest or slid down keeps its place in the new units.
+    if (!m_motion->slideRunning.load())
+        m_motion->barBottom.store(MulDiv(m_motion->barBottom.load(), dpi, old));
+    LoadButtons();
+    m_barCache.Release();
+    m_titleCache.Release();
+    InvalidateIfWindow(m_parent, nullptr);
 }
 
 void Rir_picture_ui::LoadOwnImages()
 {
     m_minimize.Create(m_parent, kViewerMinimizeButton);
     m_close.Create(m_parent, kViewerCloseButton);
-    LoadButton(m_minimize, L"close_window.png", 303, L"最小化");
-    LoadButton(m_close, L"exit_process.png", 325, L"关闭");
+    LoadButtons();
     std::unique_ptr<Gdiplus::Bitmap> picture = DecodePictureFile(ResourceFolder() + L"default_picture.jpg");
     if (picture)
         m_defaultImage = ScaledToWidth(*picture, m_screenWidth);
@@ -412,9 +438,9 @@ void Rir_picture_ui::OnMouseMove(WPARAM, LPARAM lParam)
     if (!m_hasPicture)
         return;
     const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    if (!m_defaultPicture && p.y > kHandBelowY && Contains(GetPictureRect(), p))
+    if (!m_defaultPicture && p.y > Px(kHandBelowY) && Contains(GetPictureRect(), p))
         SetCursor(LoadCursorW(nullptr, IDC_HAND));
-    if (p.y < kBarRevealAboveY && m_motion->barHidden.exchange(false)) {
+    if (p.y < Px(kBarRevealAboveY) && m_motion->barHidden.exchange(false)) {
         SendMessageW(m_parent, kViewerLeaveFullView, 0, 0);
     }
 }
@@ -470,12 +496,12 @@ RECT Rir_picture_ui::LayoutPicture(int width, int height) const
     int h = height;
     int top = PictureTop(height);
     if (m_messenger && !m_motion->barHidden.load() && height < bottom) {
-        const int available = m_messenger->get_point_y() - kPictureAreaTop;
+        const int available = m_messenger->get_point_y() - Px(kPictureAreaTop);
         // A point above the bar leaves no room to scale into.
         if (available > 0 && height >= available) {
             h = available;
             w = static_cast<int>(aspect * available);
-            top = kPictureAreaTop;
+            top = Px(kPictureAreaTop);
         }
     } else if (height >= bottom && width >= right) {
         h = bottom;
@@ -684,9 +710,11 @@ void Rir_picture_ui::DrawSpinner(HDC hdc) const
         return;
     Gdiplus::StringFormat format;
     format.SetAlignment(Gdiplus::StringAlignmentNear);
-    // Arial 12 pt: 16 pixels at the screen's 96 dots per inch.
-    DrawTextGdiplus(hdc, percent + L"%", L"Arial", -16, RGB(255, 255, 255),
-        Gdiplus::RectF(static_cast<float>(x - 5), static_cast<float>(y + 30), 100, 20), &format, false, FW_BOLD);
+    // Arial 12 pt: 16 pixels at 96 dots per inch.
+    DrawTextGdiplus(hdc, percent + L"%", L"Arial", -Px(16), RGB(255, 255, 255),
+        Gdiplus::RectF(static_cast<float>(x - Px(5)), static_cast<float>(y + Px(30)), static_cast<float>(Px(100)),
+            static_cast<float>(Px(20))),
+        &format, false, FW_BOLD);
 }
 
 void Rir_picture_ui::DrawSwap(HDC hdc)
@@ -742,20 +770,22 @@ void Rir_picture_ui::DrawTitle(HDC hdc)
 {
     const int w = ImageWidth(m_imageL);
     const int h = ImageHeight(m_imageL);
-    const int tail = std::min(kTitleTail, w);
+    const int cap = Px(kTitleCap);
+    const int stretch = Px(kTitleStretch);
+    const int tail = std::min(Px(kTitleTail), w);
     CPaintKey key;
-    key << m_imageL;
+    key << m_imageL << m_dpi;
     PaintCached(
         m_titleCache, hdc, m_rect.left, m_rect.top, key,
         [&] {
-            return RECT{0, 0, kTitleCap + kTitleStretch + tail, h};
+            return RECT{0, 0, cap + stretch + tail, h};
         },
         [&](HDC dc, int x, int y) {
             Gdiplus::Graphics g(dc);
-            DrawImagePart(g, m_imageL, x, y, 0, 0, std::min(kTitleCap, w), h);
-            if (w > kTitleCap) {
-                DrawImageStretched(g, m_imageL, Gdiplus::Rect(x + kTitleCap, y, kTitleStretch, h), kTitleCap, 0, 1, h);
+            DrawImagePart(g, m_imageL, x, y, 0, 0, std::min(cap, w), h);
+            if (w > cap) {
+                DrawImageStretched(g, m_imageL, Gdiplus::Rect(x + cap, y, stretch, h), cap, 0, 1, h);
             }
-            DrawImagePart(g, m_imageL, x + kTitleCap + kTitleStretch, y, w - tail, 0, tail, h);
+            DrawImagePart(g, m_imageL, x + cap + stretch, y, w - tail, 0, tail, h);
         });
 }

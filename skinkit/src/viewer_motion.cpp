@@ -58,10 +58,14 @@ template <class KeepGoing> static bool StepBar(ViewerMotion& m, int delta, KeepG
     return true;
 }
 
+// The bar's places and steps are 96-DPI numbers, scaled to the window's DPI.
+static int Px(const ViewerMotion& m, int value) { return MulDiv(value, m.dpi.load(), 96); }
+
 void SlideUp(ViewerMotion& m)
 {
-    m.barBottom.store(119);
-    StepBar(m, -10, [](int value) { return value - 10 > 0; });
+    const int step = Px(m, 10);
+    m.barBottom.store(Px(m, 119));
+    StepBar(m, -step, [step](int value) { return value - step > 0; });
     m.barBottom.store(0);
     m.barHidden.store(true);
     m.Repaint(false);
@@ -69,24 +73,29 @@ void SlideUp(ViewerMotion& m)
 
 void SlideDown(ViewerMotion& m)
 {
-    StepBar(m, 10, [](int value) { return value + 10 <= kBarShownBottom - 1; });
-    m.barBottom.store(kBarShownBottom);
+    const int step = Px(m, 10);
+    const int shown = Px(m, kBarShownBottom);
+    StepBar(m, step, [step, shown](int value) { return value + step <= shown - 1; });
+    m.barBottom.store(shown);
     m.barHidden.store(false);
     m.Repaint(false);
 }
 
 void SlideUp2(ViewerMotion& m)
 {
-    StepBar(m, -10, [](int value) { return value > 10; });
-    m.barBottom.store(kBarRestBottom);
+    const int step = Px(m, 10);
+    StepBar(m, -step, [step](int value) { return value > step; });
+    m.barBottom.store(Px(m, kBarRestBottom));
     m.slideRunning.store(false);
     m.Repaint(false);
 }
 
 void SlideDown2(ViewerMotion& m)
 {
-    StepBar(m, 10, [](int value) { return value + 10 <= kBarShownBottom - 1; });
-    m.barBottom.store(kBarShownBottom);
+    const int step = Px(m, 10);
+    const int shown = Px(m, kBarShownBottom);
+    StepBar(m, step, [step, shown](int value) { return value + step <= shown - 1; });
+    m.barBottom.store(shown);
     m.barHidden.store(false);
     m.slideRunning.store(false);
     m.Repaint(false);
@@ -94,9 +103,11 @@ void SlideDown2(ViewerMotion& m)
 
 void SlideDown3(ViewerMotion& m)
 {
-    m.barBottom.store(5);
-    StepBar(m, 5, [](int value) { return value + 5 < kBarRestBottom; });
-    m.barBottom.store(kBarRestBottom);
+    const int step = Px(m, 5);
+    const int rest = Px(m, kBarRestBottom);
+    m.barBottom.store(step);
+    StepBar(m, step, [step, rest](int value) { return value + step < rest; });
+    m.barBottom.store(rest);
     m.Repaint(false);
 }
 

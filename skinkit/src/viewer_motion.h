@@ -26,6 +26,7 @@ struct ViewerMotion {
 
     win32kit::ScopedHandle stop;  // manual-reset event, set when the viewer is destroyed
     std::atomic<HWND> parent{nullptr};
+    std::atomic<int> dpi{96};  // the window's, for the bar's places
     std::atomic<int> barBottom{0};
     std::atomic<bool> barHidden{false};
     std::atomic<bool> slideRunning{false};  // a _2 slide is under way

@@ -6,7 +6,8 @@ the scale.
 
     dpi_journeys.py --bin BIN_DIR --artifacts DIR [--dpi N ...]
 
-Per DPI: the guide's size; the comment view's place; the login window's size, its login button's
+Per DPI: the guide's size; the first category button and its strip of
+thumbnails dropped; the comment view's place; the login window's size, its login button's
 rectangle (found by its Lagoon fill), the height of its check boxes' labels
 (fonts made for the DPI), and the width of the logo's left edge's transition
 in pixels, which at 144 and 192 DPI must be no wider than at 96 (pictures
@@ -19,8 +20,8 @@ import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
-from quarn_e2e import (WINE_PREFIX, Display, KeyBindings, check, end_wine, first_run_marker, poll, run_journey,
-                       set_first_run_marker)
+from quarn_e2e import (WINE_PREFIX, Display, KeyBindings, check, colourful, end_wine, first_run_marker, poll,
+                       run_journey, set_first_run_marker)
 
 LOGIN = "登录Quarn"
 MAIN = "Vorlane"
@@ -43,6 +44,11 @@ LOGO = (40, 76, 96, 132)             # the Lagoon square in the login background
 COMMENT_VIEW_TOP = 138              # the comment view: top, width, right margin
 COMMENT_VIEW_WIDTH = 480
 COMMENT_VIEW_MARGIN = 24
+CATEGORY_TAB = (460, 16)              # the category tab on the bar
+CATEGORY = (130, 47, 113)              # a category button: width, top, bottom
+CATEGORY_COUNT = 8
+STRIP = (155, 129, 128)                # the strip's slot width, top and thumbnail height
+STRIP_SLOTS = 4
 LAGOON = (0, 163, 223)
 PAPER = (255, 255, 255)
 
@@ -129,6 +135,51 @@ def measure_comment_view(j, main, main_width, dpi):
     return span
 
 
+def category_button(width, dpi):
+    """The first category button's left, top, right and bottom: the eight
+    share the screen's width; on a screen too narrow for them scaled they
+    shrink to fit, never below their 96-DPI size."""
+    w = max(CATEGORY[0], min(scaled(CATEGORY[0], dpi), width // CATEGORY_COUNT))
+    h = w * (CATEGORY[2] - CATEGORY[1]) // CATEGORY[0]
+    middle = scaled((CATEGORY[1] + CATEGORY[2]) // 2, dpi)
+    gap = max(0, (width - CATEGORY_COUNT * w) // (CATEGORY_COUNT + 1))
+    return gap, middle - h // 2, gap + w, middle - h // 2 + h
+
+
+def measure_strip(j, dpi):
+    """The category bar and the first category's strip dropped: the button
+    where the layout puts it (its picture against the bar's light band) and
+    a thumbnail in each of the strip's slots, scaled from 96 DPI."""
+    j.program.write_config("<login />")
+    j.start()
+    main = j.find_window(MAIN)
+    _, _, width, height = j.geometry(main)
+    j.settled(main, 0, 0, width, scaled(40, dpi))
+    j.click(main, scaled(CATEGORY_TAB[0], dpi), scaled(CATEGORY_TAB[1], dpi))
+    band_y = scaled(120, dpi)
+    poll(lambda: min(j.pixels(main, scaled(10, dpi), band_y, 1, 1)[0][0]) > 230, j.seconds(6), "the category bar")
+    want = category_button(width, dpi)
+    middle = (want[1] + want[3]) // 2
+    # The button's picture has a margin of the band's colour: its ink, once
+    # faded in, lies inside the button, where the 96-DPI one lies scaled.
+    poll(lambda: any(min(p) < 200 for p in j.pixels(main, want[0], middle, want[2] - want[0], 1)[0]),
+         j.seconds(10), "the first category button")
+    row = j.settled(main, 0, middle, want[2] + scaled(20, dpi), 1)[0]
+    xs = [x for x, p in enumerate(row) if min(p) < 200]
+    span = (min(xs), max(xs) + 1)
+    check(want[0] <= span[0] and span[1] <= want[2],
+          "category button's picture at %d DPI spans %r, outside %r" % (dpi, span, (want[0], want[2])))
+    j.click(main, (want[0] + want[2]) // 2, middle)
+    top, side = scaled(STRIP[1], dpi), scaled(STRIP[2], dpi)
+    slots = min(STRIP_SLOTS, (height - top) // side)
+    samples = [(want[0] + side // 3, top + side * k + side // 4, side // 3, side // 3) for k in range(slots)]
+    poll(lambda: all(colourful(j.pixels(main, *s)) for s in samples), j.seconds(30), "the strip's thumbnails")
+    check(top + side * slots <= height, "the strip at %d DPI runs off the screen" % dpi)
+    j.screenshot("strip-%d" % dpi)
+    j.program.stop()
+    return {"category": (span[0] - want[0], span[1] - want[0]), "strip": (top, side, slots)}
+
+
 def measure_login(j, dpi):
     j.program.write_config("<login />")
     j.start()
@@ -184,6 +235,7 @@ def session(j, args):
             j.keys = KeyBindings(j.display.name)
             j.say("at %d DPI on a %dx%d screen" % ((dpi,) + SCREENS[dpi]))
             found = measure_guide(j, dpi)
+            found.update(measure_strip(j, dpi))
             found.update(measure_login(j, dpi))
             j.program.stop()
             j.say("measured %r" % found)
@@ -203,10 +255,15 @@ def session(j, args):
         allowed = base["edge"] + (0 if dpi in OWN_SETS else 1)
         check(found["edge"] <= allowed, "the logo's edge takes %d px at %d DPI, %d at 96"
               % (found["edge"], dpi, base["edge"]))
-    print("dpi  guide       login     button                label edge  comment view")
+        # Each set draws its own anti-aliased edge: a few pixels either way.
+        ink = tuple(scaled(v, dpi) for v in base["category"])
+        check(all(abs(a - b) <= scaled(3, dpi) for a, b in zip(found["category"], ink)),
+              "the category button's picture at %d DPI spans %r of it, not %r" % (dpi, found["category"], ink))
+    print("dpi  guide       login     button                label edge  comment view  category   strip")
     for dpi, f in sorted(results.items()):
-        print("%3d  %-10s  %-8s  %-20s  %5d %4d  %d..%d" % ((dpi, "%dx%d" % f["guide"], "%dx%d" % f["login"],
-              ",".join(map(str, f["button"])), f["label"], f["edge"]) + f["comments"]))
+        print("%3d  %-10s  %-8s  %-20s  %5d %4d  %d..%d  %d..%d  top %d, %d x %d" % (
+              (dpi, "%dx%d" % f["guide"], "%dx%d" % f["login"], ",".join(map(str, f["button"])), f["label"],
+               f["edge"]) + f["comments"] + f["category"] + f["strip"]))
 
 
 def options(parser):

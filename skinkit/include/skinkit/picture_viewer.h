@@ -50,6 +50,9 @@ public:
     Rir_picture_ui& operator=(const Rir_picture_ui&) = delete;
 
     bool Create(HWND parent, bool visible);
+    // The parent was told a new DPI: the bar's places and the buttons follow.
+    void SetDpi(int dpi);
+    int Dpi() const { return m_dpi; }
     void SetAttribute(
         const std::wstring& section, const std::wstring& iniFile, const std::deque<Gdiplus::Bitmap*>& images);
     void set_window_rect(UINT left, UINT top, UINT right, UINT bottom);
@@ -122,6 +125,8 @@ public:
 
 private:
     void LoadOwnImages();
+    void LoadButtons();
+    int Px(int value) const { return MulDiv(value, m_dpi, 96); }
     void LoadButton(CButtonUI& button, const std::wstring& file, int x, const wchar_t* tip);
     bool StartTask(unsigned(__stdcall* entry)(void*));
     RECT LayoutPicture(int width, int height) const;
@@ -146,6 +151,7 @@ private:
     RECT m_rect{};
     bool m_visible = true;
     int m_screenWidth = 0;
+    int m_dpi = 96;
     bool m_hasBackdrop = false;
     COLORREF m_backdrop = 0;
     UINT32 m_shadedBackdrop = 0;
