@@ -220,6 +220,12 @@ LRESULT CALLBACK CWindowBase::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         if (AnswerAccessibility(hwnd, self->m_controls, wParam, lParam, answer))
             return answer;
     }
+    if (self->ControlsTakeMessages()) {
+        if (msg == WM_KEYDOWN && self->m_focus.OnKeyDown(hwnd, wParam))
+            return 0;
+        if (msg == WM_LBUTTONDOWN)
+            self->m_focus.OnClick(hwnd);
+    }
     self->WindowProc(hwnd, msg, wParam, lParam);
     LRESULT result = 0;
     self->HandleMessage(hwnd, msg, wParam, lParam, result);
