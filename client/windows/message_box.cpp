@@ -26,6 +26,7 @@ CMessageBox::CMessageBox(HWND owner, std::wstring text, std::wstring resourceFol
     , m_resourceFolder(std::move(resourceFolder))
 {
     HostControl(m_ok);
+    ListFocusable(m_ok);
 }
 
 CMessageBox::~CMessageBox()
@@ -80,6 +81,8 @@ bool CMessageBox::OnKey(const MSG& msg)
         End(IDOK);
     else if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
         End(IDCANCEL);
+    else if (msg.message == WM_KEYDOWN)
+        FocusCycle().OnKeyDown(m_hWnd, msg.wParam);
     return true;
 }
 
@@ -108,6 +111,7 @@ void CMessageBox::OnCreate()
     m_ok.SetWindowRect_New(kButtonAt.x, kButtonAt.y, buttonWidth, buttonHeight);
     m_ok.SetWindowTextW(L"确定");
     m_ok.SetTextColor(RGB(255, 255, 255));
+    FocusCycle().Focus(m_hWnd, &m_ok);
     Present();
 }
 
@@ -148,4 +152,5 @@ void CMessageBox::Compose(HDC dc)
     DrawSkinText(dc, m_text, style,
         Gdiplus::RectF(float(kTextMargin), float(kTextTop), float(m_width - 2 * kTextMargin), float(kTextHeight)));
     m_ok.OnPaint(dc);
+    FocusCycle().Paint(dc, m_hWnd);
 }

@@ -69,7 +69,7 @@ TEST_F(FocusCycleTest, TabAndShiftTabStepThroughTheShownControlsInListedOrder)
         {2, false, &box, 2},
         {3, false, &ok, 3},
         {4, false, &cancel, 5},  // the hidden button is passed over
-        {5, false, &field, 1},   // and round again
+        {5, false, &field, 1},  // and round again
         {1, true, &cancel, 5},
         {2, true, &ok, 3},
         {4, true, &field, 1},

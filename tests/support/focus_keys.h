@@ -26,8 +26,8 @@ public:
     {
         s_watched = watched;
         s_children = &m_children;
-        m_hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, Record, GetCurrentProcessId(), 0,
-            WINEVENT_OUTOFCONTEXT);
+        m_hook = SetWinEventHook(
+            EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, Record, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     }
     ~FocusEvents()
     {
