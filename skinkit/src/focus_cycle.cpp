@@ -98,6 +98,16 @@ void CFocusCycle::OnClick(HWND hwnd)
     InvalidateRect(hwnd, nullptr, FALSE);
 }
 
+void CFocusCycle::OnActivate(HWND hwnd, bool active)
+{
+    if (!active) {
+        m_resume = Current();
+        return;
+    }
+    if (Current() < 0 && m_resume >= 0 && Usable(m_stops[m_resume]))
+        MoveTo(hwnd, m_resume, false);
+}
+
 bool CFocusCycle::Focus(HWND hwnd, const void* control)
 {
     for (size_t i = 0; i < m_stops.size(); ++i) {
@@ -163,8 +173,9 @@ bool CFocusCycle::HasFocus(const Stop& stop) const
     return false;
 }
 
-// A field entered by Tab has all its text selected, and loses the selection
-// when Tab leaves it, as dialogs do.
+// A password entered by Tab is all selected, so typing replaces what cannot
+// be read anyway; other text keeps its caret, so typing goes on. Tab leaves
+// no selection behind.
 void CFocusCycle::SetFocus(const Stop& stop, bool focused, bool byTab) const
 {
     switch (stop.kind) {
@@ -172,7 +183,7 @@ void CFocusCycle::SetFocus(const Stop& stop, bool focused, bool byTab) const
         auto* field = static_cast<CRichEditUI*>(stop.control);
         if (focused) {
             field->SetFocus();
-            if (byTab)
+            if (byTab && field->IsPassword())
                 field->SetSelAll();
         } else {
             if (byTab)

@@ -225,8 +225,13 @@ LRESULT CALLBACK CWindowBase::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
             return 0;
         if (msg == WM_LBUTTONDOWN)
             self->m_focus.OnClick(hwnd);
+        // Before the controls: a field lets the focus go on this one.
+        if (msg == WM_NCACTIVATE && !wParam)
+            self->m_focus.OnActivate(hwnd, false);
     }
     self->WindowProc(hwnd, msg, wParam, lParam);
+    if (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && self->ControlsTakeMessages())
+        self->m_focus.OnActivate(hwnd, true);
     LRESULT result = 0;
     self->HandleMessage(hwnd, msg, wParam, lParam, result);
     if (result != 0)

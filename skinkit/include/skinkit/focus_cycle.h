@@ -33,6 +33,9 @@ public:
     bool OnKeyDown(HWND hwnd, WPARAM key);
     // A click puts the focus where the pointer is: a button loses it.
     void OnClick(HWND hwnd);
+    // Fields drop the focus when their window goes to the back; it comes
+    // back to the same control when the window is in front again.
+    void OnActivate(HWND hwnd, bool active);
     // Moves the focus to the listed control; false when it is not listed.
     bool Focus(HWND hwnd, const void* control);
     // The focused control, null for none.
@@ -57,4 +60,5 @@ private:
 
     std::vector<Stop> m_stops;
     std::function<void()> m_escape;
+    int m_resume = -1;
 };
