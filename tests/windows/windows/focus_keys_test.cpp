@@ -94,8 +94,7 @@ TEST_F(FocusKeysTest, ShareDialogTabOrder)
     // Shown again, it starts over at the first control (hiding costs Wine seconds).
     const auto reset = [&] { dialog.Show(true); };
     CheckTabOrder(dialog.GetHWND(),
-        {{1, false, 4}, {2, false, 5}, {3, false, 3}, {4, false, 2}, {5, false, 1}, {1, true, 2}, {2, true, 3}},
-        reset);
+        {{1, false, 4}, {2, false, 5}, {3, false, 3}, {4, false, 2}, {5, false, 1}, {1, true, 2}, {2, true, 3}}, reset);
 }
 
 TEST_F(FocusKeysTest, ShareDialogKeys)
