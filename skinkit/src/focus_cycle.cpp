@@ -100,8 +100,10 @@ void CFocusCycle::OnClick(HWND hwnd)
 
 void CFocusCycle::OnActivate(HWND hwnd, bool active)
 {
+    // Told twice of going to the back, the second time finds nothing focused.
     if (!active) {
-        m_resume = Current();
+        if (Current() >= 0)
+            m_resume = Current();
         return;
     }
     if (Current() < 0 && m_resume >= 0 && Usable(m_stops[m_resume]))

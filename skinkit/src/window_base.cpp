@@ -230,7 +230,10 @@ LRESULT CALLBACK CWindowBase::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
             self->m_focus.OnActivate(hwnd, false);
     }
     self->WindowProc(hwnd, msg, wParam, lParam);
-    if (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && self->ControlsTakeMessages())
+    // Whichever of these says the window is in front again and has the keys.
+    const bool back = (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) || (msg == WM_NCACTIVATE && wParam)
+        || msg == WM_SETFOCUS;
+    if (back && self->ControlsTakeMessages())
         self->m_focus.OnActivate(hwnd, true);
     LRESULT result = 0;
     self->HandleMessage(hwnd, msg, wParam, lParam, result);

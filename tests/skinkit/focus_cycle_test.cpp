@@ -142,6 +142,31 @@ TEST_F(FocusCycleTest, AClickTakesTheFocusFromAButton)
     EXPECT_FALSE(ok.HasKeyFocus());
 }
 
+// A field lets the focus go when its window goes to the back; whichever
+// message says the window is in front again brings it back there.
+TEST_F(FocusCycleTest, TheFocusComesBackWithTheWindow)
+{
+    struct Row {
+        const char* what;
+        UINT msg;
+        WPARAM wParam;
+    } const kRows[] = {
+        {"activated", WM_ACTIVATE, WA_ACTIVE},
+        {"caption active", WM_NCACTIVATE, TRUE},
+        {"keyboard focus", WM_SETFOCUS, 0},
+    };
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(window.FocusCycle().Focus(window.GetHWND(), &field));
+        window.Send(WM_NCACTIVATE, FALSE);
+        ASSERT_FALSE(field.IsFocus());
+        // Told twice, it still knows where the focus was.
+        window.Send(WM_NCACTIVATE, FALSE);
+        window.Send(row.msg, row.wParam);
+        EXPECT_TRUE(field.IsFocus());
+    }
+}
+
 // The mark is the accent, just outside the focused control; it follows the
 // focus and leaves nothing behind.
 TEST_F(FocusCycleTest, TheMarkSurroundsTheFocusedControlInTheAccent)
