@@ -342,7 +342,7 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
 
 void Qaurn_Navigate_window::OnKeyDown(WPARAM key)
 {
-    if (OnPictureKey(key))
+    if (OnPictureKey(key) || OnCommentKey(key))
         return;
     if (key == VK_ESCAPE)
         PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);

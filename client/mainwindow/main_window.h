@@ -129,6 +129,7 @@ private:
     void ShowPageDetails();
     void ShowPictureInComments(bool fetchComments = true);
     bool OnCommentCommand(WORD id, WORD code, LPARAM lParam);
+    bool OnCommentKey(WPARAM key);
     bool OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void UpdateCommentView();
     void OnActionResult(int kind, int outcome);

@@ -119,6 +119,20 @@ bool Qaurn_Navigate_window::OnCommentCommand(WORD id, WORD code, LPARAM lParam)
     }
 }
 
+// C opens the input for a comment on the picture on show, as the comment
+// button does, with the keyboard's focus in it; the key is the search
+// field's while that has the focus.
+bool Qaurn_Navigate_window::OnCommentKey(WPARAM key)
+{
+    if (key != 'C' || m_searchField.IsFocus() || !m_comments.IsShown() || m_comments.Folded())
+        return false;
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0)
+        return false;
+    if (!m_comments.InputOpen())
+        OnCommentCommand(CMD_COMMENT, 0, 0);
+    return true;
+}
+
 void Qaurn_Navigate_window::ConfirmInput()
 {
     const std::wstring text = m_comments.InputText();

@@ -56,6 +56,16 @@ CLoginDlg::CLoginDlg(HWND mainWindow, std::wstring resourceFolder, LoginServices
     HostControl(m_close);
     HostControl(m_savePassword);
     HostControl(m_autoLogin);
+    // The form's column first, then the links beside it, the close button last.
+    ListFocusable(m_name);
+    ListFocusable(m_password);
+    ListFocusable(m_savePassword);
+    ListFocusable(m_autoLogin);
+    ListFocusable(m_login);
+    ListFocusable(m_register);
+    ListFocusable(m_forget);
+    ListFocusable(m_close);
+    FocusCycle().OnEscape([this] { OnCommand(kCloseButton, 0); });
 }
 
 CLoginDlg::~CLoginDlg()
@@ -85,6 +95,8 @@ void CLoginDlg::ShowLogin(bool afresh)
         FillFromConfig();
     ShowWindow(SW_SHOW);
     SetForegroundWindow(m_hWnd);
+    // Each show starts in the name field: typing goes straight there.
+    FocusCycle().Focus(m_hWnd, &m_name);
     Repaint();
 }
 
@@ -263,21 +275,11 @@ void CLoginDlg::OnCommand(WORD id, WORD code)
 
 void CLoginDlg::OnKeyDown(WPARAM key)
 {
+    // Tab, Escape and the keys of a focused button or box are the focus cycle's.
     if (key == VK_RETURN) {
         SendMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(kLoginButton, 0), LPARAM(m_hWnd));
     } else if (!m_name.GetWindowTextW().empty()) {
         m_hintVisible = false;
-    }
-    if (key == VK_TAB) {
-        if (m_password.IsFocus()) {
-            m_password.SetSelEmpty();
-            m_password.KillFocus();
-            m_name.SetFocus();
-        } else {
-            m_name.KillFocus();
-            m_password.SetFocus();
-            m_password.SetSelAll();
-        }
     }
     Repaint();
 }
@@ -409,11 +411,12 @@ void CLoginDlg::Render(HDC hdc)
     }
     m_name.OnPaint2(hdc, nullptr);
     m_password.OnPaint2(hdc, nullptr);
-    if (!m_hintVisible)
-        return;
-    m_tip.OnPaint(hdc);
-    SkinTextStyle style;
-    style.points = 10.0f;
-    DrawSkinText(hdc, m_hint == kHintName ? L"请输入注册邮箱" : L"请输入密码", style,
-        Scaled(m_hWnd, m_hint == kHintName ? kNameHintBox : kPasswordHintBox));
+    if (m_hintVisible) {
+        m_tip.OnPaint(hdc);
+        SkinTextStyle style;
+        style.points = 10.0f;
+        DrawSkinText(hdc, m_hint == kHintName ? L"请输入注册邮箱" : L"请输入密码", style,
+            Scaled(m_hWnd, m_hint == kHintName ? kNameHintBox : kPasswordHintBox));
+    }
+    FocusCycle().Paint(hdc, m_hWnd);
 }

@@ -28,6 +28,10 @@ CQNSetDlg::CQNSetDlg(std::string configPath, RunKeyRoots roots)
     HostNamedControl(m_autoRun, L"开机时自动启动");
     HostNamedControl(m_autoLogin, L"启动后自动登录");
     HostNamedControl(m_close, L"关闭");
+    ListFocusable(m_autoRun);
+    ListFocusable(m_autoLogin);
+    ListFocusable(m_close);
+    FocusCycle().OnEscape([this] { OnCommand(kCloseButton, 0); });
 }
 
 CQNSetDlg::~CQNSetDlg()
@@ -80,6 +84,8 @@ void CQNSetDlg::Show(bool show)
     CenterWindow();
     ShowWindow(SW_SHOW);
     SetForegroundWindow(m_hWnd);
+    // Each show starts at the first control, as a dialog does.
+    FocusCycle().Focus(m_hWnd, &m_autoRun);
     Present();
 }
 
@@ -183,4 +189,5 @@ void CQNSetDlg::Compose(HDC hdc)
     m_autoRun.OnPaint(hdc);
     m_autoLogin.OnPaint(hdc);
     m_close.OnPaint(hdc);
+    FocusCycle().Paint(hdc, m_hWnd);
 }

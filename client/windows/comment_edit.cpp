@@ -123,6 +123,19 @@ void CCommentEdit::OnEditChanged()
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
+void CCommentEdit::AskOwner(WORD command) const { PostMessageW(m_owner, WM_COMMAND, MAKEWPARAM(command, 0), 0); }
+
+LRESULT CCommentEdit::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const bool enter
+        = (msg == WM_KEYDOWN && wParam == VK_RETURN) || (msg == WM_CHAR && (wParam == L'\r' || wParam == L'\n'));
+    if (!enter || GetKeyState(VK_SHIFT) < 0)
+        return CLayeredWindow::WindowProc(hwnd, msg, wParam, lParam);
+    if (msg == WM_KEYDOWN)
+        AskOwner(CMD_CONFIRM);
+    return 0;
+}
+
 BOOL CCommentEdit::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (HandlePaintMessage(msg, result))
@@ -167,4 +180,5 @@ void CCommentEdit::Compose(HDC dc)
         Gdiplus::Graphics g(dc);
         g.DrawImage(m_frame, 0, 0, m_width, m_height);
     }
+    FocusCycle().Paint(dc, m_hWnd);
 }

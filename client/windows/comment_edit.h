@@ -7,6 +7,7 @@
 
 #include "layered_window.h"
 #include "skinkit/rich_edit.h"
+#include "window_messages.h"
 
 // The pop-up that holds the comment view's text input: a layered tool
 // window owned by the main window, placed over the view's input area.
@@ -18,12 +19,16 @@ public:
         : CLayeredWindow(Surface::kOpaque)
     {
         HostNamedControl(m_edit, L"发表评论");
+        ListFocusable(m_edit);
+        FocusCycle().OnEscape([this] { AskOwner(CMD_CANCEL_INPUT); });
     }
     ~CCommentEdit() override;
     CCommentEdit(const CCommentEdit&) = delete;
     CCommentEdit& operator=(const CCommentEdit&) = delete;
 
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // Enter sends the text (Shift+Enter breaks the line): the field never sees it.
+    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"CommentEdit"; }
     HBRUSH GethBrushBackground() override { return m_white; }
 
@@ -44,6 +49,8 @@ private:
     int Scaled(int value) const;
     void TakePictures(Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame);
     void PlaceField();
+    // Posts the owner one of the input's commands (confirm, cancel).
+    void AskOwner(WORD command) const;
     void OnEditChanged();
     SIZE PictureSize() const override { return SIZE{m_width, m_height}; }
     void Compose(HDC dc) override;

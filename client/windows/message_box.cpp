@@ -29,6 +29,7 @@ CMessageBox::CMessageBox(HWND owner, std::wstring text, std::wstring resourceFol
     , m_resourceFolder(std::move(resourceFolder))
 {
     HostControl(m_ok);
+    ListFocusable(m_ok);
 }
 
 CMessageBox::~CMessageBox()
@@ -83,6 +84,8 @@ bool CMessageBox::OnKey(const MSG& msg)
         End(IDOK);
     else if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE)
         End(IDCANCEL);
+    else if (msg.message == WM_KEYDOWN)
+        FocusCycle().OnKeyDown(m_hWnd, msg.wParam);
     return true;
 }
 
@@ -115,6 +118,7 @@ void CMessageBox::OnCreate()
     m_ok.SetWindowRect_New(Px(kButtonAt.x), Px(kButtonAt.y), buttonWidth, buttonHeight);
     m_ok.SetWindowTextW(L"确定");
     m_ok.SetTextColor(RGB(255, 255, 255));
+    FocusCycle().Focus(m_hWnd, &m_ok);
     Present();
 }
 
@@ -156,4 +160,5 @@ void CMessageBox::Compose(HDC dc)
         Gdiplus::RectF(
             float(Px(kTextMargin)), float(Px(kTextTop)), float(m_width - 2 * Px(kTextMargin)), float(Px(kTextHeight))));
     m_ok.OnPaint(dc);
+    FocusCycle().Paint(dc, m_hWnd);
 }

@@ -80,6 +80,12 @@ CQNShareDlg::CQNShareDlg()
     HostControl(m_copy);
     HostControl(m_firstSite);
     HostControl(m_secondSite);
+    ListFocusable(m_text);
+    ListFocusable(m_firstSite);
+    ListFocusable(m_secondSite);
+    ListFocusable(m_copy);
+    ListFocusable(m_close);
+    FocusCycle().OnEscape([this] { OnCommand(kClose, 0); });
 }
 
 CQNShareDlg::~CQNShareDlg()
@@ -125,6 +131,8 @@ void CQNShareDlg::Show(bool visible)
     CenterWindow();
     ::ShowWindow(m_hWnd, SW_SHOW);
     SetForegroundWindow(m_hWnd);
+    // Each show starts at the first control, as a dialog does.
+    FocusCycle().Focus(m_hWnd, &m_text);
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
@@ -268,4 +276,5 @@ void CQNShareDlg::Compose(HDC dc)
     m_firstSite.OnPaint(dc);
     m_secondSite.OnPaint(dc);
     m_text.OnPaint(dc);
+    FocusCycle().Paint(dc, m_hWnd);
 }

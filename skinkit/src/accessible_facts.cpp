@@ -34,6 +34,8 @@ template <class Button> AccessibleFacts DescribeButton(const Button& button)
         facts.state |= STATE_SYSTEM_HOTTRACKED;
     if (button.GetState() == kButtonPressed)
         facts.state |= STATE_SYSTEM_PRESSED;
+    if (button.HasKeyFocus())
+        facts.state |= STATE_SYSTEM_FOCUSED;
     facts.rect = button.GetWindowRect();
     return facts;
 }

@@ -64,6 +64,9 @@ std::wstring CButtonUI::GetKeepText() const { return m_core->keepText; }
 void CButtonUI::SetAccessibleName(const std::wstring& name) { m_core->accessibleName = name; }
 std::wstring CButtonUI::GetAccessibleName() const { return m_core->accessibleName; }
 void CButtonUI::SetTextColor(COLORREF color) { m_core->textColor = color; }
+void CButtonUI::Click() { m_core->Click(); }
+void CButtonUI::SetKeyFocus(bool focused) { m_core->SetKeyFocus(focused); }
+bool CButtonUI::HasKeyFocus() const { return m_core->keyFocus; }
 void CButtonUI::SetCursor(HICON cursor) { m_core->cursor = cursor; }
 
 void CButtonUI::SetWindowRect(int left, int top, int right, int bottom)
@@ -143,6 +146,9 @@ std::wstring Gosick_button::GetKeepText() const { return m_core->keepText; }
 void Gosick_button::SetAccessibleName(const std::wstring& name) { m_core->accessibleName = name; }
 std::wstring Gosick_button::GetAccessibleName() const { return m_core->accessibleName; }
 void Gosick_button::SetTextColor(COLORREF color) { m_core->textColor = color; }
+void Gosick_button::Click() { m_core->Click(); }
+void Gosick_button::SetKeyFocus(bool focused) { m_core->SetKeyFocus(focused); }
+bool Gosick_button::HasKeyFocus() const { return m_core->keyFocus; }
 void Gosick_button::SetCursor(HICON cursor) { m_core->cursor = cursor; }
 
 void Gosick_button::SetWindowRect(int left, int top, int right, int bottom)

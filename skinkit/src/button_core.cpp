@@ -220,6 +220,22 @@ void ButtonCore::OnButtonUp()
     m_pressed = false;
 }
 
+void ButtonCore::Click()
+{
+    if (visible && state != kButtonDisabled)
+        PostCommand(parent, m_id, 0);
+}
+
+void ButtonCore::SetKeyFocus(bool focused)
+{
+    if (keyFocus == focused)
+        return;
+    keyFocus = focused;
+    Invalidate();
+    if (focused)
+        NotifyControlEvent(parent, m_owner, EVENT_OBJECT_FOCUS);
+}
+
 void ButtonCore::OnTipTimer()
 {
     const bool buttonUp = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0;

@@ -43,6 +43,9 @@ public:
     void IncreaseAlpha();
     bool PointerInside() const;
     LRESULT WindowProc(UINT msg, WPARAM wParam);
+    // What a click does, for a key press on the focused button.
+    void Click();
+    void SetKeyFocus(bool focused);
 
     // A horizontal strip of four states cut to the button's size.
     void PaintStrip(HDC hdc);
@@ -60,6 +63,7 @@ public:
     int alignment = 0;
     int state = kButtonNormal;
     bool visible = true;
+    bool keyFocus = false;
     std::atomic<float> alpha{0.0f};
 
 private:

@@ -131,6 +131,16 @@ void CCheckBoxUI::KillFocus()
     InvalidateIfWindow(m_parent, nullptr);
 }
 
+void CCheckBoxUI::Click()
+{
+    if (!m_visible || m_state == kDisabled)
+        return;
+    m_checked = !m_checked;
+    Invalidate();
+    NotifyControlEvent(m_parent, this, EVENT_OBJECT_STATECHANGE);
+    PostCommand(m_parent, m_id, 0);
+}
+
 void CCheckBoxUI::SetWindowRect(int left, int top, int right, int bottom)
 {
     m_rawRect = RECT{left, top, right, bottom};
@@ -200,14 +210,10 @@ LRESULT CCheckBoxUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM)
         break;
     case WM_LBUTTONUP:
         if (inside()) {
-            if (m_pressed)
-                m_checked = !m_checked;
             m_state = kHover;
+            if (m_pressed)
+                Click();
             Invalidate();
-            if (m_pressed)
-                NotifyControlEvent(m_parent, this, EVENT_OBJECT_STATECHANGE);
-            if (m_pressed)
-                PostCommand(m_parent, m_id, 0);
         }
         m_pressed = false;
         break;
@@ -246,9 +252,5 @@ void CCheckBoxUI::OnPaint(HDC hdc)
         const Gdiplus::RectF at(static_cast<float>(x + slice + 4 + shift), static_cast<float>(y + 1 + shift), 0, 0);
         DrawTextGdiplus(dc, m_text, kDefaultFace, ScaleToWindow(m_parent, 12), color, at, nullptr);
     });
-    if (!m_focus)
-        return;
-    RECT focus = m_rect;
-    InflateRect(&focus, 1, 2);
-    DrawFocusRect(hdc, &focus);
+    // The focus mark is the window's focus cycle's, drawn over all controls.
 }

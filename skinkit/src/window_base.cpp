@@ -225,7 +225,21 @@ LRESULT CALLBACK CWindowBase::__WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         if (AnswerAccessibility(hwnd, self->m_controls, wParam, lParam, answer))
             return answer;
     }
+    if (self->ControlsTakeMessages()) {
+        if (msg == WM_KEYDOWN && self->m_focus.OnKeyDown(hwnd, wParam))
+            return 0;
+        if (msg == WM_LBUTTONDOWN)
+            self->m_focus.OnClick(hwnd);
+        // Before the controls: a field lets the focus go on this one.
+        if (msg == WM_NCACTIVATE && !wParam)
+            self->m_focus.OnActivate(hwnd, false);
+    }
     self->WindowProc(hwnd, msg, wParam, lParam);
+    // Whichever of these says the window is in front again and has the keys.
+    const bool back = (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) || (msg == WM_NCACTIVATE && wParam)
+        || msg == WM_SETFOCUS;
+    if (back && self->ControlsTakeMessages())
+        self->m_focus.OnActivate(hwnd, true);
     LRESULT result = 0;
     self->HandleMessage(hwnd, msg, wParam, lParam, result);
     if (result != 0)

@@ -6,7 +6,7 @@ by pointer and keyboard.
 
 SESSION is one program start with the journeys that can share it:
   typed       an empty name shows the hint; the two check boxes follow
-              each other; Tab between the fields; a wrong name or password shows the
+              each other; Tab and Shift+Tab between the fields; a wrong name or password shows the
               error for about two seconds and the window comes back; with
               the service down the error says "网络错误！"; signing in by
               typing and Enter; signing out leaves vlconfig.xml as it was;
@@ -171,16 +171,16 @@ def sign_out(j, main):
 
 
 def tab_and_refusal(j, main, login):
-    j.say("Tab between the fields; a refused login shows its error for two seconds")
+    j.say("Tab and Shift+Tab between the fields; a refused login shows its error for two seconds")
     since = j.service.mark()
     j.click(login, *NAME_FIELD)
     j.type(login, "张三")
     j.key(login, "Tab")
     j.type(login, "wrong1")
-    j.key(login, "Tab")
+    j.key(login, "shift+Tab")
     j.type(login, "@quarn.test")
     j.key(login, "Return")
-    # Tab went to the password field and back: the name is whole.
+    # Tab went to the password field and Shift+Tab back: the name is whole.
     await_login(j, login_body("张三@quarn.test", digest("wrong1")), since)
     login = j.find_window(LOGIN)
     columns = await_error(j, login, "for a refused login")

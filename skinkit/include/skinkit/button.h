@@ -65,6 +65,11 @@ public:
     RECT GetWindowRect() const;
     int GetState() const;
 
+    // The keyboard's side: a key press clicks the focused button.
+    void Click();
+    void SetKeyFocus(bool focused);
+    bool HasKeyFocus() const;
+
     void OnPaint(HDC hdc);
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -131,6 +136,11 @@ public:
     int get_left_vertical_val() const { return GetWindowRect().left; }
     bool Is_mouse_inrect() const;
     void Moe_shake_window() { }
+
+    // The keyboard's side: a key press clicks the focused button.
+    void Click();
+    void SetKeyFocus(bool focused);
+    bool HasKeyFocus() const;
 
     void OnPaint(HDC hdc);
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -44,6 +44,8 @@ public:
     void SetFocus();
     void KillFocus();
     bool IsFocus() const { return m_focus; }
+    // What a click does, for Space on the focused box.
+    void Click();
     void SetWindowRect(int left, int top, int right, int bottom);
     bool MoveWindow(int x, int y, int w, int h, bool repaint);
     bool MoveWindow(RECT* rect, bool repaint);

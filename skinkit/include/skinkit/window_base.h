@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "skinkit/control_host.h"
+#include "skinkit/focus_cycle.h"
 #include "skinkit/skinkit_api.h"
 
 // Owns nothing but the binding between one top-level window and this object:
@@ -64,6 +65,11 @@ public:
         m_controls.Host(control, nullptr, std::move(name));
     }
     const CControlHost& Controls() const { return m_controls; }
+    // The controls Tab steps through, listed in reading order; a window with
+    // none listed has its keys to itself.
+    template <class Control> void ListFocusable(Control& control) { m_focus.Add(control); }
+    CFocusCycle& FocusCycle() { return m_focus; }
+    const CFocusCycle& FocusCycle() const { return m_focus; }
 
     // The object bound to a window this base created; null for any other.
     static CWindowBase* FromHandle(HWND hwnd);
@@ -85,6 +91,7 @@ protected:
 
 private:
     CControlHost m_controls;
+    CFocusCycle m_focus;
 
     void CenterInside(const RECT& reference, const RECT& work);
 };

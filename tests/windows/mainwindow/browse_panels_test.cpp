@@ -804,6 +804,47 @@ TEST_F(BrowsePanelsTest, TheCategoriesFoldTheCommentViewAndOnesPeopleUnfoldIt)
     }
 }
 
+// C opens the comment input for the picture on show, as the comment button
+// does; not with Ctrl or Alt held, and an open input stays open.
+TEST_F(BrowsePanelsTest, CTheKeyOpensTheCommentInput)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    CCommentWnd& view = window.CommentView();
+    struct Row {
+        const char* what;
+        bool inputBefore;
+        WPARAM key;
+        BYTE held;  // a modifier held with it, or 0
+        bool inputOpen;
+    } const kRows[] = {
+        {"c opens it", false, 'C', 0, true},
+        {"c leaves it open", true, 'C', 0, true},
+        {"ctrl+c is not c", false, 'C', VK_CONTROL, false},
+        {"alt+c is not c", false, 'C', VK_MENU, false},
+        {"another letter", false, 'X', 0, false},
+    };
+    ShowAPicture();
+    ASSERT_TRUE(PumpUntil([&] { return view.IsShown() && !view.Animating(); }));
+    for (const Row& row : kRows) {
+        view.CancelInput();
+        if (row.inputBefore)
+            SendMessageW(hwnd, WM_COMMAND, CMD_COMMENT, 0);
+        ASSERT_EQ(view.InputOpen(), row.inputBefore) << row.what;
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        if (row.held)
+            keys[row.held] = 0x80;
+        SetKeyboardState(keys);
+        SendMessageW(hwnd, WM_KEYDOWN, row.key, 1);
+        if (row.held)
+            keys[row.held] = 0;
+        SetKeyboardState(keys);
+        EXPECT_EQ(view.InputOpen(), row.inputOpen) << row.what;
+        EXPECT_EQ(view.Mode(), CCommentWnd::kInputComment) << row.what;
+    }
+    view.CancelInput();
+}
+
 // The local service finds no one for "zzzz", seven pictures for "风景" and
 // fourteen for "a"; the row holds ten at 1920 pixels, fewer on a narrower
 // screen, and a page is what it holds.

@@ -1,6 +1,7 @@
 // The login window driven by its messages: clicks at the skin's control
 // places, keys and characters, with logins against the local service.
 #include "cache_downloader.h"
+#include "focus_keys.h"
 #include "local_service.h"
 #include "login_dlg.h"
 #include "program_folder.h"
@@ -246,25 +247,107 @@ TEST_F(LoginWindowTest, AnErrorShowsUntilItsTimerOrTheWindowHides)
     }
 }
 
-TEST_F(LoginWindowTest, TabMovesFocusBetweenTheFields)
+// The name field has the focus when the window shows; Tab goes down the
+// form's column (fields, boxes, login button), then the links beside it and
+// the close button, and round; Shift+Tab goes back. A screen reader hears
+// of every step by the control's child id.
+TEST_F(LoginWindowTest, TabStepsThroughTheControlsInReadingOrder)
+{
+    // Child ids are the order the window lists its controls to readers.
+    enum Child : long { kName = 1, kPassword, kLogin, kRegister, kForget, kClose, kSave, kAuto };
+    struct Row {
+        int tabs;
+        bool shift;
+        long child;
+    } const kRows[] = {
+        {1, false, kPassword},
+        {2, false, kSave},
+        {3, false, kAuto},
+        {4, false, kLogin},
+        {5, false, kRegister},
+        {6, false, kForget},
+        {7, false, kClose},
+        {8, false, kName},
+        {1, true, kClose},
+        {2, true, kForget},
+        {8, true, kName},
+    };
+    std::unique_ptr<CLoginDlg> login = Open();
+    for (const Row& row : kRows) {
+        login->ShowLogin();
+        ASSERT_TRUE(login->NameFocused());
+        FocusEvents events(login->GetHWND());
+        ASSERT_TRUE(events.Hooked());
+        for (int i = 0; i < row.tabs; ++i)
+            PressKey(login->GetHWND(), VK_TAB, row.shift);
+        Drain();
+        EXPECT_EQ(events.TakeLast(), row.child) << row.tabs << (row.shift ? " back" : "");
+        EXPECT_EQ(login->NameFocused(), row.child == kName) << row.tabs;
+        EXPECT_EQ(login->PasswordFocused(), row.child == kPassword) << row.tabs;
+    }
+}
+
+TEST_F(LoginWindowTest, TabFromTheNameSelectsThePasswordAndTabOnClearsIt)
+{
+    WriteLogin("isRememberPwd=\"true\" username=\"demo@quarn.test\" password=\"0123\"");
+    std::unique_ptr<CLoginDlg> login = Open();
+    Key(login->GetHWND(), VK_TAB);
+    ASSERT_TRUE(login->PasswordFocused());
+    // Typing over a selected password replaces all of it.
+    Type(login->GetHWND(), "x");
+    Key(login->GetHWND(), VK_TAB);
+    EXPECT_FALSE(login->PasswordFocused());
+    Click(login->GetHWND(), SkinPlace(L"user_name_edit"));
+    Key(login->GetHWND(), VK_RETURN);
+    EXPECT_TRUE(PumpUntil([&] { return LoginRequests() == 1 && !login->IsBusy(); }));
+    bool sentTyped = false;
+    for (const Json::Value& entry : LocalService::RequestLog()) {
+        if (entry["query"].asString().find("action=c_login") != std::string::npos)
+            // md5("x"): the typed password, not the remembered digest.
+            sentTyped = entry["body"].asString().find("9dd4e461268c8034f5c8564e155c67a6") != std::string::npos;
+    }
+    EXPECT_TRUE(sentTyped);
+}
+
+// Space or Enter on a focused button does what its click does, Space ticks
+// a focused box, and Escape hides the window as the close button does.
+TEST_F(LoginWindowTest, KeysPressTheFocusedControl)
 {
     struct Row {
-        const wchar_t* clicked;
+        const char* what;
         int tabs;
-        bool nameFocused;
+        WPARAM key;
+        bool visible;
+        int pagesOpened;
+        bool saves;
+        bool nameHint;
     } const kRows[] = {
-        {L"user_name_edit", 1, false},
-        {L"user_name_edit", 2, true},
-        {L"user_pwd_edit", 1, true},
+        {"space on the save box ticks it", 2, VK_SPACE, true, 0, true, false},
+        {"space on the auto box ticks both", 3, VK_SPACE, true, 0, true, false},
+        {"space on the register button", 5, VK_SPACE, false, 1, false, false},
+        {"enter on the forgotten password button", 6, VK_RETURN, true, 1, false, false},
+        {"space on the close button", 7, VK_SPACE, false, 0, false, false},
+        {"escape in the name field", 0, VK_ESCAPE, false, 0, false, false},
+        {"escape on a button", 5, VK_ESCAPE, false, 0, false, false},
+        // Last: the hint it shows stays.
+        {"enter on the login button without a name", 4, VK_RETURN, true, 0, false, true},
     };
+    std::unique_ptr<CLoginDlg> login = Open();
     for (const Row& row : kRows) {
-        std::unique_ptr<CLoginDlg> login = Open();
-        Click(login->GetHWND(), SkinPlace(row.clicked));
+        login->ShowLogin();
+        Drain();
+        g_mainMessages.clear();
+        ASSERT_TRUE(login->IsVisible()) << row.what;
         for (int i = 0; i < row.tabs; ++i)
             Key(login->GetHWND(), VK_TAB);
-        EXPECT_EQ(login->NameFocused(), row.nameFocused) << row.tabs;
-        EXPECT_EQ(login->PasswordFocused(), !row.nameFocused) << row.tabs;
+        Key(login->GetHWND(), row.key);
+        EXPECT_EQ(login->IsVisible(), row.visible) << row.what;
+        EXPECT_EQ(MainGot(UM_OPEN_WEB_PAGE), row.pagesOpened) << row.what;
+        EXPECT_EQ(login->SavesPassword(), row.saves) << row.what;
+        EXPECT_EQ(login->NameHintShown(), row.nameHint) << row.what;
+        EXPECT_FALSE(login->IsBusy()) << row.what;
     }
+    EXPECT_EQ(LoginRequests(), 0);
 }
 
 // Enter is the login button: without a name it points at the name field
