@@ -16,8 +16,10 @@
 #include <psapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -146,6 +148,50 @@ double BarePaintMs(int width, int height)
     return ms;
 }
 
+// The pointer moved onto the category button `to`: the move's handling and
+// the paint that follows, each timed, medians of the frames.
+struct HoverTimes {
+    double move = 0;
+    double paint = 0;
+    double total = 0;
+};
+
+HoverTimes HoverMs(HWND hwnd, const CategoryBar& bar)
+{
+    std::vector<double> moves, paints, totals;
+    for (int i = 0; i <= kFrames; ++i) {
+        const RECT button = bar.ButtonRect(2 + i % 2);
+        const POINT middle{(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+        SetCursorPos(middle.x, middle.y);
+        const double start = NowMs();
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(middle.x, middle.y));
+        const double moved = NowMs();
+        UpdateWindow(hwnd);
+        GdiFlush();
+        const double end = NowMs();
+        if (i == 0)
+            continue;  // the warm-up
+        moves.push_back(moved - start);
+        paints.push_back(end - moved);
+        totals.push_back(end - start);
+    }
+    const auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    return HoverTimes{median(moves), median(paints), median(totals)};
+}
+
+// The paint handler alone: WM_PAINT sent straight to the window, without
+// the system's update and surface flush around it.
+double PaintHandlerMs(HWND hwnd)
+{
+    return MedianMs(kFrames, [&] {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        SendMessageW(hwnd, WM_PAINT, 0, 0);
+    });
+}
+
 // Wine leaves PrivateUsage at 0; its PagefileUsage, which Windows reports
 // equal to PrivateUsage, carries the private bytes.
 double PrivateMegabytes()
@@ -226,6 +272,12 @@ int Run()
     const unsigned decodesBefore = strip.Thumbnails().DecodeCount();
     const double repaint = MedianMs(kFrames, [&] { Repaint(hwnd); });
     const unsigned decodes = strip.Thumbnails().DecodeCount() - decodesBefore;
+    const double handler = PaintHandlerMs(hwnd);
+
+    // The category bar, the pointer moving from one button to the next.
+    ChooseTab(hwnd, 0);
+    PumpUntil([] { return false; }, 1000);  // the buttons fade in
+    const HoverTimes hover = HoverMs(hwnd, window.Content().Categories());
     const double blit = BareBlitMs(hwnd, client.right, client.bottom);
     const double barePaint = BarePaintMs(client.right, client.bottom);
 
@@ -237,6 +289,10 @@ int Run()
     std::printf("browse_paint: a bare window's full repaint (one BitBlt in its paint) %.3f ms; the main window's "
                 "drawing beyond it %.3f ms\n",
         barePaint, repaint - barePaint);
+    std::printf("browse_paint: the paint handler alone %.3f ms; outside it (update, surface flush) %.3f ms\n", handler,
+        repaint - handler);
+    std::printf("browse_paint: hover repaint %.3f ms (the move's handling %.3f ms, the paint %.3f ms)\n", hover.total,
+        hover.move, hover.paint);
     std::printf("browse_paint: private bytes after browsing %.1f MB\n", megabytes);
     DestroyWindow(hwnd);
     return 0;

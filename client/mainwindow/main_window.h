@@ -167,6 +167,7 @@ private:
     void ShowAuthorPictures();
     void SlideViewerDown();
     void Paint();
+    void PaintLayers(HDC dc, const RECT& client);
 
     CImageList m_images;
     CTabUI m_tab;

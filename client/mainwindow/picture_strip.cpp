@@ -445,7 +445,7 @@ void PictureStrip::OnMouseMove(POINT point)
         return;
     }
     if (point.x < m_slots[0].left || point.x > m_slots[5].right + 30) {
-        InvalidateRect(m_window, nullptr, FALSE);
+        Repaint();
         m_visible = false;
     }
 }

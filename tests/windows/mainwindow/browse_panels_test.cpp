@@ -804,6 +804,40 @@ TEST_F(BrowsePanelsTest, TheCategoriesFoldTheCommentViewAndOnesPeopleUnfoldIt)
     }
 }
 
+// A move from one category button to the next leaves to be drawn only the
+// two buttons and the strip's column, where it was and where it drops to.
+TEST_F(BrowsePanelsTest, AMoveToTheNextCategoryInvalidatesOnlyWhatChanged)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    ChooseTab(0);
+    const CategoryBar& bar = window.Content().Categories();
+    ASSERT_TRUE(bar.IsVisible());
+    PumpUntil([] { return false; });  // the fade ends
+    const auto middle = [](const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; };
+    const auto rectRegion = [](const RECT& r) { return CreateRectRgn(r.left, r.top, r.right, r.bottom); };
+    MovePointer(middle(bar.ButtonRect(2)));
+    ASSERT_TRUE(window.Strip().IsVisible());
+    const RECT before = window.Strip().PaintArea();
+    ValidateRect(hwnd, nullptr);
+
+    MovePointer(middle(bar.ButtonRect(3)));
+    win32kit::ScopedGdiObject<HRGN> changed(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetUpdateRgn(hwnd, changed.Get(), FALSE), NULLREGION);
+    win32kit::ScopedGdiObject<HRGN> expected(rectRegion(bar.ButtonRect(2)));
+    for (const RECT& part : {bar.ButtonRect(3), before, window.Strip().PaintArea()}) {
+        win32kit::ScopedGdiObject<HRGN> piece(rectRegion(part));
+        CombineRgn(expected.Get(), expected.Get(), piece.Get(), RGN_OR);
+    }
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    win32kit::ScopedGdiObject<HRGN> inside(rectRegion(client));
+    CombineRgn(expected.Get(), expected.Get(), inside.Get(), RGN_AND);
+    RECT box{};
+    GetRgnBox(changed.Get(), &box);
+    EXPECT_TRUE(EqualRgn(changed.Get(), expected.Get()))
+        << "to be drawn: " << box.left << "," << box.top << " - " << box.right << "," << box.bottom;
+}
+
 // The local service finds no one for "zzzz", seven pictures for "风景" and
 // fourteen for "a"; the row holds ten at 1920 pixels, fewer on a narrower
 // screen, and a page is what it holds.
