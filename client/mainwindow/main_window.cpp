@@ -98,6 +98,7 @@ std::wstring Qaurn_Navigate_window::ProgressText() const
 void Qaurn_Navigate_window::OnCreate()
 {
     m_services = std::make_unique<ClientServices>(m_hWnd, ServiceBaseUrl(), Narrow(ProgramFolder()) + "vlconfig.xml");
+    m_ahead = std::make_unique<PicturesAhead>(m_hWnd, UM_PICTURE_AHEAD);
 
     m_viewer.Create(m_hWnd, true);
     m_tab.Create(m_hWnd, 0);
@@ -298,6 +299,11 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
     case WM_TIMER:
         if (m_tray.OnTimer(wParam))
             return TRUE;
+        if (wParam == kPicturesAheadTimer) {
+            KillTimer(m_hWnd, kPicturesAheadTimer);
+            PrepareNeighbours();
+            return TRUE;
+        }
         // The viewer has its ticks from WindowProc with the other controls.
         m_comments.OnTimer(wParam);
         if (!m_strip.OnTimer(wParam))

@@ -451,6 +451,37 @@ bool Rir_picture_ui::IsSlideRunning() const { return m_motion->slideRunning.load
 bool Rir_picture_ui::IsSwapRunning() const { return m_motion->swapRunning.load(); }
 unsigned Rir_picture_ui::GetDecodeCount() const { return m_pictures->DecodeCount(); }
 
+void Rir_picture_ui::SetNeighbours(const std::wstring& before, const std::wstring& after)
+{
+    m_before = before;
+    m_after = after;
+    KeepWanted();
+}
+
+// The current picture, its neighbours and, while it slides away, the one before.
+void Rir_picture_ui::KeepWanted()
+{
+    const bool swapping = m_motion->swapRunning.load();
+    m_pictures->KeepOnly({&m_currentPath, &m_before, &m_after, swapping ? &m_previousPath : nullptr});
+}
+
+bool Rir_picture_ui::TakeDecoded(
+    const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, ULONGLONG size, const FILETIME& written)
+{
+    if (path.empty() || (path != m_currentPath && path != m_before && path != m_after))
+        return false;
+    KeepWanted();
+    if (!m_pictures->Adopt(path, std::move(picture), size, written))
+        return false;
+    if (path == m_currentPath)
+        InvalidateIfWindow(m_parent, &m_rect);
+    return true;
+}
+
+bool Rir_picture_ui::HoldsDecoded(const std::wstring& path) const { return m_pictures->Holds(path); }
+
+int Rir_picture_ui::DecodedHeld() const { return m_pictures->HeldCount(); }
+
 int Rir_picture_ui::PictureTop(int height) const
 {
     return height < m_rect.bottom ? (m_rect.bottom - height) / 2 : m_motion->barBottom.load();
@@ -511,7 +542,7 @@ void Rir_picture_ui::DrawPicture(HDC hdc)
     const RECT place = shown && !swapping ? GetPictureRect() : RECT{};
     const bool current = !IsRectEmpty(&place);
     if (current)
-        m_pictures->KeepOnly(m_currentPath);
+        KeepWanted();
     Darken(hdc, CoveredArea(current, place));
     if (m_defaultPicture)
         DrawDefaultPicture(hdc);

@@ -120,6 +120,18 @@ public:
     // Picture files decoded so far.
     unsigned GetDecodeCount() const;
 
+    // The pictures before and after the current one in its list (empty for
+    // none): their pixels are kept once handed in, any other's let go.
+    void SetNeighbours(const std::wstring& before, const std::wstring& after);
+    // A picture decoded ahead on another thread from path's file as it was
+    // (`size` bytes, written at `written`). Taken when it is the current
+    // picture or a neighbour and that file is still there; false when dropped.
+    bool TakeDecoded(
+        const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, ULONGLONG size, const FILETIME& written);
+    bool HoldsDecoded(const std::wstring& path) const;
+    // Pictures whose decoded pixels are held now.
+    int DecodedHeld() const;
+
 private:
     void LoadOwnImages();
     void LoadButton(CButtonUI& button, const std::wstring& file, int x, const wchar_t* tip);
@@ -140,6 +152,7 @@ private:
     void DrawBar(HDC hdc);
     void DrawTitle(HDC hdc);
     void ResetOpeningBand();
+    void KeepWanted();
 
     HWND m_parent = nullptr;
     RECT m_rawRect{};
@@ -165,6 +178,8 @@ private:
 
     std::wstring m_currentPath;
     std::wstring m_previousPath;
+    std::wstring m_before;
+    std::wstring m_after;
     bool m_hasPicture = false;
     bool m_defaultPicture = true;
 
