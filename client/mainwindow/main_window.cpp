@@ -501,8 +501,13 @@ void Qaurn_Navigate_window::PaintLayers(HDC dc, const RECT& client)
     m_noticeButton.OnPaint(dc);
     if (!m_viewer.IsBarHidden())
         m_fullViewButton.OnPaint(dc);
-    m_comments.Paint(dc);
-    m_strip.Paint(dc);
+    // Layers wholly outside the part being drawn are left out: the comment
+    // view, say, may make its ready drawing again on any paint.
+    const auto reaches = [dc](const RECT& area) { return RectVisible(dc, &area) != FALSE; };
+    if (reaches(m_comments.PanelRect()))
+        m_comments.Paint(dc);
+    if (reaches(m_strip.PaintArea()))
+        m_strip.Paint(dc);
     m_offlineMark.Paint(dc);
     m_content.PaintOnTop(dc);
 }
