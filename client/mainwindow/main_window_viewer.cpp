@@ -149,8 +149,8 @@ void Qaurn_Navigate_window::PrepareNeighbours()
         const auto picture = store.Picture(list, m_currentIndex + step);
         if (!picture || m_viewer.HoldsDecoded(Widen(picture->largePath)))
             continue;
-        m_ahead->Prepare(
-            WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath, *m_services->Downloads());
+        m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath,
+            m_viewer.CurrentFit(), *m_services->Downloads());
     }
 }
 
@@ -158,7 +158,8 @@ void Qaurn_Navigate_window::OnPictureAhead(LPARAM record)
 {
     std::unique_ptr<PicturesAhead::Decoded> decoded = m_ahead->Take(record);
     if (decoded && decoded->picture)
-        m_viewer.TakeDecoded(decoded->path, std::move(decoded->picture), decoded->size, decoded->written);
+        m_viewer.TakeDecoded(
+            decoded->path, std::move(decoded->picture), decoded->natural, decoded->size, decoded->written);
 }
 
 // Resolution, rotation or docking: the window covers the new screen and what

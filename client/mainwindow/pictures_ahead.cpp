@@ -3,6 +3,7 @@
 #include "downloader.h"
 #include "platform.h"
 #include "skinkit/picture.h"
+#include "skinkit/picture_scaling.h"
 #include "win32/wide_text.h"
 
 namespace {
@@ -17,9 +18,23 @@ bool Stamp(const std::wstring& path, ULONGLONG& size, FILETIME& written)
     return true;
 }
 
+// The picture at the size fit shows it at: a step then only copies it.
+std::unique_ptr<Gdiplus::Bitmap> FittedToShow(std::unique_ptr<Gdiplus::Bitmap> picture, const PictureFit& fit)
+{
+    const int width = int(picture->GetWidth());
+    const int height = int(picture->GetHeight());
+    const RECT place = fit.Place(width, height);
+    const int w = place.right - place.left;
+    const int h = place.bottom - place.top;
+    if (w <= 0 || h <= 0 || (w == width && h == height))
+        return picture;
+    std::unique_ptr<Gdiplus::Bitmap> scaled = skinkit::ScaledPicture(*picture, w, h);
+    return scaled ? std::move(scaled) : std::move(picture);
+}
+
 // Decodes path's file as it is now and posts the record; a file replaced
 // while it was read gives no picture, so none of another file is taken.
-void DecodeAndPost(HWND window, UINT message, const std::wstring& path)
+void DecodeAndPost(HWND window, UINT message, const std::wstring& path, const PictureFit& fit)
 {
     auto record = std::make_unique<PicturesAhead::Decoded>();
     record->path = path;
@@ -31,7 +46,8 @@ void DecodeAndPost(HWND window, UINT message, const std::wstring& path)
         FILETIME writtenAfter{};
         if (picture && Stamp(path, sizeAfter, writtenAfter) && sizeAfter == size
             && CompareFileTime(&written, &writtenAfter) == 0) {
-            record->picture = std::move(picture);
+            record->natural = SIZE{LONG(picture->GetWidth()), LONG(picture->GetHeight())};
+            record->picture = FittedToShow(std::move(picture), fit);
             record->size = size;
             record->written = written;
         }
@@ -42,7 +58,8 @@ void DecodeAndPost(HWND window, UINT message, const std::wstring& path)
 
 }  // namespace
 
-void PicturesAhead::Prepare(const std::string& url, const std::string& path, Downloader& downloads)
+void PicturesAhead::Prepare(
+    const std::string& url, const std::string& path, const PictureFit& fit, Downloader& downloads)
 {
     const std::wstring wide = Widen(path);
     if (wide.empty() || !m_running.insert(wide).second)
@@ -50,9 +67,9 @@ void PicturesAhead::Prepare(const std::string& url, const std::string& path, Dow
     const HWND window = m_window;
     const UINT message = m_message;
     // Decoded on a worker of its own: a picture already there is told at once, on this thread.
-    downloads.FetchLargeAhead(url, path, [window, message, wide](bool) {
-        if (!platform::StartDetachedThread([window, message, wide] { DecodeAndPost(window, message, wide); }))
-            DecodeAndPost(window, message, wide);
+    downloads.FetchLargeAhead(url, path, [window, message, wide, fit](bool) {
+        if (!platform::StartDetachedThread([window, message, wide, fit] { DecodeAndPost(window, message, wide, fit); }))
+            DecodeAndPost(window, message, wide, fit);
     });
 }
 

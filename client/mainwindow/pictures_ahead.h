@@ -3,6 +3,8 @@
 // GDI+ needs the Windows types first.
 #include <gdiplus.h>
 
+#include "skinkit/picture_viewer.h"
+
 #include <memory>
 #include <set>
 #include <string>
@@ -22,11 +24,13 @@ constexpr UINT kPicturesAheadDelayMs = 300;
 // whatever came of it; the UI thread takes the record with Take.
 class PicturesAhead {
 public:
-    // What a worker hands over: the picture (null when none came) and the
-    // file it was decoded from as it was then.
+    // What a worker hands over: the picture (null when none came), already
+    // at the size it will be shown at, its own size, and the file it was
+    // decoded from as it was then.
     struct Decoded {
         std::wstring path;
         std::unique_ptr<Gdiplus::Bitmap> picture;
+        SIZE natural{};
         ULONGLONG size = 0;
         FILETIME written{};
     };
@@ -39,9 +43,10 @@ public:
     PicturesAhead(const PicturesAhead&) = delete;
     PicturesAhead& operator=(const PicturesAhead&) = delete;
 
-    // Fetches (when missing) and decodes the picture at path, unless a
-    // request for it is still on its way. UI thread.
-    void Prepare(const std::string& url, const std::string& path, Downloader& downloads);
+    // Fetches (when missing) and decodes the picture at path, scaled to
+    // where `fit` places it, unless a request for it is still on its way.
+    // UI thread.
+    void Prepare(const std::string& url, const std::string& path, const PictureFit& fit, Downloader& downloads);
     // The record of a posted message, taken over; its path is free to be
     // asked for again. UI thread.
     std::unique_ptr<Decoded> Take(LPARAM record);

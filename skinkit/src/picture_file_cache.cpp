@@ -203,12 +203,13 @@ CPictureFileCache::Entry* CPictureFileCache::Fresh(const std::wstring& path)
     return &ToFront(*entry);
 }
 
-bool CPictureFileCache::Adopt(
-    const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, ULONGLONG size, const FILETIME& written)
+bool CPictureFileCache::Adopt(const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, SIZE natural,
+    ULONGLONG size, const FILETIME& written)
 {
     ULONGLONG nowSize = 0;
     FILETIME nowWritten{};
-    if (!picture || !FileStamp(path, nowSize, nowWritten) || nowSize != size || !SameTime(nowWritten, written))
+    if (!picture || natural.cx <= 0 || natural.cy <= 0 || !FileStamp(path, nowSize, nowWritten) || nowSize != size
+        || !SameTime(nowWritten, written))
         return false;
     Entry* entry = Lookup(path);
     if (entry && entry->picture)
@@ -225,7 +226,7 @@ bool CPictureFileCache::Adopt(
     if (!same)
         entry->serial = m_nextSerial++;
     entry->identity = FileIdentity(path);
-    entry->pictureSize = SIZE{static_cast<LONG>(picture->GetWidth()), static_cast<LONG>(picture->GetHeight())};
+    entry->pictureSize = natural;
     entry->picture = std::move(picture);
     entry->unloaded = false;
     return true;

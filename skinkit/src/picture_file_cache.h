@@ -38,11 +38,12 @@ public:
     void KeepOnly(const std::wstring& path) { KeepOnly({&path}); }
     void Clear();
     // Takes a picture decoded elsewhere from path's file as it was (`size`
-    // bytes, written at `written`) into a free entry. False, and the picture
-    // dropped, when no entry is free, path's pixels are held already or the
-    // file is no longer that one.
-    bool Adopt(
-        const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, ULONGLONG size, const FILETIME& written);
+    // bytes, written at `written`) into a free entry; `natural` is the file's
+    // picture size, which the one handed in may have been scaled from. False,
+    // and the picture dropped, when no entry is free, path's pixels are held
+    // already or the file is no longer that one.
+    bool Adopt(const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, SIZE natural, ULONGLONG size,
+        const FILETIME& written);
     // Whether path's decoded pixels are held (not only its size).
     bool Holds(const std::wstring& path) const;
     int HeldCount() const;
