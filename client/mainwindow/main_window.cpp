@@ -387,6 +387,7 @@ void Qaurn_Navigate_window::SlideViewerDown()
         return;
     m_viewerUp = false;
     m_viewer.show_slid_down();
+    TellNeighbours();
 }
 
 void Qaurn_Navigate_window::ShowSignedIn()

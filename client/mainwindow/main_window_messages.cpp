@@ -136,6 +136,7 @@ void Qaurn_Navigate_window::OnTabNotify(WPARAM code, LPARAM lParam)
         m_tabUsed = true;
         m_viewerUp = false;
         m_viewer.show_slid_down();
+        TellNeighbours();
         m_content.OnTab(item);
         return;
     }

@@ -123,13 +123,15 @@ void Qaurn_Navigate_window::ShowTopControls(bool shown)
 }
 
 // The pictures before and after the one on show in its list; none for a
-// page's picture, which belongs to no list.
+// page's picture, which belongs to no list, nor while the viewer is slid
+// down under the panels: then no one is about to step.
 void Qaurn_Navigate_window::TellNeighbours()
 {
     const PictureListId list{m_currentKind, m_currentKey};
     const FeedStore& store = *m_services->Store();
-    const auto before = m_pagePicture || m_currentIndex == 0 ? nullptr : store.Picture(list, m_currentIndex - 1);
-    const auto after = m_pagePicture ? nullptr : store.Picture(list, m_currentIndex + 1);
+    const bool looking = !m_pagePicture && (m_viewerUp || m_fullView);
+    const auto before = !looking || m_currentIndex == 0 ? nullptr : store.Picture(list, m_currentIndex - 1);
+    const auto after = !looking ? nullptr : store.Picture(list, m_currentIndex + 1);
     m_viewer.SetNeighbours(
         before ? Widen(before->largePath) : std::wstring(), after ? Widen(after->largePath) : std::wstring());
 }
@@ -139,7 +141,8 @@ void Qaurn_Navigate_window::TellNeighbours()
 void Qaurn_Navigate_window::PrepareNeighbours()
 {
     TellNeighbours();
-    if (m_pagePicture || m_currentPath.empty() || GetFileAttributesW(m_currentPath.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (m_pagePicture || (!m_viewerUp && !m_fullView) || m_currentPath.empty()
+        || GetFileAttributesW(m_currentPath.c_str()) == INVALID_FILE_ATTRIBUTES)
         return;
     const PictureListId list{m_currentKind, m_currentKey};
     const FeedStore& store = *m_services->Store();

@@ -267,6 +267,23 @@ TEST_F(LargeViewTest, SteppingHoldsAtMostThreeDecodedAndLetsTheLeftOneGo)
     EXPECT_TRUE(PumpFor(seconds(20), [&] { return window.Viewer().HoldsDecoded(before); }));
 }
 
+// Slid down under the panels, the viewer lets its neighbours go: the user
+// browses the panels, and steps only once a picture is looked at again.
+TEST_F(LargeViewTest, ATabChosenLetsThePicturesDecodedAheadGo)
+{
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    const std::wstring next = LargePath(1);
+    ASSERT_TRUE(PumpFor(seconds(20), [&] { return window.Viewer().HoldsDecoded(next); }));
+    CTabNotify categories{};
+    SendMessageW(hwnd, UM_TAB_NOTIFY, kTabSelectionChanged, LPARAM(&categories));
+    EXPECT_FALSE(window.Viewer().HoldsDecoded(next));
+    EXPECT_LE(window.Viewer().DecodedHeld(), 1);
+    // Nor does the next look ask for them again.
+    PumpFor(seconds(1), [] { return false; });
+    EXPECT_FALSE(window.Viewer().HoldsDecoded(next));
+}
+
 // A picture fetched ahead that does not come leaves nothing in its place;
 // stepping to it then fetches and shows it as any picture.
 TEST_F(LargeViewTest, AFailedFetchAheadLeavesNoPicture)
