@@ -539,6 +539,7 @@ PictureFit Rir_picture_ui::CurrentFit() const
     fit.bottom = m_rect.bottom;
     fit.barBottom = m_motion->barBottom.load();
     fit.point = m_messenger && !m_motion->barHidden.load() ? m_messenger->get_point_y() : -1;
+    fit.areaTop = kPictureAreaTop;
     return fit;
 }
 
@@ -560,12 +561,12 @@ RECT PictureFit::Place(int width, int height) const
     int h = height;
     int top = Top(height);
     if (point >= 0 && height < bottom) {
-        const int available = point - kPictureAreaTop;
+        const int available = point - areaTop;
         // A point above the bar leaves no room to scale into.
         if (available > 0 && height >= available) {
             h = available;
             w = static_cast<int>(aspect * available);
-            top = kPictureAreaTop;
+            top = areaTop;
         }
     } else if (height >= bottom && width >= right) {
         h = bottom;

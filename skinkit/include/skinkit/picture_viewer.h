@@ -40,6 +40,7 @@ struct SKINKIT_API PictureFit {
     int bottom = 0;
     int barBottom = 0;
     int point = -1;  // the messenger's lowest y while the bar shows; -1 for none
+    int areaTop = 0;  // where a picture scaled between the bar and that point starts
     // Where a picture of that size is drawn; empty for no picture.
     RECT Place(int width, int height) const;
     int Top(int height) const;
