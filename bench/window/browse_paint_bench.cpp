@@ -9,6 +9,7 @@
 
 #include "main_window.h"
 
+#include "feed_kinds.h"
 #include "first_run.h"
 #include "paint_timing.h"
 #include "win32/wide_text.h"
@@ -16,8 +17,10 @@
 #include <psapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -146,6 +149,153 @@ double BarePaintMs(int width, int height)
     return ms;
 }
 
+// The pointer moved onto the category button `to`: the move's handling and
+// the paint that follows, each timed, medians of the frames.
+struct HoverTimes {
+    double move = 0;
+    double paint = 0;
+    double total = 0;
+};
+
+HoverTimes HoverMs(HWND hwnd, const CategoryBar& bar)
+{
+    std::vector<double> moves, paints, totals;
+    for (int i = 0; i <= kFrames; ++i) {
+        const RECT button = bar.ButtonRect(2 + i % 2);
+        const POINT middle{(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+        SetCursorPos(middle.x, middle.y);
+        const double start = NowMs();
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(middle.x, middle.y));
+        const double moved = NowMs();
+        UpdateWindow(hwnd);
+        GdiFlush();
+        const double end = NowMs();
+        if (i == 0)
+            continue;  // the warm-up
+        moves.push_back(moved - start);
+        paints.push_back(end - moved);
+        totals.push_back(end - start);
+    }
+    const auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    return HoverTimes{median(moves), median(paints), median(totals)};
+}
+
+// The paint handler alone: WM_PAINT sent straight to the window, without
+// the system's update and surface flush around it.
+double PaintHandlerMs(HWND hwnd)
+{
+    return MedianMs(kFrames, [&] {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        SendMessageW(hwnd, WM_PAINT, 0, 0);
+    });
+}
+
+// The paint handler's time while `counting`, summed: the window's own
+// procedure is wrapped for the stepping figure.
+struct PaintClock {
+    static inline WNDPROC original = nullptr;
+    static inline bool counting = false;
+    static inline double spent = 0;
+    static inline double first = 0;
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        if (msg != WM_PAINT || !counting)
+            return CallWindowProcW(original, hwnd, msg, wParam, lParam);
+        const double start = NowMs();
+        const LRESULT result = CallWindowProcW(original, hwnd, msg, wParam, lParam);
+        GdiFlush();
+        const double ms = NowMs() - start;
+        if (spent == 0)
+            first = ms;
+        spent += ms;
+        return result;
+    }
+};
+
+// One decode of path's picture and one draw of it at the size it is shown
+// at, as a step did before pictures were decoded ahead.
+double DecodeAndDrawMs(const std::wstring& path, const RECT& place)
+{
+    const int w = place.right - place.left;
+    const int h = place.bottom - place.top;
+    const double start = NowMs();
+    const auto picture = LoadPictureFile(path);
+    if (!picture || w <= 0 || h <= 0)
+        return 0;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    {
+        Gdiplus::Graphics g(memory);
+        g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
+        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        g.DrawImage(picture.get(), Gdiplus::Rect(0, 0, w, h), 0, 0, int(picture->GetWidth()), int(picture->GetHeight()),
+            Gdiplus::UnitPixel);
+    }
+    GdiFlush();
+    const double ms = NowMs() - start;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return ms;
+}
+
+// Steps through the home feed at reading pace (one step a second): from the
+// key press to the new picture drawn settled, the key's handling and every
+// paint meanwhile (the swap's 100 ms of waiting between its frames left
+// out), against one decode and draw of that picture.
+struct StepTimes {
+    double step = 0;
+    double decodeAndDraw = 0;
+    double key = 0;
+    double firstPaint = 0;
+    int steps = 0;
+};
+
+StepTimes SteppingMs(Qaurn_Navigate_window& window)
+{
+    constexpr int kSteps = 8;
+    HWND hwnd = window.GetHWND();
+    PaintClock::original
+        = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(hwnd, GWLP_WNDPROC, LONG_PTR(&PaintClock::Proc)));
+    SendMessageW(hwnd, UM_SHOW_PICTURE_INFO, feed_kind::kHome, 0);
+    std::vector<double> steps, references, keys, firsts;
+    for (int i = 0; i < kSteps; ++i) {
+        PumpUntil([] { return false; }, 1000);
+        PaintClock::spent = 0;
+        PaintClock::counting = true;
+        const double start = NowMs();
+        SendMessageW(hwnd, WM_KEYDOWN, VK_RIGHT, 0);
+        const double pressed = NowMs() - start;
+        PumpUntil([&] { return !window.Viewer().IsSwapRunning(); }, 5000);
+        Repaint(hwnd);
+        PaintClock::counting = false;
+        steps.push_back(pressed + PaintClock::spent);
+        keys.push_back(pressed);
+        // The first frame draws the comment view anew for the new picture.
+        firsts.push_back(PaintClock::first);
+        const double reference = DecodeAndDrawMs(window.CurrentPicturePath(), window.Viewer().GetPictureRect());
+        if (reference > 0)
+            references.push_back(reference);
+    }
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, LONG_PTR(PaintClock::original));
+    const auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    return StepTimes{median(steps), median(references), median(keys), median(firsts), int(steps.size())};
+}
+
 // Wine leaves PrivateUsage at 0; its PagefileUsage, which Windows reports
 // equal to PrivateUsage, carries the private bytes.
 double PrivateMegabytes()
@@ -226,6 +376,13 @@ int Run()
     const unsigned decodesBefore = strip.Thumbnails().DecodeCount();
     const double repaint = MedianMs(kFrames, [&] { Repaint(hwnd); });
     const unsigned decodes = strip.Thumbnails().DecodeCount() - decodesBefore;
+    const double handler = PaintHandlerMs(hwnd);
+
+    // The category bar, the pointer moving from one button to the next.
+    ChooseTab(hwnd, 0);
+    PumpUntil([] { return false; }, 1000);  // the buttons fade in
+    const HoverTimes hover = HoverMs(hwnd, window.Content().Categories());
+    const StepTimes stepping = SteppingMs(window);
     const double blit = BareBlitMs(hwnd, client.right, client.bottom);
     const double barePaint = BarePaintMs(client.right, client.bottom);
 
@@ -237,6 +394,14 @@ int Run()
     std::printf("browse_paint: a bare window's full repaint (one BitBlt in its paint) %.3f ms; the main window's "
                 "drawing beyond it %.3f ms\n",
         barePaint, repaint - barePaint);
+    std::printf("browse_paint: the paint handler alone %.3f ms; outside it (update, surface flush) %.3f ms\n", handler,
+        repaint - handler);
+    std::printf("browse_paint: hover repaint %.3f ms (the move's handling %.3f ms, the paint %.3f ms)\n", hover.total,
+        hover.move, hover.paint);
+    std::printf("browse_paint: step to the next picture %.3f ms, a decode and draw of it %.3f ms (%d steps)\n",
+        stepping.step, stepping.decodeAndDraw, stepping.steps);
+    std::printf("browse_paint: of a step, the key's handling %.3f ms, the first frame's paint %.3f ms\n", stepping.key,
+        stepping.firstPaint);
     std::printf("browse_paint: private bytes after browsing %.1f MB\n", megabytes);
     DestroyWindow(hwnd);
     return 0;

@@ -78,10 +78,21 @@ bool CategoryBar::OnTimer(UINT_PTR id)
         button.SetAlpha(alpha > 1.0f ? 1.0f : alpha);
         done = done && alpha >= 1.0f;
     }
-    InvalidateRect(m_parent, nullptr, FALSE);
+    const RECT bar = BarArea();
+    InvalidateRect(m_parent, &bar, FALSE);
     if (done)
         KillTimer(m_parent, kFadeTimer);
     return true;
+}
+
+RECT CategoryBar::BarArea() const
+{
+    RECT bar{};
+    for (const auto& button : m_buttons) {
+        const RECT rect = button.GetWindowRect();
+        UnionRect(&bar, &bar, &rect);
+    }
+    return bar;
 }
 
 void CategoryBar::Paint(HDC hdc)

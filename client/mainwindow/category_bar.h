@@ -25,6 +25,8 @@ public:
     // The button under the point, or -1.
     int ButtonAt(POINT point) const;
     RECT ButtonRect(int index) const { return m_buttons[index].GetWindowRect(); }
+    // What the buttons cover together; the fade draws nothing else.
+    RECT BarArea() const;
 
     void Paint(HDC hdc);
     void WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

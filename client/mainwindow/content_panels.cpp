@@ -728,7 +728,9 @@ void ContentPanels::OnPublishPageReady(LPARAM items)
 bool ContentPanels::UpdateNotice()
 {
     m_noticeShown = IsSignedIn() && m_services->Store()->VisibleNotice() != NoticeChoice::None;
-    m_noticeLabel.ShowWindow(m_noticeShown);
+    // Asked on every paint: the label is drawn again only when it comes or goes.
+    if (m_noticeLabel.IsWindowVisible() != m_noticeShown)
+        m_noticeLabel.ShowWindow(m_noticeShown);
     return m_noticeShown;
 }
 

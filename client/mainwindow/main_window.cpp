@@ -15,8 +15,27 @@
 #include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
+
+// A changed area of more pieces than this is drawn as its bounding box.
+constexpr DWORD kMostChangedParts = 8;
+
+// The changed area as rectangles, each drawn under a clip of one rectangle:
+// a clip of many would send the direct pixel blends back to GDI.
+std::vector<RECT> ChangedParts(HRGN region, const RECT& bounds)
+{
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    if (size < sizeof(RGNDATAHEADER))
+        return {bounds};
+    std::vector<char> bytes(size);
+    auto* data = reinterpret_cast<RGNDATA*>(bytes.data());
+    if (!GetRegionData(region, size, data) || data->rdh.nCount == 0 || data->rdh.nCount > kMostChangedParts)
+        return {bounds};
+    const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+    return std::vector<RECT>(rects, rects + data->rdh.nCount);
+}
 
 constexpr DWORD kStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr COLORREF kBackground = RGB(34, 38, 46);
@@ -79,6 +98,7 @@ std::wstring Qaurn_Navigate_window::ProgressText() const
 void Qaurn_Navigate_window::OnCreate()
 {
     m_services = std::make_unique<ClientServices>(m_hWnd, ServiceBaseUrl(), Narrow(ProgramFolder()) + "vlconfig.xml");
+    m_ahead = std::make_unique<PicturesAhead>(m_hWnd, UM_PICTURE_AHEAD);
 
     m_viewer.Create(m_hWnd, true);
     m_tab.Create(m_hWnd, 0);
@@ -104,20 +124,22 @@ void Qaurn_Navigate_window::OnCreate()
     ContentHost host;
     host.slideViewerDown = [this] { SlideViewerDown(); };
     host.showPicture = [this](const PictureListId& list, std::size_t index) { return ShowListPicture(list, index); };
+    // Only the column the strip leaves and the one it drops into are drawn again.
     host.dropStrip = [this](int w, int h, int top, int slots, int anchor, int mode, int feed, const std::string& key) {
+        if (m_strip.IsVisible()) {
+            const RECT left = m_strip.PaintArea();
+            InvalidateRect(m_hWnd, &left, FALSE);
+        }
         m_strip.SetGeometry(w, h, top, slots);
         m_strip.Anchor(anchor);
         m_strip.SetSource(mode, feed, key, 0);
         // Thumbnails the cache let go of come back, whether or not the list is asked for again.
         m_strip.Preload(0);
         m_strip.SetVisible(true);
-        InvalidateRect(m_hWnd, nullptr, FALSE);
     };
     host.hideStrip = [this] {
-        if (!m_strip.IsVisible())
-            return;
-        m_strip.SetVisible(false);
-        InvalidateRect(m_hWnd, nullptr, FALSE);
+        if (m_strip.IsVisible())
+            m_strip.SetVisible(false);
     };
     host.clearTab = [this] { m_tab.SetCurSel(-1); };
     host.foldComments = [this](bool fold) { m_comments.Fold(fold); };
@@ -305,6 +327,11 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
     case WM_TIMER:
         if (m_tray.OnTimer(wParam))
             return TRUE;
+        if (wParam == kPicturesAheadTimer) {
+            KillTimer(m_hWnd, kPicturesAheadTimer);
+            PrepareNeighbours();
+            return TRUE;
+        }
         // The viewer has its ticks from WindowProc with the other controls.
         m_comments.OnTimer(wParam);
         if (!m_strip.OnTimer(wParam))
@@ -391,6 +418,7 @@ void Qaurn_Navigate_window::SlideViewerDown()
         return;
     m_viewerUp = false;
     m_viewer.show_slid_down();
+    TellNeighbours();
 }
 
 void Qaurn_Navigate_window::ShowSignedIn()
@@ -453,7 +481,12 @@ void Qaurn_Navigate_window::Paint()
         && m_services->Store()->PictureCount(PictureListId{feed_kind::kHome, {}}) > 0)
         PostMessageW(m_hWnd, UM_SHOW_HOME_PICTURE, 0, 0);
 
-    m_noticeButton.ShowWindow(m_content.UpdateNotice());
+    const bool notice = m_content.UpdateNotice();
+    if (notice != m_noticeButton.IsWindowVisible())
+        m_noticeButton.ShowWindow(notice);
+    // Read before BeginPaint validates it: what changed since the last paint.
+    win32kit::ScopedGdiObject<HRGN> changed(CreateRectRgn(0, 0, 0, 0));
+    const bool known = changed && GetUpdateRgn(m_hWnd, changed.Get(), FALSE) > NULLREGION;
     PAINTSTRUCT ps;
     HDC target = BeginPaint(m_hWnd, &ps);
     RECT client{};
@@ -461,32 +494,52 @@ void Qaurn_Navigate_window::Paint()
     const bool sized = m_surface.Width() == client.right && m_surface.Height() == client.bottom;
     if (sized || m_surface.Create_compatible_dc(target, client.right, client.bottom, 1)) {
         HDC dc = m_surface.get_ghost();
-        // The viewer fills what it covers with the background shaded.
-        m_viewer.SetBackdrop(kBackground);
-        if (!m_viewer.CoversWithBackdrop(client)) {
-            win32kit::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(kBackground));
-            FillRect(dc, &client, brush.Get());
+        // The back buffer keeps the rest from the last paint; a new one is
+        // drawn whole.
+        const std::vector<RECT> parts = sized && known ? ChangedParts(changed.Get(), ps.rcPaint) : std::vector{client};
+        for (const RECT& part : parts) {
+            const int saved = SaveDC(dc);
+            IntersectClipRect(dc, part.left, part.top, part.right, part.bottom);
+            PaintLayers(dc, client);
+            RestoreDC(dc, saved);
+            BitBlt(target, part.left, part.top, part.right - part.left, part.bottom - part.top, dc, part.left, part.top,
+                SRCCOPY);
         }
-        m_viewer.OnPaint(dc);
-        m_content.Paint(dc, IsSignedIn(), !m_viewer.IsBarHidden());
-        m_tab.OnPaint(dc);
-        m_loginLink.OnPaint(dc);
-        m_registerLink.OnPaint(dc);
-        m_searchField.OnPaint(dc);
-        m_uploadButton.OnPaint(dc);
-        m_searchButton.OnPaint(dc);
-        m_avatarButton.OnPaint(dc);
-        m_avatarPicture.OnPaint(dc);
-        m_userName.OnPaint(dc);
-        m_inviteLink.OnPaint(dc);
-        m_noticeButton.OnPaint(dc);
-        if (!m_viewer.IsBarHidden())
-            m_fullViewButton.OnPaint(dc);
-        m_comments.Paint(dc);
-        m_strip.Paint(dc);
-        m_offlineMark.Paint(dc);
-        m_content.PaintOnTop(dc);
-        BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
     }
     EndPaint(m_hWnd, &ps);
+}
+
+// Everything the window shows, bottom to top, into the back buffer.
+void Qaurn_Navigate_window::PaintLayers(HDC dc, const RECT& client)
+{
+    // The viewer fills what it covers with the background shaded.
+    m_viewer.SetBackdrop(kBackground);
+    if (!m_viewer.CoversWithBackdrop(client)) {
+        win32kit::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(kBackground));
+        FillRect(dc, &client, brush.Get());
+    }
+    m_viewer.OnPaint(dc);
+    m_content.Paint(dc, IsSignedIn(), !m_viewer.IsBarHidden());
+    m_tab.OnPaint(dc);
+    m_loginLink.OnPaint(dc);
+    m_registerLink.OnPaint(dc);
+    m_searchField.OnPaint(dc);
+    m_uploadButton.OnPaint(dc);
+    m_searchButton.OnPaint(dc);
+    m_avatarButton.OnPaint(dc);
+    m_avatarPicture.OnPaint(dc);
+    m_userName.OnPaint(dc);
+    m_inviteLink.OnPaint(dc);
+    m_noticeButton.OnPaint(dc);
+    if (!m_viewer.IsBarHidden())
+        m_fullViewButton.OnPaint(dc);
+    // Layers wholly outside the part being drawn are left out: the comment
+    // view, say, may make its ready drawing again on any paint.
+    const auto reaches = [dc](const RECT& area) { return RectVisible(dc, &area) != FALSE; };
+    if (reaches(m_comments.PanelRect()))
+        m_comments.Paint(dc);
+    if (reaches(m_strip.PaintArea()))
+        m_strip.Paint(dc);
+    m_offlineMark.Paint(dc);
+    m_content.PaintOnTop(dc);
 }

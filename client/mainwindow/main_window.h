@@ -16,6 +16,7 @@
 #include "main_window_timers.h"
 #include "offline_mark.h"
 #include "picture_strip.h"
+#include "pictures_ahead.h"
 #include "set_dlg.h"
 #include "share_dlg.h"
 #include "skinkit/button.h"
@@ -86,6 +87,9 @@ public:
     bool SearchFieldFocused() const { return m_searchField.IsFocus(); }
     std::size_t CurrentIndex() const { return m_currentIndex; }
     const Rir_picture_ui& Viewer() const { return m_viewer; }
+    Rir_picture_ui& Viewer() { return m_viewer; }
+    // Neighbour requests still on their way.
+    std::size_t PicturesAheadRunning() const { return m_ahead ? m_ahead->Running() : 0; }
 
 private:
     void OnCreate();
@@ -138,6 +142,10 @@ private:
     void ShowHomePicture();
     bool ShowListPicture(const PictureListId& list, std::size_t index);
     void StepPicture(int step);
+    // The neighbours of the picture on show (main_window_viewer.cpp).
+    void TellNeighbours();
+    void PrepareNeighbours();
+    void OnPictureAhead(LPARAM record);
     // The large view (main_window_viewer.cpp).
     bool OnPictureKey(WPARAM key);
     void JumpToEnd(bool last);
@@ -172,6 +180,7 @@ private:
     void ShowAuthorPictures();
     void SlideViewerDown();
     void Paint();
+    void PaintLayers(HDC dc, const RECT& client);
 
     CImageList m_images;
     CTabUI m_tab;
@@ -201,6 +210,7 @@ private:
     MessageLoop* m_loop = nullptr;
     std::unique_ptr<CQNSetDlg> m_settings;
     std::unique_ptr<ClientServices> m_services;
+    std::unique_ptr<PicturesAhead> m_ahead;
 
     PendingAction m_pending = kPendingNone;
     LPARAM m_pendingArgument = 0;

@@ -56,6 +56,9 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_DOWNLOAD_DONE:
         OnLargeDownloadDone();
         return true;
+    case UM_PICTURE_AHEAD:
+        OnPictureAhead(lParam);
+        return true;
     case UM_PICTURE_ARRIVED:
         OnPictureArrived(std::uint32_t(wParam));
         return true;
@@ -133,6 +136,7 @@ void Qaurn_Navigate_window::OnTabNotify(WPARAM code, LPARAM lParam)
         m_tabUsed = true;
         m_viewerUp = false;
         m_viewer.show_slid_down();
+        TellNeighbours();
         m_content.OnTab(item);
         return;
     }
@@ -177,6 +181,8 @@ void Qaurn_Navigate_window::OnFeedOffline(bool offline)
 
 void Qaurn_Navigate_window::OnLargeDownloadDone()
 {
+    // The picture on show is there: its neighbours come next.
+    SetTimer(m_hWnd, kPicturesAheadTimer, kPicturesAheadDelayMs, nullptr);
     if (m_currentKind == m_strip.FeedNumber() && m_currentKey == m_strip.Key())
         m_strip.Preload(int(m_currentIndex));
 }
@@ -321,6 +327,7 @@ void Qaurn_Navigate_window::ShowLargePicture(std::wstring path)
     m_viewer.LeaveDefaultPicture();
     m_viewer.set_bk_image_local_path(path);
     m_currentPath = std::move(path);
+    SetTimer(m_hWnd, kPicturesAheadTimer, kPicturesAheadDelayMs, nullptr);
     InvalidateRect(m_hWnd, nullptr, FALSE);
     if (m_viewerUp || m_fullView)
         return;
@@ -346,6 +353,8 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
     m_currentKind = list.kind;
     m_currentKey = list.key;
     m_currentIndex = index;
+    // The picture stepped away from is let go at once.
+    TellNeighbours();
     ShowPictureInComments();
     return true;
 }

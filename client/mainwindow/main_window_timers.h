@@ -5,6 +5,7 @@
 #include "category_bar.h"
 #include "comment_wnd.h"
 #include "picture_strip.h"
+#include "pictures_ahead.h"
 #include "skinkit/button.h"
 #include "skinkit/picture_viewer.h"
 #include "skinkit/rich_edit.h"
@@ -24,6 +25,7 @@ constexpr UINT_PTR kAll[] = {
     kButtonTipTimer,  // the buttons' tips: one shown at a time
     kEditCaretTimer, kEditScrollUpTimer, kEditScrollDownTimer,  // the search field
     kTrayRetryTimer,  // the tray icon's tries while the notification area is missing
+    kPicturesAheadTimer,  // the main window's look before the neighbours are fetched
 };
 
 constexpr bool AllDistinct()

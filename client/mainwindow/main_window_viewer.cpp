@@ -2,6 +2,11 @@
 // view, and the layout after a display change.
 #include "main_window.h"
 
+#include "feed_store.h"
+#include "picture_cache.h"
+#include "win32/desktop_info.h"
+#include "win32/wide_text.h"
+
 namespace {
 
 bool IsStepKey(WPARAM key)
@@ -115,6 +120,49 @@ void Qaurn_Navigate_window::ShowTopControls(bool shown)
     m_loginLink.ShowWindow(shown && !signedIn);
     m_registerLink.ShowWindow(shown && !signedIn);
     m_inviteLink.ShowWindow(shown && signedIn);
+}
+
+// The pictures before and after the one on show in its list; none for a
+// page's picture, which belongs to no list, nor while the viewer is slid
+// down under the panels: then no one is about to step.
+void Qaurn_Navigate_window::TellNeighbours()
+{
+    const PictureListId list{m_currentKind, m_currentKey};
+    const FeedStore& store = *m_services->Store();
+    const bool looking = !m_pagePicture && (m_viewerUp || m_fullView);
+    const auto before = !looking || m_currentIndex == 0 ? nullptr : store.Picture(list, m_currentIndex - 1);
+    const auto after = !looking ? nullptr : store.Picture(list, m_currentIndex + 1);
+    m_viewer.SetNeighbours(
+        before ? Widen(before->largePath) : std::wstring(), after ? Widen(after->largePath) : std::wstring());
+}
+
+// Once the picture on show is there and has been looked at a moment, its
+// neighbours are fetched and decoded ahead.
+void Qaurn_Navigate_window::PrepareNeighbours()
+{
+    TellNeighbours();
+    if (m_pagePicture || (!m_viewerUp && !m_fullView) || m_currentPath.empty()
+        || GetFileAttributesW(m_currentPath.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    const PictureListId list{m_currentKind, m_currentKey};
+    const FeedStore& store = *m_services->Store();
+    for (const int step : {1, -1}) {
+        if (step < 0 && m_currentIndex == 0)
+            continue;
+        const auto picture = store.Picture(list, m_currentIndex + step);
+        if (!picture || m_viewer.HoldsDecoded(Widen(picture->largePath)))
+            continue;
+        m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath,
+            m_viewer.CurrentFit(), *m_services->Downloads());
+    }
+}
+
+void Qaurn_Navigate_window::OnPictureAhead(LPARAM record)
+{
+    std::unique_ptr<PicturesAhead::Decoded> decoded = m_ahead->Take(record);
+    if (decoded && decoded->picture)
+        m_viewer.TakeDecoded(
+            decoded->path, std::move(decoded->picture), decoded->natural, decoded->size, decoded->written);
 }
 
 // Resolution, rotation or docking: the window covers the new screen and what

@@ -2,6 +2,7 @@
 
 #include "cache_downloader.h"
 #include "downloader.h"
+#include "http_transport.h"
 #include "picture_cache.h"
 #include "program_folder.h"
 #include "resource_ids.h"
@@ -25,6 +26,10 @@ constexpr int kPaintedSlots = 6;
 constexpr int kHoverSlots = 5;
 constexpr int kZoomSteps = 10;
 constexpr int kScrollSteps = 39;
+// How far the pointer drift moves a placeholder (in feed mode; less in the
+// others) and a zoom grows a thumbnail beyond its slot.
+constexpr int kMostDrift = 50;
+constexpr int kDrawnBeyondSlot = kMostDrift + kZoomSteps;
 constexpr UINT kZoomMs = 20;
 constexpr UINT kTrackMs = 50;
 constexpr UINT kScrollMs = 20;
@@ -377,7 +382,14 @@ std::string PictureStrip::LargePath(int index) const
 void PictureStrip::FetchThumbnail(int index) const
 {
     const FeedStore::PicturePtr picture = Picture(index);
-    if (picture && !picture->thumbnailUrl.empty())
+    if (!picture || picture->thumbnailUrl.empty())
+        return;
+    // Looked at here first: a worker started only to find the file there
+    // costs more than the look, on every hover that drops the strip. The
+    // file is noted as used all the same, as that worker would.
+    if (IsValidCachedFile(picture->thumbnailPath))
+        m_downloads->HoldPicture(picture->thumbnailPath);
+    else
         m_downloads->FetchIfMissing(picture->thumbnailUrl, picture->thumbnailPath);
 }
 
@@ -455,7 +467,7 @@ void PictureStrip::OnMouseMove(POINT point)
         return;
     }
     if (point.x < m_slots[0].left || point.x > m_slots[5].right + Px(30)) {
-        InvalidateRect(m_window, nullptr, FALSE);
+        Repaint();
         m_visible = false;
     }
 }
@@ -530,7 +542,7 @@ void PictureStrip::TrackStep()
     if (OverArrow(point)) {
         m_dx = m_dy = 0;
     } else if (!m_zooming && m_mode != kTagSource) {
-        const int bound = Px(m_mode == kFeedSource ? 50 : 10);
+        const int bound = Px(m_mode == kFeedSource ? kMostDrift : 10);
         m_dx = std::clamp(int(point.x - m_origin.x) / 2, -bound, bound);
         m_dy = std::clamp(int(point.y - m_origin.y), -bound, bound);
     }
@@ -636,7 +648,10 @@ void PictureStrip::OnPictureArrived(std::uint32_t key)
         Repaint();
 }
 
-RECT PictureStrip::PaintArea() const { return RECT{m_slots[0].left - Px(300), m_t, m_slots[0].right + Px(300), m_b}; }
+RECT PictureStrip::PaintArea() const
+{
+    return RECT{m_slots[0].left - Px(kDrawnBeyondSlot), m_t, m_slots[0].right + Px(kDrawnBeyondSlot), m_b};
+}
 
 void PictureStrip::Repaint() const
 {

@@ -138,6 +138,8 @@ public:
     int FirstIndex() const { return m_first; }
     int HoveredSlot() const { return m_hovered; }
     RECT Area() const { return m_area; }
+    // What the strip draws into, its pop-outs and arrows included.
+    RECT PaintArea() const;
     // True when the strip is shown and `point` lies in its column or on an
     // arrow: a click there is the strip's alone.
     bool Covers(POINT point) const;
@@ -165,7 +167,6 @@ private:
     void EndTracking();
     void Restack(int pitch);
     void Repaint() const;
-    RECT PaintArea() const;
     void PaintSlot(HDC dc, int k);
     void PaintHovered(HDC dc);
     // The grey box of a slot still waiting, or with `none` the one that says

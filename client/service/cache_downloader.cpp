@@ -270,6 +270,19 @@ void CacheDownloader::FetchLarge(const std::string& url, const std::string& targ
     FetchIfMissing(url, targetPath);
 }
 
+void CacheDownloader::FetchLargeAhead(const std::string& url, const std::string& targetPath, DownloadDone done)
+{
+    if (!IsWebAddress(url)) {
+        if (done)
+            done(false);
+        return;
+    }
+    Queue::Job job{url, targetPath, true, {}};
+    if (done)
+        job.done.push_back(std::move(done));
+    Queue::Enqueue(queue_, std::move(job));
+}
+
 PictureHold CacheDownloader::HoldPicture(const std::string& path)
 {
     struct Hold {

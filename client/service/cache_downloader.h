@@ -44,6 +44,7 @@ public:
     // Natively the large picture is an ordinary download; the Windows client
     // overrides this to report progress to its window.
     void FetchLarge(const std::string& url, const std::string& targetPath) override;
+    void FetchLargeAhead(const std::string& url, const std::string& targetPath, DownloadDone done) override;
     PictureHold HoldPicture(const std::string& path) override;
 
     // True when nothing is queued or running any more.

@@ -25,6 +25,15 @@ public:
     virtual void FetchAlwaysThen(const std::string& url, const std::string& targetPath, DownloadDone done) = 0;
     // The large picture of the viewer; on Windows it reports progress to the window.
     virtual void FetchLarge(const std::string& url, const std::string& targetPath) = 0;
+    // A large picture next to the one on show, fetched beside it and without
+    // progress unless the target already holds a valid picture; `done` is
+    // called on the worker once the transfer ended (or at once when none
+    // ran), the file then in place or not.
+    virtual void FetchLargeAhead(const std::string& /*url*/, const std::string& /*targetPath*/, DownloadDone done)
+    {
+        if (done)
+            done(false);
+    }
     // Empty when these downloads keep no bound.
     virtual PictureHold HoldPicture(const std::string& /*path*/) { return nullptr; }
 };

@@ -62,6 +62,7 @@ void ButtonCore::SetImage(Gdiplus::Bitmap* image)
 {
     m_image = image;
     m_cache.Invalidate();
+    m_otherCache.Invalidate();
 }
 
 void ButtonCore::SetOwnedImage(Gdiplus::Bitmap* image)
@@ -111,8 +112,10 @@ BOOL ButtonCore::Enable(bool enable)
 void ButtonCore::Show(bool show)
 {
     visible = show;
-    if (!show)
+    if (!show) {
         m_cache.Release();  // a hidden button holds no surface
+        m_otherCache.Release();
+    }
     Invalidate();
 }
 
@@ -329,8 +332,17 @@ void ButtonCore::PaintStretched(HDC hdc)
     CPaintKey key;
     key << m_image << srcX << slice << imageHeight << w << h << fade << shift << text << m_fontFace << m_fontSize
         << textColor;
+    // Faded in, a hover goes back and forth between two looks: not the one
+    // shown last, then the other one kept, or else the older one drawn anew.
+    // While the fade runs each step is a look of its own, and one is kept.
+    if (fade < 1.0f) {
+        m_otherCache.Release();
+        m_otherLook = false;
+    } else if (!(m_otherLook ? m_otherCache : m_cache).IsCurrent(key.Bytes())) {
+        m_otherLook = !m_otherLook;
+    }
     PaintCached(
-        m_cache, hdc, r.left, r.top, key, [&] { return BoxArea(w, h); },
+        m_otherLook ? m_otherCache : m_cache, hdc, r.left, r.top, key, [&] { return BoxArea(w, h); },
         [&](HDC dc, int x, int y) {
             Gdiplus::ColorMatrix matrix
                 = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, fade, 0}, {0, 0, 0, 0, 1}}};

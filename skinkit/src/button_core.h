@@ -93,4 +93,8 @@ private:
     int m_fontSize = 12;
     DWORD m_lastClickTick = 0;
     CPaintCache m_cache;
+    // The stretched look's other state: a hover goes back and forth between
+    // two, each kept ready (a faded stretch costs a GDI+ draw).
+    CPaintCache m_otherCache;
+    bool m_otherLook = false;
 };

@@ -129,41 +129,129 @@ CPictureFileCache::Entry* CPictureFileCache::Lookup(const std::wstring& path)
     return nullptr;
 }
 
+namespace {
+
+// Which file the path names now: a file moved into place over it is
+// another one, a file whose time was only touched the same. 0 when unknown.
+ULONGLONG FileIdentity(const std::wstring& path)
+{
+    win32kit::ScopedHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info))
+        return 0;
+    const ULONGLONG index = (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return index ^ (static_cast<ULONGLONG>(info.dwVolumeSerialNumber) << 40);
+}
+
+}  // namespace
+
+bool FileStamp(const std::wstring& path, ULONGLONG& size, FILETIME& written)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return false;
+    size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    written = data.ftLastWriteTime;
+    return true;
+}
+
+// Moves entry to the front, the others keeping their order behind it.
+CPictureFileCache::Entry& CPictureFileCache::ToFront(Entry& entry)
+{
+    for (Entry* at = &entry; at != &m_entries[0]; --at)
+        std::swap(*at, *(at - 1));
+    return m_entries[0];
+}
+
+CPictureFileCache::Entry* CPictureFileCache::FreeEntry()
+{
+    for (Entry& entry : m_entries) {
+        if (!entry.serial)
+            return &entry;
+    }
+    return nullptr;
+}
+
 // The entry for path, decoded first when the file is new or has changed.
 CPictureFileCache::Entry* CPictureFileCache::Fresh(const std::wstring& path)
 {
-    if (path.empty())
+    ULONGLONG size = 0;
+    FILETIME written{};
+    if (!FileStamp(path, size, written))
         return nullptr;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return nullptr;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return nullptr;
-    const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-
     Entry* entry = Lookup(path);
-    if (entry && entry->size == size && SameTime(entry->written, data.ftLastWriteTime)) {
-        // Most recent first, so the older picture is the one replaced.
-        if (entry != &m_entries[0])
-            std::swap(m_entries[0], m_entries[1]);
-        return &m_entries[0];
+    // Most recent first, so the oldest picture is the one replaced.
+    if (entry && entry->size == size && SameTime(entry->written, written))
+        return &ToFront(*entry);
+    // The cache notes each use of a file in its time: the same file, touched.
+    if (entry && entry->size == size && entry->identity && FileIdentity(path) == entry->identity) {
+        entry->written = written;
+        return &ToFront(*entry);
     }
     if (!entry)
-        entry = &m_entries[1];
+        entry = FreeEntry() ? FreeEntry() : &m_entries[kEntries - 1];
     entry->path = path;
     entry->size = size;
-    entry->written = data.ftLastWriteTime;
+    entry->written = written;
     entry->serial = m_nextSerial++;
     // An unreadable file is remembered as such too: it is decoded again only
     // once it changes.
     Decode(*entry);
-    if (entry != &m_entries[0])
-        std::swap(m_entries[0], m_entries[1]);
-    return &m_entries[0];
+    return &ToFront(*entry);
+}
+
+bool CPictureFileCache::Adopt(const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, SIZE natural,
+    ULONGLONG size, const FILETIME& written)
+{
+    ULONGLONG nowSize = 0;
+    FILETIME nowWritten{};
+    if (!picture || natural.cx <= 0 || natural.cy <= 0 || !FileStamp(path, nowSize, nowWritten) || nowSize != size
+        || !SameTime(nowWritten, written))
+        return false;
+    Entry* entry = Lookup(path);
+    if (entry && entry->picture)
+        return false;
+    // The same file whose pixels were let go keeps its serial: its ready copy still holds.
+    const bool same = entry && entry->size == size && SameTime(entry->written, written);
+    if (!entry)
+        entry = FreeEntry();
+    if (!entry)
+        return false;
+    entry->path = path;
+    entry->size = size;
+    entry->written = written;
+    if (!same)
+        entry->serial = m_nextSerial++;
+    entry->identity = FileIdentity(path);
+    entry->pictureSize = natural;
+    entry->picture = std::move(picture);
+    entry->unloaded = false;
+    return true;
+}
+
+bool CPictureFileCache::Holds(const std::wstring& path) const
+{
+    for (const Entry& entry : m_entries) {
+        if (entry.serial && entry.path == path && entry.picture)
+            return true;
+    }
+    return false;
+}
+
+int CPictureFileCache::HeldCount() const
+{
+    int held = 0;
+    for (const Entry& entry : m_entries)
+        held += entry.picture ? 1 : 0;
+    return held;
 }
 
 void CPictureFileCache::Decode(Entry& entry)
 {
+    entry.identity = FileIdentity(entry.path);
     entry.picture = DecodePictureFile(entry.path);
     entry.unloaded = false;
     entry.pictureSize = entry.picture
@@ -206,10 +294,15 @@ unsigned CPictureFileCache::Serial(const std::wstring& path) const
     return 0;
 }
 
-void CPictureFileCache::KeepOnly(const std::wstring& path)
+void CPictureFileCache::KeepOnly(std::initializer_list<const std::wstring*> paths)
 {
     for (Entry& entry : m_entries) {
-        if (entry.serial && entry.path != path)
+        if (!entry.serial)
+            continue;
+        bool kept = false;
+        for (const std::wstring* path : paths)
+            kept = kept || (path && !path->empty() && *path == entry.path);
+        if (!kept)
             entry = Entry{};
     }
 }

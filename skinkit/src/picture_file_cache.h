@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -12,12 +13,15 @@ namespace skinkit {
 // Decoded picture files by path, so a paint or a mouse move costs one
 // file-attribute read instead of a decode. An entry remembers the file's size
 // and write time as well: a file that appears, grows or is replaced later is
-// decoded again on the next look. Holds the two most recent pictures (the
-// viewer's current and previous one). UI thread only.
+// decoded again on the next look. Holds the three most recent pictures: the
+// viewer's current one and its neighbours, decoded ahead elsewhere and handed
+// in. UI thread only.
 class CPictureFileCache {
 public:
+    static constexpr int kEntries = 3;
+
     // The decoded picture at path, or null while no readable picture is there.
-    // The pointer stays valid while path is one of the two most recently found
+    // The pointer stays valid while path is one of the most recently found
     // and its file is unchanged.
     Gdiplus::Bitmap* Find(const std::wstring& path);
     // The picture's size, known without decoding it again once it has been.
@@ -29,16 +33,27 @@ public:
     // for the same path (for paint-cache keys).
     unsigned Serial(const std::wstring& path) const;
     unsigned DecodeCount() const { return m_decodes; }
-    // Lets every picture but path's go: once a change of picture has been
-    // animated the previous one is not drawn again.
-    void KeepOnly(const std::wstring& path);
+    // Lets every picture go but those of `paths` (empty ones ignored).
+    void KeepOnly(std::initializer_list<const std::wstring*> paths);
+    void KeepOnly(const std::wstring& path) { KeepOnly({&path}); }
     void Clear();
+    // Takes a picture decoded elsewhere from path's file as it was (`size`
+    // bytes, written at `written`) into a free entry; `natural` is the file's
+    // picture size, which the one handed in may have been scaled from. False,
+    // and the picture dropped, when no entry is free, path's pixels are held
+    // already or the file is no longer that one.
+    bool Adopt(const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, SIZE natural, ULONGLONG size,
+        const FILETIME& written);
+    // Whether path's decoded pixels are held (not only its size).
+    bool Holds(const std::wstring& path) const;
+    int HeldCount() const;
 
 private:
     struct Entry {
         std::wstring path;
         ULONGLONG size = 0;
         FILETIME written{};
+        ULONGLONG identity = 0;
         unsigned serial = 0;
         std::unique_ptr<Gdiplus::Bitmap> picture;
         SIZE pictureSize{};
@@ -46,12 +61,17 @@ private:
     };
     Entry* Lookup(const std::wstring& path);
     Entry* Fresh(const std::wstring& path);
+    Entry& ToFront(Entry& entry);
+    Entry* FreeEntry();
     void Decode(Entry& entry);
 
-    Entry m_entries[2];
+    Entry m_entries[kEntries];  // most recently used first
     unsigned m_nextSerial = 1;
     unsigned m_decodes = 0;
 };
+
+// A picture file's size and write time; false when no file is there.
+bool FileStamp(const std::wstring& path, ULONGLONG& size, FILETIME& written);
 
 // Decodes a picture file into a premultiplied 32-bit bitmap of its own, so
 // the file is not held open afterwards. Null for a file that is missing, not

@@ -10,6 +10,7 @@
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
 #include "skinkit/picture_scaling.h"
+#include "skinkit/pixel_blend.h"
 #include "viewer_motion.h"
 #include "win32kit/scoped_win.h"
 
@@ -155,6 +156,53 @@ template <void (*Body)(ViewerMotion&)> unsigned RunTask(void* task)
     std::unique_ptr<std::shared_ptr<ViewerMotion>> motion(static_cast<std::shared_ptr<ViewerMotion>*>(task));
     Body(**motion);
     return 0;
+}
+
+// A picture already at the size it is shown at goes onto the ready copy as
+// it is: its rows are copied, not drawn through GDI+.
+bool CopyRows(HDC dc, int x, int y, Gdiplus::Bitmap& picture)
+{
+    const int w = static_cast<int>(picture.GetWidth());
+    const int h = static_cast<int>(picture.GetHeight());
+    Gdiplus::Rect all(0, 0, w, h);
+    Gdiplus::BitmapData data{};
+    if (picture.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+        return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = data.Stride / 4;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const bool copied = data.Stride > 0
+        && SetDIBitsToDevice(dc, x, y, UINT(w), UINT(h), 0, 0, 0, UINT(h), data.Scan0, &info, DIB_RGB_COLORS) > 0;
+    picture.UnlockBits(&data);
+    return copied;
+}
+
+// A decoded picture at its own size: its premultiplied rows blended straight
+// into the target's bits, ten frames a swap, else drawn by GDI+.
+void DrawAsIs(HDC hdc, Gdiplus::Bitmap& picture, int x, int y)
+{
+    const int w = static_cast<int>(picture.GetWidth());
+    const int h = static_cast<int>(picture.GetHeight());
+    Gdiplus::Rect all(0, 0, w, h);
+    Gdiplus::BitmapData data{};
+    if (picture.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) == Gdiplus::Ok) {
+        PixelRows rows;
+        rows.top = static_cast<const UINT32*>(data.Scan0);
+        rows.stride = data.Stride / 4;
+        rows.width = w;
+        rows.height = h;
+        rows.premultiplied = true;
+        const bool blended = data.Stride > 0 && BlendStraight(hdc, x, y, rows, RECT{0, 0, w, h});
+        picture.UnlockBits(&data);
+        if (blended)
+            return;
+    }
+    Gdiplus::Graphics g(hdc);
+    DrawImagePart(g, &picture, x, y, 0, 0, w, h);
 }
 
 }  // namespace
@@ -477,31 +525,74 @@ bool Rir_picture_ui::IsSlideRunning() const { return m_motion->slideRunning.load
 bool Rir_picture_ui::IsSwapRunning() const { return m_motion->swapRunning.load(); }
 unsigned Rir_picture_ui::GetDecodeCount() const { return m_pictures->DecodeCount(); }
 
-int Rir_picture_ui::PictureTop(int height) const
+void Rir_picture_ui::SetNeighbours(const std::wstring& before, const std::wstring& after)
 {
-    return height < m_rect.bottom ? (m_rect.bottom - height) / 2 : m_motion->barBottom.load();
+    m_before = before;
+    m_after = after;
+    KeepWanted();
 }
+
+// The current picture, its neighbours and, while it slides away, the one before.
+void Rir_picture_ui::KeepWanted()
+{
+    const bool swapping = m_motion->swapRunning.load();
+    m_pictures->KeepOnly({&m_currentPath, &m_before, &m_after, swapping ? &m_previousPath : nullptr});
+}
+
+bool Rir_picture_ui::TakeDecoded(const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, SIZE natural,
+    ULONGLONG size, const FILETIME& written)
+{
+    if (path.empty() || (path != m_currentPath && path != m_before && path != m_after))
+        return false;
+    KeepWanted();
+    if (!m_pictures->Adopt(path, std::move(picture), natural, size, written))
+        return false;
+    if (path == m_currentPath)
+        InvalidateIfWindow(m_parent, &m_rect);
+    return true;
+}
+
+bool Rir_picture_ui::HoldsDecoded(const std::wstring& path) const { return m_pictures->Holds(path); }
+
+int Rir_picture_ui::DecodedHeld() const { return m_pictures->HeldCount(); }
+
+int Rir_picture_ui::PictureTop(int height) const { return CurrentFit().Top(height); }
+
+PictureFit Rir_picture_ui::CurrentFit() const
+{
+    PictureFit fit;
+    fit.right = m_rect.right;
+    fit.bottom = m_rect.bottom;
+    fit.barBottom = m_motion->barBottom.load();
+    fit.point = m_messenger && !m_motion->barHidden.load() ? m_messenger->get_point_y() : -1;
+    fit.areaTop = Px(kPictureAreaTop);
+    return fit;
+}
+
+RECT Rir_picture_ui::LayoutPicture(int width, int height) const { return CurrentFit().Place(width, height); }
+
+int PictureFit::Top(int height) const { return height < bottom ? (bottom - height) / 2 : barBottom; }
 
 // Where a picture of width x height is drawn: with the messenger and the bar
 // shown, a picture that would reach below the messenger's point is scaled to
 // fit between the bar and that point; otherwise pictures smaller than the
 // viewer in either direction keep their size and larger ones are scaled to
 // the viewer's height. Always centred horizontally.
-RECT Rir_picture_ui::LayoutPicture(int width, int height) const
+RECT PictureFit::Place(int width, int height) const
 {
-    const int right = m_rect.right;
-    const int bottom = m_rect.bottom;
+    if (width <= 0 || height <= 0)
+        return RECT{};
     const double aspect = static_cast<double>(width) / height;
     int w = width;
     int h = height;
-    int top = PictureTop(height);
-    if (m_messenger && !m_motion->barHidden.load() && height < bottom) {
-        const int available = m_messenger->get_point_y() - Px(kPictureAreaTop);
+    int top = Top(height);
+    if (point >= 0 && height < bottom) {
+        const int available = point - areaTop;
         // A point above the bar leaves no room to scale into.
         if (available > 0 && height >= available) {
             h = available;
             w = static_cast<int>(aspect * available);
-            top = Px(kPictureAreaTop);
+            top = areaTop;
         }
     } else if (height >= bottom && width >= right) {
         h = bottom;
@@ -537,7 +628,7 @@ void Rir_picture_ui::DrawPicture(HDC hdc)
     const RECT place = shown && !swapping ? GetPictureRect() : RECT{};
     const bool current = !IsRectEmpty(&place);
     if (current)
-        m_pictures->KeepOnly(m_currentPath);
+        KeepWanted();
     Darken(hdc, CoveredArea(current, place));
     if (m_defaultPicture)
         DrawDefaultPicture(hdc);
@@ -684,7 +775,7 @@ void Rir_picture_ui::DrawCurrent(HDC hdc, bool known, const RECT& place)
         },
         [&](HDC dc, int x, int y) {
             Gdiplus::Bitmap* picture = m_pictures->Find(m_currentPath);
-            if (!picture)
+            if (!picture || (ImageWidth(picture) == w && ImageHeight(picture) == h && CopyRows(dc, x, y, *picture)))
                 return;
             Gdiplus::Graphics g(dc);
             g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
@@ -726,15 +817,10 @@ void Rir_picture_ui::DrawSwap(HDC hdc)
     // Both stay in the file cache: it holds the two most recent pictures.
     Gdiplus::Bitmap* previous = IsRectEmpty(&previousPlace) ? m_pictures->Find(m_previousPath) : nullptr;
     Gdiplus::Bitmap* current = m_pictures->Find(m_currentPath);
-    Gdiplus::Graphics g(hdc);
-    if (previous) {
-        const int h = ImageHeight(previous);
-        DrawImagePart(g, previous, m.previousX.load(), PictureTop(h), 0, 0, ImageWidth(previous), h);
-    }
-    if (current) {
-        const int h = ImageHeight(current);
-        DrawImagePart(g, current, m_rect.right - m.currentOffset.load(), PictureTop(h), 0, 0, ImageWidth(current), h);
-    }
+    if (previous)
+        DrawAsIs(hdc, *previous, m.previousX.load(), PictureTop(ImageHeight(previous)));
+    if (current)
+        DrawAsIs(hdc, *current, m_rect.right - m.currentOffset.load(), PictureTop(ImageHeight(current)));
 }
 
 void Rir_picture_ui::DrawBar(HDC hdc)

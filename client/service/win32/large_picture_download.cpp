@@ -503,3 +503,27 @@ int FetchLargePicture(const std::string& url, const std::string& targetPath, HWN
     });
     return 0;
 }
+
+void FetchLargePictureAhead(const std::string& url, const std::string& targetPath,
+    std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker, std::function<void(bool placed)> done)
+{
+    if (IsValidCachedFile(targetPath)) {
+        // Noted as used before it is read, so the reader sees its time as it stays.
+        if (limiter)
+            limiter->NoteUse(targetPath);
+        if (done)
+            done(false);
+        return;
+    }
+    StartTrackedWorker(tracker, [url, targetPath, limiter, done] {
+        CacheLimiter::Pin pin;
+        if (limiter)
+            pin = limiter->PinFile(targetPath);
+        const std::int64_t before = platform::FileSize(targetPath);
+        const bool placed = DownloadWithProgress(Widen(url), Widen(targetPath), nullptr) == kLargeDownloadDone;
+        if (placed && limiter)
+            limiter->NoteReplaced(targetPath, before);
+        if (done)
+            done(placed);
+    });
+}

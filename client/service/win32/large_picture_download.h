@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -68,3 +69,9 @@ int DownloadWithProgress(
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
     std::shared_ptr<CacheLimiter> limiter = nullptr, std::shared_ptr<WorkTracker> tracker = nullptr,
     std::shared_ptr<LargePictureWish> wish = nullptr);
+
+// The same for a picture wanted next: no window is told of its progress and
+// no wish stops it. `done` runs on the worker once it ended (at once when the
+// target is already a valid picture), told whether this transfer placed it.
+void FetchLargePictureAhead(const std::string& url, const std::string& targetPath,
+    std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker, std::function<void(bool placed)> done);

@@ -10,3 +10,13 @@ void WindowDownloader::FetchLarge(const std::string& url, const std::string& tar
         return;
     FetchLargePicture(url, targetPath, window_, Limiter(), Tracker(), wish_);
 }
+
+void WindowDownloader::FetchLargeAhead(const std::string& url, const std::string& targetPath, DownloadDone done)
+{
+    if (!IsWebAddress(url)) {
+        if (done)
+            done(false);
+        return;
+    }
+    FetchLargePictureAhead(url, targetPath, Limiter(), Tracker(), std::move(done));
+}

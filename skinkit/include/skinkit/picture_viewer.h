@@ -33,6 +33,19 @@ constexpr LRESULT kViewerOpeningDone = 2012;
 // PNG resource of the running program: 25 spinner frames of 20 x 20 in a row.
 constexpr int kViewerSpinnerResource = 201;
 
+// How the viewer lays a picture out, copied from it as it is now: a worker
+// may scale a picture ahead to the size it will be shown at.
+struct SKINKIT_API PictureFit {
+    int right = 0;
+    int bottom = 0;
+    int barBottom = 0;
+    int point = -1;  // the messenger's lowest y while the bar shows; -1 for none
+    int areaTop = 0;  // where a picture scaled between the bar and that point starts
+    // Where a picture of that size is drawn; empty for no picture.
+    RECT Place(int width, int height) const;
+    int Top(int height) const;
+};
+
 // The large-picture viewer: a windowless control over its parent that darkens
 // what lies behind it, shows one picture (or a spinner with the download
 // percentage while the file is still missing), slides a top bar in and out
@@ -123,6 +136,20 @@ public:
     // Picture files decoded so far.
     unsigned GetDecodeCount() const;
 
+    // The pictures before and after the current one in its list (empty for
+    // none): their pixels are kept once handed in, any other's let go.
+    void SetNeighbours(const std::wstring& before, const std::wstring& after);
+    // A picture decoded ahead on another thread from path's file as it was
+    // (`size` bytes, written at `written`), of `natural` size, maybe already
+    // scaled to where CurrentFit places it. Taken when it is the current
+    // picture or a neighbour and that file is still there; false when dropped.
+    bool TakeDecoded(const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, SIZE natural, ULONGLONG size,
+        const FILETIME& written);
+    PictureFit CurrentFit() const;
+    bool HoldsDecoded(const std::wstring& path) const;
+    // Pictures whose decoded pixels are held now.
+    int DecodedHeld() const;
+
 private:
     void LoadOwnImages();
     void LoadButtons();
@@ -145,6 +172,7 @@ private:
     void DrawBar(HDC hdc);
     void DrawTitle(HDC hdc);
     void ResetOpeningBand();
+    void KeepWanted();
 
     HWND m_parent = nullptr;
     RECT m_rawRect{};
@@ -171,6 +199,8 @@ private:
 
     std::wstring m_currentPath;
     std::wstring m_previousPath;
+    std::wstring m_before;
+    std::wstring m_after;
     bool m_hasPicture = false;
     bool m_defaultPicture = true;
 

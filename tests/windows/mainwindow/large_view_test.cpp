@@ -8,6 +8,8 @@
 #include "picture_cache.h"
 #include "request_log.h"
 #include "signed_in_user.h"
+#include "win32/desktop_info.h"
+#include "win32/wide_text.h"
 #include "window_pump.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +40,34 @@ protected:
     void TearDown() override { LocalService::SetFault("normal"); }
 
     void Key(WPARAM key) { SendMessageW(hwnd, WM_KEYDOWN, key, 0); }
+
+    // The home feed's picture at index: its cache file, and what the
+    // service's request log shows of its address.
+    std::wstring LargePath(std::size_t index)
+    {
+        return Widen(window.Services().Store()->Picture(kHome, index)->largePath);
+    }
+    std::string Asked(std::size_t index)
+    {
+        const std::string url
+            = WithResolutionFor(window.Services().Store()->Picture(kHome, index)->largeUrl, PrimaryScreenWidth());
+        const std::size_t host = url.find("//");
+        return url.substr(url.find('/', host == std::string::npos ? 0 : host + 2));
+    }
+    // None of the first `count` large pictures is on disk from an earlier run.
+    void ForgetLargePictures(std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            DeleteFileW(LargePath(i).c_str());
+    }
+    // Until the swap has run and the picture on show is drawn settled.
+    bool SettleStep()
+    {
+        if (!PumpFor(seconds(5), [&] { return !window.Viewer().IsSwapRunning(); }))
+            return false;
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        return true;
+    }
 
     Qaurn_Navigate_window window;
     HWND hwnd = nullptr;
@@ -191,6 +221,97 @@ TEST_F(LargeViewTest, OnlyThePictureOnShowIsDownloadedLarge)
     ASSERT_TRUE(PumpFor(seconds(30), [&] { return GetFileAttributesW(shown.c_str()) != INVALID_FILE_ATTRIBUTES; }))
         << "the picture on show never arrived";
     EXPECT_LE(CountRequests(suffix), 3) << "transfers of pictures stepped past";
+}
+
+// Looked at a moment, the next picture is fetched and decoded ahead: the
+// step to it asks the service for nothing and decodes nothing more.
+TEST_F(LargeViewTest, AStepDrawsTheNextPictureDecodedAheadWithoutAskingAgain)
+{
+    ForgetLargePictures(3);
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    const std::wstring next = LargePath(1);
+    ASSERT_TRUE(PumpFor(seconds(20), [&] { return window.Viewer().HoldsDecoded(next); }))
+        << "the next picture was not decoded ahead";
+    ASSERT_EQ(CountRequests(Asked(1)), 1) << "fetched ahead once";
+    const unsigned decodes = window.Viewer().GetDecodeCount();
+
+    Key(VK_RIGHT);
+    ASSERT_EQ(window.CurrentIndex(), 1u);
+    ASSERT_TRUE(SettleStep());
+    RECT shown = window.Viewer().GetPictureRect();
+    EXPECT_FALSE(IsRectEmpty(&shown)) << "the next picture is not on show";
+    EXPECT_EQ(window.Viewer().GetDecodeCount(), decodes) << "the step decoded the picture again";
+    EXPECT_EQ(CountRequests(Asked(1)), 1) << "the step asked for the picture again";
+}
+
+// Stepping on at reading pace holds the shown picture and its neighbours
+// at most, and lets go of the one stepped away from.
+TEST_F(LargeViewTest, SteppingHoldsAtMostThreeDecodedAndLetsTheLeftOneGo)
+{
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    for (std::size_t index = 1; index <= 4; ++index) {
+        const std::wstring next = LargePath(index);
+        ASSERT_TRUE(PumpFor(seconds(20), [&] { return window.Viewer().HoldsDecoded(next); })) << index;
+        EXPECT_LE(window.Viewer().DecodedHeld(), 3) << index;
+        Key(VK_RIGHT);
+        ASSERT_TRUE(SettleStep()) << index;
+        EXPECT_LE(window.Viewer().DecodedHeld(), 3) << index;
+        if (index >= 2) {
+            EXPECT_FALSE(window.Viewer().HoldsDecoded(LargePath(index - 2))) << "kept after stepping on to " << index;
+        }
+    }
+    // Back again: the one before is decoded ahead as well.
+    const std::wstring before = LargePath(3);
+    EXPECT_TRUE(PumpFor(seconds(20), [&] { return window.Viewer().HoldsDecoded(before); }));
+}
+
+// Slid down under the panels, the viewer lets its neighbours go: the user
+// browses the panels, and steps only once a picture is looked at again.
+TEST_F(LargeViewTest, ATabChosenLetsThePicturesDecodedAheadGo)
+{
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    const std::wstring next = LargePath(1);
+    ASSERT_TRUE(PumpFor(seconds(20), [&] { return window.Viewer().HoldsDecoded(next); }));
+    CTabNotify categories{};
+    SendMessageW(hwnd, UM_TAB_NOTIFY, kTabSelectionChanged, LPARAM(&categories));
+    EXPECT_FALSE(window.Viewer().HoldsDecoded(next));
+    EXPECT_LE(window.Viewer().DecodedHeld(), 1);
+    // Nor does the next look ask for them again.
+    PumpFor(seconds(1), [] { return false; });
+    EXPECT_FALSE(window.Viewer().HoldsDecoded(next));
+}
+
+// A picture fetched ahead that does not come leaves nothing in its place;
+// stepping to it then fetches and shows it as any picture.
+TEST_F(LargeViewTest, AFailedFetchAheadLeavesNoPicture)
+{
+    ForgetLargePictures(3);
+    ASSERT_TRUE(LocalService::SetFault("notfound&match=" + Asked(1)));
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    ASSERT_TRUE(PumpFor(seconds(20), [&] {
+        return CountRequests(Asked(1)) >= 1 && window.PicturesAheadRunning() == 0;
+    })) << "the next picture was not asked for ahead";
+    const std::wstring next = LargePath(1);
+    EXPECT_EQ(GetFileAttributesW(next.c_str()), INVALID_FILE_ATTRIBUTES) << "an error page kept as the picture";
+    EXPECT_FALSE(window.Viewer().HoldsDecoded(next));
+
+    ASSERT_TRUE(LocalService::SetFault("normal"));
+    Key(VK_RIGHT);
+    ASSERT_EQ(window.CurrentPicturePath(), next);
+    ASSERT_TRUE(PumpFor(seconds(20), [&] {
+        RECT shown = window.Viewer().GetPictureRect();
+        return !IsRectEmpty(&shown);
+    })) << "the picture never showed";
+    const auto fromFile = LoadPictureFile(next);
+    ASSERT_TRUE(fromFile);
+    const RECT shown = window.Viewer().GetPictureRect();
+    EXPECT_TRUE(
+        shown.right - shown.left <= int(fromFile->GetWidth()) && shown.bottom - shown.top <= int(fromFile->GetHeight()))
+        << "a picture other than the file's";
 }
 
 TEST_F(LargeViewTest, ADisplayChangeLaysTheWindowOutForTheNewScreen)
