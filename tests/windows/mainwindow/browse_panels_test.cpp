@@ -843,471 +843,472 @@ TEST_F(BrowsePanelsTest, CTheKeyOpensTheCommentInput)
         EXPECT_EQ(view.Mode(), CCommentWnd::kInputComment) << row.what;
     }
     view.CancelInput();
+}
 
-    // A move from one category button to the next leaves to be drawn only the
-    // two buttons and the strip's column, where it was and where it drops to.
-    TEST_F(BrowsePanelsTest, AMoveToTheNextCategoryInvalidatesOnlyWhatChanged)
-    {
-        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-        ChooseTab(0);
-        const CategoryBar& bar = window.Content().Categories();
-        ASSERT_TRUE(bar.IsVisible());
-        PumpUntil([] { return false; });  // the fade ends
-        const auto middle = [](const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; };
-        const auto rectRegion = [](const RECT& r) { return CreateRectRgn(r.left, r.top, r.right, r.bottom); };
-        MovePointer(middle(bar.ButtonRect(2)));
-        ASSERT_TRUE(window.Strip().IsVisible());
-        const RECT before = window.Strip().PaintArea();
-        ValidateRect(hwnd, nullptr);
+// A move from one category button to the next leaves to be drawn only the
+// two buttons and the strip's column, where it was and where it drops to.
+TEST_F(BrowsePanelsTest, AMoveToTheNextCategoryInvalidatesOnlyWhatChanged)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    ChooseTab(0);
+    const CategoryBar& bar = window.Content().Categories();
+    ASSERT_TRUE(bar.IsVisible());
+    PumpUntil([] { return false; });  // the fade ends
+    const auto middle = [](const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; };
+    const auto rectRegion = [](const RECT& r) { return CreateRectRgn(r.left, r.top, r.right, r.bottom); };
+    MovePointer(middle(bar.ButtonRect(2)));
+    ASSERT_TRUE(window.Strip().IsVisible());
+    const RECT before = window.Strip().PaintArea();
+    ValidateRect(hwnd, nullptr);
 
-        MovePointer(middle(bar.ButtonRect(3)));
-        win32kit::ScopedGdiObject<HRGN> changed(CreateRectRgn(0, 0, 0, 0));
-        ASSERT_NE(GetUpdateRgn(hwnd, changed.Get(), FALSE), NULLREGION);
-        win32kit::ScopedGdiObject<HRGN> expected(rectRegion(bar.ButtonRect(2)));
-        for (const RECT& part : {bar.ButtonRect(3), before, window.Strip().PaintArea()}) {
-            win32kit::ScopedGdiObject<HRGN> piece(rectRegion(part));
-            CombineRgn(expected.Get(), expected.Get(), piece.Get(), RGN_OR);
-        }
-        RECT client{};
-        GetClientRect(hwnd, &client);
-        win32kit::ScopedGdiObject<HRGN> inside(rectRegion(client));
-        CombineRgn(expected.Get(), expected.Get(), inside.Get(), RGN_AND);
-        RECT box{};
-        GetRgnBox(changed.Get(), &box);
-        EXPECT_TRUE(EqualRgn(changed.Get(), expected.Get()))
-            << "to be drawn: " << box.left << "," << box.top << " - " << box.right << "," << box.bottom;
+    MovePointer(middle(bar.ButtonRect(3)));
+    win32kit::ScopedGdiObject<HRGN> changed(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetUpdateRgn(hwnd, changed.Get(), FALSE), NULLREGION);
+    win32kit::ScopedGdiObject<HRGN> expected(rectRegion(bar.ButtonRect(2)));
+    for (const RECT& part : {bar.ButtonRect(3), before, window.Strip().PaintArea()}) {
+        win32kit::ScopedGdiObject<HRGN> piece(rectRegion(part));
+        CombineRgn(expected.Get(), expected.Get(), piece.Get(), RGN_OR);
     }
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    win32kit::ScopedGdiObject<HRGN> inside(rectRegion(client));
+    CombineRgn(expected.Get(), expected.Get(), inside.Get(), RGN_AND);
+    RECT box{};
+    GetRgnBox(changed.Get(), &box);
+    EXPECT_TRUE(EqualRgn(changed.Get(), expected.Get()))
+        << "to be drawn: " << box.left << "," << box.top << " - " << box.right << "," << box.bottom;
+}
 
-    // The local service finds no one for "zzzz", seven pictures for "风景" and
-    // fourteen for "a"; the row holds ten at 1920 pixels, fewer on a narrower
-    // screen, and a page is what it holds.
-    TEST_F(BrowsePanelsTest, SearchesSayWhatTheyFoundAndPageThroughIt)
-    {
-        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-        const ContentPanels& content = window.Content();
-        const FeedStore& store = *window.Services().Store();
-        const RECT slot = browse_layout::RowSlot(0);
-        const POINT firstSlot{slot.left + 20, slot.top + 20};
-        constexpr int kPage = -2;
-        struct Row {
-            const char* what;
-            int choice;  // 0 people, 1 pictures
-            const wchar_t* text;
-            bool noOneFound;
-            bool pagesShown;
-            int firstAfterNext;  // -1: no picture row; kPage: the second page's first
-        } rows[] = {
-            {"people not found", 0, L"zzzz", true, false, -1},
-            {"pictures on one page", 1, L"风景", false, false, 0},
-            {"pictures over two pages", 1, L"a", false, true, kPage},
-        };
-        for (const Row& row : rows) {
-            SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_SEARCH_FIELD, 5), 0);
-            if (row.choice == 1)
-                SendMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 0);
-            window.Content().RunSearch(row.text);
-            ASSERT_TRUE(SettleFeeds()) << row.what;
-            UpdateWindow(hwnd);
-            if (row.choice == 0) {
-                EXPECT_EQ(content.Users().AnsweredNoOne(store), row.noOneFound) << row.what;
-                continue;
-            }
-            EXPECT_EQ(content.Row().PagesShown(), row.pagesShown) << row.what;
-            SendMessageW(hwnd, WM_COMMAND, CMD_OWN_NEXT, 0);
-            const int expected = row.firstAfterNext == kPage ? content.Row().SlotCount() : row.firstAfterNext;
-            ASSERT_GT(content.Row().SlotCount(), 7) << "seven found pictures would not fit one page";
-            EXPECT_EQ(content.Row().IndexAt(store, firstSlot), expected) << row.what;
-        }
-    }
-
-    TEST_F(BrowsePanelsTest, ACategoryClickAsksForItsCommentsOnceAndNotForItsPicturesAgain)
-    {
-        struct Row {
-            const char* what;
-            int category;
-        } rows[] = {
-            {"the first category", 0},
-            {"the last category", 7},
-            {"the first again", 0},
-        };
-        for (const Row& row : rows) {
-            const PictureListId list{feed_kind::kFirstCategory + row.category, {}};
-            FeedStore& store = *window.Services().Store();
-            // The list names the categories, then their feeds are fetched.
-            if (store.PictureCount(list) == 0)
-                window.Services().Fetcher().LoadCategoryList();
-            ASSERT_TRUE(PumpUntil([&] { return store.PictureCount(list) > 0; })) << row.what;
-            ASSERT_TRUE(SettleFeeds()) << row.what;
-            const std::string shareId = store.Picture(list, 0)->shareId;
-            const std::string feed = "action=c_cate&cate=";
-            const std::string comments = "c_comment_list&id=" + shareId;
-            const int feeds = CountRequests(feed);
-            const int asked = CountRequests(comments);
-            SendMessageW(hwnd, WM_COMMAND, CMD_FIRST_CATEGORY + row.category, 0);
-            ASSERT_TRUE(SettleFeeds()) << row.what;
-            EXPECT_EQ(CountRequests(feed) - feeds, 0) << row.what;
-            EXPECT_EQ(CountRequests(comments) - asked, 1) << row.what;
-        }
-    }
-
-    // A service that was down at start leaves the bar without categories; once
-    // it is back, the categories tab asks for the list again, and only then.
-    TEST_F(BrowsePanelsTest, TheCategoriesTabAsksForAListThatNeverCame)
-    {
-        // Signed in, the list is asked for at u.php.
-        const std::string listed = "/u.php?action=c_all";
-        FeedStore& store = *window.Services().Store();
-        ASSERT_TRUE(store.CategoryCode("1").empty());
-        struct Row {
-            const char* what;
-            int asked;  // list requests the tab makes
-        } rows[] = {
-            {"no list yet", 1},
-            {"the list came", 0},
-        };
-        for (const Row& row : rows) {
-            const int before = CountRequests(listed);
-            ChooseTab(0);
-            ASSERT_TRUE(SettleFeeds()) << row.what;
-            EXPECT_EQ(CountRequests(listed) - before, row.asked) << row.what;
-        }
-        EXPECT_FALSE(store.CategoryCode("1").empty());
-    }
-
-    TEST_F(BrowsePanelsTest, TheSearchFieldShowsTheTextCursorAndHoversEndWhenThePointerLeaves)
-    {
-        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+// The local service finds no one for "zzzz", seven pictures for "风景" and
+// fourteen for "a"; the row holds ten at 1920 pixels, fewer on a narrower
+// screen, and a page is what it holds.
+TEST_F(BrowsePanelsTest, SearchesSayWhatTheyFoundAndPageThroughIt)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    const ContentPanels& content = window.Content();
+    const FeedStore& store = *window.Services().Store();
+    const RECT slot = browse_layout::RowSlot(0);
+    const POINT firstSlot{slot.left + 20, slot.top + 20};
+    constexpr int kPage = -2;
+    struct Row {
+        const char* what;
+        int choice;  // 0 people, 1 pictures
+        const wchar_t* text;
+        bool noOneFound;
+        bool pagesShown;
+        int firstAfterNext;  // -1: no picture row; kPage: the second page's first
+    } rows[] = {
+        {"people not found", 0, L"zzzz", true, false, -1},
+        {"pictures on one page", 1, L"风景", false, false, 0},
+        {"pictures over two pages", 1, L"a", false, true, kPage},
+    };
+    for (const Row& row : rows) {
+        SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_SEARCH_FIELD, 5), 0);
+        if (row.choice == 1)
+            SendMessageW(hwnd, WM_KEYDOWN, VK_DOWN, 0);
+        window.Content().RunSearch(row.text);
+        ASSERT_TRUE(SettleFeeds()) << row.what;
         UpdateWindow(hwnd);
-        const ContentPanels& content = window.Content();
-        const RECT cell = browse_layout::UserCell(0);
-        const POINT overCell{cell.left + 20, cell.top + 20};
-        window.Content().RunSearch(L"1001");
-        ASSERT_TRUE(PumpUntil([&] {
-            MovePointer(overCell);
-            return content.Users().Hovered() == 0;
-        }));
-        TRACKMOUSEEVENT tracked{};
-        tracked.cbSize = sizeof(tracked);
-        tracked.dwFlags = TME_QUERY;
-        ASSERT_TRUE(TrackMouseEvent(&tracked));
-        EXPECT_TRUE(tracked.dwFlags & TME_LEAVE) << "a move asks to hear of the pointer leaving";
-        EXPECT_EQ(tracked.hwndTrack, hwnd);
-        SendMessageW(hwnd, WM_MOUSELEAVE, 0, 0);
-        EXPECT_EQ(content.Users().Hovered(), -1) << "the card ends when the pointer leaves";
-
-        const RECT field = window.SearchFieldRect();
-        SetCursorPos((field.left + field.right) / 2, (field.top + field.bottom) / 2);
-        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-        EXPECT_TRUE(SendMessageW(hwnd, WM_SETCURSOR, WPARAM(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
-        EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_IBEAM));
+        if (row.choice == 0) {
+            EXPECT_EQ(content.Users().AnsweredNoOne(store), row.noOneFound) << row.what;
+            continue;
+        }
+        EXPECT_EQ(content.Row().PagesShown(), row.pagesShown) << row.what;
+        SendMessageW(hwnd, WM_COMMAND, CMD_OWN_NEXT, 0);
+        const int expected = row.firstAfterNext == kPage ? content.Row().SlotCount() : row.firstAfterNext;
+        ASSERT_GT(content.Row().SlotCount(), 7) << "seven found pictures would not fit one page";
+        EXPECT_EQ(content.Row().IndexAt(store, firstSlot), expected) << row.what;
     }
+}
 
-    // The viewer sends it after each step; the view follows the picture.
-    TEST_F(BrowsePanelsTest, AfterAStepTheCommentViewFollowsThePicture)
-    {
-        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-        CCommentWnd& view = window.CommentView();
+TEST_F(BrowsePanelsTest, ACategoryClickAsksForItsCommentsOnceAndNotForItsPicturesAgain)
+{
+    struct Row {
+        const char* what;
+        int category;
+    } rows[] = {
+        {"the first category", 0},
+        {"the last category", 7},
+        {"the first again", 0},
+    };
+    for (const Row& row : rows) {
+        const PictureListId list{feed_kind::kFirstCategory + row.category, {}};
         FeedStore& store = *window.Services().Store();
-        struct Row {
-            const char* what;
-            bool forgotten;  // the list under the view is forgotten first
-            int tab;  // -1: the viewer stays as it is
-            POINT pointer;
-            bool shownBefore, shown;
-        } rows[] = {
-            {"a list forgotten under the view", true, -1, {900, 600}, true, false},
-            {"the pointer on a panel's band", false, 0, {900, 80}, false, false},
-        };
-        for (const Row& row : rows) {
-            ShowAPicture();
-            if (row.tab >= 0)
-                ChooseTab(row.tab);
-            if (!row.shownBefore)
-                view.Show(false);
-            if (row.forgotten)
-                store.ForgetKind(feed_kind::kHome);
-            SetCursorPos(row.pointer.x, row.pointer.y);
-            SendMessageW(hwnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
-            EXPECT_EQ(view.IsShown(), row.shown) << row.what;
-        }
+        // The list names the categories, then their feeds are fetched.
+        if (store.PictureCount(list) == 0)
+            window.Services().Fetcher().LoadCategoryList();
+        ASSERT_TRUE(PumpUntil([&] { return store.PictureCount(list) > 0; })) << row.what;
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        const std::string shareId = store.Picture(list, 0)->shareId;
+        const std::string feed = "action=c_cate&cate=";
+        const std::string comments = "c_comment_list&id=" + shareId;
+        const int feeds = CountRequests(feed);
+        const int asked = CountRequests(comments);
+        SendMessageW(hwnd, WM_COMMAND, CMD_FIRST_CATEGORY + row.category, 0);
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        EXPECT_EQ(CountRequests(feed) - feeds, 0) << row.what;
+        EXPECT_EQ(CountRequests(comments) - asked, 1) << row.what;
     }
+}
 
-    // The strip's scrolling rests for a picture shown with the reset; the home
-    // feed's picture makes the home feed the one preloaded.
-    TEST_F(BrowsePanelsTest, TheStripFollowsTheLargePicturesMessages)
-    {
-        PictureStrip& strip = window.Strip();
-        for (int i = 0; i < 10; ++i)
-            window.Services().Store()->StorePicture(
-                PictureListId{feed_kind::kFirstCategory, {}}, std::size_t(i), std::make_shared<PictureRecord>());
-        const std::string path = "C:\\cache\\shown.jpg";
-        struct Row {
-            const char* what;
-            UINT msg;
-            WPARAM wParam;
-            LPARAM lParam;
-            int first, feed;
-        } rows[] = {
-            {"a large picture with the reset", UM_SHOW_LARGE_PICTURE, kResetStripScroll, LPARAM(&path), 0, 0},
-            {"the home feed's picture", UM_SHOW_PICTURE_INFO, feed_kind::kHome, 0, 0, feed_kind::kHome},
-        };
-        for (const Row& row : rows) {
-            strip.SetGeometry(128, 128, 129, 4);
-            strip.Anchor(100);
-            strip.SetSource(PictureStrip::kFeedSource, feed_kind::kFirstCategory, {}, 0);
-            strip.SetVisible(true);
-            strip.OnCommand(CMD_STRIP_NEXT);
-            SendMessageW(hwnd, row.msg, row.wParam, row.lParam);
-            for (int step = 0; step < 45; ++step)
-                strip.OnTimer(kStripScrollTimer);
-            EXPECT_EQ(strip.FirstIndex(), row.first) << row.what;
-            EXPECT_EQ(strip.FeedNumber(), row.feed) << row.what;
-        }
-    }
-
-    // The home feed's first picture opens by a message the window posts to
-    // itself from a paint; a tab chosen before that message is handled (in the
-    // same click, or by the click the paint came before) must stay chosen.
-    TEST_F(BrowsePanelsTest, ATabChosenWhileTheHomePictureIsAskedForStaysChosen)
-    {
-        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-        auto picture = std::make_shared<PictureRecord>();
-        picture->shareId = "5001";
-        picture->largePath = "C:\\cache\\beauties_l\\home.jpg";
-        window.Services().Store()->StorePicture(PictureListId{feed_kind::kHome, {}}, 0, picture);
-        // Two paints before the first of their messages is handled: two asks.
-        for (int paint = 0; paint < 2; ++paint) {
-            InvalidateRect(hwnd, nullptr, FALSE);
-            UpdateWindow(hwnd);
-        }
+// A service that was down at start leaves the bar without categories; once
+// it is back, the categories tab asks for the list again, and only then.
+TEST_F(BrowsePanelsTest, TheCategoriesTabAsksForAListThatNeverCame)
+{
+    // Signed in, the list is asked for at u.php.
+    const std::string listed = "/u.php?action=c_all";
+    FeedStore& store = *window.Services().Store();
+    ASSERT_TRUE(store.CategoryCode("1").empty());
+    struct Row {
+        const char* what;
+        int asked;  // list requests the tab makes
+    } rows[] = {
+        {"no list yet", 1},
+        {"the list came", 0},
+    };
+    for (const Row& row : rows) {
+        const int before = CountRequests(listed);
         ChooseTab(0);
-        ASSERT_FALSE(window.ViewerUp());
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT)
-                DispatchMessageW(&msg);
-        }
-        EXPECT_FALSE(window.ViewerUp());
-        EXPECT_EQ(window.CurrentPicturePath(), L"");
-        EXPECT_EQ(window.Content().Mode(), kContentCategories);
+        ASSERT_TRUE(SettleFeeds()) << row.what;
+        EXPECT_EQ(CountRequests(listed) - before, row.asked) << row.what;
     }
+    EXPECT_FALSE(store.CategoryCode("1").empty());
+}
 
-    TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
-    {
-        const ContentPanels& content = window.Content();
-        struct Row {
-            int tab;  // -1: the command instead
-            WORD command;
-            ContentMode mode;
-            bool categories, hotTags, users, row;
-            int panelMode;  // of the user list or the row, whichever shows
-        } rows[] = {
-            {0, 0, kContentCategories, true, false, false, false, -1},
-            {-1, CMD_FIRST_USER_MENU + 2, kContentUserList, false, false, true, false, UserListPanel::kFollows},
-            {-1, CMD_FIRST_USER_MENU, kContentPictureRow, false, false, false, true, MyPicturesRow::kPublished},
-            {-1, CMD_FIRST_USER_MENU + 1, kContentPictureRow, false, false, false, true, MyPicturesRow::kLiked},
-            {-1, CMD_FIRST_USER_MENU + 3, kContentUserList, false, false, true, false, UserListPanel::kFans},
-            {1, 0, kContentHotTags, false, true, false, false, -1},
-            {2, 0, kContentFeatured, false, false, true, false, UserListPanel::kFeatured},
-        };
-        for (const Row& row : rows) {
-            Choose(row.tab, row.command);
-            const int what = row.tab >= 0 ? row.tab : row.command;
-            EXPECT_EQ(content.Mode(), row.mode) << what;
-            EXPECT_EQ(content.Categories().IsVisible(), row.categories) << what;
-            EXPECT_EQ(content.HotTags().IsVisible(), row.hotTags) << what;
-            EXPECT_EQ(content.Users().IsVisible(), row.users) << what;
-            EXPECT_EQ(content.Row().IsVisible(), row.row) << what;
-            const int panelMode = row.users ? content.Users().Mode() : row.row ? content.Row().Mode() : -1;
-            EXPECT_EQ(panelMode, row.panelMode) << what;
-        }
+TEST_F(BrowsePanelsTest, TheSearchFieldShowsTheTextCursorAndHoversEndWhenThePointerLeaves)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(hwnd);
+    const ContentPanels& content = window.Content();
+    const RECT cell = browse_layout::UserCell(0);
+    const POINT overCell{cell.left + 20, cell.top + 20};
+    window.Content().RunSearch(L"1001");
+    ASSERT_TRUE(PumpUntil([&] {
+        MovePointer(overCell);
+        return content.Users().Hovered() == 0;
+    }));
+    TRACKMOUSEEVENT tracked{};
+    tracked.cbSize = sizeof(tracked);
+    tracked.dwFlags = TME_QUERY;
+    ASSERT_TRUE(TrackMouseEvent(&tracked));
+    EXPECT_TRUE(tracked.dwFlags & TME_LEAVE) << "a move asks to hear of the pointer leaving";
+    EXPECT_EQ(tracked.hwndTrack, hwnd);
+    SendMessageW(hwnd, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(content.Users().Hovered(), -1) << "the card ends when the pointer leaves";
+
+    const RECT field = window.SearchFieldRect();
+    SetCursorPos((field.left + field.right) / 2, (field.top + field.bottom) / 2);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    EXPECT_TRUE(SendMessageW(hwnd, WM_SETCURSOR, WPARAM(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_IBEAM));
+}
+
+// The viewer sends it after each step; the view follows the picture.
+TEST_F(BrowsePanelsTest, AfterAStepTheCommentViewFollowsThePicture)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    CCommentWnd& view = window.CommentView();
+    FeedStore& store = *window.Services().Store();
+    struct Row {
+        const char* what;
+        bool forgotten;  // the list under the view is forgotten first
+        int tab;  // -1: the viewer stays as it is
+        POINT pointer;
+        bool shownBefore, shown;
+    } rows[] = {
+        {"a list forgotten under the view", true, -1, {900, 600}, true, false},
+        {"the pointer on a panel's band", false, 0, {900, 80}, false, false},
+    };
+    for (const Row& row : rows) {
+        ShowAPicture();
+        if (row.tab >= 0)
+            ChooseTab(row.tab);
+        if (!row.shownBefore)
+            view.Show(false);
+        if (row.forgotten)
+            store.ForgetKind(feed_kind::kHome);
+        SetCursorPos(row.pointer.x, row.pointer.y);
+        SendMessageW(hwnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
+        EXPECT_EQ(view.IsShown(), row.shown) << row.what;
     }
+}
 
-    // A panel shown and left again holds nothing of its own drawing: in the
-    // tray for weeks, every panel once shown would otherwise keep its surfaces.
-    TEST_F(BrowsePanelsTest, APanelLeftAgainKeepsNoSurfaces)
-    {
-        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-        struct Row {
-            const char* what;
-            int tab;  // -1: the command instead
-            WORD command;
-        } rows[] = {
-            {"hot tags", 1, 0},
-            {"own published pictures", -1, CMD_FIRST_USER_MENU},
-            {"own liked pictures", -1, CMD_FIRST_USER_MENU + 1},
-        };
-        const auto paintAfter = [&](int tab, WORD command) {
-            Choose(tab, command);
-            const bool settled = SettleFeeds();
-            UpdateWindow(hwnd);
-            return settled;
-        };
-        ASSERT_TRUE(paintAfter(0, 0));
-        if (LiveGdiObjects() < 0)
-            GTEST_SKIP() << "this Wine keeps no GDI handle table to count (32-bit)";
-        for (const Row& row : rows) {
-            const long before = LiveGdiObjects();
-            ASSERT_GE(before, 0) << "no count of GDI objects";
-            ASSERT_TRUE(paintAfter(row.tab, row.command)) << row.what;
-            ASSERT_NE(window.Content().Mode(), kContentCategories) << row.what;
-            ASSERT_TRUE(paintAfter(0, 0)) << row.what;
-            EXPECT_EQ(LiveGdiObjects(), before) << row.what << ": left, it still holds GDI objects";
-        }
+// The strip's scrolling rests for a picture shown with the reset; the home
+// feed's picture makes the home feed the one preloaded.
+TEST_F(BrowsePanelsTest, TheStripFollowsTheLargePicturesMessages)
+{
+    PictureStrip& strip = window.Strip();
+    for (int i = 0; i < 10; ++i)
+        window.Services().Store()->StorePicture(
+            PictureListId{feed_kind::kFirstCategory, {}}, std::size_t(i), std::make_shared<PictureRecord>());
+    const std::string path = "C:\\cache\\shown.jpg";
+    struct Row {
+        const char* what;
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+        int first, feed;
+    } rows[] = {
+        {"a large picture with the reset", UM_SHOW_LARGE_PICTURE, kResetStripScroll, LPARAM(&path), 0, 0},
+        {"the home feed's picture", UM_SHOW_PICTURE_INFO, feed_kind::kHome, 0, 0, feed_kind::kHome},
+    };
+    for (const Row& row : rows) {
+        strip.SetGeometry(128, 128, 129, 4);
+        strip.Anchor(100);
+        strip.SetSource(PictureStrip::kFeedSource, feed_kind::kFirstCategory, {}, 0);
+        strip.SetVisible(true);
+        strip.OnCommand(CMD_STRIP_NEXT);
+        SendMessageW(hwnd, row.msg, row.wParam, row.lParam);
+        for (int step = 0; step < 45; ++step)
+            strip.OnTimer(kStripScrollTimer);
+        EXPECT_EQ(strip.FirstIndex(), row.first) << row.what;
+        EXPECT_EQ(strip.FeedNumber(), row.feed) << row.what;
     }
+}
 
-    TEST_F(BrowsePanelsTest, ThePersonBarStaysForThePersonsOwnPagesOnly)
-    {
-        const ContentPanels& content = window.Content();
-        const RECT cell = browse_layout::UserCell(0);
-        const LPARAM overCell = MAKELPARAM(cell.left + 20, cell.top + 20);
-        struct Row {
-            const char* what;
-            int tab;  // -1: the command instead
-            WORD command;
-            bool personShown;
-        } rows[] = {
-            {"the categories tab", 0, 0, false},
-            {"the hot-tag tab", 1, 0, false},
-            {"own fans", -1, CMD_FIRST_USER_MENU + 3, false},
-            {"own published pictures", -1, CMD_FIRST_USER_MENU, false},
-            {"the person's follows", -1, CMD_PERSON_FOLLOWS, true},
-            {"the person's pictures", -1, CMD_PERSON_PUBLISHED, true},
-        };
-        for (const Row& row : rows) {
-            // A featured person, hovered, then shown.
-            ChooseTab(2);
-            ASSERT_TRUE(PumpUntil([&] {
-                SendMessageW(hwnd, WM_MOUSEMOVE, 0, overCell);
-                SendMessageW(hwnd, WM_COMMAND, CMD_AUTHOR_AVATAR, 0);
-                return content.Person().IsVisible();
-            })) << row.what;
-            Choose(row.tab, row.command);
-            EXPECT_EQ(content.Person().IsVisible(), row.personShown) << row.what;
-        }
+// The home feed's first picture opens by a message the window posts to
+// itself from a paint; a tab chosen before that message is handled (in the
+// same click, or by the click the paint came before) must stay chosen.
+TEST_F(BrowsePanelsTest, ATabChosenWhileTheHomePictureIsAskedForStaysChosen)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    auto picture = std::make_shared<PictureRecord>();
+    picture->shareId = "5001";
+    picture->largePath = "C:\\cache\\beauties_l\\home.jpg";
+    window.Services().Store()->StorePicture(PictureListId{feed_kind::kHome, {}}, 0, picture);
+    // Two paints before the first of their messages is handled: two asks.
+    for (int paint = 0; paint < 2; ++paint) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        UpdateWindow(hwnd);
     }
+    ChooseTab(0);
+    ASSERT_FALSE(window.ViewerUp());
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT)
+            DispatchMessageW(&msg);
+    }
+    EXPECT_FALSE(window.ViewerUp());
+    EXPECT_EQ(window.CurrentPicturePath(), L"");
+    EXPECT_EQ(window.Content().Mode(), kContentCategories);
+}
 
-    TEST_F(BrowsePanelsTest, TheUsersOwnCardHasNoFollowToggle)
-    {
-        // The local service finds the signed-in user, 1001, by number.
-        window.Content().RunSearch(L"1001");
-        const ContentPanels& content = window.Content();
-        const RECT cell = browse_layout::UserCell(0);
+TEST_F(BrowsePanelsTest, TabsAndMenuEntriesShowOnePanelAtATime)
+{
+    const ContentPanels& content = window.Content();
+    struct Row {
+        int tab;  // -1: the command instead
+        WORD command;
+        ContentMode mode;
+        bool categories, hotTags, users, row;
+        int panelMode;  // of the user list or the row, whichever shows
+    } rows[] = {
+        {0, 0, kContentCategories, true, false, false, false, -1},
+        {-1, CMD_FIRST_USER_MENU + 2, kContentUserList, false, false, true, false, UserListPanel::kFollows},
+        {-1, CMD_FIRST_USER_MENU, kContentPictureRow, false, false, false, true, MyPicturesRow::kPublished},
+        {-1, CMD_FIRST_USER_MENU + 1, kContentPictureRow, false, false, false, true, MyPicturesRow::kLiked},
+        {-1, CMD_FIRST_USER_MENU + 3, kContentUserList, false, false, true, false, UserListPanel::kFans},
+        {1, 0, kContentHotTags, false, true, false, false, -1},
+        {2, 0, kContentFeatured, false, false, true, false, UserListPanel::kFeatured},
+    };
+    for (const Row& row : rows) {
+        Choose(row.tab, row.command);
+        const int what = row.tab >= 0 ? row.tab : row.command;
+        EXPECT_EQ(content.Mode(), row.mode) << what;
+        EXPECT_EQ(content.Categories().IsVisible(), row.categories) << what;
+        EXPECT_EQ(content.HotTags().IsVisible(), row.hotTags) << what;
+        EXPECT_EQ(content.Users().IsVisible(), row.users) << what;
+        EXPECT_EQ(content.Row().IsVisible(), row.row) << what;
+        const int panelMode = row.users ? content.Users().Mode() : row.row ? content.Row().Mode() : -1;
+        EXPECT_EQ(panelMode, row.panelMode) << what;
+    }
+}
+
+// A panel shown and left again holds nothing of its own drawing: in the
+// tray for weeks, every panel once shown would otherwise keep its surfaces.
+TEST_F(BrowsePanelsTest, APanelLeftAgainKeepsNoSurfaces)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    struct Row {
+        const char* what;
+        int tab;  // -1: the command instead
+        WORD command;
+    } rows[] = {
+        {"hot tags", 1, 0},
+        {"own published pictures", -1, CMD_FIRST_USER_MENU},
+        {"own liked pictures", -1, CMD_FIRST_USER_MENU + 1},
+    };
+    const auto paintAfter = [&](int tab, WORD command) {
+        Choose(tab, command);
+        const bool settled = SettleFeeds();
+        UpdateWindow(hwnd);
+        return settled;
+    };
+    ASSERT_TRUE(paintAfter(0, 0));
+    if (LiveGdiObjects() < 0)
+        GTEST_SKIP() << "this Wine keeps no GDI handle table to count (32-bit)";
+    for (const Row& row : rows) {
+        const long before = LiveGdiObjects();
+        ASSERT_GE(before, 0) << "no count of GDI objects";
+        ASSERT_TRUE(paintAfter(row.tab, row.command)) << row.what;
+        ASSERT_NE(window.Content().Mode(), kContentCategories) << row.what;
+        ASSERT_TRUE(paintAfter(0, 0)) << row.what;
+        EXPECT_EQ(LiveGdiObjects(), before) << row.what << ": left, it still holds GDI objects";
+    }
+}
+
+TEST_F(BrowsePanelsTest, ThePersonBarStaysForThePersonsOwnPagesOnly)
+{
+    const ContentPanels& content = window.Content();
+    const RECT cell = browse_layout::UserCell(0);
+    const LPARAM overCell = MAKELPARAM(cell.left + 20, cell.top + 20);
+    struct Row {
+        const char* what;
+        int tab;  // -1: the command instead
+        WORD command;
+        bool personShown;
+    } rows[] = {
+        {"the categories tab", 0, 0, false},
+        {"the hot-tag tab", 1, 0, false},
+        {"own fans", -1, CMD_FIRST_USER_MENU + 3, false},
+        {"own published pictures", -1, CMD_FIRST_USER_MENU, false},
+        {"the person's follows", -1, CMD_PERSON_FOLLOWS, true},
+        {"the person's pictures", -1, CMD_PERSON_PUBLISHED, true},
+    };
+    for (const Row& row : rows) {
+        // A featured person, hovered, then shown.
+        ChooseTab(2);
         ASSERT_TRUE(PumpUntil([&] {
-            SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(cell.left + 20, cell.top + 20));
-            return content.Users().Hovered() == 0;
-        }));
-        // A click where a toggle would be is a click on the person.
-        const RECT toggle = browse_layout::FollowToggle(cell);
-        const LPARAM onToggle = MAKELPARAM(toggle.left + 5, toggle.top + 5);
-        SendMessageW(hwnd, WM_MOUSEMOVE, 0, onToggle);
-        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, onToggle);
-        SendMessageW(hwnd, WM_LBUTTONUP, 0, onToggle);
-        EXPECT_TRUE(content.Person().IsVisible());
-        EXPECT_EQ(content.Person().Uid(), "1001");
+            SendMessageW(hwnd, WM_MOUSEMOVE, 0, overCell);
+            SendMessageW(hwnd, WM_COMMAND, CMD_AUTHOR_AVATAR, 0);
+            return content.Person().IsVisible();
+        })) << row.what;
+        Choose(row.tab, row.command);
+        EXPECT_EQ(content.Person().IsVisible(), row.personShown) << row.what;
     }
+}
 
-    TEST_F(BrowsePanelsTest, SigningOutLeavesNoListOfTheUsersOwnOnScreen)
-    {
-        // Signing out needs the login window: made while no one is signed in.
-        SetSignedIn(false);
-        SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_LOGIN, 0), 0);
-        const ContentPanels& content = window.Content();
-        struct Row {
-            const char* what;
-            int tab;  // -1: the command instead
-            WORD command;
-            ContentMode after;
-        } rows[] = {
-            {"own published pictures", -1, CMD_FIRST_USER_MENU, kContentCategories},
-            {"own liked pictures", -1, CMD_FIRST_USER_MENU + 1, kContentCategories},
-            {"own follows", -1, CMD_FIRST_USER_MENU + 2, kContentCategories},
-            {"own fans", -1, CMD_FIRST_USER_MENU + 3, kContentCategories},
-            {"featured users", 2, 0, kContentFeatured},
-            {"hot tags", 1, 0, kContentHotTags},
-        };
-        for (const Row& row : rows) {
-            SetSignedIn(true);
-            Choose(row.tab, row.command);
-            SendMessageW(hwnd, WM_COMMAND, CMD_SIGN_OUT, 0);
-            ASSERT_FALSE(IsSignedIn()) << row.what;
-            EXPECT_EQ(content.Mode(), row.after) << row.what;
-            EXPECT_EQ(content.Categories().IsVisible(), row.after == kContentCategories) << row.what;
-            EXPECT_EQ(content.Row().IsVisible(), false) << row.what;
-            EXPECT_EQ(content.Users().IsVisible(), row.after == kContentFeatured) << row.what;
-        }
-    }
+TEST_F(BrowsePanelsTest, TheUsersOwnCardHasNoFollowToggle)
+{
+    // The local service finds the signed-in user, 1001, by number.
+    window.Content().RunSearch(L"1001");
+    const ContentPanels& content = window.Content();
+    const RECT cell = browse_layout::UserCell(0);
+    ASSERT_TRUE(PumpUntil([&] {
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(cell.left + 20, cell.top + 20));
+        return content.Users().Hovered() == 0;
+    }));
+    // A click where a toggle would be is a click on the person.
+    const RECT toggle = browse_layout::FollowToggle(cell);
+    const LPARAM onToggle = MAKELPARAM(toggle.left + 5, toggle.top + 5);
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, onToggle);
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, onToggle);
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, onToggle);
+    EXPECT_TRUE(content.Person().IsVisible());
+    EXPECT_EQ(content.Person().Uid(), "1001");
+}
 
-    TEST_F(BrowsePanelsTest, TheMenuOpensFromTheAvatarForASignedInUserOnly)
-    {
-        const ContentPanels& content = window.Content();
-        struct Row {
-            const char* what;
-            bool signedIn;
-            UINT msg;
-            WPARAM wParam;
-            LPARAM lParam;
-            bool open;
-        } rows[] = {
-            {"signed out", false, WM_COMMAND, MAKEWPARAM(CMD_AVATAR, kButtonMouseEnter), 0, false},
-            {"a click is no hover", true, WM_COMMAND, MAKEWPARAM(CMD_AVATAR, 0), 0, false},
-            {"the pointer enters the avatar", true, WM_COMMAND, MAKEWPARAM(CMD_AVATAR, kButtonMouseEnter), 0, true},
-            {"the pointer leaves below", true, WM_MOUSEMOVE, 0, MAKELPARAM(GetSystemMetrics(SM_CXSCREEN) - 100, 600),
-                false},
-        };
-        for (const Row& row : rows) {
-            SetSignedIn(row.signedIn);
-            SendMessageW(hwnd, row.msg, row.wParam, row.lParam);
-            EXPECT_EQ(content.Menu().IsOpen(), row.open) << row.what;
-        }
+TEST_F(BrowsePanelsTest, SigningOutLeavesNoListOfTheUsersOwnOnScreen)
+{
+    // Signing out needs the login window: made while no one is signed in.
+    SetSignedIn(false);
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_LOGIN, 0), 0);
+    const ContentPanels& content = window.Content();
+    struct Row {
+        const char* what;
+        int tab;  // -1: the command instead
+        WORD command;
+        ContentMode after;
+    } rows[] = {
+        {"own published pictures", -1, CMD_FIRST_USER_MENU, kContentCategories},
+        {"own liked pictures", -1, CMD_FIRST_USER_MENU + 1, kContentCategories},
+        {"own follows", -1, CMD_FIRST_USER_MENU + 2, kContentCategories},
+        {"own fans", -1, CMD_FIRST_USER_MENU + 3, kContentCategories},
+        {"featured users", 2, 0, kContentFeatured},
+        {"hot tags", 1, 0, kContentHotTags},
+    };
+    for (const Row& row : rows) {
+        SetSignedIn(true);
+        Choose(row.tab, row.command);
+        SendMessageW(hwnd, WM_COMMAND, CMD_SIGN_OUT, 0);
+        ASSERT_FALSE(IsSignedIn()) << row.what;
+        EXPECT_EQ(content.Mode(), row.after) << row.what;
+        EXPECT_EQ(content.Categories().IsVisible(), row.after == kContentCategories) << row.what;
+        EXPECT_EQ(content.Row().IsVisible(), false) << row.what;
+        EXPECT_EQ(content.Users().IsVisible(), row.after == kContentFeatured) << row.what;
     }
+}
 
-    // The local service's unread notices: user 1001 has most new followers,
-    // 1002 only replies. One window for all rows: closing a web window costs
-    // seconds under Wine.
-    TEST(NoticeButton, OpensThePageOfTheKindWithMostNews)
-    {
-        DefaultBrowserRecorder browser;
-        Qaurn_Navigate_window window;
-        ASSERT_TRUE(window.CreateFullScreen());
-        const HWND hwnd = window.GetHWND();
-        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-        struct Row {
-            const char* what;
-            const char* uid;
-            bool signedInAtClick;
-            const char* page;  // null: none opens
-        } rows[] = {
-            {"signed out since the check", "1001", false, nullptr},
-            {"new followers the most", "1001", true, "atten_page"},
-            {"new replies only", "1002", true, "reply_page"},
-        };
-        for (const Row& row : rows) {
-            SignedInUser user;
-            user.signedIn = true;
-            user.uid = row.uid;
-            user.token = Md5Hex(std::string("quarn-token:") + row.uid);
-            StoreSignedInUser(user);
-            // The login hides the last user's notice; the check shows this one's.
-            SendMessageW(hwnd, UM_LOGIN_STATE, 0, kLoginEnded);
-            UpdateWindow(hwnd);
-            ASSERT_TRUE(PumpUntil([&] { return window.Content().NoticeShown(); })) << row.what;
-            SetSignedIn(row.signedInAtClick);
-            browser.Clear();
-            SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_NOTICE, 0), 0);
-            const CQNWebBrowser2* web = window.WebWindowIfMade();
-            if (!row.page) {
-                EXPECT_EQ(web, nullptr) << row.what;
-                continue;
-            }
-            ASSERT_NE(web, nullptr) << row.what;
-            const std::string expected = std::string(QUARN_SERVICE_BASE_URL) + "u.php?action=" + row.page
-                + "&uid=" + row.uid + "&token=" + user.token + "&rand=";
-            EXPECT_EQ(Narrow(web->Address()).rfind(expected, 0), 0u) << row.what << ": " << Narrow(web->Address());
-            EXPECT_TRUE(PumpUntil([&] { return browser.Opened().find(expected) != std::string::npos; }))
-                << row.what << ": " << browser.Opened();
-        }
-        SetSignedIn(false);
+TEST_F(BrowsePanelsTest, TheMenuOpensFromTheAvatarForASignedInUserOnly)
+{
+    const ContentPanels& content = window.Content();
+    struct Row {
+        const char* what;
+        bool signedIn;
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool open;
+    } rows[] = {
+        {"signed out", false, WM_COMMAND, MAKEWPARAM(CMD_AVATAR, kButtonMouseEnter), 0, false},
+        {"a click is no hover", true, WM_COMMAND, MAKEWPARAM(CMD_AVATAR, 0), 0, false},
+        {"the pointer enters the avatar", true, WM_COMMAND, MAKEWPARAM(CMD_AVATAR, kButtonMouseEnter), 0, true},
+        {"the pointer leaves below", true, WM_MOUSEMOVE, 0, MAKELPARAM(GetSystemMetrics(SM_CXSCREEN) - 100, 600),
+            false},
+    };
+    for (const Row& row : rows) {
+        SetSignedIn(row.signedIn);
+        SendMessageW(hwnd, row.msg, row.wParam, row.lParam);
+        EXPECT_EQ(content.Menu().IsOpen(), row.open) << row.what;
     }
+}
+
+// The local service's unread notices: user 1001 has most new followers,
+// 1002 only replies. One window for all rows: closing a web window costs
+// seconds under Wine.
+TEST(NoticeButton, OpensThePageOfTheKindWithMostNews)
+{
+    DefaultBrowserRecorder browser;
+    Qaurn_Navigate_window window;
+    ASSERT_TRUE(window.CreateFullScreen());
+    const HWND hwnd = window.GetHWND();
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    struct Row {
+        const char* what;
+        const char* uid;
+        bool signedInAtClick;
+        const char* page;  // null: none opens
+    } rows[] = {
+        {"signed out since the check", "1001", false, nullptr},
+        {"new followers the most", "1001", true, "atten_page"},
+        {"new replies only", "1002", true, "reply_page"},
+    };
+    for (const Row& row : rows) {
+        SignedInUser user;
+        user.signedIn = true;
+        user.uid = row.uid;
+        user.token = Md5Hex(std::string("quarn-token:") + row.uid);
+        StoreSignedInUser(user);
+        // The login hides the last user's notice; the check shows this one's.
+        SendMessageW(hwnd, UM_LOGIN_STATE, 0, kLoginEnded);
+        UpdateWindow(hwnd);
+        ASSERT_TRUE(PumpUntil([&] { return window.Content().NoticeShown(); })) << row.what;
+        SetSignedIn(row.signedInAtClick);
+        browser.Clear();
+        SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(CMD_NOTICE, 0), 0);
+        const CQNWebBrowser2* web = window.WebWindowIfMade();
+        if (!row.page) {
+            EXPECT_EQ(web, nullptr) << row.what;
+            continue;
+        }
+        ASSERT_NE(web, nullptr) << row.what;
+        const std::string expected = std::string(QUARN_SERVICE_BASE_URL) + "u.php?action=" + row.page
+            + "&uid=" + row.uid + "&token=" + user.token + "&rand=";
+        EXPECT_EQ(Narrow(web->Address()).rfind(expected, 0), 0u) << row.what << ": " << Narrow(web->Address());
+        EXPECT_TRUE(PumpUntil([&] { return browser.Opened().find(expected) != std::string::npos; }))
+            << row.what << ": " << browser.Opened();
+    }
+    SetSignedIn(false);
+}
 
 }  // namespace
