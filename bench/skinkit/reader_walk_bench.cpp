@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 
+#include "accessible_reading.h"
 #include "paint_timing.h"
 #include "skinkit/accessible_facts.h"
 #include "skinkit/window_base.h"
@@ -28,20 +29,11 @@ public:
     BOOL HandleMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) override { return FALSE; }
 };
 
-VARIANT Child(long id)
-{
-    VARIANT child;
-    VariantInit(&child);
-    child.vt = VT_I4;
-    child.lVal = id;
-    return child;
-}
-
 // Reads every row once; false when the list could not be read.
 bool Walk(IAccessible* client)
 {
     win32kit::ComPtr<IDispatch> dispatch;
-    if (client->get_accChild(Child(1), dispatch.Out()) != S_OK)
+    if (client->get_accChild(AccessibleChild(1), dispatch.Out()) != S_OK)
         return false;
     win32kit::ComPtr<IAccessible> list;
     dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(list.Out()));
@@ -50,13 +42,13 @@ bool Walk(IAccessible* client)
         return false;
     for (long id = 1; id <= count; ++id) {
         BSTR name = nullptr;
-        list->get_accName(Child(id), &name);
+        list->get_accName(AccessibleChild(id), &name);
         SysFreeString(name);
         VARIANT value;
-        list->get_accRole(Child(id), &value);
-        list->get_accState(Child(id), &value);
+        list->get_accRole(AccessibleChild(id), &value);
+        list->get_accState(AccessibleChild(id), &value);
         long x = 0, y = 0, w = 0, h = 0;
-        list->accLocation(&x, &y, &w, &h, Child(id));
+        list->accLocation(&x, &y, &w, &h, AccessibleChild(id));
     }
     return true;
 }

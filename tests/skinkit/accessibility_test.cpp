@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include "accessible_reading.h"
 #include "skinkit/accessible_facts.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
@@ -18,32 +19,14 @@
 
 namespace {
 
-VARIANT Child(long id)
-{
-    VARIANT child;
-    VariantInit(&child);
-    child.vt = VT_I4;
-    child.lVal = id;
-    return child;
-}
-
 std::wstring Name(IAccessible* accessible, long id)
 {
     BSTR name = nullptr;
-    if (accessible->get_accName(Child(id), &name) != S_OK || !name)
+    if (accessible->get_accName(AccessibleChild(id), &name) != S_OK || !name)
         return L"";
     std::wstring text(name, SysStringLen(name));
     SysFreeString(name);
     return text;
-}
-
-long Number(HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*), IAccessible* accessible, long id)
-{
-    VARIANT value;
-    VariantInit(&value);
-    if ((accessible->*getter)(Child(id), &value) != S_OK || value.vt != VT_I4)
-        return -1;
-    return value.lVal;
 }
 
 class AccessibilityTest : public ::testing::Test {
@@ -126,22 +109,22 @@ TEST_F(AccessibilityTest, EveryHostedControlIsAChildWithItsNameRoleAndState)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.id);
         EXPECT_EQ(row.name, Name(accessible, row.id));
-        EXPECT_EQ(row.role, Number(&IAccessible::get_accRole, accessible, row.id));
-        const long state = Number(&IAccessible::get_accState, accessible, row.id);
+        EXPECT_EQ(row.role, AccessibleNumber(&IAccessible::get_accRole, accessible, row.id));
+        const long state = AccessibleNumber(&IAccessible::get_accState, accessible, row.id);
         EXPECT_EQ(row.mustHave, state & row.mustHave);
         EXPECT_EQ(0, state & row.mustNotHave);
     }
-    EXPECT_EQ(ROLE_SYSTEM_CLIENT, Number(&IAccessible::get_accRole, accessible, CHILDID_SELF));
+    EXPECT_EQ(ROLE_SYSTEM_CLIENT, AccessibleNumber(&IAccessible::get_accRole, accessible, CHILDID_SELF));
 }
 
 TEST_F(AccessibilityTest, ValuesAreReadButAPasswordNever)
 {
     BSTR value = nullptr;
-    ASSERT_EQ(S_OK, accessible->get_accValue(Child(6), &value));
+    ASSERT_EQ(S_OK, accessible->get_accValue(AccessibleChild(6), &value));
     EXPECT_STREQ(L"alice", value);
     SysFreeString(value);
     value = nullptr;
-    EXPECT_EQ(S_FALSE, accessible->get_accValue(Child(7), &value));
+    EXPECT_EQ(S_FALSE, accessible->get_accValue(AccessibleChild(7), &value));
     EXPECT_EQ(nullptr, value);
 }
 
@@ -150,7 +133,7 @@ TEST_F(AccessibilityTest, PlacesAreOnTheScreenAndAHitFindsTheControl)
     POINT origin{0, 0};
     ClientToScreen(window.GetHWND(), &origin);
     long x = 0, y = 0, w = 0, h = 0;
-    ASSERT_EQ(S_OK, accessible->accLocation(&x, &y, &w, &h, Child(4)));
+    ASSERT_EQ(S_OK, accessible->accLocation(&x, &y, &w, &h, AccessibleChild(4)));
     EXPECT_EQ(origin.x + 10, x);
     EXPECT_EQ(origin.y + 50, y);
     EXPECT_EQ(100, w);
@@ -165,11 +148,11 @@ TEST_F(AccessibilityTest, PlacesAreOnTheScreenAndAHitFindsTheControl)
     EXPECT_EQ(CHILDID_SELF, hit.lVal);
     // Children in the order they were hosted.
     VARIANT next;
-    ASSERT_EQ(S_OK, accessible->accNavigate(NAVDIR_NEXT, Child(6), &next));
+    ASSERT_EQ(S_OK, accessible->accNavigate(NAVDIR_NEXT, AccessibleChild(6), &next));
     EXPECT_EQ(7, next.lVal);
-    EXPECT_EQ(S_FALSE, accessible->accNavigate(NAVDIR_NEXT, Child(7), &next));
+    EXPECT_EQ(S_FALSE, accessible->accNavigate(NAVDIR_NEXT, AccessibleChild(7), &next));
     // A child past the last is refused, not read out of bounds.
-    EXPECT_EQ(E_INVALIDARG, accessible->get_accRole(Child(8), &next));
+    EXPECT_EQ(E_INVALIDARG, accessible->get_accRole(AccessibleChild(8), &next));
 }
 
 TEST_F(AccessibilityTest, AReaderThatOutlivesTheWindowIsToldItIsGone)
@@ -178,7 +161,7 @@ TEST_F(AccessibilityTest, AReaderThatOutlivesTheWindowIsToldItIsGone)
     long count = 0;
     EXPECT_EQ(RPC_E_DISCONNECTED, accessible->get_accChildCount(&count));
     BSTR name = nullptr;
-    EXPECT_EQ(E_INVALIDARG, accessible->get_accName(Child(1), &name));
+    EXPECT_EQ(E_INVALIDARG, accessible->get_accName(AccessibleChild(1), &name));
 }
 
 std::vector<std::pair<DWORD, long>>* g_events = nullptr;
@@ -253,7 +236,7 @@ protected:
     {
         win32kit::ComPtr<IDispatch> dispatch;
         win32kit::ComPtr<IAccessible> object;
-        if (client->get_accChild(Child(2), dispatch.Out()) != S_OK || !dispatch)
+        if (client->get_accChild(AccessibleChild(2), dispatch.Out()) != S_OK || !dispatch)
             return object;
         dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(object.Out()));
         return object;
@@ -269,7 +252,7 @@ protected:
 std::wstring Description(IAccessible* accessible, long id)
 {
     BSTR text = nullptr;
-    if (accessible->get_accDescription(Child(id), &text) != S_OK || !text)
+    if (accessible->get_accDescription(AccessibleChild(id), &text) != S_OK || !text)
         return L"";
     std::wstring out(text, SysStringLen(text));
     SysFreeString(text);
@@ -282,16 +265,16 @@ TEST_F(DrawnListTest, TheListIsAnObjectWhoseRowsAreItsChildren)
     ASSERT_EQ(S_OK, client->get_accChildCount(&count));
     EXPECT_EQ(2, count);
     EXPECT_EQ(L"评论", Name(client.Get(), 2));
-    EXPECT_EQ(ROLE_SYSTEM_LIST, Number(&IAccessible::get_accRole, client.Get(), 2));
+    EXPECT_EQ(ROLE_SYSTEM_LIST, AccessibleNumber(&IAccessible::get_accRole, client.Get(), 2));
     // A plain control stays a simple element.
     win32kit::ComPtr<IDispatch> simple;
-    EXPECT_EQ(S_FALSE, client->get_accChild(Child(1), simple.Out()));
+    EXPECT_EQ(S_FALSE, client->get_accChild(AccessibleChild(1), simple.Out()));
     EXPECT_FALSE(simple);
 
     win32kit::ComPtr<IAccessible> rows = ListObject();
     ASSERT_TRUE(rows);
     EXPECT_EQ(L"评论", Name(rows.Get(), CHILDID_SELF));
-    EXPECT_EQ(ROLE_SYSTEM_LIST, Number(&IAccessible::get_accRole, rows.Get(), CHILDID_SELF));
+    EXPECT_EQ(ROLE_SYSTEM_LIST, AccessibleNumber(&IAccessible::get_accRole, rows.Get(), CHILDID_SELF));
     ASSERT_EQ(S_OK, rows->get_accChildCount(&count));
     ASSERT_EQ(3, count);
     POINT origin{0, 0};
@@ -301,17 +284,17 @@ TEST_F(DrawnListTest, TheListIsAnObjectWhoseRowsAreItsChildren)
         const AccessibleFacts& row = list.children[static_cast<size_t>(id) - 1];
         EXPECT_EQ(row.name, Name(rows.Get(), id));
         EXPECT_EQ(row.description, Description(rows.Get(), id));
-        EXPECT_EQ(ROLE_SYSTEM_LISTITEM, Number(&IAccessible::get_accRole, rows.Get(), id));
-        EXPECT_EQ(row.state, Number(&IAccessible::get_accState, rows.Get(), id));
+        EXPECT_EQ(ROLE_SYSTEM_LISTITEM, AccessibleNumber(&IAccessible::get_accRole, rows.Get(), id));
+        EXPECT_EQ(row.state, AccessibleNumber(&IAccessible::get_accState, rows.Get(), id));
         long x = 0, y = 0, w = 0, h = 0;
-        ASSERT_EQ(S_OK, rows->accLocation(&x, &y, &w, &h, Child(id)));
+        ASSERT_EQ(S_OK, rows->accLocation(&x, &y, &w, &h, AccessibleChild(id)));
         EXPECT_EQ(origin.x + row.rect.left, x);
         EXPECT_EQ(origin.y + row.rect.top, y);
         EXPECT_EQ(200, w);
         EXPECT_EQ(72, h);
     }
     BSTR past = nullptr;
-    EXPECT_EQ(E_INVALIDARG, rows->get_accName(Child(4), &past));
+    EXPECT_EQ(E_INVALIDARG, rows->get_accName(AccessibleChild(4), &past));
     VARIANT selected;
     ASSERT_EQ(S_OK, rows->get_accSelection(&selected));
     EXPECT_EQ(VT_I4, selected.vt);
@@ -322,7 +305,7 @@ TEST_F(DrawnListTest, TheListIsAnObjectWhoseRowsAreItsChildren)
     ASSERT_EQ(S_OK, rows->get_accParent(parent.Out()));
     win32kit::ComPtr<IAccessible> up;
     ASSERT_EQ(S_OK, parent->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(up.Out())));
-    EXPECT_EQ(ROLE_SYSTEM_CLIENT, Number(&IAccessible::get_accRole, up.Get(), CHILDID_SELF));
+    EXPECT_EQ(ROLE_SYSTEM_CLIENT, AccessibleNumber(&IAccessible::get_accRole, up.Get(), CHILDID_SELF));
     ASSERT_EQ(S_OK, up->get_accChildCount(&count));
     EXPECT_EQ(2, count);
 }
@@ -360,7 +343,7 @@ TEST_F(DrawnListTest, ARowsObjectThatOutlivesItsRowOrWindowIsToldItIsGone)
     DestroyWindow(window.GetHWND());
     EXPECT_EQ(RPC_E_DISCONNECTED, rows->get_accChildCount(&count));
     BSTR name = nullptr;
-    EXPECT_EQ(RPC_E_DISCONNECTED, rows->get_accName(Child(CHILDID_SELF), &name));
+    EXPECT_EQ(RPC_E_DISCONNECTED, rows->get_accName(AccessibleChild(CHILDID_SELF), &name));
     EXPECT_EQ(nullptr, name);
 }
 
@@ -394,7 +377,7 @@ TEST_F(DrawnListTest, ALongListsRowsAreMadeOnlyWhenAskedFor)
     made.clear();
     EXPECT_EQ(L"小林：", Name(object.Get(), 2));
     EXPECT_EQ(std::vector<size_t>{1}, made) << "more rows were made than the one asked for";
-    EXPECT_EQ(rows[2].state, Number(&IAccessible::get_accState, object.Get(), 3));
+    EXPECT_EQ(rows[2].state, AccessibleNumber(&IAccessible::get_accState, object.Get(), 3));
     VARIANT selected;
     ASSERT_EQ(S_OK, object->get_accSelection(&selected));
     EXPECT_EQ(2, selected.lVal);
@@ -405,7 +388,7 @@ TEST_F(DrawnListTest, ALongListsRowsAreMadeOnlyWhenAskedFor)
     ASSERT_EQ(S_OK, object->accHitTest(origin.x + 100, origin.y + 60, &hit));
     EXPECT_EQ(1, hit.lVal);
     BSTR past = nullptr;
-    EXPECT_EQ(E_INVALIDARG, object->get_accName(Child(4), &past));
+    EXPECT_EQ(E_INVALIDARG, object->get_accName(AccessibleChild(4), &past));
 }
 
 TEST(ReadableTextTest, ServiceTextIsMadeSafeToSpeak)

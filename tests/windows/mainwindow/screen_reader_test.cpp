@@ -3,6 +3,7 @@
 // strip's thumbnails as list items, and the event a new picture raises.
 // The service's text may be empty, far too long, full of control
 // characters or not UTF-8 at all; a reader still hears something sensible.
+#include "accessible_reading.h"
 #include "comment_list_box.h"
 #include "feed_kinds.h"
 #include "local_service.h"
@@ -29,34 +30,6 @@ using win32kit::ComPtr;
 
 const PictureListId kHome{feed_kind::kHome, {}};
 
-VARIANT Child(long id)
-{
-    VARIANT child;
-    VariantInit(&child);
-    child.vt = VT_I4;
-    child.lVal = id;
-    return child;
-}
-
-std::wstring Text(HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, BSTR*), IAccessible* object, long id)
-{
-    BSTR text = nullptr;
-    if ((object->*getter)(Child(id), &text) != S_OK || !text)
-        return L"";
-    std::wstring out(text, SysStringLen(text));
-    SysFreeString(text);
-    return out;
-}
-
-long Number(HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*), IAccessible* object, long id)
-{
-    VARIANT value;
-    VariantInit(&value);
-    if ((object->*getter)(Child(id), &value) != S_OK || value.vt != VT_I4)
-        return -1;
-    return value.lVal;
-}
-
 // One element as a reader reads it; its place on the screen.
 struct Seen {
     std::wstring name;
@@ -69,12 +42,12 @@ struct Seen {
 Seen Read(IAccessible* object, long id)
 {
     Seen seen;
-    seen.name = Text(&IAccessible::get_accName, object, id);
-    seen.description = Text(&IAccessible::get_accDescription, object, id);
-    seen.role = Number(&IAccessible::get_accRole, object, id);
-    seen.state = Number(&IAccessible::get_accState, object, id);
+    seen.name = AccessibleText(&IAccessible::get_accName, object, id);
+    seen.description = AccessibleText(&IAccessible::get_accDescription, object, id);
+    seen.role = AccessibleNumber(&IAccessible::get_accRole, object, id);
+    seen.state = AccessibleNumber(&IAccessible::get_accState, object, id);
     long x = 0, y = 0, w = 0, h = 0;
-    if (object->accLocation(&x, &y, &w, &h, Child(id)) == S_OK)
+    if (object->accLocation(&x, &y, &w, &h, AccessibleChild(id)) == S_OK)
         seen.rect = RECT{x, y, x + w, y + h};
     return seen;
 }
@@ -92,9 +65,9 @@ long FindChild(IAccessible* object, long role, const std::wstring& name = {})
     if (object->get_accChildCount(&count) != S_OK)
         return 0;
     for (long id = 1; id <= count; ++id) {
-        if (Number(&IAccessible::get_accRole, object, id) != role)
+        if (AccessibleNumber(&IAccessible::get_accRole, object, id) != role)
             continue;
-        if (name.empty() || Text(&IAccessible::get_accName, object, id) == name)
+        if (name.empty() || AccessibleText(&IAccessible::get_accName, object, id) == name)
             return id;
     }
     return 0;
@@ -104,7 +77,7 @@ ComPtr<IAccessible> ChildObject(IAccessible* object, long id)
 {
     ComPtr<IDispatch> dispatch;
     ComPtr<IAccessible> child;
-    if (object->get_accChild(Child(id), dispatch.Out()) == S_OK && dispatch)
+    if (object->get_accChild(AccessibleChild(id), dispatch.Out()) == S_OK && dispatch)
         dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(child.Out()));
     return child;
 }
