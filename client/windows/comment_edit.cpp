@@ -73,7 +73,7 @@ void CCommentEdit::Place(const RECT& rect)
         ::SetWindowPos(m_hWnd, nullptr, rect.left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void CCommentEdit::Show(bool visible)
+void CCommentEdit::Show(bool visible, bool activate)
 {
     if (!m_hWnd || visible == m_shown)
         return;
@@ -90,8 +90,10 @@ void CCommentEdit::Show(bool visible)
     HWND above = GetWindow(m_owner, GW_HWNDPREV);
     if (above == m_hWnd)
         above = GetWindow(m_hWnd, GW_HWNDPREV);
-    ::SetWindowPos(
-        m_hWnd, above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // A window shown inactive and activated afterwards is mapped again by
+    // Wine on its next move, which drops the keyboard's focus.
+    const UINT activation = activate ? 0 : SWP_NOACTIVATE;
+    ::SetWindowPos(m_hWnd, above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | activation | SWP_SHOWWINDOW);
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 

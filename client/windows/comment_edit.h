@@ -38,7 +38,8 @@ public:
     void SetPictures(Gdiplus::Bitmap* fill, Gdiplus::Bitmap* frame);
     // Screen rectangle.
     void Place(const RECT& rect);
-    void Show(bool visible);
+    // activate: shown as the active window, for typing into at once.
+    void Show(bool visible, bool activate = false);
     bool IsShown() const { return m_shown; }
     void Focus();
 

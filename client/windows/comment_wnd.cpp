@@ -202,7 +202,13 @@ void CCommentWnd::PlaceInput()
     POINT at{m_full.left + Scaled(16), m_full.top + Scaled(70)};
     ClientToScreen(m_main, &at);
     m_edit.Place(RECT{at.x, at.y, at.x, at.y});
-    m_edit.Show(m_visible && m_inputOpen && m_height > HeaderHeight());
+    const bool shown = m_visible && m_inputOpen && m_height > HeaderHeight();
+    const bool focus = shown && m_focusInput;
+    m_edit.Show(shown, focus);
+    if (focus) {
+        m_focusInput = false;
+        m_edit.Focus();
+    }
 }
 
 void CCommentWnd::Invalidate() const
@@ -359,11 +365,10 @@ void CCommentWnd::ToggleInput(InputMode mode)
     const bool open = !(m_inputOpen && m_mode == mode);
     m_mode = mode;
     m_inputOpen = open;
+    m_focusInput = open;
     m_alsoComment.ShowWindow(open && mode == kInputForward);
     Layout();
     Invalidate();
-    if (open)
-        m_edit.Focus();
 }
 
 void CCommentWnd::CloseInput()
@@ -371,6 +376,7 @@ void CCommentWnd::CloseInput()
     if (!m_inputOpen)
         return;
     m_inputOpen = false;
+    m_focusInput = false;
     m_alsoComment.ShowWindow(false);
     Layout();
     Invalidate();

@@ -125,6 +125,9 @@ private:
     std::wstring m_folder;
     bool m_visible = false;
     bool m_inputOpen = false;
+    // The input was opened while the panel was still too low to show it:
+    // it takes the keyboard once it shows.
+    bool m_focusInput = false;
     InputMode m_mode = kInputComment;
     RECT m_full{};
     int m_height = 0;

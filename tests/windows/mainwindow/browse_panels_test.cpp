@@ -879,6 +879,29 @@ TEST_F(BrowsePanelsTest, AMoveToTheNextCategoryInvalidatesOnlyWhatChanged)
         << "to be drawn: " << box.left << "," << box.top << " - " << box.right << "," << box.bottom;
 }
 
+// C pressed while the view still grows opens the input before the view is
+// tall enough to show it; the keyboard goes to the input once it shows.
+TEST_F(BrowsePanelsTest, CWhileTheViewGrowsGivesTheInputTheKeyboard)
+{
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    CCommentWnd& view = window.CommentView();
+    ShowAPicture();
+    ASSERT_TRUE(PumpUntil([&] { return view.IsShown() && !view.Animating(); }));
+    view.CancelInput();
+    view.Show(false);
+    view.Show(true);  // grows again from nothing
+    SendMessageW(hwnd, WM_KEYDOWN, 'C', 1);
+    ASSERT_TRUE(view.InputOpen());
+    const auto inputHasFocus = [] {
+        wchar_t name[32] = {};
+        GetClassNameW(GetFocus(), name, 32);
+        return std::wstring(name) == L"CommentEdit";
+    };
+    EXPECT_TRUE(PumpUntil([&] { return inputHasFocus() || !view.Animating(); }));
+    EXPECT_TRUE(inputHasFocus());
+    view.CancelInput();
+}
+
 // The local service finds no one for "zzzz", seven pictures for "风景" and
 // fourteen for "a"; the row holds ten at 1920 pixels, fewer on a narrower
 // screen, and a page is what it holds.
