@@ -21,12 +21,7 @@ namespace {
 
 std::wstring Name(IAccessible* accessible, long id)
 {
-    BSTR name = nullptr;
-    if (accessible->get_accName(AccessibleChild(id), &name) != S_OK || !name)
-        return L"";
-    std::wstring text(name, SysStringLen(name));
-    SysFreeString(name);
-    return text;
+    return AccessibleText(&IAccessible::get_accName, accessible, id);
 }
 
 class AccessibilityTest : public ::testing::Test {
@@ -251,12 +246,7 @@ protected:
 
 std::wstring Description(IAccessible* accessible, long id)
 {
-    BSTR text = nullptr;
-    if (accessible->get_accDescription(AccessibleChild(id), &text) != S_OK || !text)
-        return L"";
-    std::wstring out(text, SysStringLen(text));
-    SysFreeString(text);
-    return out;
+    return AccessibleText(&IAccessible::get_accDescription, accessible, id);
 }
 
 TEST_F(DrawnListTest, TheListIsAnObjectWhoseRowsAreItsChildren)
