@@ -65,7 +65,9 @@ if ! cmake -S "$work/curl" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$wo
     -DHTTP_ONLY=ON -DCURL_DISABLE_LDAP=ON -DCURL_DISABLE_LDAPS=ON \
     -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_WINDOWS_SSPI=ON \
     -DCURL_CA_BUNDLE=none -DCURL_CA_PATH=none \
-    -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF \
+    -DUSE_NGHTTP2=ON -DNGHTTP2_INCLUDE_DIR="$deps/include" -DNGHTTP2_LIBRARY="$deps/lib/libnghttp2.a" \
+    -DCURL_ZLIB=ON -DZLIB_INCLUDE_DIR="$deps/include" -DZLIB_LIBRARY="$deps/lib/libz.a" \
+    -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF \
     -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBSSH=OFF -DCURL_USE_GSSAPI=OFF \
     -DCURL_USE_LIBPSL=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=OFF > "$work/configure.log" 2>&1; then
     tail -n 40 "$work/configure.log" >&2
@@ -90,7 +92,7 @@ for f in $files "$work/tool_hugehelp.c"; do
 done
 mkdir -p "$dest.partial"
 "$cc" -O2 -static -o "$dest.partial/curl.exe" "${objects[@]}" \
-    -L"$deps/lib" -lcurl -lwinmm -lws2_32 -ladvapi32 -lcrypt32 -lbcrypt -lsecur32
+    -L"$deps/lib" -lcurl -lnghttp2 -lz -lwinmm -lws2_32 -ladvapi32 -lcrypt32 -lbcrypt -lsecur32
 printf 'curl=%s\ndeps=%s\n' "$curl_version" "$deps" > "$dest.partial/quarn-curl-tool.txt"
 touch "$dest.partial/.complete"
 rm -rf "$dest"

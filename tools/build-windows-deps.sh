@@ -27,6 +27,16 @@ cxx=$triple-g++-posix
 cache=${QUARN_DEPS_CACHE:-/var/cache/quarn-deps}
 jobs=${QUARN_JOBS:-2}
 packages=(curl libjsoncpp tinyxml nghttp2 zlib)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# Applied to curl's source before it is built; they are part of the key.
+# curl-schannel-alpn.patch: this curl offers ALPN over Schannel only when
+# built with Microsoft's compiler, and turns it off whenever it finds itself
+# under Wine, so every request was HTTP/1.1 and parallel requests to one host
+# each took a connection of their own. MinGW-w64's headers have what ALPN
+# needs (the one missing declaration is added), and Wine 8's Schannel offers
+# and reports ALPN, so the Wine check only cost HTTP/2. On Windows it changes
+# nothing but the compiler's check.
+curl_patches=("$here/curl-schannel-alpn.patch")
 
 log() { echo "build-windows-deps[$arch]: $*" >&2; }
 
@@ -64,6 +74,7 @@ key_text=$(
     for pkg in "${packages[@]}"; do echo "$pkg=${version[$pkg]}"; done
     echo "$toolchain_versions"
     sha256sum < "${BASH_SOURCE[0]}"
+    for patch in "${curl_patches[@]}"; do sha256sum < "$patch"; done
 )
 key=$(printf '%s' "$key_text" | sha256sum | cut -c1-16)
 dest=$cache/$arch-$key
@@ -155,6 +166,10 @@ build_zlib() {
 
 build_curl() {
     fetch_source curl
+    local patch
+    for patch in "${curl_patches[@]}"; do
+        step "curl-patch-$(basename "$patch" .patch)" patch -d "$work/curl" -p1 -i "$patch"
+    done
     # HTTP only, TLS through the system's Schannel, HTTP/2 and gzip through
     # the libraries above; no certificate path of this machine baked in.
     step curl-configure cmake -S "$work/curl" -B "$work/curl-build" "${cmake_common[@]}" \

@@ -47,8 +47,14 @@ struct CacheDownloader::Queue {
     static void Merge(Job& into, Job job);
     // The job to run next, or false when there is none (called locked).
     bool TakeNext(Job& job);
-    // True when the download replaced the target.
-    bool Run(const Job& job);
+    // True when the download replaced the target; `multiplexed` is set to
+    // how it travelled when a transfer ran.
+    bool Run(const Job& job, bool& transferred, bool& multiplexed);
+    // How many may run at once now (called locked).
+    int Room() const
+    {
+        return multiplexed && maxParallel < kMultiplexedDownloads ? kMultiplexedDownloads : maxParallel;
+    }
 
     std::shared_ptr<CacheLimiter> limiter;
     std::shared_ptr<MessageSink> sink;
@@ -63,6 +69,7 @@ struct CacheDownloader::Queue {
     std::deque<Job> waiting;
     std::map<std::string, Entry> targets;
     int running = 0;
+    bool multiplexed = false;  // how the last transfer travelled
 };
 
 void CacheDownloader::Queue::Enqueue(const std::shared_ptr<Queue>& queue, Job job)
@@ -74,7 +81,7 @@ void CacheDownloader::Queue::Enqueue(const std::shared_ptr<Queue>& queue, Job jo
             queue->Coalesce(entry->second, std::move(job));
             return;
         }
-        if (queue->running >= queue->maxParallel) {
+        if (queue->running >= queue->Room()) {
             queue->waiting.push_back(std::move(job));
             return;
         }
@@ -118,7 +125,7 @@ void CacheDownloader::Queue::Unmark(Job job, std::vector<Job>& failed)
 
 bool CacheDownloader::Queue::TakeWaiting(Job& job)
 {
-    if (waiting.empty() || running >= maxParallel)
+    if (waiting.empty() || running >= Room())
         return false;
     job = std::move(waiting.front());
     waiting.pop_front();
@@ -175,21 +182,37 @@ bool CacheDownloader::Queue::TakeNext(Job& job)
 void CacheDownloader::Queue::Work(std::shared_ptr<Queue> queue, Job job, WorkTracker::Token)
 {
     for (;;) {
-        const bool replaced = queue->Run(job);
+        bool transferred = false;
+        bool multiplexed = false;
+        const bool replaced = queue->Run(job, transferred, multiplexed);
         if (replaced && queue->sink)
             queue->sink->Post(UM_PICTURE_ARRIVED, LandedPictureKey(job.target), 0);
         for (DownloadDone& done : job.done)
             done(replaced);
         job.done.clear();
-        std::lock_guard<std::mutex> guard(queue->lock);
-        if (!queue->TakeNext(job)) {
-            --queue->running;
-            return;
+        // Room the last transfer opened goes to waiting jobs on workers of
+        // their own.
+        std::vector<Job> more;
+        bool next = false;
+        {
+            std::lock_guard<std::mutex> guard(queue->lock);
+            if (transferred)
+                queue->multiplexed = multiplexed;
+            next = queue->TakeNext(job);
+            if (!next)
+                --queue->running;
+            Job extra;
+            while (queue->TakeWaiting(extra))
+                more.push_back(std::move(extra));
         }
+        for (Job& extra : more)
+            Start(queue, std::move(extra));
+        if (!next)
+            return;
     }
 }
 
-bool CacheDownloader::Queue::Run(const Job& job)
+bool CacheDownloader::Queue::Run(const Job& job, bool& transferred, bool& multiplexed)
 {
     CacheLimiter::Pin pin;
     if (limiter)
@@ -206,7 +229,10 @@ bool CacheDownloader::Queue::Run(const Job& job)
     if (cut != std::string::npos && !platform::IsDirectory(job.target.substr(0, cut)))
         platform::CreateDirectoryTree(job.target.substr(0, cut));
     // A failed download leaves the old file; it was counted when it came.
-    if (!DownloadFile(job.url, job.target, limits).written)
+    const DownloadResult result = DownloadFile(job.url, job.target, limits);
+    transferred = result.httpStatus != 0;
+    multiplexed = result.multiplexed;
+    if (!result.written)
         return false;
     if (limiter)
         limiter->NoteReplaced(job.target, before);

@@ -29,6 +29,11 @@ std::uint32_t LandedPictureKey(const std::string& targetPath);
 // that is not http or https, the empty one too, downloads nothing. A worker
 // that cannot start fails its downloads at once (their callbacks hear false)
 // and leaves no trace, so later downloads run when threads start again.
+// While the last download came as a stream of a shared connection (HTTP/2),
+// up to kMultiplexedDownloads run at a time: the cap keeps an HTTP/1.1
+// server's connections few, and those streams open none.
+inline constexpr int kMultiplexedDownloads = 64;
+
 class CacheDownloader : public Downloader {
 public:
     // Starts a worker; false when it did not start and dropped the work.

@@ -103,6 +103,20 @@ void TrustSystemAuthorities(CURL* handle)
     curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
 }
 
+bool IsHttps(const std::string& url)
+{
+    static const char kScheme[] = "https://";
+    const std::size_t length = sizeof kScheme - 1;
+    if (url.size() < length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = url[i];
+        if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != kScheme[i])
+            return false;
+    }
+    return true;
+}
+
 void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimits& limits)
 {
     AllowOnlyWebProtocols(handle);
@@ -111,10 +125,14 @@ void ApplyCommonOptions(CURL* handle, const std::string& url, const TransferLimi
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     // HTTP/2 where the server offers it over TLS: requests then share one
-    // connection as streams. Not waiting for a connection still being set
-    // up: libcurl then no longer keeps to the connections per host of an
-    // HTTP/1.1 server.
+    // connection as streams. Over TLS the handshake tells whether they can,
+    // so requests made meanwhile wait for it rather than each opening a
+    // connection of its own; once the server picked HTTP/1.1 they take
+    // connections up to the cap per host. Over plain HTTP only an answer
+    // would tell, so nothing waits there.
     curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
+    if (IsHttps(url))
+        curl_easy_setopt(handle, CURLOPT_PIPEWAIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytes);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
 
@@ -226,6 +244,9 @@ bool Download(
     const TransferResult transfer = Perform(handle.get());
     result.curlCode = transfer.code;
     result.httpStatus = transfer.httpStatus;
+    long version = 0;
+    curl_easy_getinfo(handle.get(), CURLINFO_HTTP_VERSION, &version);
+    result.multiplexed = version >= CURL_HTTP_VERSION_2_0;
     if (sink.openFailed)
         return false;
     curl_off_t received = 0;

@@ -34,12 +34,15 @@ int PostFormWithTimeout(
     const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits = {});
 
 // What one download did: libcurl's result code (0 when the transfer
-// completed), the HTTP status (0 when none arrived), and whether the target
-// now holds the new copy.
+// completed), the HTTP status (0 when none arrived), whether the target now
+// holds the new copy, and how it travelled.
 struct DownloadResult {
     int curlCode = 0;
     long httpStatus = 0;
     bool written = false;
+    // Whether it came as one stream of a connection that carries others at
+    // once (HTTP/2): more transfers to that server cost no connection.
+    bool multiplexed = false;
 };
 
 // GETs `url` into `targetPath`. The file appears, complete, only after a

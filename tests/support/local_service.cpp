@@ -102,6 +102,8 @@ int IntMember(const Json::Value& object, const char* name)
 
 int LocalService::ConnectionsServed() { return IntMember(ParsedObject(Control("GET", "status")), "connections"); }
 
+int LocalService::MostAtOnce() { return IntMember(ParsedObject(Control("GET", "status")), "most_at_once"); }
+
 int LocalService::DropIdleConnections() { return IntMember(ParsedObject(Control("POST", "drop")), "dropped"); }
 
 std::string LocalService::Fetch(const std::string& path)

@@ -23,6 +23,9 @@ public:
     // How many connections carried a service request since the last reset;
     // -1 when the service does not say.
     static int ConnectionsServed();
+    // The most service requests answered at the same time since the last
+    // reset; -1 when the service does not say.
+    static int MostAtOnce();
     // Closes the kept-alive connections waiting for their next request, as a
     // server ending idle connections does; how many, or -1.
     static int DropIdleConnections();

@@ -5,7 +5,11 @@ and each new connection waits one round trip before its first byte moves (the
 TCP handshake). TLS handshakes, requests and answers through it then pay their
 round trips as on the internet. Kernel traffic shaping is not needed.
 
-    python3 rtt_shim.py --listen 8790 --to 127.0.0.1:8743 --rtt-ms 60
+    python3 rtt_shim.py --listen 8790 --to 127.0.0.1:8743 --rtt-ms 60 [--control 8791]
+
+With --control PORT, any HTTP request to that port closes every connection
+the relay carries and is answered 200: a benchmark's next round then starts
+without connections, as a program just started does.
 
 It prints one line "rtt shim listening on 127.0.0.1:PORT ..." when ready
 (--listen 0 picks a free port) and, with --verbose, a line per connection.
@@ -29,6 +33,7 @@ class Link:
         self.upstream = upstream
         self.verbose = verbose
         self.connections = 0
+        self.carried = set()  # writers of the connections being relayed
 
     async def carry(self, reader, queue):
         """Reads one direction and queues each chunk with its arrival time."""
@@ -73,13 +78,37 @@ class Link:
             client_writer.close()
             return
         up, down = asyncio.Queue(), asyncio.Queue()
+        self.carried.update((client_writer, server_writer))
         await asyncio.gather(
             self.carry(client_reader, up), self.deliver(up, server_writer),
             self.carry(server_reader, down), self.deliver(down, client_writer))
         for writer in (server_writer, client_writer):
+            self.carried.discard(writer)
             writer.close()
         if self.verbose:
             print("connection %d closed" % number, flush=True)
+
+
+    async def control(self, reader, writer):
+        """Closes every relayed connection, then answers the request."""
+        try:
+            await reader.readuntil(b"\r\n\r\n")
+        except (asyncio.IncompleteReadError, asyncio.LimitOverrunError, ConnectionError, OSError):
+            writer.close()
+            return
+        dropped = len(self.carried) // 2
+        for carried in list(self.carried):
+            carried.transport.abort()
+        body = b"%d" % dropped
+        writer.write(b"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: %d\r\n"
+                     b"Connection: close\r\n\r\n%s" % (len(body), body))
+        try:
+            await writer.drain()
+        except (ConnectionError, OSError):
+            pass
+        writer.close()
+        if self.verbose:
+            print("dropped %d connections" % dropped, flush=True)
 
 
 def parse_args(argv):
@@ -87,6 +116,7 @@ def parse_args(argv):
     parser.add_argument("--listen", type=int, required=True, help="port on 127.0.0.1; 0 picks one")
     parser.add_argument("--to", required=True, help="HOST:PORT to relay to")
     parser.add_argument("--rtt-ms", type=float, required=True, help="round-trip time to add")
+    parser.add_argument("--control", type=int, help="port on 127.0.0.1 whose requests close every connection")
     parser.add_argument("--verbose", action="store_true")
     return parser.parse_args(argv)
 
@@ -95,6 +125,9 @@ async def serve(args):
     host, _, port = args.to.rpartition(":")
     link = Link(args.rtt_ms, (host or "127.0.0.1", int(port)), args.verbose)
     server = await asyncio.start_server(link.handle, "127.0.0.1", args.listen)
+    control = None
+    if args.control is not None:
+        control = await asyncio.start_server(link.control, "127.0.0.1", args.control)
     stop = asyncio.Event()
     loop = asyncio.get_running_loop()
     for signum in (signal.SIGTERM, signal.SIGINT):
@@ -104,6 +137,8 @@ async def serve(args):
           % (listening[0], listening[1], args.to, args.rtt_ms), flush=True)
     async with server:
         await stop.wait()
+    if control:
+        control.close()
     return 0
 
 

@@ -16,7 +16,8 @@
 # whose certificates are at fault: expired on N+2000, for another host name
 # on N+3000, from an unknown authority on N+4000. --rtt-ms MS puts the
 # round-trip relay (rtt_shim.py) on N+5000 in front of the TLS front (of the
-# service without --tls). stop ends all of them.
+# service without --tls); a request to http://127.0.0.1:(N+6000)/ closes every
+# connection it relays. stop ends all of them.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -130,7 +131,7 @@ start_helpers() {
     fi
     if [ -n "$rtt_ms" ]; then
         setsid nohup python3 "$here/rtt_shim.py" --listen $((port + 5000)) --to "127.0.0.1:$upstream" \
-            --rtt-ms "$rtt_ms" >"$rundir/quarn-shim-$port.log" 2>&1 </dev/null &
+            --rtt-ms "$rtt_ms" --control $((port + 6000)) >"$rundir/quarn-shim-$port.log" 2>&1 </dev/null &
         echo $! >"$(helper_pidfile shim)"
         for _ in $(seq 1 50); do
             port_answers $((port + 5000)) && break

@@ -266,6 +266,9 @@ class QuarnServer(http.server.ThreadingHTTPServer):
         self.connection_lock = threading.Condition()
         self.connections_served = 0
         self.clients_seen = set()
+        # Service requests being answered now, and the most at once.
+        self.answering = 0
+        self.most_at_once = 0
         self.finishing_connections = set()
         self.idle_connections = set()
 
@@ -278,6 +281,7 @@ class QuarnServer(http.server.ThreadingHTTPServer):
         with self.connection_lock:
             self.connections_served = 0
             self.clients_seen.clear()
+            self.most_at_once = self.answering
 
     def note_serving(self, handler):
         with self.connection_lock:
@@ -296,6 +300,11 @@ class QuarnServer(http.server.ThreadingHTTPServer):
                     self.clients_seen.clear()
                 self.clients_seen.add(client)
             self.connections_served += 1
+
+    def note_answering(self, change):
+        with self.connection_lock:
+            self.answering += change
+            self.most_at_once = max(self.most_at_once, self.answering)
 
     def note_finishing(self, handler):
         with self.connection_lock:
@@ -443,6 +452,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_answer(answer, "normal", control.FaultSettings.DEFAULTS)
             return
         self.server.note_serving(self)
+        self.server.note_answering(1)
+        try:
+            self.answer_request(target, path, query, body, client_closes)
+        finally:
+            self.server.note_answering(-1)
+
+    def answer_request(self, target, path, query, body, client_closes):
         body_text = body[:control.BODY_LOG_LIMIT].decode("utf-8", "backslashreplace")
         pairs, params = split_params(query, api_unquote)
         entry = self.server.log.add({
@@ -703,7 +719,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return {"ok": True, "pid": os.getpid(), "address": list(server.server_address[:2]),
                 "data_dir": server.data_dir, "data_ready": makedata.is_complete(server.data_dir),
                 "fault": server.faults.current(), "log_size": len(server.log),
-                "connections": server.connections_served,
+                "connections": server.connections_served, "most_at_once": server.most_at_once,
                 "uptime_s": round(time.time() - server.started, 3)}
 
     def state_dump(self, params):

@@ -16,6 +16,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -497,6 +498,22 @@ class ConnectionTests(ServiceTestCase):
             conn.close()
         self.assertEqual(self.server.control("drop")["dropped"], 0)
 
+    def test_the_most_requests_answered_at_once_are_counted(self):
+        # Each answer waits, so requests sent together are answered together.
+        for together, expected in ((1, 1), (3, 3)):
+            with self.subTest(together=together):
+                self.server.control("reset")
+                self.server.control("fault", "latency_ms=300")
+                statuses = []
+                workers = [threading.Thread(target=lambda: statuses.append(
+                    self.server.request("/book.php?action=c_hot_tag").status)) for _ in range(together)]
+                for worker in workers:
+                    worker.start()
+                for worker in workers:
+                    worker.join()
+                self.assertEqual(statuses, [200] * together)
+                self.assertEqual(self.server.control("status")["most_at_once"], expected)
+
 
 class CompressionTests(ServiceTestCase):
     def test_json_answers_are_gzipped_only_for_a_client_that_accepts_it(self):
@@ -521,9 +538,13 @@ class RttShimTests(ServiceTestCase):
 
     def setUp(self):
         super().setUp()
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            self.control_port = probe.getsockname()[1]
         self.shim = subprocess.Popen(
             [sys.executable, os.path.join(SERVICE_DIR, "rtt_shim.py"), "--listen", "0",
-             "--to", "127.0.0.1:%d" % self.server.port, "--rtt-ms", str(self.RTT_MS)],
+             "--to", "127.0.0.1:%d" % self.server.port, "--rtt-ms", str(self.RTT_MS),
+             "--control", str(self.control_port)],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         match = re.search(r"listening on 127\.0\.0\.1:(\d+)", self.shim.stdout.readline())
         if not match:
@@ -567,6 +588,29 @@ class RttShimTests(ServiceTestCase):
         finally:
             conn.close()
         self.assertEqual(relayed, direct)
+
+    def test_a_control_request_closes_every_relayed_connection(self):
+        target = "/book.php?action=c_all_list"
+        kept = [http.client.HTTPConnection("127.0.0.1", self.port, timeout=10) for _ in range(2)]
+        try:
+            for conn in kept:
+                self.assertEqual(self.timed_request(conn, target)[1], 200)
+            control = http.client.HTTPConnection("127.0.0.1", self.control_port, timeout=10)
+            control.request("POST", "/")
+            reply = control.getresponse()
+            self.assertEqual((reply.status, reply.read()), (200, b"2"))
+            control.close()
+            for conn in kept:
+                with self.assertRaises((http.client.RemoteDisconnected, ConnectionError)):
+                    self.timed_request(conn, target)
+        finally:
+            for conn in kept:
+                conn.close()
+        fresh = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            self.assertEqual(self.timed_request(fresh, target)[1], 200)
+        finally:
+            fresh.close()
 
 
 class FaultTests(ServiceTestCase):
