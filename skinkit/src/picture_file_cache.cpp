@@ -1,5 +1,6 @@
 #include "picture_file_cache.h"
 
+#include "skinkit/file_stamp.h"
 #include "skinkit/picture.h"
 #include "skinkit/picture_scaling.h"
 
@@ -146,18 +147,6 @@ ULONGLONG FileIdentity(const std::wstring& path)
 
 }  // namespace
 
-bool FileStamp(const std::wstring& path, ULONGLONG& size, FILETIME& written)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return false;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return false;
-    size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    written = data.ftLastWriteTime;
-    return true;
-}
-
 // Moves entry to the front, the others keeping their order behind it.
 CPictureFileCache::Entry& CPictureFileCache::ToFront(Entry& entry)
 {
@@ -178,10 +167,11 @@ CPictureFileCache::Entry* CPictureFileCache::FreeEntry()
 // The entry for path, decoded first when the file is new or has changed.
 CPictureFileCache::Entry* CPictureFileCache::Fresh(const std::wstring& path)
 {
-    ULONGLONG size = 0;
-    FILETIME written{};
-    if (!FileStamp(path, size, written))
+    FileStamp stamp;
+    if (!ReadFileStamp(path, stamp))
         return nullptr;
+    const ULONGLONG size = stamp.size;
+    const FILETIME written = stamp.written;
     Entry* entry = Lookup(path);
     // Most recent first, so the oldest picture is the one replaced.
     if (entry && entry->size == size && SameTime(entry->written, written))
@@ -206,10 +196,8 @@ CPictureFileCache::Entry* CPictureFileCache::Fresh(const std::wstring& path)
 bool CPictureFileCache::Adopt(const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, SIZE natural,
     ULONGLONG size, const FILETIME& written)
 {
-    ULONGLONG nowSize = 0;
-    FILETIME nowWritten{};
-    if (!picture || natural.cx <= 0 || natural.cy <= 0 || !FileStamp(path, nowSize, nowWritten) || nowSize != size
-        || !SameTime(nowWritten, written))
+    FileStamp now;
+    if (!picture || natural.cx <= 0 || natural.cy <= 0 || !ReadFileStamp(path, now) || now != FileStamp{size, written})
         return false;
     Entry* entry = Lookup(path);
     if (entry && entry->picture)

@@ -70,9 +70,6 @@ private:
     unsigned m_decodes = 0;
 };
 
-// A picture file's size and write time; false when no file is there.
-bool FileStamp(const std::wstring& path, ULONGLONG& size, FILETIME& written);
-
 // Decodes a picture file into a premultiplied 32-bit bitmap of its own, so
 // the file is not held open afterwards. Null for a file that is missing, not
 // a picture, or larger than any screen needs.
