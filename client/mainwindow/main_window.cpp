@@ -146,10 +146,10 @@ void Qaurn_Navigate_window::OnCreate()
     m_content.Create(m_hWnd, *m_services, ResourceFolder() + L"Qaurn_Navigate_window.ini", std::move(host));
 
     // The system's icon sizes: 16 and 32 at 96 DPI, larger at a larger scale.
-    const int smallIcon = GetSystemMetrics(SM_CXSMICON);
-    m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(smallIcon));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(smallIcon)));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(GetSystemMetrics(SM_CXSMICON))));
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(ProgramIcon(GetSystemMetrics(SM_CXICON))));
+    // The shell may keep the caller waiting: the window paints first.
+    PostMessageW(m_hWnd, UM_ADD_TRAY_ICON, 0, 0);
     ShowSignedOut();
 
     // The first run belongs to the wizard; any other start signs in once the
@@ -158,6 +158,11 @@ void Qaurn_Navigate_window::OnCreate()
         OpenWizard();
     else
         PostMessageW(m_hWnd, UM_START_LOGIN, 0, 0);
+}
+
+void Qaurn_Navigate_window::AddTrayIcon()
+{
+    m_tray.Add(m_hWnd, UM_TRAY_NOTIFY, ProgramIcon(GetSystemMetrics(SM_CXSMICON)));
 }
 
 void Qaurn_Navigate_window::LoadSkin()
@@ -209,7 +214,8 @@ void Qaurn_Navigate_window::OnDpiChanged(WPARAM wParam, LPARAM lParam)
 
 void Qaurn_Navigate_window::OnDestroy()
 {
-    m_tray.Remove();
+    // Wine's stand-in notification area can take seconds to let an icon go.
+    m_tray.Withdraw(TrayIcon::kWithdrawPatienceMs);
     PostQuitMessage(0);
 }
 

@@ -93,6 +93,7 @@ public:
 
 private:
     void OnCreate();
+    void AddTrayIcon();
     void LoadSkin();
     void OnDpiChanged(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
@@ -138,14 +139,15 @@ private:
     void UpdateCommentView();
     void OnActionResult(int kind, int outcome);
     void OpenLogin(bool fromSelf);
-    void ShowLargePicture(std::wstring path);
+    void ShowLargePicture(std::wstring path, bool slides = false);
     void ShowHomePicture();
-    bool ShowListPicture(const PictureListId& list, std::size_t index);
+    bool ShowListPicture(const PictureListId& list, std::size_t index, bool slides = false);
     void StepPicture(int step);
     // The neighbours of the picture on show (main_window_viewer.cpp).
     void TellNeighbours();
     void PrepareNeighbours();
-    void OnPictureAhead(LPARAM record);
+    void OnPictureAhead();
+    void PrepareNeighbourAvatars(std::uint32_t landed);
     // The large view (main_window_viewer.cpp).
     bool OnPictureKey(WPARAM key);
     void JumpToEnd(bool last);

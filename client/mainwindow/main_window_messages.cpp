@@ -57,7 +57,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         OnLargeDownloadDone();
         return true;
     case UM_PICTURE_AHEAD:
-        OnPictureAhead(lParam);
+        OnPictureAhead();
         return true;
     case UM_PICTURE_ARRIVED:
         OnPictureArrived(std::uint32_t(wParam));
@@ -67,6 +67,9 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         return true;
     case UM_START_LOGIN:
         PostMessageW(LoginWindow().GetHWND(), UM_START_LOGIN, 0, 0);
+        return true;
+    case UM_ADD_TRAY_ICON:
+        AddTrayIcon();
         return true;
     case UM_OPEN_WEB_PAGE:
         OnOpenWebPage(wParam);
@@ -192,6 +195,7 @@ void Qaurn_Navigate_window::OnPictureArrived(std::uint32_t key)
     m_strip.OnPictureArrived(key);
     m_content.OnPictureArrived(key);
     m_comments.OnPictureArrived(key);
+    PrepareNeighbourAvatars(key);
 }
 
 // Only the login window sends it, from this thread.
@@ -315,8 +319,9 @@ void Qaurn_Navigate_window::OnTrayNotify(LPARAM mouse)
 }
 
 // A chosen picture shows at once, the start picture gone; until its file is
-// there the spinner turns over "0%", then the download's own count.
-void Qaurn_Navigate_window::ShowLargePicture(std::wstring path)
+// there the spinner turns over "0%", then the download's own count. A
+// picture that slides in is repainted by the viewer where it moves.
+void Qaurn_Navigate_window::ShowLargePicture(std::wstring path, bool slides)
 {
     m_hold = m_services->Downloads()->HoldPicture(Narrow(path));
     if (!m_progress) {
@@ -328,7 +333,8 @@ void Qaurn_Navigate_window::ShowLargePicture(std::wstring path)
     m_viewer.set_bk_image_local_path(path);
     m_currentPath = std::move(path);
     SetTimer(m_hWnd, kPicturesAheadTimer, kPicturesAheadDelayMs, nullptr);
-    InvalidateRect(m_hWnd, nullptr, FALSE);
+    if (!slides)
+        InvalidateRect(m_hWnd, nullptr, FALSE);
     if (m_viewerUp || m_fullView)
         return;
     m_viewerUp = true;
@@ -342,14 +348,14 @@ void Qaurn_Navigate_window::ShowHomePicture()
         m_homeShown = true;
 }
 
-bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size_t index)
+bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size_t index, bool slides)
 {
     const FeedStore::PicturePtr picture = m_services->Store()->Picture(list, index);
     if (!picture)
         return false;
     // At the size of the screen as it is now, which may have changed since the list came.
     m_services->Downloads()->FetchLarge(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath);
-    ShowLargePicture(Widen(picture->largePath));
+    ShowLargePicture(Widen(picture->largePath), slides);
     m_currentKind = list.kind;
     m_currentKey = list.key;
     m_currentIndex = index;
@@ -379,7 +385,7 @@ void Qaurn_Navigate_window::StepPicture(int step)
         SlideViewerDown();
         return;
     }
-    if (!ShowListPicture(list, index))
+    if (!ShowListPicture(list, index, true))
         return;
     if (step < 0)
         m_viewer.Summon_exchange_previous_image();

@@ -1,11 +1,27 @@
 #include "tray_icon.h"
 
+#include "win32kit/scoped_win.h"
+
+#include <memory>
 #include <utility>
 
 namespace {
 
 constexpr UINT kIconId = 0;
 constexpr UINT kBalloonTimeout = 5;
+
+// One removal handed to a thread, which owns it.
+struct Removal {
+    TrayIcon::Notify notify;
+    NOTIFYICONDATAA data;
+};
+
+DWORD WINAPI RemoveOnThread(LPVOID parameter)
+{
+    std::unique_ptr<Removal> removal(static_cast<Removal*>(parameter));
+    removal->notify(NIM_DELETE, &removal->data);
+    return 0;
+}
 
 }  // namespace
 
@@ -67,6 +83,29 @@ void TrayIcon::Remove()
         NOTIFYICONDATAA data = Data();
         notify_(NIM_DELETE, &data);
     }
+    Forget();
+}
+
+void TrayIcon::Withdraw(DWORD patienceMs)
+{
+    if (!wanted_)
+        return;
+    KillTimer(window_, kTrayRetryTimer);
+    if (added_) {
+        auto removal = std::make_unique<Removal>(Removal{notify_, Data()});
+        win32kit::ScopedHandle thread(CreateThread(nullptr, 0, RemoveOnThread, removal.get(), 0, nullptr));
+        if (thread) {
+            removal.release();  // the thread's now
+            WaitForSingleObject(thread.Get(), patienceMs);
+        } else {
+            notify_(NIM_DELETE, &removal->data);
+        }
+    }
+    Forget();
+}
+
+void TrayIcon::Forget()
+{
     window_ = nullptr;
     wanted_ = false;
     added_ = false;

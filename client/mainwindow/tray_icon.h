@@ -22,6 +22,8 @@ public:
 
     static constexpr int kAddAttempts = 15;  // the first add and the retries
     static constexpr UINT kRetryMilliseconds = 2000;
+    // What a closing program gives the shell to take its icon away.
+    static constexpr DWORD kWithdrawPatienceMs = 250;
 
     explicit TrayIcon(Notify notify = Shell_NotifyIconA);
     ~TrayIcon() { Remove(); }
@@ -32,6 +34,11 @@ public:
     // False when the icon is not there yet: the retries have started.
     bool Add(HWND window, UINT callbackMessage, HICON icon);
     void Remove();
+    // Removes the icon for good as the program ends. The shell is asked on a
+    // thread of its own, waited for at most `patienceMs`: a shell slow to
+    // answer must not hold the process, and a request once sent is carried
+    // out after the process has gone.
+    void Withdraw(DWORD patienceMs);
     bool IsAdded() const { return added_; }
     // True when every try failed: no icon comes until the taskbar is created.
     bool GaveUp() const { return wanted_ && !added_ && attemptsLeft_ == 0; }
@@ -44,6 +51,7 @@ public:
 
 private:
     void TryAdd();
+    void Forget();
     NOTIFYICONDATAA Data() const;
 
     Notify notify_;

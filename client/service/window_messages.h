@@ -46,6 +46,7 @@ enum : unsigned {
     UM_SHOW_AUTHOR_PICTURES = 3057,  // sent by the strip; 0, 0
     UM_OPEN_PICTURE_COMMENTS = 3058,  // sent; wParam, lParam const wchar_t*
     UM_OPEN_NOTICE_REPLY = 3059,  // as UM_OPEN_PICTURE_COMMENTS
+    UM_ADD_TRAY_ICON = 3072,  // posted at creation, taken after the first paint; 0, 0
     UM_TRAY_COMMAND = 35879,  // posted by the tray menu; wParam 0, lParam the item
 };
 

@@ -43,8 +43,10 @@ int RunClient()
     // sees a copy and looks for this one's window.
     const InstanceMutexClaim claim = ClaimInstanceMutex(kInstanceMutexName);
     if (claim.verdict != InstanceMutexVerdict::firstCopy) {
-        if (ActivateRunningInstance())
+        if (ActivateRunningInstance()) {
+            StartUpdater(false);
             return 0;
+        }
         NoteStartingBesideAnotherCopy(claim.error);
     }
     // From the program's own folder: a bare name would try the current
@@ -62,6 +64,9 @@ int RunClient()
         window->ShowWindow(SW_SHOWNORMAL);
         UpdateWindow(window->GetHWND());
     }
+    // Once the window is up: starting another program under way would hold
+    // the first paint back and share the processor with it.
+    StartUpdater(false);
     const int result = loop.Run();
     // The window goes before the mutex, so a new start cannot find it half gone.
     window.reset();
@@ -76,7 +81,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int)
         TerminateOtherInstances(L"Quarn.exe");
         return 1;
     }
-    StartUpdater(false);
     curl_global_init(CURL_GLOBAL_ALL);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX controls{sizeof(controls), kCommonControlClasses};

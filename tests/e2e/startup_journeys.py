@@ -12,6 +12,8 @@ Two program starts:
   2. Started with Windows ("-autorun") the main window stays hidden and the
      remembered login still signs in; a second start brings the hidden
      window forward and exits 0. No guide on these later starts.
+  3. The copy brought forward is closed with Alt+F4, as a user closes it:
+     the process ends, with 0.
 """
 
 import os
@@ -126,9 +128,18 @@ def autorun_and_second_start(j):
     check(j.program.running(), "the first copy ended on the second start")
 
 
+def closing_ends_the_program(j):
+    j.say("Alt+F4 on the main window ends the program with 0")
+    main = j.find_window(MAIN)
+    j._xdotool("windowfocus", "--sync", main, "key", "--clearmodifiers", "alt+F4")
+    poll(lambda: not j.program.running(), j.seconds(30), "Quarn.exe to end after Alt+F4")
+    check(j.program.process.returncode == 0, "Quarn.exe ended with %s" % j.program.process.returncode)
+
+
 def session(j, _args):
     first_start_and_replace_mode(j)
     autorun_and_second_start(j)
+    closing_ends_the_program(j)
 
 
 if __name__ == "__main__":

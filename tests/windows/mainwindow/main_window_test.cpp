@@ -269,7 +269,10 @@ TEST_F(MainWindowTest, TheViewerCloseButtonQuitsWithZero)
     icon.cbSize = NOTIFYICONDATAA_V3_SIZE;
     icon.hWnd = hwnd;
     icon.uFlags = NIF_TIP;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &icon)) << "no tray icon after creation";
+    // The icon comes once the window's first messages run, after its first paint.
+    ASSERT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &icon)) << "the tray icon held up the window's creation";
+    Drain();
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &icon)) << "no tray icon once the window runs";
     PostMessageW(hwnd, WM_COMMAND, CMD_VIEWER_CLOSE, 0);
     int exitCode = -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -301,6 +304,7 @@ TEST_F(MainWindowTest, TheTrayIconComesBackWhenTheTaskbarIsCreated)
     };
     const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     ASSERT_NE(taskbarCreated, 0u);
+    Drain();  // the icon comes once the window runs
     for (const Row& row : kRows) {
         NOTIFYICONDATAA icon{};
         icon.cbSize = NOTIFYICONDATAA_V3_SIZE;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -110,6 +111,84 @@ TEST(TrayIconTest, ANewTaskbarGetsTheIconAgainWithFreshTries)
     EXPECT_FALSE(shell->iconThere);
     EXPECT_TRUE(tray.OnTaskbarCreated(taskbarCreated));
     EXPECT_FALSE(shell->iconThere) << "a removed icon stays away";
+}
+
+// A shell that takes every delete but answers it only once `answer` is set:
+// a notification area that is slow to let an icon go, or hangs.
+struct SlowShell {
+    win32kit::ScopedHandle asked{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    win32kit::ScopedHandle answer{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    win32kit::ScopedHandle answered{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<int> deletes{0};
+    std::atomic<bool> iconThere{false};
+};
+
+TrayIcon::Notify NotifyOf(const std::shared_ptr<SlowShell>& shell)
+{
+    return [shell](DWORD message, NOTIFYICONDATAA*) -> BOOL {
+        if (message == NIM_ADD) {
+            shell->iconThere = true;
+            return TRUE;
+        }
+        if (message != NIM_DELETE)
+            return FALSE;
+        ++shell->deletes;
+        SetEvent(shell->asked.Get());
+        WaitForSingleObject(shell->answer.Get(), INFINITE);
+        shell->iconThere = false;
+        SetEvent(shell->answered.Get());
+        return TRUE;
+    };
+}
+
+// The shell answers when the test lets it, or after a generous while, so a
+// withdrawal that waits for it returns and fails rather than hangs.
+DWORD WINAPI AnswerLate(LPVOID shell)
+{
+    HANDLE answer = static_cast<SlowShell*>(shell)->answer.Get();
+    WaitForSingleObject(answer, 30000);
+    SetEvent(answer);
+    return 0;
+}
+
+TEST(TrayIconTest, AClosingProgramDoesNotWaitForASlowShell)
+{
+    win32kit::ScopedWindow window = HiddenWindow();
+    ASSERT_TRUE(window);
+    auto shell = std::make_shared<SlowShell>();
+    ASSERT_TRUE(shell->asked && shell->answer && shell->answered);
+    win32kit::ScopedHandle late(CreateThread(nullptr, 0, AnswerLate, shell.get(), 0, nullptr));
+    ASSERT_TRUE(late);
+    {
+        TrayIcon tray(NotifyOf(shell));
+        ASSERT_TRUE(tray.Add(window.Get(), WM_APP, nullptr));
+        tray.Withdraw(TrayIcon::kWithdrawPatienceMs);
+        EXPECT_EQ(WaitForSingleObject(shell->answer.Get(), 0), WAIT_TIMEOUT) << "the withdrawal waited for the shell";
+        EXPECT_FALSE(tray.IsAdded());
+        // Asked all the same, once: the destructor asks no more.
+        EXPECT_EQ(WaitForSingleObject(shell->asked.Get(), 30000), WAIT_OBJECT_0) << "the shell was never asked";
+    }
+    SetEvent(shell->answer.Get());
+    ASSERT_EQ(WaitForSingleObject(late.Get(), 30000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(shell->answered.Get(), 30000), WAIT_OBJECT_0);
+    EXPECT_FALSE(shell->iconThere) << "the shell's answer, given late, still removed the icon";
+    EXPECT_EQ(shell->deletes, 1);
+}
+
+TEST(TrayIconTest, AWithdrawnIconIsGoneFromAShellThatAnswers)
+{
+    win32kit::ScopedWindow window = HiddenWindow();
+    ASSERT_TRUE(window);
+    auto shell = std::make_shared<SlowShell>();
+    SetEvent(shell->answer.Get());  // answers at once
+    TrayIcon tray(NotifyOf(shell));
+    ASSERT_TRUE(tray.Add(window.Get(), WM_APP, nullptr));
+    tray.Withdraw(TrayIcon::kWithdrawPatienceMs);
+    ASSERT_EQ(WaitForSingleObject(shell->answered.Get(), 30000), WAIT_OBJECT_0);
+    EXPECT_FALSE(shell->iconThere);
+    tray.Withdraw(TrayIcon::kWithdrawPatienceMs);
+    tray.Remove();
+    EXPECT_EQ(shell->deletes, 1) << "a withdrawn icon is not removed twice";
 }
 
 }  // namespace
