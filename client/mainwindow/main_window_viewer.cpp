@@ -2,6 +2,7 @@
 // view, and the layout after a display change.
 #include "main_window.h"
 
+#include "cache_downloader.h"
 #include "feed_store.h"
 #include "picture_cache.h"
 #include "win32/desktop_info.h"
@@ -58,7 +59,7 @@ void Qaurn_Navigate_window::JumpToEnd(bool last)
     if (count == 0)
         return;
     const std::size_t index = last ? count - 1 : 0;
-    if (index == m_currentIndex || !ShowListPicture(list, index))
+    if (index == m_currentIndex || !ShowListPicture(list, index, true))
         return;
     if (last)
         m_viewer.Summon_exchange_next_image();
@@ -146,6 +147,7 @@ void Qaurn_Navigate_window::PrepareNeighbours()
         return;
     const PictureListId list{m_currentKind, m_currentKey};
     const FeedStore& store = *m_services->Store();
+    PrepareNeighbourAvatars(0);
     for (const int step : {1, -1}) {
         if (step < 0 && m_currentIndex == 0)
             continue;
@@ -157,12 +159,35 @@ void Qaurn_Navigate_window::PrepareNeighbours()
     }
 }
 
-void Qaurn_Navigate_window::OnPictureAhead(LPARAM record)
+// The authors' avatars of the pictures before and after the one on show,
+// fetched afresh as showing them would and decoded for the comment view
+// once they land (`landed` names the file that did; 0 starts the fetches).
+void Qaurn_Navigate_window::PrepareNeighbourAvatars(std::uint32_t landed)
 {
-    std::unique_ptr<PicturesAhead::Decoded> decoded = m_ahead->Take(record);
-    if (decoded && decoded->picture)
-        m_viewer.TakeDecoded(
-            decoded->path, std::move(decoded->picture), decoded->natural, decoded->size, decoded->written);
+    if (m_pagePicture || (!m_viewerUp && !m_fullView))
+        return;
+    const PictureListId list{m_currentKind, m_currentKey};
+    const FeedStore& store = *m_services->Store();
+    for (const int step : {1, -1}) {
+        if (step < 0 && m_currentIndex == 0)
+            continue;
+        const auto picture = store.Picture(list, m_currentIndex + step);
+        if (!picture || picture->avatarPath.empty())
+            continue;
+        if (landed == 0)
+            m_services->Downloads()->FetchAlways(picture->avatarUrl, picture->avatarPath);
+        else if (LandedPictureKey(picture->avatarPath) == landed)
+            m_comments.PrepareAuthorAvatar(picture->avatarPath);
+    }
+}
+
+void Qaurn_Navigate_window::OnPictureAhead()
+{
+    for (auto& decoded : m_ahead->TakeReady()) {
+        if (decoded->picture)
+            m_viewer.TakeDecoded(
+                decoded->path, std::move(decoded->picture), decoded->natural, decoded->size, decoded->written);
+    }
 }
 
 // Resolution, rotation or docking: the window covers the new screen and what

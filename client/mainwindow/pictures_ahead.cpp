@@ -2,21 +2,12 @@
 
 #include "downloader.h"
 #include "platform.h"
+#include "skinkit/file_stamp.h"
 #include "skinkit/picture.h"
 #include "skinkit/picture_scaling.h"
 #include "win32/wide_text.h"
 
 namespace {
-
-bool Stamp(const std::wstring& path, ULONGLONG& size, FILETIME& written)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return false;
-    size = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    written = data.ftLastWriteTime;
-    return true;
-}
 
 // The picture at the size fit shows it at: a step then only copies it.
 std::unique_ptr<Gdiplus::Bitmap> FittedToShow(std::unique_ptr<Gdiplus::Bitmap> picture, const PictureFit& fit)
@@ -32,28 +23,32 @@ std::unique_ptr<Gdiplus::Bitmap> FittedToShow(std::unique_ptr<Gdiplus::Bitmap> p
     return scaled ? std::move(scaled) : std::move(picture);
 }
 
-// Decodes path's file as it is now and posts the record; a file replaced
-// while it was read gives no picture, so none of another file is taken.
-void DecodeAndPost(HWND window, UINT message, const std::wstring& path, const PictureFit& fit)
+// Decodes path's file as it is now and leaves the record in the inbox; a
+// file replaced while it was read gives no picture, so none of another file
+// is taken.
+void DecodeAndPost(const std::shared_ptr<PicturesAhead::Inbox>& inbox, HWND window, UINT message,
+    const std::wstring& path, const PictureFit& fit)
 {
     auto record = std::make_unique<PicturesAhead::Decoded>();
     record->path = path;
-    ULONGLONG size = 0;
-    FILETIME written{};
-    if (Stamp(path, size, written)) {
+    FileStamp before;
+    if (ReadFileStamp(path, before)) {
         std::unique_ptr<Gdiplus::Bitmap> picture = LoadPictureFile(path);
-        ULONGLONG sizeAfter = 0;
-        FILETIME writtenAfter{};
-        if (picture && Stamp(path, sizeAfter, writtenAfter) && sizeAfter == size
-            && CompareFileTime(&written, &writtenAfter) == 0) {
+        FileStamp after;
+        if (picture && ReadFileStamp(path, after) && after == before) {
             record->natural = SIZE{LONG(picture->GetWidth()), LONG(picture->GetHeight())};
             record->picture = FittedToShow(std::move(picture), fit);
-            record->size = size;
-            record->written = written;
+            record->size = before.size;
+            record->written = before.written;
         }
     }
-    if (PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(record.get())))
-        record.release();
+    {
+        std::lock_guard<std::mutex> hold(inbox->lock);
+        if (inbox->closed)
+            return;
+        inbox->records.push_back(std::move(record));
+    }
+    PostMessageW(window, message, 0, 0);
 }
 
 }  // namespace
@@ -66,17 +61,33 @@ void PicturesAhead::Prepare(
         return;
     const HWND window = m_window;
     const UINT message = m_message;
+    std::shared_ptr<Inbox> inbox = m_inbox;
     // Decoded on a worker of its own: a picture already there is told at once, on this thread.
-    downloads.FetchLargeAhead(url, path, [window, message, wide, fit](bool) {
-        if (!platform::StartDetachedThread([window, message, wide, fit] { DecodeAndPost(window, message, wide, fit); }))
-            DecodeAndPost(window, message, wide, fit);
+    downloads.FetchLargeAhead(url, path, [inbox, window, message, wide, fit](bool) {
+        auto decode = [inbox, window, message, wide, fit] { DecodeAndPost(inbox, window, message, wide, fit); };
+        if (!platform::StartDetachedThread(decode))
+            decode();
     });
 }
 
-std::unique_ptr<PicturesAhead::Decoded> PicturesAhead::Take(LPARAM record)
+// The pictures go while the program's drawing library is still up; a worker
+// ending later finds the inbox closed.
+PicturesAhead::~PicturesAhead()
 {
-    std::unique_ptr<Decoded> decoded(reinterpret_cast<Decoded*>(record));
-    if (decoded)
+    std::vector<std::unique_ptr<Decoded>> left;
+    std::lock_guard<std::mutex> hold(m_inbox->lock);
+    m_inbox->closed = true;
+    left.swap(m_inbox->records);
+}
+
+std::vector<std::unique_ptr<PicturesAhead::Decoded>> PicturesAhead::TakeReady()
+{
+    std::vector<std::unique_ptr<Decoded>> ready;
+    {
+        std::lock_guard<std::mutex> hold(m_inbox->lock);
+        ready.swap(m_inbox->records);
+    }
+    for (const auto& decoded : ready)
         m_running.erase(decoded->path);
-    return decoded;
+    return ready;
 }

@@ -6,12 +6,14 @@
 #include "skinkit/picture_viewer.h"
 
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 class Downloader;
 
-// Posted by a worker of PicturesAhead; wParam 0, lParam its record.
+// Posted by a worker of PicturesAhead once its record is ready; no payload.
 constexpr UINT UM_PICTURE_AHEAD = 3065;
 // The look a picture gets before its neighbours are asked for: a user
 // stepping quickly asks for none.
@@ -20,8 +22,10 @@ constexpr UINT kPicturesAheadDelayMs = 300;
 
 // The large pictures next to the one on show, fetched and decoded on workers
 // while the user looks at it, so that a step to either only draws. Each
-// request is one worker that posts `message` to the window once it ended,
-// whatever came of it; the UI thread takes the record with Take.
+// request is one worker that leaves its record in the inbox and posts
+// `message` to the window once it ended, whatever came of it; the UI thread
+// takes the records with TakeReady. Records left in the inbox at exit go
+// with the last owner of the inbox, never with a lost message.
 class PicturesAhead {
 public:
     // What a worker hands over: the picture (null when none came), already
@@ -38,8 +42,10 @@ public:
     PicturesAhead(HWND window, UINT message)
         : m_window(window)
         , m_message(message)
+        , m_inbox(std::make_shared<Inbox>())
     {
     }
+    ~PicturesAhead();
     PicturesAhead(const PicturesAhead&) = delete;
     PicturesAhead& operator=(const PicturesAhead&) = delete;
 
@@ -47,14 +53,22 @@ public:
     // where `fit` places it, unless a request for it is still on its way.
     // UI thread.
     void Prepare(const std::string& url, const std::string& path, const PictureFit& fit, Downloader& downloads);
-    // The record of a posted message, taken over; its path is free to be
+    // The records the workers left, taken over; their paths are free to be
     // asked for again. UI thread.
-    std::unique_ptr<Decoded> Take(LPARAM record);
+    std::vector<std::unique_ptr<Decoded>> TakeReady();
     // Requests on their way.
     std::size_t Running() const { return m_running.size(); }
+
+    // Shared by the UI thread and the workers, which outlive the window.
+    struct Inbox {
+        std::mutex lock;
+        std::vector<std::unique_ptr<Decoded>> records;
+        bool closed = false;  // the window's side is gone: records are dropped at once
+    };
 
 private:
     HWND m_window;
     UINT m_message;
+    std::shared_ptr<Inbox> m_inbox;
     std::set<std::wstring> m_running;
 };

@@ -1,34 +1,56 @@
 #include "decoded_pictures.h"
 
+#include "skinkit/file_stamp.h"
 #include "skinkit/picture.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "win32kit/scoped_win.h"
 
 namespace {
 
-bool FileStamp(const std::wstring& path, ULONGLONG& size, FILETIME& written)
+// Files larger than this are not compared by content: avatars and thumbnails
+// are a few kilobytes.
+constexpr ULONGLONG kMostComparedBytes = 1 << 20;
+
+// FNV-1a of the file's bytes; 0 when it cannot be read whole or is too large.
+std::uint64_t ContentHash(const std::wstring& path, ULONGLONG size)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return false;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return false;
-    size = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    written = data.ftLastWriteTime;
-    return size > 0;
+    if (size == 0 || size > kMostComparedBytes)
+        return 0;
+    win32kit::ScopedHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return 0;
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), bytes.data(), DWORD(bytes.size()), &read, nullptr) || read != bytes.size())
+        return 0;
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char b : bytes)
+        hash = (hash ^ b) * 1099511628211ull;
+    return hash ? hash : 1;
 }
 
 }  // namespace
 
 DecodedPictures::Entry* DecodedPictures::Stamped(const std::wstring& path)
 {
-    ULONGLONG size = 0;
-    FILETIME written{};
-    if (!FileStamp(path, size, written))
+    FileStamp stamp;
+    // An empty file is one whose writing has not begun.
+    if (!ReadFileStamp(path, stamp) || stamp.size == 0)
         return nullptr;
+    const ULONGLONG size = stamp.size;
+    const FILETIME written = stamp.written;
     auto found = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.path == path; });
     if (found != m_entries.end()) {
-        if (found->size == size && CompareFileTime(&found->written, &written) == 0) {
+        const bool same = found->size == size
+            && (CompareFileTime(&found->written, &written) == 0
+                || (found->content && ContentHash(path, size) == found->content));
+        if (same) {
+            found->written = written;
             m_entries.splice(m_entries.begin(), m_entries, found);
             return &m_entries.front();
         }
@@ -40,6 +62,7 @@ DecodedPictures::Entry* DecodedPictures::Stamped(const std::wstring& path)
     entry.path = path;
     entry.size = size;
     entry.written = written;
+    entry.content = ContentHash(path, size);
     entry.picture = LoadPictureFile(path);
     ++m_decodes;
     m_entries.push_front(std::move(entry));

@@ -4,6 +4,7 @@
 #include <gdiplus.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <string>
@@ -13,7 +14,8 @@
 // appears, or is replaced, after a first look is decoded on the next one.
 // Keeps the most recently used `capacity` pictures: more than a row, a
 // user list and a person bar show at once. UI thread only. Used by the
-// panels and the comment list.
+// panels and the comment list. A file written again with the same bytes (an
+// avatar fetched afresh each time it shows) is not decoded again.
 class DecodedPictures {
 public:
     // keepOriginals false: a picture asked for only fitted keeps only its
@@ -41,6 +43,7 @@ private:
         std::wstring path;
         ULONGLONG size = 0;
         FILETIME written{};
+        std::uint64_t content = 0;  // a hash of the bytes decoded; 0 for none
         std::unique_ptr<Gdiplus::Bitmap> picture;
         std::unique_ptr<Gdiplus::Bitmap> fitted;
         int boxWidth = 0;

@@ -17,6 +17,7 @@ namespace {
 constexpr UINT kNoticeShownMs = 2000;
 constexpr UINT kGrowStepMs = 5;
 constexpr int kButtonGap = 80;
+constexpr int kAuthorAvatarSize = 40;
 constexpr Gdiplus::ARGB kWhite = 0xFEFFFFFF;
 constexpr Gdiplus::ARGB kNoticeInk = 0xFE4F4F4F;
 constexpr Gdiplus::ARGB kQuiet = 0xFEC2C2C2;
@@ -288,10 +289,8 @@ void CCommentWnd::OnTimer(UINT_PTR id)
 
 void CCommentWnd::SetPicture(const PictureRecord& picture)
 {
+    // Decoded when first drawn, or ahead: the key has its serial.
     m_avatarPath = Widen(picture.avatarPath);
-    m_avatar = LoadPictureFile(m_avatarPath);
-    // The new avatar may sit where the old one was freed: the key cannot tell.
-    m_basePaint.Invalidate();
     const std::string time = DetailsTimeFrom(picture.createTime);
     const std::wstring city = picture.cityName.empty() ? L"未知" : Widen(picture.cityName);
     m_timeLine = (time.empty() ? std::wstring(L"时间：未知") : Widen(time)) + L"    TA的位置:" + city;
@@ -308,10 +307,9 @@ void CCommentWnd::SetPicture(const PictureRecord& picture)
 
 void CCommentWnd::OnPictureArrived(std::uint32_t key)
 {
+    // The next paint finds the file changed and decodes it again.
     if (m_avatarPath.empty() || LandedPictureKey(Narrow(m_avatarPath)) != key)
         return;
-    m_avatar = LoadPictureFile(m_avatarPath);
-    m_basePaint.Invalidate();
     Invalidate();
 }
 
@@ -462,12 +460,12 @@ RECT CCommentWnd::NoticeRect() const
 void CCommentWnd::PaintBase(HDC hdc)
 {
     // The author's avatar may still be on its way when the picture is set.
-    if (!m_avatar && !m_avatarPath.empty() && GetFileAttributesW(m_avatarPath.c_str()) != INVALID_FILE_ATTRIBUTES)
-        m_avatar = LoadPictureFile(m_avatarPath);
+    std::size_t avatar = 0;
+    AuthorAvatar(&avatar);
     m_list.LoadLandedAvatars();
     CPaintKey key;
-    key << m_images->background.get() << m_full.right - m_full.left << m_height << m_inputOpen << m_avatar.get()
-        << m_name << m_timeLine << m_fans << m_likeCount << m_forwardCount << m_commentCount;
+    key << m_images->background.get() << m_full.right - m_full.left << m_height << m_inputOpen << avatar << m_name
+        << m_timeLine << m_fans << m_likeCount << m_forwardCount << m_commentCount;
     m_list.AppendPaintKey(key);
     if (!m_basePaint.IsCurrent(key.Bytes())) {
         HDC dc = m_basePaint.Begin(RECT{0, 0, m_full.right - m_full.left, m_height}, key.Bytes());
@@ -482,9 +480,9 @@ void CCommentWnd::PaintBase(HDC hdc)
 
 void CCommentWnd::DrawBase(HDC hdc, int l, int t)
 {
+    PaintBackground(hdc, l, t);
     {
         Gdiplus::Graphics g(hdc);
-        DrawBackground(g, l, t);
         if (!m_inputOpen)
             DrawAuthor(hdc, g, l, t);
         DrawCounts(hdc, l, t);
@@ -495,6 +493,41 @@ void CCommentWnd::DrawBase(HDC hdc, int l, int t)
             &rule, l + Scaled(16), listTop - Scaled(6), int(m_full.right - m_full.left) - Scaled(32), Scaled(1));
     }
     m_list.DrawRows(hdc, POINT{m_full.left - l, m_full.top - t});
+}
+
+Gdiplus::Bitmap* CCommentWnd::AuthorAvatar(std::size_t* serial)
+{
+    if (serial)
+        *serial = 0;
+    if (m_avatarPath.empty())
+        return nullptr;
+    return m_authorAvatars.Fitted(m_avatarPath, Scaled(kAuthorAvatarSize), Scaled(kAuthorAvatarSize), serial);
+}
+
+void CCommentWnd::PrepareAuthorAvatar(const std::string& path)
+{
+    if (!path.empty())
+        m_authorAvatars.Fitted(Widen(path), Scaled(kAuthorAvatarSize), Scaled(kAuthorAvatarSize));
+}
+
+// The background from its kept copy, drawn anew only for a new size or skin.
+void CCommentWnd::PaintBackground(HDC hdc, int l, int t)
+{
+    const int w = m_full.right - m_full.left;
+    CPaintKey key;
+    key << m_images->background.get() << w << m_height;
+    if (!m_backgroundPaint.IsCurrent(key.Bytes())) {
+        ++m_backgroundDraws;
+        HDC dc = m_backgroundPaint.Begin(RECT{0, 0, w, m_height}, key.Bytes());
+        if (!dc) {
+            Gdiplus::Graphics g(hdc);
+            DrawBackground(g, l, t);
+            return;
+        }
+        Gdiplus::Graphics g(dc);
+        DrawBackground(g, 0, 0);
+    }
+    m_backgroundPaint.Draw(hdc, l, t);
 }
 
 // The background with its top left corner at (l, t).
@@ -527,11 +560,11 @@ void CCommentWnd::DrawBackground(Gdiplus::Graphics& g, int l, int t) const
         g.DrawImage(images.lowerPart.get(), l, t + top, w, m_height - top);
 }
 
-void CCommentWnd::DrawAuthor(HDC hdc, Gdiplus::Graphics& g, int l, int t) const
+void CCommentWnd::DrawAuthor(HDC hdc, Gdiplus::Graphics& g, int l, int t)
 {
     const auto S = [this](int value) { return Scaled(value); };
-    if (m_avatar)
-        g.DrawImage(m_avatar.get(), l + S(16), t + S(44), S(40), S(40));
+    if (Gdiplus::Bitmap* avatar = AuthorAvatar(nullptr))
+        g.DrawImage(avatar, l + S(16), t + S(44), S(kAuthorAvatarSize), S(kAuthorAvatarSize));
     SkinTextStyle name;
     name.points = 10.0f;
     name.bold = true;

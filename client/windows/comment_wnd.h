@@ -12,6 +12,7 @@
 #include "comment_edit.h"
 #include "comment_list_box.h"
 #include "comment_notice.h"
+#include "decoded_pictures.h"
 #include "feed_records.h"
 #include "skinkit/button.h"
 #include "skinkit/check_box.h"
@@ -30,6 +31,7 @@ class CCommentWnd : public ICommentListBoxMessage {
 public:
     enum InputMode { kInputComment = 1, kInputForward = 3 };
     static constexpr int kHeaderHeight = 30;
+    static constexpr std::size_t kKeptAuthorAvatars = 16;
 
     CCommentWnd();
     // The folded panel's height at the main window's DPI.
@@ -95,6 +97,13 @@ public:
     void ClearReply() { m_replyTo.reset(); }
     bool AlsoComment() const { return m_alsoComment.GetCheck(); }
 
+    // The author's avatar of a picture about to show, decoded and fitted
+    // ahead, so showing that picture costs no decode.
+    void PrepareAuthorAvatar(const std::string& path);
+    std::size_t AuthorAvatarDecodes() const { return m_authorAvatars.Decodes(); }
+    // How often the background was drawn anew rather than copied.
+    unsigned BackgroundDraws() const { return m_backgroundDraws; }
+
     void OnCommentListMessage(int kind, int row) override;
     // The comment rows to a screen reader; hidden with the panel or its fold.
     AccessibleFacts DescribeComments() const;
@@ -115,8 +124,10 @@ private:
     void PaintBase(HDC hdc);
     // These draw with the panel's top-left corner at (l, t).
     void DrawBase(HDC hdc, int l, int t);
+    void PaintBackground(HDC hdc, int l, int t);
     void DrawBackground(Gdiplus::Graphics& g, int l, int t) const;
-    void DrawAuthor(HDC hdc, Gdiplus::Graphics& g, int l, int t) const;
+    Gdiplus::Bitmap* AuthorAvatar(std::size_t* serial);
+    void DrawAuthor(HDC hdc, Gdiplus::Graphics& g, int l, int t);
     void DrawCounts(HDC hdc, int l, int t) const;
     void PaintNotice(HDC hdc, Gdiplus::Graphics& g) const;
     RECT NoticeRect() const;
@@ -135,7 +146,9 @@ private:
     int m_unfoldedHeight = 0;
 
     std::wstring m_avatarPath;
-    std::unique_ptr<Gdiplus::Bitmap> m_avatar;
+    // Authors' avatars at the size they are drawn, the last few: stepping
+    // back and forth meets the same authors again.
+    DecodedPictures m_authorAvatars{kKeptAuthorAvatars, false};
     std::wstring m_timeLine;
     std::wstring m_name;
     int m_fans = 0;
@@ -153,6 +166,10 @@ private:
     // The base as last drawn: GDI+ drawing of it cost about ten
     // milliseconds a paint under Wine, a copy of the drawing about two.
     CPaintCache m_basePaint;
+    // The background alone, which a new picture or comment list leaves as
+    // it is: drawing it through GDI+ cost more than all the text.
+    CPaintCache m_backgroundPaint;
+    unsigned m_backgroundDraws = 0;
     CButtonUI m_header;
     CButtonUI m_wallpaper;
     CButtonUI m_like;

@@ -339,6 +339,10 @@ void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
     m_previousPath.swap(m_currentPath);
     m_currentPath = std::move(path);
     m_hasPicture = true;
+    // Until the places below are known a swap repaints the whole viewer.
+    m_motion->placesKnown.store(false);
+    m_motion->bandTop.store(m_rect.top);
+    m_motion->bandBottom.store(m_rect.bottom);
     // Behind the start picture nothing is drawn or swapped yet: the pictures
     // are decoded when they first show, not held from the start.
     if (m_defaultPicture)
@@ -347,15 +351,40 @@ void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
     // The previous picture leaves as it was on screen when its ready copy is
     // there (its decoded pixels are gone by then).
     const RECT previousPlace = ReadyPlace(m_previousPath);
-    const int previousWidth
-        = IsRectEmpty(&previousPlace) ? ImageWidth(m_pictures->Find(m_previousPath)) : Width(previousPlace);
-    const int currentWidth = ImageWidth(m_pictures->Find(m_currentPath));
+    Gdiplus::Bitmap* previous = IsRectEmpty(&previousPlace) ? m_pictures->Find(m_previousPath) : nullptr;
+    Gdiplus::Bitmap* current = m_pictures->Find(m_currentPath);
+    const int previousWidth = IsRectEmpty(&previousPlace) ? ImageWidth(previous) : Width(previousPlace);
+    const int currentWidth = ImageWidth(current);
     ViewerMotion& m = *m_motion;
     m.previousWidth.store(previousWidth);
     m.previousX.store(IsRectEmpty(&previousPlace) ? (right - previousWidth) / 2 : previousPlace.left);
     m.currentWidth.store(currentWidth);
     m.currentX.store((right - currentWidth) / 2);
     m.currentOffset.store(0);
+    // Up and down, each picture slides where DrawSwap draws it.
+    const int previousHeight = IsRectEmpty(&previousPlace) ? ImageHeight(previous) : Height(previousPlace);
+    const int previousTop = IsRectEmpty(&previousPlace) ? PictureTop(previousHeight) : previousPlace.top;
+    const int currentHeight = ImageHeight(current);
+    const int currentTop = PictureTop(currentHeight);
+    m.previousTop.store(previousTop);
+    m.previousHeight.store(previousHeight);
+    m.currentTop.store(currentTop);
+    m.currentHeight.store(currentHeight);
+    const RECT settled = GetPictureRect();
+    m.settledLeft.store(settled.left);
+    m.settledTop.store(settled.top);
+    m.settledRight.store(settled.right);
+    m.settledBottom.store(settled.bottom);
+    // What was on show before may have been the spinner, what comes may not
+    // be there yet, and a swap under way leaves a picture mid-way that is
+    // no longer drawn: then the swap repaints the viewer's whole height.
+    const bool known = previousWidth > 0 && previousHeight > 0 && currentWidth > 0 && currentHeight > 0
+        && !IsRectEmpty(&settled) && !m.swapRunning.load();
+    if (!known)
+        return;
+    m.bandTop.store(std::min({previousTop, currentTop, int(settled.top)}));
+    m.bandBottom.store(std::max({previousTop + previousHeight, currentTop + currentHeight, int(settled.bottom)}));
+    m.placesKnown.store(true);
 }
 
 bool Rir_picture_ui::StartTask(unsigned(__stdcall* entry)(void*))
@@ -439,7 +468,10 @@ LRESULT Rir_picture_ui::OnTimer(UINT, WPARAM id, LPARAM)
 {
     if (id == kViewerSpinnerTimer) {
         m_motion->AdvanceSpinner();
-        InvalidateIfWindow(m_parent, nullptr);
+        // A picture on show stays as drawn: repainting the window twenty
+        // times a second would redraw it all, and through a swap's steps.
+        if (SpinnerOnShow())
+            InvalidateIfWindow(m_parent, &m_rect);
         return 0;
     }
     if (id != kViewerOpeningTimer)
@@ -600,6 +632,15 @@ RECT PictureFit::Place(int width, int height) const
     }
     const int left = (right - w) / 2;
     return RECT{left, top, left + w, top + h};
+}
+
+// The file of the picture chosen is not there yet, so the spinner turns.
+bool Rir_picture_ui::SpinnerOnShow()
+{
+    if (!m_hasPicture || m_defaultPicture || m_motion->swapRunning.load())
+        return false;
+    const RECT place = GetPictureRect();
+    return IsRectEmpty(&place) != FALSE;
 }
 
 RECT Rir_picture_ui::GetPictureRect()

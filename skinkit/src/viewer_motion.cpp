@@ -36,6 +36,13 @@ void ViewerMotion::Repaint(bool erase) const
         InvalidateRect(hwnd, nullptr, erase ? TRUE : FALSE);
 }
 
+void ViewerMotion::RepaintArea(const RECT& area) const
+{
+    HWND hwnd = parent.load();
+    if (hwnd && IsWindow(hwnd) && !IsRectEmpty(&area))
+        InvalidateRect(hwnd, &area, FALSE);
+}
+
 void ViewerMotion::AdvanceSpinner()
 {
     int phase = spinnerPhase.load();
@@ -111,6 +118,68 @@ void SlideDown3(ViewerMotion& m)
     m.Repaint(false);
 }
 
+namespace {
+
+// The viewer's whole width between the band's top and bottom.
+RECT SwapBand(const ViewerMotion& m) { return RECT{0, m.bandTop.load(), m.viewerRight.load(), m.bandBottom.load()}; }
+
+RECT PreviousPlace(const ViewerMotion& m)
+{
+    const int x = m.previousX.load();
+    const int top = m.previousTop.load();
+    return RECT{x, top, x + m.previousWidth.load(), top + m.previousHeight.load()};
+}
+
+RECT CurrentPlace(const ViewerMotion& m)
+{
+    const int x = m.viewerRight.load() - m.currentOffset.load();
+    const int top = m.currentTop.load();
+    return RECT{x, top, x + m.currentWidth.load(), top + m.currentHeight.load()};
+}
+
+// Where a picture was and is now: the rest of the window did not change.
+void RepaintMoved(const ViewerMotion& m, const RECT& was, const RECT& is)
+{
+    RECT both{};
+    UnionRect(&both, &was, &is);
+    RECT band = SwapBand(m);
+    IntersectRect(&both, &both, &band);
+    m.RepaintArea(both);
+}
+
+// Ten steps, each repainting only where the two pictures moved.
+// A picture chosen while the swap runs makes the places unknown from then on.
+template <class Step> void Swap(ViewerMotion& m, Step step)
+{
+    for (int i = 0; i < kSwapSteps; ++i) {
+        const RECT previous = PreviousPlace(m);
+        const RECT current = CurrentPlace(m);
+        step();
+        if (m.placesKnown.load()) {
+            RepaintMoved(m, previous, PreviousPlace(m));
+            RepaintMoved(m, current, CurrentPlace(m));
+        } else {
+            m.RepaintArea(SwapBand(m));
+        }
+        if (!m.Pause(kStepMs))
+            break;
+    }
+    const RECT previous = PreviousPlace(m);
+    const RECT current = CurrentPlace(m);
+    m.swapRunning.store(false);
+    if (!m.placesKnown.load()) {
+        m.RepaintArea(SwapBand(m));
+        return;
+    }
+    // The current picture settles where it is laid out, a few pixels from
+    // where the last step left it; the previous one is gone.
+    RepaintMoved(
+        m, current, RECT{m.settledLeft.load(), m.settledTop.load(), m.settledRight.load(), m.settledBottom.load()});
+    RepaintMoved(m, previous, previous);
+}
+
+}  // namespace
+
 // The previous picture leaves to the left while the current one enters from
 // the right edge (it is drawn at viewer right - offset).
 void SwapToNext(ViewerMotion& m)
@@ -118,15 +187,10 @@ void SwapToNext(ViewerMotion& m)
     const int right = m.viewerRight.load();
     const int previousStep = (m.previousWidth.load() + m.previousX.load()) / kSwapSteps;
     const int currentStep = (right - m.currentX.load()) / kSwapSteps;
-    for (int i = 0; i < kSwapSteps; ++i) {
+    Swap(m, [&] {
         m.previousX.fetch_sub(previousStep);
         m.currentOffset.fetch_add(currentStep);
-        m.Repaint(true);
-        if (!m.Pause(kStepMs))
-            break;
-    }
-    m.swapRunning.store(false);
-    m.Repaint(true);
+    });
 }
 
 // The mirror image: the previous picture leaves to the right, the current one
@@ -136,15 +200,10 @@ void SwapToPrevious(ViewerMotion& m)
     const int right = m.viewerRight.load();
     const int previousStep = (right - m.previousX.load()) / kSwapSteps;
     const int currentStep = (m.currentWidth.load() + m.currentX.load()) / kSwapSteps;
-    for (int i = 0; i < kSwapSteps; ++i) {
+    Swap(m, [&] {
         m.previousX.fetch_add(previousStep);
         m.currentOffset.fetch_sub(currentStep);
-        m.Repaint(true);
-        if (!m.Pause(kStepMs))
-            break;
-    }
-    m.swapRunning.store(false);
-    m.Repaint(true);
+    });
 }
 
 void SpinForever(ViewerMotion& m)

@@ -21,6 +21,8 @@ struct ViewerMotion {
     // Waits ms unless the viewer is going away; false when it is.
     bool Pause(DWORD ms) const;
     void Repaint(bool erase) const;
+    // Only area of the parent, nothing erased.
+    void RepaintArea(const RECT& area) const;
     // One spinner step: += 20, wrapping to 0 at 500.
     void AdvanceSpinner();
 
@@ -39,6 +41,21 @@ struct ViewerMotion {
     std::atomic<int> currentWidth{0};
     std::atomic<int> currentX{0};
     std::atomic<int> currentOffset{0};
+    // Where the two pictures lie up and down while they slide, where the
+    // current one settles, and the band they all lie in. Without known
+    // places (a picture not there yet) each step repaints the band, then
+    // the viewer's whole height.
+    std::atomic<bool> placesKnown{false};
+    std::atomic<int> settledLeft{0};
+    std::atomic<int> settledTop{0};
+    std::atomic<int> settledRight{0};
+    std::atomic<int> settledBottom{0};
+    std::atomic<int> previousTop{0};
+    std::atomic<int> previousHeight{0};
+    std::atomic<int> currentTop{0};
+    std::atomic<int> currentHeight{0};
+    std::atomic<int> bandTop{0};
+    std::atomic<int> bandBottom{0};
 };
 
 // Bar slides and swaps; each is one animation from start to end.

@@ -366,6 +366,80 @@ TEST_F(ViewerTest, PictureIsDecodedOnceAndAFileThatAppearsLaterIsPickedUp)
     EXPECT_EQ(4u, viewer->GetDecodeCount());
 }
 
+// What the parent would repaint now; its bounding box, empty for nothing.
+RECT PendingRepaint(HWND hwnd)
+{
+    RECT box{};
+    GetUpdateRect(hwnd, &box, FALSE);
+    return box;
+}
+
+// Waits for the swap's thread without dispatching anything, so the parent's
+// update area keeps every step's repaint.
+bool SwapEnded(const Rir_picture_ui& viewer)
+{
+    for (int i = 0; i < 500 && viewer.IsSwapRunning(); ++i)
+        Sleep(10);
+    return !viewer.IsSwapRunning();
+}
+
+TEST_F(ViewerTest, ASwapRepaintsOnlyTheBandThePicturesMoveIn)
+{
+    struct Case {
+        const char* name;
+        bool next;
+        bool currentThere;
+        RECT band;  // the parent's pending repaint once the swap ended
+    };
+    // Both pictures 200 x 100, centred: rows 250 to 350.
+    const Case kCases[] = {
+        {"next", true, true, RECT{0, 250, kWidth, 350}},
+        {"previous", false, true, RECT{0, 250, kWidth, 350}},
+        {"next picture still missing: the spinner shows, all repaints", true, false, RECT{0, 0, kWidth, kHeight}},
+    };
+    ShowWindow(parent.GetHWND(), SW_SHOWNOACTIVATE);
+    Surface surface(kWidth, kHeight);
+    int n = 0;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Show(WritePicture(L"before" + std::to_wstring(n) + L".png", 200, 100, kCoral));
+        Paint(surface);
+        const std::wstring after = folder.Path() + L"after" + std::to_wstring(n++) + L".png";
+        if (c.currentThere)
+            WritePicture(after.substr(folder.Path().size()), 200, 100, kTeal);
+        viewer->set_bk_image_local_path(after);
+        ValidateRect(parent.GetHWND(), nullptr);
+        if (c.next)
+            viewer->Summon_exchange_next_image();
+        else
+            viewer->Summon_exchange_previous_image();
+        ASSERT_TRUE(SwapEnded(*viewer));
+        EXPECT_TRUE(SameRect(c.band, PendingRepaint(parent.GetHWND())));
+        // Settled where it is laid out, and drawn there.
+        Paint(surface);
+        if (c.currentThere) {
+            EXPECT_TRUE(Near(surface.Pixel(400, 300), kTeal));
+        }
+    }
+}
+
+TEST_F(ViewerTest, TheSpinnerTickRepaintsOnlyWhileThePictureIsMissing)
+{
+    ShowWindow(parent.GetHWND(), SW_SHOWNOACTIVATE);
+    const std::wstring path = folder.Path() + L"ticks.png";
+    Show(path);
+    ValidateRect(parent.GetHWND(), nullptr);
+    parent.Send(WM_TIMER, kViewerSpinnerTimer);
+    EXPECT_TRUE(SameRect(RECT{0, 0, kWidth, kHeight}, PendingRepaint(parent.GetHWND()))) << "the spinner stood still";
+
+    WritePicture(L"ticks.png", 200, 100, kCoral);
+    Surface surface(kWidth, kHeight);
+    Paint(surface);
+    ValidateRect(parent.GetHWND(), nullptr);
+    parent.Send(WM_TIMER, kViewerSpinnerTimer);
+    EXPECT_TRUE(SameRect(RECT{}, PendingRepaint(parent.GetHWND()))) << "a picture on show was repainted";
+}
+
 TEST_F(ViewerTest, DestroyingTheViewerEndsItsAnimationThreads)
 {
     const std::wstring path = WritePicture(L"threads.png", 200, 100, kCoral);

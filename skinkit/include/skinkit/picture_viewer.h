@@ -157,6 +157,7 @@ private:
     void LoadButton(CButtonUI& button, const std::wstring& file, int x, const wchar_t* tip);
     bool StartTask(unsigned(__stdcall* entry)(void*));
     RECT LayoutPicture(int width, int height) const;
+    bool SpinnerOnShow();
     int PictureTop(int height) const;
     RECT ShadedArea() const;
     void Darken(HDC hdc, const RECT& covered) const;

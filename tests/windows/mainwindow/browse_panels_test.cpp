@@ -113,6 +113,38 @@ TEST(BrowsePaging, OnlyTheCurrentPagesItemsShow)
     }
 }
 
+// The file's time of last writing moved a minute on, as a download writing
+// it again would.
+bool TouchFile(const std::wstring& path)
+{
+    win32kit::ScopedHandle file(CreateFileW(
+        path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER later{};
+    later.LowPart = now.dwLowDateTime;
+    later.HighPart = now.dwHighDateTime;
+    later.QuadPart += 60ull * 10000000ull;
+    now.dwLowDateTime = later.LowPart;
+    now.dwHighDateTime = later.HighPart;
+    return file && SetFileTime(file.Get(), nullptr, nullptr, &now);
+}
+
+bool FlipLastByte(const std::wstring& path)
+{
+    win32kit::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || SetFilePointer(file.Get(), -1, nullptr, FILE_END) == INVALID_SET_FILE_POINTER)
+        return false;
+    unsigned char last = 0;
+    DWORD done = 0;
+    if (!ReadFile(file.Get(), &last, 1, &done, nullptr) || done != 1)
+        return false;
+    last ^= 0xFF;
+    SetFilePointer(file.Get(), -1, nullptr, FILE_END);
+    return WriteFile(file.Get(), &last, 1, &done, nullptr) && done == 1;
+}
+
 TEST(DecodedPictures, DecodesOncePerFileState)
 {
     wchar_t folder[MAX_PATH] = {};
@@ -129,6 +161,7 @@ TEST(DecodedPictures, DecodesOncePerFileState)
         const std::wstring* look;
         bool found;
         std::size_t decodes;
+        bool touched = false;  // written at a new time after the copy
     } rows[] = {
         {"empty path", nullptr, nullptr, false, 0},
         {"missing file", nullptr, &path, false, 0},
@@ -136,11 +169,15 @@ TEST(DecodedPictures, DecodesOncePerFileState)
         {"looked at again", nullptr, &path, true, 1},
         {"the file is replaced", large.c_str(), &path, true, 2},
         {"and looked at again", nullptr, &path, true, 2},
+        {"written again with the same bytes", large.c_str(), &path, true, 2, true},
     };
     const std::wstring empty;
     for (const Row& row : rows) {
         if (row.copyFrom) {
             ASSERT_TRUE(CopyFileW(row.copyFrom, path.c_str(), FALSE)) << row.what;
+        }
+        if (row.touched) {
+            ASSERT_TRUE(TouchFile(path)) << row.what;
         }
         Gdiplus::Bitmap* picture = pictures.Find(row.look ? *row.look : empty);
         EXPECT_EQ(picture != nullptr, row.found) << row.what;
@@ -153,6 +190,11 @@ TEST(DecodedPictures, DecodesOncePerFileState)
     EXPECT_LE(fitted->GetHeight(), 30u);
     EXPECT_EQ(pictures.Fitted(path, 40, 30), fitted);
     EXPECT_EQ(pictures.Decodes(), 2u);
+    // The same size and other bytes: decoded again.
+    ASSERT_TRUE(FlipLastByte(path));
+    ASSERT_TRUE(TouchFile(path));
+    pictures.Find(path);
+    EXPECT_EQ(pictures.Decodes(), 3u);
     DeleteFileW(path.c_str());
 }
 

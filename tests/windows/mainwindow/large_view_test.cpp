@@ -245,6 +245,34 @@ TEST_F(LargeViewTest, AStepDrawsTheNextPictureDecodedAheadWithoutAskingAgain)
     EXPECT_EQ(CountRequests(Asked(1)), 1) << "the step asked for the picture again";
 }
 
+// The comment view's background is kept, not drawn again for each picture,
+// and the author of the next picture is decoded ahead: a step and the paint
+// after it decode no avatar.
+TEST_F(LargeViewTest, StepsDrawTheCommentViewFromWhatWasKeptAndPreparedAhead)
+{
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    const CCommentWnd& comments = window.CommentView();
+    ASSERT_TRUE(
+        PumpFor(seconds(20), [&] { return !comments.Animating() && window.Viewer().HoldsDecoded(LargePath(1)); }));
+    PumpFor(seconds(1), [] { return false; });  // the avatars fetched ahead land
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const unsigned backgrounds = comments.BackgroundDraws();
+
+    for (const WPARAM key : {VK_RIGHT, VK_LEFT, VK_RIGHT}) {
+        const std::size_t decodes = comments.AuthorAvatarDecodes();
+        Key(key);
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW);
+        EXPECT_EQ(comments.AuthorAvatarDecodes(), decodes) << "the author's avatar was decoded on the step " << key;
+        ASSERT_TRUE(SettleStep());
+        // The avatar fetched afresh and the next ones fetched ahead land.
+        PumpFor(seconds(1), [] { return false; });
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    }
+    ASSERT_EQ(window.CurrentIndex(), 1u);
+    EXPECT_EQ(comments.BackgroundDraws(), backgrounds) << "the background was drawn again";
+}
+
 // Stepping on at reading pace holds the shown picture and its neighbours
 // at most, and lets go of the one stepped away from.
 TEST_F(LargeViewTest, SteppingHoldsAtMostThreeDecodedAndLetsTheLeftOneGo)
