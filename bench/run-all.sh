@@ -3,7 +3,7 @@
 #
 #   bench/run-all.sh [--rounds N] [--startup-rounds N] [--latency MS]
 #                    [--parallel CAP]... [--soak-pictures N]
-#                    [--only transfer,startup,relay,parse,paint,browse,window,soak]
+#                    [--only transfer,startup,relay,tlsrelay,parse,paint,browse,window,soak]
 #
 # Builds what it needs: a native tree (QUARN_BENCH_NATIVE, default
 # build/bench-native), an x86_64 Windows tree (QUARN_BENCH_WINDOWS, default
@@ -38,10 +38,11 @@ if ! cmake -S "$root" -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake
     -DQUARN_SERVICE_BASE_URL="http://127.0.0.1:$port/" -DQUARN_TEST_SERVICE_PORT="$port" \
     -DQUARN_START_LOCAL_SERVICE=OFF "${launcher[@]}" > "$native/run-all-windows.log" 2>&1 ||
     ! cmake --build "$windows" -j "$jobs" --target download_bench skinkit_paint_bench skinkit_viewer_bench \
+        startup_bench quarn_trust_ca \
         >> "$native/run-all-windows.log" 2>&1; then
     log "the Windows tree did not build (see $native/run-all-windows.log); no Wine figures"
     rm -f "$windows/bench/transport/download_bench.exe" "$windows/bin/skinkit_paint_bench.exe" \
-        "$windows/bin/skinkit_viewer_bench.exe"
+        "$windows/bin/skinkit_viewer_bench.exe" "$windows/bench/startup_bench.exe"
 fi
 # The window figure needs the whole program; without it that row is left out.
 if ! cmake --build "$windows" -j "$jobs" --target Quarn Patchling Reportling faultcatch skinkit_skin bare_window \

@@ -31,6 +31,9 @@ WINESERVER = "/usr/lib/wine/wineserver"
 PICTURE = "pictures/big20mb.jpg"
 POST_PATH = "book.php?action=c_hot_tag"
 POSTS_PER_ROUND = 8
+# Before a connection's first request through the TLS front: TCP's round
+# trip and TLS 1.2's two (Wine's Schannel offers no TLS 1.3).
+TLS_HANDSHAKE_RTTS = 3
 
 
 class Row:
@@ -134,8 +137,9 @@ class Bench:
 
     # ---- start-up ------------------------------------------------------------
 
-    def replay_config(self, folder):
-        """The start-up's requests as a curl config: the feeds, then the thumbnails."""
+    def replay_config(self, folder, base=None):
+        """The start-up's requests as a curl config: the feeds, then the
+        thumbnails, addressed to `base` (a relay in front of the service) when given."""
         self.control("clearlog")
         self.run([self.startup, self.base, "--rounds", "1", "--latency", "0"])
         entries = self.control("log")["entries"]
@@ -150,7 +154,7 @@ class Bench:
         for number, (method, target, body) in enumerate(feeds + thumbnails):
             if number:
                 lines.append("next")
-            lines.append('url = "%s%s"' % (self.base.rstrip("/"), target))
+            lines.append('url = "%s%s"' % ((base or self.base).rstrip("/"), target))
             lines.append('output = "%s/out/%d"' % (folder, number))
             if method == "POST":
                 lines.append('data = "%s"' % body.replace("\\", "\\\\").replace('"', '\\"'))
@@ -195,11 +199,7 @@ class Bench:
                        check=True, stdout=subprocess.DEVNULL)
         folder = tempfile.mkdtemp(prefix="quarn-bench-relay-")
         try:
-            config, feeds, thumbnails = self.replay_config(folder)
-            with open(config) as text:
-                replay = text.read().replace(self.base.rstrip("/"), relay.rstrip("/"))
-            with open(config, "w") as text:
-                text.write(replay)
+            config, feeds, thumbnails = self.replay_config(folder, relay)
             peer = "curl -s -S --parallel --parallel-max %d -K %s" % (parallel, shlex.quote(config))
             output = self.run([self.startup, relay, "--latency", "0", "--rtt", str(rtt), "--rounds",
                                str(self.args.relay_rounds), "--parallel", str(parallel), "--peer", peer,
@@ -221,6 +221,53 @@ class Bench:
         self.notes.append("relay %d ms: %d feeds + %d thumbnails over plain HTTP through rtt_shim.py; floor "
                           "%.1f ms (a handshake and three request round trips + bytes at loopback speed)"
                           % (rtt, feeds, thumbnails, ideal))
+
+    def tls_relay_figure(self, rtt, parallel, goal, wine_env):
+        """Start-up under Wine through the round-trip relay and the TLS front,
+        from a first start (category list, feeds, thumbnails) without
+        connections, against the Windows curl tool replaying the same requests
+        with --parallel."""
+        port = self.args.port
+        relay = "https://127.0.0.1:%d/" % (port + 5000)
+        subprocess.run(["bash", SERVICE, "restart", "--port", str(port), "--tls", "--rtt-ms", str(rtt)],
+                       check=True, stdout=subprocess.DEVNULL)
+        folder = tempfile.mkdtemp(prefix="quarn-bench-tls-relay-")
+        try:
+            config, feeds, thumbnails = self.replay_config(folder, relay)
+            with open(config) as text:
+                replay = text.read()
+            # The tool writes Windows paths: the machine's root is drive Z:. Forward
+            # slashes, as its configuration file reads a backslash as an escape.
+            replay = replay.replace('output = "%s/out/' % folder, 'output = "Z:%s/out/' % os.path.abspath(folder))
+            with open(config, "w") as text:
+                text.write(replay)
+            curl, out = windows_path(self.args.curl_exe), windows_path(os.path.join(folder, "out"))
+            # Run by the Windows command interpreter inside Wine, with as many
+            # at a time as the program's queue runs over HTTP/2.
+            peer = "%s -s -S --parallel --parallel-max %d -K %s" % (curl, program_multiplexed_cap(),
+                                                                 windows_path(config))
+            output = self.run(["bash", WINE_RUN, self.wine_startup, relay, "--latency", "0", "--rtt", str(rtt),
+                               "--handshake-rtts", str(TLS_HANDSHAKE_RTTS), "--first-start",
+                               "--drop-url", "http://127.0.0.1:%d/" % (port + 6000), "--rounds",
+                               str(self.args.relay_rounds), "--parallel", str(parallel), "--peer", peer,
+                               "--peer-idle", "%s -s --version > NUL" % curl,
+                               "--peer-setup", "rmdir /s /q %s & mkdir %s" % (out, out)],
+                              wine_env)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+            subprocess.run(["bash", SERVICE, "restart", "--port", str(port)], check=True,
+                           stdout=subprocess.DEVNULL)
+        match = re.search(r"^startup-figure (\S+) (\S+) (\S+) (\S+)$", output, re.M)
+        if not match:
+            raise RuntimeError("startup_bench.exe printed no figure:\n" + output)
+        ours, peer_time, ideal = (float(v) * 1e3 for v in match.groups()[:3])
+        ratio = float(match.group(4))
+        label = "Wine start-up ms, TLS relay %d ms, cap %d" % (rtt, parallel)
+        self.rows.append(Row(label, ours, peer_time, ratio, "<= %.1f" % goal, ratio <= goal))
+        self.rows.append(Row(label + ", to the floor", ours, ideal, ours / ideal, "<= 1.5", ours / ideal <= 1.5))
+        self.notes.append("TLS relay %d ms: first start, %d feeds + %d thumbnails through rtt_shim.py and the TLS "
+                          "front under wine64; floor %.1f ms (%d handshake and three request round trips + bytes "
+                          "at the link's speed)" % (rtt, feeds, thumbnails, ideal, TLS_HANDSHAKE_RTTS))
 
     # ---- parsing and paint ---------------------------------------------------
 
@@ -318,18 +365,37 @@ class Bench:
                                                                       blit))
 
     def window_figure(self):
-        """Process start to the first painted main window against a bare window (no goal set)."""
+        """Process start to the first painted main window against a bare window,
+        and to the home feed's first picture painted large (the service adding
+        its latency) against the bare window plus the picture's two round trips
+        and one decode of it; the rounds of both sides take turns."""
         bin_dir = os.path.join(self.args.windows, "bin")
         bare = os.path.join(self.args.windows, "bench", "window", "bare_window.exe")
+        probe = os.path.join(self.args.windows, "tests", "e2e", "quarn_probe.exe")
         if not os.path.exists(os.path.join(bin_dir, "Quarn.exe")) or not os.path.exists(bare):
             self.notes.append("window start-up: not run (Quarn.exe or bare_window.exe not built)")
             return
         env = dict(os.environ, QUARN_SERVICE_URL=self.base)
-        output = self.run([sys.executable, os.path.join(ROOT, "bench", "window", "run-window-start-bench.py"),
-                           "--bin", bin_dir, "--bare", bare, "--rounds", "5"], env)
+        command = [sys.executable, os.path.join(ROOT, "bench", "window", "run-window-start-bench.py"),
+                   "--bin", bin_dir, "--bare", bare, "--rounds", "5"]
+        if os.path.exists(probe):
+            command += ["--probe", probe, "--latency", str(self.args.latency)]
+        output = self.run(command, env)
         match = re.search(r"Quarn.exe (\S+) ms, bare window (\S+) ms", output)
         quarn, bare_ms = float(match.group(1)), float(match.group(2))
-        self.rows.append(Row("first painted main window ms (Wine)", quarn, bare_ms, quarn / bare_ms, "-", None))
+        self.rows.append(Row("first painted main window ms (Wine)", quarn, bare_ms, quarn / bare_ms, "<= 2.0",
+                             quarn / bare_ms <= 2.0))
+        home = re.search(r"home picture painted large, \d+ ms latency: Quarn.exe (\S+) ms, reference (\S+) ms "
+                         r"(\(.*?\))", output)
+        if not home:
+            self.notes.append("home picture: not run (quarn_probe.exe not built)")
+            return
+        ours, reference = float(home.group(1)), float(home.group(2))
+        self.rows.append(Row("home picture painted large ms, %d ms latency" % self.args.latency, ours, reference,
+                             ours / reference, "<= 1.5", ours / reference <= 1.5))
+        self.notes.append("home picture: from the process start to the home feed's first picture shown large "
+                          "(flat patches of it read off the screen), picture cache emptied; the reference is "
+                          + home.group(3).strip("()") + ", all ms, medians of rounds taken in turns")
 
     def soak_figures(self):
         """Memory, handles, GDI objects and threads of the real program over a
@@ -383,6 +449,18 @@ class Bench:
         print("bench: %d of %d goals met" % (sum(r.met for r in goals), len(goals)))
 
 
+def windows_path(path):
+    """A path of this machine as Wine's programs see it, on drive Z:."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def trust_test_authority(windows, wine_env):
+    """The TLS front's authority, trusted in the benchmarks' prefix only."""
+    program = os.path.join(windows, "tools", "tlstrust", "quarn_trust_ca.exe")
+    subprocess.run(["bash", os.path.join(ROOT, "tools", "localservice", "trust-test-authority.sh"), program],
+                   env=wine_env, check=True, stdout=subprocess.DEVNULL)
+
+
 def wine_environment(args):
     env = dict(os.environ)
     prefix = subprocess.run(["bash", os.path.join(ROOT, "tools", "wine-prefix.sh")], env=env, capture_output=True,
@@ -415,7 +493,7 @@ def main():
     parser.add_argument("--relay-rounds", type=int, default=5)
     parser.add_argument("--rtt", type=int, action="append", help="relay round trips (default 20, 60, 150 ms)")
     parser.add_argument("--soak-pictures", type=int, default=1000, help="pictures the soak steps through")
-    parser.add_argument("--only", default="transfer,startup,relay,parse,paint,browse,window,soak")
+    parser.add_argument("--only", default="transfer,startup,relay,tlsrelay,parse,paint,browse,window,soak")
     args = parser.parse_args()
     parts = args.only.split(",")
 
@@ -424,7 +502,7 @@ def main():
     subprocess.run(["bash", SERVICE, "restart", "--port", str(args.port)], check=True, stdout=subprocess.DEVNULL)
     wine_env, display, server = None, None, None
     try:
-        if "transfer" in parts or "paint" in parts or "browse" in parts:
+        if "transfer" in parts or "paint" in parts or "browse" in parts or "tlsrelay" in parts:
             wine_env = wine_environment(args)
             subprocess.run([WINESERVER, "-k"], env=wine_env, stderr=subprocess.DEVNULL)
             # One server for every Wine run, so none of them pays for starting it.
@@ -457,6 +535,14 @@ def main():
             for rtt in args.rtt or [20, 60, 150]:
                 attempt("relay start-up", lambda: bench.relay_figure(rtt, program_download_cap(), 1.0))
             bench.notes.append("relay: %d rounds each, Quarn and the curl tool taking turns" % args.relay_rounds)
+        if "tlsrelay" in parts:
+            bench.wine_startup = os.path.join(args.windows, "bench", "startup_bench.exe")
+            attempt("TLS authority", lambda: trust_test_authority(args.windows, wine_env))
+            for rtt in args.rtt or [20, 60, 150]:
+                attempt("Wine TLS relay start-up",
+                        lambda: bench.tls_relay_figure(rtt, program_download_cap(), 1.0, wine_env))
+            bench.notes.append("TLS relay: %d rounds each, Quarn's transport (startup_bench.exe) and the Windows curl "
+                               "tool taking turns, both under wine64" % args.relay_rounds)
         if "parse" in parts:
             attempt("parsing", bench.parse_figures)
         if "paint" in parts:
@@ -492,6 +578,13 @@ def program_download_cap():
     """The cap the Windows program gives its download queue."""
     source = os.path.join(ROOT, "client", "mainwindow", "client_services.cpp")
     match = re.search(r"kParallelDownloads = (\d+);", open(source).read())
+    return int(match.group(1)) if match else 64
+
+
+def program_multiplexed_cap():
+    """How many downloads the queue runs at once over HTTP/2."""
+    source = os.path.join(ROOT, "client", "service", "cache_downloader.h")
+    match = re.search(r"kMultiplexedDownloads = (\d+);", open(source).read())
     return int(match.group(1)) if match else 64
 
 
