@@ -217,12 +217,14 @@ bool CacheDownloader::Queue::Run(const Job& job, bool& transferred, bool& multip
     CacheLimiter::Pin pin;
     if (limiter)
         pin = limiter->PinFile(job.target);
-    if (job.onlyIfMissing && IsValidCachedFile(job.target)) {
+    // One look for the file: under Wine each look for a name that is not
+    // there yet scans its folder.
+    const std::int64_t before = platform::FileSize(job.target);
+    if (job.onlyIfMissing && before > 0 && IsValidCachedFile(job.target)) {
         if (limiter)
             limiter->NoteUse(job.target);
         return false;
     }
-    const std::int64_t before = platform::FileSize(job.target);
     // The folder may have gone since the list that named the file was read
     // (a user clearing the cache): the picture still has somewhere to land.
     const std::size_t cut = job.target.find_last_of("/\\");

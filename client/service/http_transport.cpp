@@ -175,27 +175,70 @@ TransferResult Post(const std::string& url, const std::string& body, std::string
     return result;
 }
 
-// Where a download goes. The file is made at the first byte, not before the
-// request: a new file can take a file system a millisecond, and many workers
-// making theirs at once would each wait for the others before asking.
-struct FileSink {
+// Where a download goes. A picture up to kHeldDownloadBytes is held in
+// memory and written once it is known to be whole: under Wine every file
+// opened, read back or looked up for a name not yet there costs a call to
+// the server and a scan of the folder, and a start-up lands hundreds of
+// thumbnails. A larger one goes to its file from the byte that outgrows it.
+struct DownloadSink {
     std::string path;
+    std::string held;
     FileHandle file;
     bool openFailed = false;
 };
 
-// A short write returns a count curl treats as an error, ending the transfer.
-std::size_t WriteToFile(char* data, std::size_t size, std::size_t count, void* target)
+constexpr std::size_t kHeldDownloadBytes = 1024 * 1024;
+
+bool Spill(DownloadSink& sink)
 {
-    auto& sink = *static_cast<FileSink*>(target);
+    sink.file.reset(platform::OpenFile(sink.path, "wb"));
     if (!sink.file) {
-        sink.file.reset(platform::OpenFile(sink.path, "wb"));
-        if (!sink.file) {
-            sink.openFailed = true;
-            return 0;
-        }
+        sink.openFailed = true;
+        return false;
     }
+    const bool written = std::fwrite(sink.held.data(), 1, sink.held.size(), sink.file.get()) == sink.held.size();
+    std::string().swap(sink.held);
+    return written;
+}
+
+// A short write returns a count curl treats as an error, ending the transfer.
+std::size_t WriteToSink(char* data, std::size_t size, std::size_t count, void* target)
+{
+    auto& sink = *static_cast<DownloadSink*>(target);
+    const std::size_t bytes = size * count;
+    if (!sink.file && sink.held.size() + bytes <= kHeldDownloadBytes) {
+        sink.held.append(data, bytes);
+        return bytes;
+    }
+    if (!sink.file && !Spill(sink))
+        return 0;
     return std::fwrite(data, size, count, sink.file.get()) * size;
+}
+
+// An error page saved in a picture's place reads as text before its first
+// NUL byte; a picture has one within its first bytes.
+bool IsUsableText(const std::string& text, bool checkBadRequest)
+{
+    if (text.find("html") != std::string::npos || text.find("HTML") != std::string::npos)
+        return false;
+    return !checkBadRequest || text.find("<h1>Bad Request (Invalid Hostname)</h1>") == std::string::npos;
+}
+
+bool IsUsableHeldPicture(const std::string& held)
+{
+    return !held.empty() && IsUsableText(held.substr(0, held.find('\0')), false) && IsWholePictureData(held);
+}
+
+// The held picture written to its temporary file in one go.
+bool WriteHeld(DownloadSink& sink)
+{
+    FileHandle file(platform::OpenFile(sink.path, "wb"));
+    if (!file) {
+        sink.openFailed = true;
+        return false;
+    }
+    const bool written = std::fwrite(sink.held.data(), 1, sink.held.size(), file.get()) == sink.held.size();
+    return std::fclose(file.release()) == 0 && written;
 }
 
 // Reads until the first NUL byte: a picture has one within its first bytes,
@@ -237,10 +280,11 @@ bool Download(
 
     // Written aside and moved into place only when complete, so a failed
     // transfer leaves nothing and a reader never sees half a file.
-    FileSink sink{targetPath + ".part-" + platform::UniqueSuffix(), nullptr};
+    DownloadSink sink;
+    sink.path = targetPath + ".part-" + platform::UniqueSuffix();
     const std::string& temporary = sink.path;
     curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, WriteToFile);
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, WriteToSink);
     const TransferResult transfer = Perform(handle.get());
     result.curlCode = transfer.code;
     result.httpStatus = transfer.httpStatus;
@@ -251,13 +295,25 @@ bool Download(
         return false;
     curl_off_t received = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
-    bool closed = sink.file && std::fclose(sink.file.release()) == 0;
     // A redirect's own body is no picture, nor is an error page sent with a
     // success status, nor a picture cut short by its sender (whole transfer,
     // half a picture): the cache would keep it for good.
-    bool success = transfer.httpStatus >= 200 && transfer.httpStatus <= 299;
-    bool usable = transfer.complete && success && closed && received > 0 && IsValidCachedFile(temporary)
-        && IsWholePicture(temporary);
+    const bool success = transfer.httpStatus >= 200 && transfer.httpStatus <= 299;
+    const bool arrived = transfer.complete && success && received > 0;
+    if (!sink.file) {
+        if (!arrived || !IsUsableHeldPicture(sink.held))
+            return true;
+        if (!WriteHeld(sink)) {
+            platform::RemoveFile(temporary);
+            return !sink.openFailed;
+        }
+        result.written = platform::MoveIntoPlace(temporary, targetPath);
+        if (!result.written)
+            platform::RemoveFile(temporary);
+        return true;
+    }
+    const bool closed = std::fclose(sink.file.release()) == 0;
+    const bool usable = arrived && closed && IsValidCachedFile(temporary) && IsWholePicture(temporary);
     result.written = usable && platform::MoveIntoPlace(temporary, targetPath);
     if (!result.written)
         platform::RemoveFile(temporary);
@@ -295,11 +351,7 @@ bool IsValidCachedFile(const std::string& path, bool checkBadRequest)
     if (platform::FileSize(path) <= 0)
         return false;
     std::string text;
-    if (!ReadTextPrefix(path, text))
-        return false;
-    if (text.find("html") != std::string::npos || text.find("HTML") != std::string::npos)
-        return false;
-    return !checkBadRequest || text.find("<h1>Bad Request (Invalid Hostname)</h1>") == std::string::npos;
+    return ReadTextPrefix(path, text) && IsUsableText(text, checkBadRequest);
 }
 
 int FetchFileIfMissing(const std::string& url, const std::string& targetPath)

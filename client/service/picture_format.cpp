@@ -10,7 +10,7 @@
 
 namespace {
 
-// Reads a file forward through one buffer.
+// Reads a file forward through one buffer, or bytes already in memory.
 class Reader {
 public:
     explicit Reader(std::FILE* file)
@@ -18,12 +18,17 @@ public:
         , buffer_(64 * 1024)
     {
     }
+    explicit Reader(const std::string& bytes)
+        : view_(reinterpret_cast<const unsigned char*>(bytes.data()))
+        , size_(bytes.size())
+    {
+    }
 
     bool Byte(unsigned char& c)
     {
         if (at_ == size_ && !Fill())
             return false;
-        c = buffer_[at_++];
+        c = view_[at_++];
         return true;
     }
     bool Bytes(unsigned char* out, std::size_t count)
@@ -52,9 +57,9 @@ public:
         for (;;) {
             if (at_ == size_ && !Fill())
                 return false;
-            const void* found = std::memchr(buffer_.data() + at_, value, size_ - at_);
+            const void* found = std::memchr(view_ + at_, value, size_ - at_);
             if (found) {
-                at_ = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - buffer_.data()) + 1;
+                at_ = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - view_) + 1;
                 return true;
             }
             at_ = size_;
@@ -64,13 +69,17 @@ public:
 private:
     bool Fill()
     {
+        if (!file_)
+            return false;  // bytes in memory end where they end
         size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+        view_ = buffer_.data();
         at_ = 0;
         return size_ > 0;
     }
 
-    std::FILE* file_;
+    std::FILE* file_ = nullptr;
     std::vector<unsigned char> buffer_;
+    const unsigned char* view_ = nullptr;
     std::size_t at_ = 0;
     std::size_t size_ = 0;
 };
@@ -237,12 +246,10 @@ struct FileCloser {
 
 }  // namespace
 
-bool IsWholePicture(const std::string& path)
+namespace {
+
+bool IsWhole(Reader& reader)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFile(path, "rb"));
-    if (!file)
-        return false;
-    Reader reader(file.get());
     unsigned char start[2];
     if (!reader.Bytes(start, 2))
         return false;
@@ -259,4 +266,21 @@ bool IsWholePicture(const std::string& path)
     if (signature == std::string("\x89PNG\r\n", 6) && reader.Bytes(tail, 2) && tail[0] == 0x1A && tail[1] == 0x0A)
         return WholePng(reader);
     return false;
+}
+
+}  // namespace
+
+bool IsWholePicture(const std::string& path)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFile(path, "rb"));
+    if (!file)
+        return false;
+    Reader reader(file.get());
+    return IsWhole(reader);
+}
+
+bool IsWholePictureData(const std::string& bytes)
+{
+    Reader reader(bytes);
+    return IsWhole(reader);
 }

@@ -12,3 +12,5 @@ inline constexpr unsigned long long kMaxPicturePixels = 24ull * 1024 * 1024;
 // A transfer without a Content-Length that the server cuts short ends just
 // like a whole one; only the content can tell the two apart.
 bool IsWholePicture(const std::string& path);
+// The same for bytes already in memory.
+bool IsWholePictureData(const std::string& bytes);

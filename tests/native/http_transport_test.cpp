@@ -150,8 +150,11 @@ TEST_F(TransportTest, DownloadResultsSayWhatHappened)
         int oldResult;
     };
     const Case kCases[] = {
-        // The temporary file is made at the answer's first byte, so its status is known.
-        {"normal", picture, folder_.Path("no-folder/a.jpg"), CURLE_WRITE_ERROR, 200, false, -1},
+        // A thumbnail is held until it is whole: the transfer went well, the
+        // file had nowhere to go.
+        {"normal", picture, folder_.Path("no-folder/a.jpg"), CURLE_OK, 200, false, -1},
+        {"normal", LocalService::BaseUrl() + "pictures/big20mb.jpg", folder_.Path("no-folder/big.jpg"),
+            CURLE_WRITE_ERROR, 200, false, -1},
         {"normal", LocalService::BaseUrl() + "pictures/none.jpg", folder_.Path("b.jpg"), CURLE_HTTP_RETURNED_ERROR, 404,
             false, 0},
         {"short", picture, folder_.Path("c.jpg"), CURLE_PARTIAL_FILE, 200, false, 0},
@@ -196,6 +199,25 @@ TEST_F(TransportTest, DownloadWritesTheWholePictureAndNothingElse)
     std::string closeDelimited = folder_.Path("nolength.jpg");
     DownloadToFile(url, closeDelimited);
     EXPECT_EQ(folder_.Read(closeDelimited), expected);
+}
+
+// A thumbnail is held in memory until it is known whole; a picture larger
+// than what is held goes to its file as it comes.
+TEST_F(TransportTest, SmallAndLargePicturesLandByteForByte)
+{
+    const std::string sample = SamplePictureUrl();
+    ASSERT_NE(sample.find("http"), std::string::npos);
+    const std::string pictures[] = {PathOf(sample), "pictures/big20mb.jpg"};
+    for (const std::string& path : pictures) {
+        const std::string target = folder_.Path("landed.jpg");
+        const DownloadResult result = DownloadFile(LocalService::BaseUrl() + path, target, kQuickLimits);
+        EXPECT_TRUE(result.written) << path;
+        const std::string expected = LocalService::Fetch(path);
+        ASSERT_FALSE(expected.empty()) << path;
+        EXPECT_EQ(folder_.Read(target).size(), expected.size()) << path;
+        EXPECT_TRUE(folder_.Read(target) == expected) << path;
+        EXPECT_TRUE(platform::RemoveFile(target)) << path;
+    }
 }
 
 TEST_F(TransportTest, FailedDownloadsWriteNothing)

@@ -266,7 +266,9 @@ TEST(PictureFormat, OnlyAPictureRunningToItsEndMarkerIsWhole)
         {"gif of 20000 square", gifOf(gifSide20000), false},
     };
     TempFolder folder;
-    for (const Case& c : kCases)
+    for (const Case& c : kCases) {
         EXPECT_EQ(IsWholePicture(folder.Write("p", c.bytes)), c.whole) << c.name;
+        EXPECT_EQ(IsWholePictureData(c.bytes), c.whole) << c.name << " in memory";
+    }
     EXPECT_FALSE(IsWholePicture(folder.Path("missing"))) << "missing file";
 }
