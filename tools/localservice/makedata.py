@@ -13,6 +13,8 @@ finished folder, so later runs return at once.
 
 import argparse
 import concurrent.futures
+import contextlib
+import fcntl
 import os
 import random
 import shutil
@@ -216,7 +218,7 @@ def run(cmd):
 
 def atomic_targets(final_paths):
     """Temporary names beside the final ones, so a broken run leaves no half files."""
-    return {k: v + ".part.jpg" for k, v in final_paths.items()}
+    return {k: "%s.part%d.jpg" % (v, os.getpid()) for k, v in final_paths.items()}
 
 
 def render_picture(pic, data_dir):
@@ -237,7 +239,7 @@ def render_avatar(key, target):
     if os.path.exists(target):
         return None
     os.makedirs(os.path.dirname(target), exist_ok=True)
-    temp = target + ".part.jpg"
+    temp = "%s.part%d.jpg" % (target, os.getpid())
     error = run(avatar_command(key, temp))
     if error:
         return error
@@ -356,10 +358,47 @@ def make_full(data_dir, jobs):
     return errors
 
 
+def debris(data_dir):
+    """What a broken or overlapping run left: temporary files and empty
+    pictures. A picture is never empty, and a client would cache an empty
+    answer as a picture that never loads."""
+    found = []
+    for name in ("pictures", "avatars"):
+        for folder, _dirs, files in os.walk(os.path.join(data_dir, name)):
+            for file in files:
+                path = os.path.join(folder, file)
+                if ".part" in file or os.path.getsize(path) == 0:
+                    found.append(path)
+    return found
+
+
+@contextlib.contextmanager
+def only_writer(data_dir):
+    """One run at a time fills a folder: two at once (a test run and a
+    service started by hand) would write the same temporary files."""
+    os.makedirs(data_dir, exist_ok=True)
+    with open(os.path.join(data_dir, ".lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        yield
+
+
 def make(data_dir, jobs=None, tiny=False, force=False, quiet=False):
     """Fills data_dir; returns a list of error texts (empty on success)."""
-    if is_complete(data_dir, tiny) and not force:
+    if is_complete(data_dir, tiny) and not force and not debris(data_dir):
         return []
+    with only_writer(data_dir):
+        return make_locked(data_dir, jobs, tiny, force, quiet)
+
+
+def make_locked(data_dir, jobs, tiny, force, quiet):
+    left = debris(data_dir)
+    if is_complete(data_dir, tiny) and not force and not left:
+        return []  # another run finished it meanwhile
+    if left and not force and read_stamp(data_dir) in (stamp_text(False), stamp_text(True)):
+        # Only the broken pictures are made again.
+        for path in left:
+            os.remove(path)
+        os.remove(os.path.join(data_dir, STAMP_NAME))
     if os.path.isdir(data_dir) and (force or read_stamp(data_dir)):
         # A forced run, an older version or flat test pictures: start afresh,
         # removing only what this script writes.
@@ -367,7 +406,8 @@ def make(data_dir, jobs=None, tiny=False, force=False, quiet=False):
             shutil.rmtree(os.path.join(data_dir, name), ignore_errors=True)
         if os.path.exists(os.path.join(data_dir, STAMP_NAME)):
             os.remove(os.path.join(data_dir, STAMP_NAME))
-    os.makedirs(data_dir, exist_ok=True)
+    for path in debris(data_dir):
+        os.remove(path)
     if not shutil.which("convert"):
         return ["ImageMagick 'convert' not found (apt-get install imagemagick)"]
     if not quiet:

@@ -853,5 +853,39 @@ class PageTests(ServiceTestCase):
         self.assertEqual(tagged[0]["share_id"], newest["share_id"])
 
 
+class DataFolderTests(unittest.TestCase):
+    """The rendered pictures every test and benchmark reads."""
+
+    def test_a_broken_or_overlapping_run_is_repaired_and_runs_do_not_overlap(self):
+        folder = tempfile.mkdtemp(prefix="quarn-service-data-test-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        self.assertEqual(makedata.make(folder, tiny=True, quiet=True), [])
+        picture = sd.pictures()[0]
+        thumbnail = makedata.rendition_path(folder, picture["path"], "_160x160")
+        whole = os.path.getsize(thumbnail)
+        # What two runs writing at once left: an empty picture beside a
+        # temporary file, under a finished folder's stamp.
+        open(thumbnail, "w").close()
+        leftover = thumbnail + ".part.jpg"
+        with open(leftover, "wb") as f:
+            f.write(b"\xff\xd8")
+        rows = [
+            ("the empty picture is made again", lambda: os.path.getsize(thumbnail), whole),
+            ("the temporary file goes", lambda: os.path.exists(leftover), False),
+            ("nothing else is left", lambda: makedata.debris(folder), []),
+        ]
+        # Two runs at once: the one that waited finds the folder finished.
+        results = []
+        runs = [threading.Thread(target=lambda: results.append(makedata.make(folder, tiny=True, quiet=True)))
+                for _ in range(2)]
+        for run in runs:
+            run.start()
+        for run in runs:
+            run.join()
+        self.assertEqual(results, [[], []])
+        for name, read, expected in rows:
+            self.assertEqual(read(), expected, name)
+
+
 if __name__ == "__main__":
     unittest.main()
