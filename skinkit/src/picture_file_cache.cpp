@@ -4,6 +4,7 @@
 #include "skinkit/picture.h"
 #include "skinkit/picture_scaling.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -173,11 +174,12 @@ CPictureFileCache::Entry* CPictureFileCache::Fresh(const std::wstring& path)
     const ULONGLONG size = stamp.size;
     const FILETIME written = stamp.written;
     Entry* entry = Lookup(path);
+    const bool retry = entry && RetryDue(*entry);
     // Most recent first, so the oldest picture is the one replaced.
-    if (entry && entry->size == size && SameTime(entry->written, written))
+    if (entry && !retry && entry->size == size && SameTime(entry->written, written))
         return &ToFront(*entry);
     // The cache notes each use of a file in its time: the same file, touched.
-    if (entry && entry->size == size && entry->identity && FileIdentity(path) == entry->identity) {
+    if (entry && !retry && entry->size == size && entry->identity && FileIdentity(path) == entry->identity) {
         entry->written = written;
         return &ToFront(*entry);
     }
@@ -187,8 +189,8 @@ CPictureFileCache::Entry* CPictureFileCache::Fresh(const std::wstring& path)
     entry->size = size;
     entry->written = written;
     entry->serial = m_nextSerial++;
-    // An unreadable file is remembered as such too: it is decoded again only
-    // once it changes.
+    // An unreadable file is remembered as such too: it is decoded again once
+    // it changes, or after a pause (RetryDue).
     Decode(*entry);
     return &ToFront(*entry);
 }
@@ -237,10 +239,22 @@ int CPictureFileCache::HeldCount() const
     return held;
 }
 
+// A whole file that once gave no picture is tried again after a pause: a
+// decode can fail for a moment (the decoder busy on another thread, the file
+// opened while a scanner held it), and remembering that failure for as long as
+// the file stays the same left the viewer's spinner turning at 100% for good.
+bool CPictureFileCache::RetryDue(const Entry& entry)
+{
+    constexpr ULONGLONG kRetryFailedDecodeMs = 500;
+    return entry.failedAt && !entry.picture && !entry.unloaded
+        && GetTickCount64() - entry.failedAt >= kRetryFailedDecodeMs;
+}
+
 void CPictureFileCache::Decode(Entry& entry)
 {
     entry.identity = FileIdentity(entry.path);
     entry.picture = DecodePictureFile(entry.path);
+    entry.failedAt = entry.picture ? 0 : std::max<ULONGLONG>(GetTickCount64(), 1);
     entry.unloaded = false;
     entry.pictureSize = entry.picture
         ? SIZE{static_cast<LONG>(entry.picture->GetWidth()), static_cast<LONG>(entry.picture->GetHeight())}

@@ -58,9 +58,11 @@ private:
         std::unique_ptr<Gdiplus::Bitmap> picture;
         SIZE pictureSize{};
         bool unloaded = false;
+        ULONGLONG failedAt = 0;  // tick of a decode that gave nothing
     };
     Entry* Lookup(const std::wstring& path);
     Entry* Fresh(const std::wstring& path);
+    static bool RetryDue(const Entry& entry);
     Entry& ToFront(Entry& entry);
     Entry* FreeEntry();
     void Decode(Entry& entry);

@@ -366,6 +366,29 @@ TEST_F(ViewerTest, PictureIsDecodedOnceAndAFileThatAppearsLaterIsPickedUp)
     EXPECT_EQ(4u, viewer->GetDecodeCount());
 }
 
+// Another program held the file, unshared, while the viewer first looked:
+// the file is unchanged afterwards, and the spinner's repaints must still
+// find the picture rather than turn at 100% for good.
+TEST_F(ViewerTest, APictureThatCouldNotBeReadForAMomentIsReadAgain)
+{
+    const std::wstring path = WritePicture(L"held.png", 200, 100, kCoral);
+    Surface surface(kWidth, kHeight);
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Show(path);
+    Paint(surface);
+    const bool shownWhileHeld = Near(surface.Pixel(400, 300), kCoral);
+    CloseHandle(held);
+    EXPECT_FALSE(shownWhileHeld);
+    bool shown = false;
+    for (int i = 0; i < 40 && !shown; ++i) {
+        Sleep(50);
+        Paint(surface);
+        shown = Near(surface.Pixel(400, 300), kCoral);
+    }
+    EXPECT_TRUE(shown);
+}
+
 // What the parent would repaint now; its bounding box, empty for nothing.
 RECT PendingRepaint(HWND hwnd)
 {
