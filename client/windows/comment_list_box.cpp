@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cache_downloader.h"
 #include "skin_text.h"
 #include "skinkit/dpi.h"
 #include "skinkit/picture.h"
@@ -228,6 +229,17 @@ void CCommentListBox::LoadLandedAvatars()
     const int first = std::max(0, int(m_bar.GetScrollPos() / Scaled(kRowHeight)));
     for (int row = first; row < Count() && RowRect(row).top < m_rect.bottom; ++row)
         Avatar(m_comments->comments[row].avatarPath);
+}
+
+bool CCommentListBox::ShowsAvatar(std::uint32_t key) const
+{
+    const int first = std::max(0, int(m_bar.GetScrollPos() / Scaled(kRowHeight)));
+    for (int row = first; row < Count() && RowRect(row).top < m_rect.bottom; ++row) {
+        const std::string& path = m_comments->comments[row].avatarPath;
+        if (!path.empty() && LandedPictureKey(path) == key)
+            return true;
+    }
+    return false;
 }
 
 void CCommentListBox::AppendPaintKey(CPaintKey& key) const

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -56,6 +57,9 @@ public:
     // over it on every paint. Avatars that landed are loaded first; the
     // key holds everything the rows' look depends on.
     void LoadLandedAvatars();
+    // Whether the picture that landed under `key` is the avatar of a row on
+    // show: its paint is the only thing that draws it.
+    bool ShowsAvatar(std::uint32_t key) const;
     void AppendPaintKey(CPaintKey& key) const;
     // The rows in view, with the list's rectangle shifted by -origin.
     void DrawRows(HDC hdc, POINT origin);

@@ -308,9 +308,9 @@ void CCommentWnd::SetPicture(const PictureRecord& picture)
 void CCommentWnd::OnPictureArrived(std::uint32_t key)
 {
     // The next paint finds the file changed and decodes it again.
-    if (m_avatarPath.empty() || LandedPictureKey(Narrow(m_avatarPath)) != key)
-        return;
-    Invalidate();
+    const bool author = !m_avatarPath.empty() && LandedPictureKey(Narrow(m_avatarPath)) == key;
+    if (author || m_list.ShowsAvatar(key))
+        Invalidate();
 }
 
 void CCommentWnd::SetDetails(const PictureDetails& details)
