@@ -138,7 +138,7 @@ void Qaurn_Navigate_window::TellNeighbours()
 }
 
 // Once the picture on show is there and has been looked at a moment, its
-// neighbours are fetched and decoded ahead.
+// neighbours are fetched and decoded ahead, and their comments fetched.
 void Qaurn_Navigate_window::PrepareNeighbours()
 {
     TellNeighbours();
@@ -152,7 +152,12 @@ void Qaurn_Navigate_window::PrepareNeighbours()
         if (step < 0 && m_currentIndex == 0)
             continue;
         const auto picture = store.Picture(list, m_currentIndex + step);
-        if (!picture || m_viewer.HoldsDecoded(Widen(picture->largePath)))
+        if (!picture)
+            continue;
+        // With its comments there, the step draws the comment view once.
+        if (!store.Comments(list, m_currentIndex + step, picture->shareId))
+            m_services->Fetcher().LoadCommentsAhead(list, m_currentIndex + step);
+        if (m_viewer.HoldsDecoded(Widen(picture->largePath)))
             continue;
         m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath,
             m_viewer.CurrentFit(), *m_services->Downloads());

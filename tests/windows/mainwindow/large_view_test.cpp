@@ -245,6 +245,27 @@ TEST_F(LargeViewTest, AStepDrawsTheNextPictureDecodedAheadWithoutAskingAgain)
     EXPECT_EQ(CountRequests(Asked(1)), 1) << "the step asked for the picture again";
 }
 
+// Looked at a moment, the next picture's comments come ahead as well: the
+// step shows them at once, not once they are asked for and come.
+TEST_F(LargeViewTest, AStepShowsTheNextPicturesCommentsFetchedAhead)
+{
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    const FeedStore& store = *window.Services().Store();
+    const std::string next = store.Picture(kHome, 1)->shareId;
+    ASSERT_TRUE(PumpFor(seconds(20), [&] { return store.Comments(kHome, 1, next) != nullptr; }))
+        << "the next picture's comments were not fetched ahead";
+    const auto ahead = store.Comments(kHome, 1, next);
+
+    Key(VK_RIGHT);
+    ASSERT_EQ(window.CurrentIndex(), 1u);
+    const PictureComments* shown = window.CommentView().Comments();
+    ASSERT_NE(shown, nullptr) << "the step showed no comments";
+    EXPECT_EQ(shown->shareId, next);
+    EXPECT_EQ(shown->comments.size(), ahead->comments.size());
+    ASSERT_TRUE(SettleStep());
+}
+
 // The comment view's background is kept, not drawn again for each picture,
 // and the author of the next picture is decoded ahead: a step and the paint
 // after it decode no avatar.
