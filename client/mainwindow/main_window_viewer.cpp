@@ -157,6 +157,8 @@ void Qaurn_Navigate_window::PrepareNeighbours()
         // With its comments there, the step draws the comment view once.
         if (!store.Comments(list, m_currentIndex + step, picture->shareId))
             m_services->Fetcher().LoadCommentsAhead(list, m_currentIndex + step);
+        else
+            PrepareNeighbourComments(m_currentIndex + step);
         if (m_viewer.HoldsDecoded(Widen(picture->largePath)))
             continue;
         m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath,
@@ -177,6 +179,9 @@ void Qaurn_Navigate_window::PrepareNeighbourAvatars(std::uint32_t landed)
         if (step < 0 && m_currentIndex == 0)
             continue;
         const auto picture = store.Picture(list, m_currentIndex + step);
+        // A commenter's avatar that came after its list did.
+        if (picture && landed != 0)
+            PrepareNeighbourComments(m_currentIndex + step);
         if (!picture || picture->avatarPath.empty())
             continue;
         if (landed == 0)
@@ -184,6 +189,18 @@ void Qaurn_Navigate_window::PrepareNeighbourAvatars(std::uint32_t landed)
         else if (LandedPictureKey(picture->avatarPath) == landed)
             m_comments.PrepareAuthorAvatar(picture->avatarPath);
     }
+}
+
+// The avatars of the first comments of the picture at index, next to the
+// one on show, decoded while the user looks.
+void Qaurn_Navigate_window::PrepareNeighbourComments(std::size_t index)
+{
+    const PictureListId list{m_currentKind, m_currentKey};
+    const FeedStore& store = *m_services->Store();
+    const auto picture = store.Picture(list, index);
+    const auto comments = picture ? store.Comments(list, index, picture->shareId) : nullptr;
+    if (comments)
+        m_comments.PrepareListAvatars(*comments);
 }
 
 void Qaurn_Navigate_window::OnPictureAhead()

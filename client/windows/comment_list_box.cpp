@@ -247,6 +247,15 @@ void CCommentListBox::DrawRows(HDC hdc, POINT origin)
     RestoreDC(hdc, saved);
 }
 
+void CCommentListBox::PrepareAvatars(const PictureComments& comments)
+{
+    const int rowHeight = Scaled(kRowHeight);
+    const int shown = (int(m_rect.bottom - m_rect.top) + rowHeight - 1) / rowHeight;
+    const int count = std::min(shown, int(comments.comments.size()));
+    for (int row = 0; row < count; ++row)
+        Avatar(comments.comments[std::size_t(row)].avatarPath);
+}
+
 void CCommentListBox::LoadLandedAvatars()
 {
     const int first = std::max(0, int(m_bar.GetScrollPos() / Scaled(kRowHeight)));
