@@ -146,6 +146,7 @@ private:
     // The neighbours of the picture on show (main_window_viewer.cpp).
     void TellNeighbours();
     void PrepareNeighbours();
+    void PrepareNeighbourComments(std::size_t index);
     void OnPictureAhead();
     void PrepareNeighbourAvatars(std::uint32_t landed);
     // The large view (main_window_viewer.cpp).

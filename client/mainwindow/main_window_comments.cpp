@@ -232,10 +232,13 @@ bool Qaurn_Navigate_window::OnCommentMessage(UINT msg, WPARAM wParam, LPARAM lPa
     const PictureListId list{m_currentKind, m_currentKey};
     switch (msg) {
     case UM_COMMENT_LIST_READY:
-        if (!m_pagePicture && m_currentKey.empty() && int(wParam) == m_currentKind
-            && std::size_t(lParam) == m_currentIndex) {
+        if (m_pagePicture || !m_currentKey.empty() || int(wParam) != m_currentKind)
+            return true;
+        if (std::size_t(lParam) == m_currentIndex) {
             if (const FeedStore::PicturePtr picture = CurrentPicture())
                 m_comments.SetComments(m_services->Store()->Comments(list, m_currentIndex, picture->shareId));
+        } else if (std::size_t(lParam) + 1 == m_currentIndex || std::size_t(lParam) == m_currentIndex + 1) {
+            PrepareNeighbourComments(std::size_t(lParam));
         }
         return true;
     case UM_COMMENT_POSTED:

@@ -138,7 +138,7 @@ void Qaurn_Navigate_window::TellNeighbours()
 }
 
 // Once the picture on show is there and has been looked at a moment, its
-// neighbours are fetched and decoded ahead.
+// neighbours are fetched and decoded ahead, and their comments fetched.
 void Qaurn_Navigate_window::PrepareNeighbours()
 {
     TellNeighbours();
@@ -152,7 +152,14 @@ void Qaurn_Navigate_window::PrepareNeighbours()
         if (step < 0 && m_currentIndex == 0)
             continue;
         const auto picture = store.Picture(list, m_currentIndex + step);
-        if (!picture || m_viewer.HoldsDecoded(Widen(picture->largePath)))
+        if (!picture)
+            continue;
+        // With its comments there, the step draws the comment view once.
+        if (!store.Comments(list, m_currentIndex + step, picture->shareId))
+            m_services->Fetcher().LoadCommentsAhead(list, m_currentIndex + step);
+        else
+            PrepareNeighbourComments(m_currentIndex + step);
+        if (m_viewer.HoldsDecoded(Widen(picture->largePath)))
             continue;
         m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath,
             m_viewer.CurrentFit(), *m_services->Downloads());
@@ -172,6 +179,9 @@ void Qaurn_Navigate_window::PrepareNeighbourAvatars(std::uint32_t landed)
         if (step < 0 && m_currentIndex == 0)
             continue;
         const auto picture = store.Picture(list, m_currentIndex + step);
+        // A commenter's avatar that came after its list did.
+        if (picture && landed != 0)
+            PrepareNeighbourComments(m_currentIndex + step);
         if (!picture || picture->avatarPath.empty())
             continue;
         if (landed == 0)
@@ -179,6 +189,18 @@ void Qaurn_Navigate_window::PrepareNeighbourAvatars(std::uint32_t landed)
         else if (LandedPictureKey(picture->avatarPath) == landed)
             m_comments.PrepareAuthorAvatar(picture->avatarPath);
     }
+}
+
+// The avatars of the first comments of the picture at index, next to the
+// one on show, decoded while the user looks.
+void Qaurn_Navigate_window::PrepareNeighbourComments(std::size_t index)
+{
+    const PictureListId list{m_currentKind, m_currentKey};
+    const FeedStore& store = *m_services->Store();
+    const auto picture = store.Picture(list, index);
+    const auto comments = picture ? store.Comments(list, index, picture->shareId) : nullptr;
+    if (comments)
+        m_comments.PrepareListAvatars(*comments);
 }
 
 void Qaurn_Navigate_window::OnPictureAhead()

@@ -298,6 +298,12 @@ void FeedFetcher::LoadComments(const PictureListId& list, std::size_t index)
     FetchFeed(request);
 }
 
+void FeedFetcher::LoadCommentsAhead(const PictureListId& list, std::size_t index)
+{
+    if (CommentKindFor(list) == feed_kind::kListComments)
+        LoadComments(list, index);
+}
+
 void FeedFetcher::LoadPictureDetails(const std::string& shareId) const
 {
     FeedRequest request = Request(feed_kind::kDetails);

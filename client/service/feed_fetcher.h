@@ -33,6 +33,9 @@ public:
     // 17 for another user's list, 25 for a tag list, 11 otherwise; nothing
     // when the list has no picture at `index`.
     void LoadComments(const PictureListId& list, std::size_t index) override;
+    // The same for a picture about to be stepped to, for lists whose answer
+    // is only stored (11); the others' answers show their picture.
+    void LoadCommentsAhead(const PictureListId& list, std::size_t index);
     void LoadPictureDetails(const std::string& shareId) const;  // 28
     void LoadCurrentComments(const std::string& shareId, int listKind) const;  // 29
 

@@ -52,8 +52,32 @@ void CCommentListBox::SetRect(const RECT& rect)
     m_bar.SetScrollPos(m_bar.GetScrollPos(), false);
 }
 
+namespace {
+
+bool SameRows(const CommentRecord& a, const CommentRecord& b)
+{
+    return a.commentId == b.commentId && a.authorId == b.authorId && a.authorName == b.authorName
+        && a.avatarPath == b.avatarPath && a.content == b.content && a.parentId == b.parentId && a.time == b.time;
+}
+
+bool SameComments(const PictureComments* a, const PictureComments* b)
+{
+    if (!a || !b)
+        return a == b;
+    return a->shareId == b->shareId
+        && std::equal(a->comments.begin(), a->comments.end(), b->comments.begin(), b->comments.end(), SameRows);
+}
+
+}  // namespace
+
+// The same rows again (the list asked for afresh on a step, when it was
+// fetched ahead) leave the list as it is drawn and scrolled.
 void CCommentListBox::SetComments(std::shared_ptr<const PictureComments> comments)
 {
+    if (SameComments(m_comments.get(), comments.get())) {
+        m_comments = std::move(comments);
+        return;
+    }
     m_comments = std::move(comments);
     ++m_generation;
     m_hot = -1;
@@ -222,6 +246,15 @@ void CCommentListBox::DrawRows(HDC hdc, POINT origin)
         }
     }
     RestoreDC(hdc, saved);
+}
+
+void CCommentListBox::PrepareAvatars(const PictureComments& comments)
+{
+    const int rowHeight = Scaled(kRowHeight);
+    const int shown = (int(m_rect.bottom - m_rect.top) + rowHeight - 1) / rowHeight;
+    const int count = std::min(shown, int(comments.comments.size()));
+    for (int row = 0; row < count; ++row)
+        Avatar(comments.comments[std::size_t(row)].avatarPath);
 }
 
 void CCommentListBox::LoadLandedAvatars()

@@ -60,6 +60,9 @@ public:
     // Whether the picture that landed under `key` is the avatar of a row on
     // show: its paint is the only thing that draws it.
     bool ShowsAvatar(std::uint32_t key) const;
+    // The avatars of the rows a list of comments shows first, decoded ahead
+    // for a picture about to show (those whose files are there).
+    void PrepareAvatars(const PictureComments& comments);
     void AppendPaintKey(CPaintKey& key) const;
     // The rows in view, with the list's rectangle shifted by -origin.
     void DrawRows(HDC hdc, POINT origin);
@@ -72,6 +75,7 @@ public:
     AccessibleFacts Describe(const std::string& replyingTo) const;
     bool IsDragging() const { return m_bar.IsDragging(); }
     std::size_t KeptAvatars() const { return m_avatars.Size(); }
+    std::size_t AvatarDecodes() const { return m_avatars.Decodes(); }
 
 private:
     // A length in 96-DPI units at the window's DPI.

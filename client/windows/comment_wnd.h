@@ -100,6 +100,9 @@ public:
     // The author's avatar of a picture about to show, decoded and fitted
     // ahead, so showing that picture costs no decode.
     void PrepareAuthorAvatar(const std::string& path);
+    // The same for the first rows of its comments.
+    void PrepareListAvatars(const PictureComments& comments) { m_list.PrepareAvatars(comments); }
+    std::size_t ListAvatarDecodes() const { return m_list.AvatarDecodes(); }
     std::size_t AuthorAvatarDecodes() const { return m_authorAvatars.Decodes(); }
     // How often the background was drawn anew rather than copied.
     unsigned BackgroundDraws() const { return m_backgroundDraws; }

@@ -3,6 +3,7 @@
 #include "skinkit/file_stamp.h"
 #include "skinkit/picture.h"
 #include "skinkit/picture_scaling.h"
+#include "skinkit/pixel_blend.h"
 
 #include <algorithm>
 #include <cstring>
@@ -32,6 +33,27 @@ std::unique_ptr<Gdiplus::Bitmap> CopyPremultiplied(Gdiplus::Bitmap& source)
     if (static_cast<ULONGLONG>(width) * height > kMaxPixels)
         return nullptr;
     return PremultipliedCopy(source);
+}
+
+// Whether no pixel of picture lets anything through.
+bool IsOpaque(Gdiplus::Bitmap* picture)
+{
+    if (!picture)
+        return false;
+    const int w = static_cast<int>(picture->GetWidth());
+    const int h = static_cast<int>(picture->GetHeight());
+    Gdiplus::Rect all(0, 0, w, h);
+    Gdiplus::BitmapData data{};
+    if (picture->LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+        return false;
+    PixelRows rows;
+    rows.top = static_cast<const UINT32*>(data.Scan0);
+    rows.stride = data.Stride / 4;
+    rows.width = w;
+    rows.height = h;
+    const bool opaque = data.Stride > 0 && AllOpaque(rows);
+    picture->UnlockBits(&data);
+    return opaque;
 }
 
 bool SameTime(const FILETIME& a, const FILETIME& b)
@@ -219,6 +241,7 @@ bool CPictureFileCache::Adopt(const std::wstring& path, std::unique_ptr<Gdiplus:
     entry->pictureSize = natural;
     entry->picture = std::move(picture);
     entry->unloaded = false;
+    entry->opaque = IsOpaque(entry->picture.get());
     return true;
 }
 
@@ -227,6 +250,15 @@ bool CPictureFileCache::Holds(const std::wstring& path) const
     for (const Entry& entry : m_entries) {
         if (entry.serial && entry.path == path && entry.picture)
             return true;
+    }
+    return false;
+}
+
+bool CPictureFileCache::Opaque(const std::wstring& path) const
+{
+    for (const Entry& entry : m_entries) {
+        if (entry.serial && entry.path == path && entry.picture)
+            return entry.opaque;
     }
     return false;
 }
@@ -256,6 +288,7 @@ void CPictureFileCache::Decode(Entry& entry)
     entry.picture = DecodePictureFile(entry.path);
     entry.failedAt = entry.picture ? 0 : std::max<ULONGLONG>(GetTickCount64(), 1);
     entry.unloaded = false;
+    entry.opaque = IsOpaque(entry.picture.get());
     entry.pictureSize = entry.picture
         ? SIZE{static_cast<LONG>(entry.picture->GetWidth()), static_cast<LONG>(entry.picture->GetHeight())}
         : SIZE{};

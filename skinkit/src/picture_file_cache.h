@@ -46,6 +46,9 @@ public:
         const FILETIME& written);
     // Whether path's decoded pixels are held (not only its size).
     bool Holds(const std::wstring& path) const;
+    // Whether path's held picture has no transparent pixel, looked at once
+    // when it came in: such a picture is copied, not blended.
+    bool Opaque(const std::wstring& path) const;
     int HeldCount() const;
 
 private:
@@ -58,6 +61,7 @@ private:
         std::unique_ptr<Gdiplus::Bitmap> picture;
         SIZE pictureSize{};
         bool unloaded = false;
+        bool opaque = false;
         ULONGLONG failedAt = 0;  // tick of a decode that gave nothing
     };
     Entry* Lookup(const std::wstring& path);

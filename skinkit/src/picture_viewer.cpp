@@ -126,24 +126,40 @@ UINT32 ShadedPixel(COLORREF colour, BYTE alpha)
     return *static_cast<UINT32*>(bits);
 }
 
-// Writes pixel over area but hole when hdc is a plain 32-bit DIB; false
-// otherwise.
-bool FillPixels(HDC hdc, RECT area, UINT32 pixel, RECT hole)
+// Writes pixel over row y from left to right but where the holes lie.
+void FillAround(UINT32* row, int y, int left, int right, UINT32 pixel, const RECT (&holes)[2])
+{
+    int spans[2][2] = {};
+    int count = 0;
+    for (const RECT& hole : holes) {
+        if (y < hole.top || y >= hole.bottom || hole.left >= hole.right)
+            continue;
+        spans[count][0] = std::clamp(int(hole.left), left, right);
+        spans[count][1] = std::clamp(int(hole.right), left, right);
+        ++count;
+    }
+    if (count == 2 && spans[1][0] < spans[0][0])
+        std::swap(spans[0], spans[1]);
+    int x = left;
+    for (int i = 0; i < count; ++i) {
+        if (spans[i][0] > x)
+            std::fill(row + x, row + spans[i][0], pixel);
+        x = std::max(x, spans[i][1]);
+    }
+    if (x < right)
+        std::fill(row + x, row + right, pixel);
+}
+
+// Writes pixel over area but the holes when hdc is a plain 32-bit DIB;
+// false otherwise.
+bool FillPixels(HDC hdc, RECT area, UINT32 pixel, const RECT (&holes)[2])
 {
     std::ptrdiff_t rowStep = 0;
     UINT32* top = DirectPixels(hdc, area, rowStep);
     if (!top)
         return false;
-    IntersectRect(&hole, &hole, &area);
-    for (int y = area.top; y < area.bottom; ++y) {
-        UINT32* row = top + y * rowStep;
-        if (y >= hole.top && y < hole.bottom) {
-            std::fill(row + area.left, row + hole.left, pixel);
-            std::fill(row + hole.right, row + area.right, pixel);
-        } else {
-            std::fill(row + area.left, row + area.right, pixel);
-        }
-    }
+    for (int y = area.top; y < area.bottom; ++y)
+        FillAround(top + y * rowStep, y, area.left, area.right, pixel, holes);
     return true;
 }
 
@@ -182,8 +198,9 @@ bool CopyRows(HDC dc, int x, int y, Gdiplus::Bitmap& picture)
 }
 
 // A decoded picture at its own size: its premultiplied rows blended straight
-// into the target's bits, ten frames a swap, else drawn by GDI+.
-void DrawAsIs(HDC hdc, Gdiplus::Bitmap& picture, int x, int y)
+// into the target's bits, or copied when it is opaque (a photograph always
+// is), ten frames a swap; else drawn by GDI+.
+void DrawAsIs(HDC hdc, Gdiplus::Bitmap& picture, int x, int y, bool opaque)
 {
     const int w = static_cast<int>(picture.GetWidth());
     const int h = static_cast<int>(picture.GetHeight());
@@ -196,6 +213,7 @@ void DrawAsIs(HDC hdc, Gdiplus::Bitmap& picture, int x, int y)
         rows.width = w;
         rows.height = h;
         rows.premultiplied = true;
+        rows.opaque = opaque;
         const bool blended = data.Stride > 0 && BlendStraight(hdc, x, y, rows, RECT{0, 0, w, h});
         picture.UnlockBits(&data);
         if (blended)
@@ -206,6 +224,20 @@ void DrawAsIs(HDC hdc, Gdiplus::Bitmap& picture, int x, int y)
 }
 
 }  // namespace
+
+struct Rir_picture_ui::SwapFrame {
+    // The previous picture from its ready copy when fromReady, else from its
+    // decoded pixels; each picture's corner and where it is opaque.
+    bool fromReady = false;
+    Gdiplus::Bitmap* previous = nullptr;
+    POINT previousAt{};
+    RECT previousCovers{};
+    Gdiplus::Bitmap* current = nullptr;
+    POINT currentAt{};
+    RECT currentCovers{};
+    bool currentOpaque = false;
+    bool previousOpaque = false;
+};
 
 Rir_picture_ui::Rir_picture_ui()
     : m_motion(std::make_shared<ViewerMotion>())
@@ -670,12 +702,16 @@ void Rir_picture_ui::DrawPicture(HDC hdc)
     const bool current = !IsRectEmpty(&place);
     if (current)
         KeepWanted();
-    Darken(hdc, CoveredArea(current, place));
+    if (swapping) {
+        const SwapFrame frame = CurrentSwapFrame();
+        Darken(hdc, frame.previousCovers, frame.currentCovers);
+        DrawSwap(hdc, frame);
+    } else {
+        Darken(hdc, CoveredArea(current, place));
+    }
     if (m_defaultPicture)
         DrawDefaultPicture(hdc);
-    else if (swapping)
-        DrawSwap(hdc);
-    else if (shown)
+    else if (shown && !swapping)
         DrawCurrent(hdc, current, place);
     DrawBar(hdc);
     if (!m_motion->barHidden.load()) {
@@ -716,14 +752,14 @@ bool Rir_picture_ui::CoversWithBackdrop(const RECT& area) const
 // Black at kShadeAlpha over what lies there or, with a backdrop, the same
 // look written straight: shading costs a read and four look-ups per pixel.
 // What the picture covers is left out of the writing.
-void Rir_picture_ui::Darken(HDC hdc, const RECT& covered) const
+void Rir_picture_ui::Darken(HDC hdc, const RECT& covered, const RECT& alsoCovered) const
 {
     const RECT area = ShadedArea();
     if (!m_hasBackdrop) {
         ShadeRect(hdc, area, kShadeAlpha);
         return;
     }
-    if (FillPixels(hdc, area, m_shadedBackdrop, covered))
+    if (FillPixels(hdc, area, m_shadedBackdrop, {covered, alsoCovered}))
         return;
     win32kit::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(m_backdrop));
     FillRect(hdc, &area, brush.Get());
@@ -757,15 +793,18 @@ RECT Rir_picture_ui::ReadyPlace(const std::wstring& path)
     return m_pictureCache.IsCurrent(PictureKey(path, place).Bytes()) ? place : RECT{};
 }
 
-// Where the picture about to be drawn is opaque, as its ready copy knows it;
-// empty when that copy is about to be made again.
-RECT Rir_picture_ui::CoveredArea(bool current, const RECT& place) const
+// Where the picture about to be drawn is opaque: all of it when drawn
+// straight, else as its ready copy knows it; empty when that copy is about
+// to be made again.
+RECT Rir_picture_ui::CoveredArea(bool current, const RECT& place)
 {
     if (m_defaultPicture) {
         if (m_defaultImage || !m_defaultCache.IsCurrent(DefaultKey().Bytes()))
             return RECT{};
         return m_defaultCache.OpaqueArea(0, DefaultTop());
     }
+    if (current && DrawnStraight(place))
+        return place;
     if (!current || !m_pictureCache.IsCurrent(PictureKey(m_currentPath, place).Bytes()))
         return RECT{};
     return m_pictureCache.OpaqueArea(place.left, place.top);
@@ -798,12 +837,32 @@ void Rir_picture_ui::DrawDefaultPicture(HDC hdc)
         m_defaultImage.reset();
 }
 
+// The current picture when it is held decoded at the size it is shown at
+// and opaque (decoded ahead, it is): its rows are copied as they are, so
+// no ready copy is needed.
+Gdiplus::Bitmap* Rir_picture_ui::DrawnStraight(const RECT& place)
+{
+    if (!m_pictures->Holds(m_currentPath) || !m_pictures->Opaque(m_currentPath))
+        return nullptr;
+    Gdiplus::Bitmap* picture = m_pictures->Find(m_currentPath);
+    if (!picture || ImageWidth(picture) != Width(place) || ImageHeight(picture) != Height(place))
+        return nullptr;
+    return picture;
+}
+
 // Once the ready copy is made the decoded pixels are let go (a screen-sized
-// picture is ten megabytes); a change of size decodes the file again.
+// picture is ten megabytes); a change of size decodes the file again. An
+// opaque picture held at its size is drawn straight instead, which costs a
+// copy of the rows shown, as much as drawing the ready copy would.
 void Rir_picture_ui::DrawCurrent(HDC hdc, bool known, const RECT& place)
 {
     if (!known) {
         DrawSpinner(hdc);
+        return;
+    }
+    if (Gdiplus::Bitmap* picture = DrawnStraight(place)) {
+        m_pictureCache.Release();
+        DrawAsIs(hdc, *picture, place.left, place.top, true);
         return;
     }
     const int w = Width(place);
@@ -849,19 +908,45 @@ void Rir_picture_ui::DrawSpinner(HDC hdc) const
         &format, false, FW_BOLD);
 }
 
-void Rir_picture_ui::DrawSwap(HDC hdc)
+// The threads move the pictures meanwhile: one look, so the shade behind
+// and the pictures agree.
+Rir_picture_ui::SwapFrame Rir_picture_ui::CurrentSwapFrame()
 {
     const ViewerMotion& m = *m_motion;
+    SwapFrame frame;
     const RECT previousPlace = ReadyPlace(m_previousPath);
-    if (!IsRectEmpty(&previousPlace))
-        m_pictureCache.Draw(hdc, m.previousX.load(), previousPlace.top);
-    // Both stay in the file cache: it holds the two most recent pictures.
-    Gdiplus::Bitmap* previous = IsRectEmpty(&previousPlace) ? m_pictures->Find(m_previousPath) : nullptr;
-    Gdiplus::Bitmap* current = m_pictures->Find(m_currentPath);
-    if (previous)
-        DrawAsIs(hdc, *previous, m.previousX.load(), PictureTop(ImageHeight(previous)));
-    if (current)
-        DrawAsIs(hdc, *current, m_rect.right - m.currentOffset.load(), PictureTop(ImageHeight(current)));
+    frame.fromReady = !IsRectEmpty(&previousPlace);
+    frame.previousAt = POINT{m.previousX.load(), previousPlace.top};
+    if (frame.fromReady) {
+        frame.previousCovers = m_pictureCache.OpaqueArea(frame.previousAt.x, frame.previousAt.y);
+    } else if ((frame.previous = m_pictures->Find(m_previousPath)) != nullptr) {
+        // Both stay in the file cache while the swap runs.
+        const int h = ImageHeight(frame.previous);
+        frame.previousAt.y = PictureTop(h);
+        frame.previousOpaque = m_pictures->Opaque(m_previousPath);
+        if (frame.previousOpaque)
+            frame.previousCovers = RECT{frame.previousAt.x, frame.previousAt.y,
+                frame.previousAt.x + ImageWidth(frame.previous), frame.previousAt.y + h};
+    }
+    if ((frame.current = m_pictures->Find(m_currentPath)) != nullptr) {
+        const int h = ImageHeight(frame.current);
+        frame.currentAt = POINT{m_rect.right - m.currentOffset.load(), PictureTop(h)};
+        frame.currentOpaque = m_pictures->Opaque(m_currentPath);
+        if (frame.currentOpaque)
+            frame.currentCovers = RECT{frame.currentAt.x, frame.currentAt.y,
+                frame.currentAt.x + ImageWidth(frame.current), frame.currentAt.y + h};
+    }
+    return frame;
+}
+
+void Rir_picture_ui::DrawSwap(HDC hdc, const SwapFrame& frame)
+{
+    if (frame.fromReady)
+        m_pictureCache.Draw(hdc, frame.previousAt.x, frame.previousAt.y);
+    if (frame.previous)
+        DrawAsIs(hdc, *frame.previous, frame.previousAt.x, frame.previousAt.y, frame.previousOpaque);
+    if (frame.current)
+        DrawAsIs(hdc, *frame.current, frame.currentAt.x, frame.currentAt.y, frame.currentOpaque);
 }
 
 void Rir_picture_ui::DrawBar(HDC hdc)

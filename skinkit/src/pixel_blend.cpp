@@ -2,6 +2,8 @@
 
 #include "control_util.h"
 
+#include <cstring>
+
 #if defined(__i386__) || defined(__x86_64__)
 #include <emmintrin.h>
 #endif
@@ -106,6 +108,10 @@ bool BlendStraight(HDC target, int x, int y, const PixelRows& source, const RECT
         UINT32* out = top + row * rowStep;
         const int sourceRow = part.top + row - corner.y;
         const UINT32* in = source.top + sourceRow * source.stride + (part.left + area.left - corner.x);
+        if (source.opaque) {
+            std::memcpy(out + area.left, in, static_cast<size_t>(area.right - area.left) * sizeof(UINT32));
+            continue;
+        }
         if (source.premultiplied || (source.plainRows && source.plainRows[sourceRow])) {
             overRow(out + area.left, in, area.right - area.left);
             continue;
@@ -116,6 +122,21 @@ bool BlendStraight(HDC target, int x, int y, const PixelRows& source, const RECT
                 continue;
             out[column] = Premultiplied(pixel) ? Over(out[column], pixel) : OverCapped(out[column], pixel);
         }
+    }
+    return true;
+}
+
+bool AllOpaque(const PixelRows& source)
+{
+    if (!source.top)
+        return false;
+    for (int row = 0; row < source.height; ++row) {
+        const UINT32* in = source.top + row * source.stride;
+        UINT32 all = 0xFF000000;
+        for (int x = 0; x < source.width; ++x)
+            all &= in[x];
+        if ((all >> 24) != 0xFF)
+            return false;
     }
     return true;
 }

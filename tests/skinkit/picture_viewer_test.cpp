@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -85,13 +86,13 @@ protected:
 
     // A solid picture file; the viewer keeps no file open, so it can be
     // replaced while shown.
-    std::wstring WritePicture(const std::wstring& name, int width, int height, COLORREF color)
+    std::wstring WritePicture(const std::wstring& name, int width, int height, COLORREF color, BYTE alpha = 255)
     {
         const std::wstring path = folder.Path() + name;
         Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
         {
             Gdiplus::Graphics g(&bitmap);
-            g.Clear(Gdiplus::Color(255, GetRValue(color), GetGValue(color), GetBValue(color)));
+            g.Clear(Gdiplus::Color(alpha, GetRValue(color), GetGValue(color), GetBValue(color)));
         }
         const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
         EXPECT_EQ(Gdiplus::Ok, bitmap.Save(path.c_str(), &png, nullptr));
@@ -351,19 +352,21 @@ TEST_F(ViewerTest, PictureIsDecodedOnceAndAFileThatAppearsLaterIsPickedUp)
     EXPECT_TRUE(Near(surface.Pixel(210, 300), kTeal));
     EXPECT_EQ(2u, viewer->GetDecodeCount());
 
-    // The decoded pixels go once the ready copy is drawn: a viewer too small
-    // for the picture scales the unchanged file again from one more decode.
+    // Shown at its size, the opaque picture is drawn from its decoded pixels:
+    // a viewer too small for it scales those into a ready copy, with no
+    // decode, and lets them go once that copy is drawn.
     viewer->set_window_rect(0, 0, 300, 150);
     Paint(surface);
     Paint(surface);
     const RECT place = viewer->GetPictureRect();
     EXPECT_EQ(300, place.right - place.left);
     EXPECT_TRUE(Near(surface.Pixel((place.left + place.right) / 2, (place.top + place.bottom) / 2), kTeal));
-    EXPECT_EQ(3u, viewer->GetDecodeCount());
+    EXPECT_EQ(2u, viewer->GetDecodeCount());
+    EXPECT_FALSE(viewer->HoldsDecoded(path));
     // The next picture is decoded; the one it replaces leaves from its ready
     // copy rather than from a decode of its own.
     viewer->set_bk_image_local_path(WritePicture(L"next.png", 200, 100, kCoral));
-    EXPECT_EQ(4u, viewer->GetDecodeCount());
+    EXPECT_EQ(3u, viewer->GetDecodeCount());
 }
 
 // Another program held the file, unshared, while the viewer first looked:
@@ -443,6 +446,97 @@ TEST_F(ViewerTest, ASwapRepaintsOnlyTheBandThePicturesMoveIn)
         if (c.currentThere) {
             EXPECT_TRUE(Near(surface.Pixel(400, 300), kTeal));
         }
+    }
+}
+
+// Row y of the surface as one letter a pixel: p for the previous picture's
+// colour, c for the current one's, s for the shade, ? for anything else.
+std::string RowLetters(const Surface& surface, int y, COLORREF previous, COLORREF current)
+{
+    std::string letters;
+    for (int x = 0; x < surface.Width(); ++x) {
+        const UINT32 p = surface.Pixel(x, y);
+        letters += Near(p, previous, 6) ? 'p' : Near(p, current, 6) ? 'c' : IsShade(p) ? 's' : '?';
+    }
+    return letters;
+}
+
+// Where letter runs in row: one unbroken run of `width` pixels, shorter
+// only where an edge of the row cuts it, or none at all.
+::testing::AssertionResult OneRun(const std::string& row, char letter, int width)
+{
+    const size_t first = row.find(letter);
+    if (first == std::string::npos)
+        return ::testing::AssertionSuccess();
+    const size_t last = row.rfind(letter);
+    const int length = int(last - first + 1);
+    const bool cut = first == 0 || last == row.size() - 1;
+    if (row.find_first_not_of(letter, first) <= last || (length != width && !cut) || length > width)
+        return ::testing::AssertionFailure() << letter << " from " << first << " to " << last << " in " << row;
+    return ::testing::AssertionSuccess();
+}
+
+// What a picture of colour at alpha shows over the shade (black, nearly).
+COLORREF OverShade(COLORREF colour, BYTE alpha)
+{
+    const auto part = [alpha](int c) { return c * alpha / 255; };
+    return RGB(part(GetRValue(colour)), part(GetGValue(colour)), part(GetBValue(colour)));
+}
+
+// Every frame of a swap over a known backdrop: each picture whole where it
+// lies (cut only by the viewer's edges), the shade everywhere else and
+// nothing left of what was under the viewer; settled, the new picture in
+// the middle. An opaque picture at its own size is drawn from its decoded
+// pixels, with no ready copy beside them; a translucent one through its
+// ready copy, its decoded pixels let go.
+TEST_F(ViewerTest, SwapFramesShowBothPicturesWholeOverTheShadeAndNothingStale)
+{
+    struct Case {
+        const char* name;
+        BYTE alpha;
+        bool heldDecoded;  // once shown settled
+    };
+    const Case kCases[] = {
+        {"opaque", 255, true},
+        {"translucent", 128, false},
+    };
+    constexpr UINT32 kStale = 0xFFFF00FF;
+    constexpr int kRow = 300;  // through both pictures: rows 250 to 350
+    ShowWindow(parent.GetHWND(), SW_SHOWNOACTIVATE);
+    Surface surface(kWidth, kHeight);
+    int n = 0;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        NewViewer();
+        viewer->SetBackdrop(RGB(34, 38, 46));
+        const COLORREF previous = OverShade(kCoral, c.alpha);
+        const COLORREF current = OverShade(kTeal, c.alpha);
+        const std::wstring before = WritePicture(L"seen" + std::to_wstring(n) + L".png", 200, 100, kCoral, c.alpha);
+        const std::wstring after = WritePicture(L"next" + std::to_wstring(n++) + L".png", 200, 100, kTeal, c.alpha);
+        Show(before);
+        Paint(surface);
+        EXPECT_EQ(c.heldDecoded, viewer->HoldsDecoded(before));
+        viewer->set_bk_image_local_path(after);
+        viewer->Summon_exchange_next_image();
+        int frames = 0;
+        while (viewer->IsSwapRunning()) {
+            surface.Clear(kStale);
+            viewer->OnPaint(surface.Dc());
+            ++frames;
+            const std::string row = RowLetters(surface, kRow, previous, current);
+            ASSERT_EQ(std::string::npos, row.find('?')) << "frame " << frames << ": " << row;
+            ASSERT_TRUE(OneRun(row, 'p', 200)) << "frame " << frames;
+            ASSERT_TRUE(OneRun(row, 'c', 200)) << "frame " << frames;
+            ASSERT_EQ(0, CountIf(surface, RECT{0, 30, kWidth, kHeight}, [](UINT32 p) { return p == kStale; }))
+                << "frame " << frames;
+        }
+        EXPECT_GT(frames, 0);
+        surface.Clear(kStale);
+        viewer->OnPaint(surface.Dc());
+        const std::string settled = RowLetters(surface, kRow, previous, current);
+        EXPECT_EQ(std::string(300, 's') + std::string(200, 'c') + std::string(300, 's'), settled);
+        EXPECT_EQ(0, CountIf(surface, RECT{0, 30, kWidth, kHeight}, [](UINT32 p) { return p == kStale; }));
+        EXPECT_EQ(c.heldDecoded, viewer->HoldsDecoded(after));
     }
 }
 

@@ -160,16 +160,20 @@ private:
     bool SpinnerOnShow();
     int PictureTop(int height) const;
     RECT ShadedArea() const;
-    void Darken(HDC hdc, const RECT& covered) const;
+    // Where a swap frame draws the two pictures, read once from the motion.
+    struct SwapFrame;
+    SwapFrame CurrentSwapFrame();
+    void Darken(HDC hdc, const RECT& covered, const RECT& alsoCovered = RECT{}) const;
     int DefaultTop() const;
     CPaintKey DefaultKey() const;
     CPaintKey PictureKey(const std::wstring& path, const RECT& place) const;
     RECT ReadyPlace(const std::wstring& path);
-    RECT CoveredArea(bool current, const RECT& place) const;
+    RECT CoveredArea(bool current, const RECT& place);
+    Gdiplus::Bitmap* DrawnStraight(const RECT& place);
     void DrawDefaultPicture(HDC hdc);
     void DrawCurrent(HDC hdc, bool known, const RECT& place);
     void DrawSpinner(HDC hdc) const;
-    void DrawSwap(HDC hdc);
+    void DrawSwap(HDC hdc, const SwapFrame& frame);
     void DrawBar(HDC hdc);
     void DrawTitle(HDC hdc);
     void ResetOpeningBand();

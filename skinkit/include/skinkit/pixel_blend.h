@@ -19,6 +19,8 @@ struct PixelRows {
     // Known true of every pixel: no colour above its alpha (GDI text can
     // leave such pixels, which are blended channel by channel, capped).
     bool premultiplied = false;
+    // Known true of every pixel: alpha 0xFF, so each row is copied as it is.
+    bool opaque = false;
     // Else per row, 1 where it holds; null: each pixel is checked.
     const unsigned char* plainRows = nullptr;
 };
@@ -29,6 +31,9 @@ struct PixelRows {
 // either way up) drawn on 1:1 with a rectangular clip: the caller blends
 // through GDI then.
 SKINKIT_API bool BlendStraight(HDC target, int x, int y, const PixelRows& source, const RECT& part);
+
+// Whether every pixel of the picture has alpha 0xFF.
+SKINKIT_API bool AllOpaque(const PixelRows& source);
 
 // The plainRows of a picture.
 SKINKIT_API std::vector<unsigned char> FindPlainRows(const PixelRows& source);

@@ -245,6 +245,35 @@ TEST_F(LargeViewTest, AStepDrawsTheNextPictureDecodedAheadWithoutAskingAgain)
     EXPECT_EQ(CountRequests(Asked(1)), 1) << "the step asked for the picture again";
 }
 
+// Looked at a moment, the next picture's comments come ahead as well, with
+// their authors' avatars decoded: the step shows them at once, not once they
+// are asked for and come, and its paint decodes no avatar of theirs.
+TEST_F(LargeViewTest, AStepShowsTheNextPicturesCommentsFetchedAhead)
+{
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    const FeedStore& store = *window.Services().Store();
+    const std::string next = store.Picture(kHome, 1)->shareId;
+    ASSERT_TRUE(PumpFor(seconds(20), [&] { return store.Comments(kHome, 1, next) != nullptr; }))
+        << "the next picture's comments were not fetched ahead";
+    const auto ahead = store.Comments(kHome, 1, next);
+    ASSERT_FALSE(ahead->comments.empty());
+    PumpFor(seconds(1), [] { return false; });  // the commenters' avatars land
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const CCommentWnd& comments = window.CommentView();
+    const std::size_t decodes = comments.ListAvatarDecodes();
+
+    Key(VK_RIGHT);
+    ASSERT_EQ(window.CurrentIndex(), 1u);
+    const PictureComments* shown = comments.Comments();
+    ASSERT_NE(shown, nullptr) << "the step showed no comments";
+    EXPECT_EQ(shown->shareId, next);
+    EXPECT_EQ(shown->comments.size(), ahead->comments.size());
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW);
+    EXPECT_EQ(comments.ListAvatarDecodes(), decodes) << "the step's paint decoded commenters' avatars";
+    ASSERT_TRUE(SettleStep());
+}
+
 // The comment view's background is kept, not drawn again for each picture,
 // and the author of the next picture is decoded ahead: a step and the paint
 // after it decode no avatar.
