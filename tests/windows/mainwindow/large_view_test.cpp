@@ -2,6 +2,7 @@
 // service: choosing and stepping through pictures, the keys, full view, the
 // notices at the ends of a list, one large transfer at a time, a display
 // change.
+#include "cache_downloader.h"
 #include "feed_kinds.h"
 #include "main_window.h"
 #include "main_window_timers.h"
@@ -300,6 +301,31 @@ TEST_F(LargeViewTest, StepsDrawTheCommentViewFromWhatWasKeptAndPreparedAhead)
     }
     ASSERT_EQ(window.CurrentIndex(), 1u);
     EXPECT_EQ(comments.BackgroundDraws(), backgrounds) << "the background was drawn again";
+}
+
+// A commenter's avatar that lands while its row is on show repaints the
+// comment view: nothing else repaints a view left alone.
+TEST_F(LargeViewTest, ACommentersAvatarThatLandsRepaintsTheCommentView)
+{
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    const CCommentWnd& comments = window.CommentView();
+    ASSERT_TRUE(PumpFor(seconds(20), [&] {
+        const PictureComments* shown = comments.Comments();
+        return !comments.Animating() && shown && !shown->comments.empty();
+    }));
+    PumpFor(seconds(1), [] { return false; });
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const std::string landed = comments.Comments()->comments[0].avatarPath;
+    const std::uint32_t keys[] = {LandedPictureKey(landed), LandedPictureKey(landed + ".other")};
+    RECT pending[2]{};
+    for (int i = 0; i < 2; ++i) {
+        ValidateRect(hwnd, nullptr);
+        SendMessageW(hwnd, UM_PICTURE_ARRIVED, keys[i], 0);
+        GetUpdateRect(hwnd, &pending[i], FALSE);
+    }
+    EXPECT_FALSE(IsRectEmpty(&pending[0])) << "the row's avatar landed";
+    EXPECT_TRUE(IsRectEmpty(&pending[1])) << "a picture no row shows landed";
 }
 
 // Stepping on at reading pace holds the shown picture and its neighbours
