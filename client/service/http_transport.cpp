@@ -232,13 +232,8 @@ bool IsUsableHeldPicture(const std::string& held)
 // The held picture written to its temporary file in one go.
 bool WriteHeld(DownloadSink& sink)
 {
-    FileHandle file(platform::OpenFile(sink.path, "wb"));
-    if (!file) {
-        sink.openFailed = true;
-        return false;
-    }
-    const bool written = std::fwrite(sink.held.data(), 1, sink.held.size(), file.get()) == sink.held.size();
-    return std::fclose(file.release()) == 0 && written;
+    const bool written = Spill(sink);
+    return sink.file && std::fclose(sink.file.release()) == 0 && written;
 }
 
 // Reads until the first NUL byte: a picture has one within its first bytes,
