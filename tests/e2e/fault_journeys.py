@@ -348,6 +348,13 @@ def row_many_pictures(j, main):
          "the published list again")
 
 
+def thumbnail_shown(rows):
+    """A slot with its thumbnail rather than the grey box: a bright one is
+    colourful, a muted one (a brown dish, a grey-green hill) is at least not
+    the box's flat grey."""
+    return colourful(rows) or not greyish(rows)
+
+
 def thumbnail_row(fault, index):
     """Thumbnails that fail: the strip shows its grey 加载中 boxes, nothing
     unusable stays in the cache, and once the service is healthy a new drop
@@ -371,7 +378,7 @@ def thumbnail_row(fault, index):
         j.service.fault("mode=normal")
         since = j.service.mark()
         drop_strip(j, main, index)
-        poll(lambda: all(colourful(j.pixels(main, *slot_area(index, k))) for k in range(SLOTS)), j.seconds(30),
+        poll(lambda: all(thumbnail_shown(j.pixels(main, *slot_area(index, k))) for k in range(SLOTS)), j.seconds(30),
              "the thumbnails once the service is healthy")
     return row
 
