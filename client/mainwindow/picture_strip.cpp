@@ -43,16 +43,6 @@ bool Same(const FILETIME& a, const FILETIME& b)
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
-std::unique_ptr<Gdiplus::Bitmap> NewSurface(int width, int height)
-{
-    if (width <= 0 || height <= 0)
-        return nullptr;
-    auto surface = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
-    if (surface->GetLastStatus() != Gdiplus::Ok)
-        return nullptr;
-    return surface;
-}
-
 // Where a picture lands in a box: tall ones fill its height, wide ones its
 // width, centred the other way.
 Gdiplus::Rect Fitted(int pictureWidth, int pictureHeight, const Gdiplus::Rect& box)
@@ -90,32 +80,7 @@ std::unique_ptr<Gdiplus::Bitmap> ProgramPng(int id)
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
     HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    const DWORD size = found ? SizeofResource(module, found) : 0;
-    if (!bytes || size == 0)
-        return nullptr;
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!copy)
-        return nullptr;
-    std::memcpy(GlobalLock(copy), bytes, size);
-    GlobalUnlock(copy);
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
-        GlobalFree(copy);
-        return nullptr;
-    }
-    std::unique_ptr<Gdiplus::Bitmap> result;
-    {
-        Gdiplus::Bitmap decoded(stream);
-        if (decoded.GetLastStatus() == Gdiplus::Ok) {
-            result = NewSurface(int(decoded.GetWidth()), int(decoded.GetHeight()));
-            if (result) {
-                Gdiplus::Graphics g(result.get());
-                g.DrawImage(&decoded, 0, 0, int(decoded.GetWidth()), int(decoded.GetHeight()));
-            }
-        }
-    }
-    stream->Release();
-    return result;
+    return bytes ? LoadPictureBytes(bytes, SizeofResource(module, found)) : nullptr;
 }
 
 void Move(RECT& rect, int dy)

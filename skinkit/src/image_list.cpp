@@ -4,6 +4,7 @@
 
 #include "control_util.h"
 #include "skinkit/dpi.h"
+#include "skinkit/picture.h"
 
 CImageList::~CImageList() { Clear(); }
 
@@ -14,12 +15,6 @@ void CImageList::Clear()
     for (Gdiplus::Bitmap* image : m_images)
         delete image;
     m_images.clear();
-}
-
-static bool FileExists(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void CImageList::Load(const std::wstring& folder, int dpi)
@@ -37,17 +32,8 @@ void CImageList::Load(const std::wstring& folder, int dpi)
             m_images.push_back(skinkit::LoadSkinPicture(path, dpi).release());
             continue;
         }
-        if (name[0] == L'\0' || !FileExists(path)) {
-            m_images.push_back(nullptr);
-            continue;
-        }
-        auto* image = new Gdiplus::Bitmap(path.c_str());
-        // A file GDI+ cannot decode counts as missing: controls only test for null.
-        if (image && image->GetLastStatus() != Gdiplus::Ok) {
-            delete image;
-            image = nullptr;
-        }
-        m_images.push_back(image);
+        // A missing file, or one that does not decode, is null: controls only test for null.
+        m_images.push_back(name[0] == L'\0' ? nullptr : LoadPictureFile(path).release());
     }
 }
 

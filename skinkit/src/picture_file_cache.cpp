@@ -1,5 +1,7 @@
 #include "picture_file_cache.h"
 
+#include "picture_codec.h"
+
 #include "skinkit/file_stamp.h"
 #include "skinkit/picture.h"
 #include "skinkit/picture_scaling.h"
@@ -78,6 +80,19 @@ std::unique_ptr<Gdiplus::Bitmap> DecodeGlobal(HGLOBAL global)
         GlobalFree(global);
         return nullptr;
     }
+    BYTE head[8] = {};
+    size_t headSize = 0;
+    if (const void* bytes = GlobalLock(global)) {
+        headSize = std::min<size_t>(sizeof(head), GlobalSize(global));
+        std::memcpy(head, bytes, headSize);
+        GlobalUnlock(global);
+    }
+    if (auto picture = DecodeWithCodec(stream.Get(), head, headSize, kMaxSide, kMaxPixels))
+        return picture;
+    // Another format, or one the codec refused: GDI+ has its own go, from the start.
+    const LARGE_INTEGER start{};
+    if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr)))
+        return nullptr;
     Gdiplus::Bitmap source(stream.Get());
     return CopyPremultiplied(source);
 }
@@ -351,3 +366,8 @@ void CPictureFileCache::Clear()
 }  // namespace skinkit
 
 std::unique_ptr<Gdiplus::Bitmap> LoadPictureFile(const std::wstring& path) { return skinkit::DecodePictureFile(path); }
+
+std::unique_ptr<Gdiplus::Bitmap> LoadPictureBytes(const void* bytes, size_t size)
+{
+    return skinkit::DecodePictureBytes(bytes, size);
+}

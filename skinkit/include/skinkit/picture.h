@@ -56,3 +56,6 @@ private:
 // open afterwards (a download may replace it). Null when it is missing or not
 // a picture.
 SKINKIT_API std::unique_ptr<Gdiplus::Bitmap> LoadPictureFile(const std::wstring& path);
+
+// A picture held in memory (a resource, say) decoded the same way.
+SKINKIT_API std::unique_ptr<Gdiplus::Bitmap> LoadPictureBytes(const void* bytes, size_t size);
