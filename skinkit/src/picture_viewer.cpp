@@ -830,6 +830,9 @@ void Rir_picture_ui::DrawDefaultPicture(HDC hdc)
             return RECT{0, 0, w, h};
         },
         [&](HDC dc, int x, int y) {
+            // Scaled to the screen's width when made: its rows go over as they are.
+            if (!image || CopyRows(dc, x, y, *image))
+                return;
             Gdiplus::Graphics g(dc);
             DrawImagePart(g, image, x, y, 0, 0, w, h);
         });
