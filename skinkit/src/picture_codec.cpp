@@ -44,9 +44,9 @@ HRESULT CreateFromCodecLibrary(REFCLSID kind, REFIID iid, void** out)
 {
     static const GetClassObject getClassObject = [] {
         HMODULE library = LoadLibraryW(L"windowscodecs.dll");
-        return library ? reinterpret_cast<GetClassObject>(
-                   reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")))
-                       : nullptr;
+        return library
+            ? reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")))
+            : nullptr;
     }();
     if (!getClassObject)
         return E_NOINTERFACE;
@@ -67,8 +67,8 @@ template <class T> win32kit::ComPtr<T> Create(REFCLSID kind, REFIID iid)
 
 }  // namespace
 
-std::unique_ptr<Gdiplus::Bitmap> DecodeWithCodec(IStream* stream, const void* head, size_t headSize, UINT maxSide,
-    ULONGLONG maxPixels)
+std::unique_ptr<Gdiplus::Bitmap> DecodeWithCodec(
+    IStream* stream, const void* head, size_t headSize, UINT maxSide, ULONGLONG maxPixels)
 {
     const CLSID* kind = DecoderFor(head, headSize);
     if (!kind || !stream)

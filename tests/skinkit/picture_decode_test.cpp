@@ -144,8 +144,7 @@ TEST(PictureDecodeTest, EachFormatDecodesToItsPremultipliedPixels)
         EXPECT_EQ(picture->GetWidth(), row.width);
         EXPECT_EQ(picture->GetHeight(), row.height);
         EXPECT_EQ(picture->GetPixelFormat(), PixelFormat32bppPARGB);
-        EXPECT_LE(LargestChannelGap(StoredPixel(*picture, row.width / 2, row.height / 2), row.expected),
-            row.tolerance);
+        EXPECT_LE(LargestChannelGap(StoredPixel(*picture, row.width / 2, row.height / 2), row.expected), row.tolerance);
     }
 }
 
