@@ -142,6 +142,7 @@ private:
     void ShowLargePicture(std::wstring path, bool slides = false);
     void ShowHomePicture();
     bool ShowListPicture(const PictureListId& list, std::size_t index, bool slides = false);
+    void DecodeShownPicture();
     void StepPicture(int step);
     // The neighbours of the picture on show (main_window_viewer.cpp).
     void TellNeighbours();

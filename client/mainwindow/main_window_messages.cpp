@@ -184,7 +184,8 @@ void Qaurn_Navigate_window::OnFeedOffline(bool offline)
 
 void Qaurn_Navigate_window::OnLargeDownloadDone()
 {
-    // The picture on show is there: its neighbours come next.
+    // The picture on show is there: it is decoded, its neighbours come next.
+    DecodeShownPicture();
     SetTimer(m_hWnd, kPicturesAheadTimer, kPicturesAheadDelayMs, nullptr);
     if (m_currentKind == m_strip.FeedNumber() && m_currentKey == m_strip.Key())
         m_strip.Preload(int(m_currentIndex));
@@ -355,14 +356,34 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
         return false;
     // At the size of the screen as it is now, which may have changed since the list came.
     m_services->Downloads()->FetchLarge(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath);
-    ShowLargePicture(Widen(picture->largePath), slides);
+    const std::wstring path = Widen(picture->largePath);
+    ShowLargePicture(path, slides);
     m_currentKind = list.kind;
     m_currentKey = list.key;
     m_currentIndex = index;
     // The picture stepped away from is let go at once.
     TellNeighbours();
+    // Decoded and fitted on a worker once its file is there, as its
+    // neighbours are: on this thread a screen-sized picture's decode and
+    // scaling held the window a quarter of a second before it showed.
+    if (!m_viewer.HoldsDecoded(path)) {
+        m_viewer.AwaitDecoded(path);
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            DecodeShownPicture();
+    }
     ShowPictureInComments();
     return true;
+}
+
+// Only once the file is in place: asked for before, the decode would fetch
+// it a second time beside the download of the picture on show.
+void Qaurn_Navigate_window::DecodeShownPicture()
+{
+    const FeedStore::PicturePtr picture = CurrentPicture();
+    if (!picture || !m_viewer.Awaits(Widen(picture->largePath)))
+        return;
+    m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath,
+        m_viewer.CurrentFit(), *m_services->Downloads());
 }
 
 // The picture before or after the current one slides in; past either end of

@@ -209,6 +209,8 @@ void Qaurn_Navigate_window::OnPictureAhead()
         if (decoded->picture)
             m_viewer.TakeDecoded(
                 decoded->path, std::move(decoded->picture), decoded->natural, decoded->size, decoded->written);
+        else  // none came: the window's thread reads the file itself if it is there
+            m_viewer.StopAwaiting(decoded->path);
     }
 }
 

@@ -370,6 +370,7 @@ void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
         m_messenger->set_download_percent(L"0");
     m_previousPath.swap(m_currentPath);
     m_currentPath = std::move(path);
+    m_awaited.clear();
     m_hasPicture = true;
     // Until the places below are known a swap repaints the whole viewer.
     m_motion->placesKnown.store(false);
@@ -609,6 +610,8 @@ bool Rir_picture_ui::TakeDecoded(const std::wstring& path, std::unique_ptr<Gdipl
     if (path.empty() || (path != m_currentPath && path != m_before && path != m_after))
         return false;
     KeepWanted();
+    if (path == m_awaited)
+        StopAwaiting(path);
     if (!m_pictures->Adopt(path, std::move(picture), natural, size, written))
         return false;
     if (path == m_currentPath)
@@ -617,6 +620,20 @@ bool Rir_picture_ui::TakeDecoded(const std::wstring& path, std::unique_ptr<Gdipl
 }
 
 bool Rir_picture_ui::HoldsDecoded(const std::wstring& path) const { return m_pictures->Holds(path); }
+
+void Rir_picture_ui::AwaitDecoded(const std::wstring& path)
+{
+    if (path == m_currentPath && !m_pictures->Holds(path))
+        m_awaited = path;
+}
+
+void Rir_picture_ui::StopAwaiting(const std::wstring& path)
+{
+    if (path != m_awaited)
+        return;
+    m_awaited.clear();
+    InvalidateIfWindow(m_parent, &m_rect);
+}
 
 int Rir_picture_ui::DecodedHeld() const { return m_pictures->HeldCount(); }
 
@@ -677,6 +694,8 @@ bool Rir_picture_ui::SpinnerOnShow()
 
 RECT Rir_picture_ui::GetPictureRect()
 {
+    if (!m_awaited.empty() && m_awaited == m_currentPath)
+        return RECT{};
     const SIZE size = m_pictures->PictureSize(m_currentPath);
     if (size.cx <= 0 || size.cy <= 0)
         return RECT{};

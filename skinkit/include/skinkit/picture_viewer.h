@@ -145,6 +145,12 @@ public:
     // picture or a neighbour and that file is still there; false when dropped.
     bool TakeDecoded(const std::wstring& path, std::unique_ptr<Gdiplus::Bitmap> picture, SIZE natural, ULONGLONG size,
         const FILETIME& written);
+    // A worker is decoding the current picture, path, for TakeDecoded: until
+    // it comes (or StopAwaiting says none will) the spinner shows rather than
+    // the window's thread decoding the same file.
+    void AwaitDecoded(const std::wstring& path);
+    void StopAwaiting(const std::wstring& path);
+    bool Awaits(const std::wstring& path) const { return !path.empty() && path == m_awaited; }
     PictureFit CurrentFit() const;
     bool HoldsDecoded(const std::wstring& path) const;
     // Pictures whose decoded pixels are held now.
@@ -206,6 +212,7 @@ private:
     std::wstring m_previousPath;
     std::wstring m_before;
     std::wstring m_after;
+    std::wstring m_awaited;  // the current picture, while a worker decodes it
     bool m_hasPicture = false;
     bool m_defaultPicture = true;
 

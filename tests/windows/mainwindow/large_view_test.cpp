@@ -246,6 +246,24 @@ TEST_F(LargeViewTest, AStepDrawsTheNextPictureDecodedAheadWithoutAskingAgain)
     EXPECT_EQ(CountRequests(Asked(1)), 1) << "the step asked for the picture again";
 }
 
+// The picture on show that has to come is decoded and fitted on a worker,
+// as its neighbours are: the window's thread shows the spinner meanwhile and
+// then only draws it.
+TEST_F(LargeViewTest, APictureThatHadToComeIsDecodedOnAWorkerNotTheWindowsThread)
+{
+    ForgetLargePictures(1);
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    const unsigned decodes = window.Viewer().GetDecodeCount();
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    ASSERT_TRUE(PumpFor(seconds(20), [&] {
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const RECT place = window.Viewer().GetPictureRect();
+        return !IsRectEmpty(&place);
+    })) << "the picture never showed";
+    EXPECT_EQ(window.Viewer().GetDecodeCount(), decodes) << "the window's thread decoded it";
+    EXPECT_TRUE(window.Viewer().HoldsDecoded(LargePath(0)));
+}
+
 // Looked at a moment, the next picture's comments come ahead as well, with
 // their authors' avatars decoded: the step shows them at once, not once they
 // are asked for and come, and its paint decodes no avatar of theirs.
