@@ -3,6 +3,7 @@
 #include "cache_limiter.h"
 #include "feed_keeper.h"
 #include "feed_store.h"
+#include "http_transport.h"
 #include "picture_cache.h"
 #include "platform.h"
 #include "win32/desktop_info.h"
@@ -44,6 +45,8 @@ ClientServices::ClientServices(HWND mainWindow, std::string baseUrl, std::string
         = std::make_shared<WindowDownloader>(mainWindow, limiter_, feeds_->limits, kParallelDownloads, feeds_->sink);
     // The fetcher's workers read the services when they start; none has yet.
     feeds_->downloader = downloader_;
+    // While the window is made, not when the first request asks.
+    PrepareTransportFor(feeds_->baseUrl);
 
     login_.baseUrl = feeds_->baseUrl;
     login_.configPath = feeds_->configPath;

@@ -368,3 +368,9 @@ int FetchFileAlways(const std::string& url, const std::string& targetPath)
     platform::StartDetachedThread([url, targetPath] { DownloadToFile(url, targetPath); });
     return 0;
 }
+
+void PrepareTransportFor(const std::string& url)
+{
+    if (IsHttps(url))
+        platform::StartDetachedThread([] { platform::SystemRootCertificates(); });
+}

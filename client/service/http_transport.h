@@ -33,6 +33,11 @@ int PostForm(const std::string& url, const std::string& body, std::string& answe
 int PostFormWithTimeout(
     const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits = {});
 
+// Reads what the first request to url would wait for (the system's
+// authorities, for https) on a worker of its own, so a start-up's first
+// requests find it ready.
+void PrepareTransportFor(const std::string& url);
+
 // What one download did: libcurl's result code (0 when the transfer
 // completed), the HTTP status (0 when none arrived), whether the target now
 // holds the new copy, and how it travelled.
