@@ -95,7 +95,10 @@ bool CButtonUI::IsWindowVisible() const { return m_core->visible; }
 void CButtonUI::ShowWindow(bool visible) { m_core->Show(visible); }
 RECT CButtonUI::GetWindowRect() const { return m_core->Rect(); }
 int CButtonUI::GetState() const { return m_core->state; }
-LRESULT CButtonUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) { return m_core->WindowProc(msg, wParam); }
+LRESULT CButtonUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return m_core->WindowProc(msg, wParam, lParam);
+}
 
 COLORREF CButtonUI::GetTextColor() const { return m_core->textColor; }
 void CButtonUI::SetAlignment(int alignment) { m_core->alignment = alignment; }
@@ -180,7 +183,10 @@ bool Gosick_button::IsWindowVisible() const { return m_core->visible; }
 void Gosick_button::ShowWindow(bool visible) { m_core->Show(visible); }
 RECT Gosick_button::GetWindowRect() const { return m_core->Rect(); }
 int Gosick_button::GetState() const { return m_core->state; }
-LRESULT Gosick_button::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM) { return m_core->WindowProc(msg, wParam); }
+LRESULT Gosick_button::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return m_core->WindowProc(msg, wParam, lParam);
+}
 
 float Gosick_button::GetAlpha() const { return m_core->alpha.load(); }
 void Gosick_button::SetAlpha(float alpha) { m_core->alpha.store(alpha); }

@@ -1,5 +1,7 @@
 #include "button_core.h"
 
+#include <windowsx.h>
+
 #include "control_util.h"
 #include "skinkit/accessible_facts.h"
 #include "skinkit/control_clock.h"
@@ -172,9 +174,11 @@ void ButtonCore::HideTip() const
         m_sharedTip->HideToolTip();
 }
 
-void ButtonCore::OnMouseMove(WPARAM keys)
+// Judged by the move's own point: asking where the pointer is costs a call
+// to the system for every button on every move.
+void ButtonCore::OnMouseMove(WPARAM keys, POINT point)
 {
-    if (PointerInside()) {
+    if (Contains(Rect(), point)) {
         if (keys & MK_LBUTTON) {
             if (m_pressed)
                 SetState(kButtonPressed);
@@ -253,7 +257,7 @@ void ButtonCore::OnTipTimer()
     ControlClock::Current().StopTimer(parent, kButtonTipTimer);
 }
 
-LRESULT ButtonCore::WindowProc(UINT msg, WPARAM wParam)
+LRESULT ButtonCore::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_SIZE) {
         if (wParam != SIZE_MINIMIZED && HasRaw(m_rawRect))
@@ -264,7 +268,7 @@ LRESULT ButtonCore::WindowProc(UINT msg, WPARAM wParam)
         return 0;
     switch (msg) {
     case WM_MOUSEMOVE:
-        OnMouseMove(wParam);
+        OnMouseMove(wParam, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:

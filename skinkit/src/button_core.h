@@ -42,7 +42,8 @@ public:
     void Shift(int dx);
     void IncreaseAlpha();
     bool PointerInside() const;
-    LRESULT WindowProc(UINT msg, WPARAM wParam);
+    // lParam carries a mouse message's point, in the parent's client area.
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     // What a click does, for a key press on the focused button.
     void Click();
     void SetKeyFocus(bool focused);
@@ -71,7 +72,7 @@ private:
     void SetState(int next);
     void Invalidate() const;
     void HideTip() const;
-    void OnMouseMove(WPARAM keys);
+    void OnMouseMove(WPARAM keys, POINT point);
     void OnButtonDown();
     void OnButtonUp();
     void OnTipTimer();

@@ -65,6 +65,26 @@ TEST_F(ButtonTest, ClickPostsEnterThenCommandWithTheParentAsLParam)
     EXPECT_EQ(kButtonNormal, button.GetState());
 }
 
+// A move is judged by its own point, wherever the pointer has gone since.
+TEST_F(ButtonTest, AMoveIsJudgedByItsOwnPoint)
+{
+    const struct Row {
+        const char* what;
+        POINT pointer;
+        POINT move;
+        int state;
+    } rows[] = {
+        {"the move inside, the pointer gone", {250, 150}, {60, 30}, kButtonHover},
+        {"the move outside, the pointer back inside", {60, 30}, {250, 150}, kButtonNormal},
+        {"both inside", {60, 30}, {61, 31}, kButtonHover},
+    };
+    for (const Row& row : rows) {
+        parent.MouseAt(row.pointer.x, row.pointer.y);
+        parent.Send(WM_MOUSEMOVE, 0, MAKELPARAM(row.move.x, row.move.y));
+        EXPECT_EQ(row.state, button.GetState()) << row.what;
+    }
+}
+
 TEST_F(ButtonTest, ClicksWithin300MsPostOnce)
 {
     ManualClock clock;
