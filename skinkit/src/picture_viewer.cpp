@@ -610,8 +610,7 @@ bool Rir_picture_ui::TakeDecoded(const std::wstring& path, std::unique_ptr<Gdipl
     if (path.empty() || (path != m_currentPath && path != m_before && path != m_after))
         return false;
     KeepWanted();
-    if (path == m_awaited)
-        StopAwaiting(path);
+    StopAwaiting(path);
     if (!m_pictures->Adopt(path, std::move(picture), natural, size, written))
         return false;
     if (path == m_currentPath)
@@ -694,7 +693,7 @@ bool Rir_picture_ui::SpinnerOnShow()
 
 RECT Rir_picture_ui::GetPictureRect()
 {
-    if (!m_awaited.empty() && m_awaited == m_currentPath)
+    if (Awaits(m_currentPath))
         return RECT{};
     const SIZE size = m_pictures->PictureSize(m_currentPath);
     if (size.cx <= 0 || size.cy <= 0)
