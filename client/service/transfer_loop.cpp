@@ -15,7 +15,9 @@ namespace {
 // reuses them instead of opening one per request. Streams of an HTTP/2
 // connection do not count against it.
 const long kConnectionsPerHost = 6;
-// Idle connections kept for reuse, across hosts.
+// Idle connections kept for reuse, across hosts, at the least: a queue
+// allowed more at a time keeps as many, or each of its waves would close
+// what the last one opened and pay for new connections.
 const long kKeptConnections = 16;
 // The longest the thread sleeps without a wake-up; libcurl shortens it to
 // its own time-outs.
@@ -128,6 +130,7 @@ private:
         if (wanted != perHost_) {
             perHost_ = wanted;
             curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, perHost_);
+            curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, perHost_ > kKeptConnections ? perHost_ : kKeptConnections);
         }
         std::vector<Job*> arrived;
         {

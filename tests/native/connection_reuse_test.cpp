@@ -11,6 +11,7 @@
 #include "local_service.h"
 #include "platform.h"
 #include "temp_folder.h"
+#include "transfer_loop.h"
 
 namespace {
 
@@ -77,6 +78,33 @@ TEST_F(ConnectionReuseTest, ConcurrentRequestsAndDownloadsShareAFewConnections)
     const int connections = LocalService::ConnectionsServed();
     EXPECT_GE(connections, 1);
     EXPECT_LE(connections, kFewConnections) << "for " << rounds * perRound << " requests";
+}
+
+// A download queue allowed more at a time than the loop keeps idle: each
+// wave after the first rides the connections the first one opened, instead
+// of closing all but the kept ones and connecting again.
+TEST_F(ConnectionReuseTest, WavesWiderThanTheKeptConnectionsReuseThem)
+{
+    const int wide = 24;
+    const int waves = 3;
+    const transfer_loop::HostConnections allowance(wide);
+    // Long enough for a whole wave to be in flight at once.
+    ASSERT_TRUE(LocalService::SetFault("normal&latency_ms=150"));
+    const std::string base = LocalService::BaseUrl();
+    std::atomic<int> failures{0};
+    for (int wave = 0; wave < waves; ++wave) {
+        std::vector<std::thread> workers;
+        for (int i = 0; i < wide; ++i) {
+            workers.emplace_back([&, wave, i] {
+                const std::string target = folder_.Path("w" + std::to_string(wave) + "_" + std::to_string(i) + ".jpg");
+                failures += !DownloadFile(base + "avatars/u" + std::to_string(1001 + i % 8) + ".jpg", target).written;
+            });
+        }
+        for (std::thread& worker : workers)
+            worker.join();
+    }
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_LE(LocalService::ConnectionsServed(), wide) << "for " << waves << " waves of " << wide;
 }
 
 // A kept connection the service ends, while idle or by answering with a
