@@ -13,7 +13,11 @@
 
 namespace {
 
-const long kDownloadBufferBytes = 1024 * 1024;
+// Each download's receive buffer. Under Wine a block of half a megabyte or
+// more is mapped for its own and unmapped again, on the transfer thread, for
+// every thumbnail; this size is served from the heap and still reads a large
+// picture in few calls.
+const long kDownloadBufferBytes = 256 * 1024;
 
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
