@@ -1,9 +1,12 @@
 #include "transfer_loop.h"
 
 #include "platform.h"
+#include "socket_waiter.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -19,8 +22,8 @@ const long kConnectionsPerHost = 6;
 // allowed more at a time keeps as many, or each of its waves would close
 // what the last one opened and pay for new connections.
 const long kKeptConnections = 16;
-// The longest the thread sleeps without a wake-up; libcurl shortens it to
-// its own time-outs.
+// The longest the thread sleeps without a wake-up; libcurl's own time-outs
+// shorten it.
 const int kPollMs = 1000;
 
 // DNS answers and TLS sessions shared by every handle, each kind behind its
@@ -74,12 +77,18 @@ class Loop {
 public:
     bool Start()
     {
+        if (!waiter_.Usable())
+            return false;
         multi_ = curl_multi_init();
         if (!multi_)
             return false;
         curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, perHost_);
         curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, kKeptConnections);
         curl_multi_setopt(multi_, CURLMOPT_PIPELINING, long(CURLPIPE_MULTIPLEX));
+        curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, OnSocket);
+        curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+        curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, OnTimer);
+        curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
         return platform::StartDetachedThread([this] { Drive(); });
     }
 
@@ -90,7 +99,7 @@ public:
         std::unique_lock<std::mutex> guard(lock_);
         incoming_.push_back(&job);
         guard.unlock();
-        curl_multi_wakeup(multi_);
+        waiter_.Wake();
         guard.lock();
         job.finished.wait(guard, [&] { return job.done; });
         return job.code;
@@ -109,19 +118,81 @@ public:
         }
         const long widest = allowances_.empty() ? 0 : *allowances_.rbegin();
         wantedPerHost_ = widest > kConnectionsPerHost ? widest : kConnectionsPerHost;
-        curl_multi_wakeup(multi_);
+        waiter_.Wake();
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    // libcurl says which sockets to watch and when its next time-out falls;
+    // the thread waits on exactly those and tells it what happened, so no
+    // transfer asks the system again whether its socket is ready.
     void Drive()
     {
+        std::vector<SocketWaiter::Watch> watches;
         for (;;) {
             Admit();
-            int running = 0;
-            curl_multi_perform(multi_, &running);
+            if (TimerDue())
+                Act(CURL_SOCKET_TIMEOUT, 0);
             Collect();
-            curl_multi_poll(multi_, nullptr, 0, kPollMs, nullptr);
+            watches.clear();
+            for (const auto& [socket, what] : sockets_)
+                watches.push_back({socket, what == CURL_POLL_IN || what == CURL_POLL_INOUT,
+                    what == CURL_POLL_OUT || what == CURL_POLL_INOUT, 0});
+            waiter_.Wait(watches, WaitMs());
+            for (const SocketWaiter::Watch& watch : watches) {
+                if (watch.ready)
+                    Act(watch.socket, CurlEvents(watch.ready));
+            }
+            Collect();
         }
+    }
+
+    void Act(curl_socket_t socket, int events)
+    {
+        int running = 0;
+        curl_multi_socket_action(multi_, socket, events, &running);
+    }
+
+    static int CurlEvents(int ready)
+    {
+        return ((ready & SocketWaiter::kReadable) ? CURL_CSELECT_IN : 0)
+            | ((ready & SocketWaiter::kWritable) ? CURL_CSELECT_OUT : 0)
+            | ((ready & SocketWaiter::kFailed) ? CURL_CSELECT_ERR : 0);
+    }
+
+    static int OnSocket(CURL*, curl_socket_t socket, int what, void* self, void*)
+    {
+        auto& sockets = static_cast<Loop*>(self)->sockets_;
+        if (what == CURL_POLL_REMOVE)
+            sockets.erase(socket);
+        else
+            sockets[socket] = what;
+        return 0;
+    }
+
+    static int OnTimer(CURLM*, long timeoutMs, void* self)
+    {
+        auto& loop = *static_cast<Loop*>(self);
+        loop.timerSet_ = timeoutMs >= 0;
+        loop.timer_ = Clock::now() + std::chrono::milliseconds(timeoutMs >= 0 ? timeoutMs : 0);
+        return 0;
+    }
+
+    bool TimerDue()
+    {
+        if (!timerSet_ || Clock::now() < timer_)
+            return false;
+        timerSet_ = false;
+        return true;
+    }
+
+    int WaitMs() const
+    {
+        if (!timerSet_)
+            return kPollMs;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(timer_ - Clock::now()).count();
+        return left < 0 ? 0 : left > kPollMs ? kPollMs : int(left);
     }
 
     void Admit()
@@ -171,6 +242,11 @@ private:
     }
 
     CURLM* multi_ = nullptr;
+    SocketWaiter waiter_;
+    // The transfer thread's: what libcurl asked to watch, and its time-out.
+    std::map<curl_socket_t, int> sockets_;
+    bool timerSet_ = false;
+    Clock::time_point timer_;
     long perHost_ = kConnectionsPerHost;  // the transfer thread's
     std::atomic<long> wantedPerHost_{kConnectionsPerHost};
     std::mutex lock_;
