@@ -89,9 +89,9 @@ TEST_F(SocketWaiterTest, ReportsWhatEachSocketIsReadyFor)
     struct Row {
         const char* name;
         const char* request;  // sent before the wait, or none
-        bool readToEnd;       // the answer read until the service closed
+        bool readToEnd;  // the answer read until the service closed
         bool read, write;
-        int ready;            // the readiness the wait reports
+        int ready;  // the readiness the wait reports
     };
     const Row rows[] = {
         {"nothing asked of it yet: writable", nullptr, false, false, true, SocketWaiter::kWritable},
@@ -100,9 +100,8 @@ TEST_F(SocketWaiterTest, ReportsWhatEachSocketIsReadyFor)
         {"an answer unread, asked for both", nullptr, false, true, true,
             SocketWaiter::kReadable | SocketWaiter::kWritable},
         // The read is what tells libcurl the peer hung up.
-        {"closed by the service: readable",
-            "GET /__control/status HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", true, true, false,
-            SocketWaiter::kReadable},
+        {"closed by the service: readable", "GET /__control/status HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n",
+            true, true, false, SocketWaiter::kReadable},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -54,6 +54,5 @@ void SocketWaiter::Wake()
 void SocketWaiter::Drain()
 {
     char bytes[64];
-    while (::read(wakeRead_, bytes, sizeof bytes) > 0) {
-    }
+    while (::read(wakeRead_, bytes, sizeof bytes) > 0) { }
 }

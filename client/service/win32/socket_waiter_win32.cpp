@@ -80,6 +80,5 @@ void SocketWaiter::Wake()
 void SocketWaiter::Drain()
 {
     char bytes[64];
-    while (recv(wakeRead_, bytes, sizeof bytes, 0) > 0) {
-    }
+    while (recv(wakeRead_, bytes, sizeof bytes, 0) > 0) { }
 }
