@@ -283,6 +283,12 @@ class QuarnServer(http.server.ThreadingHTTPServer):
             self.clients_seen.clear()
             self.most_at_once = self.answering
 
+    def note_busy(self, handler):
+        """A request arrived: the connection is no longer idle, so dropping
+        idle connections cannot cut its answer (a fault change's own among them)."""
+        with self.connection_lock:
+            self.idle_connections.discard(handler.connection)
+
     def note_serving(self, handler):
         with self.connection_lock:
             self.idle_connections.discard(handler.connection)
@@ -430,6 +436,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     # ---- the request ----------------------------------------------------------
 
     def serve(self):
+        self.server.note_busy(self)
         # The base parser decided from the request's own Connection header.
         client_closes = self.close_connection
         self.close_connection = True
