@@ -117,6 +117,20 @@ TEST_F(SocketWaiterTest, ReportsWhatEachSocketIsReadyFor)
     }
 }
 
+// A socket closed under the waiter must not make every later wait fail at
+// once with nothing reported: the transfer that owns it has to find out.
+TEST_F(SocketWaiterTest, ASocketThatIsNoLongerOpenIsReportedBesideAGoodOne)
+{
+#ifdef _WIN32
+    const curl_socket_t gone = curl_socket_t(0x7ffffff0);
+#else
+    const curl_socket_t gone = (1 << 24) - 1;
+#endif
+    std::vector<SocketWaiter::Watch> watches{{gone, true, false, 0}, {socket_, true, false, 0}};
+    EXPECT_LT(TimedWait(waiter_, watches, kLongMs), kLongMs);
+    EXPECT_NE(watches[0].ready, 0);
+}
+
 TEST_F(SocketWaiterTest, ASocketWithNothingToReadIsNotReported)
 {
     std::vector<SocketWaiter::Watch> watches{{socket_, true, false, SocketWaiter::kReadable}};

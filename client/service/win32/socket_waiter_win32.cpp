@@ -60,8 +60,16 @@ void SocketWaiter::Wait(std::vector<Watch>& watches, int timeoutMs)
     timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     const int found = select(0, &readable, &writable, &failed, &timeout);
     for (Watch& watch : watches) {
+        if (found == SOCKET_ERROR) {
+            // One socket gone bad fails the whole call, and the thread
+            // would wait on it again at once: every socket is handed back
+            // for what it asked, and its transfer's own read or write finds
+            // out which one it was.
+            watch.ready = (watch.read ? kReadable : 0) | (watch.write ? kWritable : 0);
+            continue;
+        }
         watch.ready = 0;
-        if (found <= 0)
+        if (found == 0)
             continue;
         watch.ready = (FD_ISSET(watch.socket, &readable) ? kReadable : 0)
             | (FD_ISSET(watch.socket, &writable) ? kWritable : 0) | (FD_ISSET(watch.socket, &failed) ? kFailed : 0);
