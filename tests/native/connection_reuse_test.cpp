@@ -29,6 +29,17 @@ bool AsksWell(const std::string& path)
     return JsonOf(answer).isObject() || JsonOf(answer).isArray();
 }
 
+// Runs work(0) .. work(count - 1) on threads of their own, all at once, and
+// waits for them.
+template <class Work> void AllAtOnce(int count, Work work)
+{
+    std::vector<std::thread> workers;
+    for (int i = 0; i < count; ++i)
+        workers.emplace_back(work, i);
+    for (std::thread& worker : workers)
+        worker.join();
+}
+
 class ConnectionReuseTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -59,20 +70,15 @@ TEST_F(ConnectionReuseTest, ConcurrentRequestsAndDownloadsShareAFewConnections)
     const std::string base = LocalService::BaseUrl();
     std::atomic<int> failures{0};
     for (int round = 0; round < rounds; ++round) {
-        std::vector<std::thread> workers;
-        for (int i = 0; i < perRound; ++i) {
-            workers.emplace_back([&, round, i] {
-                if (i % 2 == 0) {
-                    failures += !AsksWell(kHotTags);
-                    return;
-                }
-                const std::string target = folder_.Path("t" + std::to_string(round) + "_" + std::to_string(i) + ".jpg");
-                const std::string url = base + "avatars/u" + std::to_string(1001 + i) + ".jpg";
-                failures += !DownloadFile(url, target).written;
-            });
-        }
-        for (std::thread& worker : workers)
-            worker.join();
+        AllAtOnce(perRound, [&, round](int i) {
+            if (i % 2 == 0) {
+                failures += !AsksWell(kHotTags);
+                return;
+            }
+            const std::string target = folder_.Path("t" + std::to_string(round) + "_" + std::to_string(i) + ".jpg");
+            const std::string url = base + "avatars/u" + std::to_string(1001 + i) + ".jpg";
+            failures += !DownloadFile(url, target).written;
+        });
     }
     EXPECT_EQ(failures.load(), 0);
     const int connections = LocalService::ConnectionsServed();
@@ -93,15 +99,10 @@ TEST_F(ConnectionReuseTest, WavesWiderThanTheKeptConnectionsReuseThem)
     const std::string base = LocalService::BaseUrl();
     std::atomic<int> failures{0};
     for (int wave = 0; wave < waves; ++wave) {
-        std::vector<std::thread> workers;
-        for (int i = 0; i < wide; ++i) {
-            workers.emplace_back([&, wave, i] {
-                const std::string target = folder_.Path("w" + std::to_string(wave) + "_" + std::to_string(i) + ".jpg");
-                failures += !DownloadFile(base + "avatars/u" + std::to_string(1001 + i % 8) + ".jpg", target).written;
-            });
-        }
-        for (std::thread& worker : workers)
-            worker.join();
+        AllAtOnce(wide, [&, wave](int i) {
+            const std::string target = folder_.Path("w" + std::to_string(wave) + "_" + std::to_string(i) + ".jpg");
+            failures += !DownloadFile(base + "avatars/u" + std::to_string(1001 + i % 8) + ".jpg", target).written;
+        });
     }
     EXPECT_EQ(failures.load(), 0);
     EXPECT_LE(LocalService::ConnectionsServed(), wide) << "for " << waves << " waves of " << wide;
