@@ -64,6 +64,29 @@ HICON ProgramIcon(int size)
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(QUARN_ICON), IMAGE_ICON, size, size, LR_SHARED));
 }
 
+// What this window's handlers answer with the panels: input, timers,
+// commands, display changes and the program's own messages. The rest, all
+// the system sends while a start shows the window and paints it, does not
+// need them.
+bool NeedsPanels(UINT msg)
+{
+    if (msg >= WM_USER)
+        return true;
+    if ((msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST))
+        return true;
+    switch (msg) {
+    case WM_MOUSELEAVE:
+    case WM_MOUSEHOVER:
+    case WM_TIMER:
+    case WM_COMMAND:
+    case WM_DPICHANGED:
+    case WM_DISPLAYCHANGE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 Qaurn_Navigate_window::Qaurn_Navigate_window() { HostControls(); }
@@ -77,8 +100,9 @@ Qaurn_Navigate_window::~Qaurn_Navigate_window()
     m_viewer.set_messenger(nullptr);
 }
 
-bool Qaurn_Navigate_window::CreateFullScreen()
+bool Qaurn_Navigate_window::CreateFullScreen(Panels panels)
 {
+    m_panelsLater = panels == Panels::later;
     return Create(nullptr, L"Vorlane", kStyle, 0, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                nullptr)
         != nullptr;
@@ -119,8 +143,35 @@ void Qaurn_Navigate_window::OnCreate()
     m_strip.Create(m_hWnd, false, m_services->Store(), m_services->Downloads());
 
     LoadSkin();
-    CreateCommentView();
     m_tab.SetCurSel(-1);
+
+    // The system's icon sizes: 16 and 32 at 96 DPI, larger at a larger scale.
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(GetSystemMetrics(SM_CXSMICON))));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(ProgramIcon(GetSystemMetrics(SM_CXICON))));
+    // The shell may keep the caller waiting: the window paints first.
+    PostMessageW(m_hWnd, UM_ADD_TRAY_ICON, 0, 0);
+    ShowSignedOut();
+    if (m_panelsLater)
+        m_panelsPending = true;
+    else
+        CreatePanels();
+}
+
+// A message that needs the panels before the start made them (a worker's
+// answer sent while the window was being shown, say) makes them first.
+LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (m_panelsPending && NeedsPanels(msg))
+        CreatePanels();
+    return CWindowBase::WindowProc(hwnd, msg, wParam, lParam);
+}
+
+void Qaurn_Navigate_window::CreatePanels()
+{
+    if (m_panelsMade)
+        return;
+    m_panelsPending = false;
+    CreateCommentView();
     ContentHost host;
     host.slideViewerDown = [this] { SlideViewerDown(); };
     host.showPicture = [this](const PictureListId& list, std::size_t index) { return ShowListPicture(list, index); };
@@ -145,12 +196,9 @@ void Qaurn_Navigate_window::OnCreate()
     host.foldComments = [this](bool fold) { m_comments.Fold(fold); };
     m_content.Create(m_hWnd, *m_services, ResourceFolder() + L"Qaurn_Navigate_window.ini", std::move(host));
 
-    // The system's icon sizes: 16 and 32 at 96 DPI, larger at a larger scale.
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, LPARAM(ProgramIcon(GetSystemMetrics(SM_CXSMICON))));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, LPARAM(ProgramIcon(GetSystemMetrics(SM_CXICON))));
-    // The shell may keep the caller waiting: the window paints first.
-    PostMessageW(m_hWnd, UM_ADD_TRAY_ICON, 0, 0);
-    ShowSignedOut();
+    m_content.OnSignedOut();
+    m_panelsMade = true;
+    InvalidateRect(m_hWnd, nullptr, FALSE);
 
     // The first run belongs to the wizard; any other start signs in once the
     // message loop runs.
@@ -233,6 +281,7 @@ void Qaurn_Navigate_window::HostControls()
 {
     const auto signedIn = [this](UINT, WPARAM, LPARAM) { return IsSignedIn(); };
     const auto signedOut = [this](UINT, WPARAM, LPARAM) { return !IsSignedIn(); };
+    const auto panelsMade = [this](UINT, WPARAM, LPARAM) { return m_panelsMade; };
     HostControl(m_uploadButton);
     HostControl(m_fullViewButton);
     HostControl(m_viewer, [this](UINT msg, WPARAM, LPARAM lParam) { return ViewerTakes(msg, lParam); });
@@ -252,8 +301,8 @@ void Qaurn_Navigate_window::HostControls()
     HostControl(m_avatarPicture);
     HostPanelRoute(&ContentPanels::RoutePanels);
     HostControl(m_noticeButton);
-    HostControl(m_comments);
-    HostDescriber([this] { return m_comments.DescribeComments(); }, &m_comments);
+    HostControl(m_comments, panelsMade);
+    HostDescriber([this] { return m_panelsMade ? m_comments.DescribeComments() : AccessibleFacts{}; }, &m_comments);
     HostPanelRoute(&ContentPanels::RouteSearchChoice, [this](UINT, WPARAM, LPARAM) { return !m_fullView; });
 }
 
@@ -264,7 +313,9 @@ void Qaurn_Navigate_window::HostPanelRoute(PanelRoute route, CControlHost::Filte
             (m_content.*route)(hwnd, msg, wParam, lParam);
             return false;
         },
-        std::move(takes));
+        // Nothing reaches the panels before they are made.
+        [this, takes = std::move(takes)](
+            UINT msg, WPARAM wParam, LPARAM lParam) { return m_panelsMade && (!takes || takes(msg, wParam, lParam)); });
 }
 
 // A click on a control above the viewer is that control's alone: the viewer
@@ -278,7 +329,7 @@ bool Qaurn_Navigate_window::ViewerTakes(UINT msg, LPARAM lParam)
     if (msg != WM_LBUTTONDOWN && msg != WM_LBUTTONUP && msg != WM_MOUSEWHEEL)
         return true;
     const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    return !OverTopControl(point) && !m_strip.Covers(point) && !m_comments.Covers(point);
+    return !OverTopControl(point) && !m_strip.Covers(point) && !(m_panelsMade && m_comments.Covers(point));
 }
 
 bool Qaurn_Navigate_window::OverTopControl(POINT point) const
@@ -300,7 +351,7 @@ bool Qaurn_Navigate_window::OverTopControl(POINT point) const
         if (visible && PtInRect(&rect, point))
             return true;
     }
-    return m_content.Covers(point);
+    return m_panelsMade && m_content.Covers(point);
 }
 
 BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -453,7 +504,8 @@ void Qaurn_Navigate_window::ShowSignedOut()
     m_avatarButton.ShowWindow(false);
     m_userName.ShowWindow(false);
     m_inviteLink.ShowWindow(false);
-    m_content.OnSignedOut();
+    if (m_panelsMade)
+        m_content.OnSignedOut();
     m_loginLink.ShowWindow(true);
     m_registerLink.ShowWindow(true);
     InvalidateRect(m_hWnd, nullptr, FALSE);
@@ -464,7 +516,7 @@ bool Qaurn_Navigate_window::OnSetCursor()
     POINT point{};
     GetCursorPos(&point);
     ScreenToClient(m_hWnd, &point);
-    if (m_comments.OnSetCursor(point))
+    if (m_panelsMade && m_comments.OnSetCursor(point))
         return true;
     if (m_content.OnSetCursor(point))
         return true;
@@ -487,7 +539,7 @@ void Qaurn_Navigate_window::Paint()
         && m_services->Store()->PictureCount(PictureListId{feed_kind::kHome, {}}) > 0)
         PostMessageW(m_hWnd, UM_SHOW_HOME_PICTURE, 0, 0);
 
-    const bool notice = m_content.UpdateNotice();
+    const bool notice = m_panelsMade && m_content.UpdateNotice();
     if (notice != m_noticeButton.IsWindowVisible())
         m_noticeButton.ShowWindow(notice);
     // Read before BeginPaint validates it: what changed since the last paint.
@@ -525,7 +577,8 @@ void Qaurn_Navigate_window::PaintLayers(HDC dc, const RECT& client)
         FillRect(dc, &client, brush.Get());
     }
     m_viewer.OnPaint(dc);
-    m_content.Paint(dc, IsSignedIn(), !m_viewer.IsBarHidden());
+    if (m_panelsMade)
+        m_content.Paint(dc, IsSignedIn(), !m_viewer.IsBarHidden());
     m_tab.OnPaint(dc);
     m_loginLink.OnPaint(dc);
     m_registerLink.OnPaint(dc);
@@ -542,10 +595,11 @@ void Qaurn_Navigate_window::PaintLayers(HDC dc, const RECT& client)
     // Layers wholly outside the part being drawn are left out: the comment
     // view, say, may make its ready drawing again on any paint.
     const auto reaches = [dc](const RECT& area) { return RectVisible(dc, &area) != FALSE; };
-    if (reaches(m_comments.PanelRect()))
+    if (m_panelsMade && reaches(m_comments.PanelRect()))
         m_comments.Paint(dc);
     if (reaches(m_strip.PaintArea()))
         m_strip.Paint(dc);
     m_offlineMark.Paint(dc);
-    m_content.PaintOnTop(dc);
+    if (m_panelsMade)
+        m_content.PaintOnTop(dc);
 }

@@ -56,12 +56,19 @@ public:
     Qaurn_Navigate_window& operator=(const Qaurn_Navigate_window&) = delete;
 
     BOOL HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     const wchar_t* GetWindowClassName() const override { return L"Qaurn_Navigate_window"; }
 
     // The loop the web window's key filter joins; it outlives the window.
     void SetMessageLoop(MessageLoop* loop) { m_loop = loop; }
-    // Hidden, covering the primary screen.
-    bool CreateFullScreen();
+    // Hidden, covering the primary screen. A start makes the panels later:
+    // the bar and the viewer are all its first paint shows.
+    enum class Panels { now, later };
+    bool CreateFullScreen(Panels panels = Panels::now);
+    // The content panels and the comment view, then the start's sign-in or
+    // wizard; once, and before the message loop runs.
+    void CreatePanels();
+    bool PanelsMade() const { return m_panelsMade; }
     // The home feed, then the category list; once, after creation.
     void QueueStartUpFetches();
 
@@ -225,6 +232,10 @@ private:
     // A picture opened from a service page: the comment view and its actions
     // are about it until a list's picture is shown again.
     FeedStore::PicturePtr m_pagePicture;
+    bool m_panelsLater = false;
+    // From the end of creation until CreatePanels, when the panels come later.
+    bool m_panelsPending = false;
+    bool m_panelsMade = false;
     bool m_fullView = false;
     bool m_tabUsed = false;
     bool m_viewerUp = true;

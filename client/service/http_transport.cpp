@@ -19,6 +19,15 @@ namespace {
 // picture in few calls.
 const long kDownloadBufferBytes = 256 * 1024;
 
+// The library's set-up runs once, on the first thread that asks for a
+// handle: the program's start does not wait for the network and security
+// libraries it loads.
+CURL* NewEasyHandle()
+{
+    static const bool ready = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
+    return ready ? curl_easy_init() : nullptr;
+}
+
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
@@ -159,7 +168,7 @@ TransferResult Post(const std::string& url, const std::string& body, std::string
     bool withConnectTimeout)
 {
     answer.clear();
-    CurlHandle handle(curl_easy_init());
+    CurlHandle handle(NewEasyHandle());
     if (!handle)
         return {};
     std::string received;
@@ -269,7 +278,7 @@ bool ReadTextPrefix(const std::string& path, std::string& text)
 bool Download(
     const std::string& url, const std::string& targetPath, const TransferLimits& limits, DownloadResult& result)
 {
-    CurlHandle handle(curl_easy_init());
+    CurlHandle handle(NewEasyHandle());
     if (!handle) {
         result.curlCode = CURLE_FAILED_INIT;
         return false;

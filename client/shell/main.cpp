@@ -1,8 +1,5 @@
 // The program's entry: replace mode, the updater, libraries up, one running
 // copy, the main window and the one message loop, then everything down again.
-// curl brings winsock2.h, which must come before windows.h.
-#include <curl/curl.h>
-
 #include <windows.h>
 // The rest need the Windows types first.
 #include <commctrl.h>
@@ -56,7 +53,7 @@ int RunClient()
     MessageLoop loop;
     auto window = std::make_unique<Qaurn_Navigate_window>();
     window->SetMessageLoop(&loop);
-    if (!window->CreateFullScreen())
+    if (!window->CreateFullScreen(Qaurn_Navigate_window::Panels::later))
         return 0;
     SetPropW(window->GetHWND(), kInstanceProperty, reinterpret_cast<HANDLE>(1));
     window->QueueStartUpFetches();
@@ -64,6 +61,9 @@ int RunClient()
         window->ShowWindow(SW_SHOWNORMAL);
         UpdateWindow(window->GetHWND());
     }
+    // Made while the first paint is already on the screen; the loop has not
+    // run, so no input or answer can reach them sooner.
+    window->CreatePanels();
     // Once the window is up: starting another program under way would hold
     // the first paint back and share the processor with it.
     StartUpdater(false);
@@ -81,7 +81,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int)
         TerminateOtherInstances(L"Quarn.exe");
         return 1;
     }
-    curl_global_init(CURL_GLOBAL_ALL);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX controls{sizeof(controls), kCommonControlClasses};
     InitCommonControlsEx(&controls);
@@ -91,7 +90,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int)
 
     const int result = RunClient();
 
-    // Workers still running are not waited for; curl stays initialised for them.
+    // Workers still running are not waited for.
     Gdiplus::GdiplusShutdown(gdiplusToken);
     CoUninitialize();
     return result;

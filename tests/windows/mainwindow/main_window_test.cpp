@@ -16,8 +16,9 @@
 namespace {
 
 // Runs `send` on a thread of its own, as the workers do, and keeps this
-// thread's messages moving until it returns.
-void SendFromWorker(const std::function<void()>& send)
+// thread's messages moving until it returns; with postsToo false only what
+// is sent, so posted messages stay queued.
+void SendFromWorker(const std::function<void()>& send, bool postsToo = true)
 {
     struct Task {
         const std::function<void()>* send;
@@ -30,8 +31,13 @@ void SendFromWorker(const std::function<void()>& send)
         },
         &task, 0, nullptr);
     ASSERT_NE(thread, nullptr);
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, postsToo ? QS_ALLINPUT : QS_SENDMESSAGE)
+        != WAIT_OBJECT_0) {
         MSG msg;
+        if (!postsToo) {
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            continue;
+        }
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&msg);
     }
@@ -350,6 +356,117 @@ TEST_F(MainWindowTest, TheRegisterLinkOpensThePageAndClosingItTheLogin)
         HWND login = FindWindowW(nullptr, L"登录Quarn");
         return login && IsWindowVisible(login);
     }));
+}
+
+// Drops what this thread's queue holds: a window made later may have the
+// handle of one gone before it, and with it that one's messages.
+void DiscardQueued()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) { }
+}
+
+// Takes this thread's queued sign-in starts for the window; how many there were.
+int TakeSignInStarts(HWND hwnd)
+{
+    int count = 0;
+    MSG msg;
+    while (PeekMessageW(&msg, hwnd, UM_START_LOGIN, UM_START_LOGIN, PM_REMOVE))
+        ++count;
+    return count;
+}
+
+// A start paints the bar and the viewer before the panels exist. What the
+// system sends while it shows the window leaves them for later; anything
+// else that comes first makes them before it is handled, and the start's
+// sign-in is asked for once, after them.
+class PanelsLaterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        MarkNotFirstRun();
+        SetSignedIn(false);
+        DiscardQueued();
+        ASSERT_TRUE(window.CreateFullScreen(Qaurn_Navigate_window::Panels::later));
+        hwnd = window.GetHWND();
+        window.ShowWindow(SW_SHOWNORMAL);
+        UpdateWindow(hwnd);
+    }
+
+    Qaurn_Navigate_window window;
+    HWND hwnd = nullptr;
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const LPARAM barPoint = MAKELPARAM(width / 2, 40);
+    const LPARAM centre = MAKELPARAM(width / 2, height / 2);
+};
+
+TEST_F(PanelsLaterTest, TheFirstShowLeavesThemForLater)
+{
+    const struct Row {
+        const char* what;
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+    } rows[] = {
+        {"paint", WM_PAINT, 0, 0},
+        {"cursor asked over the bar", WM_SETCURSOR, WPARAM(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)},
+        {"screen reader", WM_GETOBJECT, 0, LPARAM(OBJID_CLIENT)},
+        {"activated", WM_ACTIVATE, WA_ACTIVE, 0},
+        {"focus", WM_SETFOCUS, 0, 0},
+        {"sized", WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height)},
+    };
+    SetCursorPos(width / 2, 40);
+    for (const Row& row : rows) {
+        SendMessageW(hwnd, row.msg, row.wParam, row.lParam);
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        EXPECT_FALSE(window.PanelsMade()) << row.what;
+        EXPECT_EQ(TakeSignInStarts(hwnd), 0) << row.what;
+    }
+    window.CreatePanels();
+    window.CreatePanels();
+    EXPECT_TRUE(window.PanelsMade());
+    EXPECT_EQ(TakeSignInStarts(hwnd), 1);
+}
+
+TEST_F(PanelsLaterTest, AnythingElseMakesThemFirst)
+{
+    const std::string path = "C:\\cache\\beauties_l\\early.jpg";
+    const struct Row {
+        const char* what;
+        std::function<void()> send;
+    } rows[] = {
+        {"pointer over the bar", [&] { SendMessageW(hwnd, WM_MOUSEMOVE, 0, barPoint); }},
+        {"release over the viewer", [&] { SendMessageW(hwnd, WM_LBUTTONUP, 0, centre); }},
+        {"a timer", [&] { SendMessageW(hwnd, WM_TIMER, 1, 0); }},
+        {"pointer left", [&] { SendMessageW(hwnd, WM_MOUSELEAVE, 0, 0); }},
+        {"a worker's picture",
+            [&] { SendFromWorker([&] { SendMessageW(hwnd, UM_SHOW_LARGE_PICTURE, 0, LPARAM(&path)); }, false); }},
+        {"a feed error", [&] { SendFromWorker([&] { SendMessageW(hwnd, UM_FEED_ERROR, 0, 0); }, false); }},
+    };
+    for (const Row& row : rows) {
+        DiscardQueued();
+        Qaurn_Navigate_window fresh;
+        ASSERT_TRUE(fresh.CreateFullScreen(Qaurn_Navigate_window::Panels::later)) << row.what;
+        hwnd = fresh.GetHWND();
+        row.send();
+        EXPECT_TRUE(fresh.PanelsMade()) << row.what;
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        fresh.CreatePanels();
+        EXPECT_EQ(TakeSignInStarts(hwnd), 1) << row.what;
+    }
+}
+
+TEST(PanelsNowTest, AWindowMadeWholeHasThemAndSignsInOnce)
+{
+    MarkNotFirstRun();
+    SetSignedIn(false);
+    DiscardQueued();
+    Qaurn_Navigate_window whole;
+    ASSERT_TRUE(whole.CreateFullScreen());
+    EXPECT_TRUE(whole.PanelsMade());
+    whole.CreatePanels();
+    EXPECT_EQ(TakeSignInStarts(whole.GetHWND()), 1);
 }
 
 }  // namespace
