@@ -58,7 +58,8 @@ struct CacheDownloader::Queue {
 
     std::shared_ptr<CacheLimiter> limiter;
     std::shared_ptr<MessageSink> sink;
-    // As long as the queue's workers may still run.
+    // Made with the first job, under the lock; kept as long as the queue's
+    // workers may still run.
     std::unique_ptr<transfer_loop::HostConnections> connections;
     TransferLimits limits;
     int maxParallel = 1;
@@ -76,6 +77,10 @@ void CacheDownloader::Queue::Enqueue(const std::shared_ptr<Queue>& queue, Job jo
 {
     {
         std::lock_guard<std::mutex> guard(queue->lock);
+        // With the first job, not when the queue is made: that starts the
+        // transfer thread, and the window's start need not wait for it.
+        if (!queue->connections)
+            queue->connections = std::make_unique<transfer_loop::HostConnections>(queue->maxParallel);
         auto [entry, fresh] = queue->targets.try_emplace(job.target);
         if (!fresh) {
             queue->Coalesce(entry->second, std::move(job));
@@ -261,7 +266,6 @@ CacheDownloader::CacheDownloader(std::shared_ptr<CacheLimiter> limiter, Transfer
     queue_->sink = std::move(sink);
     queue_->limits = limits;
     queue_->maxParallel = maxParallel > 0 ? maxParallel : 1;
-    queue_->connections = std::make_unique<transfer_loop::HostConnections>(queue_->maxParallel);
 }
 
 CacheDownloader::~CacheDownloader() = default;

@@ -19,14 +19,7 @@ namespace {
 // picture in few calls.
 const long kDownloadBufferBytes = 256 * 1024;
 
-// The library's set-up runs once, on the first thread that asks for a
-// handle: the program's start does not wait for the network and security
-// libraries it loads.
-CURL* NewEasyHandle()
-{
-    static const bool ready = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
-    return ready ? curl_easy_init() : nullptr;
-}
+CURL* NewEasyHandle() { return transfer_loop::CurlReady() ? curl_easy_init() : nullptr; }
 
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }

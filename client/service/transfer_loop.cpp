@@ -257,12 +257,20 @@ private:
 // Null when the thread could not start; then every worker transfers itself.
 Loop* TheLoop()
 {
+    if (!CurlReady())
+        return nullptr;
     static Loop* loop = new Loop;
     static const bool running = loop->Start();
     return running ? loop : nullptr;
 }
 
 }  // namespace
+
+bool CurlReady()
+{
+    static const bool ready = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
+    return ready;
+}
 
 CURLcode Perform(CURL* handle)
 {

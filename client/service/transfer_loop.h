@@ -33,6 +33,10 @@ private:
     long count_;
 };
 
+// libcurl's process-wide set-up, run once by the first thread that needs the
+// library (a worker, not the window's thread at start); false when it failed.
+bool CurlReady();
+
 // Attaches the process-wide share (DNS, TLS sessions) to a new handle.
 void UseSharedCaches(CURL* handle);
 
