@@ -315,7 +315,6 @@ void Rir_picture_ui::LoadOwnImages()
     std::unique_ptr<Gdiplus::Bitmap> picture = DecodePictureFile(ResourceFolder() + L"default_picture.jpg");
     if (picture)
         m_defaultImage = ScaledToWidth(*picture, m_screenWidth);
-    m_spinner = LoadPngResource(kViewerSpinnerResource);
 }
 
 void Rir_picture_ui::SetAttribute(
@@ -907,8 +906,14 @@ void Rir_picture_ui::DrawCurrent(HDC hdc, bool known, const RECT& place)
         m_pictures->Unload(m_currentPath);
 }
 
-void Rir_picture_ui::DrawSpinner(HDC hdc) const
+void Rir_picture_ui::DrawSpinner(HDC hdc)
 {
+    // Decoded when first wanted: a start paints the default picture, and
+    // the spinner's sheet would hold its first paint back.
+    if (!m_spinnerLoaded) {
+        m_spinner = LoadPngResource(kViewerSpinnerResource);
+        m_spinnerLoaded = true;
+    }
     const int x = m_rect.right / 2;
     const int y = m_rect.bottom / 2;
     if (m_spinner) {

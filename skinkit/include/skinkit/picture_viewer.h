@@ -178,7 +178,7 @@ private:
     Gdiplus::Bitmap* DrawnStraight(const RECT& place);
     void DrawDefaultPicture(HDC hdc);
     void DrawCurrent(HDC hdc, bool known, const RECT& place);
-    void DrawSpinner(HDC hdc) const;
+    void DrawSpinner(HDC hdc);
     void DrawSwap(HDC hdc, const SwapFrame& frame);
     void DrawBar(HDC hdc);
     void DrawTitle(HDC hdc);
@@ -204,6 +204,7 @@ private:
     int m_style = 0;
 
     std::unique_ptr<Gdiplus::Bitmap> m_spinner;
+    bool m_spinnerLoaded = false;
     std::unique_ptr<Gdiplus::Bitmap> m_defaultImage;
     CButtonUI m_minimize;
     CButtonUI m_close;
