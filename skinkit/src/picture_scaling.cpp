@@ -6,15 +6,23 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 namespace skinkit {
 
 namespace {
 
 // Weights of the source pixels behind each target pixel along one axis, in
-// 1/65536ths summing to 65536.
+// 1/16384ths summing to 16384: small enough that a weight and a channel
+// multiply in 16-bit lanes.
+constexpr int kOne = 16384;
+constexpr int kShift = 14;
+
 struct Taps {
     int first = 0;
-    std::vector<int> weights;
+    std::vector<int16_t> weights;
 };
 
 std::vector<Taps> AxisTaps(int from, int to)
@@ -37,25 +45,31 @@ std::vector<Taps> AxisTaps(int from, int to)
         taps.first = first;
         int given = 0;
         for (double weight : raw) {
-            const int w = sum > 0 ? int(weight / sum * 65536.0) : 0;
-            taps.weights.push_back(w);
+            const int w = sum > 0 ? int(weight / sum * kOne) : 0;
+            taps.weights.push_back(int16_t(w));
             given += w;
         }
         // Rounding leftovers go to the heaviest tap, so flat areas stay flat.
         if (!taps.weights.empty()) {
             auto heaviest = std::max_element(taps.weights.begin(), taps.weights.end());
-            *heaviest += 65536 - given;
+            *heaviest = int16_t(*heaviest + kOne - given);
         }
     }
     return axis;
 }
 
+uint32_t Pack(uint32_t b, uint32_t g, uint32_t r, uint32_t a)
+{
+    return std::min<uint32_t>(255, b >> kShift) | std::min<uint32_t>(255, g >> kShift) << 8
+        | std::min<uint32_t>(255, r >> kShift) << 16 | std::min<uint32_t>(255, a >> kShift) << 24;
+}
+
 uint32_t Blend(const uint32_t* pixels, std::ptrdiff_t step, const Taps& taps)
 {
-    // 255 × 65536 fits 32 bits, so each channel sums without widening.
-    uint32_t b = 32768, g = 32768, r = 32768, a = 32768;
+    // 255 × 16384 fits 32 bits, so each channel sums without widening.
+    uint32_t b = kOne / 2, g = kOne / 2, r = kOne / 2, a = kOne / 2;
     const uint32_t* p = pixels + taps.first * step;
-    for (const int weight : taps.weights) {
+    for (const int16_t weight : taps.weights) {
         const uint32_t value = *p;
         const uint32_t w = uint32_t(weight);
         b += (value & 0xFF) * w;
@@ -64,9 +78,69 @@ uint32_t Blend(const uint32_t* pixels, std::ptrdiff_t step, const Taps& taps)
         a += (value >> 24) * w;
         p += step;
     }
-    return std::min<uint32_t>(255, b >> 16) | std::min<uint32_t>(255, g >> 16) << 8
-        | std::min<uint32_t>(255, r >> 16) << 16 | std::min<uint32_t>(255, a >> 16) << 24;
+    return Pack(b, g, r, a);
 }
+
+// One target row from one source row, and one target row from the rows of
+// a column's taps.
+void ScaleAcross(const uint32_t* line, const std::vector<Taps>& across, uint32_t* out)
+{
+    for (std::size_t x = 0; x < across.size(); ++x)
+        out[x] = Blend(line, 1, across[x]);
+}
+
+void ScaleDown(const uint32_t* rows, int width, const Taps& taps, uint32_t* out)
+{
+    for (int x = 0; x < width; ++x)
+        out[x] = Blend(rows + x, width, taps);
+}
+
+#if defined(__i386__) || defined(__x86_64__)
+#define SKINKIT_SCALE_SSE2 1
+
+// Two pixels' channels paired for _mm_madd_epi16: b0 b1 g0 g1 r0 r1 a0 a1.
+__attribute__((target("sse2"))) inline __m128i Paired(__m128i first, __m128i second)
+{
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(first, zero), _mm_unpacklo_epi8(second, zero));
+}
+
+__attribute__((target("sse2"))) inline __m128i WeightPair(int16_t first, int16_t second)
+{
+    return _mm_set_epi16(second, first, second, first, second, first, second, first);
+}
+
+// Four 32-bit channel sums, rounded, back to one pixel.
+__attribute__((target("sse2"))) inline uint32_t PackSums(__m128i sums)
+{
+    const __m128i shifted = _mm_srli_epi32(_mm_add_epi32(sums, _mm_set1_epi32(kOne / 2)), kShift);
+    const __m128i words = _mm_packs_epi32(shifted, shifted);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+}
+
+// ScaleDown's sums, down the columns a row at a time: each pair of taps adds
+// two whole source rows into the sums, reading memory in order rather than
+// a pixel from each row.
+__attribute__((target("sse2"))) void ScaleDownSse2(
+    const uint32_t* rows, int width, const Taps& taps, uint32_t* out, std::vector<uint32_t>& sums)
+{
+    std::fill(sums.begin(), sums.end(), 0u);
+    __m128i* sum = reinterpret_cast<__m128i*>(sums.data());
+    const std::size_t count = taps.weights.size();
+    for (std::size_t t = 0; t < count; t += 2) {
+        const uint32_t* upper = rows + (std::size_t(taps.first) + t) * std::size_t(width);
+        const bool both = t + 1 < count;
+        const uint32_t* lower = both ? upper + width : upper;
+        const __m128i weights = WeightPair(taps.weights[t], both ? taps.weights[t + 1] : int16_t(0));
+        for (int x = 0; x < width; ++x) {
+            const __m128i pair = Paired(_mm_cvtsi32_si128(int(upper[x])), _mm_cvtsi32_si128(int(lower[x])));
+            _mm_storeu_si128(sum + x, _mm_add_epi32(_mm_loadu_si128(sum + x), _mm_madd_epi16(pair, weights)));
+        }
+    }
+    for (int x = 0; x < width; ++x)
+        out[x] = PackSums(_mm_loadu_si128(sum + x));
+}
+#endif
 
 // The picture's pixels, premultiplied, top row first.
 bool ReadPixels(Gdiplus::Bitmap& picture, std::vector<uint32_t>& pixels, int& width, int& height)
@@ -121,17 +195,21 @@ std::unique_ptr<Gdiplus::Bitmap> ScaledPicture(Gdiplus::Bitmap& picture, int wid
     const std::vector<Taps> across = AxisTaps(sourceWidth, width);
     const std::vector<Taps> down = AxisTaps(sourceHeight, height);
     std::vector<uint32_t> rows(std::size_t(width) * std::size_t(sourceHeight));
-    for (int y = 0; y < sourceHeight; ++y) {
-        const uint32_t* line = source.data() + std::size_t(y) * std::size_t(sourceWidth);
-        for (int x = 0; x < width; ++x)
-            rows[std::size_t(y) * std::size_t(width) + std::size_t(x)] = Blend(line, 1, across[std::size_t(x)]);
-    }
+    for (int y = 0; y < sourceHeight; ++y)
+        ScaleAcross(source.data() + std::size_t(y) * std::size_t(sourceWidth), across,
+            rows.data() + std::size_t(y) * std::size_t(width));
     std::vector<uint32_t> target(std::size_t(width) * std::size_t(height));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            target[std::size_t(y) * std::size_t(width) + std::size_t(x)]
-                = Blend(rows.data() + x, width, down[std::size_t(y)]);
+#ifdef SKINKIT_SCALE_SSE2
+    if (__builtin_cpu_supports("sse2")) {
+        std::vector<uint32_t> sums(std::size_t(width) * 4);
+        for (int y = 0; y < height; ++y)
+            ScaleDownSse2(
+                rows.data(), width, down[std::size_t(y)], target.data() + std::size_t(y) * std::size_t(width), sums);
+        return FromPixels(target, width, height);
     }
+#endif
+    for (int y = 0; y < height; ++y)
+        ScaleDown(rows.data(), width, down[std::size_t(y)], target.data() + std::size_t(y) * std::size_t(width));
     return FromPixels(target, width, height);
 }
 
