@@ -102,10 +102,14 @@ Qaurn_Navigate_window::~Qaurn_Navigate_window()
 
 bool Qaurn_Navigate_window::CreateFullScreen(Panels panels)
 {
-    m_panelsLater = panels == Panels::later;
-    return Create(nullptr, L"Vorlane", kStyle, 0, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-               nullptr)
-        != nullptr;
+    if (!Create(nullptr, L"Vorlane", kStyle, 0, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+            nullptr))
+        return false;
+    if (panels == Panels::now)
+        CreatePanels();
+    else
+        m_panelsPending = true;
+    return true;
 }
 
 void Qaurn_Navigate_window::QueueStartUpFetches()
@@ -151,10 +155,6 @@ void Qaurn_Navigate_window::OnCreate()
     // The shell may keep the caller waiting: the window paints first.
     PostMessageW(m_hWnd, UM_ADD_TRAY_ICON, 0, 0);
     ShowSignedOut();
-    if (m_panelsLater)
-        m_panelsPending = true;
-    else
-        CreatePanels();
 }
 
 // A message that needs the panels before the start made them (a worker's

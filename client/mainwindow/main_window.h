@@ -232,8 +232,7 @@ private:
     // A picture opened from a service page: the comment view and its actions
     // are about it until a list's picture is shown again.
     FeedStore::PicturePtr m_pagePicture;
-    bool m_panelsLater = false;
-    // From the end of creation until CreatePanels, when the panels come later.
+    // From creation until CreatePanels, when the panels come later.
     bool m_panelsPending = false;
     bool m_panelsMade = false;
     bool m_fullView = false;

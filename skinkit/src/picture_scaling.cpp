@@ -58,12 +58,6 @@ std::vector<Taps> AxisTaps(int from, int to)
     return axis;
 }
 
-uint32_t Pack(uint32_t b, uint32_t g, uint32_t r, uint32_t a)
-{
-    return std::min<uint32_t>(255, b >> kShift) | std::min<uint32_t>(255, g >> kShift) << 8
-        | std::min<uint32_t>(255, r >> kShift) << 16 | std::min<uint32_t>(255, a >> kShift) << 24;
-}
-
 uint32_t Blend(const uint32_t* pixels, std::ptrdiff_t step, const Taps& taps)
 {
     // 255 × 16384 fits 32 bits, so each channel sums without widening.
@@ -78,7 +72,8 @@ uint32_t Blend(const uint32_t* pixels, std::ptrdiff_t step, const Taps& taps)
         a += (value >> 24) * w;
         p += step;
     }
-    return Pack(b, g, r, a);
+    return std::min<uint32_t>(255, b >> kShift) | std::min<uint32_t>(255, g >> kShift) << 8
+        | std::min<uint32_t>(255, r >> kShift) << 16 | std::min<uint32_t>(255, a >> kShift) << 24;
 }
 
 // One target row from one source row, and one target row from the rows of
