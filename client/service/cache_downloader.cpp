@@ -70,13 +70,20 @@ struct CacheDownloader::Queue {
     std::deque<Job> waiting;
     std::map<std::string, Entry> targets;
     int running = 0;
-    bool multiplexed = false;  // how the last transfer travelled
+    // How the last transfer travelled, or that the last job's server is
+    // known to multiplex.
+    bool multiplexed = false;
 };
 
 void CacheDownloader::Queue::Enqueue(const std::shared_ptr<Queue>& queue, Job job)
 {
+    // A server the program's answers already came from over HTTP/2 gets the
+    // wide first wave at once, not one round trip later.
+    const bool multiplexes = transfer_loop::Multiplexes(job.url);
     {
         std::lock_guard<std::mutex> guard(queue->lock);
+        if (multiplexes)
+            queue->multiplexed = true;
         // With the first job, not when the queue is made: that starts the
         // transfer thread, and the window's start need not wait for it.
         if (!queue->connections)

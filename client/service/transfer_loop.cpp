@@ -3,12 +3,14 @@
 #include "platform.h"
 #include "socket_waiter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace transfer_loop {
@@ -61,6 +63,80 @@ SharedCaches& Caches()
     // Never destroyed: a worker may still clean up a handle at exit.
     static SharedCaches* caches = new SharedCaches;
     return *caches;
+}
+
+// scheme://host:port of url in libcurl's own reading, or empty when it
+// reads none.
+std::string OriginOf(const char* url)
+{
+    std::string origin;
+    CURLU* parsed = curl_url();
+    if (!parsed)
+        return origin;
+    char* scheme = nullptr;
+    char* host = nullptr;
+    char* port = nullptr;
+    if (curl_url_set(parsed, CURLUPART_URL, url, 0) == CURLUE_OK
+        && curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK
+        && curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK
+        && curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK)
+        origin = std::string(scheme) + "://" + host + ":" + port;
+    curl_free(scheme);
+    curl_free(host);
+    curl_free(port);
+    curl_url_cleanup(parsed);
+    return origin;
+}
+
+// The servers last heard answering over a multiplexed connection. A program
+// talks to a few; past kMostOrigins the oldest is forgotten.
+class MultiplexingOrigins {
+public:
+    void Note(const std::string& origin, bool multiplexed)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        const auto found = std::find(origins_.begin(), origins_.end(), origin);
+        if (found != origins_.end() && !multiplexed)
+            origins_.erase(found);
+        if (found != origins_.end() || !multiplexed)
+            return;
+        if (origins_.size() >= kMostOrigins)
+            origins_.erase(origins_.begin());
+        origins_.push_back(origin);
+    }
+    bool Has(const std::string& origin)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        return std::find(origins_.begin(), origins_.end(), origin) != origins_.end();
+    }
+
+private:
+    static constexpr std::size_t kMostOrigins = 16;
+    std::mutex lock_;
+    std::vector<std::string> origins_;
+};
+
+MultiplexingOrigins& Origins()
+{
+    // Never destroyed, as the share: detached workers may transfer at exit.
+    static MultiplexingOrigins* origins = new MultiplexingOrigins;
+    return *origins;
+}
+
+// How a transfer that reached its server travelled, for Multiplexes.
+void NoteHowItTravelled(CURL* handle)
+{
+    long status = 0;
+    long version = 0;
+    const char* url = nullptr;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(handle, CURLINFO_HTTP_VERSION, &version);
+    curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &url);
+    if (status == 0 || !url)
+        return;
+    const std::string origin = OriginOf(url);
+    if (!origin.empty())
+        Origins().Note(origin, version >= CURL_HTTP_VERSION_2_0);
 }
 
 // One transfer handed to the thread; `done` and `code` are guarded by the
@@ -275,9 +351,15 @@ bool CurlReady()
 CURLcode Perform(CURL* handle)
 {
     Loop* loop = TheLoop();
-    if (!loop)
-        return curl_easy_perform(handle);
-    return loop->Run(handle);
+    const CURLcode code = loop ? loop->Run(handle) : curl_easy_perform(handle);
+    NoteHowItTravelled(handle);
+    return code;
+}
+
+bool Multiplexes(const std::string& url)
+{
+    const std::string origin = OriginOf(url.c_str());
+    return !origin.empty() && Origins().Has(origin);
 }
 
 HostConnections::HostConnections(long count)

@@ -1,6 +1,8 @@
 #pragma once
 #include <curl/curl.h>
 
+#include <string>
+
 // Every libcurl transfer of the program runs on one transfer thread that
 // drives a multi handle; a worker sets up its own easy handle, hands it over
 // and waits for its own answer. The multi handle's connection cache is the
@@ -39,5 +41,11 @@ bool CurlReady();
 
 // Attaches the process-wide share (DNS, TLS sessions) to a new handle.
 void UseSharedCaches(CURL* handle);
+
+// Whether the last transfer to url's server (scheme, host and port) came as
+// a stream of a connection that carries others at once (HTTP/2); false for a
+// server not heard from yet. A download queue starting its first wave to a
+// server the start-up's answers came from need not wait to learn it.
+bool Multiplexes(const std::string& url);
 
 }  // namespace transfer_loop

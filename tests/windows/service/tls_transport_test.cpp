@@ -26,12 +26,13 @@ namespace {
 // (tools/localservice/run.sh start --tls).
 enum FrontOffset : int { kTrustedFront = 1000, kExpiredFront = 2000, kWrongHostFront = 3000, kUnknownFront = 4000 };
 
-std::string FrontUrl(int offset)
+// By another name the same front is another server to the transport.
+std::string FrontUrl(int offset, const char* host = "127.0.0.1")
 {
     const std::string base = LocalService::BaseUrl();
     const std::string::size_type colon = base.rfind(':');
     const int port = std::atoi(base.c_str() + colon + 1);
-    return "https://127.0.0.1:" + std::to_string(port + offset) + "/";
+    return std::string("https://") + host + ":" + std::to_string(port + offset) + "/";
 }
 
 struct Row {
@@ -181,6 +182,44 @@ TEST_F(TlsTransportTest, DownloadQueueRunsMoreAtOnceOnlyOverAMultiplexedConnecti
         EXPECT_EQ(written.load(), downloads + 1);
         const int most = LocalService::MostAtOnce();
         EXPECT_GE(most, 1);
+        EXPECT_EQ(most > cap, row.widens) << most << " answered at once with a cap of " << cap;
+    }
+}
+
+// A queue's first wave to a server whose answers already came over HTTP/2
+// runs wide at once rather than one round trip later; after an answer over
+// HTTP/1.1 it keeps its cap. One download more than the cap, all answered
+// late: only a wide first wave has them answered together.
+TEST_F(TlsTransportTest, AnAnswerOverHttp2WidensAFreshQueuesFirstWave)
+{
+    struct AnswerRow {
+        const char* name;
+        std::string base;
+        bool widens;
+    };
+    const AnswerRow rows[] = {
+        {"an answer over HTTP/1.1 from the service", LocalService::BaseUrl(), false},
+        {"an answer over HTTP/2 from the front", FrontUrl(kTrustedFront, "localhost"), true},
+    };
+    const int cap = 2;
+    for (const AnswerRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(LocalService::Reset());
+        std::string answer;
+        PostFormWithTimeout(row.base + "book.php?action=c_hot_tag", "", answer);
+        ASSERT_TRUE(JsonOf(answer).isObject());
+        ASSERT_TRUE(LocalService::SetFault("normal&latency_ms=300"));
+        CacheDownloader queue(nullptr, TransferLimits{}, cap);
+        std::atomic<int> written{0};
+        for (int i = 0; i <= cap; ++i) {
+            const std::string uid = std::to_string(1020 + i);
+            queue.FetchAlwaysThen(row.base + "avatars/u" + uid + ".jpg",
+                folder_.Path(std::string(row.widens ? "first-wide-" : "first-narrow-") + uid + ".jpg"),
+                [&written](bool replaced) { written += replaced; });
+        }
+        ASSERT_TRUE(queue.WaitIdle(std::chrono::seconds(60)));
+        EXPECT_EQ(written.load(), cap + 1);
+        const int most = LocalService::MostAtOnce();
         EXPECT_EQ(most > cap, row.widens) << most << " answered at once with a cap of " << cap;
     }
 }
