@@ -40,7 +40,7 @@ enum : unsigned {
     UM_LEAVE_FULL_VIEW = 3045,  // sent; 0, 0
     UM_START_LOGIN = 3047,  // posted at start-up; 0, 0
     UM_OPEN_WEB_PAGE = 3048,  // sent; wParam const wchar_t* URL
-    UM_SHOW_HOME_PICTURE = 3049,  // the home feed's first picture; 0, 0
+    UM_SHOW_HOME_PICTURE = 3049,  // the home feed's first picture, posted once a home page is stored; 0, 0
     UM_SHOW_OWN_PICTURE = 3052,  // wParam index in the own list
     UM_SHOW_FIRST_CATEGORY = 3055,  // category feed 0's first picture; 0, 0
     UM_SHOW_AUTHOR_PICTURES = 3057,  // sent by the strip; 0, 0

@@ -430,6 +430,43 @@ TEST_F(ParserTest, OwnPicturesReportTheirElementCountAfterStoring)
     EXPECT_TRUE(sink_.Of(UM_PUBLISH_PAGE_READY).empty());
 }
 
+// A stored home page tells the window at once that its first picture is
+// there; a page with nothing stored, or any other list, does not.
+TEST_F(ParserTest, OnlyAHomePageWithPicturesPostsTheHomePicture)
+{
+    Json::Value skipped = Item(9);
+    skipped["url"] = "ftp://pics.test/p9.jpg";
+    struct Row {
+        const char* name;
+        int kind;
+        std::vector<Json::Value> items;
+        bool posts;
+    };
+    const Row rows[] = {
+        {"home page", feed_kind::kHome, {Item(1), Item(2)}, true},
+        {"empty home page", feed_kind::kHome, {}, false},
+        {"home page of skipped items", feed_kind::kHome, {skipped}, false},
+        {"category page", 0, {Item(1)}, false},
+        {"own pictures", feed_kind::kMyPublished, {Item(1)}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        sink_.Clear();
+        std::size_t storedWhenPosted = 0;
+        sink_.OnPost([&](const SinkEvent& event) {
+            if (event.message == UM_SHOW_HOME_PICTURE)
+                storedWhenPosted = store_.PictureCount({feed_kind::kHome, ""});
+        });
+        ASSERT_TRUE(Parse(row.kind, Page(row.items)));
+        const auto posted = sink_.Of(UM_SHOW_HOME_PICTURE);
+        ASSERT_EQ(posted.size(), row.posts ? 1u : 0u);
+        if (row.posts) {
+            EXPECT_TRUE(posted[0].posted) << "a worker must not wait on the window";
+            EXPECT_EQ(storedWhenPosted, row.items.size()) << "stored before the window is told";
+        }
+    }
+}
+
 TEST_F(ParserTest, AnotherUsersPicturesOpenTheFirstOneWhileOwnPicturesWereNeverPaged)
 {
     FeedRequest request;
