@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 using json_read::FieldReader;
@@ -127,8 +129,12 @@ using PicturePtr = std::shared_ptr<PictureRecord>;
 // Reads one item. Null when it is skipped: its address is no http or https
 // address or has no file name with a dot. Only the address of a skipped item is examined.
 // `usable` turns false when a value has a refused type.
+// A page's author names and their avatars' paths: an author shows up many
+// times on a page, and a name that needs escaping costs far more than a look-up.
+using AvatarPaths = std::unordered_map<std::string, std::string>;
+
 PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout, const json_read::MemberFinder& finder,
-    const Json::Value& item, bool& usable)
+    const Json::Value& item, AvatarPaths& avatarPaths, bool& usable)
 {
     if (!item.isObject() && !item.isNull()) {
         usable = false;
@@ -159,7 +165,10 @@ PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout,
         if (!layout.keys[key].empty() && !json_read::ToText(*values[key], *fields[key]))
             usable = false;
     }
-    r.avatarPath = context.cache.AuthorAvatarPath(r.authorName);
+    auto [known, fresh] = avatarPaths.try_emplace(r.authorName);
+    if (fresh)
+        known->second = context.cache.AuthorAvatarPath(r.authorName);
+    r.avatarPath = known->second;
     return record;
 }
 
@@ -220,9 +229,10 @@ bool ReadPicturePage(const ParseContext& context, const FeedRequest& request, st
     // and their blocks stay apart from the records' many small pieces.
     context.store.ReservePictures(PictureListFor(request), items.size());
     page.records.reserve(items.size());
+    AvatarPaths avatarPaths;
     for (const Json::Value& element : items) {
         bool usable = true;
-        PicturePtr record = ReadPicture(context, layout, finder, element, usable);
+        PicturePtr record = ReadPicture(context, layout, finder, element, avatarPaths, usable);
         if (!usable)
             return false;
         if (record)
