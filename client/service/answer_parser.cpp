@@ -126,13 +126,13 @@ PictureListId PictureListFor(const FeedRequest& request)
 
 using PicturePtr = std::shared_ptr<PictureRecord>;
 
-// Reads one item. Null when it is skipped: its address is no http or https
-// address or has no file name with a dot. Only the address of a skipped item is examined.
-// `usable` turns false when a value has a refused type.
 // A page's author names and their avatars' paths: an author shows up many
 // times on a page, and a name that needs escaping costs far more than a look-up.
 using AvatarPaths = std::unordered_map<std::string, std::string>;
 
+// Reads one item. Null when it is skipped: its address is no http or https
+// address or has no file name with a dot. Only the address of a skipped item is examined.
+// `usable` turns false when a value has a refused type.
 PicturePtr ReadPicture(const ParseContext& context, const PictureLayout& layout, const json_read::MemberFinder& finder,
     const Json::Value& item, AvatarPaths& avatarPaths, bool& usable)
 {

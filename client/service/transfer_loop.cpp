@@ -96,9 +96,12 @@ public:
     {
         std::lock_guard<std::mutex> guard(lock_);
         const auto found = std::find(origins_.begin(), origins_.end(), origin);
-        if (found != origins_.end() && !multiplexed)
-            origins_.erase(found);
-        if (found != origins_.end() || !multiplexed)
+        if (found != origins_.end()) {
+            if (!multiplexed)
+                origins_.erase(found);
+            return;
+        }
+        if (!multiplexed)
             return;
         if (origins_.size() >= kMostOrigins)
             origins_.erase(origins_.begin());

@@ -11,8 +11,10 @@
 // handshake. libcurl's connection cache is not safe to share between threads
 // that transfer at once, so one thread owns it. DNS answers and TLS sessions
 // sit in a process-wide share object with its locks, since workers set up and
-// clean up their handles on their own threads. Both live as long as the
-// program and are never torn down: detached workers may still run at exit.
+// clean up their handles on their own threads. Beside them, behind a lock of
+// its own, the servers last heard answering over HTTP/2 (see Multiplexes).
+// All live as long as the program and are never torn down: detached workers
+// may still run at exit.
 namespace transfer_loop {
 
 // Runs the transfer of `handle` and returns its result. The handle is the
