@@ -77,6 +77,11 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
     case UM_SHOW_HOME_PICTURE:
         OnShowHomePicture();
         return true;
+    case UM_HOME_PAGE_STORED:
+        // As its paint would: a window not on the screen opens nothing yet.
+        if (IsWindowVisible(m_hWnd) && !IsIconic(m_hWnd))
+            OnShowHomePicture();
+        return true;
     case UM_FEED_ERROR:
         OnFeedError();
         return true;

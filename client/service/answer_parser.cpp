@@ -265,7 +265,7 @@ bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, s
     // The window would notice the home picture only at its next paint, which
     // waits behind every message a start-up's answers and thumbnails queue.
     if (request.kind == feed_kind::kHome && !page.records.empty())
-        context.sink.Post(UM_SHOW_HOME_PICTURE, 0, 0);
+        context.sink.Post(UM_HOME_PAGE_STORED, 0, 0);
     if (request.kind == feed_kind::kMyPublished && page.elements > 0)
         context.sink.Send(UM_PUBLISH_PAGE_READY, 0, static_cast<std::intptr_t>(page.elements));
     if (request.kind == feed_kind::kUserPictures && !page.records.empty()

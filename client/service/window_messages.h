@@ -25,6 +25,7 @@ enum : unsigned {
     UM_AVATAR_CHANGED = 3056,  // posted by the avatar refresh with wParam 0, lParam 1
     UM_FEED_OFFLINE = 3070,  // posted; wParam 1 a kept answer is shown, 0 any usable answer came; lParam kind
     UM_PICTURE_DETAILS_READY = 3071,  // posted once a picture's details are stored; 0, 0
+    UM_HOME_PAGE_STORED = 3073,  // posted once a home page with pictures is stored; 0, 0
 };
 
 // UM_SHOW_LARGE_PICTURE's wParam that first puts the strip's scrolling to rest.
@@ -40,7 +41,7 @@ enum : unsigned {
     UM_LEAVE_FULL_VIEW = 3045,  // sent; 0, 0
     UM_START_LOGIN = 3047,  // posted at start-up; 0, 0
     UM_OPEN_WEB_PAGE = 3048,  // sent; wParam const wchar_t* URL
-    UM_SHOW_HOME_PICTURE = 3049,  // the home feed's first picture, posted once a home page is stored; 0, 0
+    UM_SHOW_HOME_PICTURE = 3049,  // the home feed's first picture; 0, 0
     UM_SHOW_OWN_PICTURE = 3052,  // wParam index in the own list
     UM_SHOW_FIRST_CATEGORY = 3055,  // category feed 0's first picture; 0, 0
     UM_SHOW_AUTHOR_PICTURES = 3057,  // sent by the strip; 0, 0

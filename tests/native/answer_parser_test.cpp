@@ -432,7 +432,7 @@ TEST_F(ParserTest, OwnPicturesReportTheirElementCountAfterStoring)
 
 // A stored home page tells the window at once that its first picture is
 // there; a page with nothing stored, or any other list, does not.
-TEST_F(ParserTest, OnlyAHomePageWithPicturesPostsTheHomePicture)
+TEST_F(ParserTest, OnlyAHomePageWithPicturesTellsTheWindowItIsStored)
 {
     Json::Value skipped = Item(9);
     skipped["url"] = "ftp://pics.test/p9.jpg";
@@ -454,11 +454,11 @@ TEST_F(ParserTest, OnlyAHomePageWithPicturesPostsTheHomePicture)
         sink_.Clear();
         std::size_t storedWhenPosted = 0;
         sink_.OnPost([&](const SinkEvent& event) {
-            if (event.message == UM_SHOW_HOME_PICTURE)
+            if (event.message == UM_HOME_PAGE_STORED)
                 storedWhenPosted = store_.PictureCount({feed_kind::kHome, ""});
         });
         ASSERT_TRUE(Parse(row.kind, Page(row.items)));
-        const auto posted = sink_.Of(UM_SHOW_HOME_PICTURE);
+        const auto posted = sink_.Of(UM_HOME_PAGE_STORED);
         ASSERT_EQ(posted.size(), row.posts ? 1u : 0u);
         if (row.posts) {
             EXPECT_TRUE(posted[0].posted) << "a worker must not wait on the window";

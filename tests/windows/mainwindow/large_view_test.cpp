@@ -94,6 +94,31 @@ TEST_F(LargeViewTest, APictureChosenShowsAtOnceWithItsProgressFromZero)
     EXPECT_FALSE(window.ProgressText().empty()) << "no count while it downloads";
 }
 
+// A stored home page opens its first picture at once, as the window's next
+// paint would, but only in a window on the screen: a hidden or minimised one
+// keeps its start picture until it shows.
+TEST_F(LargeViewTest, AStoredHomePageOpensItsPictureOnlyInAWindowOnTheScreen)
+{
+    struct Row {
+        const char* name;
+        int show;
+        bool opens;
+    };
+    const Row rows[] = {
+        {"hidden", SW_HIDE, false},
+        {"minimised", SW_SHOWMINNOACTIVE, false},
+        {"on the screen", SW_SHOWNOACTIVATE, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ::ShowWindow(hwnd, row.show);
+        SendMessageW(hwnd, UM_HOME_PAGE_STORED, 0, 0);
+        EXPECT_EQ(window.Viewer().IsShowingDefaultPicture(), !row.opens);
+        EXPECT_EQ(window.CurrentPicturePath().empty(), !row.opens);
+    }
+    EXPECT_EQ(window.CurrentPicturePath(), LargePath(0));
+}
+
 TEST_F(LargeViewTest, KeysStepAndJumpUnlessTheSearchFieldHasTheFocus)
 {
     SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
