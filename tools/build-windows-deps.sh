@@ -55,7 +55,9 @@ for pkg in "${packages[@]}"; do
     version[$pkg]=$(source_version "$pkg")
     if [ -z "${version[$pkg]}" ] && [ "$lists_updated" = 0 ]; then
         log "no source package $pkg in the apt lists; running apt-get update"
-        if [ "$(id -u)" = 0 ]; then apt-get update -q >&2; else sudo apt-get update -q >&2; fi
+        # A list that fails (a mirror mid-sync) may not be the one we need: the
+        # lookup below decides.
+        if [ "$(id -u)" = 0 ]; then apt-get update -q >&2 || true; else sudo apt-get update -q >&2 || true; fi
         lists_updated=1
         version[$pkg]=$(source_version "$pkg")
     fi

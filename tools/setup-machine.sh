@@ -36,10 +36,25 @@ SRC
     need_update=1
 fi
 
+# A mirror caught mid-sync serves an index of the wrong size for a minute or
+# two: try again, and if one list still fails, go on with the lists apt has
+# rather than stop the whole setup (the next run updates again).
+update_package_lists() {
+    local attempt
+    for attempt in 1 2 3 4; do
+        apt-get update -q && return 0
+        echo "setup: apt-get update failed (attempt $attempt); trying again" >&2
+        sleep $((attempt * 15))
+    done
+    echo "setup: apt-get update still fails; going on with the lists apt has" >&2
+    return 1
+}
+
 stamp=/var/lib/apt/periodic/quarn-update-stamp
 if [ "$need_update" = 1 ] || [ ! -f "$stamp" ]; then
-    apt-get update -q
-    mkdir -p "$(dirname "$stamp")" && touch "$stamp"
+    if update_package_lists; then
+        mkdir -p "$(dirname "$stamp")" && touch "$stamp"
+    fi
 fi
 
 export DEBIAN_FRONTEND=noninteractive
