@@ -36,29 +36,43 @@ SRC
     need_update=1
 fi
 
-# A mirror caught mid-sync serves an index of the wrong size for a minute or
-# two: try again, and if one list still fails, go on with the lists apt has
-# rather than stop the whole setup (the next run updates again).
+# A mirror caught mid-sync serves an index of the wrong size: try again, and
+# if a list still fails, go on with the lists apt has rather than stop the
+# setup (the next run updates again).
 update_package_lists() {
     local attempt
-    for attempt in 1 2 3 4; do
+    for attempt in 1 2 3; do
         apt-get update -q && return 0
-        echo "setup: apt-get update failed (attempt $attempt); trying again" >&2
-        sleep $((attempt * 15))
+        [ "$attempt" = 3 ] || { echo "setup: apt-get update failed (attempt $attempt); trying again" >&2; sleep $((attempt * 15)); }
     done
     echo "setup: apt-get update still fails; going on with the lists apt has" >&2
     return 1
+}
+
+# Without a fresh security list for one architecture (i386, say), its
+# packages would lag the other's and the 32-bit Wine could not be installed
+# beside the 64-bit one. This run then takes both from the point release,
+# which is consistent, and leaves the security updates to the next.
+install_options=()
+hold_back_security() {
+    local preferences
+    preferences=$(mktemp)
+    printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 50\n' > "$preferences"
+    install_options=(-o "Dir::Etc::Preferences=$preferences")
+    echo "setup: security updates held back in this run: their lists are incomplete" >&2
 }
 
 stamp=/var/lib/apt/periodic/quarn-update-stamp
 if [ "$need_update" = 1 ] || [ ! -f "$stamp" ]; then
     if update_package_lists; then
         mkdir -p "$(dirname "$stamp")" && touch "$stamp"
+    else
+        hold_back_security
     fi
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-apt-get install -y -q --no-install-recommends \
+apt-get install -y -q --no-install-recommends "${install_options[@]}" \
     build-essential cmake ninja-build pkg-config dpkg-dev clang clang-format-14 \
     libcurl4-openssl-dev libjsoncpp-dev libtinyxml-dev libgtest-dev libgmock-dev libbenchmark-dev \
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix \
@@ -76,7 +90,7 @@ fi
 
 # The 32-bit Wine loader runs through QEMU user mode; bookworm's own QEMU
 # cannot run it, the backported one can.
-apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user qemu-user-binfmt
+apt-get install -y -q --no-install-recommends "${install_options[@]}" -t bookworm-backports qemu-user qemu-user-binfmt
 
 # Register QEMU for 32-bit x86 ELF files: the host kernel cannot run them itself,
 # so Wine's 32-bit loader goes through qemu-i386.
