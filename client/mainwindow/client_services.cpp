@@ -56,8 +56,11 @@ ClientServices::ClientServices(HWND mainWindow, std::string baseUrl, std::string
     login_.tracker = feeds_->tracker;
 }
 
-void ClientServices::QueueStartUpFetches()
+void ClientServices::QueueStartUpFetches(HomePicture home)
 {
-    fetcher_.LoadHomeFeed();
+    if (home == HomePicture::atOnce)
+        fetcher_.LoadStartHomeFeed();
+    else
+        fetcher_.LoadHomeFeed();
     fetcher_.LoadCategoryList();
 }

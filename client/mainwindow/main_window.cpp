@@ -100,8 +100,9 @@ Qaurn_Navigate_window::~Qaurn_Navigate_window()
     m_viewer.set_messenger(nullptr);
 }
 
-bool Qaurn_Navigate_window::CreateFullScreen(Panels panels)
+bool Qaurn_Navigate_window::CreateFullScreen(Panels panels, StartUpFetches fetches)
 {
+    m_fetchesAtCreation = fetches == StartUpFetches::first;
     if (!Create(nullptr, L"Vorlane", kStyle, 0, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
             nullptr))
         return false;
@@ -126,6 +127,10 @@ std::wstring Qaurn_Navigate_window::ProgressText() const
 void Qaurn_Navigate_window::OnCreate()
 {
     m_services = std::make_unique<ClientServices>(m_hWnd, ServiceBaseUrl(), Narrow(ProgramFolder()) + "vlconfig.xml");
+    // Sent before the controls and the skin, which take longer than a round
+    // trip; the answers wait in the queue for the loop.
+    if (m_fetchesAtCreation)
+        m_services->QueueStartUpFetches(ClientServices::HomePicture::atOnce);
     m_ahead = std::make_unique<PicturesAhead>(m_hWnd, UM_PICTURE_AHEAD);
 
     m_viewer.Create(m_hWnd, true);
@@ -155,12 +160,18 @@ void Qaurn_Navigate_window::OnCreate()
     // The shell may keep the caller waiting: the window paints first.
     PostMessageW(m_hWnd, UM_ADD_TRAY_ICON, 0, 0);
     ShowSignedOut();
+    m_controlsMade = true;
 }
 
 // A message that needs the panels before the start made them (a worker's
 // answer sent while the window was being shown, say) makes them first.
 LRESULT Qaurn_Navigate_window::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    // A worker's message sent while the window is still being made finds no
+    // controls to tell; what it says is looked at again once they exist (a
+    // picture shown checks whether its file is there).
+    if (!m_controlsMade && msg >= WM_USER && InSendMessage())
+        return 0;
     if (m_panelsPending && NeedsPanels(msg))
         CreatePanels();
     return CWindowBase::WindowProc(hwnd, msg, wParam, lParam);

@@ -63,13 +63,17 @@ public:
     void SetMessageLoop(MessageLoop* loop) { m_loop = loop; }
     // Hidden, covering the primary screen. A start makes the panels later:
     // the bar and the viewer are all its first paint shows.
+    // A start's feeds leave first, as soon as the services exist: the
+    // window's controls and skin take longer than their round trip.
     enum class Panels { now, later };
-    bool CreateFullScreen(Panels panels = Panels::now);
+    enum class StartUpFetches { byCaller, first };
+    bool CreateFullScreen(Panels panels = Panels::now, StartUpFetches fetches = StartUpFetches::byCaller);
     // The content panels and the comment view, then the start's sign-in or
     // wizard; once, and before the message loop runs.
     void CreatePanels();
     bool PanelsMade() const { return m_panelsMade; }
-    // The home feed, then the category list; once, after creation.
+    // The home feed, then the category list; once, after creation unless
+    // creation sent them.
     void QueueStartUpFetches();
 
     // What the viewer shows and the progress it was told, for the tests.
@@ -146,7 +150,8 @@ private:
     void UpdateCommentView();
     void OnActionResult(int kind, int outcome);
     void OpenLogin(bool fromSelf);
-    void ShowLargePicture(std::wstring path, bool slides = false);
+    void ShowLargePicture(std::wstring path, bool slides = false,
+        Rir_picture_ui::PictureDecode decode = Rir_picture_ui::PictureDecode::here);
     void ShowHomePicture();
     bool ShowListPicture(const PictureListId& list, std::size_t index, bool slides = false);
     void DecodeShownPicture();
@@ -234,6 +239,8 @@ private:
     FeedStore::PicturePtr m_pagePicture;
     // From creation until CreatePanels, when the panels come later.
     bool m_panelsPending = false;
+    bool m_fetchesAtCreation = false;
+    bool m_controlsMade = false;
     bool m_panelsMade = false;
     bool m_fullView = false;
     bool m_tabUsed = false;

@@ -327,7 +327,7 @@ void Qaurn_Navigate_window::OnTrayNotify(LPARAM mouse)
 // A chosen picture shows at once, the start picture gone; until its file is
 // there the spinner turns over "0%", then the download's own count. A
 // picture that slides in is repainted by the viewer where it moves.
-void Qaurn_Navigate_window::ShowLargePicture(std::wstring path, bool slides)
+void Qaurn_Navigate_window::ShowLargePicture(std::wstring path, bool slides, Rir_picture_ui::PictureDecode decode)
 {
     m_hold = m_services->Downloads()->HoldPicture(Narrow(path));
     if (!m_progress) {
@@ -336,7 +336,7 @@ void Qaurn_Navigate_window::ShowLargePicture(std::wstring path, bool slides)
         LayOutForScreen();
     }
     m_viewer.LeaveDefaultPicture();
-    m_viewer.set_bk_image_local_path(path);
+    m_viewer.set_bk_image_local_path(path, decode);
     m_currentPath = std::move(path);
     SetTimer(m_hWnd, kPicturesAheadTimer, kPicturesAheadDelayMs, nullptr);
     if (!slides)
@@ -362,7 +362,8 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
     // At the size of the screen as it is now, which may have changed since the list came.
     m_services->Downloads()->FetchLarge(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath);
     const std::wstring path = Widen(picture->largePath);
-    ShowLargePicture(path, slides);
+    // Decoded on a worker, below, even when its file is there already.
+    ShowLargePicture(path, slides, Rir_picture_ui::PictureDecode::awaited);
     m_currentKind = list.kind;
     m_currentKey = list.key;
     m_currentIndex = index;

@@ -258,6 +258,11 @@ bool ParsePicturePage(const ParseContext& context, const FeedRequest& request, s
         const PictureRecord& record = *page.records[i];
         if (!context.store.StorePicture(list, i, page.records[i], request.generation))
             return false;
+        // The window opens the start's first home picture as soon as it can,
+        // and at start it is still making its panels: the picture need not
+        // wait for it, nor for the page's thumbnails.
+        if (i == 0 && request.fetchFirstLarge && request.kind == feed_kind::kHome)
+            context.downloader.FetchFirstLarge(record.largeUrl, record.largePath);
         context.downloader.FetchIfMissing(record.thumbnailUrl, record.thumbnailPath);
         context.sink.Invalidate();
     }

@@ -25,6 +25,9 @@ public:
     virtual void FetchAlwaysThen(const std::string& url, const std::string& targetPath, DownloadDone done) = 0;
     // The large picture of the viewer; on Windows it reports progress to the window.
     virtual void FetchLarge(const std::string& url, const std::string& targetPath) = 0;
+    // The picture the viewer opens first, fetched before the window asks for
+    // it: as FetchLarge, but never in place of a picture the user chose.
+    virtual void FetchFirstLarge(const std::string& url, const std::string& targetPath) { FetchLarge(url, targetPath); }
     // A large picture next to the one on show, fetched beside it and without
     // progress unless the target already holds a valid picture; `done` is
     // called on the worker once the transfer ended (or at once when none

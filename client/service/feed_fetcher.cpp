@@ -235,6 +235,13 @@ void FeedFetcher::LoadCategoryList() const { FetchFeed(Request(feed_kind::kCateg
 
 void FeedFetcher::LoadHomeFeed() const { FetchFeed(Request(feed_kind::kHome)); }
 
+void FeedFetcher::LoadStartHomeFeed() const
+{
+    FeedRequest request = Request(feed_kind::kHome);
+    request.fetchFirstLarge = true;
+    FetchFeed(request);
+}
+
 void FeedFetcher::LoadCategoryFeeds()
 {
     for (int kind = feed_kind::kFirstCategory; kind <= feed_kind::kLastCategory; ++kind)

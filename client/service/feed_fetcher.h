@@ -21,6 +21,8 @@ public:
 
     void LoadCategoryList() const;  // 22
     void LoadHomeFeed() const;  // 26
+    // The same at start, fetching its first picture large once it is stored.
+    void LoadStartHomeFeed() const;
     void LoadCategoryFeeds() override;  // 0-7, in order
     void LoadCategoryFeed(int kind) override;  // one of 0-7
     void LoadFeed(int kind) const;  // 9, 10, 14, 15, 16

@@ -19,6 +19,9 @@ struct FeedRequest {
     // The store's generation of the kind when the request was made: a list
     // forgotten since (its user signed out) takes nothing from the answer.
     unsigned generation = 0;
+    // The start's home feed: the window opens its first picture large, so
+    // that picture's download starts as soon as the page is stored.
+    bool fetchFirstLarge = false;
 };
 
 // Where the raw answer of a request is kept: per user id for kinds 8 and 23,

@@ -53,10 +53,9 @@ int RunClient()
     MessageLoop loop;
     auto window = std::make_unique<Qaurn_Navigate_window>();
     window->SetMessageLoop(&loop);
-    if (!window->CreateFullScreen(Qaurn_Navigate_window::Panels::later))
+    if (!window->CreateFullScreen(Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::first))
         return 0;
     SetPropW(window->GetHWND(), kInstanceProperty, reinterpret_cast<HANDLE>(1));
-    window->QueueStartUpFetches();
     if (ShowsAtStart()) {
         window->ShowWindow(SW_SHOWNORMAL);
         UpdateWindow(window->GetHWND());

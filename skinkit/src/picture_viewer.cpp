@@ -363,13 +363,16 @@ void Rir_picture_ui::set_window_rc_type3()
     m_openingDone = false;
 }
 
-void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
+void Rir_picture_ui::set_bk_image_local_path(std::wstring path, PictureDecode decode)
 {
     if (m_messenger)
         m_messenger->set_download_percent(L"0");
     m_previousPath.swap(m_currentPath);
     m_currentPath = std::move(path);
     m_awaited.clear();
+    // Before anything below asks its size: that would decode a file already there.
+    if (decode == PictureDecode::awaited)
+        AwaitDecoded(m_currentPath);
     m_hasPicture = true;
     // Until the places below are known a swap repaints the whole viewer.
     m_motion->placesKnown.store(false);
@@ -384,7 +387,7 @@ void Rir_picture_ui::set_bk_image_local_path(std::wstring path)
     // there (its decoded pixels are gone by then).
     const RECT previousPlace = ReadyPlace(m_previousPath);
     Gdiplus::Bitmap* previous = IsRectEmpty(&previousPlace) ? m_pictures->Find(m_previousPath) : nullptr;
-    Gdiplus::Bitmap* current = m_pictures->Find(m_currentPath);
+    Gdiplus::Bitmap* current = Awaits(m_currentPath) ? nullptr : m_pictures->Find(m_currentPath);
     const int previousWidth = IsRectEmpty(&previousPlace) ? ImageWidth(previous) : Width(previousPlace);
     const int currentWidth = ImageWidth(current);
     ViewerMotion& m = *m_motion;

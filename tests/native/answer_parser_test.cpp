@@ -467,6 +467,56 @@ TEST_F(ParserTest, OnlyAHomePageWithPicturesTellsTheWindowItIsStored)
     }
 }
 
+// Only the start's home feed fetches its first picture large at once, and
+// only a picture it stored: the window opens that one, no other.
+TEST_F(ParserTest, TheStartsHomeFeedFetchesItsFirstPictureLargeOnceStored)
+{
+    Json::Value skipped = Item(9);
+    skipped["url"] = "ftp://pics.test/p9.jpg";
+    struct Row {
+        const char* name;
+        int kind;
+        bool atStart;
+        std::vector<Json::Value> items;
+        bool fetches;
+    };
+    const Row rows[] = {
+        {"the start's home page", feed_kind::kHome, true, {Item(1), Item(2)}, true},
+        {"a later home page", feed_kind::kHome, false, {Item(1), Item(2)}, false},
+        {"the start's empty home page", feed_kind::kHome, true, {}, false},
+        {"the start's home page of skipped items", feed_kind::kHome, true, {skipped}, false},
+        {"a category page asked as the start's", 0, true, {Item(1)}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::size_t before = DownloadsOf(DownloadCall::FirstLarge).size();
+        FeedRequest request;
+        request.fetchFirstLarge = row.atStart;
+        ASSERT_TRUE(Parse(row.kind, Page(row.items), request));
+        const auto fetched = DownloadsOf(DownloadCall::FirstLarge);
+        ASSERT_EQ(fetched.size() - before, row.fetches ? 1u : 0u);
+        if (!row.fetches)
+            continue;
+        const auto first = store_.Picture({row.kind, ""}, 0);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(fetched.back().url, first->largeUrl);
+        EXPECT_EQ(fetched.back().path, first->largePath);
+        EXPECT_TRUE(DownloadsOf(DownloadCall::Large).empty()) << "it must not displace a picture the user chose";
+    }
+}
+
+// A stale answer (its list forgotten since: the user signed out) stores
+// nothing and fetches nothing.
+TEST_F(ParserTest, AForgottenHomeListFetchesNoPictureLarge)
+{
+    FeedRequest request;
+    request.fetchFirstLarge = true;
+    request.generation = store_.Generation(feed_kind::kHome);
+    store_.ForgetKind(feed_kind::kHome);
+    Parse(feed_kind::kHome, Page({Item(1)}), request);
+    EXPECT_TRUE(DownloadsOf(DownloadCall::FirstLarge).empty());
+}
+
 TEST_F(ParserTest, AnotherUsersPicturesOpenTheFirstOneWhileOwnPicturesWereNeverPaged)
 {
     FeedRequest request;

@@ -328,6 +328,27 @@ TEST_F(ViewerTest, OnlyOneOfTheSecondSlidesRunsAtATime)
     }
 }
 
+// A picture a worker decodes is awaited from the moment it is set, even with
+// its file already there: neither setting it nor a paint decodes it on the
+// window's thread, and the worker's pixels show once they come.
+TEST_F(ViewerTest, AnAwaitedPictureIsNotDecodedHereThoughItsFileIsThere)
+{
+    Show(WritePicture(L"before.png", 200, 100, kCoral));
+    Surface surface(kWidth, kHeight);
+    Paint(surface);
+    const unsigned decodes = viewer->GetDecodeCount();
+    const std::wstring path = WritePicture(L"there.png", 200, 100, kTeal);
+    viewer->set_bk_image_local_path(path, Rir_picture_ui::PictureDecode::awaited);
+    EXPECT_TRUE(viewer->Awaits(path));
+    Paint(surface);
+    EXPECT_EQ(viewer->GetDecodeCount(), decodes) << "decoded on the window's thread";
+    EXPECT_FALSE(Near(surface.Pixel(400, 300), kTeal));
+
+    viewer->StopAwaiting(path);  // the worker had none after all
+    Paint(surface);
+    EXPECT_TRUE(Near(surface.Pixel(400, 300), kTeal)) << "then the window's thread reads the file itself";
+}
+
 TEST_F(ViewerTest, PictureIsDecodedOnceAndAFileThatAppearsLaterIsPickedUp)
 {
     const std::wstring path = folder.Path() + L"later.png";

@@ -127,7 +127,7 @@ private:
 };
 
 struct DownloadCall {
-    enum Kind { IfMissing, Always, Large } kind;
+    enum Kind { IfMissing, Always, Large, FirstLarge } kind;
     std::string url;
     std::string path;
 };
@@ -149,6 +149,10 @@ public:
             done(false);  // nothing is downloaded here
     }
     void FetchLarge(const std::string& url, const std::string& path) override { Add({DownloadCall::Large, url, path}); }
+    void FetchFirstLarge(const std::string& url, const std::string& path) override
+    {
+        Add({DownloadCall::FirstLarge, url, path});
+    }
 
     std::vector<DownloadCall> Calls() const
     {

@@ -319,6 +319,7 @@ public:
         left_ = !wish_->KeepGoing(target_);
         return !left_;
     }
+    bool Reports() { return !wish_ || wish_->Reports(target_); }
     bool AwaitSettled()
     {
         if (!wish_)
@@ -351,7 +352,28 @@ bool LargePictureWish::Want(const std::wstring& target)
     lastWant_ = now;
     settledAt_ = stepping ? now + kSettleTime : now;
     wanted_ = target;
+    wantedFirstOnly_ = false;
     return running_.insert(target).second;
+}
+
+// Not a step of the user's: it neither delays the next one nor waits itself.
+std::optional<bool> LargePictureWish::WantFirst(const std::wstring& target)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!wanted_.empty() && wanted_ != target)
+        return std::nullopt;
+    if (wanted_.empty()) {
+        wanted_ = target;
+        wantedFirstOnly_ = true;
+        settledAt_ = Clock::now();
+    }
+    return running_.insert(target).second;
+}
+
+bool LargePictureWish::Reports(const std::wstring& target)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return !(wantedFirstOnly_ && wanted_ == target);
 }
 
 bool LargePictureWish::AwaitSettled(const std::wstring& target)
@@ -444,7 +466,9 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
             return kLargeDownloadLeft;
         }
         received += got;
-        SendMessageW(window, UM_DOWNLOAD_PROGRESS, WPARAM(Percent(received, announced)), LPARAM(targetPath.c_str()));
+        if (wanted.Reports())
+            SendMessageW(
+                window, UM_DOWNLOAD_PROGRESS, WPARAM(Percent(received, announced)), LPARAM(targetPath.c_str()));
         DWORD written = 0;
         if (!WriteFile(file.Get(), block.get(), got, &written, nullptr) || written != got) {
             // A full disk must not leave a cut picture that counts as whole.
@@ -479,11 +503,20 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
 }
 
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
-    std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker, std::shared_ptr<LargePictureWish> wish)
+    std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker, std::shared_ptr<LargePictureWish> wish,
+    LargeWant how)
 {
     const std::wstring target = Widen(targetPath);
     // Wanted even when it is there: a transfer of the picture before stops.
-    const bool start = !wish || wish->Want(target);
+    bool start = true;
+    if (wish && how == LargeWant::first) {
+        const std::optional<bool> wanted = wish->WantFirst(target);
+        if (!wanted)
+            return 0;
+        start = *wanted;
+    } else if (wish) {
+        start = wish->Want(target);
+    }
     if (IsValidCachedFile(targetPath)) {
         if (wish && start)
             wish->Ended(target);

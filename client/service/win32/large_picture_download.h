@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -34,6 +35,14 @@ public:
     // Makes `target` the wanted picture. True when its transfer is to start;
     // false when one of it runs already (it simply goes on).
     bool Want(const std::wstring& target);
+    // The same, but only while no picture has been wanted yet: the start's
+    // picture, asked for before the viewer does, never displaces one the
+    // user chose. Empty when another picture came first.
+    std::optional<bool> WantFirst(const std::wstring& target);
+    // Whether the transfer of `target` tells the window its progress: not
+    // while it was only wanted first, for the window then is still being
+    // made and a worker waiting on it would stall the transfer.
+    bool Reports(const std::wstring& target);
     // Between blocks of the transfer of `target`: false once another picture
     // is wanted, and the transfer then counts as ended.
     bool KeepGoing(const std::wstring& target);
@@ -47,6 +56,7 @@ private:
     using Clock = std::chrono::steady_clock;
     std::mutex lock_;
     std::wstring wanted_;
+    bool wantedFirstOnly_ = false;  // by WantFirst, and the window has not asked since
     std::set<std::wstring> running_;
     Clock::time_point lastWant_{};
     Clock::time_point settledAt_{};
@@ -62,13 +72,18 @@ private:
 int DownloadWithProgress(
     const std::wstring& url, const std::wstring& targetPath, HWND window, LargePictureWish* wish = nullptr);
 
+// How a large picture becomes the wanted one: in place of any other, or only
+// when none was wanted yet.
+enum class LargeWant { displacing, first };
+
 // Starts DownloadWithProgress on a worker of its own unless the target is
-// already a valid picture; returns 0 at once. With a limiter the target is
+// already a valid picture (or, wanted first only, another picture is wanted);
+// returns 0 at once. With a limiter the target is
 // pinned while it downloads and counted against the cache bound when in
 // place; the tracker, when given, counts the worker.
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
     std::shared_ptr<CacheLimiter> limiter = nullptr, std::shared_ptr<WorkTracker> tracker = nullptr,
-    std::shared_ptr<LargePictureWish> wish = nullptr);
+    std::shared_ptr<LargePictureWish> wish = nullptr, LargeWant how = LargeWant::displacing);
 
 // The same for a picture wanted next: no window is told of its progress and
 // no wish stops it. `done` runs on the worker once it ended (at once when the

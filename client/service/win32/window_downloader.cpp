@@ -11,6 +11,13 @@ void WindowDownloader::FetchLarge(const std::string& url, const std::string& tar
     FetchLargePicture(url, targetPath, window_, Limiter(), Tracker(), wish_);
 }
 
+void WindowDownloader::FetchFirstLarge(const std::string& url, const std::string& targetPath)
+{
+    if (!IsWebAddress(url))
+        return;
+    FetchLargePicture(url, targetPath, window_, Limiter(), Tracker(), wish_, LargeWant::first);
+}
+
 void WindowDownloader::FetchLargeAhead(const std::string& url, const std::string& targetPath, DownloadDone done)
 {
     if (!IsWebAddress(url)) {

@@ -16,6 +16,8 @@ public:
     {
     }
     void FetchLarge(const std::string& url, const std::string& targetPath) override;
+    // Only while the viewer has wanted no picture yet.
+    void FetchFirstLarge(const std::string& url, const std::string& targetPath) override;
     // Through WinINet as well, but outside the wish for the picture on show:
     // it neither stops that transfer nor is stopped by a step.
     void FetchLargeAhead(const std::string& url, const std::string& targetPath, DownloadDone done) override;

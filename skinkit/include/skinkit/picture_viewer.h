@@ -72,7 +72,11 @@ public:
     void set_window_rc_type3();
     // Not owned; null for none.
     void set_messenger(__ostrel_messenger* messenger) { m_messenger = messenger; }
-    void set_bk_image_local_path(std::wstring path);
+    // With PictureDecode::awaited a worker decodes the picture (see
+    // AwaitDecoded): one not held yet is awaited from now on, not decoded
+    // here even when its file is there.
+    enum class PictureDecode { here, awaited };
+    void set_bk_image_local_path(std::wstring path, PictureDecode decode = PictureDecode::here);
     // A picture was chosen: the start picture goes for good, as after the
     // first click.
     void LeaveDefaultPicture();

@@ -74,6 +74,50 @@ protected:
     HWND hwnd = nullptr;
 };
 
+// Every large picture of the cache: a start must fetch the home picture.
+void EmptyLargePictures()
+{
+    const PictureCache cache(PictureCache::ImageFolderUnder(AppDataFolder()), PrimaryScreenWidth());
+    const std::wstring folder = Widen(cache.LargePictureFolder()) + L"\\";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// A start as the program makes it: the feeds leave while the window is
+// made, and the home picture, fetched as soon as its page is stored, is
+// asked for once (the window's own request joins that transfer) and shown.
+TEST(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
+{
+    MarkNotFirstRun();
+    SetSignedIn(false);
+    ASSERT_TRUE(LocalService::Reset());
+    EmptyLargePictures();
+    Qaurn_Navigate_window window;
+    ASSERT_TRUE(
+        window.CreateFullScreen(Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::first));
+    const HWND hwnd = window.GetHWND();
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(hwnd);
+    window.CreatePanels();
+    ASSERT_TRUE(PumpFor(seconds(20), [&] {
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const RECT place = window.Viewer().GetPictureRect();
+        return !IsRectEmpty(&place);
+    })) << "the home picture never showed";
+    const FeedStore::PicturePtr first = window.Services().Store()->Picture(kHome, 0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath));
+    const std::string url = WithResolutionFor(first->largeUrl, PrimaryScreenWidth());
+    EXPECT_EQ(CountRequests(url.substr(url.find('/', url.find("//") + 2))), 1) << "asked for twice";
+}
+
 TEST_F(LargeViewTest, EachTimerTicksItsOwnerOnce)
 {
     static_assert(main_window_timers::AllDistinct(), "two owners share a timer id on the main window");

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -304,3 +305,40 @@ TEST_F(LargePictureDownloadTest, TheWindowsLargeDownloadCountsAgainstTheCacheBou
     EXPECT_EQ(recorder_.doneCount, 1);
     EXPECT_EQ(limiter->Estimate() - before, LocalService::Fetch(kPicture).size());
 }
+
+namespace {
+
+// The start's picture is wanted first only while the user wanted none: it
+// never stops the transfer of a picture they chose. Until the window asks
+// for it, its transfer tells the window nothing: the window is still being
+// made, and a worker waiting on it would stall.
+TEST(LargePictureWishTest, APictureWantedFirstNeverDisplacesAnotherNorWaitsOnTheWindow)
+{
+    struct Row {
+        const char* name;
+        const wchar_t* wantedBefore;  // null: nothing yet
+        std::optional<bool> answer;  // WantFirst(L"home")
+        const wchar_t* wantedAfter;
+        bool reportsBeforeAsked;  // the wanted picture's transfer
+    };
+    const Row rows[] = {
+        {"nothing wanted yet", nullptr, true, L"home", false},
+        {"the same picture already asked for", L"home", false, L"home", true},
+        {"another picture chosen", L"chosen", std::nullopt, L"chosen", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        LargePictureWish wish;
+        if (row.wantedBefore)
+            ASSERT_TRUE(wish.Want(row.wantedBefore));
+        EXPECT_EQ(wish.WantFirst(L"home"), row.answer);
+        EXPECT_EQ(wish.Reports(row.wantedAfter), row.reportsBeforeAsked);
+        EXPECT_TRUE(wish.KeepGoing(row.wantedAfter)) << "the wanted picture's transfer goes on";
+        if (row.wantedAfter != std::wstring(L"home"))
+            EXPECT_FALSE(wish.KeepGoing(L"home"));
+        EXPECT_FALSE(wish.Want(row.wantedAfter)) << "the window's ask joins the transfer on its way";
+        EXPECT_TRUE(wish.Reports(row.wantedAfter)) << "and hears its progress from then on";
+    }
+}
+
+}  // namespace
