@@ -56,11 +56,8 @@ ClientServices::ClientServices(HWND mainWindow, std::string baseUrl, std::string
     login_.tracker = feeds_->tracker;
 }
 
-void ClientServices::QueueStartUpFetches(HomePicture home)
+void ClientServices::QueueStartUpFetches()
 {
-    if (home == HomePicture::atOnce)
-        fetcher_.LoadStartHomeFeed();
-    else
-        fetcher_.LoadHomeFeed();
+    fetcher_.LoadHomeFeed();
     fetcher_.LoadCategoryList();
 }

@@ -32,11 +32,8 @@ public:
     const std::shared_ptr<FeedServices>& Feeds() const { return feeds_; }
     LoginServices& Login() { return login_; }
 
-    // The category list and the home feed, in the order the window wants
-    // them. A program's start fetches the home feed's first picture large as
-    // soon as the feed is stored, since its window opens it.
-    enum class HomePicture { whenAsked, atOnce };
-    void QueueStartUpFetches(HomePicture home = HomePicture::whenAsked);
+    // The category list and the home feed, in the order the window wants them.
+    void QueueStartUpFetches();
 
 private:
     std::shared_ptr<const PictureCache> cache_;

@@ -102,7 +102,7 @@ Qaurn_Navigate_window::~Qaurn_Navigate_window()
 
 bool Qaurn_Navigate_window::CreateFullScreen(Panels panels, StartUpFetches fetches)
 {
-    m_fetchesAtCreation = fetches == StartUpFetches::first;
+    m_homeFeedAtCreation = fetches == StartUpFetches::homeFeedFirst;
     if (!Create(nullptr, L"Vorlane", kStyle, 0, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
             nullptr))
         return false;
@@ -115,7 +115,11 @@ bool Qaurn_Navigate_window::CreateFullScreen(Panels panels, StartUpFetches fetch
 
 void Qaurn_Navigate_window::QueueStartUpFetches()
 {
-    if (m_services)
+    if (!m_services)
+        return;
+    if (m_homeFeedAtCreation)
+        m_services->Fetcher().LoadCategoryList();
+    else
         m_services->QueueStartUpFetches();
 }
 
@@ -128,9 +132,11 @@ void Qaurn_Navigate_window::OnCreate()
 {
     m_services = std::make_unique<ClientServices>(m_hWnd, ServiceBaseUrl(), Narrow(ProgramFolder()) + "vlconfig.xml");
     // Sent before the controls and the skin, which take longer than a round
-    // trip; the answers wait in the queue for the loop.
-    if (m_fetchesAtCreation)
-        m_services->QueueStartUpFetches(ClientServices::HomePicture::atOnce);
+    // trip; the answer waits in the queue for the loop. The category list,
+    // whose feeds and thumbnails would share the processor with the first
+    // paint, goes after it.
+    if (m_homeFeedAtCreation)
+        m_services->Fetcher().LoadStartHomeFeed();
     m_ahead = std::make_unique<PicturesAhead>(m_hWnd, UM_PICTURE_AHEAD);
 
     m_viewer.Create(m_hWnd, true);

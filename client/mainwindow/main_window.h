@@ -63,17 +63,17 @@ public:
     void SetMessageLoop(MessageLoop* loop) { m_loop = loop; }
     // Hidden, covering the primary screen. A start makes the panels later:
     // the bar and the viewer are all its first paint shows.
-    // A start's feeds leave first, as soon as the services exist: the
-    // window's controls and skin take longer than their round trip.
+    // A start's home feed leaves first, as soon as the services exist: the
+    // window's controls and skin take longer than its round trip.
     enum class Panels { now, later };
-    enum class StartUpFetches { byCaller, first };
+    enum class StartUpFetches { byCaller, homeFeedFirst };
     bool CreateFullScreen(Panels panels = Panels::now, StartUpFetches fetches = StartUpFetches::byCaller);
     // The content panels and the comment view, then the start's sign-in or
     // wizard; once, and before the message loop runs.
     void CreatePanels();
     bool PanelsMade() const { return m_panelsMade; }
-    // The home feed, then the category list; once, after creation unless
-    // creation sent them.
+    // The home feed, then the category list; once, after creation (only
+    // the list when creation sent the home feed).
     void QueueStartUpFetches();
 
     // What the viewer shows and the progress it was told, for the tests.
@@ -239,7 +239,7 @@ private:
     FeedStore::PicturePtr m_pagePicture;
     // From creation until CreatePanels, when the panels come later.
     bool m_panelsPending = false;
-    bool m_fetchesAtCreation = false;
+    bool m_homeFeedAtCreation = false;
     bool m_controlsMade = false;
     bool m_panelsMade = false;
     bool m_fullView = false;

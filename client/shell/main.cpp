@@ -53,13 +53,15 @@ int RunClient()
     MessageLoop loop;
     auto window = std::make_unique<Qaurn_Navigate_window>();
     window->SetMessageLoop(&loop);
-    if (!window->CreateFullScreen(Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::first))
+    if (!window->CreateFullScreen(
+            Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst))
         return 0;
     SetPropW(window->GetHWND(), kInstanceProperty, reinterpret_cast<HANDLE>(1));
     if (ShowsAtStart()) {
         window->ShowWindow(SW_SHOWNORMAL);
         UpdateWindow(window->GetHWND());
     }
+    window->QueueStartUpFetches();
     // Made while the first paint is already on the screen; the loop has not
     // run, so no input or answer can reach them sooner.
     window->CreatePanels();

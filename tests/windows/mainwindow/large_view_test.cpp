@@ -90,9 +90,10 @@ void EmptyLargePictures()
     FindClose(search);
 }
 
-// A start as the program makes it: the feeds leave while the window is
-// made, and the home picture, fetched as soon as its page is stored, is
-// asked for once (the window's own request joins that transfer) and shown.
+// A start as the program makes it: the home feed leaves while the window is
+// made, the category list only after its first paint, and the home picture,
+// fetched as soon as its page is stored, is asked for once (the window's own
+// request joins that transfer) and shown.
 TEST(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
 {
     MarkNotFirstRun();
@@ -100,11 +101,14 @@ TEST(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
     ASSERT_TRUE(LocalService::Reset());
     EmptyLargePictures();
     Qaurn_Navigate_window window;
-    ASSERT_TRUE(
-        window.CreateFullScreen(Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::first));
+    ASSERT_TRUE(window.CreateFullScreen(
+        Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
     const HWND hwnd = window.GetHWND();
+    ASSERT_TRUE(PumpFor(seconds(20), [&] { return window.Services().Store()->PictureCount(kHome) > 0; }));
+    EXPECT_EQ(CountRequests("action=c_all_list"), 0) << "the category list went before the first paint";
     ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     UpdateWindow(hwnd);
+    window.QueueStartUpFetches();
     window.CreatePanels();
     ASSERT_TRUE(PumpFor(seconds(20), [&] {
         RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -116,6 +120,7 @@ TEST(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
     EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath));
     const std::string url = WithResolutionFor(first->largeUrl, PrimaryScreenWidth());
     EXPECT_EQ(CountRequests(url.substr(url.find('/', url.find("//") + 2))), 1) << "asked for twice";
+    EXPECT_TRUE(PumpFor(seconds(20), [&] { return CountRequests("action=c_all_list") == 1; }));
 }
 
 TEST_F(LargeViewTest, EachTimerTicksItsOwnerOnce)
