@@ -431,23 +431,28 @@ TEST_F(ParserTest, OwnPicturesReportTheirElementCountAfterStoring)
 }
 
 // A stored home page tells the window at once that its first picture is
-// there; a page with nothing stored, or any other list, does not.
-TEST_F(ParserTest, OnlyAHomePageWithPicturesTellsTheWindowItIsStored)
+// there; a page with nothing stored, or any other list, does not. Only the
+// start's home feed also fetches that picture large at once, without
+// displacing a picture the user chose.
+TEST_F(ParserTest, AStoredHomePageTellsTheWindowAndTheStartsFetchesItsFirstPictureLarge)
 {
     Json::Value skipped = Item(9);
     skipped["url"] = "ftp://pics.test/p9.jpg";
     struct Row {
         const char* name;
         int kind;
+        bool atStart;
         std::vector<Json::Value> items;
         bool posts;
+        bool fetches;
     };
     const Row rows[] = {
-        {"home page", feed_kind::kHome, {Item(1), Item(2)}, true},
-        {"empty home page", feed_kind::kHome, {}, false},
-        {"home page of skipped items", feed_kind::kHome, {skipped}, false},
-        {"category page", 0, {Item(1)}, false},
-        {"own pictures", feed_kind::kMyPublished, {Item(1)}, false},
+        {"the start's home page", feed_kind::kHome, true, {Item(1), Item(2)}, true, true},
+        {"a later home page", feed_kind::kHome, false, {Item(1), Item(2)}, true, false},
+        {"the start's empty home page", feed_kind::kHome, true, {}, false, false},
+        {"the start's home page of skipped items", feed_kind::kHome, true, {skipped}, false, false},
+        {"a category page asked as the start's", 0, true, {Item(1)}, false, false},
+        {"own pictures", feed_kind::kMyPublished, false, {Item(1)}, false, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -457,51 +462,25 @@ TEST_F(ParserTest, OnlyAHomePageWithPicturesTellsTheWindowItIsStored)
             if (event.message == UM_HOME_PAGE_STORED)
                 storedWhenPosted = store_.PictureCount({feed_kind::kHome, ""});
         });
-        ASSERT_TRUE(Parse(row.kind, Page(row.items)));
+        const std::size_t fetchedBefore = DownloadsOf(DownloadCall::FirstLarge).size();
+        FeedRequest request;
+        request.fetchFirstLarge = row.atStart;
+        ASSERT_TRUE(Parse(row.kind, Page(row.items), request));
         const auto posted = sink_.Of(UM_HOME_PAGE_STORED);
         ASSERT_EQ(posted.size(), row.posts ? 1u : 0u);
         if (row.posts) {
             EXPECT_TRUE(posted[0].posted) << "a worker must not wait on the window";
             EXPECT_EQ(storedWhenPosted, row.items.size()) << "stored before the window is told";
         }
-    }
-}
-
-// Only the start's home feed fetches its first picture large at once, and
-// only a picture it stored: the window opens that one, no other.
-TEST_F(ParserTest, TheStartsHomeFeedFetchesItsFirstPictureLargeOnceStored)
-{
-    Json::Value skipped = Item(9);
-    skipped["url"] = "ftp://pics.test/p9.jpg";
-    struct Row {
-        const char* name;
-        int kind;
-        bool atStart;
-        std::vector<Json::Value> items;
-        bool fetches;
-    };
-    const Row rows[] = {
-        {"the start's home page", feed_kind::kHome, true, {Item(1), Item(2)}, true},
-        {"a later home page", feed_kind::kHome, false, {Item(1), Item(2)}, false},
-        {"the start's empty home page", feed_kind::kHome, true, {}, false},
-        {"the start's home page of skipped items", feed_kind::kHome, true, {skipped}, false},
-        {"a category page asked as the start's", 0, true, {Item(1)}, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const std::size_t before = DownloadsOf(DownloadCall::FirstLarge).size();
-        FeedRequest request;
-        request.fetchFirstLarge = row.atStart;
-        ASSERT_TRUE(Parse(row.kind, Page(row.items), request));
         const auto fetched = DownloadsOf(DownloadCall::FirstLarge);
-        ASSERT_EQ(fetched.size() - before, row.fetches ? 1u : 0u);
+        ASSERT_EQ(fetched.size() - fetchedBefore, row.fetches ? 1u : 0u);
+        EXPECT_TRUE(DownloadsOf(DownloadCall::Large).empty()) << "it must not displace a picture the user chose";
         if (!row.fetches)
             continue;
         const auto first = store_.Picture({row.kind, ""}, 0);
         ASSERT_TRUE(first);
         EXPECT_EQ(fetched.back().url, first->largeUrl);
         EXPECT_EQ(fetched.back().path, first->largePath);
-        EXPECT_TRUE(DownloadsOf(DownloadCall::Large).empty()) << "it must not displace a picture the user chose";
     }
 }
 
