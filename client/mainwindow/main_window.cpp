@@ -188,6 +188,7 @@ void Qaurn_Navigate_window::CreatePanels()
     if (m_panelsMade)
         return;
     m_panelsPending = false;
+    PrepareStoredHomePicture();
     CreateCommentView();
     ContentHost host;
     host.slideViewerDown = [this] { SlideViewerDown(); };

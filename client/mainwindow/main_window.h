@@ -172,6 +172,8 @@ private:
     void ShowTopControls(bool shown);
     void OnDisplayChange();
     void LayOutForScreen();
+    PictureFit LargePictureFit() const;
+    void PrepareStoredHomePicture();
     void ShowSignedIn();
     void ShowSignedOut();
     void OnSignOut();

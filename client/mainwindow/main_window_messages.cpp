@@ -388,8 +388,8 @@ void Qaurn_Navigate_window::DecodeShownPicture()
     const FeedStore::PicturePtr picture = CurrentPicture();
     if (!picture || !m_viewer.Awaits(Widen(picture->largePath)))
         return;
-    m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath,
-        m_viewer.CurrentFit(), *m_services->Downloads());
+    m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath, LargePictureFit(),
+        *m_services->Downloads());
 }
 
 // The picture before or after the current one slides in; past either end of

@@ -162,7 +162,7 @@ void Qaurn_Navigate_window::PrepareNeighbours()
         if (m_viewer.HoldsDecoded(Widen(picture->largePath)))
             continue;
         m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath,
-            m_viewer.CurrentFit(), *m_services->Downloads());
+            LargePictureFit(), *m_services->Downloads());
     }
 }
 
@@ -233,4 +233,29 @@ void Qaurn_Navigate_window::LayOutForScreen()
 {
     if (m_progress)
         m_progress->set_ponit_val(GetSystemMetrics(SM_CYSCREEN));
+}
+
+// How a large picture will be fitted: before the first one showed, the
+// viewer has no messenger yet, and the first large picture gives it one laid
+// out for the screen.
+PictureFit Qaurn_Navigate_window::LargePictureFit() const
+{
+    PictureFit fit = m_viewer.CurrentFit();
+    if (!m_progress && !m_fullView)
+        fit.point = GetSystemMetrics(SM_CYSCREEN);
+    return fit;
+}
+
+// At start the home picture is often stored and in place before the panels
+// are made: decoded and fitted beside them, it is ready when the window
+// opens it after them. The window's own ask finds it on its way.
+void Qaurn_Navigate_window::PrepareStoredHomePicture()
+{
+    if (m_homeShown || m_tabUsed || !IsWindowVisible(m_hWnd) || IsIconic(m_hWnd))
+        return;
+    const FeedStore::PicturePtr first = m_services->Store()->Picture(PictureListId{feed_kind::kHome, {}}, 0);
+    if (!first || GetFileAttributesW(Widen(first->largePath).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    m_ahead->Prepare(WithResolutionFor(first->largeUrl, PrimaryScreenWidth()), first->largePath, LargePictureFit(),
+        *m_services->Downloads());
 }

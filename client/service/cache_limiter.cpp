@@ -1,6 +1,7 @@
 #include "cache_limiter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -85,10 +86,19 @@ void CacheLimiter::RemovePin(const std::string& path)
         pinned_.erase(found);
 }
 
+// A use within the last minute is counted already. Touching the file again
+// would only change it under a worker decoding it ahead, which then sees a
+// file replaced while it read and throws its picture away.
 void CacheLimiter::NoteUse(const std::string& path)
 {
+    constexpr auto kUseGranularity = std::chrono::minutes(1);
+    const fs::path file = fs::u8path(path);
+    const auto now = fs::file_time_type::clock::now();
     std::error_code error;
-    fs::last_write_time(fs::u8path(path), fs::file_time_type::clock::now(), error);
+    const fs::file_time_type used = fs::last_write_time(file, error);
+    if (!error && used <= now && now - used < kUseGranularity)
+        return;
+    fs::last_write_time(file, now, error);
 }
 
 void CacheLimiter::NoteWritten(std::uint64_t bytes)

@@ -33,6 +33,7 @@ public:
     // The limiter must outlive the pin.
     Pin PinFile(const std::string& path);
 
+    // Renews the file's time unless it was used within the last minute.
     void NoteUse(const std::string& path);
     // Counts bytes added since the last scan and trims once the bound may be passed.
     void NoteWritten(std::uint64_t bytes);

@@ -74,6 +74,35 @@ TEST(CacheLimiter, RemovesTheLeastRecentlyUsedFilesFirst)
     EXPECT_TRUE(platform::FileExists(recent));
 }
 
+// A use renews an older file's time but leaves one used within the minute
+// as it is: a worker decoding it ahead must not see it change under it.
+TEST(CacheLimiter, AUseRenewsOnlyAFileNotUsedWithinTheMinute)
+{
+    struct Row {
+        const char* name;
+        int minutesAgo;
+        bool renewed;
+    };
+    const Row rows[] = {
+        {"just written", 0, false},
+        {"an hour old", 60, true},
+        {"dated in the future", -60, true},
+    };
+    TempFolder folder;
+    CacheLimiter limiter(folder.Root(), 1000);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = Put(folder, std::string(row.name) + ".jpg", 10, row.minutesAgo);
+        const auto before = fs::last_write_time(fs::u8path(path));
+        limiter.NoteUse(path);
+        const auto after = fs::last_write_time(fs::u8path(path));
+        EXPECT_EQ(after != before, row.renewed);
+        if (row.renewed)
+            EXPECT_LT(fs::file_time_type::clock::now() - after, std::chrono::minutes(1));
+    }
+    limiter.NoteUse(folder.Path("missing.jpg"));  // a file gone meanwhile is no fault
+}
+
 TEST(CacheLimiter, NeverRemovesPinnedFilesOrDownloadsInProgress)
 {
     TempFolder folder;

@@ -123,6 +123,44 @@ TEST(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
     EXPECT_TRUE(PumpFor(seconds(20), [&] { return CountRequests("action=c_all_list") == 1; }));
 }
 
+// A start whose home page and picture are in place before the panels are
+// made (a window slower than the network) decodes that picture beside them,
+// on a worker: it shows from that decode, not one on the window's thread.
+TEST(StartUpTest, AHomePictureInPlaceBeforeThePanelsIsDecodedBesideThem)
+{
+    MarkNotFirstRun();
+    SetSignedIn(false);
+    ASSERT_TRUE(LocalService::Reset());
+    EmptyLargePictures();
+    Qaurn_Navigate_window window;
+    ASSERT_TRUE(window.CreateFullScreen(
+        Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
+    const HWND hwnd = window.GetHWND();
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(hwnd);
+    // Nothing pumped meanwhile: the window's messages wait, as behind a start's work.
+    FeedStore::PicturePtr first;
+    for (int i = 0; i < 400; ++i) {
+        first = window.Services().Store()->Picture(kHome, 0);
+        if (first && GetFileAttributesW(Widen(first->largePath).c_str()) != INVALID_FILE_ATTRIBUTES)
+            break;
+        Sleep(25);
+    }
+    ASSERT_TRUE(first);
+    ASSERT_NE(GetFileAttributesW(Widen(first->largePath).c_str()), INVALID_FILE_ATTRIBUTES);
+    window.CreatePanels();
+    EXPECT_EQ(window.PicturesAheadRunning(), 1u) << "not decoded beside the panels";
+    const unsigned decodes = window.Viewer().GetDecodeCount();
+    window.QueueStartUpFetches();
+    ASSERT_TRUE(PumpFor(seconds(20), [&] {
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const RECT place = window.Viewer().GetPictureRect();
+        return !IsRectEmpty(&place);
+    })) << "the home picture never showed";
+    EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath));
+    EXPECT_EQ(window.Viewer().GetDecodeCount(), decodes) << "decoded on the window's thread";
+}
+
 TEST_F(LargeViewTest, EachTimerTicksItsOwnerOnce)
 {
     static_assert(main_window_timers::AllDistinct(), "two owners share a timer id on the main window");
