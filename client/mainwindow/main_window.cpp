@@ -217,6 +217,11 @@ void Qaurn_Navigate_window::CreatePanels()
     m_content.OnSignedOut();
     m_panelsMade = true;
     InvalidateRect(m_hWnd, nullptr, FALSE);
+    // A home page stored meanwhile opens its picture now, not behind the
+    // messages the start's other answers queued before the page's own.
+    if (IsWindowVisible(m_hWnd) && !IsIconic(m_hWnd)
+        && m_services->Store()->PictureCount(PictureListId{feed_kind::kHome, {}}) > 0)
+        OnShowHomePicture();
 
     // The first run belongs to the wizard; any other start signs in once the
     // message loop runs.

@@ -48,7 +48,9 @@ void DecodeAndPost(const std::shared_ptr<PicturesAhead::Inbox>& inbox, HWND wind
             return;
         inbox->records.push_back(std::move(record));
     }
-    PostMessageW(window, message, 0, 0);
+    // Ahead of the posted messages: at start the thumbnails' arrivals queue
+    // by the hundred, and the picture on show waited behind them.
+    SendNotifyMessageW(window, message, 0, 0);
 }
 
 }  // namespace

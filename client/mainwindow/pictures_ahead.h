@@ -22,8 +22,9 @@ constexpr UINT kPicturesAheadDelayMs = 300;
 
 // The large pictures next to the one on show, fetched and decoded on workers
 // while the user looks at it, so that a step to either only draws. Each
-// request is one worker that leaves its record in the inbox and posts
-// `message` to the window once it ended, whatever came of it; the UI thread
+// request is one worker that leaves its record in the inbox and tells the
+// window `message` once it ended, whatever came of it (sent without waiting,
+// so it goes ahead of the posted messages); the UI thread
 // takes the records with TakeReady. Records left in the inbox at exit go
 // with the last owner of the inbox, never with a lost message.
 class PicturesAhead {

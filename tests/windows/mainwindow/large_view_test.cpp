@@ -150,6 +150,7 @@ TEST(StartUpTest, AHomePictureInPlaceBeforeThePanelsIsDecodedBesideThem)
     ASSERT_NE(GetFileAttributesW(Widen(first->largePath).c_str()), INVALID_FILE_ATTRIBUTES);
     window.CreatePanels();
     EXPECT_EQ(window.PicturesAheadRunning(), 1u) << "not decoded beside the panels";
+    EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath)) << "not opened once the panels were made";
     const unsigned decodes = window.Viewer().GetDecodeCount();
     window.QueueStartUpFetches();
     ASSERT_TRUE(PumpFor(seconds(20), [&] {
