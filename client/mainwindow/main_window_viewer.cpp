@@ -205,13 +205,23 @@ void Qaurn_Navigate_window::PrepareNeighbourComments(std::size_t index)
 
 void Qaurn_Navigate_window::OnPictureAhead()
 {
+    bool shownCame = false;
     for (auto& decoded : m_ahead->TakeReady()) {
-        if (decoded->picture)
-            m_viewer.TakeDecoded(
-                decoded->path, std::move(decoded->picture), decoded->natural, decoded->size, decoded->written);
-        else  // none came: the window's thread reads the file itself if it is there
+        if (!decoded->picture) {
+            // None came: the window's thread reads the file itself if it is there.
             m_viewer.StopAwaiting(decoded->path);
+            continue;
+        }
+        const bool shown = decoded->path == m_currentPath;
+        if (m_viewer.TakeDecoded(
+                decoded->path, std::move(decoded->picture), decoded->natural, decoded->size, decoded->written)
+            && shown)
+            shownCame = true;
     }
+    // The picture the user waits for is drawn now: a paint comes only once
+    // every posted message is handled, and a start queues hundreds.
+    if (shownCame)
+        UpdateWindow(m_hWnd);
 }
 
 // Resolution, rotation or docking: the window covers the new screen and what
