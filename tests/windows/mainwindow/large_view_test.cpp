@@ -90,31 +90,50 @@ void EmptyLargePictures()
     FindClose(search);
 }
 
-// A start as the program makes it: the home feed leaves while the window is
-// made, the category list only after its first paint, and the home picture,
-// fetched as soon as its page is stored, is asked for once (the window's own
-// request joins that transfer) and shown.
-TEST(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
-{
-    MarkNotFirstRun();
-    SetSignedIn(false);
-    ASSERT_TRUE(LocalService::Reset());
-    EmptyLargePictures();
+// A start as the program makes it, with no large picture in the cache: the
+// window made with its home feed sent first, the panels left for later.
+class StartUpTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        MarkNotFirstRun();
+        SetSignedIn(false);
+        ASSERT_TRUE(LocalService::Reset());
+        EmptyLargePictures();
+        ASSERT_TRUE(window.CreateFullScreen(
+            Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
+        hwnd = window.GetHWND();
+    }
+    void Show()
+    {
+        ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+        UpdateWindow(hwnd);
+    }
+    bool HomePictureShows()
+    {
+        return PumpFor(seconds(20), [&] {
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            const RECT place = window.Viewer().GetPictureRect();
+            return !IsRectEmpty(&place);
+        });
+    }
+
     Qaurn_Navigate_window window;
-    ASSERT_TRUE(window.CreateFullScreen(
-        Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
-    const HWND hwnd = window.GetHWND();
+    HWND hwnd = nullptr;
+};
+
+// The home feed leaves while the window is made, the category list only
+// after its first paint, and the home picture, fetched as soon as its page
+// is stored, is asked for once (the window's own request joins that
+// transfer) and shown.
+TEST_F(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
+{
     ASSERT_TRUE(PumpFor(seconds(20), [&] { return window.Services().Store()->PictureCount(kHome) > 0; }));
     EXPECT_EQ(CountRequests("action=c_all_list"), 0) << "the category list went before the first paint";
-    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    UpdateWindow(hwnd);
+    Show();
     window.QueueStartUpFetches();
     window.CreatePanels();
-    ASSERT_TRUE(PumpFor(seconds(20), [&] {
-        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        const RECT place = window.Viewer().GetPictureRect();
-        return !IsRectEmpty(&place);
-    })) << "the home picture never showed";
+    ASSERT_TRUE(HomePictureShows());
     const FeedStore::PicturePtr first = window.Services().Store()->Picture(kHome, 0);
     ASSERT_TRUE(first);
     EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath));
@@ -123,21 +142,12 @@ TEST(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
     EXPECT_TRUE(PumpFor(seconds(20), [&] { return CountRequests("action=c_all_list") == 1; }));
 }
 
-// A start whose home page and picture are in place before the panels are
-// made (a window slower than the network) decodes that picture beside them,
-// on a worker: it shows from that decode, not one on the window's thread.
-TEST(StartUpTest, AHomePictureInPlaceBeforeThePanelsIsDecodedBesideThem)
+// Home page and picture in place before the panels are made (a window
+// slower than the network): the picture is decoded beside them, on a
+// worker, opened once they are there and shown from that decode.
+TEST_F(StartUpTest, AHomePictureInPlaceBeforeThePanelsIsDecodedBesideThem)
 {
-    MarkNotFirstRun();
-    SetSignedIn(false);
-    ASSERT_TRUE(LocalService::Reset());
-    EmptyLargePictures();
-    Qaurn_Navigate_window window;
-    ASSERT_TRUE(window.CreateFullScreen(
-        Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
-    const HWND hwnd = window.GetHWND();
-    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    UpdateWindow(hwnd);
+    Show();
     // Nothing pumped meanwhile: the window's messages wait, as behind a start's work.
     FeedStore::PicturePtr first;
     for (int i = 0; i < 400; ++i) {
@@ -153,11 +163,7 @@ TEST(StartUpTest, AHomePictureInPlaceBeforeThePanelsIsDecodedBesideThem)
     EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath)) << "not opened once the panels were made";
     const unsigned decodes = window.Viewer().GetDecodeCount();
     window.QueueStartUpFetches();
-    ASSERT_TRUE(PumpFor(seconds(20), [&] {
-        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        const RECT place = window.Viewer().GetPictureRect();
-        return !IsRectEmpty(&place);
-    })) << "the home picture never showed";
+    ASSERT_TRUE(HomePictureShows());
     EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath));
     EXPECT_EQ(window.Viewer().GetDecodeCount(), decodes) << "decoded on the window's thread";
 }
