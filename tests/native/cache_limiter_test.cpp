@@ -97,8 +97,9 @@ TEST(CacheLimiter, AUseRenewsOnlyAFileNotUsedWithinTheMinute)
         limiter.NoteUse(path);
         const auto after = fs::last_write_time(fs::u8path(path));
         EXPECT_EQ(after != before, row.renewed);
-        if (row.renewed)
+        if (row.renewed) {
             EXPECT_LT(fs::file_time_type::clock::now() - after, std::chrono::minutes(1));
+        }
     }
     limiter.NoteUse(folder.Path("missing.jpg"));  // a file gone meanwhile is no fault
 }

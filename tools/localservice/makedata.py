@@ -367,9 +367,18 @@ def debris(data_dir):
         for folder, _dirs, files in os.walk(os.path.join(data_dir, name)):
             for file in files:
                 path = os.path.join(folder, file)
-                if ".part" in file or os.path.getsize(path) == 0:
+                if ".part" in file or size_or_none(path) == 0:
                     found.append(path)
     return found
+
+
+def size_or_none(path):
+    # The unlocked look before make() takes the lock can meet a writer
+    # renaming its temporary files away.
+    try:
+        return os.path.getsize(path)
+    except FileNotFoundError:
+        return None
 
 
 @contextlib.contextmanager
