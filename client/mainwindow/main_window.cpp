@@ -219,9 +219,7 @@ void Qaurn_Navigate_window::CreatePanels()
     InvalidateRect(m_hWnd, nullptr, FALSE);
     // A home page stored meanwhile opens its picture now, not behind the
     // messages the start's other answers queued before the page's own.
-    if (IsWindowVisible(m_hWnd) && !IsIconic(m_hWnd)
-        && m_services->Store()->PictureCount(PictureListId{feed_kind::kHome, {}}) > 0)
-        OnShowHomePicture();
+    OpenHomePictureOnScreen();
 
     // The first run belongs to the wizard; any other start signs in once the
     // message loop runs.
@@ -556,10 +554,8 @@ bool Qaurn_Navigate_window::OnSetCursor()
 
 void Qaurn_Navigate_window::Paint()
 {
-    // The home feed's first item is stored by a worker, which then repaints
-    // the window: the viewer opens it the first time it is there.
-    if (!m_homeShown && !m_tabUsed && m_services
-        && m_services->Store()->PictureCount(PictureListId{feed_kind::kHome, {}}) > 0)
+    // A window shown after its home page was stored opens the picture now.
+    if (HomePictureDue())
         PostMessageW(m_hWnd, UM_SHOW_HOME_PICTURE, 0, 0);
 
     const bool notice = m_panelsMade && m_content.UpdateNotice();

@@ -120,6 +120,9 @@ private:
     void OnPictureArrived(std::uint32_t key);
     void OnOpenWebPage(WPARAM address);
     void OnShowHomePicture();
+    void OpenHomePictureOnScreen();
+    bool HomePictureDue() const;
+    bool OnScreen() const;
     void OnFeedError();
     void OnDownloadProgress(int percent, const wchar_t* path);
     void OnAvatarChanged(UINT msg, WPARAM wParam, LPARAM lParam);

@@ -78,9 +78,7 @@ bool Qaurn_Navigate_window::OnPrivateMessage(UINT msg, WPARAM wParam, LPARAM lPa
         OnShowHomePicture();
         return true;
     case UM_HOME_PAGE_STORED:
-        // As its paint would: a window not on the screen opens nothing yet.
-        if (IsWindowVisible(m_hWnd) && !IsIconic(m_hWnd))
-            OnShowHomePicture();
+        OpenHomePictureOnScreen();
         return true;
     case UM_FEED_ERROR:
         OnFeedError();
@@ -211,15 +209,31 @@ void Qaurn_Navigate_window::OnOpenWebPage(WPARAM address)
         OpenWebPage(reinterpret_cast<const wchar_t*>(address));
 }
 
-// Asked for by a paint before the user chose a tab, or by a second paint:
-// the choice made meanwhile stands.
+// The home feed's first picture opens once, when its page is stored and the
+// window is on the screen: asked for by the page's arrival, by the panels
+// made after it, or by a paint. A tab the user chose first stands.
 void Qaurn_Navigate_window::OnShowHomePicture()
 {
-    if (m_homeShown || m_tabUsed)
+    if (!HomePictureDue())
         return;
     PostMessageW(m_hWnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
     ShowHomePicture();
 }
+
+// As a paint would: a window not on the screen opens nothing yet.
+void Qaurn_Navigate_window::OpenHomePictureOnScreen()
+{
+    if (OnScreen())
+        OnShowHomePicture();
+}
+
+bool Qaurn_Navigate_window::HomePictureDue() const
+{
+    return !m_homeShown && !m_tabUsed && m_services
+        && m_services->Store()->PictureCount(PictureListId{feed_kind::kHome, {}}) > 0;
+}
+
+bool Qaurn_Navigate_window::OnScreen() const { return IsWindowVisible(m_hWnd) && !IsIconic(m_hWnd); }
 
 void Qaurn_Navigate_window::OnFeedError()
 {

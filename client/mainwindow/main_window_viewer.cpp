@@ -25,6 +25,10 @@ bool IsStepKey(WPARAM key)
     }
 }
 
+// A picture taller than the space under the bar fits between the bar and the
+// screen's bottom.
+int MessengerPoint() { return GetSystemMetrics(SM_CYSCREEN); }
+
 }  // namespace
 
 // Left/Right and Page Up/Down step, Home/End jump, F11 toggles full view and
@@ -237,12 +241,10 @@ void Qaurn_Navigate_window::OnDisplayChange()
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-// A picture taller than the space under the bar fits between the bar and the
-// screen's bottom.
 void Qaurn_Navigate_window::LayOutForScreen()
 {
     if (m_progress)
-        m_progress->set_ponit_val(GetSystemMetrics(SM_CYSCREEN));
+        m_progress->set_ponit_val(MessengerPoint());
 }
 
 // How a large picture will be fitted: before the first one showed, the
@@ -252,7 +254,7 @@ PictureFit Qaurn_Navigate_window::LargePictureFit() const
 {
     PictureFit fit = m_viewer.CurrentFit();
     if (!m_progress && !m_fullView)
-        fit.point = GetSystemMetrics(SM_CYSCREEN);
+        fit.point = MessengerPoint();
     return fit;
 }
 
@@ -261,7 +263,7 @@ PictureFit Qaurn_Navigate_window::LargePictureFit() const
 // opens it after them. The window's own ask finds it on its way.
 void Qaurn_Navigate_window::PrepareStoredHomePicture()
 {
-    if (m_homeShown || m_tabUsed || !IsWindowVisible(m_hWnd) || IsIconic(m_hWnd))
+    if (!HomePictureDue() || !OnScreen())
         return;
     const FeedStore::PicturePtr first = m_services->Store()->Picture(PictureListId{feed_kind::kHome, {}}, 0);
     if (!first || GetFileAttributesW(Widen(first->largePath).c_str()) == INVALID_FILE_ATTRIBUTES)
