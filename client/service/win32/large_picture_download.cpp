@@ -502,29 +502,38 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
     return kLargeDownloadDone;
 }
 
+namespace {
+
+// Whether a fetch starts a transfer, as the wish decides; nothing at all when
+// a picture wanted first finds another wanted.
+std::optional<bool> WishDecides(LargePictureWish* wish, const std::wstring& target, LargeWant how)
+{
+    if (!wish)
+        return true;
+    if (how == LargeWant::first)
+        return wish->WantFirst(target);
+    return wish->Want(target);
+}
+
+}  // namespace
+
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
     std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker, std::shared_ptr<LargePictureWish> wish,
     LargeWant how)
 {
     const std::wstring target = Widen(targetPath);
     // Wanted even when it is there: a transfer of the picture before stops.
-    bool start = true;
-    if (wish && how == LargeWant::first) {
-        const std::optional<bool> wanted = wish->WantFirst(target);
-        if (!wanted)
-            return 0;
-        start = *wanted;
-    } else if (wish) {
-        start = wish->Want(target);
-    }
+    const std::optional<bool> start = WishDecides(wish.get(), target, how);
+    if (!start)
+        return 0;
     if (IsValidCachedFile(targetPath)) {
-        if (wish && start)
+        if (wish && *start)
             wish->Ended(target);
         if (limiter)
             limiter->NoteUse(targetPath);
         return 0;
     }
-    if (!start)
+    if (!*start)
         return 0;
     StartTrackedWorker(tracker, [url, targetPath, target, window, limiter, wish] {
         CacheLimiter::Pin pin;
