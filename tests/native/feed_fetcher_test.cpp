@@ -473,8 +473,9 @@ TEST_F(FetcherTest, AKeptCategoryListStartsTheFeedsWithoutWaitingAndTheFreshOneO
         auto services = std::make_shared<FeedServices>(*harness.Services());
         services->limits.lowSpeedSeconds = 30;  // the held answer is waited for
         auto keeper = std::make_shared<FeedKeeper>(harness.folder.Path("feeds") + platform::kPathSeparator);
-        if (row.kept)
+        if (row.kept) {
             ASSERT_TRUE(keeper->Keep({feed_kind::kCategoryList, "", 0}, row.kept));
+        }
         services->keeper = keeper;
         FeedFetcher(services).LoadCategoryList();
         ASSERT_TRUE(harness.WaitIdle(seconds(30)));

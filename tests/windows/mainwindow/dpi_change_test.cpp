@@ -140,8 +140,9 @@ TEST(DpiLayout, TheMainWindowWithAStripOpenIsLaidOutForItsDpi)
             EXPECT_GE(Width(button), Width(base.categories[i])) << "category " << i;
             EXPECT_LE(Width(button), std::max(Width(base.categories[i]), fitting)) << "category " << i;
             EXPECT_NEAR(Height(button) * 130, Width(button) * 66, 130) << "category " << i << " keeps its shape";
-            if (i > 0)
+            if (i > 0) {
                 EXPECT_TRUE(Apart(button, at.categories[i - 1])) << "category " << i;
+            }
         }
         if (skinkit::ScaleToDpi(browse_layout::kCategoryWidth, dpi) <= fitting)
             ExpectScaled(Width(at.categories[0]), Width(base.categories[0]), dpi, "a category");

@@ -247,8 +247,9 @@ TEST_F(ScreenReaderTest, CommentRowsAreListItemsNamedByAuthorAndText)
         const bool shown = row.rect.top < list.rect.bottom;
         EXPECT_EQ(shown, (row.state & STATE_SYSTEM_OFFSCREEN) == 0) << row.rect.top << " " << list.rect.bottom;
         inView += shown ? 1 : 0;
-        if (id > 1)
+        if (id > 1) {
             EXPECT_EQ(Read(rows.Get(), id - 1).rect.bottom, row.rect.top);
+        }
     }
     EXPECT_GT(inView, 0);
 

@@ -329,13 +329,15 @@ TEST(LargePictureWishTest, APictureWantedFirstNeverDisplacesAnotherNorWaitsOnThe
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         LargePictureWish wish;
-        if (row.wantedBefore)
+        if (row.wantedBefore) {
             ASSERT_TRUE(wish.Want(row.wantedBefore));
+        }
         EXPECT_EQ(wish.WantFirst(L"home"), row.answer);
         EXPECT_EQ(wish.Reports(row.wantedAfter), row.reportsBeforeAsked);
         EXPECT_TRUE(wish.KeepGoing(row.wantedAfter)) << "the wanted picture's transfer goes on";
-        if (row.wantedAfter != std::wstring(L"home"))
+        if (row.wantedAfter != std::wstring(L"home")) {
             EXPECT_FALSE(wish.KeepGoing(L"home"));
+        }
         EXPECT_FALSE(wish.Want(row.wantedAfter)) << "the window's ask joins the transfer on its way";
         EXPECT_TRUE(wish.Reports(row.wantedAfter)) << "and hears its progress from then on";
     }

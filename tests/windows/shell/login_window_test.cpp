@@ -449,8 +449,9 @@ TEST_F(LoginWindowTest, AScreenReaderListsEveryControlByName)
         EXPECT_EQ(row.state, value.lVal & row.state) << id;
         EXPECT_EQ(0, value.lVal & STATE_SYSTEM_INVISIBLE) << id;
         // Unchecked means unchecked.
-        if (row.role == ROLE_SYSTEM_CHECKBUTTON && row.state == 0)
+        if (row.role == ROLE_SYSTEM_CHECKBUTTON && row.state == 0) {
             EXPECT_EQ(0, value.lVal & STATE_SYSTEM_CHECKED) << id;
+        }
     }
     accessible->Release();
 }

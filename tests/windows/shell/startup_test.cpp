@@ -79,8 +79,9 @@ TEST(FirstRunTest, MarkerReadAndWritten)
         if (row.existing)
             TempFolder::WriteAt(Narrow(marker), row.existing);
         EXPECT_EQ(CheckFirstRun(Widen(appData)), row.firstRun) << row.parent;
-        if (row.firstRun)
+        if (row.firstRun) {
             EXPECT_EQ(ReadMarker(marker), L"1") << row.parent;
+        }
         // A later start never counts as the first.
         EXPECT_EQ(CheckFirstRun(Widen(appData)), 0) << row.parent;
     }

@@ -120,8 +120,9 @@ TEST_F(FocusKeysTest, ShareDialogKeys)
         for (int i = 0; i < row.tabs; ++i)
             PressKey(dialog.GetHWND(), VK_TAB);
         PressKey(dialog.GetHWND(), row.key);
-        if (row.opened)
+        if (row.opened) {
             EXPECT_TRUE(PumpUntil([&] { return !browser.Opened().empty(); })) << row.what;
+        }
         Drain();
         EXPECT_EQ(IsWindowVisible(dialog.GetHWND()) != FALSE, row.visible) << row.what;
         EXPECT_EQ(browser.Opened().empty(), !row.opened) << row.what;
@@ -157,8 +158,9 @@ TEST_F(FocusKeysTest, SettingsDialogTabOrderAndKeys)
         PressKey(dialog.GetHWND(), row.key);
         Drain();
         EXPECT_EQ(IsWindowVisible(dialog.GetHWND()) != FALSE, row.visible) << row.what;
-        if (row.visible)
+        if (row.visible) {
             EXPECT_EQ(dialog.AutoLoginChecked(), row.autoLogin) << row.what;
+        }
     }
     DestroyWindow(dialog.GetHWND());
 }
