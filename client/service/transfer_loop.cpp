@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -149,7 +150,7 @@ struct Job {
     CURL* handle = nullptr;
     CURLcode code = CURLE_FAILED_INIT;
     bool done = false;
-    std::condition_variable finished;
+    std::condition_variable* finished = nullptr;
 };
 
 class Loop {
@@ -176,11 +177,17 @@ public:
         Job job;
         job.handle = handle;
         std::unique_lock<std::mutex> guard(lock_);
+        std::unique_ptr<std::condition_variable> finished = TakeWakeUp();
+        job.finished = finished.get();
         incoming_.push_back(&job);
         guard.unlock();
-        waiter_.Wake();
+        // One wake-up at a time: a burst of transfers handed over together
+        // needs one, and each costs a send (a server call under Wine).
+        if (!wakeSent_.exchange(true))
+            waiter_.Wake();
         guard.lock();
-        job.finished.wait(guard, [&] { return job.done; });
+        finished->wait(guard, [&] { return job.done; });
+        spareWakeUps_.push_back(std::move(finished));
         return job.code;
     }
 
@@ -219,6 +226,8 @@ private:
                 watches.push_back({socket, what == CURL_POLL_IN || what == CURL_POLL_INOUT,
                     what == CURL_POLL_OUT || what == CURL_POLL_INOUT, 0});
             waiter_.Wait(watches, WaitMs());
+            // Before Admit: whatever is handed over after this wakes it again.
+            wakeSent_ = false;
             for (const SocketWaiter::Watch& watch : watches) {
                 if (watch.ready)
                     Act(watch.socket, CurlEvents(watch.ready));
@@ -274,6 +283,18 @@ private:
         return left < 0 ? 0 : left > kPollMs ? kPollMs : int(left);
     }
 
+    // A wake-up a finished worker left, or a new one (called locked). Kept
+    // for reuse: under Wine each one made costs server calls, and a start
+    // hands over a few hundred transfers.
+    std::unique_ptr<std::condition_variable> TakeWakeUp()
+    {
+        if (spareWakeUps_.empty())
+            return std::make_unique<std::condition_variable>();
+        std::unique_ptr<std::condition_variable> spare = std::move(spareWakeUps_.back());
+        spareWakeUps_.pop_back();
+        return spare;
+    }
+
     void Admit()
     {
         const long wanted = wantedPerHost_.load();
@@ -317,7 +338,7 @@ private:
         job->code = code;
         job->done = true;
         // Under the lock: once `done` is seen the worker may end the job.
-        job->finished.notify_one();
+        job->finished->notify_one();
     }
 
     CURLM* multi_ = nullptr;
@@ -331,6 +352,8 @@ private:
     std::mutex lock_;
     std::multiset<long> allowances_;
     std::vector<Job*> incoming_;
+    std::vector<std::unique_ptr<std::condition_variable>> spareWakeUps_;
+    std::atomic<bool> wakeSent_{false};
 };
 
 // Null when the thread could not start; then every worker transfers itself.
