@@ -239,13 +239,6 @@ bool IsUsableHeldPicture(const std::string& held)
     return !held.empty() && IsUsableText(held.substr(0, held.find('\0')), false) && IsWholePictureData(held);
 }
 
-// The held picture written to its temporary file in one go.
-bool WriteHeld(DownloadSink& sink)
-{
-    const bool written = Spill(sink);
-    return sink.file && std::fclose(sink.file.release()) == 0 && written;
-}
-
 // Reads until the first NUL byte: a picture has one within its first bytes,
 // so only an error page saved in its place is read whole.
 bool ReadTextPrefix(const std::string& path, std::string& text)
@@ -308,14 +301,9 @@ bool Download(
     if (!sink.file) {
         if (!arrived || !IsUsableHeldPicture(sink.held))
             return true;
-        if (!WriteHeld(sink)) {
-            platform::RemoveFile(temporary);
-            return !sink.openFailed;
-        }
-        result.written = platform::MoveIntoPlace(temporary, targetPath);
-        if (!result.written)
-            platform::RemoveFile(temporary);
-        return true;
+        const platform::Placed placed = platform::WriteIntoPlace(temporary, targetPath, sink.held);
+        result.written = placed == platform::Placed::yes;
+        return placed != platform::Placed::notOpened;
     }
     const bool closed = std::fclose(sink.file.release()) == 0;
     const bool usable = arrived && closed && IsValidCachedFile(temporary) && IsWholePicture(temporary);

@@ -24,6 +24,13 @@ bool RemoveFile(const std::string& path);
 // Moves `from` over `to` in one step, so a reader sees the old or the new file,
 // never a half-written one.
 bool MoveIntoPlace(const std::string& from, const std::string& to);
+// Writes `data` to a new file at `temporary` and moves it over `target` as
+// MoveIntoPlace does, through the file as it was opened to be written: on
+// Windows a second open (one more scan by a virus checker, one more server
+// call under Wine) would only move it. Whatever fails, nothing is left at
+// `temporary` and the target stays as it was.
+enum class Placed { yes, notOpened, notMoved };
+Placed WriteIntoPlace(const std::string& temporary, const std::string& target, const std::string& data);
 // Creates the folder and every missing parent. New folders inherit the rights
 // of their parent (the user profile's); nothing is granted beyond that.
 bool CreateDirectoryTree(const std::string& path);

@@ -38,6 +38,18 @@ bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool MoveIntoPlace(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
+Placed WriteIntoPlace(const std::string& temporary, const std::string& target, const std::string& data)
+{
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file)
+        return Placed::notOpened;
+    const bool written = std::fwrite(data.data(), 1, data.size(), file) == data.size();
+    if (std::fclose(file) == 0 && written && MoveIntoPlace(temporary, target))
+        return Placed::yes;
+    ::unlink(temporary.c_str());
+    return Placed::notMoved;
+}
+
 bool CreateDirectoryTree(const std::string& path)
 {
     if (path.empty())

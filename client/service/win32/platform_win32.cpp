@@ -1,6 +1,7 @@
 // The Windows side of the platform seam.
 #include "../platform.h"
 #include "wide_text.h"
+#include "win32kit/scoped_win.h"
 
 #include <windows.h>
 // The C runtime thread start needs the Windows types first.
@@ -9,8 +10,12 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace platform {
 
@@ -55,20 +60,99 @@ std::int64_t FileSize(const std::string& path)
 
 bool RemoveFile(const std::string& path) { return DeleteFileW(Widen(path).c_str()) != 0; }
 
+namespace {
+
+// Another program (a virus scanner, an image viewer) may hold the target open
+// for a moment without sharing delete access: a move is tried again briefly.
+constexpr int kMoveAttempts = 20;
+constexpr DWORD kMoveRetryMs = 10;
+
+bool HeldByAnother(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
+
+bool WriteAll(HANDLE file, const std::string& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const DWORD chunk = DWORD(std::min<std::size_t>(data.size() - done, 1u << 30));
+        DWORD wrote = 0;
+        if (!WriteFile(file, data.data() + done, chunk, &wrote, nullptr) || wrote == 0)
+            return false;
+        done += wrote;
+    }
+    return true;
+}
+
+// ERROR_SUCCESS, or why the open file could not be moved over `target`.
+DWORD MoveOpenFile(HANDLE file, const std::wstring& target)
+{
+    const std::size_t nameBytes = (target.size() + 1) * sizeof(wchar_t);
+    const std::size_t bytes = offsetof(FILE_RENAME_INFO, FileName) + nameBytes;
+    std::vector<std::uint64_t> storage((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(target.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, target.c_str(), nameBytes);
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
+        if (SetFileInformationByHandle(file, FileRenameInfo, info, DWORD(bytes)))
+            return ERROR_SUCCESS;
+        error = GetLastError();
+        if (!HeldByAnother(error))
+            break;
+        Sleep(kMoveRetryMs);
+    }
+    return error;
+}
+
+// Gone once its handle closes.
+void DeleteOnClose(HANDLE file)
+{
+    FILE_DISPOSITION_INFO gone{};
+    gone.DeleteFile = TRUE;
+    SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
+}
+
+}  // namespace
+
 bool MoveIntoPlace(const std::string& from, const std::string& to)
 {
     std::wstring source = Widen(from);
     std::wstring target = Widen(to);
-    // Another program (a virus scanner, an image viewer) may hold the target
-    // open for a moment without sharing delete access: try again briefly.
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
         if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
-        if (GetLastError() != ERROR_ACCESS_DENIED && GetLastError() != ERROR_SHARING_VIOLATION)
+        if (!HeldByAnother(GetLastError()))
             return false;
-        Sleep(10);
+        Sleep(kMoveRetryMs);
     }
     return false;
+}
+
+Placed WriteIntoPlace(const std::string& temporary, const std::string& target, const std::string& data)
+{
+    const std::wstring temporaryName = Widen(temporary);
+    win32kit::ScopedHandle file(CreateFileW(
+        temporaryName.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return Placed::notOpened;
+    if (!WriteAll(file.Get(), data)) {
+        DeleteOnClose(file.Get());
+        return Placed::notMoved;
+    }
+    const DWORD moved = MoveOpenFile(file.Get(), Widen(target));
+    if (moved == ERROR_SUCCESS)
+        return Placed::yes;
+    if (HeldByAnother(moved)) {
+        DeleteOnClose(file.Get());
+        return Placed::notMoved;
+    }
+    // A system that cannot move a file through its handle moves it by name.
+    file.Reset();
+    if (MoveIntoPlace(temporary, target))
+        return Placed::yes;
+    DeleteFileW(temporaryName.c_str());
+    return Placed::notMoved;
 }
 
 bool CreateDirectoryTree(const std::string& path)
