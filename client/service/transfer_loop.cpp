@@ -179,6 +179,7 @@ public:
         std::unique_lock<std::mutex> guard(lock_);
         std::unique_ptr<std::condition_variable> finished = TakeWakeUp();
         job.finished = finished.get();
+        ++waiting_;
         incoming_.push_back(&job);
         guard.unlock();
         // One wake-up at a time: a burst of transfers handed over together
@@ -187,7 +188,12 @@ public:
             waiter_.Wake();
         guard.lock();
         finished->wait(guard, [&] { return job.done; });
-        spareWakeUps_.push_back(std::move(finished));
+        // Kept only while other transfers run: each holds system handles,
+        // and a program at rest holds none for them.
+        if (--waiting_ == 0)
+            spareWakeUps_.clear();
+        else
+            spareWakeUps_.push_back(std::move(finished));
         return job.code;
     }
 
@@ -284,8 +290,8 @@ private:
     }
 
     // A wake-up a finished worker left, or a new one (called locked). Kept
-    // for reuse: under Wine each one made costs server calls, and a start
-    // hands over a few hundred transfers.
+    // for reuse within a burst: under Wine each one made costs server calls,
+    // and a start hands over a few hundred transfers.
     std::unique_ptr<std::condition_variable> TakeWakeUp()
     {
         if (spareWakeUps_.empty())
@@ -353,6 +359,7 @@ private:
     std::multiset<long> allowances_;
     std::vector<Job*> incoming_;
     std::vector<std::unique_ptr<std::condition_variable>> spareWakeUps_;
+    int waiting_ = 0;  // workers handed over and not yet woken
     std::atomic<bool> wakeSent_{false};
 };
 
