@@ -176,6 +176,7 @@ private:
     void OnDisplayChange();
     void LayOutForScreen();
     PictureFit LargePictureFit() const;
+    void DecodeAhead(const PictureRecord& picture);
     void PrepareStoredHomePicture();
     void ShowSignedIn();
     void ShowSignedOut();

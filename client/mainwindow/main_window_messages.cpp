@@ -402,8 +402,7 @@ void Qaurn_Navigate_window::DecodeShownPicture()
     const FeedStore::PicturePtr picture = CurrentPicture();
     if (!picture || !m_viewer.Awaits(Widen(picture->largePath)))
         return;
-    m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath, LargePictureFit(),
-        *m_services->Downloads());
+    DecodeAhead(*picture);
 }
 
 // The picture before or after the current one slides in; past either end of

@@ -165,8 +165,7 @@ void Qaurn_Navigate_window::PrepareNeighbours()
             PrepareNeighbourComments(m_currentIndex + step);
         if (m_viewer.HoldsDecoded(Widen(picture->largePath)))
             continue;
-        m_ahead->Prepare(WithResolutionFor(picture->largeUrl, PrimaryScreenWidth()), picture->largePath,
-            LargePictureFit(), *m_services->Downloads());
+        DecodeAhead(*picture);
     }
 }
 
@@ -268,6 +267,13 @@ void Qaurn_Navigate_window::PrepareStoredHomePicture()
     const FeedStore::PicturePtr first = m_services->Store()->Picture(PictureListId{feed_kind::kHome, {}}, 0);
     if (!first || GetFileAttributesW(Widen(first->largePath).c_str()) == INVALID_FILE_ATTRIBUTES)
         return;
-    m_ahead->Prepare(WithResolutionFor(first->largeUrl, PrimaryScreenWidth()), first->largePath, LargePictureFit(),
+    DecodeAhead(*first);
+}
+
+// Fetched when missing, then decoded and fitted on a worker at the size of
+// the screen as it is now, as a large picture will be shown.
+void Qaurn_Navigate_window::DecodeAhead(const PictureRecord& picture)
+{
+    m_ahead->Prepare(WithResolutionFor(picture.largeUrl, PrimaryScreenWidth()), picture.largePath, LargePictureFit(),
         *m_services->Downloads());
 }
