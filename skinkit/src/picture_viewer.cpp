@@ -6,6 +6,7 @@
 
 #include "control_util.h"
 #include "picture_file_cache.h"
+#include "picture_made_aside.h"
 #include "skinkit/dpi.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
@@ -240,7 +241,8 @@ struct Rir_picture_ui::SwapFrame {
 };
 
 Rir_picture_ui::Rir_picture_ui()
-    : m_motion(std::make_shared<ViewerMotion>())
+    : m_defaultMaking(std::make_unique<CPictureMadeAside>())
+    , m_motion(std::make_shared<ViewerMotion>())
     , m_threads(std::make_unique<CAnimationThreads>())
     , m_pictures(std::make_unique<CPictureFileCache>())
 {
@@ -312,9 +314,13 @@ void Rir_picture_ui::LoadOwnImages()
     m_minimize.Create(m_parent, kViewerMinimizeButton);
     m_close.Create(m_parent, kViewerCloseButton);
     LoadButtons();
-    std::unique_ptr<Gdiplus::Bitmap> picture = DecodePictureFile(ResourceFolder() + L"default_picture.jpg");
-    if (picture)
-        m_defaultImage = ScaledToWidth(*picture, m_screenWidth);
+    // A screen-wide decode and scale: on the window's thread it held the
+    // first paint back by a few dozen milliseconds that the bar, the buttons
+    // and the skin can use.
+    m_defaultMaking->Start([path = ResourceFolder() + L"default_picture.jpg", width = m_screenWidth] {
+        std::unique_ptr<Gdiplus::Bitmap> picture = DecodePictureFile(path);
+        return picture ? ScaledToWidth(*picture, width) : nullptr;
+    });
 }
 
 void Rir_picture_ui::SetAttribute(
@@ -564,6 +570,7 @@ void Rir_picture_ui::LeaveDefaultPicture()
 {
     m_defaultPicture = false;
     // The start picture does not come back.
+    m_defaultMaking->Drop();
     m_defaultImage.reset();
     m_defaultCache.Release();
 }
@@ -835,6 +842,8 @@ RECT Rir_picture_ui::CoveredArea(bool current, const RECT& place)
 // copy exists the decoded picture is let go.
 void Rir_picture_ui::DrawDefaultPicture(HDC hdc)
 {
+    if (m_defaultMaking->Pending())
+        m_defaultImage = m_defaultMaking->Take();
     if (m_defaultImage) {
         m_defaultSize = SIZE{ImageWidth(m_defaultImage.get()), ImageHeight(m_defaultImage.get())};
     }

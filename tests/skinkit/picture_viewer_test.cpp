@@ -12,6 +12,8 @@
 #include <tlhelp32.h>
 
 #include "skinkit/messenger.h"
+#include "skinkit/picture.h"
+#include "skinkit/picture_scaling.h"
 #include "skinkit/picture_viewer.h"
 #include "test_window.h"
 
@@ -576,6 +578,50 @@ TEST_F(ViewerTest, TheSpinnerTickRepaintsOnlyWhileThePictureIsMissing)
     ValidateRect(parent.GetHWND(), nullptr);
     parent.Send(WM_TIMER, kViewerSpinnerTimer);
     EXPECT_TRUE(SameRect(RECT{}, PendingRepaint(parent.GetHWND()))) << "a picture on show was repainted";
+}
+
+// The start picture is decoded and scaled beside the window's making and
+// taken at the first paint; left before any paint, none of it is drawn, and
+// a viewer gone before its first paint waits for the making thread.
+TEST_F(ViewerTest, StartPictureMadeAsideIsDrawnAtTheFirstPaintUnlessLeftBefore)
+{
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring file(exe);
+    file = file.substr(0, file.find_last_of(L'\\') + 1) + L"Qnv_resource\\default_picture.jpg";
+    const std::unique_ptr<Gdiplus::Bitmap> decoded = LoadPictureFile(file);
+    ASSERT_TRUE(decoded);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = int(double(decoded->GetHeight()) / decoded->GetWidth() * width);
+    const std::unique_ptr<Gdiplus::Bitmap> expected = skinkit::ScaledPicture(*decoded, width, height);
+    ASSERT_TRUE(expected);
+    const int top = (kHeight - height) / 2;
+    Gdiplus::Color colour;
+    ASSERT_EQ(Gdiplus::Ok, expected->GetPixel(kWidth / 2, kHeight / 2 - top, &colour));
+    const COLORREF centre = RGB(colour.GetR(), colour.GetG(), colour.GetB());
+    ASSERT_FALSE(IsShade(colour.GetValue())) << "the start picture's centre must tell it from the shade";
+
+    struct Case {
+        const char* name;
+        bool leftFirst;
+    };
+    const Case kCases[] = {{"painted while it shows", false}, {"left before the first paint", true}};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        NewViewer();
+        if (c.leftFirst)
+            viewer->LeaveDefaultPicture();
+        Surface surface(kWidth, kHeight);
+        Paint(surface);
+        const UINT32 pixel = surface.Pixel(kWidth / 2, kHeight / 2);
+        if (c.leftFirst) {
+            EXPECT_TRUE(IsShade(pixel));
+        } else {
+            EXPECT_TRUE(Near(pixel, centre));
+        }
+    }
+    NewViewer();
+    viewer.reset();
 }
 
 TEST_F(ViewerTest, DestroyingTheViewerEndsItsAnimationThreads)

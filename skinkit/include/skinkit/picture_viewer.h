@@ -16,6 +16,7 @@
 namespace skinkit {
 struct ViewerMotion;
 class CAnimationThreads;
+class CPictureMadeAside;
 class CPictureFileCache;
 }  // namespace skinkit
 
@@ -210,6 +211,8 @@ private:
     std::unique_ptr<Gdiplus::Bitmap> m_spinner;
     bool m_spinnerLoaded = false;
     std::unique_ptr<Gdiplus::Bitmap> m_defaultImage;
+    // Made beside the window's other parts, taken at its first paint.
+    std::unique_ptr<skinkit::CPictureMadeAside> m_defaultMaking;
     CButtonUI m_minimize;
     CButtonUI m_close;
 
