@@ -41,8 +41,9 @@ ClientServices::ClientServices(HWND mainWindow, std::string baseUrl, std::string
 {
     cache_ = feeds_->cache;
     limiter_ = std::make_shared<CacheLimiter>(cache_->ImageFolder(), CacheLimiter::kDefaultBound);
-    downloader_
+    windowDownloader_
         = std::make_shared<WindowDownloader>(mainWindow, limiter_, feeds_->limits, kParallelDownloads, feeds_->sink);
+    downloader_ = windowDownloader_;
     // The fetcher's workers read the services when they start; none has yet.
     feeds_->downloader = downloader_;
     // While the window is made, not when the first request asks.
@@ -60,4 +61,9 @@ void ClientServices::QueueStartUpFetches()
 {
     fetcher_.LoadHomeFeed();
     fetcher_.LoadCategoryList();
+}
+
+void ClientServices::WhenFirstLargeThere(std::function<void(const std::string& path)> there)
+{
+    windowDownloader_->WhenFirstLargeThere(std::move(there));
 }

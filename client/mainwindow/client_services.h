@@ -4,6 +4,7 @@
 #include "login_flow.h"
 #include "social_actions.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,10 +35,14 @@ public:
 
     // The category list and the home feed, in the order the window wants them.
     void QueueStartUpFetches();
+    // Told, on a worker, once the start's first large picture is there.
+    // Before the start's fetches.
+    void WhenFirstLargeThere(std::function<void(const std::string& path)> there);
 
 private:
     std::shared_ptr<const PictureCache> cache_;
     std::shared_ptr<CacheLimiter> limiter_;
+    std::shared_ptr<WindowDownloader> windowDownloader_;
     std::shared_ptr<Downloader> downloader_;
     std::shared_ptr<FeedServices> feeds_;
     FeedFetcher fetcher_;

@@ -131,13 +131,16 @@ std::wstring Qaurn_Navigate_window::ProgressText() const
 void Qaurn_Navigate_window::OnCreate()
 {
     m_services = std::make_unique<ClientServices>(m_hWnd, ServiceBaseUrl(), Narrow(ProgramFolder()) + "vlconfig.xml");
+    m_ahead = std::make_unique<PicturesAhead>(m_hWnd, UM_PICTURE_AHEAD);
     // Sent before the controls and the skin, which take longer than a round
     // trip; the answer waits in the queue for the loop. The category list,
     // whose feeds and thumbnails would share the processor with the first
-    // paint, goes after it.
-    if (m_homeFeedAtCreation)
+    // paint, goes after it. The first picture is decoded as soon as its
+    // file is there, beside the window's making.
+    if (m_homeFeedAtCreation) {
+        m_services->WhenFirstLargeThere(m_ahead->FirstPictureDecoder());
         m_services->Fetcher().LoadStartHomeFeed();
-    m_ahead = std::make_unique<PicturesAhead>(m_hWnd, UM_PICTURE_AHEAD);
+    }
 
     m_viewer.Create(m_hWnd, true);
     m_tab.Create(m_hWnd, 0);
@@ -158,6 +161,8 @@ void Qaurn_Navigate_window::OnCreate()
     m_strip.Create(m_hWnd, false, m_services->Store(), m_services->Downloads());
 
     LoadSkin();
+    // The viewer is laid out for the screen now.
+    m_ahead->SetFirstFit(LargePictureFit());
     m_tab.SetCurSel(-1);
 
     // The system's icon sizes: 16 and 32 at 96 DPI, larger at a larger scale.

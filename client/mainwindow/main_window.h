@@ -101,6 +101,8 @@ public:
     Rir_picture_ui& Viewer() { return m_viewer; }
     // Neighbour requests still on their way.
     std::size_t PicturesAheadRunning() const { return m_ahead ? m_ahead->Running() : 0; }
+    std::size_t PicturesAheadReady() const { return m_ahead ? m_ahead->Ready() : 0; }
+    int PicturesAheadDecodes() const { return m_ahead ? m_ahead->Decodes() : 0; }
 
 private:
     void OnCreate();
@@ -177,6 +179,7 @@ private:
     void LayOutForScreen();
     PictureFit LargePictureFit() const;
     void DecodeAhead(const PictureRecord& picture);
+    bool KeepForHomePicture(std::unique_ptr<PicturesAhead::Decoded>& decoded);
     void PrepareStoredHomePicture();
     void ShowSignedIn();
     void ShowSignedOut();
@@ -233,6 +236,8 @@ private:
     std::unique_ptr<CQNSetDlg> m_settings;
     std::unique_ptr<ClientServices> m_services;
     std::unique_ptr<PicturesAhead> m_ahead;
+    // The home picture, decoded before the window opened it.
+    std::unique_ptr<PicturesAhead::Decoded> m_earlyHome;
 
     PendingAction m_pending = kPendingNone;
     LPARAM m_pendingArgument = 0;

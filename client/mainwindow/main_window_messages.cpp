@@ -218,6 +218,9 @@ void Qaurn_Navigate_window::OnShowHomePicture()
         return;
     PostMessageW(m_hWnd, UM_UPDATE_COMMENT_VIEW, 0, 0);
     ShowHomePicture();
+    // Decoded before the window asked, its record may have come while no
+    // message was looked at.
+    OnPictureAhead();
 }
 
 // As a paint would: a window not on the screen opens nothing yet.
@@ -378,6 +381,8 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
     const std::wstring path = Widen(picture->largePath);
     // Decoded on a worker, below, even when its file is there already.
     ShowLargePicture(path, slides, Rir_picture_ui::PictureDecode::awaited);
+    if (std::unique_ptr<PicturesAhead::Decoded> early = std::move(m_earlyHome); early && early->path == path)
+        m_viewer.TakeDecoded(path, std::move(early->picture), early->natural, early->size, early->written);
     m_currentKind = list.kind;
     m_currentKey = list.key;
     m_currentIndex = index;

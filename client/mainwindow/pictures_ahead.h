@@ -5,8 +5,12 @@
 
 #include "skinkit/picture_viewer.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,12 +63,28 @@ public:
     std::vector<std::unique_ptr<Decoded>> TakeReady();
     // Requests on their way.
     std::size_t Running() const { return m_running.size(); }
+    // Records left by workers and not taken yet.
+    std::size_t Ready() const;
+    // Decodes started, early ones included.
+    int Decodes() const { return m_inbox->decodes.load(); }
+
+    // The start's first large picture, decoded on a worker as soon as its
+    // file is there, while the window is still being made: the function
+    // returned is the downloader's word that it is (any thread). The
+    // picture is fitted by SetFirstFit's fit, waited for after the decode.
+    // A later Prepare of that path joins it. UI thread.
+    std::function<void(const std::string& path)> FirstPictureDecoder() const;
+    void SetFirstFit(const PictureFit& fit);
 
     // Shared by the UI thread and the workers, which outlive the window.
     struct Inbox {
         std::mutex lock;
         std::vector<std::unique_ptr<Decoded>> records;
         bool closed = false;  // the window's side is gone: records are dropped at once
+        std::set<std::wstring> early;  // decoded before the window asked, until taken
+        std::optional<PictureFit> firstFit;
+        std::condition_variable firstFitSet;
+        std::atomic<int> decodes{0};
     };
 
 private:

@@ -407,7 +407,8 @@ void LargePictureWish::Ended(const std::wstring& target)
     running_.erase(target);
 }
 
-int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath, HWND window, LargePictureWish* wish)
+int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath, HWND window, LargePictureWish* wish,
+    const std::function<void()>& placed)
 {
     WishGuard wanted(wish, targetPath);
     // Stepped past before it asked: nothing is sent at all.
@@ -498,6 +499,8 @@ int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath
         DeleteFileW(temporary.c_str());
         return kLargeDownloadNotPlaced;
     }
+    if (placed)
+        placed();
     SendMessageW(window, UM_DOWNLOAD_DONE, 0, 0);
     return kLargeDownloadDone;
 }
@@ -519,7 +522,7 @@ std::optional<bool> WishDecides(LargePictureWish* wish, const std::wstring& targ
 
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
     std::shared_ptr<CacheLimiter> limiter, std::shared_ptr<WorkTracker> tracker, std::shared_ptr<LargePictureWish> wish,
-    LargeWant how)
+    LargeWant how, std::function<void()> there)
 {
     const std::wstring target = Widen(targetPath);
     // Wanted even when it is there: a transfer of the picture before stops.
@@ -531,16 +534,18 @@ int FetchLargePicture(const std::string& url, const std::string& targetPath, HWN
             wish->Ended(target);
         if (limiter)
             limiter->NoteUse(targetPath);
+        if (there)
+            there();
         return 0;
     }
     if (!*start)
         return 0;
-    StartTrackedWorker(tracker, [url, targetPath, target, window, limiter, wish] {
+    StartTrackedWorker(tracker, [url, targetPath, target, window, limiter, wish, there] {
         CacheLimiter::Pin pin;
         if (limiter)
             pin = limiter->PinFile(targetPath);
         const std::int64_t before = platform::FileSize(targetPath);
-        if (DownloadWithProgress(Widen(url), target, window, wish.get()) == kLargeDownloadDone && limiter)
+        if (DownloadWithProgress(Widen(url), target, window, wish.get(), there) == kLargeDownloadDone && limiter)
             limiter->NoteReplaced(targetPath, before);
     });
     return 0;

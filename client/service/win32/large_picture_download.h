@@ -68,9 +68,11 @@ private:
 // (without a Content-Length: a whole one); sends UM_DOWNLOAD_PROGRESS per
 // block and, once the picture is in place, UM_DOWNLOAD_DONE to `window`. A
 // target that is no valid picture (an error page saved earlier) is replaced.
-// With a wish, it stops as soon as another picture is wanted.
-int DownloadWithProgress(
-    const std::wstring& url, const std::wstring& targetPath, HWND window, LargePictureWish* wish = nullptr);
+// With a wish, it stops as soon as another picture is wanted. `placed`, when
+// given, runs once the picture is in place, before the window is told: that
+// waits for the window's thread.
+int DownloadWithProgress(const std::wstring& url, const std::wstring& targetPath, HWND window,
+    LargePictureWish* wish = nullptr, const std::function<void()>& placed = nullptr);
 
 // How a large picture becomes the wanted one: in place of any other, or only
 // when none was wanted yet.
@@ -80,10 +82,13 @@ enum class LargeWant { displacing, first };
 // already a valid picture (or, wanted first only, another picture is wanted);
 // returns 0 at once. With a limiter the target is
 // pinned while it downloads and counted against the cache bound when in
-// place; the tracker, when given, counts the worker.
+// place; the tracker, when given, counts the worker. `there`, when given,
+// runs once the target is a valid picture: at once when it already was,
+// else on the worker as soon as this transfer placed it.
 int FetchLargePicture(const std::string& url, const std::string& targetPath, HWND window,
     std::shared_ptr<CacheLimiter> limiter = nullptr, std::shared_ptr<WorkTracker> tracker = nullptr,
-    std::shared_ptr<LargePictureWish> wish = nullptr, LargeWant how = LargeWant::displacing);
+    std::shared_ptr<LargePictureWish> wish = nullptr, LargeWant how = LargeWant::displacing,
+    std::function<void()> there = nullptr);
 
 // The same for a picture wanted next: no window is told of its progress and
 // no wish stops it. `done` runs on the worker once it ended (at once when the

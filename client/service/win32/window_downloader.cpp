@@ -15,7 +15,10 @@ void WindowDownloader::FetchFirstLarge(const std::string& url, const std::string
 {
     if (!IsWebAddress(url))
         return;
-    FetchLargePicture(url, targetPath, window_, Limiter(), Tracker(), wish_, LargeWant::first);
+    std::function<void()> there;
+    if (firstThere_)
+        there = [told = firstThere_, targetPath] { told(targetPath); };
+    FetchLargePicture(url, targetPath, window_, Limiter(), Tracker(), wish_, LargeWant::first, std::move(there));
 }
 
 void WindowDownloader::FetchLargeAhead(const std::string& url, const std::string& targetPath, DownloadDone done)

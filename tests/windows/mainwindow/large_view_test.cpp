@@ -143,8 +143,8 @@ TEST_F(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
 }
 
 // Home page and picture in place before the panels are made (a window
-// slower than the network): the picture is decoded beside them, on a
-// worker, opened once they are there and shown from that decode.
+// slower than the network): the picture is decoded on a worker, once,
+// opened once they are there and shown from that decode.
 TEST_F(StartUpTest, AHomePictureInPlaceBeforeThePanelsIsDecodedBesideThem)
 {
     Show();
@@ -159,13 +159,55 @@ TEST_F(StartUpTest, AHomePictureInPlaceBeforeThePanelsIsDecodedBesideThem)
     ASSERT_TRUE(first);
     ASSERT_NE(GetFileAttributesW(Widen(first->largePath).c_str()), INVALID_FILE_ATTRIBUTES);
     window.CreatePanels();
-    EXPECT_EQ(window.PicturesAheadRunning(), 1u) << "not decoded beside the panels";
     EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath)) << "not opened once the panels were made";
     const unsigned decodes = window.Viewer().GetDecodeCount();
     window.QueueStartUpFetches();
     ASSERT_TRUE(HomePictureShows());
     EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath));
     EXPECT_EQ(window.Viewer().GetDecodeCount(), decodes) << "decoded on the window's thread";
+    EXPECT_EQ(window.PicturesAheadDecodes(), 1) << "decoded on no worker, or twice";
+}
+
+// The start's first picture is decoded as soon as its file is there, fetched
+// or found in place, while the window looks at no message yet; the window's
+// own ask joins that decode, and the picture shows from it.
+TEST(StartUpDecodeTest, TheHomePictureIsDecodedBeforeTheWindowAsksAndOnlyOnce)
+{
+    MarkNotFirstRun();
+    SetSignedIn(false);
+    ASSERT_TRUE(LocalService::Reset());
+    EmptyLargePictures();
+    const char* const kStarts[] = {"its picture fetched at start", "its picture kept from the start before"};
+    for (const char* start : kStarts) {
+        SCOPED_TRACE(start);
+        Qaurn_Navigate_window window;
+        ASSERT_TRUE(window.CreateFullScreen(
+            Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
+        const HWND hwnd = window.GetHWND();
+        // Nothing pumped: the window is as busy as a start's making.
+        bool ready = false;
+        for (int i = 0; i < 800 && !ready; ++i) {
+            ready = window.PicturesAheadReady() == 1;
+            if (!ready)
+                Sleep(25);
+        }
+        ASSERT_TRUE(ready) << "not decoded before the window asked";
+        ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+        UpdateWindow(hwnd);
+        window.QueueStartUpFetches();
+        window.CreatePanels();
+        const unsigned decodes = window.Viewer().GetDecodeCount();
+        ASSERT_TRUE(PumpFor(seconds(20), [&] {
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            const RECT place = window.Viewer().GetPictureRect();
+            return !IsRectEmpty(&place);
+        }));
+        const FeedStore::PicturePtr first = window.Services().Store()->Picture(kHome, 0);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath));
+        EXPECT_EQ(window.PicturesAheadDecodes(), 1) << "decoded again when the window asked";
+        EXPECT_EQ(window.Viewer().GetDecodeCount(), decodes) << "decoded on the window's thread";
+    }
 }
 
 TEST_F(LargeViewTest, EachTimerTicksItsOwnerOnce)
