@@ -195,6 +195,13 @@ void Qaurn_Navigate_window::CreatePanels()
     m_panelsPending = false;
     PrepareStoredHomePicture();
     CreateCommentView();
+    // A home page stored meanwhile opens its picture now: before the content
+    // panels, which take a few dozen milliseconds, and not behind the
+    // messages the start's other answers queued before the page's own. One
+    // decoded already goes on the screen at once.
+    OpenHomePictureOnScreen();
+    if (m_homeShown && m_viewer.HoldsDecoded(m_currentPath))
+        UpdateWindow(m_hWnd);
     ContentHost host;
     host.slideViewerDown = [this] { SlideViewerDown(); };
     host.showPicture = [this](const PictureListId& list, std::size_t index) { return ShowListPicture(list, index); };
@@ -222,9 +229,6 @@ void Qaurn_Navigate_window::CreatePanels()
     m_content.OnSignedOut();
     m_panelsMade = true;
     InvalidateRect(m_hWnd, nullptr, FALSE);
-    // A home page stored meanwhile opens its picture now, not behind the
-    // messages the start's other answers queued before the page's own.
-    OpenHomePictureOnScreen();
 
     // The first run belongs to the wizard; any other start signs in once the
     // message loop runs.

@@ -179,7 +179,6 @@ private:
     void LayOutForScreen();
     PictureFit LargePictureFit() const;
     void DecodeAhead(const PictureRecord& picture);
-    bool KeepForHomePicture(std::unique_ptr<PicturesAhead::Decoded>& decoded);
     void PrepareStoredHomePicture();
     void ShowSignedIn();
     void ShowSignedOut();
@@ -236,8 +235,6 @@ private:
     std::unique_ptr<CQNSetDlg> m_settings;
     std::unique_ptr<ClientServices> m_services;
     std::unique_ptr<PicturesAhead> m_ahead;
-    // The home picture, decoded before the window opened it.
-    std::unique_ptr<PicturesAhead::Decoded> m_earlyHome;
 
     PendingAction m_pending = kPendingNone;
     LPARAM m_pendingArgument = 0;

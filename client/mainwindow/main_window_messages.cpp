@@ -381,8 +381,6 @@ bool Qaurn_Navigate_window::ShowListPicture(const PictureListId& list, std::size
     const std::wstring path = Widen(picture->largePath);
     // Decoded on a worker, below, even when its file is there already.
     ShowLargePicture(path, slides, Rir_picture_ui::PictureDecode::awaited);
-    if (std::unique_ptr<PicturesAhead::Decoded> early = std::move(m_earlyHome); early && early->path == path)
-        m_viewer.TakeDecoded(path, std::move(early->picture), early->natural, early->size, early->written);
     m_currentKind = list.kind;
     m_currentKey = list.key;
     m_currentIndex = index;

@@ -215,8 +215,6 @@ void Qaurn_Navigate_window::OnPictureAhead()
             m_viewer.StopAwaiting(decoded->path);
             continue;
         }
-        if (KeepForHomePicture(decoded))
-            continue;
         const bool shown = decoded->path == m_currentPath;
         if (m_viewer.TakeDecoded(
                 decoded->path, std::move(decoded->picture), decoded->natural, decoded->size, decoded->written)
@@ -227,20 +225,6 @@ void Qaurn_Navigate_window::OnPictureAhead()
     // every posted message is handled, and a start queues hundreds.
     if (shownCame)
         UpdateWindow(m_hWnd);
-}
-
-// The home picture decoded before the window opened it (its record can come
-// while the panels are made): the viewer would let it go, and opening it
-// would decode it again.
-bool Qaurn_Navigate_window::KeepForHomePicture(std::unique_ptr<PicturesAhead::Decoded>& decoded)
-{
-    if (decoded->path == m_currentPath || !decoded->picture || !HomePictureDue())
-        return false;
-    const FeedStore::PicturePtr first = m_services->Store()->Picture(PictureListId{feed_kind::kHome, {}}, 0);
-    if (!first || Widen(first->largePath) != decoded->path)
-        return false;
-    m_earlyHome = std::move(decoded);
-    return true;
 }
 
 // Resolution, rotation or docking: the window covers the new screen and what
