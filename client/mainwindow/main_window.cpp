@@ -200,8 +200,6 @@ void Qaurn_Navigate_window::CreatePanels()
     // messages the start's other answers queued before the page's own. One
     // decoded already goes on the screen at once.
     OpenHomePictureOnScreen();
-    if (m_homeShown && m_viewer.HoldsDecoded(m_currentPath))
-        UpdateWindow(m_hWnd);
     ContentHost host;
     host.slideViewerDown = [this] { SlideViewerDown(); };
     host.showPicture = [this](const PictureListId& list, std::size_t index) { return ShowListPicture(list, index); };
