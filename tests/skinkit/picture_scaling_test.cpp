@@ -75,6 +75,43 @@ TEST(PictureScaling, SizesAndValues)
     }
 }
 
+// A tent filter keeps a straight ramp straight: every inner target pixel
+// takes the ramp's value at its own centre. A tap read from the wrong place,
+// or one left out at the end of an odd count, bends it.
+TEST(PictureScaling, RampsKeepTheirValueAtEachCentre)
+{
+    struct Row {
+        const char* name;
+        bool across;  // the ramp runs along x, else along y
+        int from, to;
+    };
+    const Row rows[] = {
+        {"across, 0.9 as a large picture is fitted", true, 250, 225},
+        {"across, 1.28 with an odd count of taps", true, 128, 100},
+        {"across, a third", true, 120, 40},
+        {"down, 0.9", false, 250, 225},
+        {"down, 2.5", false, 250, 100},
+        {"across, grown", true, 60, 100},
+    };
+    for (const Row& row : rows) {
+        // 1 per source pixel, from 3 up, in the green channel.
+        const Fill ramp = [&row](int x, int y) { return 0xFF000000u | uint32_t(3 + (row.across ? x : y)) << 8; };
+        auto source = row.across ? Picture(row.from, 2, ramp) : Picture(2, row.from, ramp);
+        auto scaled
+            = row.across ? skinkit::ScaledPicture(*source, row.to, 1) : skinkit::ScaledPicture(*source, 1, row.to);
+        ASSERT_TRUE(scaled) << row.name;
+        const double scale = double(row.from) / row.to;
+        const int margin = int(scale) + 2;  // where the filter is cut by the edge
+        for (int i = margin; i < row.to - margin; ++i) {
+            const uint32_t got = row.across ? At(*scaled, i, 0) : At(*scaled, 0, i);
+            const double expected = 3 + (i + 0.5) * scale - 0.5;
+            ASSERT_NEAR(double((got >> 8) & 0xFF), expected, 1.0) << row.name << " at " << i;
+            ASSERT_EQ(got & 0xFF00FFu, 0u) << row.name << " at " << i;
+            ASSERT_EQ(got >> 24, 0xFFu) << row.name << " at " << i;
+        }
+    }
+}
+
 TEST(PictureScaling, CopyIsPremultipliedAndWhole)
 {
     auto source = Picture(3, 2, [](int x, int y) { return 0x80000000u | uint32_t(x * 80) << 8 | uint32_t(y * 200); });
