@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "profile_cache.h"
 #include "skinkit/dpi.h"
 
 namespace skinkit {
@@ -63,8 +64,12 @@ bool IsUsableParent(HWND hwnd) { return hwnd && IsWindow(hwnd); }
 
 std::wstring ReadProfileString(const std::wstring& file, const std::wstring& section, const wchar_t* key)
 {
-    wchar_t buffer[260] = {};
-    GetPrivateProfileStringW(section.c_str(), key, L"", buffer, 260, file.c_str());
+    constexpr DWORD kSize = 260;
+    std::wstring value;
+    if (key && CachedProfileString(file, section, key, kSize, value))
+        return value;
+    wchar_t buffer[kSize] = {};
+    GetPrivateProfileStringW(section.c_str(), key, L"", buffer, kSize, file.c_str());
     return buffer;
 }
 

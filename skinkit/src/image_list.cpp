@@ -25,15 +25,14 @@ void CImageList::Load(const std::wstring& folder, int dpi)
     for (int i = 1; i <= count; ++i) {
         wchar_t key[32];
         swprintf(key, 32, L"ImageID_%d", i);
-        wchar_t name[260] = {};
-        GetPrivateProfileStringW(L"ImageRes", key, L"", name, 260, ini.c_str());
+        const std::wstring name = skinkit::ReadProfileString(ini, L"ImageRes", key);
         const std::wstring path = folder + name;
-        if (dpi != skinkit::kBaseDpi && name[0] != L'\0') {
+        if (dpi != skinkit::kBaseDpi && !name.empty()) {
             m_images.push_back(skinkit::LoadSkinPicture(path, dpi).release());
             continue;
         }
         // A missing file, or one that does not decode, is null: controls only test for null.
-        m_images.push_back(name[0] == L'\0' ? nullptr : LoadPictureFile(path).release());
+        m_images.push_back(name.empty() ? nullptr : LoadPictureFile(path).release());
     }
 }
 

@@ -1,6 +1,9 @@
 #include "skinkit/ini_file.h"
 
 #include <cwchar>
+#include <string>
+
+#include "profile_cache.h"
 
 namespace {
 
@@ -8,6 +11,12 @@ namespace {
 bool ReadValue(const wchar_t* file, const wchar_t* section, const wchar_t* key, wchar_t (&buffer)[256])
 {
     buffer[0] = L'\0';
+    std::wstring value;
+    if (file && section && key && skinkit::CachedProfileString(file, section, key, 256, value)) {
+        wcsncpy(buffer, value.c_str(), 255);
+        buffer[255] = L'\0';
+        return !value.empty();
+    }
     const DWORD n = GetPrivateProfileStringW(section, key, L"", buffer, 256, file);
     return n > 0;
 }
@@ -28,7 +37,10 @@ int CIniFile::GetKeyValue(const wchar_t* file, const wchar_t* section, wchar_t* 
 
 int CIniFile::SetKeyValue(const wchar_t* file, const wchar_t* section, wchar_t* key, wchar_t* value)
 {
-    return WritePrivateProfileStringW(section, key, value, file) ? 1 : 0;
+    const BOOL written = WritePrivateProfileStringW(section, key, value, file);
+    if (file)
+        skinkit::ForgetProfile(file);
+    return written ? 1 : 0;
 }
 
 int CIniFile::GetIntValue(const wchar_t* file, const wchar_t* section, wchar_t* key, int& out)
