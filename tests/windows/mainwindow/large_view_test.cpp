@@ -69,6 +69,16 @@ protected:
         RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         return true;
     }
+    // A second for the downloads a step asks for, then as long as they take
+    // on a busy machine, and their landing messages handled.
+    void LetDownloadsLand()
+    {
+        PumpFor(seconds(1), [] { return false; });
+        auto& downloads = static_cast<CacheDownloader&>(*window.Services().Downloads());
+        PumpFor(seconds(10), [&] { return downloads.WaitIdle(std::chrono::milliseconds(0)); });
+        int rounds = 0;
+        PumpFor(seconds(1), [&] { return ++rounds > 3; });
+    }
 
     Qaurn_Navigate_window window;
     HWND hwnd = nullptr;
@@ -466,7 +476,7 @@ TEST_F(LargeViewTest, StepsDrawTheCommentViewFromWhatWasKeptAndPreparedAhead)
     const CCommentWnd& comments = window.CommentView();
     ASSERT_TRUE(
         PumpFor(seconds(20), [&] { return !comments.Animating() && window.Viewer().HoldsDecoded(LargePath(1)); }));
-    PumpFor(seconds(1), [] { return false; });  // the avatars fetched ahead land
+    LetDownloadsLand();  // the avatars fetched ahead
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     const unsigned backgrounds = comments.BackgroundDraws();
 
@@ -477,7 +487,7 @@ TEST_F(LargeViewTest, StepsDrawTheCommentViewFromWhatWasKeptAndPreparedAhead)
         EXPECT_EQ(comments.AuthorAvatarDecodes(), decodes) << "the author's avatar was decoded on the step " << key;
         ASSERT_TRUE(SettleStep());
         // The avatar fetched afresh and the next ones fetched ahead land.
-        PumpFor(seconds(1), [] { return false; });
+        LetDownloadsLand();
         RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     }
     ASSERT_EQ(window.CurrentIndex(), 1u);
