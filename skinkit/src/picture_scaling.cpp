@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -77,17 +76,22 @@ uint32_t Blend(const uint32_t* pixels, std::ptrdiff_t step, const Taps& taps)
 }
 
 // One target row from one source row, and one target row from the rows of
-// a column's taps.
+// a column's taps (rows[t] is the row of tap t).
 void ScaleAcross(const uint32_t* line, const std::vector<Taps>& across, uint32_t* out)
 {
     for (std::size_t x = 0; x < across.size(); ++x)
         out[x] = Blend(line, 1, across[x]);
 }
 
-void ScaleDown(const uint32_t* rows, int width, const Taps& taps, uint32_t* out)
+void ScaleDown(const uint32_t* const* rows, int width, const Taps& taps, uint32_t* out)
 {
-    for (int x = 0; x < width; ++x)
-        out[x] = Blend(rows + x, width, taps);
+    std::vector<uint32_t> column(taps.weights.size());
+    const Taps atZero{0, taps.weights};
+    for (int x = 0; x < width; ++x) {
+        for (std::size_t t = 0; t < column.size(); ++t)
+            column[t] = rows[t][x];
+        out[x] = Blend(column.data(), 1, atZero);
+    }
 }
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -117,15 +121,15 @@ __attribute__((target("sse2"))) inline uint32_t PackSums(__m128i sums)
 // two whole source rows into the sums, reading memory in order rather than
 // a pixel from each row.
 __attribute__((target("sse2"))) void ScaleDownSse2(
-    const uint32_t* rows, int width, const Taps& taps, uint32_t* out, std::vector<uint32_t>& sums)
+    const uint32_t* const* rows, int width, const Taps& taps, uint32_t* out, std::vector<uint32_t>& sums)
 {
     std::fill(sums.begin(), sums.end(), 0u);
     __m128i* sum = reinterpret_cast<__m128i*>(sums.data());
     const std::size_t count = taps.weights.size();
     for (std::size_t t = 0; t < count; t += 2) {
-        const uint32_t* upper = rows + (std::size_t(taps.first) + t) * std::size_t(width);
+        const uint32_t* upper = rows[t];
         const bool both = t + 1 < count;
-        const uint32_t* lower = both ? upper + width : upper;
+        const uint32_t* lower = both ? rows[t + 1] : upper;
         const __m128i weights = WeightPair(taps.weights[t], both ? taps.weights[t + 1] : int16_t(0));
         for (int x = 0; x < width; ++x) {
             const __m128i pair = Paired(_mm_cvtsi32_si128(int(upper[x])), _mm_cvtsi32_si128(int(lower[x])));
@@ -160,78 +164,132 @@ __attribute__((target("sse2"))) void ScaleAcrossSse2(
 }
 #endif
 
-// The picture's pixels, premultiplied, top row first.
-bool ReadPixels(Gdiplus::Bitmap& picture, std::vector<uint32_t>& pixels, int& width, int& height)
-{
-    if (picture.GetLastStatus() != Gdiplus::Ok)
-        return false;
-    width = int(picture.GetWidth());
-    height = int(picture.GetHeight());
-    if (width <= 0 || height <= 0)
-        return false;
-    pixels.resize(std::size_t(width) * std::size_t(height));
-    Gdiplus::BitmapData data{};
-    data.Width = UINT(width);
-    data.Height = UINT(height);
-    data.Stride = width * 4;
-    data.PixelFormat = PixelFormat32bppPARGB;
-    data.Scan0 = pixels.data();
-    Gdiplus::Rect all(0, 0, width, height);
-    if (picture.LockBits(
-            &all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppPARGB, &data)
-        != Gdiplus::Ok)
-        return false;
-    picture.UnlockBits(&data);
-    return true;
-}
+// The source's rows, premultiplied, a band at a time and in order: the
+// whole picture converted at once cost an allocation of its size, and the
+// first touch of its pages, for rows read once each.
+class SourceBands {
+public:
+    SourceBands(Gdiplus::Bitmap& picture, int width, int height)
+        : picture_(picture)
+        , width_(width)
+        , height_(height)
+        , band_(std::size_t(width) * kRows)
+    {
+    }
 
-std::unique_ptr<Gdiplus::Bitmap> FromPixels(const std::vector<uint32_t>& pixels, int width, int height)
+    // Row y's pixels, valid until a row of a later band is asked for; null
+    // when the picture cannot be read there.
+    const uint32_t* Row(int y)
+    {
+        if (y < first_ || y >= first_ + count_) {
+            if (y < 0 || y >= height_ || !Read(y))
+                return nullptr;
+        }
+        return band_.data() + std::size_t(y - first_) * std::size_t(width_);
+    }
+
+private:
+    static constexpr int kRows = 32;
+
+    bool Read(int y)
+    {
+        const int rows = std::min(kRows, height_ - y);
+        Gdiplus::BitmapData data{};
+        data.Width = UINT(width_);
+        data.Height = UINT(rows);
+        data.Stride = width_ * 4;
+        data.PixelFormat = PixelFormat32bppPARGB;
+        data.Scan0 = band_.data();
+        Gdiplus::Rect area(0, y, width_, rows);
+        count_ = 0;
+        if (picture_.LockBits(
+                &area, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppPARGB, &data)
+            != Gdiplus::Ok)
+            return false;
+        picture_.UnlockBits(&data);
+        first_ = y;
+        count_ = rows;
+        return true;
+    }
+
+    Gdiplus::Bitmap& picture_;
+    const int width_;
+    const int height_;
+    std::vector<uint32_t> band_;
+    int first_ = 0;
+    int count_ = 0;
+};
+
+// Target row y of `out` from the rows its taps cover, each source row scaled
+// across once, into a ring as deep as the most taps down: the taps' first
+// rows never go back, so a ring row is not needed again once overwritten.
+// The whole-picture intermediate this replaces was as large as the result.
+bool ScaleInto(
+    SourceBands& source, const std::vector<Taps>& across, const std::vector<Taps>& down, const Gdiplus::BitmapData& out)
 {
-    auto result = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
-    if (result->GetLastStatus() != Gdiplus::Ok)
-        return nullptr;
-    Gdiplus::BitmapData data{};
-    Gdiplus::Rect all(0, 0, width, height);
-    if (result->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
-        return nullptr;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(static_cast<BYTE*>(data.Scan0) + std::ptrdiff_t(y) * data.Stride,
-            pixels.data() + std::size_t(y) * std::size_t(width), std::size_t(width) * 4);
-    result->UnlockBits(&data);
-    return result;
+    const int width = int(across.size());
+    std::size_t depth = 1;
+    for (const Taps& taps : down)
+        depth = std::max(depth, taps.weights.size());
+    std::vector<uint32_t> ring(depth * std::size_t(width));
+    std::vector<const uint32_t*> tapRows(depth);
+#ifdef SKINKIT_SCALE_SSE2
+    const bool sse2 = __builtin_cpu_supports("sse2");
+    std::vector<uint32_t> sums(std::size_t(width) * 4);
+#endif
+    int scaled = 0;  // source rows scaled across so far
+    for (std::size_t y = 0; y < down.size(); ++y) {
+        const Taps& taps = down[y];
+        const int end = taps.first + int(taps.weights.size());
+        for (; scaled < end; ++scaled) {
+            const uint32_t* line = source.Row(scaled);
+            if (!line)
+                return false;
+            uint32_t* slot = ring.data() + std::size_t(scaled) % depth * std::size_t(width);
+#ifdef SKINKIT_SCALE_SSE2
+            if (sse2) {
+                ScaleAcrossSse2(line, across, slot);
+                continue;
+            }
+#endif
+            ScaleAcross(line, across, slot);
+        }
+        for (std::size_t t = 0; t < taps.weights.size(); ++t)
+            tapRows[t] = ring.data() + (std::size_t(taps.first) + t) % depth * std::size_t(width);
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<BYTE*>(out.Scan0) + std::ptrdiff_t(y) * out.Stride);
+#ifdef SKINKIT_SCALE_SSE2
+        if (sse2) {
+            ScaleDownSse2(tapRows.data(), width, taps, row, sums);
+            continue;
+        }
+#endif
+        ScaleDown(tapRows.data(), width, taps, row);
+    }
+    return true;
 }
 
 }  // namespace
 
 std::unique_ptr<Gdiplus::Bitmap> ScaledPicture(Gdiplus::Bitmap& picture, int width, int height)
 {
-    std::vector<uint32_t> source;
-    int sourceWidth = 0;
-    int sourceHeight = 0;
-    if (width <= 0 || height <= 0 || !ReadPixels(picture, source, sourceWidth, sourceHeight))
+    if (width <= 0 || height <= 0 || picture.GetLastStatus() != Gdiplus::Ok)
         return nullptr;
-    const std::vector<Taps> across = AxisTaps(sourceWidth, width);
-    const std::vector<Taps> down = AxisTaps(sourceHeight, height);
-    std::vector<uint32_t> rows(std::size_t(width) * std::size_t(sourceHeight));
-    std::vector<uint32_t> target(std::size_t(width) * std::size_t(height));
-#ifdef SKINKIT_SCALE_SSE2
-    if (__builtin_cpu_supports("sse2")) {
-        for (int y = 0; y < sourceHeight; ++y)
-            ScaleAcrossSse2(source.data() + std::size_t(y) * std::size_t(sourceWidth), across,
-                rows.data() + std::size_t(y) * std::size_t(width));
-        std::vector<uint32_t> sums(std::size_t(width) * 4);
-        for (int y = 0; y < height; ++y)
-            ScaleDownSse2(
-                rows.data(), width, down[std::size_t(y)], target.data() + std::size_t(y) * std::size_t(width), sums);
-        return FromPixels(target, width, height);
-    }
-#endif
-    for (int y = 0; y < sourceHeight; ++y)
-        ScaleAcross(source.data() + std::size_t(y) * std::size_t(sourceWidth), across,
-            rows.data() + std::size_t(y) * std::size_t(width));
-    for (int y = 0; y < height; ++y)
-        ScaleDown(rows.data(), width, down[std::size_t(y)], target.data() + std::size_t(y) * std::size_t(width));
-    return FromPixels(target, width, height);
+    const int sourceWidth = int(picture.GetWidth());
+    const int sourceHeight = int(picture.GetHeight());
+    if (sourceWidth <= 0 || sourceHeight <= 0)
+        return nullptr;
+    auto result = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
+    if (result->GetLastStatus() != Gdiplus::Ok)
+        return nullptr;
+    Gdiplus::BitmapData out{};
+    Gdiplus::Rect all(0, 0, width, height);
+    if (result->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppPARGB, &out) != Gdiplus::Ok)
+        return nullptr;
+    // Written straight into the result's own bits.
+    SourceBands source(picture, sourceWidth, sourceHeight);
+    const bool scaled = ScaleInto(source, AxisTaps(sourceWidth, width), AxisTaps(sourceHeight, height), out);
+    result->UnlockBits(&out);
+    return scaled ? std::move(result) : nullptr;
 }
 
 std::unique_ptr<Gdiplus::Bitmap> PremultipliedCopy(Gdiplus::Bitmap& source)
