@@ -92,6 +92,9 @@ TEST(PictureScaling, RampsKeepTheirValueAtEachCentre)
         {"down, 0.9", false, 250, 225},
         {"down, 2.5", false, 250, 100},
         {"across, grown", true, 60, 100},
+        // Rows come a band at a time and go through a ring: many bands, ring turns.
+        {"down, grown", false, 60, 100},
+        {"down, a third across many bands", false, 240, 80},
     };
     for (const Row& row : rows) {
         // 1 per source pixel, from 3 up, in the green channel.
