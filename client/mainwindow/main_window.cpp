@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "first_run.h"
+#include "http_transport.h"
 #include "program_folder.h"
 #include "resource_ids.h"
 #include "signed_in_user.h"
@@ -100,6 +101,8 @@ Qaurn_Navigate_window::~Qaurn_Navigate_window()
     m_viewer.set_messenger(nullptr);
 }
 
+void Qaurn_Navigate_window::PrepareServices() { PrepareTransportFor(ServiceBaseUrl()); }
+
 bool Qaurn_Navigate_window::CreateFullScreen(Panels panels, StartUpFetches fetches)
 {
     m_homeFeedAtCreation = fetches == StartUpFetches::homeFeedFirst;
@@ -117,10 +120,30 @@ void Qaurn_Navigate_window::QueueStartUpFetches()
 {
     if (!m_services)
         return;
-    if (m_homeFeedAtCreation)
-        m_services->Fetcher().LoadCategoryList();
-    else
+    if (!m_homeFeedAtCreation) {
         m_services->QueueStartUpFetches();
+        return;
+    }
+    m_categoryListDue = true;
+    if (m_startPictureSettled)
+        SendDueCategoryList();
+    else
+        SetTimer(m_hWnd, kCategoryListTimer, kCategoryListWaitMs, nullptr);
+}
+
+void Qaurn_Navigate_window::SettleStartPicture()
+{
+    m_startPictureSettled = true;
+    SendDueCategoryList();
+}
+
+void Qaurn_Navigate_window::SendDueCategoryList()
+{
+    if (!m_categoryListDue)
+        return;
+    m_categoryListDue = false;
+    KillTimer(m_hWnd, kCategoryListTimer);
+    m_services->Fetcher().LoadCategoryList();
 }
 
 std::wstring Qaurn_Navigate_window::ProgressText() const
@@ -412,6 +435,10 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
     case WM_TIMER:
         if (m_tray.OnTimer(wParam))
             return TRUE;
+        if (wParam == kCategoryListTimer) {
+            SendDueCategoryList();
+            return TRUE;
+        }
         if (wParam == kPicturesAheadTimer) {
             KillTimer(m_hWnd, kPicturesAheadTimer);
             PrepareNeighbours();

@@ -66,15 +66,22 @@ public:
     // A start's home feed leaves first, as soon as the services exist: the
     // window's controls and skin take longer than its round trip.
     enum class Panels { now, later };
+    // Starts making ready what the window's first requests wait for (the
+    // network libraries, the transfer thread, the proxy); called at start
+    // before the window is made, beside its making.
+    static void PrepareServices();
     enum class StartUpFetches { byCaller, homeFeedFirst };
     bool CreateFullScreen(Panels panels = Panels::now, StartUpFetches fetches = StartUpFetches::byCaller);
     // The content panels and the comment view, then the start's sign-in or
     // wizard; once, and before the message loop runs.
     void CreatePanels();
     bool PanelsMade() const { return m_panelsMade; }
-    // The home feed, then the category list; once, after creation (only
-    // the list when creation sent the home feed).
+    // The home feed, then the category list; once, after creation. When
+    // creation sent the home feed, the list waits for the home picture to be
+    // drawn (or to fail), at most kCategoryListWaitMs: its feeds and
+    // thumbnails would share the processor with that picture's decode and fit.
     void QueueStartUpFetches();
+    static constexpr UINT kCategoryListWaitMs = 500;
 
     // What the viewer shows and the progress it was told, for the tests.
     const std::wstring& CurrentPicturePath() const { return m_currentPath; }
@@ -122,6 +129,8 @@ private:
     void OnPictureArrived(std::uint32_t key);
     void OnOpenWebPage(WPARAM address);
     void OnShowHomePicture();
+    void SettleStartPicture();
+    void SendDueCategoryList();
     void OpenHomePictureOnScreen();
     bool HomePictureDue() const;
     bool OnScreen() const;
@@ -248,6 +257,10 @@ private:
     // From creation until CreatePanels, when the panels come later.
     bool m_panelsPending = false;
     bool m_homeFeedAtCreation = false;
+    // Asked for by QueueStartUpFetches and not yet sent (see SendDueCategoryList).
+    bool m_categoryListDue = false;
+    // The first picture on show is drawn, or none is coming.
+    bool m_startPictureSettled = false;
     bool m_controlsMade = false;
     bool m_panelsMade = false;
     bool m_fullView = false;

@@ -240,6 +240,8 @@ bool Qaurn_Navigate_window::OnScreen() const { return IsWindowVisible(m_hWnd) &&
 
 void Qaurn_Navigate_window::OnFeedError()
 {
+    // No home picture is coming: nothing left for the category list to wait for.
+    SettleStartPicture();
     m_currentPath = ResourceFolder() + L"net_work_error.png";
     m_hold.reset();
     m_viewer.set_bk_image_local_path(m_currentPath);

@@ -213,6 +213,7 @@ void Qaurn_Navigate_window::OnPictureAhead()
         if (!decoded->picture) {
             // None came: the window's thread reads the file itself if it is there.
             m_viewer.StopAwaiting(decoded->path);
+            shownCame = shownCame || decoded->path == m_currentPath;
             continue;
         }
         const bool shown = decoded->path == m_currentPath;
@@ -223,8 +224,11 @@ void Qaurn_Navigate_window::OnPictureAhead()
     }
     // The picture the user waits for is drawn now: a paint comes only once
     // every posted message is handled, and a start queues hundreds.
-    if (shownCame)
-        UpdateWindow(m_hWnd);
+    if (!shownCame)
+        return;
+    UpdateWindow(m_hWnd);
+    // What waited for the start's first picture goes once it is drawn.
+    SettleStartPicture();
 }
 
 // Resolution, rotation or docking: the window covers the new screen and what

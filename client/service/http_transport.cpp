@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -365,6 +366,15 @@ int FetchFileAlways(const std::string& url, const std::string& targetPath)
 
 void PrepareTransportFor(const std::string& url)
 {
+    static std::atomic<bool> prepared{false};
+    if (prepared.exchange(true))
+        return;
+    // The authorities take longest: read beside the rest.
     if (IsHttps(url))
         platform::StartDetachedThread([] { platform::SystemRootCertificates(); });
+    platform::StartDetachedThread([url] {
+        transfer_loop::Prepare();
+        std::string noProxy;
+        platform::SystemProxyFor(url, noProxy);
+    });
 }

@@ -33,9 +33,10 @@ int PostForm(const std::string& url, const std::string& body, std::string& answe
 int PostFormWithTimeout(
     const std::string& url, const std::string& body, std::string& answer, const TransferLimits& limits = {});
 
-// Reads what the first request to url would wait for (the system's
-// authorities, for https) on a worker of its own, so a start-up's first
-// requests find it ready.
+// Makes ready what the first request to url would wait for -- the transfer
+// thread, the system's proxy for url and, for https, the system's
+// authorities -- on a worker of its own, so a start-up's first requests find
+// it done. Once per program: later calls do nothing.
 void PrepareTransportFor(const std::string& url);
 
 // What one download did: libcurl's result code (0 when the transfer

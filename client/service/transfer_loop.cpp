@@ -381,6 +381,8 @@ bool CurlReady()
     return ready;
 }
 
+void Prepare() { TheLoop(); }
+
 CURLcode Perform(CURL* handle)
 {
     Loop* loop = TheLoop();

@@ -41,6 +41,10 @@ private:
 // library (a worker, not the window's thread at start); false when it failed.
 bool CurlReady();
 
+// Starts the transfer thread (and with it libcurl's set-up and the socket
+// library) now, so a start-up's first request does not wait for them.
+void Prepare();
+
 // Attaches the process-wide share (DNS, TLS sessions) to a new handle.
 void UseSharedCaches(CURL* handle);
 

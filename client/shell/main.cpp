@@ -46,6 +46,7 @@ int RunClient()
         }
         NoteStartingBesideAnotherCopy(claim.error);
     }
+    Qaurn_Navigate_window::PrepareServices();
     // From the program's own folder: a bare name would try the current
     // directory first. Missing, the program runs without crash dumps.
     LoadLibraryW((ProgramFolder() + L"faultcatch.dll").c_str());

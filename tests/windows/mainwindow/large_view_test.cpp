@@ -152,6 +152,54 @@ TEST_F(StartUpTest, TheHomePictureFetchedBeforeTheWindowAsksComesOnceAndShows)
     EXPECT_TRUE(PumpFor(seconds(20), [&] { return CountRequests("action=c_all_list") == 1; }));
 }
 
+// The start's category list, whose feeds and thumbnails would share the
+// processor with the home picture's decode and fit, leaves once that picture
+// is drawn; a picture that is slow to come holds it no longer than the wait.
+TEST(StartUpCategoryListTest, WaitsForTheHomePictureOnlySoLong)
+{
+    MarkNotFirstRun();
+    SetSignedIn(false);
+    struct Case {
+        const char* name;
+        const char* fault;
+    };
+    // The first comes well within the wait, yet later than a list sent at once would.
+    const Case kCases[] = {
+        {"the picture comes within the wait", "slow&scope=pictures&delay_ms=150"},
+        {"the picture comes after the wait", "slow&scope=pictures&delay_ms=3000"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(LocalService::Reset());
+        EmptyLargePictures();
+        ASSERT_TRUE(LocalService::SetFault(c.fault));
+        Qaurn_Navigate_window start;
+        ASSERT_TRUE(start.CreateFullScreen(
+            Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
+        const HWND shown = start.GetHWND();
+        ::ShowWindow(shown, SW_SHOWNOACTIVATE);
+        UpdateWindow(shown);
+        start.QueueStartUpFetches();
+        start.CreatePanels();
+        bool drawn = false;
+        bool listWentFirst = false;
+        ASSERT_TRUE(PumpFor(seconds(20), [&] {
+            RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            const RECT place = start.Viewer().GetPictureRect();
+            const bool listSent = CountRequests("action=c_all_list") > 0;
+            // The list heard of by the service while the picture is not drawn.
+            listWentFirst = listWentFirst || (listSent && IsRectEmpty(&place));
+            drawn = !IsRectEmpty(&place);
+            return listSent && (drawn || listWentFirst);
+        }));
+        if (&c == &kCases[0])
+            EXPECT_FALSE(listWentFirst) << "the list left before the home picture was drawn";
+        else
+            EXPECT_FALSE(drawn) << "the list waited for the slow picture";
+    }
+    ASSERT_TRUE(LocalService::Reset());
+}
+
 // Home page and picture in place before the panels are made (a window
 // slower than the network): the picture is decoded on a worker, once,
 // opened once they are there and shown from that decode.
