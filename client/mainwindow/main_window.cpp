@@ -124,26 +124,30 @@ void Qaurn_Navigate_window::QueueStartUpFetches()
         m_services->QueueStartUpFetches();
         return;
     }
-    m_categoryListDue = true;
-    if (m_startPictureSettled)
-        SendDueCategoryList();
-    else
-        SetTimer(m_hWnd, kCategoryListTimer, kCategoryListWaitMs, nullptr);
+    AfterStartPicture([this] { m_services->Fetcher().LoadCategoryList(); });
+}
+
+void Qaurn_Navigate_window::AfterStartPicture(std::function<void()> then)
+{
+    if (m_startPictureSettled) {
+        then();
+        return;
+    }
+    m_afterStartPicture.push_back(std::move(then));
+    if (m_afterStartPicture.size() == 1)
+        SetTimer(m_hWnd, kStartPictureTimer, kStartPictureWaitMs, nullptr);
 }
 
 void Qaurn_Navigate_window::SettleStartPicture()
 {
-    m_startPictureSettled = true;
-    SendDueCategoryList();
-}
-
-void Qaurn_Navigate_window::SendDueCategoryList()
-{
-    if (!m_categoryListDue)
+    if (m_startPictureSettled)
         return;
-    m_categoryListDue = false;
-    KillTimer(m_hWnd, kCategoryListTimer);
-    m_services->Fetcher().LoadCategoryList();
+    m_startPictureSettled = true;
+    KillTimer(m_hWnd, kStartPictureTimer);
+    std::vector<std::function<void()>> waiting;
+    waiting.swap(m_afterStartPicture);
+    for (const auto& then : waiting)
+        then();
 }
 
 std::wstring Qaurn_Navigate_window::ProgressText() const
@@ -248,6 +252,9 @@ void Qaurn_Navigate_window::CreatePanels()
     m_content.Create(m_hWnd, *m_services, ResourceFolder() + L"Qaurn_Navigate_window.ini", std::move(host));
 
     m_content.OnSignedOut();
+    // A decode that came while the panels were made goes on the screen now,
+    // not behind what the start does before its loop runs.
+    OnPictureAhead();
     m_panelsMade = true;
     InvalidateRect(m_hWnd, nullptr, FALSE);
 
@@ -435,8 +442,8 @@ BOOL Qaurn_Navigate_window::HandleMessage(HWND, UINT msg, WPARAM wParam, LPARAM 
     case WM_TIMER:
         if (m_tray.OnTimer(wParam))
             return TRUE;
-        if (wParam == kCategoryListTimer) {
-            SendDueCategoryList();
+        if (wParam == kStartPictureTimer) {
+            SettleStartPicture();
             return TRUE;
         }
         if (wParam == kPicturesAheadTimer) {

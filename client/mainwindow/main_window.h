@@ -1,6 +1,8 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 // GDI+ needs the Windows types first.
@@ -77,11 +79,15 @@ public:
     void CreatePanels();
     bool PanelsMade() const { return m_panelsMade; }
     // The home feed, then the category list; once, after creation. When
-    // creation sent the home feed, the list waits for the home picture to be
-    // drawn (or to fail), at most kCategoryListWaitMs: its feeds and
-    // thumbnails would share the processor with that picture's decode and fit.
+    // creation sent the home feed, the list waits for the start's picture
+    // (see AfterStartPicture): its feeds and thumbnails would share the
+    // processors with that picture's decode and fit.
     void QueueStartUpFetches();
-    static constexpr UINT kCategoryListWaitMs = 500;
+    // Runs `then` once the first picture on show is drawn, or none is coming,
+    // or kStartPictureWaitMs after the first such wait began, whichever is
+    // first; at once when that has happened.
+    void AfterStartPicture(std::function<void()> then);
+    static constexpr UINT kStartPictureWaitMs = 500;
 
     // What the viewer shows and the progress it was told, for the tests.
     const std::wstring& CurrentPicturePath() const { return m_currentPath; }
@@ -130,7 +136,6 @@ private:
     void OnOpenWebPage(WPARAM address);
     void OnShowHomePicture();
     void SettleStartPicture();
-    void SendDueCategoryList();
     void OpenHomePictureOnScreen();
     bool HomePictureDue() const;
     bool OnScreen() const;
@@ -257,10 +262,9 @@ private:
     // From creation until CreatePanels, when the panels come later.
     bool m_panelsPending = false;
     bool m_homeFeedAtCreation = false;
-    // Asked for by QueueStartUpFetches and not yet sent (see SendDueCategoryList).
-    bool m_categoryListDue = false;
-    // The first picture on show is drawn, or none is coming.
+    // The first picture on show is drawn, or none is coming, or the wait ended.
     bool m_startPictureSettled = false;
+    std::vector<std::function<void()>> m_afterStartPicture;
     bool m_controlsMade = false;
     bool m_panelsMade = false;
     bool m_fullView = false;

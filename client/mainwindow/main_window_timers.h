@@ -14,9 +14,8 @@
 
 #include <cstddef>
 
-// The main window's own: the start's category list sent when the home
-// picture took too long.
-constexpr UINT_PTR kCategoryListTimer = 1041;
+// The main window's own: the end of the wait for the start's first picture.
+constexpr UINT_PTR kStartPictureTimer = 1041;
 
 namespace main_window_timers {
 
@@ -30,7 +29,7 @@ constexpr UINT_PTR kAll[] = {
     kEditCaretTimer, kEditScrollUpTimer, kEditScrollDownTimer,  // the search field
     kTrayRetryTimer,  // the tray icon's tries while the notification area is missing
     kPicturesAheadTimer,  // the main window's look before the neighbours are fetched
-    kCategoryListTimer,  // the main window's wait for the home picture at start
+    kStartPictureTimer,  // the main window's wait for the first picture at start
 };
 
 constexpr bool AllDistinct()

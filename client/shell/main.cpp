@@ -66,9 +66,10 @@ int RunClient()
     // Made while the first paint is already on the screen; the loop has not
     // run, so no input or answer can reach them sooner.
     window->CreatePanels();
-    // Once the window is up: starting another program under way would hold
-    // the first paint back and share the processor with it.
-    StartUpdater(false);
+    // Once the first picture is on the screen: another program starting (a
+    // tenth of a second of processor under Wine) would hold back the first
+    // paint, and then that picture's decode and fit.
+    window->AfterStartPicture([] { StartUpdater(false); });
     const int result = loop.Run();
     // The window goes before the mutex, so a new start cannot find it half gone.
     window.reset();
