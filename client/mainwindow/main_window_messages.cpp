@@ -240,7 +240,7 @@ bool Qaurn_Navigate_window::OnScreen() const { return IsWindowVisible(m_hWnd) &&
 
 void Qaurn_Navigate_window::OnFeedError()
 {
-    // No home picture is coming: nothing left for the category list to wait for.
+    // No home picture is coming: what waits for it goes now.
     SettleStartPicture();
     m_currentPath = ResourceFolder() + L"net_work_error.png";
     m_hold.reset();
