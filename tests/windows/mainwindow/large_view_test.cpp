@@ -200,6 +200,41 @@ TEST(StartUpCategoryListTest, WaitsForTheHomePictureOnlySoLong)
     ASSERT_TRUE(LocalService::Reset());
 }
 
+// What waits for the start's first picture (the category list, the updater's
+// start) runs once: neither the draw nor the end of the wait runs it again,
+// and what asks once the picture is drawn runs at once.
+TEST(StartUpCategoryListTest, WhatWaitsForTheStartPictureRunsOnce)
+{
+    MarkNotFirstRun();
+    SetSignedIn(false);
+    ASSERT_TRUE(LocalService::Reset());
+    EmptyLargePictures();
+    Qaurn_Navigate_window start;
+    ASSERT_TRUE(start.CreateFullScreen(
+        Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
+    const HWND shown = start.GetHWND();
+    ::ShowWindow(shown, SW_SHOWNOACTIVATE);
+    UpdateWindow(shown);
+    int waited = 0;
+    start.AfterStartPicture([&waited] { ++waited; });
+    start.QueueStartUpFetches();
+    start.CreatePanels();
+    ASSERT_TRUE(PumpFor(seconds(20), [&] {
+        RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const RECT place = start.Viewer().GetPictureRect();
+        return !IsRectEmpty(&place) && waited > 0;
+    }));
+    int late = 0;
+    start.AfterStartPicture([&late] { ++late; });
+    EXPECT_EQ(late, 1) << "asked after the picture was drawn, and not run at once";
+    // Past the wait: a timer left running would run it again.
+    static_assert(Qaurn_Navigate_window::kStartPictureWaitMs < 1000, "the pump below outlasts the wait");
+    PumpFor(seconds(1), [] { return false; });
+    EXPECT_EQ(waited, 1);
+    EXPECT_EQ(late, 1);
+    EXPECT_EQ(CountRequests("action=c_all_list"), 1) << "the category list asked for other than once";
+}
+
 // Home page and picture in place before the panels are made (a window
 // slower than the network): the picture is decoded on a worker, once,
 // opened once they are there and shown from that decode.
