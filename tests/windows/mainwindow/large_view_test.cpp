@@ -100,6 +100,28 @@ void EmptyLargePictures()
     FindClose(search);
 }
 
+// Made as the program's start makes it: the home feed sent first, the panels
+// left for later.
+bool CreateAsAtStart(Qaurn_Navigate_window& window)
+{
+    return window.CreateFullScreen(
+        Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst);
+}
+
+void ShowAsAtStart(HWND hwnd)
+{
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(hwnd);
+}
+
+// Drawn again now: whether the viewer shows a picture.
+bool PictureDrawn(Qaurn_Navigate_window& window)
+{
+    RedrawWindow(window.GetHWND(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const RECT place = window.Viewer().GetPictureRect();
+    return !IsRectEmpty(&place);
+}
+
 // A start as the program makes it, with no large picture in the cache: the
 // window made with its home feed sent first, the panels left for later.
 class StartUpTest : public ::testing::Test {
@@ -110,22 +132,13 @@ protected:
         SetSignedIn(false);
         ASSERT_TRUE(LocalService::Reset());
         EmptyLargePictures();
-        ASSERT_TRUE(window.CreateFullScreen(
-            Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
+        ASSERT_TRUE(CreateAsAtStart(window));
         hwnd = window.GetHWND();
     }
-    void Show()
-    {
-        ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-        UpdateWindow(hwnd);
-    }
+    void Show() { ShowAsAtStart(hwnd); }
     bool HomePictureShows()
     {
-        return PumpFor(seconds(20), [&] {
-            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-            const RECT place = window.Viewer().GetPictureRect();
-            return !IsRectEmpty(&place);
-        });
+        return PumpFor(seconds(20), [&] { return PictureDrawn(window); });
     }
 
     Qaurn_Navigate_window window;
@@ -174,22 +187,17 @@ TEST(StartUpCategoryListTest, WaitsForTheHomePictureOnlySoLong)
         EmptyLargePictures();
         ASSERT_TRUE(LocalService::SetFault(c.fault));
         Qaurn_Navigate_window start;
-        ASSERT_TRUE(start.CreateFullScreen(
-            Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
-        const HWND shown = start.GetHWND();
-        ::ShowWindow(shown, SW_SHOWNOACTIVATE);
-        UpdateWindow(shown);
+        ASSERT_TRUE(CreateAsAtStart(start));
+        ShowAsAtStart(start.GetHWND());
         start.QueueStartUpFetches();
         start.CreatePanels();
         bool drawn = false;
         bool listWentFirst = false;
         ASSERT_TRUE(PumpFor(seconds(20), [&] {
-            RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-            const RECT place = start.Viewer().GetPictureRect();
+            drawn = PictureDrawn(start);
             const bool listSent = CountRequests("action=c_all_list") > 0;
             // The list heard of by the service while the picture is not drawn.
-            listWentFirst = listWentFirst || (listSent && IsRectEmpty(&place));
-            drawn = !IsRectEmpty(&place);
+            listWentFirst = listWentFirst || (listSent && !drawn);
             return listSent && (drawn || listWentFirst);
         }));
         if (&c == &kCases[0])
@@ -210,20 +218,13 @@ TEST(StartUpCategoryListTest, WhatWaitsForTheStartPictureRunsOnce)
     ASSERT_TRUE(LocalService::Reset());
     EmptyLargePictures();
     Qaurn_Navigate_window start;
-    ASSERT_TRUE(start.CreateFullScreen(
-        Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
-    const HWND shown = start.GetHWND();
-    ::ShowWindow(shown, SW_SHOWNOACTIVATE);
-    UpdateWindow(shown);
+    ASSERT_TRUE(CreateAsAtStart(start));
+    ShowAsAtStart(start.GetHWND());
     int waited = 0;
     start.AfterStartPicture([&waited] { ++waited; });
     start.QueueStartUpFetches();
     start.CreatePanels();
-    ASSERT_TRUE(PumpFor(seconds(20), [&] {
-        RedrawWindow(shown, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        const RECT place = start.Viewer().GetPictureRect();
-        return !IsRectEmpty(&place) && waited > 0;
-    }));
+    ASSERT_TRUE(PumpFor(seconds(20), [&] { return PictureDrawn(start) && waited > 0; }));
     int late = 0;
     start.AfterStartPicture([&late] { ++late; });
     EXPECT_EQ(late, 1) << "asked after the picture was drawn, and not run at once";
@@ -275,9 +276,7 @@ TEST(StartUpDecodeTest, TheHomePictureIsDecodedBeforeTheWindowAsksAndOnlyOnce)
     for (const char* start : kStarts) {
         SCOPED_TRACE(start);
         Qaurn_Navigate_window window;
-        ASSERT_TRUE(window.CreateFullScreen(
-            Qaurn_Navigate_window::Panels::later, Qaurn_Navigate_window::StartUpFetches::homeFeedFirst));
-        const HWND hwnd = window.GetHWND();
+        ASSERT_TRUE(CreateAsAtStart(window));
         // Nothing pumped: the window is as busy as a start's making.
         bool ready = false;
         for (int i = 0; i < 800 && !ready; ++i) {
@@ -286,18 +285,13 @@ TEST(StartUpDecodeTest, TheHomePictureIsDecodedBeforeTheWindowAsksAndOnlyOnce)
                 Sleep(25);
         }
         ASSERT_TRUE(ready) << "not decoded before the window asked";
-        ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-        UpdateWindow(hwnd);
+        ShowAsAtStart(window.GetHWND());
         window.QueueStartUpFetches();
         window.CreatePanels();
         // Before any message is pumped: the neighbours' decodes follow a moment later.
         EXPECT_EQ(window.PicturesAheadDecodes(), 1) << "decoded again when the window asked";
         const unsigned decodes = window.Viewer().GetDecodeCount();
-        ASSERT_TRUE(PumpFor(seconds(20), [&] {
-            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-            const RECT place = window.Viewer().GetPictureRect();
-            return !IsRectEmpty(&place);
-        }));
+        ASSERT_TRUE(PumpFor(seconds(20), [&] { return PictureDrawn(window); }));
         const FeedStore::PicturePtr first = window.Services().Store()->Picture(kHome, 0);
         ASSERT_TRUE(first);
         EXPECT_EQ(window.CurrentPicturePath(), Widen(first->largePath));
