@@ -43,11 +43,20 @@ void ContentPanels::Create(HWND window, ClientServices& services, const std::wst
     m_services = &services;
     m_host = std::move(host);
     m_width = GetSystemMetrics(SM_CXSCREEN);
+    const auto made = [this] {
+        if (m_host.panelMade)
+            m_host.panelMade();
+    };
     m_categories.Create(window, CMD_FIRST_CATEGORY, m_width);
+    made();
     m_menu.Create(window, CMD_FIRST_USER_MENU, ini);
+    made();
     m_users.Create(window, m_width);
+    made();
     m_row.Create(window, m_width);
+    made();
     m_hotTags.Create(window, CMD_OWN_PREVIOUS, m_width);
+    made();
     m_noticeLabel.Create(window, CMD_NOTICE);
     m_noticeLabel.SetAttribute(L"new_message_label", ini);
     m_noticeLabel.ShowWindow(false);

@@ -39,6 +39,9 @@ struct ContentHost {
     std::function<void()> clearTab;
     // Folds the comment view to its header (true) or unfolds it.
     std::function<void(bool)> foldComments;
+    // One panel of the start's is made: a picture decoded meanwhile goes on
+    // the screen now rather than after the rest.
+    std::function<void()> panelMade;
 };
 
 // Which panel fills the content area under the top controls.

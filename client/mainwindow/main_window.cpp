@@ -249,6 +249,7 @@ void Qaurn_Navigate_window::CreatePanels()
     };
     host.clearTab = [this] { m_tab.SetCurSel(-1); };
     host.foldComments = [this](bool fold) { m_comments.Fold(fold); };
+    host.panelMade = [this] { OnPictureAhead(); };
     m_content.Create(m_hWnd, *m_services, ResourceFolder() + L"Qaurn_Navigate_window.ini", std::move(host));
 
     m_content.OnSignedOut();
