@@ -65,3 +65,11 @@ private:
 
 // Draws `picture` centred in `box`, scaled down to fit it when larger.
 void DrawFitted(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, const RECT& box);
+
+// Draws `picture` over the width x height box at (x, y) on hdc, whose GDI+
+// `graphics` it shares. A picture already at the box's size has its
+// premultiplied rows blended straight into a 32-bit target, several times
+// cheaper than GDI+ under Wine (a comment view's avatars, drawn anew for
+// every picture stepped to); anything else goes through GDI+.
+void DrawPictureBox(
+    HDC hdc, Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, int x, int y, int width, int height);

@@ -197,12 +197,10 @@ void CCommentListBox::DrawRow(Gdiplus::Graphics& g, HDC hdc, int row, POINT orig
     const CommentRecord& c = m_comments->comments[row];
     RECT r = RowRect(row);
     OffsetRect(&r, -origin.x, -origin.y);
-    if (Gdiplus::Bitmap* avatar = Avatar(c.avatarPath))
-        g.DrawImage(
-            avatar, int(r.left) + Scaled(10), int(r.top) + Scaled(10), Scaled(kAvatarSize), Scaled(kAvatarSize));
-    if (m_frame)
-        g.DrawImage(
-            m_frame, int(r.left) + Scaled(8), int(r.top) + Scaled(8), Scaled(kAvatarSize + 4), Scaled(kAvatarSize + 4));
+    DrawPictureBox(hdc, g, Avatar(c.avatarPath), int(r.left) + Scaled(10), int(r.top) + Scaled(10), Scaled(kAvatarSize),
+        Scaled(kAvatarSize));
+    DrawPictureBox(hdc, g, m_frame, int(r.left) + Scaled(8), int(r.top) + Scaled(8), Scaled(kAvatarSize + 4),
+        Scaled(kAvatarSize + 4));
     Gdiplus::SolidBrush divider{Gdiplus::Color(kDivider)};
     g.FillRectangle(
         &divider, int(r.left) + Scaled(10), int(r.bottom) - Scaled(1), int(r.right - r.left) - Scaled(20), Scaled(1));

@@ -564,7 +564,7 @@ void CCommentWnd::DrawAuthor(HDC hdc, Gdiplus::Graphics& g, int l, int t)
 {
     const auto S = [this](int value) { return Scaled(value); };
     if (Gdiplus::Bitmap* avatar = AuthorAvatar(nullptr))
-        g.DrawImage(avatar, l + S(16), t + S(44), S(kAuthorAvatarSize), S(kAuthorAvatarSize));
+        DrawPictureBox(hdc, g, avatar, l + S(16), t + S(44), S(kAuthorAvatarSize), S(kAuthorAvatarSize));
     SkinTextStyle name;
     name.points = 10.0f;
     name.bold = true;

@@ -21,7 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -270,6 +273,115 @@ TEST(DecodedPictures, OnlyFittedOnesKeepNoOriginal)
     }
     for (const std::wstring& path : paths)
         DeleteFileW(path.c_str());
+}
+
+// A 32-bit top-down DIB filled with `fill`, and its bits.
+struct Canvas {
+    Canvas(int width, int height, UINT32 fill)
+        : dc(CreateCompatibleDC(nullptr))
+    {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* pixels = nullptr;
+        bitmap.Reset(CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+        bits = static_cast<UINT32*>(pixels);
+        if (bits)
+            std::fill(bits, bits + std::size_t(width) * std::size_t(height), fill);
+        old = SelectObject(dc.Get(), bitmap.Get());
+    }
+    ~Canvas() { SelectObject(dc.Get(), old); }
+    win32kit::ScopedDC dc;
+    win32kit::ScopedGdiObject<HBITMAP> bitmap;
+    HGDIOBJ old = nullptr;
+    UINT32* bits = nullptr;
+};
+
+// A picture with every alpha from opaque to clear and colours up to it.
+std::unique_ptr<Gdiplus::Bitmap> GradedPicture(int width, int height)
+{
+    auto picture = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
+    Gdiplus::Rect all(0, 0, width, height);
+    Gdiplus::BitmapData data{};
+    if (picture->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+        return nullptr;
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<UINT32*>(static_cast<BYTE*>(data.Scan0) + std::ptrdiff_t(y) * data.Stride);
+        for (int x = 0; x < width; ++x) {
+            const UINT32 alpha = (x * 255) / (width - 1);
+            const UINT32 red = alpha * ((y * 7) % 256) / 255;
+            row[x] = alpha << 24 | red << 16 | (alpha / 2) << 8 | (alpha / 3);
+        }
+    }
+    picture->UnlockBits(&data);
+    return picture;
+}
+
+// A picture at its box's size is blended straight into the target: it must
+// look as GDI+ draws it, on a plain DIB and through a clip; a box of another
+// size is still scaled to the box.
+TEST(DecodedPictures, DrawnInABoxAsGdiPlusDrawsIt)
+{
+    struct Row {
+        const char* what;
+        int width, height;  // the picture's
+        int x, y, boxWidth, boxHeight;
+        bool clipped;  // to the target's left half
+    } rows[] = {
+        {"at its own size", 40, 40, 8, 6, 40, 40, false},
+        {"at its own size, half clipped away", 40, 40, 8, 6, 40, 40, true},
+        {"at its own size, over the target's edge", 40, 40, 50, 30, 40, 40, false},
+        {"scaled up to a larger box", 20, 20, 8, 6, 40, 40, false},
+        {"squeezed into a narrower box", 40, 40, 8, 6, 30, 40, false},
+    };
+    constexpr int kSide = 64;
+    constexpr UINT32 kBackground = 0xFF204060;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto picture = GradedPicture(row.width, row.height);
+        ASSERT_TRUE(picture);
+        Canvas drawn(kSide, kSide, kBackground);
+        Canvas expected(kSide, kSide, kBackground);
+        ASSERT_TRUE(drawn.bits && expected.bits);
+        for (Canvas* canvas : {&drawn, &expected}) {
+            if (row.clipped)
+                IntersectClipRect(canvas->dc.Get(), 0, 0, kSide / 2, kSide);
+        }
+        {
+            Gdiplus::Graphics graphics(drawn.dc.Get());
+            DrawPictureBox(drawn.dc.Get(), graphics, picture.get(), row.x, row.y, row.boxWidth, row.boxHeight);
+        }
+        {
+            Gdiplus::Graphics graphics(expected.dc.Get());
+            graphics.DrawImage(picture.get(), row.x, row.y, row.boxWidth, row.boxHeight);
+        }
+        GdiFlush();
+        int worst = 0;
+        int differing = 0;
+        for (int i = 0; i < kSide * kSide; ++i) {
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int a = int(drawn.bits[i] >> shift & 0xFF);
+                const int b = int(expected.bits[i] >> shift & 0xFF);
+                worst = std::max(worst, std::abs(a - b));
+                differing += a != b;
+            }
+        }
+        EXPECT_LE(worst, 1) << differing << " channels differ";
+        // Both drew at all, and nothing outside the clip.
+        int covered = 0;
+        for (int y = 0; y < kSide; ++y) {
+            for (int x = 0; x < kSide; ++x) {
+                const bool changed = drawn.bits[y * kSide + x] != kBackground;
+                covered += changed;
+                if (row.clipped && x >= kSide / 2)
+                    EXPECT_FALSE(changed) << "drawn outside the clip at " << x << "," << y;
+            }
+        }
+        EXPECT_GT(covered, 0);
+    }
 }
 
 // A solid red 8 x 8 picture.
