@@ -142,6 +142,7 @@ void CCommentWnd::ApplyDpi()
     BindImages();
     m_edit.SetPictures(m_images->editFill.get(), m_images->editBorder.get());
     Layout();
+    m_avatarsMayHaveChanged = true;
     Invalidate();
 }
 
@@ -291,6 +292,7 @@ void CCommentWnd::SetPicture(const PictureRecord& picture)
 {
     // Decoded when first drawn, or ahead: the key has its serial.
     m_avatarPath = Widen(picture.avatarPath);
+    m_avatarsMayHaveChanged = true;
     const std::string time = DetailsTimeFrom(picture.createTime);
     const std::wstring city = picture.cityName.empty() ? L"未知" : Widen(picture.cityName);
     m_timeLine = (time.empty() ? std::wstring(L"时间：未知") : Widen(time)) + L"    TA的位置:" + city;
@@ -309,8 +311,10 @@ void CCommentWnd::OnPictureArrived(std::uint32_t key)
 {
     // The next paint finds the file changed and decodes it again.
     const bool author = !m_avatarPath.empty() && LandedPictureKey(Narrow(m_avatarPath)) == key;
-    if (author || m_list.ShowsAvatar(key))
+    if (author || m_list.ShowsAvatar(key)) {
+        m_avatarsMayHaveChanged = true;
         Invalidate();
+    }
 }
 
 void CCommentWnd::SetDetails(const PictureDetails& details)
@@ -330,6 +334,7 @@ void CCommentWnd::SetComments(std::shared_ptr<const PictureComments> comments)
         SetFollowing(comments->isFollow == "1");
     m_comments = comments;
     m_list.SetComments(std::move(comments));
+    m_avatarsMayHaveChanged = true;
     Invalidate();
 }
 
@@ -460,12 +465,13 @@ RECT CCommentWnd::NoticeRect() const
 void CCommentWnd::PaintBase(HDC hdc)
 {
     // The author's avatar may still be on its way when the picture is set.
-    std::size_t avatar = 0;
-    AuthorAvatar(&avatar);
-    m_list.LoadLandedAvatars();
+    if (std::exchange(m_avatarsMayHaveChanged, false)) {
+        AuthorAvatar(&m_authorAvatarSerial);
+        m_list.LoadLandedAvatars();
+    }
     CPaintKey key;
-    key << m_images->background.get() << m_full.right - m_full.left << m_height << m_inputOpen << avatar << m_name
-        << m_timeLine << m_fans << m_likeCount << m_forwardCount << m_commentCount;
+    key << m_images->background.get() << m_full.right - m_full.left << m_height << m_inputOpen << m_authorAvatarSerial
+        << m_name << m_timeLine << m_fans << m_likeCount << m_forwardCount << m_commentCount;
     m_list.AppendPaintKey(key);
     if (!m_basePaint.IsCurrent(key.Bytes())) {
         HDC dc = m_basePaint.Begin(RECT{0, 0, m_full.right - m_full.left, m_height}, key.Bytes());

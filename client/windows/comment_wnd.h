@@ -149,6 +149,11 @@ private:
     int m_unfoldedHeight = 0;
 
     std::wstring m_avatarPath;
+    // Whether an avatar on show may have changed on disk (a new picture or
+    // list, or one that landed): only then does a paint look at the files,
+    // a file-system call per avatar on every frame of a swap otherwise.
+    bool m_avatarsMayHaveChanged = true;
+    std::size_t m_authorAvatarSerial = 0;
     // Authors' avatars at the size they are drawn, the last few: stepping
     // back and forth meets the same authors again.
     DecodedPictures m_authorAvatars{kKeptAuthorAvatars, false};

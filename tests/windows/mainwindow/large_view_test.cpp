@@ -7,6 +7,7 @@
 #include "main_window.h"
 #include "main_window_timers.h"
 #include "picture_cache.h"
+#include "program_folder.h"
 #include "request_log.h"
 #include "signed_in_user.h"
 #include "win32/desktop_info.h"
@@ -594,6 +595,38 @@ TEST_F(LargeViewTest, ACommentersAvatarThatLandsRepaintsTheCommentView)
     }
     EXPECT_FALSE(IsRectEmpty(&pending[0])) << "the row's avatar landed";
     EXPECT_TRUE(IsRectEmpty(&pending[1])) << "a picture no row shows landed";
+}
+
+// A repaint without news leaves the avatars' files alone (a swap paints
+// eleven frames); an avatar that landed is read and drawn anew.
+TEST_F(LargeViewTest, ACommentersAvatarIsReadAgainOnlyOnceItLanded)
+{
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    const CCommentWnd& comments = window.CommentView();
+    ASSERT_TRUE(PumpFor(seconds(20), [&] {
+        const PictureComments* shown = comments.Comments();
+        return !comments.Animating() && shown && !shown->comments.empty();
+    }));
+    LetDownloadsLand();
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const std::string path = comments.Comments()->comments[0].avatarPath;
+    const std::wstring avatar = Widen(path);
+    const std::wstring kept = avatar + L".kept";
+    const bool existed = CopyFileW(avatar.c_str(), kept.c_str(), FALSE) != FALSE;
+    const std::size_t before = comments.ListAvatarDecodes();
+
+    ASSERT_TRUE(CopyFileW((ResourceFolder() + L"main\\page_prev.png").c_str(), avatar.c_str(), FALSE));
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(comments.ListAvatarDecodes(), before) << "the files were looked at without news";
+    SendMessageW(hwnd, UM_PICTURE_ARRIVED, LandedPictureKey(path), 0);
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(comments.ListAvatarDecodes(), before + 1) << "the avatar that landed was not read again";
+
+    if (existed)
+        MoveFileExW(kept.c_str(), avatar.c_str(), MOVEFILE_REPLACE_EXISTING);
+    else
+        DeleteFileW(avatar.c_str());
 }
 
 // Stepping on at reading pace holds the shown picture and its neighbours
