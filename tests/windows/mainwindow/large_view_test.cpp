@@ -62,6 +62,17 @@ protected:
         for (std::size_t i = 0; i < count; ++i)
             DeleteFileW(LargePath(i).c_str());
     }
+    // The home picture on show with its comment view grown and listing comments.
+    bool HomeCommentsShown()
+    {
+        ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+        SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+        const CCommentWnd& comments = window.CommentView();
+        return PumpFor(seconds(20), [&] {
+            const PictureComments* shown = comments.Comments();
+            return !comments.Animating() && shown && !shown->comments.empty();
+        });
+    }
     // Until the swap has run and the picture on show is drawn settled.
     bool SettleStep()
     {
@@ -576,13 +587,8 @@ TEST_F(LargeViewTest, StepsDrawTheCommentViewFromWhatWasKeptAndPreparedAhead)
 // comment view: nothing else repaints a view left alone.
 TEST_F(LargeViewTest, ACommentersAvatarThatLandsRepaintsTheCommentView)
 {
-    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    ASSERT_TRUE(HomeCommentsShown());
     const CCommentWnd& comments = window.CommentView();
-    ASSERT_TRUE(PumpFor(seconds(20), [&] {
-        const PictureComments* shown = comments.Comments();
-        return !comments.Animating() && shown && !shown->comments.empty();
-    }));
     PumpFor(seconds(1), [] { return false; });
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     const std::string landed = comments.Comments()->comments[0].avatarPath;
@@ -601,13 +607,8 @@ TEST_F(LargeViewTest, ACommentersAvatarThatLandsRepaintsTheCommentView)
 // eleven frames); an avatar that landed is read and drawn anew.
 TEST_F(LargeViewTest, ACommentersAvatarIsReadAgainOnlyOnceItLanded)
 {
-    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    SendMessageW(hwnd, UM_SHOW_HOME_PICTURE, 0, 0);
+    ASSERT_TRUE(HomeCommentsShown());
     const CCommentWnd& comments = window.CommentView();
-    ASSERT_TRUE(PumpFor(seconds(20), [&] {
-        const PictureComments* shown = comments.Comments();
-        return !comments.Animating() && shown && !shown->comments.empty();
-    }));
     LetDownloadsLand();
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     const std::string path = comments.Comments()->comments[0].avatarPath;
