@@ -2,7 +2,6 @@
 
 #include "skinkit/file_stamp.h"
 #include "skinkit/picture.h"
-#include "skinkit/pixel_blend.h"
 
 #include <algorithm>
 #include <vector>
@@ -161,29 +160,6 @@ void DrawFitted(Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, const REC
         int(size.cx), int(size.cy));
 }
 
-namespace {
-
-bool BlendAtOwnSize(HDC hdc, Gdiplus::Bitmap& picture, int x, int y)
-{
-    const int width = int(picture.GetWidth());
-    const int height = int(picture.GetHeight());
-    Gdiplus::Rect all(0, 0, width, height);
-    Gdiplus::BitmapData data{};
-    if (picture.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
-        return false;
-    skinkit::PixelRows rows;
-    rows.top = static_cast<const UINT32*>(data.Scan0);
-    rows.stride = data.Stride / 4;
-    rows.width = width;
-    rows.height = height;
-    rows.premultiplied = true;
-    const bool blended = data.Stride > 0 && skinkit::BlendStraight(hdc, x, y, rows, RECT{0, 0, width, height});
-    picture.UnlockBits(&data);
-    return blended;
-}
-
-}  // namespace
-
 void DrawPictureBox(HDC hdc, Gdiplus::Graphics& graphics, Gdiplus::Bitmap* picture, int x, int y, int width, int height)
 {
     if (!picture || width <= 0 || height <= 0)
@@ -191,7 +167,7 @@ void DrawPictureBox(HDC hdc, Gdiplus::Graphics& graphics, Gdiplus::Bitmap* pictu
     if (int(picture->GetWidth()) == width && int(picture->GetHeight()) == height) {
         // What GDI+ drew before must be on the target before its bits are written.
         graphics.Flush(Gdiplus::FlushIntentionSync);
-        if (BlendAtOwnSize(hdc, *picture, x, y))
+        if (BlendPictureStraight(hdc, x, y, *picture))
             return;
     }
     graphics.DrawImage(picture, x, y, width, height);

@@ -3,6 +3,7 @@
 #include "control_util.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
+#include "skinkit/pixel_blend.h"
 
 using namespace skinkit;
 
@@ -164,4 +165,24 @@ LRESULT CPictureUI::WindowProc(HWND, UINT msg, WPARAM wParam, LPARAM)
     if (msg == WM_SIZE && wParam != SIZE_MINIMIZED)
         m_rect = ResolveRect(m_parent, m_rawRect);
     return 0;
+}
+
+bool BlendPictureStraight(HDC target, int x, int y, Gdiplus::Bitmap& picture, bool opaque)
+{
+    const int w = static_cast<int>(picture.GetWidth());
+    const int h = static_cast<int>(picture.GetHeight());
+    Gdiplus::Rect all(0, 0, w, h);
+    Gdiplus::BitmapData data{};
+    if (picture.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+        return false;
+    skinkit::PixelRows rows;
+    rows.top = static_cast<const UINT32*>(data.Scan0);
+    rows.stride = data.Stride / 4;
+    rows.width = w;
+    rows.height = h;
+    rows.premultiplied = true;
+    rows.opaque = opaque;
+    const bool blended = data.Stride > 0 && skinkit::BlendStraight(target, x, y, rows, RECT{0, 0, w, h});
+    picture.UnlockBits(&data);
+    return blended;
 }

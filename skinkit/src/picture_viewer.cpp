@@ -10,8 +10,8 @@
 #include "skinkit/dpi.h"
 #include "skinkit/image_list.h"
 #include "skinkit/ini_file.h"
+#include "skinkit/picture.h"
 #include "skinkit/picture_scaling.h"
-#include "skinkit/pixel_blend.h"
 #include "viewer_motion.h"
 #include "win32kit/scoped_win.h"
 
@@ -203,25 +203,10 @@ bool CopyRows(HDC dc, int x, int y, Gdiplus::Bitmap& picture)
 // is), ten frames a swap; else drawn by GDI+.
 void DrawAsIs(HDC hdc, Gdiplus::Bitmap& picture, int x, int y, bool opaque)
 {
-    const int w = static_cast<int>(picture.GetWidth());
-    const int h = static_cast<int>(picture.GetHeight());
-    Gdiplus::Rect all(0, 0, w, h);
-    Gdiplus::BitmapData data{};
-    if (picture.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) == Gdiplus::Ok) {
-        PixelRows rows;
-        rows.top = static_cast<const UINT32*>(data.Scan0);
-        rows.stride = data.Stride / 4;
-        rows.width = w;
-        rows.height = h;
-        rows.premultiplied = true;
-        rows.opaque = opaque;
-        const bool blended = data.Stride > 0 && BlendStraight(hdc, x, y, rows, RECT{0, 0, w, h});
-        picture.UnlockBits(&data);
-        if (blended)
-            return;
-    }
+    if (::BlendPictureStraight(hdc, x, y, picture, opaque))
+        return;
     Gdiplus::Graphics g(hdc);
-    DrawImagePart(g, &picture, x, y, 0, 0, w, h);
+    DrawImagePart(g, &picture, x, y, 0, 0, ImageWidth(&picture), ImageHeight(&picture));
 }
 
 }  // namespace

@@ -59,3 +59,9 @@ SKINKIT_API std::unique_ptr<Gdiplus::Bitmap> LoadPictureFile(const std::wstring&
 
 // A picture held in memory (a resource, say) decoded the same way.
 SKINKIT_API std::unique_ptr<Gdiplus::Bitmap> LoadPictureBytes(const void* bytes, size_t size);
+
+// Blends `picture` at its own size, its corner at (x, y), straight into a
+// 32-bit target's bits (see skinkit::BlendStraight), copying the rows when
+// `opaque` (every alpha 0xFF). False when the picture's pixels cannot be read
+// or the target is no plain DIB: the caller then draws through GDI+.
+SKINKIT_API bool BlendPictureStraight(HDC target, int x, int y, Gdiplus::Bitmap& picture, bool opaque = false);

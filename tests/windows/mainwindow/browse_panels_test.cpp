@@ -376,8 +376,9 @@ TEST(DecodedPictures, DrawnInABoxAsGdiPlusDrawsIt)
             for (int x = 0; x < kSide; ++x) {
                 const bool changed = drawn.bits[y * kSide + x] != kBackground;
                 covered += changed;
-                if (row.clipped && x >= kSide / 2)
+                if (row.clipped && x >= kSide / 2) {
                     EXPECT_FALSE(changed) << "drawn outside the clip at " << x << "," << y;
+                }
             }
         }
         EXPECT_GT(covered, 0);
